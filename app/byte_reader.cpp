@@ -1,0 +1,30 @@
+#include "app/byte_reader.hpp"
+
+#include <fstream>
+#include <system_error>
+
+namespace ferro {
+
+std::optional<Bytes> readWholeFile(const std::filesystem::path& path, std::uintmax_t maxSize) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    if (length < 0 || static_cast<std::uintmax_t>(length) > maxSize) return std::nullopt;
+    in.seekg(0, std::ios::beg);
+    Bytes data(static_cast<std::size_t>(length));
+    if (length > 0 && !in.read(reinterpret_cast<char*>(data.data()), length)) return std::nullopt;
+    return data;
+}
+
+bool writeWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    if (!data.empty()) out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.close();
+    return !out.fail();
+}
+
+}  // namespace ferro

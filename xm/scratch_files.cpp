@@ -1,0 +1,69 @@
+#include "xm/scratch_files.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+#include <system_error>
+
+namespace ferro {
+
+std::string patternChannelFileName(int pattern, int channel) {
+    return "P" + std::to_string(pattern) + "C" + std::to_string(channel) + ".tmp";
+}
+std::string rowStreamFileName(int channel) { return "C" + std::to_string(channel) + ".tmp"; }
+std::string mainSectionFileName(int channel) { return "BATMAN" + std::to_string(channel) + ".tmp"; }
+std::string introSectionFileName(int channel) { return "LOL" + std::to_string(channel) + ".tmp"; }
+
+namespace {
+
+// Consumes a decimal number without sign or leading zeros from the front of s.
+bool takeNumber(std::string_view& s) {
+    std::size_t n = 0;
+    while (n < s.size() && std::isdigit(static_cast<unsigned char>(s[n]))) ++n;
+    if (n == 0 || (n > 1 && s[0] == '0')) return false;
+    s.remove_prefix(n);
+    return true;
+}
+
+bool takePrefix(std::string_view& s, std::string_view prefix) {
+    if (s.size() < prefix.size() || s.substr(0, prefix.size()) != prefix) return false;
+    s.remove_prefix(prefix.size());
+    return true;
+}
+
+}  // namespace
+
+bool isScratchFileName(const std::string& name) {
+    std::string upper(name);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (upper == "VOICES.TMP") return true;
+    std::string_view s(upper);
+    if (s.size() < 4 || s.substr(s.size() - 4) != ".TMP") return false;
+    s.remove_suffix(4);
+    if (takePrefix(s, "BATMAN") || takePrefix(s, "LOL")) return takeNumber(s) && s.empty();
+    if (takePrefix(s, "P")) return takeNumber(s) && takePrefix(s, "C") && takeNumber(s) && s.empty();
+    if (takePrefix(s, "C")) return takeNumber(s) && s.empty();
+    return false;
+}
+
+bool deleteScratchFiles(const std::filesystem::path& directory) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(directory, ec);
+    if (ec) return false;
+    bool allGone = true;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) return false;
+        const fs::directory_entry& entry = *it;
+        std::error_code typeEc;
+        // Only plain files: a folder that happens to carry such a name is the user's.
+        if (!entry.is_regular_file(typeEc)) continue;
+        if (!isScratchFileName(entry.path().filename().string())) continue;
+        std::error_code removeEc;
+        if (!fs::remove(entry.path(), removeEc) || removeEc) allGone = false;
+    }
+    return allGone;
+}
+
+}  // namespace ferro
