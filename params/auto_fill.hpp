@@ -1,0 +1,58 @@
+#pragma once
+// "Auto fill": fills the whole channel assignment from the channel names that
+// the composer typed into the module (the "CNAM" block near the end of the
+// XM file).
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "params/song_settings.hpp"
+
+namespace ferro {
+
+// The one message for every failure (information icon, OK, program title).
+inline constexpr const char* kAutoFillFailedMessage = "It wasn't possible to auto fill the channel assignment!";
+
+// The block must begin within this many bytes of the end of the file.
+inline constexpr std::size_t kChannelNameSearchSpan = 1300;
+inline constexpr std::size_t kChannelNameSize = 20;
+
+// The names of channels 1..count from the "CNAM" block of the file, or none
+// when the file cannot be read or has no such block in its last 1300 bytes.
+// A name is the text before the first zero byte of its 20-byte field; a field
+// without a zero byte, or one that does not lie wholly inside the file, gives
+// an empty name.
+std::optional<std::vector<std::string>> readChannelNames(const std::filesystem::path& xmFile, int count);
+
+// What the names say. Channel numbers are 1-based.
+struct ChannelNameMatch {
+    XmChannelChoice dac;
+    XmChannelChoice noise;
+    std::array<XmChannelChoice, kMaxFmChannels> fm{};    // fm[i-1]: the channel named FMi
+    std::array<XmChannelChoice, kMaxPsgChannels> psg{};  // psg[i-1]: the channel named PSGi
+    int fmTop = 0;   // highest i with fm found, 0 if none
+    int psgTop = 0;  // highest i with psg found, 0 if none
+    bool operator==(const ChannelNameMatch&) const = default;
+};
+
+// Classifies names[j-1] of channel j. Keys are the names with leading and
+// trailing spaces removed and letters in upper case: "DAC"; "HATS" or "NOISE"
+// (one shared count); names beginning with "FM<i>" or "FM <i>" (i 1..6) and
+// "PSG<i>" or "PSG <i>" (i 1..3). None when a keyword is found on two
+// channels, or FM6 comes with a DAC name, or PSG3 with a noise name.
+std::optional<ChannelNameMatch> classifyChannelNames(const std::vector<std::string>& names);
+
+// Applies a match through the settings operations: drums and noise options
+// from what was found, FM count fmTop, the noise channel on the row after the
+// highest PSG tone channel, and every choice (hidden ones too) from the match.
+// The window then re-runs the validation and re-displays both records.
+void applyChannelNameMatch(const ChannelNameMatch& match, SongSettings& settings, ChannelAssignment& assignment);
+
+// The button's whole action on the loaded file (its channel count is
+// assignment.channelCount). Returns false, having changed nothing, on any
+// failure; the window then shows kAutoFillFailedMessage.
+bool autoFillChannels(const std::filesystem::path& xmFile, SongSettings& settings, ChannelAssignment& assignment);
+
+}  // namespace ferro

@@ -1,0 +1,140 @@
+#include "params/instrument_maps.hpp"
+
+#include <cstdio>
+
+namespace ferro {
+
+namespace {
+
+std::string& mapBytes(InstrumentMaps& maps, InstrumentMapKind kind) {
+    switch (kind) {
+    case InstrumentMapKind::Fm: return maps.corri;
+    case InstrumentMapKind::Psg: return maps.psgorri;
+    case InstrumentMapKind::Dac: return maps.dorri;
+    case InstrumentMapKind::HiHat: break;
+    }
+    return maps.norri;
+}
+
+bool keyedByNote(const InstrumentMaps& maps, InstrumentMapKind kind) {
+    return (kind == InstrumentMapKind::Dac && maps.drumsByNote) ||
+           (kind == InstrumentMapKind::HiHat && maps.hihatsByNote);
+}
+
+int valueItemCount(InstrumentMapKind kind) {
+    switch (kind) {
+    case InstrumentMapKind::Fm: return 256;
+    case InstrumentMapKind::Psg: return kPsgVoiceCount;
+    case InstrumentMapKind::Dac: return kLastDacSample - kFirstDacSample + 1;
+    case InstrumentMapKind::HiHat: break;
+    }
+    return 2;
+}
+
+int valueFromPosition(InstrumentMapKind kind, int position) {
+    if (kind == InstrumentMapKind::Dac) return position + kFirstDacSample;
+    if (kind == InstrumentMapKind::HiHat)
+        return static_cast<int>(position == 0 ? HiHatKind::Closed : HiHatKind::Open);
+    return position;
+}
+
+int positionFromValue(InstrumentMapKind kind, int value) {
+    if (kind == InstrumentMapKind::Dac) return value - kFirstDacSample;
+    if (kind == InstrumentMapKind::HiHat) return value == static_cast<int>(HiHatKind::Open) ? 1 : 0;
+    return value;
+}
+
+}  // namespace
+
+std::string initialCorri() {
+    std::string map(kInstrumentKeyCount, '\0');
+    for (int k = 1; k <= kInstrumentKeyCount; ++k) map[k - 1] = static_cast<char>(k - 1);
+    return map;
+}
+
+const std::string& mapBytes(const InstrumentMaps& maps, InstrumentMapKind kind) {
+    return mapBytes(const_cast<InstrumentMaps&>(maps), kind);
+}
+
+int mapKeyCount(const InstrumentMaps& maps, InstrumentMapKind kind) {
+    return static_cast<int>(mapBytes(maps, kind).size());
+}
+
+std::optional<int> mapEntry(const InstrumentMaps& maps, InstrumentMapKind kind, int key) {
+    const std::string& bytes = mapBytes(maps, kind);
+    if (key < 1 || key > static_cast<int>(bytes.size())) return std::nullopt;
+    return static_cast<unsigned char>(bytes[key - 1]);
+}
+
+int mapValuePosition(const InstrumentMaps& maps, InstrumentMapKind kind, int key) {
+    const auto value = mapEntry(maps, kind, key);
+    if (!value) return -1;
+    const int position = positionFromValue(kind, *value);
+    return position >= 0 && position < valueItemCount(kind) ? position : -1;
+}
+
+bool setMapValue(InstrumentMaps& maps, InstrumentMapKind kind, int key, int position) {
+    std::string& bytes = mapBytes(maps, kind);
+    if (key < 1 || key > static_cast<int>(bytes.size())) return false;
+    if (position < 0 || position >= valueItemCount(kind)) return false;
+    bytes[key - 1] = static_cast<char>(valueFromPosition(kind, position));
+    return true;
+}
+
+void setDrumKeying(InstrumentMaps& maps, bool byNote) {
+    maps.drumsByNote = byNote;
+    maps.dorri.assign(byNote ? kNoteKeyCount : kInstrumentKeyCount, static_cast<char>(kFirstDacSample));
+}
+
+void setHiHatKeying(InstrumentMaps& maps, bool byNote) {
+    maps.hihatsByNote = byNote;
+    maps.norri.assign(byNote ? kNoteKeyCount : kInstrumentKeyCount, static_cast<char>(HiHatKind::Closed));
+}
+
+MapFrameTexts mapFrameTexts(const InstrumentMaps& maps, InstrumentMapKind kind) {
+    MapFrameTexts texts;
+    texts.keyHeading = keyedByNote(maps, kind) ? "XM note number" : "XM instrument number";
+    texts.connectingCaption = "will use";
+    switch (kind) {
+    case InstrumentMapKind::Fm:
+        texts.frameCaption = "FM voice assignments";
+        texts.valueHeading = "FM voice number";
+        break;
+    case InstrumentMapKind::Psg:
+        texts.frameCaption = "PSG voice assignments";
+        texts.valueHeading = "PSG voice number";
+        break;
+    case InstrumentMapKind::Dac:
+        texts.frameCaption = "DAC assignments";
+        texts.valueHeading = "DAC sample";
+        break;
+    case InstrumentMapKind::HiHat:
+        texts.frameCaption = "Hi-hats assignments";
+        texts.connectingCaption = "is";
+        break;
+    }
+    return texts;
+}
+
+std::vector<std::string> mapKeyItems(const InstrumentMaps& maps, InstrumentMapKind kind) {
+    std::vector<std::string> items;
+    const int count = mapKeyCount(maps, kind);
+    for (int k = 1; k <= count; ++k) items.push_back(std::to_string(k));
+    return items;
+}
+
+std::vector<std::string> mapValueItems(InstrumentMapKind kind) {
+    if (kind == InstrumentMapKind::HiHat) return {kClosedHiHatCaption, kOpenHiHatCaption};
+    std::vector<std::string> items;
+    const int count = valueItemCount(kind);
+    for (int p = 0; p < count; ++p) items.push_back(hexText(valueFromPosition(kind, p)));
+    return items;
+}
+
+std::string hexText(int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace ferro
