@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "params/channel_output.hpp"
+#include "params/instrument_maps.hpp"
+
+namespace ferro {
+namespace {
+
+using Kind = InstrumentMapKind;
+
+std::string shownValue(const InstrumentMaps& maps, Kind kind, int key) {
+    const int position = mapValuePosition(maps, kind, key);
+    if (position < 0) return "<none>";
+    return mapValueItems(kind).at(static_cast<std::size_t>(position));
+}
+
+TEST(InstrumentMaps, InitialValuesAfterFirstLoad) {
+    const InstrumentMaps maps;
+    EXPECT_EQ(maps.corri.size(), 256u);
+    EXPECT_EQ(maps.psgorri.size(), 256u);
+    EXPECT_EQ(maps.dorri.size(), 256u);
+    EXPECT_EQ(maps.norri.size(), 256u);
+    const struct {
+        Kind kind;
+        int key;
+        const char* shown;
+    } cases[] = {
+        {Kind::Fm, 1, "0"},       {Kind::Fm, 10, "9"},        {Kind::Fm, 17, "10"},
+        {Kind::Fm, 256, "FF"},    {Kind::Psg, 1, "0"},        {Kind::Psg, 200, "0"},
+        {Kind::Dac, 1, "81"},     {Kind::Dac, 256, "81"},     {Kind::HiHat, 1, "Closed HH"},
+        {Kind::HiHat, 256, "Closed HH"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(shownValue(maps, c.kind, c.key), c.shown);
+    }
+    EXPECT_EQ(mapEntry(maps, Kind::Fm, 256), 255);
+    EXPECT_EQ(mapEntry(maps, Kind::Dac, 3), 0x81);
+    EXPECT_EQ(mapEntry(maps, Kind::HiHat, 3), 2);
+    EXPECT_FALSE(mapEntry(maps, Kind::Fm, 0));
+    EXPECT_FALSE(mapEntry(maps, Kind::Fm, 257));
+}
+
+TEST(InstrumentMaps, ListItemsAndTexts) {
+    const InstrumentMaps maps;
+    const auto fm = mapValueItems(Kind::Fm);
+    ASSERT_EQ(fm.size(), 256u);
+    EXPECT_EQ(fm[0x1F], "1F");
+    EXPECT_EQ(fm[0xA0], "A0");
+    EXPECT_EQ(mapValueItems(Kind::Psg).size(), 128u);
+    EXPECT_EQ(mapValueItems(Kind::Psg).back(), "7F");
+    const auto dac = mapValueItems(Kind::Dac);
+    ASSERT_EQ(dac.size(), 95u);
+    EXPECT_EQ(dac.front(), "81");
+    EXPECT_EQ(dac.back(), "DF");
+    EXPECT_EQ(mapValueItems(Kind::HiHat), (std::vector<std::string>{"Closed HH", "Open HH"}));
+    EXPECT_EQ(mapKeyItems(maps, Kind::Fm).back(), "256");
+
+    const MapFrameTexts t = mapFrameTexts(maps, Kind::Fm);
+    EXPECT_EQ(t.frameCaption, "FM voice assignments");
+    EXPECT_EQ(t.keyHeading, "XM instrument number");
+    EXPECT_EQ(t.connectingCaption, "will use");
+    EXPECT_EQ(t.valueHeading, "FM voice number");
+    EXPECT_EQ(mapFrameTexts(maps, Kind::HiHat).connectingCaption, "is");
+    EXPECT_EQ(mapFrameTexts(maps, Kind::Dac).valueHeading, "DAC sample");
+}
+
+TEST(InstrumentMaps, StoringAValueAndShowingItAgain) {
+    InstrumentMaps maps;
+    EXPECT_TRUE(setMapValue(maps, Kind::Fm, 5, 0x1F));
+    EXPECT_EQ(static_cast<unsigned char>(maps.corri[4]), 31);
+    EXPECT_EQ(shownValue(maps, Kind::Fm, 5), "1F");
+    EXPECT_EQ(shownValue(maps, Kind::Fm, 6), "5");
+
+    EXPECT_TRUE(setMapValue(maps, Kind::HiHat, 3, 1));  // "Open HH"
+    EXPECT_EQ(maps.norri[2], 1);
+    EXPECT_EQ(shownValue(maps, Kind::HiHat, 3), "Open HH");
+
+    EXPECT_TRUE(setMapValue(maps, Kind::Dac, 7, 94));  // last item
+    EXPECT_EQ(static_cast<unsigned char>(maps.dorri[6]), 0xDF);
+    EXPECT_EQ(shownValue(maps, Kind::Dac, 7), "DF");
+
+    EXPECT_TRUE(setMapValue(maps, Kind::Psg, 256, 127));
+    EXPECT_EQ(shownValue(maps, Kind::Psg, 256), "7F");
+
+    // Nothing outside the lists is stored.
+    const InstrumentMaps before = maps;
+    EXPECT_FALSE(setMapValue(maps, Kind::Psg, 1, 128));
+    EXPECT_FALSE(setMapValue(maps, Kind::Dac, 1, 95));
+    EXPECT_FALSE(setMapValue(maps, Kind::HiHat, 1, 2));
+    EXPECT_FALSE(setMapValue(maps, Kind::Fm, 0, 1));
+    EXPECT_FALSE(setMapValue(maps, Kind::Fm, 257, 1));
+    EXPECT_EQ(maps.corri, before.corri);
+    EXPECT_EQ(maps.psgorri, before.psgorri);
+    EXPECT_EQ(maps.dorri, before.dorri);
+    EXPECT_EQ(maps.norri, before.norri);
+}
+
+TEST(InstrumentMaps, KeyingChangesLoseEveryEntry) {
+    for (Kind kind : {Kind::Dac, Kind::HiHat}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        auto setKeying = [kind](InstrumentMaps& m, bool byNote) {
+            kind == Kind::Dac ? setDrumKeying(m, byNote) : setHiHatKeying(m, byNote);
+        };
+        const std::string initial = mapValueItems(kind).front();
+        InstrumentMaps maps;
+        setMapValue(maps, kind, 2, 1);
+        setMapValue(maps, kind, 200, 1);
+
+        setKeying(maps, true);
+        EXPECT_EQ(mapKeyCount(maps, kind), 96);
+        EXPECT_EQ(mapKeyItems(maps, kind).back(), "96");
+        EXPECT_EQ(mapFrameTexts(maps, kind).keyHeading, "XM note number");
+        EXPECT_EQ(shownValue(maps, kind, 2), initial);
+        EXPECT_EQ(shownValue(maps, kind, 97), "<none>");
+
+        setMapValue(maps, kind, 2, 1);
+        setKeying(maps, true);  // choosing the same option again also resets
+        EXPECT_EQ(shownValue(maps, kind, 2), initial);
+
+        setMapValue(maps, kind, 96, 1);
+        setKeying(maps, false);
+        EXPECT_EQ(mapKeyCount(maps, kind), 256);
+        EXPECT_EQ(mapFrameTexts(maps, kind).keyHeading, "XM instrument number");
+        for (int key = 1; key <= 256; ++key) ASSERT_EQ(shownValue(maps, kind, key), initial) << key;
+    }
+    InstrumentMaps maps;
+    setDrumKeying(maps, true);
+    EXPECT_TRUE(maps.drumsByNote);
+    EXPECT_FALSE(maps.hihatsByNote);
+    EXPECT_EQ(maps.norri.size(), 256u);
+}
+
+TEST(ChannelOutput, InitialValuesAndRanges) {
+    ChannelOutputSettings c;
+    for (int slot = 0; slot < 6; ++slot) {
+        EXPECT_EQ(c.pitch[slot], 0);
+        EXPECT_EQ(c.volume[slot], 16);
+    }
+    for (int slot = 6; slot < 9; ++slot) {
+        EXPECT_EQ(c.pitch[slot], -36);
+        EXPECT_EQ(c.volume[slot], 0);
+    }
+    EXPECT_EQ(c.volume[9], 0);
+    for (PanChoice p : c.pan) EXPECT_EQ(p, PanChoice::Default);
+
+    setPitch(c, 0, -200);
+    setPitch(c, 8, 500);
+    setVolume(c, 9, 64);
+    setVolume(c, 3, -1);
+    setPan(c, 6, 4);
+    setPan(c, 0, 5);  // not an item: ignored
+    setPitch(c, 9, 1);  // no such slot: ignored
+    EXPECT_EQ(c.pitch[0], -128);
+    EXPECT_EQ(c.pitch[8], 127);
+    EXPECT_EQ(c.volume[9], 63);
+    EXPECT_EQ(c.volume[3], 0);
+    EXPECT_EQ(c.pan[6], PanChoice::Random);
+    EXPECT_EQ(c.pan[0], PanChoice::Default);
+    EXPECT_EQ(panListItems(), (std::vector<std::string>{"Default", "Centre", "Left", "Right", "Random!"}));
+    EXPECT_EQ(fmFrameCaption(6), "FM 6");
+    EXPECT_EQ(psgFrameCaption(1), "PSG 1");
+}
+
+}  // namespace
+}  // namespace ferro

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include "params/song_settings.hpp"
+#include "params/validation.hpp"
+
+namespace ferro {
+namespace {
+
+TEST(SongSettings, FreshLoadOfFourChannels) {
+    SongSettings s;
+    ChannelAssignment a;
+    resetChannelAssignment(a, 4);
+    EXPECT_EQ(channelListItems(a.channelCount), (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(tempoListItems().front(), "01");
+    EXPECT_EQ(tempoListItems().back(), "09");
+    EXPECT_EQ(tempoToListIndex(s.dividingTiming), 2);
+    EXPECT_EQ(tempoToListIndex(s.tempo), 1);
+    const GeneralWindowView v = generalWindowView(s);
+    EXPECT_EQ(v.fmSliderMax, 5);
+    EXPECT_EQ(v.fmCountText, "5");
+    EXPECT_EQ(v.psgCountText, "3");
+    EXPECT_EQ(v.fmRowVisible, (std::array<bool, 6>{true, true, true, true, true, false}));
+    EXPECT_EQ(v.psgRowCaption, (std::array<std::string, 3>{"PSG1", "PSG2", "Noise"}));
+    EXPECT_TRUE(v.dacRowVisible);
+    EXPECT_FALSE(v.e4FrameVisible);
+    EXPECT_EQ(validateGeneralSettings(s, a).light, ReadinessLight::Red);
+}
+
+TEST(SongSettings, ListPositionsAndChoices) {
+    EXPECT_EQ(channelToListIndex(3, 4), 2);
+    EXPECT_EQ(channelToListIndex(std::nullopt, 4), -1);
+    EXPECT_EQ(channelToListIndex(5, 4), -1);
+    EXPECT_EQ(channelFromListIndex(0, 4), XmChannelChoice(1));
+    EXPECT_EQ(channelFromListIndex(-1, 4), std::nullopt);
+    EXPECT_EQ(channelFromListIndex(4, 4), std::nullopt);
+    EXPECT_EQ(tempoFromListIndex(8), 9);
+}
+
+TEST(SongSettings, DrumsOnLowersSixFmAndKeepsTheHiddenChoice) {
+    SongSettings s;
+    ChannelAssignment a;
+    resetChannelAssignment(a, 8);
+    setHasDrums(s, false);
+    EXPECT_EQ(generalWindowView(s).fmSliderMax, 6);
+    setFmChannelCount(s, 6);
+    a.fm[5] = 7;
+    setHasDrums(s, true);
+    EXPECT_EQ(s.fmChannelCount, 5);
+    EXPECT_FALSE(generalWindowView(s).fmRowVisible[5]);
+    EXPECT_EQ(a.fm[5], XmChannelChoice(7));
+    setFmChannelCount(s, 6);  // the slider stops at 5 with drums
+    EXPECT_EQ(s.fmChannelCount, 5);
+    setHasDrums(s, false);
+    setFmChannelCount(s, 6);
+    EXPECT_TRUE(generalWindowView(s).fmRowVisible[5]);
+    EXPECT_EQ(a.fm[5], XmChannelChoice(7));
+}
+
+TEST(SongSettings, PsgRowsAndNoiseCaptions) {
+    struct Row {
+        int count;
+        bool noise;
+        std::array<bool, 3> visible;
+        std::string lastCaption;  // caption of row `count`
+        bool noiseFrameEnabled;
+    };
+    const Row rows[] = {
+        {0, true, {false, false, false}, "", false},
+        {1, true, {true, false, false}, "Noise", true},
+        {1, false, {true, false, false}, "PSG1", true},
+        {2, true, {true, true, false}, "Noise", true},
+        {2, false, {true, true, false}, "PSG2", true},
+        {3, true, {true, true, true}, "Noise", true},
+        {3, false, {true, true, true}, "PSG3", true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.count) + (r.noise ? " noise" : " no noise"));
+        SongSettings s;
+        setPsgChannelCount(s, r.count);
+        setUseNoise(s, r.noise);
+        const GeneralWindowView v = generalWindowView(s);
+        EXPECT_EQ(v.psgRowVisible, r.visible);
+        EXPECT_EQ(v.noiseFrameEnabled, r.noiseFrameEnabled);
+        EXPECT_EQ(v.psgCountText, std::to_string(r.count));
+        if (r.count > 0) {
+            EXPECT_EQ(v.psgRowCaption[r.count - 1], r.lastCaption);
+            for (int k = 1; k < r.count; ++k) EXPECT_EQ(v.psgRowCaption[k - 1], "PSG" + std::to_string(k));
+        }
+    }
+}
+
+TEST(SongSettings, LoopChoiceGoesIntoTheModuleFacts) {
+    SongSettings s;
+    XmModule m;
+    setLoopSong(s, m, false);
+    EXPECT_EQ(m.loopOption, 1);
+    EXPECT_TRUE(generalWindowView(s).e4FrameVisible);
+    EXPECT_FALSE(moreWindowView(s).optimiseOutputVisible);
+    s.endDacWithE4 = true;
+    s.optimiseOutput = true;
+    setLoopSong(s, m, true);
+    EXPECT_EQ(m.loopOption, 0);
+    EXPECT_FALSE(generalWindowView(s).e4FrameVisible);
+    EXPECT_TRUE(moreWindowView(s).optimiseOutputVisible);
+    EXPECT_TRUE(s.endDacWithE4);
+    EXPECT_TRUE(s.optimiseOutput);
+}
+
+TEST(SongSettings, ReloadKeepsOrResetsTheAssignment) {
+    SongSettings s;
+    ChannelAssignment a;
+    resetChannelAssignment(a, 8);
+    a.fm[0] = 1;
+    a.fm[5] = 6;  // hidden
+    a.dac = 8;
+    s.tempo = 7;
+    setPsgChannelCount(s, 1);
+
+    EXPECT_FALSE(applyModuleReload(s, a, 8));
+    EXPECT_EQ(a.fm[0], XmChannelChoice(1));
+    EXPECT_EQ(a.dac, XmChannelChoice(8));
+
+    EXPECT_TRUE(applyModuleReload(s, a, 6));
+    EXPECT_EQ(a.channelCount, 6);
+    for (const auto& c : a.fm) EXPECT_FALSE(c);
+    for (const auto& c : a.psg) EXPECT_FALSE(c);
+    EXPECT_FALSE(a.dac);
+    EXPECT_EQ(s.tempo, 7);
+    EXPECT_EQ(s.psgChannelCount, 1);
+    EXPECT_EQ(validateGeneralSettings(s, a).light, ReadinessLight::Red);
+}
+
+TEST(SongSettings, RemoveRestsThreeStates) {
+    SongSettings s;
+    EXPECT_FALSE(removeRestsWanted(s));
+    setRemoveRests(s, true);
+    EXPECT_TRUE(removeRestsWanted(s));
+    setHasDrums(s, false);
+    EXPECT_FALSE(removeRestsWanted(s));
+    setHasDrums(s, true);
+
+    markRemoveRestsApplied(s);
+    EXPECT_EQ(s.removeRests, RemoveRestsState::Greyed);
+    EXPECT_FALSE(removeRestsWanted(s));  // the key-offs are already gone
+    EXPECT_FALSE(moreWindowView(s).removeRestsEnabled);
+    setRemoveRests(s, false);  // a disabled box cannot be changed
+    EXPECT_EQ(s.removeRests, RemoveRestsState::Greyed);
+
+    ChannelAssignment a;
+    applyModuleReload(s, a, 0);
+    EXPECT_EQ(s.removeRests, RemoveRestsState::Checked);
+    EXPECT_TRUE(moreWindowView(s).removeRestsEnabled);
+
+    setRemoveRests(s, false);
+    markRemoveRestsApplied(s);  // nothing was applied
+    EXPECT_EQ(s.removeRests, RemoveRestsState::Off);
+}
+
+// Which frames of the More parametres window show, over the general
+// settings' combinations.
+TEST(SongSettings, MoreWindowVisibility) {
+    for (int psg = 0; psg <= 3; ++psg)
+        for (bool noise : {true, false})
+            for (bool drums : {true, false})
+                for (bool loop : {true, false})
+                    for (int fm : {0, 1, 5}) {
+                        SCOPED_TRACE(testing::Message() << "fm " << fm << " psg " << psg << " noise " << noise
+                                                        << " drums " << drums << " loop " << loop);
+                        SongSettings s;
+                        XmModule m;
+                        setHasDrums(s, drums);
+                        setFmChannelCount(s, fm);
+                        setPsgChannelCount(s, psg);
+                        setUseNoise(s, noise);
+                        setLoopSong(s, m, loop);
+                        const MoreWindowView v = moreWindowView(s);
+                        const int tones = noise && psg > 0 ? psg - 1 : psg;
+                        EXPECT_EQ(v.fmVoiceFrameVisible, fm >= 1);
+                        EXPECT_EQ(v.psgVoiceFrameVisible, tones >= 1);
+                        EXPECT_EQ(v.hiHatFrameVisible, noise && psg >= 1);
+                        EXPECT_EQ(v.noiseFrameVisible, noise && psg >= 1);
+                        EXPECT_EQ(v.dacMapFrameVisible, drums);
+                        EXPECT_EQ(v.dacFrameVisible, drums);
+                        EXPECT_EQ(v.optimiseOutputVisible, loop);
+                        for (int k = 1; k <= 6; ++k) EXPECT_EQ(v.fmFrameVisible[k - 1], k <= fm);
+                        for (int k = 1; k <= 3; ++k) EXPECT_EQ(v.psgFrameVisible[k - 1], k <= tones);
+                    }
+}
+
+TEST(SongSettings, MoreWindowWithInitialSettings) {
+    const MoreWindowView v = moreWindowView(SongSettings{});
+    EXPECT_EQ(v.fmFrameVisible, (std::array<bool, 6>{true, true, true, true, true, false}));
+    EXPECT_EQ(v.psgFrameVisible, (std::array<bool, 3>{true, true, false}));
+    EXPECT_TRUE(v.noiseFrameVisible);
+    EXPECT_TRUE(v.dacFrameVisible);
+}
+
+}  // namespace
+}  // namespace ferro
