@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/byte_reader.hpp"
+#include "app/paths.hpp"
 #include "xm/scratch_files.hpp"
 
 namespace ferro {
@@ -172,7 +173,7 @@ std::variant<XmModule, XmError> loadXmModule(const fs::path& directory, const st
                                              std::int16_t loopOption) {
     deleteScratchFiles(directory);
 
-    const fs::path path = directory / fs::u8path(fileName);
+    const fs::path path = directory / pathFromUtf8(fileName);
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return XmError::InvalidXm;
 

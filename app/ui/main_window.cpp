@@ -1,0 +1,305 @@
+#include "app/ui/main_window.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace ferro {
+
+namespace {
+
+int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
+
+QFrame* separator(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
+    setObjectName("MainWindow");
+    setWindowTitle("Quillon's XM to SMPS converter 3.3.2");
+    QApplication::setApplicationName(kProgramTitle);
+    QApplication::setApplicationDisplayName(QString());
+    setMinimumSize(px(kMinWidthTwips), px(kMinHeightTwips));
+    resize(minimumSize());
+
+    auto* central = new QWidget(this);
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(4, 4, 4, 4);
+    row->setSpacing(4);
+
+    auto* bar = new QWidget(central);
+    bar->setObjectName("ButtonBar");
+    bar->setFixedWidth(px(1155) + 8);
+    auto* column = new QVBoxLayout(bar);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->setSpacing(3);
+
+    explorerButton_ = makeButton("Command4", "XM explor&er",
+                                 "The XM explorer will allow you to load an XM for the conversion", QStyle::SP_DirOpenIcon);
+    generalButton_ = makeButton("Command1", "Ge&neral parametres", "Here you set up the header of the song",
+                                QStyle::SP_FileDialogDetailedView);
+    voiceButton_ = makeButton("Command2", "&Voice manager", "Here you can load the voices you'll be using in your song",
+                              QStyle::SP_MediaVolume);
+    moreButton_ = makeButton("Command3", "M&ore parametres",
+                             "Here you set up most of the parametres, including volume, DAC samples...",
+                             QStyle::SP_FileDialogListView);
+    convertButton_ = makeButton("Command9", "Convert &song",
+                                "Once the traffic light is green, click here to convert your song", QStyle::SP_DialogSaveButton);
+    exitButton_ = makeButton("Command5", "E&xit", "Click here if you don't want to convert more songs",
+                             QStyle::SP_DialogCloseButton);
+    aboutButton_ = makeButton("Command6", "&wtf", "lol what", QStyle::SP_MessageBoxQuestion);
+    aboutButton_->setCursor(Qt::WhatsThisCursor);
+
+    createFrame_ = new QGroupBox("Create", bar);
+    createFrame_->setObjectName("Frame1");
+    createFrame_->setFixedHeight(px(1095));
+    auto* frameLayout = new QVBoxLayout(createFrame_);
+    frameLayout->setContentsMargins(6, 2, 6, 2);
+    binBox_ = new QCheckBox(".&bin", createFrame_);
+    binBox_->setObjectName("Check1");
+    binBox_->setToolTip("Output the song as a SMPS binary file (Sonic 1 format)");
+    binBox_->setChecked(true);
+    asmBox_ = new QCheckBox(".&asm", createFrame_);
+    asmBox_->setObjectName("Check2");
+    asmBox_->setToolTip("Output the song as an assembly program");
+    frameLayout->addWidget(binBox_);
+    frameLayout->addWidget(asmBox_);
+
+    column->addWidget(explorerButton_);
+    column->addWidget(generalButton_);
+    column->addWidget(voiceButton_);
+    column->addWidget(moreButton_);
+    column->addWidget(separator(bar));
+    column->addWidget(convertButton_);
+    column->addWidget(createFrame_);
+    column->addWidget(separator(bar));
+    column->addWidget(exitButton_);
+    column->addWidget(separator(bar));
+    column->addWidget(aboutButton_);
+    column->addStretch(1);
+
+    mdi_ = new QMdiArea(central);
+    mdi_->setObjectName("ClientArea");
+    mdi_->setBackground(QColor(128, 128, 128));
+    row->addWidget(bar);
+    row->addWidget(mdi_, 1);
+    setCentralWidget(central);
+
+    // Status bar: message, Num, Caps and Scroll Lock, time, date.
+    messagePanel_ = new QLabel("No XM file loaded!", this);
+    messagePanel_->setObjectName("StatusMessage");
+    messagePanel_->setToolTip("No XM file loaded!");
+    statusBar()->addWidget(messagePanel_, 1);
+    for (const char* key : {"NUM", "CAPS", "SCRL"}) {
+        auto* panel = new QLabel(key, this);
+        panel->setObjectName(QString("Status") + key);
+        panel->setAlignment(Qt::AlignCenter);
+        panel->setMinimumWidth(44);
+        panel->setFrameShape(QFrame::StyledPanel);
+        statusBar()->addPermanentWidget(panel);
+    }
+    timePanel_ = new QLabel(this);
+    timePanel_->setObjectName("StatusTime");
+    datePanel_ = new QLabel(this);
+    datePanel_->setObjectName("StatusDate");
+    for (QLabel* l : {timePanel_, datePanel_}) {
+        l->setFrameShape(QFrame::StyledPanel);
+        l->setMinimumWidth(80);
+        l->setAlignment(Qt::AlignCenter);
+        statusBar()->addPermanentWidget(l);
+    }
+    auto* clock = new QTimer(this);
+    auto tick = [this] {
+        const QDateTime now = QDateTime::currentDateTime();
+        timePanel_->setText(now.time().toString("HH:mm"));
+        datePanel_->setText(now.date().toString("dd/MM/yyyy"));
+    };
+    connect(clock, &QTimer::timeout, this, tick);
+    clock->start(1000);
+    tick();
+
+    connect(explorerButton_, &QToolButton::clicked, this, [this] { bringToFront(explorer_); });
+    connect(generalButton_, &QToolButton::clicked, this, [this] { bringToFront(general_); });
+    connect(voiceButton_, &QToolButton::clicked, this, [this] { bringToFront(voiceManager_); });
+    connect(moreButton_, &QToolButton::clicked, this, [this] { bringToFront(more_); });
+    connect(convertButton_, &QToolButton::clicked, this, &MainWindow::convertSong);
+    connect(exitButton_, &QToolButton::clicked, this, &MainWindow::close);
+    connect(aboutButton_, &QToolButton::clicked, this, &MainWindow::showAbout);
+    connect(binBox_, &QCheckBox::clicked, this, &MainWindow::updateConvertButton);
+    connect(asmBox_, &QCheckBox::clicked, this, &MainWindow::updateConvertButton);
+
+    onModuleUnloaded();
+}
+
+MainWindow::~MainWindow() = default;
+
+QToolButton* MainWindow::makeButton(const char* name, const QString& caption, const QString& tip, int iconKind) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(name);
+    b->setText(caption);
+    b->setToolTip(tip);
+    b->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(iconKind)));
+    b->setIconSize(QSize(32, 32));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setFixedSize(px(1155), px(975));
+    b->setAutoFillBackground(true);
+    return b;
+}
+
+bool MainWindow::startUp() {
+    const QSize screen = dialogs_.screenSize();
+    if (screen.width() < px(kMinWidthTwips) || screen.height() < px(kMinHeightTwips)) {
+        const bool runAnyway = dialogs_.askYesNo(
+            "Your screen is too small to contain the whole Ferrocanto interface.\r\nDo you want to run it anyway?",
+            MessageIcon::Exclamation, true);
+        if (!runAnyway) return false;
+    }
+    createExplorer();
+    return true;
+}
+
+void MainWindow::onModuleLoaded(const QString& folder, const QString& fileName) {
+    generalButton_->setEnabled(true);
+    voiceButton_->setEnabled(true);
+    moreButton_->setEnabled(true);
+    createFrame_->setEnabled(true);
+    updateConvertButton();
+    QString shownFolder = folder;
+    if (shownFolder.endsWith('/') || shownFolder.endsWith('\\')) shownFolder.chop(1);
+    messagePanel_->setText("XM file loaded: " + shownFolder + "\\" + fileName);
+}
+
+void MainWindow::onModuleUnloaded() {
+    messagePanel_->setText("No XM file loaded!");
+    generalButton_->setEnabled(false);
+    setGeneralLight(std::nullopt);
+    setVoiceLight(std::nullopt);
+    voiceButton_->setEnabled(false);
+    moreButton_->setEnabled(false);
+    convertButton_->setEnabled(false);
+    createFrame_->setEnabled(false);
+}
+
+QString MainWindow::statusText() const { return messagePanel_->text(); }
+
+bool MainWindow::writeBin() const { return binBox_->isChecked(); }
+bool MainWindow::writeAsm() const { return asmBox_->isChecked(); }
+
+void MainWindow::updateConvertButton() {
+    convertButton_->setEnabled(createFrame_->isEnabled() && (binBox_->isChecked() || asmBox_->isChecked()));
+}
+
+QColor MainWindow::lightColour(ReadinessLight light) {
+    switch (light) {
+    case ReadinessLight::Green: return QColor(0, 255, 0);    // palette entry 10
+    case ReadinessLight::Yellow: return QColor(255, 255, 0); // palette entry 14
+    case ReadinessLight::Red: return QColor(255, 0, 0);      // palette entry 12
+    }
+    return QColor();
+}
+
+void MainWindow::setButtonLight(QToolButton* button, std::optional<ReadinessLight> light) {
+    QPalette pal = button->palette();
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    const QColor colour = light ? lightColour(*light) : face;
+    pal.setColor(QPalette::Button, colour);
+    pal.setColor(QPalette::Window, colour);
+    button->setPalette(pal);
+    // Style sheets win over palettes in most styles; set both so the colour
+    // shows whatever style the platform uses.
+    button->setStyleSheet(light ? QString("QToolButton { background-color: %1; }").arg(colour.name()) : QString());
+}
+
+void MainWindow::setGeneralLight(std::optional<ReadinessLight> light) {
+    generalLight_ = light;
+    setButtonLight(generalButton_, light);
+}
+
+void MainWindow::setVoiceLight(std::optional<ReadinessLight> light) {
+    voiceLight_ = light;
+    setButtonLight(voiceButton_, light);
+}
+
+std::optional<ReadinessLight> MainWindow::generalLight() const { return generalLight_; }
+std::optional<ReadinessLight> MainWindow::voiceLight() const { return voiceLight_; }
+
+QPixmap MainWindow::lightPicture(ReadinessLight light) {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(QColor(40, 40, 40));
+    p.drawRoundedRect(QRectF(9.5, 0.5, 13, 31), 3, 3);
+    const ReadinessLight order[3] = {ReadinessLight::Red, ReadinessLight::Yellow, ReadinessLight::Green};
+    for (int i = 0; i < 3; ++i) {
+        const bool lit = order[i] == light;
+        QColor c = lightColour(order[i]);
+        if (!lit) c = c.darker(400);
+        p.setBrush(c);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QRectF(11.5, 1.5 + i * 10, 9, 9));
+    }
+    return pm;
+}
+
+QMdiSubWindow* MainWindow::addChildWindow(QWidget* window) {
+    QMdiSubWindow* sub = mdi_->addSubWindow(window);
+    sub->setWindowIcon(window->windowIcon());
+    sub->setOption(QMdiSubWindow::RubberBandResize, false);
+    window->show();
+    return sub;
+}
+
+void MainWindow::bringToFront(QWidget* window) {
+    if (!window) return;
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        if (sub->widget() != window) continue;
+        if (sub->isMinimized()) sub->showNormal();
+        sub->show();
+        mdi_->setActiveSubWindow(sub);
+        sub->raise();
+        window->setFocus();
+        return;
+    }
+}
+
+void MainWindow::minimiseChild(QWidget* window) {
+    if (!window) return;
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (sub->widget() == window) sub->showMinimized();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!exitAllowed()) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    // The minimum size keeps the button bar whole; Qt enforces it for
+    // dragging, and a maximised or minimised window is left alone.
+    QMainWindow::resizeEvent(event);
+}
+
+}  // namespace ferro

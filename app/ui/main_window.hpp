@@ -1,0 +1,141 @@
+#pragma once
+// The frame of the program: a multiple-document window with the button bar on
+// the left, the status bar below, the two readiness lights and the output
+// format boxes. Other windows meet through the public routines here.
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPointer>
+#include <optional>
+
+#include "app/options.hpp"
+#include "app/shared_types.hpp"
+#include "app/ui/dialogs.hpp"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QToolButton;
+
+namespace ferro {
+
+struct XmModule;
+class ExplorerWindow;
+class GeneralWindow;
+class MoreWindow;
+class VoiceManagerWindow;
+class OptionsWindow;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kMinWidthTwips = 12435;
+    static constexpr int kMinHeightTwips = 9915;
+    static constexpr int kTwipsPerPixel = 15;
+
+    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up after the window exists: the screen check (false when the user
+    // chose not to run), then the explorer, which brings the Options window.
+    bool startUp();
+
+    Dialogs& dialogs() { return dialogs_; }
+
+    // Called by the explorer.
+    void onModuleLoaded(const QString& folder, const QString& fileName);
+    void onModuleUnloaded();
+
+    // The output formats the conversion writes.
+    bool writeBin() const;
+    bool writeAsm() const;
+
+    // The readiness lights, kept as the colours of two buttons. No value:
+    // the button face (no module loaded).
+    void setGeneralLight(std::optional<ReadinessLight> light);
+    void setVoiceLight(std::optional<ReadinessLight> light);
+    std::optional<ReadinessLight> generalLight() const;
+    std::optional<ReadinessLight> voiceLight() const;
+    // The image list of the three 32x32 traffic-light pictures.
+    static QPixmap lightPicture(ReadinessLight light);
+    static QColor lightColour(ReadinessLight light);
+
+    // The options in force (their defaults until the Options window exists).
+    AppOptions appOptions() const;
+
+    // The windows that exist while a module is loaded, created by the
+    // explorer's first load in this order and discarded by its unload.
+    void createSongWindows(const XmModule& module);
+    void discardSongWindows();
+    void showSongWindows();
+    // The explorer's reload: before it, "Remove rests" becomes available
+    // again; after it the song windows keep their settings, and a changed
+    // channel count resets the assignment.
+    void prepareSongWindowsForReload();
+    void songModuleReloaded(const XmModule& module);
+
+    // Child windows, or null while they do not exist.
+    ExplorerWindow* explorer() const;
+    GeneralWindow* generalWindow() const;
+    MoreWindow* moreWindow() const;
+    VoiceManagerWindow* voiceManager() const;
+    OptionsWindow* optionsWindow() const;
+
+    // Adds a child window to the client area and shows it.
+    QMdiSubWindow* addChildWindow(QWidget* window);
+    // Brings a child window to the front and gives it the focus.
+    void bringToFront(QWidget* window);
+    void minimiseChild(QWidget* window);
+    void minimiseOptionsWindow();
+
+    // The conversion, started by "Convert &song".
+    void convertSong();
+    // Gathers the request from the windows and converts.
+    void MAINCONVERSIONCODE();
+
+    // Whether the exit sequence may go on (runs the explorer's closing step).
+    bool exitAllowed();
+
+    QString statusText() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QToolButton* makeButton(const char* name, const QString& caption, const QString& tip, int iconKind);
+    void updateConvertButton();
+    void setButtonLight(QToolButton* button, std::optional<ReadinessLight> light);
+    void showAbout();
+    void createExplorer();
+
+    Dialogs& dialogs_;
+    QMdiArea* mdi_ = nullptr;
+    QToolButton* explorerButton_ = nullptr;   // Command4
+    QToolButton* generalButton_ = nullptr;    // Command1
+    QToolButton* voiceButton_ = nullptr;      // Command2
+    QToolButton* moreButton_ = nullptr;       // Command3
+    QToolButton* convertButton_ = nullptr;    // Command9
+    QToolButton* exitButton_ = nullptr;       // Command5
+    QToolButton* aboutButton_ = nullptr;      // Command6
+    QGroupBox* createFrame_ = nullptr;
+    QCheckBox* binBox_ = nullptr;             // Check1
+    QCheckBox* asmBox_ = nullptr;             // Check2
+    QLabel* messagePanel_ = nullptr;
+    QLabel* timePanel_ = nullptr;
+    QLabel* datePanel_ = nullptr;
+    std::optional<ReadinessLight> generalLight_;
+    std::optional<ReadinessLight> voiceLight_;
+
+    // Held as QObject pointers so that this header needs none of the
+    // windows' own headers; song_windows.cpp knows their types.
+    QPointer<QWidget> explorer_;
+    QPointer<QWidget> general_;
+    QPointer<QWidget> more_;
+    QPointer<QWidget> voiceManager_;
+    QPointer<QWidget> options_;
+    bool closing_ = false;
+};
+
+}  // namespace ferro

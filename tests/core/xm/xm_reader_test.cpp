@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <variant>
+
+#include "support/xm_writer.hpp"
+#include "xm/scratch_files.hpp"
+#include "xm/xm_reader.hpp"
+
+namespace ferro {
+namespace {
+
+using test::TempDir;
+using test::XmPatternSpec;
+using test::XmSpec;
+
+// A pattern of `rows` rows whose cell (r, n) holds note r+1 on channel n and
+// instrument n, so every cell of a row stream tells where it came from.
+XmPatternSpec numberedPattern(int rows, int channels, std::uint8_t tag) {
+    XmPatternSpec p;
+    p.rows = rows;
+    for (int r = 0; r < rows; ++r)
+        for (int n = 1; n <= channels; ++n)
+            p.cells.push_back(XmCell{static_cast<std::uint8_t>(r % 96 + 1), static_cast<std::uint8_t>(n), tag, 0, 0});
+    return p;
+}
+
+XmModule loadOk(const TempDir& dir, const XmSpec& spec, std::int16_t loopOption = 0) {
+    test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+    auto result = loadXmModule(dir.path(), "song.xm", loopOption);
+    EXPECT_TRUE(std::holds_alternative<XmModule>(result));
+    return std::holds_alternative<XmModule>(result) ? std::get<XmModule>(result) : XmModule{};
+}
+
+std::vector<XmCell> rowStream(const TempDir& dir, int channel) {
+    const auto bytes = test::readFileBytes(dir / rowStreamFileName(channel));
+    EXPECT_EQ(bytes.size() % 5, 0u);
+    return decodeCells(bytes.data(), bytes.size() / 5);
+}
+
+TEST(XmWords, LittleEndianWithSignedResults) {
+    struct Row { std::uint8_t b[4]; std::int32_t dword; std::int16_t word; };
+    const Row rows[] = {
+        {{0x14, 0x01, 0, 0}, 276, 276},
+        {{0xFF, 0x7F, 0, 0}, 32767, 32767},
+        {{0x00, 0x80, 0, 0}, 32768, -32768},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, -1, -1},
+        {{0x00, 0x00, 0x00, 0x80}, INT32_MIN, 0},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(LDWORD(r.b[0], r.b[1], r.b[2], r.b[3]), r.dword);
+        EXPECT_EQ(RWORD(r.b[0], r.b[1]), r.word);
+    }
+}
+
+TEST(XmReader, SongOrderRowCountsAndLoopStart) {
+    TempDir dir;
+    XmSpec spec;
+    spec.channelCount = 2;
+    spec.orderTable = {0, 1, 0};
+    spec.restartPosition = 1;
+    spec.patterns = {numberedPattern(64, 2, 0xA0), numberedPattern(32, 2, 0xB0)};
+    XmModule m = loadOk(dir, spec);
+    EXPECT_EQ(m.totalRows, 160);
+    EXPECT_EQ(m.loopStartRow, 64);
+    EXPECT_EQ(m.channelCount, 2);
+    EXPECT_EQ(m.patternRows, (std::vector<std::int16_t>{64, 32}));
+    EXPECT_EQ(std::filesystem::file_size(dir / "C1.tmp"), 800u);
+    const auto c2 = rowStream(dir, 2);
+    ASSERT_EQ(c2.size(), 160u);
+    EXPECT_EQ(c2[0], (XmCell{1, 2, 0xA0, 0, 0}));
+    EXPECT_EQ(c2[63], (XmCell{64, 2, 0xA0, 0, 0}));
+    EXPECT_EQ(c2[64], (XmCell{1, 2, 0xB0, 0, 0}));
+    EXPECT_EQ(c2[96], (XmCell{1, 2, 0xA0, 0, 0}));
+    // Pattern channel files stay on disk, one per pattern and channel.
+    EXPECT_EQ(std::filesystem::file_size(dir / "P1C2.tmp"), 160u);
+}
+
+TEST(XmReader, LoopStartFollowsRestartPositionAndLoopChoice) {
+    struct Row { int restart; std::int16_t loopOption; std::int32_t expected; };
+    const Row rows[] = {{0, 0, 0}, {1, 0, 64}, {2, 0, 96}, {3, 0, 0}, {200, 0, 0}, {1, 1, 0}, {-1, 0, 0}};
+    for (const Row& r : rows) {
+        TempDir dir;
+        XmSpec spec;
+        spec.channelCount = 1;
+        spec.orderTable = {0, 1, 0};
+        spec.restartPosition = r.restart;
+        spec.patterns = {numberedPattern(64, 1, 0), numberedPattern(32, 1, 0)};
+        XmModule m = loadOk(dir, spec, r.loopOption);
+        EXPECT_EQ(m.loopStartRow, r.expected) << "restart " << r.restart << " loop option " << r.loopOption;
+        EXPECT_EQ(m.loopOption, r.loopOption);
+    }
+}
+
+TEST(XmReader, PatternBreakCutsEveryChannelAtTheFirstBreakRow) {
+    struct Row { std::vector<std::pair<int, int>> breaks; int expectedRows; };  // (row, channel)
+    const Row rows[] = {
+        {{{0, 1}}, 1},
+        {{{15, 3}}, 16},
+        {{{10, 2}, {5, 1}}, 6},
+        {{{63, 1}}, 64},
+        {{}, 64},
+    };
+    for (const Row& r : rows) {
+        TempDir dir;
+        XmSpec spec;
+        spec.channelCount = 3;
+        spec.orderTable = {0, 0};
+        XmPatternSpec p = numberedPattern(64, 3, 0);
+        for (auto [row, ch] : r.breaks) p.cells[static_cast<std::size_t>(row * 3 + ch - 1)].effectType = kXmPatternBreak;
+        spec.patterns = {p};
+        XmModule m = loadOk(dir, spec);
+        EXPECT_EQ(m.patternRows[0], r.expectedRows);
+        EXPECT_EQ(m.totalRows, 2 * r.expectedRows);
+        for (int n = 1; n <= 3; ++n) {
+            const auto cells = rowStream(dir, n);
+            ASSERT_EQ(cells.size(), static_cast<std::size_t>(2 * r.expectedRows));
+            EXPECT_EQ(cells[static_cast<std::size_t>(r.expectedRows)].note, 1) << "second copy starts at row 0";
+        }
+    }
+}
+
+TEST(XmReader, PackedCellForms) {
+    // Hand-made packed data for one channel, four rows.
+    TempDir dir;
+    std::vector<std::uint8_t> packed = {
+        0x80,                          // empty cell, one byte
+        0x31, 0x02, 0x40, 0x08, 0x80,  // note below 128: five bytes
+        0x90, 0x7F,                    // only the effect parameter
+        0x9F, 0x61, 0x03, 0x10, 0x0D, 0x00,  // everything
+    };
+    XmSpec spec;
+    spec.channelCount = 1;
+    spec.patterns = {XmPatternSpec{}};
+    spec.patterns[0].rows = 4;
+    spec.patterns[0].storeNoData = true;
+    auto bytes = test::buildXm(spec);
+    // Patch the packed size and append the data.
+    bytes[bytes.size() - 2] = static_cast<std::uint8_t>(packed.size());
+    bytes.insert(bytes.end(), packed.begin(), packed.end());
+    test::writeFileBytes(dir / "song.xm", bytes);
+    auto result = loadXmModule(dir.path(), "song.xm", 0);
+    ASSERT_TRUE(std::holds_alternative<XmModule>(result));
+    const auto cells = rowStream(dir, 1);
+    ASSERT_EQ(cells.size(), 4u);
+    EXPECT_EQ(cells[0], (XmCell{0, 0, 0, 0, 0}));
+    EXPECT_EQ(cells[1], (XmCell{0x31, 0x02, 0x40, 0x08, 0x80}));
+    EXPECT_EQ(cells[2], (XmCell{0, 0, 0, 0, 0x7F}));
+    EXPECT_EQ(cells[3], (XmCell{0x61, 0x03, 0x10, 0x0D, 0x00}));
+    EXPECT_EQ(std::get<XmModule>(result).patternRows[0], 4) << "break in the last row changes nothing";
+}
+
+TEST(XmReader, PackedUnpackedOversizedAndEmptyPatternsReadAlike) {
+    TempDir dir;
+    XmSpec spec;
+    spec.channelCount = 2;
+    spec.extraHeaderBytes = 40;
+    spec.orderTable = {0, 1, 2, 3};
+    XmPatternSpec unpacked = numberedPattern(8, 2, 1);
+    unpacked.packed = false;
+    XmPatternSpec longHeader = numberedPattern(8, 2, 2);
+    longHeader.extraHeaderBytes = 7;
+    XmPatternSpec empty;
+    empty.rows = 16;
+    empty.storeNoData = true;
+    spec.patterns = {unpacked, longHeader, empty, numberedPattern(4, 2, 3)};
+    XmModule m = loadOk(dir, spec);
+    EXPECT_EQ(m.totalRows, 36);
+    const auto cells = rowStream(dir, 2);
+    ASSERT_EQ(cells.size(), 36u);
+    EXPECT_EQ(cells[7], (XmCell{8, 2, 1, 0, 0}));
+    EXPECT_EQ(cells[8], (XmCell{1, 2, 2, 0, 0}));
+    EXPECT_EQ(cells[16], XmCell{});
+    EXPECT_EQ(cells[31], XmCell{});
+    EXPECT_EQ(cells[32], (XmCell{1, 2, 3, 0, 0}));
+}
+
+TEST(XmReader, UnusedPatternStillGetsFilesAndMissingPatternPlaysAsEmpty) {
+    TempDir dir;
+    XmSpec spec;
+    spec.channelCount = 1;
+    spec.orderTable = {0, 5, 0};  // pattern 5 is not stored, as FastTracker 2 leaves a trailing empty one out
+    spec.patterns = {numberedPattern(4, 1, 0), numberedPattern(8, 1, 0)};
+    XmModule m = loadOk(dir, spec);
+    EXPECT_EQ(m.totalRows, 4 + 64 + 4);
+    EXPECT_EQ(m.patternRows.size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(dir / "P1C1.tmp"));
+    const auto cells = rowStream(dir, 1);
+    ASSERT_EQ(cells.size(), 72u);
+    EXPECT_EQ(cells[4], XmCell{});
+    EXPECT_EQ(cells[68], (XmCell{1, 1, 0, 0, 0}));
+}
+
+TEST(XmReader, FailuresAreInvalidXmOrReadError) {
+    const auto valid = test::buildXm(XmSpec{});
+    auto lower = valid;
+    lower[0] = 'e';
+    auto noSongLength = valid;
+    noSongLength[64] = noSongLength[65] = 0;
+    auto noChannels = valid;
+    noChannels[68] = noChannels[69] = 0;
+    auto noPatterns = valid;
+    noPatterns[70] = noPatterns[71] = 0;
+    auto tinyHeader = valid;
+    tinyHeader[60] = 8;  // block of 4 bytes: too short for the counts
+    tinyHeader[61] = 0;
+    auto hugeHeader = valid;
+    hugeHeader[63] = 0x7F;
+    auto negativeHeader = valid;
+    negativeHeader[63] = 0x80;
+    auto zeroRows = valid;
+    zeroRows[60 + 276 + 5] = zeroRows[60 + 276 + 6] = 0;
+    auto shortPatternHeader = valid;
+    shortPatternHeader[60 + 276] = 5;
+    auto tooManyChannels = valid;
+    tooManyChannels[68] = 0x00;
+    tooManyChannels[69] = 0x10;
+
+    struct Row { const char* what; std::vector<std::uint8_t> bytes; XmError expected; };
+    const Row rows[] = {
+        {"empty file", {}, XmError::InvalidXm},
+        {"lower-case id", lower, XmError::InvalidXm},
+        {"id only", std::vector<std::uint8_t>(valid.begin(), valid.begin() + 17), XmError::ReadError},
+        {"song length 0", noSongLength, XmError::ReadError},
+        {"channel count 0", noChannels, XmError::ReadError},
+        {"pattern count 0", noPatterns, XmError::ReadError},
+        {"header block too short", tinyHeader, XmError::ReadError},
+        {"header larger than the file", hugeHeader, XmError::ReadError},
+        {"negative header size", negativeHeader, XmError::ReadError},
+        {"pattern of 0 rows", zeroRows, XmError::ReadError},
+        {"pattern header too short", shortPatternHeader, XmError::ReadError},
+        {"4096 channels", tooManyChannels, XmError::ReadError},
+    };
+    for (const Row& r : rows) {
+        TempDir dir;
+        test::writeFileBytes(dir / "song.xm", r.bytes);
+        auto result = loadXmModule(dir.path(), "song.xm", 0);
+        ASSERT_TRUE(std::holds_alternative<XmError>(result)) << r.what;
+        EXPECT_EQ(std::get<XmError>(result), r.expected) << r.what;
+    }
+    TempDir dir;
+    auto gone = loadXmModule(dir.path(), "gone.xm", 0);
+    ASSERT_TRUE(std::holds_alternative<XmError>(gone));
+    EXPECT_EQ(std::get<XmError>(gone), XmError::InvalidXm);
+}
+
+TEST(XmReader, ModuleCutAtEveryOffsetFailsCleanly) {
+    XmSpec spec;
+    spec.channelCount = 2;
+    spec.orderTable = {0, 1};
+    spec.patterns = {numberedPattern(3, 2, 1), numberedPattern(2, 2, 2)};
+    spec.patterns[1].packed = false;
+    const auto full = test::buildXm(spec);
+    TempDir dir;
+    for (std::size_t cut = 0; cut < full.size(); ++cut) {
+        test::writeFileBytes(dir / "song.xm", std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<long>(cut)));
+        auto result = loadXmModule(dir.path(), "song.xm", 0);
+        ASSERT_TRUE(std::holds_alternative<XmError>(result)) << "cut at " << cut;
+        EXPECT_EQ(std::get<XmError>(result), cut < 17 ? XmError::InvalidXm : XmError::ReadError) << "cut at " << cut;
+        for (const auto& name : dir.fileNames())
+            EXPECT_TRUE(name == "song.xm" || isScratchFileName(name)) << name;
+    }
+    test::writeFileBytes(dir / "song.xm", full);
+    EXPECT_TRUE(std::holds_alternative<XmModule>(loadXmModule(dir.path(), "song.xm", 0)));
+}
+
+TEST(XmReader, HeaderForTheInfoWindow) {
+    TempDir dir;
+    XmSpec spec;
+    spec.moduleName = "caf\xE9 tune";
+    spec.versionMinor = 4;
+    spec.versionMajor = 1;
+    spec.orderTable = {0, 1, 2, 1};
+    spec.patterns = {XmPatternSpec{}, XmPatternSpec{}, XmPatternSpec{}};
+    spec.flags = 3;
+    spec.tempo = 6;
+    spec.bpm = 0x8000;
+    test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+    auto result = readXmHeader(dir / "song.xm");
+    ASSERT_TRUE(std::holds_alternative<XmHeader>(result));
+    const XmHeader& h = std::get<XmHeader>(result);
+    EXPECT_EQ(h.moduleName, std::string("caf\xE9 tune") + std::string(11, '\0'));
+    EXPECT_EQ(h.versionMajor, 1);
+    EXPECT_EQ(h.versionMinor, 4);
+    EXPECT_EQ(h.headerSize, 276);
+    EXPECT_EQ(h.orderTable, (std::vector<std::uint8_t>{0, 1, 2, 1}));
+    EXPECT_EQ(h.patternCount, 3);
+    EXPECT_EQ(h.frequencyFlags, 3);
+    EXPECT_EQ(h.defaultBpm, -32768);
+    EXPECT_TRUE(dir.fileNames() == std::vector<std::string>{"song.xm"}) << "the header read writes nothing";
+}
+
+TEST(ScratchFiles, OnlyTheProgramsOwnNamesAreDeleted) {
+    TempDir dir;
+    const std::vector<std::string> ours = {"P0C1.tmp", "P12C3.tmp", "C1.tmp", "c12.TMP", "BATMAN3.tmp",
+                                           "lol10.tmp", "voices.tmp", "VOICES.TMP"};
+    const std::vector<std::string> theirs = {"C1.tmp.bak", "notes.tmp", "C1a.tmp", "C01.tmp", "song.xm",
+                                             "P01C1.tmp", "PC1.tmp", "BATMAN.tmp", "C.tmp", "LOL-1.tmp",
+                                             "myvoices.tmp", "C1.tmpx", "P1C.tmp"};
+    for (const auto& n : ours) test::writeFileBytes(dir / n, {1});
+    for (const auto& n : theirs) test::writeFileBytes(dir / n, {2});
+    std::filesystem::create_directory(dir / "C2.tmp");  // a folder is never ours
+    EXPECT_TRUE(deleteScratchFiles(dir.path()));
+    std::vector<std::string> expected = theirs;
+    expected.push_back("C2.tmp");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(dir.fileNames(), expected);
+}
+
+}  // namespace
+}  // namespace ferro

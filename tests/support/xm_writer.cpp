@@ -1,0 +1,113 @@
+#include "support/xm_writer.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace ferro::test {
+
+namespace {
+void put16(std::vector<std::uint8_t>& out, int v) {
+    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+}
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
+}
+void putText(std::vector<std::uint8_t>& out, const std::string& s, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) out.push_back(i < s.size() ? static_cast<std::uint8_t>(s[i]) : 0);
+}
+}  // namespace
+
+XmCell noteCell(std::uint8_t note, std::uint8_t instrument, std::uint8_t effect, std::uint8_t param) {
+    return XmCell{note, instrument, 0, effect, param};
+}
+
+std::vector<std::uint8_t> buildXm(const XmSpec& spec) {
+    std::vector<std::uint8_t> out;
+    const std::string id = "Extended Module: ";
+    out.insert(out.end(), id.begin(), id.end());
+    putText(out, spec.moduleName, 20);
+    out.push_back(0x1A);
+    putText(out, spec.trackerName, 20);
+    out.push_back(spec.versionMinor);
+    out.push_back(spec.versionMajor);
+    put32(out, static_cast<std::uint32_t>(276 + spec.extraHeaderBytes));
+    put16(out, static_cast<int>(spec.orderTable.size()));
+    put16(out, spec.restartPosition);
+    put16(out, spec.channelCount);
+    put16(out, spec.patternCountOverride >= 0 ? spec.patternCountOverride : static_cast<int>(spec.patterns.size()));
+    put16(out, spec.instrumentCount);
+    put16(out, spec.flags);
+    put16(out, spec.tempo);
+    put16(out, spec.bpm);
+    for (std::size_t i = 0; i < 256; ++i) out.push_back(i < spec.orderTable.size() ? spec.orderTable[i] : 0);
+    out.insert(out.end(), static_cast<std::size_t>(spec.extraHeaderBytes), 0xEE);
+
+    for (const XmPatternSpec& p : spec.patterns) {
+        std::vector<std::uint8_t> data;
+        if (!p.storeNoData) {
+            const std::size_t count = static_cast<std::size_t>(p.rows) * static_cast<std::size_t>(spec.channelCount);
+            for (std::size_t i = 0; i < count; ++i) {
+                const XmCell c = i < p.cells.size() ? p.cells[i] : XmCell{};
+                if (!p.packed) {
+                    data.insert(data.end(), {c.note, c.instrument, c.volume, c.effectType, c.effectParameter});
+                    continue;
+                }
+                const std::uint8_t fields[5] = {c.note, c.instrument, c.volume, c.effectType, c.effectParameter};
+                std::uint8_t flag = 0x80;
+                for (int b = 0; b < 5; ++b)
+                    if (fields[b]) flag |= static_cast<std::uint8_t>(1 << b);
+                data.push_back(flag);
+                for (int b = 0; b < 5; ++b)
+                    if (fields[b]) data.push_back(fields[b]);
+            }
+        }
+        put32(out, static_cast<std::uint32_t>(9 + p.extraHeaderBytes));
+        out.push_back(0);
+        put16(out, p.rows);
+        put16(out, static_cast<int>(data.size()));
+        out.insert(out.end(), static_cast<std::size_t>(p.extraHeaderBytes), 0xDD);
+        out.insert(out.end(), data.begin(), data.end());
+    }
+    out.insert(out.end(), spec.trailer.begin(), spec.trailer.end());
+    return out;
+}
+
+void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    for (;;) {
+        path_ = std::filesystem::temp_directory_path() /
+                ("ferro-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directory(path_)) break;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::string> TempDir::fileNames() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace ferro::test

@@ -1,0 +1,61 @@
+#pragma once
+// Writes small XM modules for the tests, packed or unpacked, with room for
+// the odd shapes real files have (oversized headers, empty patterns, breaks).
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "xm/xm_reader.hpp"
+
+namespace ferro::test {
+
+struct XmPatternSpec {
+    int rows = 64;
+    // rows x channels cells, row-major; empty means every cell empty
+    std::vector<XmCell> cells;
+    bool packed = true;         // FT2 packing (flag bytes) or plain 5-byte cells
+    bool storeNoData = false;   // write packed size 0
+    int extraHeaderBytes = 0;   // pattern header longer than 9
+};
+
+struct XmSpec {
+    std::string moduleName = "test module";
+    std::string trackerName = "FastTracker v2.00";
+    std::uint8_t versionMinor = 4, versionMajor = 1;
+    int channelCount = 4;
+    int restartPosition = 0;
+    std::vector<std::uint8_t> orderTable = {0};
+    std::vector<XmPatternSpec> patterns = {XmPatternSpec{}};
+    int instrumentCount = 0;
+    int flags = 1;
+    int tempo = 6, bpm = 125;
+    int extraHeaderBytes = 0;  // header size above 276
+    int patternCountOverride = -1;  // write another count than patterns.size()
+    std::vector<std::uint8_t> trailer;  // bytes after the patterns (instruments, CNAM, ...)
+};
+
+std::vector<std::uint8_t> buildXm(const XmSpec& spec);
+void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
+
+// A fresh empty folder under the system's temporary folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // Names of the files in the folder, sorted.
+    std::vector<std::string> fileNames() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// A cell with a note (and optional instrument / effect).
+XmCell noteCell(std::uint8_t note, std::uint8_t instrument = 0, std::uint8_t effect = 0, std::uint8_t param = 0);
+
+}  // namespace ferro::test

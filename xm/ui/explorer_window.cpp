@@ -1,0 +1,281 @@
+#include "xm/ui/explorer_window.hpp"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QStyle>
+
+#include "app/paths.hpp"
+#include "app/shared_types.hpp"
+#include "app/ui/main_window.hpp"
+#include "xm/scratch_files.hpp"
+#include "xm/ui/info_window.hpp"
+
+namespace ferro {
+
+namespace {
+constexpr int kFolderRole = Qt::UserRole + 1;
+int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
+std::filesystem::path toPath(const QString& s) { return pathFromUtf8(s.toStdString()); }
+}  // namespace
+
+ExplorerWindow::ExplorerWindow(MainWindow& main, QWidget* parent) : QWidget(parent), main_(main) {
+    setObjectName("ExplorerWindow");
+    setWindowTitle("XM explorer");
+    setWindowIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    // It stays open for the whole run: no close control of its own.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+
+    folders_ = new QListWidget(this);
+    folders_->setObjectName("Dir1");
+    folders_->setAccessibleName("Folders");
+    drives_ = new QComboBox(this);
+    drives_->setObjectName("Drive1");
+    drives_->setAccessibleName("Drives");
+    files_ = new QListWidget(this);
+    files_->setObjectName("File1");
+    files_->setAccessibleName("XM files");
+    refreshButton_ = new QPushButton("Refresh &file list", this);
+    refreshButton_->setObjectName("Command3");
+    infoButton_ = new QPushButton("Show XM info&...", this);
+    infoButton_->setObjectName("Command4");
+    loadButton_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton), "Load t&his XM file", this);
+    loadButton_->setObjectName("Command1");
+    reloadButton_ = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload), "&Reload this XM file", this);
+    reloadButton_->setObjectName("Command5");
+    unloadButton_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogDiscardButton),
+                                    "Unload the currently loa&ded XM file", this);
+    unloadButton_->setObjectName("Command2");
+    for (QPushButton* b : {loadButton_, reloadButton_, unloadButton_}) {
+        b->setIconSize(QSize(32, 32));
+        b->setMinimumHeight(px(1215));
+    }
+    // The long caption wraps on the big button.
+    unloadButton_->setStyleSheet("text-align: center;");
+    unloadButton_->setText("Unload the currently\nloa&ded XM file");
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->addWidget(folders_, 0, 0, 3, 1);
+    grid->addWidget(drives_, 3, 0);
+    grid->addWidget(files_, 0, 1, 1, 2);
+    grid->addWidget(refreshButton_, 1, 1);
+    grid->addWidget(infoButton_, 1, 2);
+    grid->addWidget(loadButton_, 2, 1, 2, 1);
+    grid->addWidget(reloadButton_, 2, 1, 2, 1);
+    grid->addWidget(unloadButton_, 2, 2, 2, 1);
+    grid->setColumnMinimumWidth(0, px(3735));
+    grid->setColumnMinimumWidth(1, px(1875));
+    grid->setColumnMinimumWidth(2, px(1875));
+    grid->setRowStretch(0, 1);
+    resize(px(7755), px(5535));
+
+    connect(drives_, &QComboBox::activated, this, &ExplorerWindow::changeDrive);
+    connect(folders_, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { changeDirectory(item->data(kFolderRole).toString()); });
+    connect(folders_, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { changeDirectory(item->data(kFolderRole).toString()); });
+    connect(files_, &QListWidget::itemClicked, this, &ExplorerWindow::selectFile);
+    connect(files_, &QListWidget::itemDoubleClicked, this, [this] {
+        if (!files_->selectedItems().isEmpty()) loadSelectedFile();
+    });
+    connect(refreshButton_, &QPushButton::clicked, this, &ExplorerWindow::refreshFileList);
+    connect(infoButton_, &QPushButton::clicked, this, &ExplorerWindow::showXmInfo);
+    connect(loadButton_, &QPushButton::clicked, this, &ExplorerWindow::loadSelectedFile);
+    connect(reloadButton_, &QPushButton::clicked, this, &ExplorerWindow::reloadXmModule);
+    connect(unloadButton_, &QPushButton::clicked, this, &ExplorerWindow::unloadXmModule);
+
+    fillDrives();
+    reloadButton_->hide();
+    unloadButton_->setEnabled(false);
+    changeDirectory(QDir::currentPath());
+}
+
+void ExplorerWindow::fillDrives() {
+    drives_->clear();
+    QStringList roots;
+#ifdef Q_OS_WIN
+    for (const QFileInfo& drive : QDir::drives()) roots << QDir::toNativeSeparators(drive.absolutePath());
+#else
+    roots << "/";
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        const QString root = volume.rootPath();
+        if (!roots.contains(root)) roots << root;
+    }
+#endif
+    drives_->addItems(roots);
+}
+
+void ExplorerWindow::changeDrive(int index) {
+    if (index < 0 || index >= drives_->count()) return;
+    const QString root = drives_->itemText(index);
+    QDir dir(root);
+    // A drive that cannot be read leaves the explorer where it was.
+    if (!dir.exists() || !dir.isReadable()) {
+        main_.dialogs().showMessage("The drive " + root + " cannot be read.", MessageIcon::Exclamation);
+        fillFolders();
+        return;
+    }
+    changeDirectory(root);
+}
+
+void ExplorerWindow::changeDirectory(const QString& folder) {
+    const QString clean = QDir::cleanPath(QDir(folder).absolutePath());
+    if (!QDir(clean).exists()) return;
+    folder_ = clean;
+    QDir::setCurrent(folder_);
+    // Select the volume the folder lies on.
+    int best = -1, bestLength = -1;
+    for (int i = 0; i < drives_->count(); ++i) {
+        QString root = QDir::cleanPath(QDir::fromNativeSeparators(drives_->itemText(i)));
+        const bool inside = folder_.compare(root, Qt::CaseInsensitive) == 0 ||
+                            folder_.startsWith(root.endsWith('/') ? root : root + '/', Qt::CaseInsensitive);
+        if (inside && root.length() > bestLength) {
+            best = i;
+            bestLength = static_cast<int>(root.length());
+        }
+    }
+    if (best >= 0) drives_->setCurrentIndex(best);
+    fillFolders();
+    refreshFileList();
+}
+
+void ExplorerWindow::fillFolders() {
+    folders_->clear();
+    QStringList chain;
+    QDir dir(folder_);
+    chain.prepend(dir.absolutePath());
+    while (dir.cdUp()) chain.prepend(dir.absolutePath());
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    int depth = 0;
+    for (const QString& path : chain) {
+        const QString name = QDir(path).isRoot() ? QDir::toNativeSeparators(path) : QDir(path).dirName();
+        auto* item = new QListWidgetItem(open, QString(depth * 2, ' ') + name, folders_);
+        item->setData(kFolderRole, path);
+        ++depth;
+    }
+    folders_->setCurrentRow(static_cast<int>(chain.size()) - 1);
+    const QStringList subfolders =
+        QDir(folder_).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    for (const QString& sub : subfolders) {
+        auto* item = new QListWidgetItem(closed, QString(depth * 2, ' ') + sub, folders_);
+        item->setData(kFolderRole, QDir(folder_).filePath(sub));
+    }
+}
+
+void ExplorerWindow::refreshFileList() {
+    files_->clear();
+    // Matched without regard to letter case: song.xm and SONG.XM are both listed.
+    const QFileInfoList entries = QDir(folder_).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& info : entries)
+        if (info.suffix().compare("xm", Qt::CaseInsensitive) == 0) files_->addItem(info.fileName());
+    loadButton_->setEnabled(false);
+    infoButton_->setEnabled(false);
+}
+
+void ExplorerWindow::selectFile() {
+    if (files_->selectedItems().isEmpty()) return;
+    loadButton_->setEnabled(true);
+    infoButton_->setEnabled(true);
+}
+
+QString ExplorerWindow::selectedFileName() const {
+    const auto selected = files_->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
+void ExplorerWindow::setBusy(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void ExplorerWindow::showLoadedState(bool loaded) {
+    unloadButton_->setEnabled(loaded);
+    loadButton_->setVisible(!loaded);
+    reloadButton_->setVisible(loaded);
+    refreshButton_->setEnabled(!loaded);
+    infoButton_->setEnabled(!loaded);
+    files_->setEnabled(!loaded);
+    folders_->setEnabled(!loaded);
+    drives_->setEnabled(!loaded);
+}
+
+void ExplorerWindow::setLoopOption(std::int16_t option) {
+    loopOption_ = option;
+    if (module_) module_->loopOption = option;
+}
+
+void ExplorerWindow::loadSelectedFile() {
+    const QString fileName = selectedFileName();
+    if (fileName.isEmpty()) return;
+    setBusy(true);
+    const bool reload = reloadButton_->isVisible();
+    auto result = loadXmModule(toPath(folder_), fileName.toStdString(), loopOption_);
+    if (auto* error = std::get_if<XmError>(&result)) {
+        if (*error == XmError::InvalidXm) {
+            setBusy(false);
+            main_.dialogs().showMessage(kInvalidXmMessage, MessageIcon::Critical);
+            return;
+        }
+        setBusy(false);
+        main_.dialogs().showMessage(kSomeError, MessageIcon::Critical);
+        unloadXmModule();
+        main_.minimiseOptionsWindow();
+        return;
+    }
+    module_ = std::get<XmModule>(std::move(result));
+    showLoadedState(true);
+    if (reload)
+        main_.songModuleReloaded(*module_);
+    else
+        main_.createSongWindows(*module_);
+    main_.onModuleLoaded(QDir::toNativeSeparators(folder_), fileName);
+    if (!reload) main_.showSongWindows();
+    setBusy(false);
+    main_.minimiseOptionsWindow();
+}
+
+void ExplorerWindow::reloadXmModule() {
+    setBusy(true);
+    deleteScratchFiles(toPath(folder_));
+    main_.prepareSongWindowsForReload();
+    setBusy(false);
+    loadSelectedFile();
+}
+
+void ExplorerWindow::unloadXmModule() {
+    setBusy(true);
+    deleteScratchFiles(toPath(folder_));
+    module_.reset();
+    showLoadedState(false);
+    main_.discardSongWindows();
+    setFocus();
+    main_.onModuleUnloaded();
+    loopOption_ = 0;
+    setBusy(false);
+}
+
+void ExplorerWindow::showXmInfo() {
+    const QString fileName = selectedFileName();
+    if (fileName.isEmpty()) return;
+    InfoWindow::show(main_, folder_, fileName);
+}
+
+bool ExplorerWindow::closingStep() {
+    const ExitPolicy policy = main_.appOptions().exitPolicy;
+    if (policy == ExitPolicy::DoNotExit) return false;
+    const bool ask = policy == ExitPolicy::AskAlways || (policy == ExitPolicy::AskIfLoaded && isLoaded());
+    if (ask && !main_.dialogs().askYesNo("Are you sure you want to quit?", MessageIcon::Question)) return false;
+    if (isLoaded()) deleteScratchFiles(toPath(folder_));
+    return true;
+}
+
+}  // namespace ferro

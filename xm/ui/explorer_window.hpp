@@ -1,0 +1,73 @@
+#pragma once
+// The XM explorer: browse drives and folders, load, reload and unload a
+// module. It owns the loaded module's facts and keeps the process's working
+// directory equal to the folder it shows.
+#include <QWidget>
+#include <optional>
+
+#include "xm/xm_reader.hpp"
+
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace ferro {
+
+class MainWindow;
+
+class ExplorerWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ExplorerWindow(MainWindow& main, QWidget* parent = nullptr);
+
+    // The loaded module, or null while none is loaded.
+    const XmModule* module() const { return module_ ? &*module_ : nullptr; }
+    bool isLoaded() const { return module_.has_value(); }
+    // The General parametres window's loop choice (0 loop, 1 play once).
+    void setLoopOption(std::int16_t option);
+    std::int16_t loopOption() const { return loopOption_; }
+
+    QString shownFolder() const { return folder_; }
+    QString selectedFileName() const;
+
+    // User actions.
+    void changeDrive(int index);
+    void changeDirectory(const QString& folder);
+    void selectFile();
+    void refreshFileList();
+    void loadSelectedFile();
+    void reloadXmModule();
+    void unloadXmModule();
+    void showXmInfo();
+
+    // Part of the main window's exit sequence: applies the exit policy;
+    // false cancels the closing.
+    bool closingStep();
+
+    static std::int32_t LDWORD(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4) {
+        return ferro::LDWORD(b1, b2, b3, b4);
+    }
+    static std::int16_t RWORD(std::uint8_t b1, std::uint8_t b2) { return ferro::RWORD(b1, b2); }
+
+private:
+    void fillDrives();
+    void fillFolders();
+    void setBusy(bool busy);
+    void showLoadedState(bool loaded);
+
+    MainWindow& main_;
+    QComboBox* drives_ = nullptr;     // Drive1
+    QListWidget* folders_ = nullptr;  // Dir1
+    QListWidget* files_ = nullptr;    // File1
+    QPushButton* refreshButton_ = nullptr;  // Command3
+    QPushButton* infoButton_ = nullptr;     // Command4
+    QPushButton* loadButton_ = nullptr;     // Command1
+    QPushButton* reloadButton_ = nullptr;   // Command5
+    QPushButton* unloadButton_ = nullptr;   // Command2
+    QString folder_;
+    std::optional<XmModule> module_;
+    std::int16_t loopOption_ = 0;
+};
+
+}  // namespace ferro

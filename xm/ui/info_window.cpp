@@ -1,0 +1,135 @@
+#include "xm/ui/info_window.hpp"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/paths.hpp"
+#include "app/shared_types.hpp"
+#include "app/ui/main_window.hpp"
+#include "xm/ui/explorer_window.hpp"
+#include "xm/xm_reader.hpp"
+
+namespace ferro {
+
+namespace {
+int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
+}  // namespace
+
+QStringList InfoWindow::captions() {
+    return {"Path:", "Filename:", "Filesize:", "Module name:", "Tracker name:", "XM subversion:",
+            "Song length (patterns):", "Restart position (pattern):", "Number of channels:",
+            "Number of patterns:", "Number of instruments:", "Frequency table used:", "Default tempo:",
+            "Default BPM:", "Pattern table:"};
+}
+
+QString InfoWindow::nameText(const std::string& raw) {
+    QString out;
+    for (unsigned char c : raw) {
+        // NUL and other control characters are shown as the Unicode control
+        // pictures, so that nothing stored is hidden or dropped.
+        if (c < 0x20)
+            out += QChar(0x2400 + c);
+        else if (c == 0x7F)
+            out += QChar(0x2421);
+        else
+            out += QChar::fromLatin1(static_cast<char>(c));
+    }
+    return out;
+}
+
+InfoWindow::InfoWindow(MainWindow& main) : QWidget(nullptr), main_(main) {
+    setObjectName("InfoWindow");
+    setWindowTitle("XM info");
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* grid = new QGridLayout(this);
+    grid->setHorizontalSpacing(px(1980 - 60 - 1815));
+    grid->setVerticalSpacing(px(300 - 255));
+    const QStringList caps = captions();
+    for (int i = 0; i < caps.size(); ++i) {
+        auto* caption = new QLabel(caps[i], this);
+        caption->setObjectName(QString("Caption%1").arg(i + 1));
+        caption->setFixedWidth(px(1815));
+        caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        auto* value = new QLabel(this);
+        value->setObjectName(QString("Value%1").arg(i + 1));
+        value->setAccessibleName(caps[i]);
+        value->setFixedWidth(px(5895));
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (i == caps.size() - 1) {
+            value->setWordWrap(true);
+            value->setFixedHeight(px(1155));
+        }
+        grid->addWidget(caption, i, 0);
+        grid->addWidget(value, i, 1);
+        values_ << value;
+    }
+    auto* ok = new QPushButton("O&k", this);
+    ok->setObjectName("Command1");
+    ok->setFixedSize(px(1815), px(855) / 2);
+    grid->addWidget(ok, static_cast<int>(caps.size()), 0);
+    connect(ok, &QPushButton::clicked, this, &QWidget::close);
+}
+
+InfoWindow* InfoWindow::show(MainWindow& main, const QString& folder, const QString& fileName) {
+    const QString fullPath = QDir(folder).filePath(fileName);
+    const std::filesystem::path path = pathFromUtf8(fullPath.toStdString());
+    auto header = readXmHeader(path);
+    if (auto* error = std::get_if<XmError>(&header)) {
+        main.dialogs().showMessage(*error == XmError::InvalidXm ? kInvalidXmMessage : kSomeError, MessageIcon::Critical);
+        return nullptr;
+    }
+    auto* window = new InfoWindow(main);
+    window->fill(QDir::toNativeSeparators(folder), fileName, QFileInfo(fullPath).size(), std::get<XmHeader>(header));
+    window->QWidget::show();
+    window->activateWindow();
+    window->setFocus();
+    main.setEnabled(false);
+    return window;
+}
+
+void InfoWindow::fill(const QString& folder, const QString& fileName, qint64 size, const XmHeader& h) {
+    QString flags = "Unknown / Invalid";
+    if (h.frequencyFlags == 0) flags = "Amiga";
+    if (h.frequencyFlags == 1) flags = "Linear";
+    QString table;
+    for (std::uint8_t entry : h.orderTable) table += QString::number(entry) + " ";
+    const QStringList texts = {
+        folder,
+        fileName,
+        QString::number(size) + " bytes",
+        nameText(h.moduleName),
+        nameText(h.trackerName),
+        "$" + QString::number(h.versionMajor, 16).toUpper() + " $" + QString::number(h.versionMinor, 16).toUpper(),
+        QString::number(h.songLength),
+        QString::number(h.restartPosition),
+        QString::number(h.channelCount),
+        QString::number(h.patternCount),
+        QString::number(h.instrumentCount),
+        flags,
+        QString::number(h.defaultTempo),
+        QString::number(h.defaultBpm),
+        table,
+    };
+    for (int i = 0; i < texts.size(); ++i) values_[i]->setText(texts[i]);
+}
+
+QStringList InfoWindow::values() const {
+    QStringList out;
+    for (const QLabel* l : values_) out << l->text();
+    return out;
+}
+
+void InfoWindow::closeEvent(QCloseEvent* event) {
+    // However it closes, the main window works again.
+    main_.setEnabled(true);
+    if (ExplorerWindow* explorer = main_.explorer()) explorer->setFocus();
+    event->accept();
+}
+
+}  // namespace ferro

@@ -1,0 +1,36 @@
+#pragma once
+// The header facts of an XM file that is not loaded, in a separate window;
+// the main window is disabled while it is shown.
+#include <QWidget>
+
+class QLabel;
+
+namespace ferro {
+
+class MainWindow;
+struct XmHeader;
+
+class InfoWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Reads the file and shows the window, or reports the failure; returns
+    // the window shown (owned by itself, deleted when closed) or null.
+    static InfoWindow* show(MainWindow& main, const QString& folder, const QString& fileName);
+
+    // The value shown beside each caption, in row order.
+    QStringList values() const;
+    static QStringList captions();
+    // The text shown for raw name bytes: Latin-1, control characters made visible.
+    static QString nameText(const std::string& raw);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    InfoWindow(MainWindow& main);
+    void fill(const QString& folder, const QString& fileName, qint64 size, const XmHeader& h);
+    MainWindow& main_;
+    QList<QLabel*> values_;
+};
+
+}  // namespace ferro
