@@ -1,0 +1,195 @@
+// The voices and bank verbs, run as a user runs them.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Data = std::vector<std::uint8_t>;
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+class VoicesCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device rd;
+        dir_ = fs::temp_directory_path() / ("ferro-voices-cli-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    fs::path write(const std::string& name, const Data& data) {
+        std::ofstream out(dir_ / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        return dir_ / name;
+    }
+    std::string slurp(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static std::string quote(const std::string& arg) {
+        std::string q = "'";
+        for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    }
+    CliRun run(const std::vector<std::string>& args) {
+        std::string command = "cd " + quote(dir_.string()) + " && " + quote(FERRO_CLI_PATH);
+        for (const auto& a : args) command += " " + quote(a);
+        command += " >" + quote((dir_ / "stdout.txt").string()) + " 2>" + quote((dir_ / "stderr.txt").string());
+        const int status = std::system(command.c_str());
+        CliRun r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = slurp(dir_ / "stdout.txt");
+        r.err = slurp(dir_ / "stderr.txt");
+        return r;
+    }
+
+    fs::path dir_;
+};
+
+Data countingVoices(int count, int start = 0) {
+    Data out;
+    for (int i = 0; i < 25 * count; ++i) out.push_back(static_cast<std::uint8_t>(start + i));
+    return out;
+}
+
+Data tfiWithSsgEg() {
+    Data out = {7, 7};
+    for (int op = 0; op < 4; ++op) {
+        const Data block = {1, 3, 0x20, 0, 31, 0, 0, 15, 0, op == 2 ? 9 : 0};
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    return out;
+}
+
+TEST_F(VoicesCli, ListsTheVoicesOfAFile) {
+    const auto file = write("drums.bin", countingVoices(2));
+    const CliRun r = run({"voices", "raw25", file.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    ASSERT_EQ(json["voices"].size(), 2u);
+    EXPECT_EQ(json["voices"][1]["name"], "drums.bin: voice $1");
+    EXPECT_EQ(json["voices"][0]["hex"], "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18");
+    EXPECT_FALSE(json.contains("warning"));
+}
+
+TEST_F(VoicesCli, TfiWarningAndLatin1Names) {
+    write("pad.tfi", tfiWithSsgEg());
+    CliRun r = run({"voices", "tfi", "pad.tfi"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["voices"][0]["name"], "pad");
+    EXPECT_EQ(json["voices"][0]["hex"], "3F 01 01 01 01 1F 1F 1F 1F 00 00 00 00 00 00 00 00 0F 0F 0F 0F 20 20 20 20");
+    EXPECT_EQ(json["warning"], "This TFI uses the SSG-EG: may not sound right");
+
+    Data fcv = {1};
+    const Data v = countingVoices(1);
+    fcv.insert(fcv.end(), v.begin(), v.end());
+    fcv.insert(fcv.end(), {4, 'C', 'a', 'f', 0xE9});
+    write("bank.fcv", fcv);
+    r = run({"voices", "fcv", "bank.fcv"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["voices"][0]["name"], "Caf\xC3\xA9");
+}
+
+TEST_F(VoicesCli, FailuresGoToStandardError) {
+    write("short.bin", Data(24));
+    write("bad.ymx", Data(8));
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"voices", "raw25", "short.bin"}, "There are no voices in this file\n"},
+        {{"voices", "ymx", "bad.ymx"}, "File is not a valid YMX\n"},
+        {{"voices", "s3ksong", "missing.bin"}, "There is something wrong with this file\n"},
+        {{"voices", "paste", "00 11"}, "The voice you entered is not in a recognized format!\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.code, 1) << c.args[2];
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_NE(run({"voices", "wav", "short.bin"}).code, 0);
+}
+
+TEST_F(VoicesCli, PastedText) {
+    const CliRun r = run({"voices", "paste", "\n3f 01 01 01 01 1f 1f 1f 1f 0 0 0 0 00 00 00 00 0f 0f 0f 0f 20 20 20 20\n"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    ASSERT_EQ(json["voices"].size(), 1u);
+    EXPECT_EQ(json["voices"][0]["name"], "Pasted voice");
+    EXPECT_EQ(json["voices"][0]["hex"], "3F 01 01 01 01 1F 1F 1F 1F 00 00 00 00 00 00 00 00 0F 0F 0F 0F 20 20 20 20");
+}
+
+TEST_F(VoicesCli, BankJoinsFilesInOrderAndReadsBack) {
+    write("a.bin", countingVoices(2, 0x10));
+    write("pad.tfi", tfiWithSsgEg());
+    for (const std::string format : {"raw", "fcv", "ymx"}) {
+        const std::string out = "joined." + format;
+        const CliRun w = run({"bank", out, "--format", format, "raw25:a.bin", "tfi:pad.tfi"});
+        ASSERT_EQ(w.code, 0) << w.err;
+        const std::string kind = format == "raw" ? "raw25" : format;
+        const CliRun r = run({"voices", kind, out});
+        ASSERT_EQ(r.code, 0) << r.err;
+        const auto json = nlohmann::json::parse(r.out);
+        ASSERT_EQ(json["voices"].size(), 3u) << format;
+        EXPECT_EQ(json["voices"][0]["hex"], "10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F 20 21 22 23 24 25 26 27 28");
+        EXPECT_EQ(json["voices"][2]["hex"], "3F 01 01 01 01 1F 1F 1F 1F 00 00 00 00 00 00 00 00 0F 0F 0F 0F 20 20 20 20");
+        if (format == "fcv") EXPECT_EQ(json["voices"][1]["name"], "a.bin: voice $1");
+        if (format == "ymx") EXPECT_EQ(json["voices"][1]["name"], "a.bin: voi");
+        if (format == "raw") EXPECT_EQ(json["voices"][2]["name"], out + ": voice $2");
+    }
+}
+
+TEST_F(VoicesCli, BankRefusesMoreVoicesThanTheFormatHolds) {
+    write("128.bin", countingVoices(128));
+    write("127.bin", countingVoices(127));
+    write("2.bin", countingVoices(2));
+    write("short.bin", Data(3));
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {{"bank", "out.ymx", "--format", "ymx", "raw25:128.bin"}, 1},
+        {{"bank", "out.ymx", "--format", "ymx", "raw25:127.bin"}, 0},
+        {{"bank", "out.fcv", "--format", "fcv", "raw25:128.bin", "raw25:127.bin"}, 0},
+        {{"bank", "out.fcv", "--format", "fcv", "raw25:128.bin", "raw25:127.bin", "raw25:2.bin"}, 1},
+        {{"bank", "out.bin", "--format", "raw", "raw25:128.bin", "raw25:127.bin", "raw25:2.bin"}, 1},
+        {{"bank", "out.bin", "--format", "raw", "raw25:128.bin", "raw25:127.bin"}, 0},
+        {{"bank", "out.bin", "--format", "raw", "raw25:2.bin", "raw25:short.bin"}, 1},
+        {{"bank", "out.bin", "--format", "raw", "2.bin"}, 1},
+        {{"bank", "out.bin", "--format", "raw", "wav:2.bin"}, 1},
+    };
+    for (const auto& c : cases) {
+        fs::remove(dir_ / c.args[1]);
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        EXPECT_EQ(fs::exists(dir_ / c.args[1]), c.code == 0) << c.args.back();
+        if (c.code != 0) EXPECT_FALSE(r.err.empty());
+    }
+    const CliRun r = run({"bank", "out.ymx", "--format", "ymx", "raw25:128.bin"});
+    EXPECT_NE(r.err.find("127"), std::string::npos) << r.err;
+    EXPECT_NE(run({"bank", "out.ymx", "--format", "wav", "raw25:2.bin"}).code, 0);
+}
+
+}  // namespace

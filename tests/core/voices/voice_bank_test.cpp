@@ -1,0 +1,122 @@
+#include "voices/voice_bank.hpp"
+#include "voices/voice_hex.hpp"
+#include "voices/voice_import.hpp"
+
+#include "voice_test_files.hpp"
+
+#include <gtest/gtest.h>
+
+namespace ferro {
+namespace {
+
+FmVoice patternVoice(int seed) {
+    FmVoice v;
+    for (int k = 0; k < kFmVoiceSize; ++k) v.bytes[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(seed * 31 + k * 7);
+    return v;
+}
+
+SongVoiceList listOf(int count, const std::vector<std::string>& names = {}) {
+    SongVoiceList list;
+    for (int i = 0; i < count; ++i)
+        list.add(static_cast<std::size_t>(i) < names.size() ? names[static_cast<std::size_t>(i)] : "v" + std::to_string(i),
+                 patternVoice(i));
+    return list;
+}
+
+const std::vector<std::string> kNames = {"Lead", "A name longer than ten", "Caf\xE9"};
+
+TEST(VoiceBank, RawRoundTrip) {
+    test::VoiceTempDir dir;
+    const auto list = listOf(3, kNames);
+    ASSERT_TRUE(writeVoiceBank(list, BankFormat::Raw, dir.path() / "bank.bin"));
+    EXPECT_EQ(dir.read("bank.bin").size(), 75u);
+    const ImportResult r = importVoiceFile(VoiceFileKind::Raw25, dir.path() / "bank.bin");
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r.voices.size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.voices[static_cast<std::size_t>(i)].voice, list.voice(i));
+    EXPECT_EQ(r.voices[2].name, "bank.bin: voice $2");
+}
+
+TEST(VoiceBank, FcvRoundTripKeepsNames) {
+    test::VoiceTempDir dir;
+    const auto list = listOf(3, kNames);
+    ASSERT_TRUE(writeVoiceBank(list, BankFormat::Fcv, dir.path() / "bank.fcv"));
+    const auto bytes = dir.read("bank.fcv");
+    EXPECT_EQ(bytes.size(), 1u + 3u * 26u + 4u + 22u + 4u);
+    EXPECT_EQ(bytes[0], 3);
+    EXPECT_EQ(bytes[26], 4);  // length of "Lead"
+    const ImportResult r = importVoiceFile(VoiceFileKind::Fcv, dir.path() / "bank.fcv");
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r.voices.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(r.voices[static_cast<std::size_t>(i)].voice, list.voice(i));
+        EXPECT_EQ(r.voices[static_cast<std::size_t>(i)].name, kNames[static_cast<std::size_t>(i)]);
+    }
+}
+
+TEST(VoiceBank, YmxRoundTripCutsNamesToTen) {
+    test::VoiceTempDir dir;
+    const auto list = listOf(3, {"Bas", "ExactlyTen", "A name longer than ten"});
+    ASSERT_TRUE(writeVoiceBank(list, BankFormat::Ymx, dir.path() / "bank.ymx"));
+    const auto bytes = dir.read("bank.ymx");
+    ASSERT_EQ(bytes.size(), 8u + 3u * 35u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 7), std::string("YM2612\0", 7));
+    EXPECT_EQ(bytes[7], 2);
+    // Stored in natural operator order.
+    EXPECT_EQ(bytes[8 + 2], list.voice(0).bytes[3]);
+    EXPECT_EQ(bytes[8 + 3], list.voice(0).bytes[2]);
+    // "Bas" leaves seven zero bytes; ten characters leave none.
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 33, bytes.begin() + 43),
+              (std::vector<std::uint8_t>{'B', 'a', 's', 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(std::string(bytes.begin() + 33 + 35, bytes.begin() + 43 + 35), "ExactlyTen");
+
+    const ImportResult r = importVoiceFile(VoiceFileKind::Ymx, dir.path() / "bank.ymx");
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r.voices.size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.voices[static_cast<std::size_t>(i)].voice, list.voice(i));
+    EXPECT_EQ(r.voices[0].name, "Bas");
+    EXPECT_EQ(r.voices[1].name, "ExactlyTen");
+    EXPECT_EQ(r.voices[2].name, "A name lon");
+}
+
+TEST(VoiceBank, CountFieldsAndLimits) {
+    struct Case {
+        BankFormat format;
+        int voices;
+        bool written;
+    };
+    for (const Case c : {Case{BankFormat::Ymx, 1, true}, Case{BankFormat::Ymx, 127, true},
+                         Case{BankFormat::Ymx, 128, false}, Case{BankFormat::Fcv, 255, true},
+                         Case{BankFormat::Fcv, 256, false}, Case{BankFormat::Raw, 256, true},
+                         Case{BankFormat::Raw, 0, false}, Case{BankFormat::Fcv, 0, false},
+                         Case{BankFormat::Ymx, 0, false}}) {
+        const auto bytes = encodeVoiceBank(listOf(c.voices), c.format);
+        EXPECT_EQ(bytes.has_value(), c.written) << static_cast<int>(c.format) << " " << c.voices;
+        if (!bytes) continue;
+        if (c.format == BankFormat::Ymx) EXPECT_EQ((*bytes)[7], c.voices - 1);
+        if (c.format == BankFormat::Fcv) EXPECT_EQ((*bytes)[0], c.voices);
+        if (c.format == BankFormat::Raw) EXPECT_EQ(bytes->size(), 25u * static_cast<std::size_t>(c.voices));
+    }
+    EXPECT_EQ(bankFormatInfo(BankFormat::Fcv).voiceLimit, 255);
+    EXPECT_STREQ(bankFormatInfo(BankFormat::Ymx).extension, ".ymx");
+    EXPECT_STREQ(bankFormats()[1].caption, "fcv format (recommended)");
+}
+
+TEST(VoiceBank, ReplacesAnExistingFileButNeverOnFailure) {
+    test::VoiceTempDir dir;
+    dir.write("bank.fcv", std::vector<std::uint8_t>(1000, 0x55));
+    ASSERT_TRUE(writeVoiceBank(listOf(1, {"x"}), BankFormat::Fcv, dir.path() / "bank.fcv"));
+    EXPECT_EQ(dir.read("bank.fcv").size(), 1u + 26u + 1u);
+
+    // A 256-character name cannot be stored in fcv; the earlier bank stays.
+    SongVoiceList longName;
+    longName.add(std::string(256, 'n'), FmVoice{});
+    EXPECT_FALSE(writeVoiceBank(longName, BankFormat::Fcv, dir.path() / "bank.fcv"));
+    EXPECT_EQ(dir.read("bank.fcv").size(), 28u);
+    EXPECT_TRUE(writeVoiceBank(longName, BankFormat::Ymx, dir.path() / "long.ymx"));
+
+    EXPECT_FALSE(writeVoiceBank(listOf(1), BankFormat::Raw, dir.path() / "no such folder" / "bank.bin"));
+}
+
+}  // namespace
+}  // namespace ferro
