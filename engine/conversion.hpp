@@ -1,0 +1,97 @@
+#pragma once
+// The convert action without its window: whether a conversion may start, the
+// one-shot clean-up of the drum channel, the conversion itself and its
+// success message. The window gathers a ConversionRequest, calls these and
+// shows what they return.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/shared_types.hpp"
+#include "engine/conversion_error.hpp"
+#include "engine/conversion_request.hpp"
+#include "engine/track_encoder.hpp"
+
+namespace ferro {
+
+// ---- Gating on the readiness lights.
+inline constexpr const char* kGeneralRefusedMessage =
+    "Can't convert! Check the general parametres to find out what's wrong";
+inline constexpr const char* kGeneralAskMessage =
+    "Conversion is possible, but some parametres may be wrong.\r\nDo you want to proceed?";
+inline constexpr const char* kVoiceRefusedMessage = "Can't convert! Check the voice manager to find out what's wrong";
+inline constexpr const char* kVoiceAskMessage =
+    "Conversion is possible, but there might be some problems with the voices.\r\nDo you want to proceed?";
+
+enum class GateAction {
+    Ask,     // question box (Yes / No); on No show `window` and stop
+    Refuse,  // critical box; show `window` and stop
+};
+enum class GateWindow { GeneralParametres, VoiceManager };
+
+struct GateStep {
+    GateAction action = GateAction::Refuse;
+    std::string message;
+    GateWindow window = GateWindow::GeneralParametres;
+    bool operator==(const GateStep&) const = default;
+};
+
+// What the convert action does before converting, in order. Empty: proceed at
+// once. Otherwise the window goes through the steps: a Refuse stops the
+// action (it is always the last step); an Ask answered No stops it too; after
+// the last step answered Yes the conversion proceeds. A red general light
+// refuses whatever the policy; a yellow light asks or refuses unless its
+// policy is ConvertAnyway; only the yellow state of the voice light counts.
+std::vector<GateStep> conversionGate(ReadinessLight generalLight, ReadinessLight voiceLight,
+                                     YellowPolicy generalPolicy, YellowPolicy voicePolicy);
+
+// ---- "Remove rests".
+// Whether the convert action clears the DAC channel's key-offs first: the
+// check box is in state exactly 1 (checked, not greyed) and the song has
+// drums. Afterwards the window greys and disables the box (state 2).
+bool shouldRemoveDacKeyOffs(int removeRestsCheckState, bool hasDrums);
+
+// Sets the note of every key-off row (97) of C<dacChannel>.tmp in `directory`
+// to 0, in place; a trailing partial row is left alone. Afterwards a drum note
+// lasts until the next drum note. False when the file cannot be read or
+// written.
+bool removeDacKeyOffs(const std::filesystem::path& directory, int dacChannel);
+
+// ---- The conversion.
+struct ConversionResult {
+    bool succeeded = false;
+    FailureKind failureKind = FailureKind::Error;  // when !succeeded: which icon
+    // The success message, or what to show for the failure: kSomeError
+    // (critical icon), or for FailureKind::Refused the refusal (exclamation).
+    std::string message;
+    std::uintmax_t binaryLength = 0;  // length of the binary, also when only the listing is written
+};
+
+// Runs one conversion in request.workingDirectory:
+//  1. checks the request and builds the channel roles;
+//  2. refuses a note that an FM or PSG tone channel cannot play (before any
+//     file is written);
+//  3. writes voices.tmp from request.voices;
+//  4. builds BATMAN<n>.tmp and, with an intro, LOL<n>.tmp for n = 1..channelCount;
+//  5. assembles the song; the formats that are selected go to temporary
+//     files beside the outputs, which replace <base>.bin / <base>.asm only
+//     when everything has succeeded (a failure leaves no partial output and
+//     earlier outputs as they were);
+//  6. deletes the section files, on every path.
+// Never throws. `random` serves the "Random" pan choice.
+ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RandomSource& random);
+// The same with a generator seeded from the clock.
+ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request);
+
+// The success message: "song.bin and song.asm created successfully!", then
+// with writeBin the size lines "song.bin is 1234 bytes big." (decimal) and
+// "song.bin is $4D2 bytes big." (hex) as asked; lines joined by CR LF.
+std::string conversionSuccessMessage(const std::string& baseName, bool writeBin, bool writeAsm,
+                                     bool showSizeDecimal, bool showSizeHex, std::uintmax_t binaryLength);
+
+// Deletes BATMAN<n>.tmp and LOL<n>.tmp for n = 1..channelCount in `directory`,
+// in any letter case; nothing else. Failures are ignored.
+void deleteSectionFiles(const std::filesystem::path& directory, int channelCount);
+
+}  // namespace ferro

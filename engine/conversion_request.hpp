@@ -1,0 +1,111 @@
+#pragma once
+// Every input of one conversion, gathered once when the conversion starts and
+// read-only afterwards. The engine reads nothing else but this record and the
+// files of `workingDirectory`, so it runs the same from the windows, from the
+// command line and from the tests.
+//
+// Who fills it: the main window at the moment "Convert song" is pressed (from
+// the XM explorer, the two parameter windows, the voice manager, the options
+// and its own two format boxes), or the command line from its JSON file. The
+// defaults below are the values a freshly loaded module starts with.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/shared_types.hpp"
+#include "voices/fm_voice.hpp"
+
+namespace ferro {
+
+struct ConversionRequest {
+    // ---- Where everything lies.
+    // Folder of the loaded module: holds the row streams C<n>.tmp; the working
+    // files (voices.tmp, BATMAN<n>.tmp, LOL<n>.tmp) and the outputs
+    // (<base>.bin, <base>.asm) are written here.
+    std::filesystem::path workingDirectory;
+
+    // ---- Facts of the loaded module.
+    int channelCount = 0;   // XM channels, numbered 1..channelCount; at least 1
+    int loopStartRow = 0;   // song row (0-based, over the whole order list) where the
+                            // looped part starts; 0 = no intro. 0..totalRows
+    int totalRows = 0;      // rows of the whole song (= records in every C<n>.tmp); >= 0
+    int loopOption = 0;     // 0 = the song loops (main sections end in a jump), 1 = played once
+    // The module's file name without folder, UTF-8 (e.g. "my song.xm"). The
+    // output base name is this less its last three characters.
+    std::string fileName;
+    // Optional, only used to say where a refused note stands ("order position
+    // 2 (pattern 5), row 15"): the module's order table and the effective row
+    // count of each pattern (XmModule::orderTable / patternRows). When empty
+    // or inconsistent the message names the song row instead.
+    std::vector<std::uint8_t> orderTable;
+    std::vector<std::int16_t> patternRows;
+
+    // ---- General parametres.
+    int fmChannelCount = 5;   // 0..6
+    int psgChannelCount = 3;  // 0..3, the noise channel included when useNoise
+    // XM channel (1..channelCount) feeding each output channel, or none.
+    // Indexed like ChannelAssignment: fm[k-1] feeds FM k, psg[k-1] feeds PSG
+    // row k. Only fm[0..fmChannelCount-1], psg[0..psgChannelCount-1] and, with
+    // drums, dac are used; the others may hold anything (the pan lookup still
+    // compares all six FM entries, hidden ones included).
+    std::array<std::optional<int>, 6> fm{};
+    std::array<std::optional<int>, 3> psg{};  // psg[psgChannelCount-1] is the noise channel when useNoise
+    std::optional<int> dac;
+    bool hasDrums = true;      // the DAC track is made from `dac`; else it is a stop track
+    bool useNoise = true;      // the last PSG row used is the noise channel
+    bool loopSong = true;      // "Loop song" now; "Optimise the output" applies only when set
+    bool endDacWithE4 = false; // E4 before the DAC track's final F2 when the song is played once
+                               // (and always in the stop track that replaces a missing DAC track)
+    int dividingTiming = 3;    // 1..9, header byte 4; also bounds the duration bytes (see
+                               // maxDurationByte in track_encoder.hpp)
+    int tempo = 2;             // 1..9, header byte 5
+
+    // ---- More parametres.
+    // "Remove rests" is checked (check state exactly 1). The engine itself does
+    // not act on it: the caller runs removeDacKeyOffs once before converting
+    // (see shouldRemoveDacKeyOffs in conversion.hpp).
+    bool removeRests = false;
+    bool optimiseOutput = false;  // shorten each looped main section to its shortest repeat
+    // Slots as in ChannelOutputSettings: pan 0..5 = FM 1..6, 6 = DAC;
+    // pitch 0..5 = FM 1..6, 6..8 = PSG 1..3 (signed semitones, -256..255 can be
+    // written, the window offers -128..127); volume 0..5 = FM 1..6, 6..8 =
+    // PSG 1..3, 9 = noise (0..255 can be written, the window offers 0..63).
+    std::array<PanChoice, 7> pan{};
+    std::array<int, 9> pitch{0, 0, 0, 0, 0, 0, -36, -36, -36};
+    std::array<int, 10> volume{16, 16, 16, 16, 16, 16, 0, 0, 0, 0};
+    bool drumsByNote = false;   // dorri is keyed by XM note 1..96, else by instrument 1..256
+    bool hihatsByNote = false;  // norri is keyed by XM note 1..96, else by instrument 1..256
+    // The instrument maps, byte strings indexed from 1: the value for key k is
+    // the unsigned byte at string index k-1 (see mapValue below). A key past
+    // the end of the string ends the conversion with the general error.
+    std::string corri;    // XM instrument -> FM voice number (0-based position in `voices`)
+    std::string psgorri;  // XM instrument -> PSG envelope 0..127
+    std::string norri;    // XM instrument or note -> hi-hat envelope (1 open, 2 closed)
+    std::string dorri;    // XM instrument or note -> DAC note byte $81..$DF
+
+    // ---- Voice manager: the song's voices in list order (at most $100).
+    std::vector<FmVoice> voices;
+
+    // ---- Main window and options.
+    bool writeBin = true;  // ".bin" checked: write <base>.bin
+    bool writeAsm = true;  // ".asm" checked: write <base>.asm (at least one of the two is set)
+    // The lights and policies are read only by the convert action's gating
+    // (conversionGate); the engine carries them so the request is complete.
+    ReadinessLight generalLight = ReadinessLight::Green;
+    ReadinessLight voiceLight = ReadinessLight::Green;
+    YellowPolicy generalPolicy = YellowPolicy::WarnAndAsk;
+    YellowPolicy voicePolicy = YellowPolicy::WarnAndAsk;
+    bool showSizeDecimal = false;  // success message: a line with the binary's size in decimal
+    bool showSizeHex = false;      // success message: a line with the binary's size in hex
+};
+
+// The value of map key k (1-based), or none when the map has no such key.
+inline std::optional<int> mapValue(const std::string& map, int key) {
+    if (key < 1 || static_cast<std::size_t>(key) > map.size()) return std::nullopt;
+    return static_cast<unsigned char>(map[static_cast<std::size_t>(key) - 1]);
+}
+
+}  // namespace ferro

@@ -1,0 +1,137 @@
+#include "engine/sections.hpp"
+
+#include "engine/conversion_error.hpp"
+#include "xm/scratch_files.hpp"
+
+namespace ferro {
+
+int findRepeatLength(const RowStream& rows, int loopStartRow, int totalRows) {
+    const int length = totalRows - loopStartRow;
+    if (loopStartRow < 0 || length < 0) failConversion();
+    int e = 1;
+    while (e <= 8 && length % (1 << e) == 0) ++e;
+    int blockSize = 1 << (e - 1);
+    int blockCount = length / blockSize;
+    int best = length;
+    for (;;) {
+        bool differs = false;
+        for (int j = 2; j <= blockCount && !differs; ++j) {
+            const int blockStart = loopStartRow + (j - 1) * blockSize;
+            for (int i = 0; i < blockSize; ++i) {
+                if (!rows.sameRow(loopStartRow + i, blockStart + i)) {
+                    differs = true;
+                    break;
+                }
+            }
+        }
+        if (differs || blockCount == 0) break;
+        best = blockSize;
+        if (blockSize == 1) break;
+        blockSize /= 2;
+        blockCount *= 2;
+    }
+    return best;
+}
+
+void appendSectionOpening(Bytes& out, ChannelRole role, PanChoice pan) {
+    if (role == ChannelRole::PsgNoise) {
+        out.insert(out.end(), {kFlagNoiseMode, kNoiseModeE7});
+    } else if (role == ChannelRole::Fm || role == ChannelRole::Dac) {
+        if (pan == PanChoice::Left) out.insert(out.end(), {kFlagPan, kPanLeft});
+        if (pan == PanChoice::Right) out.insert(out.end(), {kFlagPan, kPanRight});
+    }
+}
+
+namespace {
+
+// First row in [from, to) that holds a note or key-off; `to` when none.
+int firstEventRow(const RowStream& rows, int from, int to) {
+    for (int r = from; r < to; ++r) {
+        if (rows.cell(r).note != 0) return r;
+    }
+    return to;
+}
+
+// The loop jump back to `loopTarget`, or F2 when nothing was written since
+// (the jump would land on itself). The driver adds the offset + 1 to the
+// position of the offset's high byte.
+void appendLoopEnd(Bytes& out, std::size_t loopTarget) {
+    if (loopTarget > 32767) failConversion();
+    const long offset = static_cast<long>(loopTarget) - static_cast<long>(out.size()) - 2;
+    if (offset == -2) {
+        out.push_back(kFlagStop);
+        return;
+    }
+    if (offset < -32768) failConversion();
+    const auto word = static_cast<std::uint16_t>(offset & 0xFFFF);
+    out.insert(out.end(), {kFlagJump, static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word & 0xFF)});
+}
+
+}  // namespace
+
+ChannelSections buildChannelSections(const ConversionRequest& request, const RowStream& rows,
+                                     ChannelRole role, PanChoice pan, const RandomSource& random) {
+    ChannelSections sections;
+    if (role == ChannelRole::None) return sections;
+    const int loopStart = request.loopStartRow;
+    const int totalRows = request.totalRows;
+    if (loopStart < 0 || loopStart > totalRows || rows.rowCount() < totalRows) failConversion();
+    const int maxDuration = maxDurationByte(request.dividingTiming);
+    const bool looping = request.loopOption == 0;
+
+    // Main section.
+    Bytes& main = sections.main;
+    appendSectionOpening(main, role, pan);
+    const int mainEnd = request.loopSong && request.optimiseOutput
+                            ? loopStart + findRepeatLength(rows, loopStart, totalRows)
+                            : totalRows;
+    const int mainFirstNote = firstEventRow(rows, loopStart, mainEnd);
+    // With an intro, the intro's last note covers the rows before the first
+    // note instead.
+    if (loopStart == 0 && mainFirstNote >= 1) appendRest(main, mainFirstNote, maxDuration);
+    const std::size_t loopTarget = main.size();
+    TrackEncoderState mainState;
+    mainState.panChoice = pan;
+    // When looping, the last note lasts until the first note of the next pass.
+    encodeSection(request, rows, role, mainState,
+                  SectionRows{mainFirstNote, mainEnd - 1, mainEnd, looping ? mainFirstNote - loopStart : 0},
+                  random, main);
+    if (looping) {
+        appendLoopEnd(main, loopTarget);
+    } else {
+        if (role == ChannelRole::Dac && request.endDacWithE4) main.push_back(kFlagE4);
+        main.push_back(kFlagStop);
+    }
+
+    // Intro section: runs straight into the main section, so it has no ending.
+    if (loopStart >= 1) {
+        Bytes& intro = sections.intro;
+        appendSectionOpening(intro, role, pan);
+        int introFirstNote = firstEventRow(rows, 0, loopStart);
+        if (introFirstNote == loopStart) introFirstNote = mainFirstNote;
+        if (introFirstNote >= 1) appendRest(intro, introFirstNote, maxDuration);
+        TrackEncoderState introState;
+        introState.panChoice = pan;
+        encodeSection(request, rows, role, introState,
+                      SectionRows{0, loopStart - 1, loopStart, mainFirstNote - loopStart}, random, intro);
+    }
+    return sections;
+}
+
+void buildChannelTracks(const ConversionRequest& request, const std::vector<ChannelRole>& roles, int channel,
+                        const RandomSource& random) {
+    if (channel < 1 || static_cast<std::size_t>(channel) >= roles.size()) failConversion();
+    const ChannelRole role = roles[static_cast<std::size_t>(channel)];
+    ChannelSections sections;
+    if (role != ChannelRole::None) {
+        const RowStream rows = readRowStream(request.workingDirectory, channel, request.totalRows);
+        sections = buildChannelSections(request, rows, role, panChoiceFor(request, channel), random);
+    }
+    const std::filesystem::path& dir = request.workingDirectory;
+    if (!writeWholeFile(dir / mainSectionFileName(channel), sections.main)) failConversion();
+    if (request.loopStartRow >= 1 && !writeWholeFile(dir / introSectionFileName(channel), sections.intro)) {
+        failConversion();
+    }
+}
+
+}  // namespace ferro

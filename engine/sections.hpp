@@ -1,0 +1,42 @@
+#pragma once
+// Cuts one XM channel's rows into the track's two sections: the intro, played
+// once, and the main section, which loops for ever or stops the track. Writes
+// what each section starts and ends with and lets the track encoder fill in
+// the rows between. "Optimise the output" shortens the looped rows to their
+// shortest repeating block.
+#include <vector>
+
+#include "engine/conversion_request.hpp"
+#include "engine/track_encoder.hpp"
+
+namespace ferro {
+
+// The shortest repeat of the looped rows loopStartRow..totalRows-1: starting
+// from the largest power of two up to 256 that divides their number, blocks
+// are halved while every block equals the first one (whole 5-byte rows).
+// Returns the number of looped rows when nothing repeats (0 when there are
+// none).
+int findRepeatLength(const RowStream& rows, int loopStartRow, int totalRows);
+
+// What every section of a channel starts with: F3 E7 for the noise channel,
+// E0 80 / E0 40 for an FM or DAC channel panned Left / Right.
+void appendSectionOpening(Bytes& out, ChannelRole role, PanChoice pan);
+
+struct ChannelSections {
+    Bytes main;   // the content of BATMAN<n>.tmp
+    Bytes intro;  // the content of LOL<n>.tmp (only written when loopStartRow >= 1)
+};
+
+// Both sections of one channel, without touching any file. Role None gives
+// two empty sections. Ends the conversion (ConversionError) on the encoder's
+// failures and on a loop jump or loop target that does not fit in 16 bits.
+ChannelSections buildChannelSections(const ConversionRequest& request, const RowStream& rows,
+                                     ChannelRole role, PanChoice pan, const RandomSource& random);
+
+// The per-channel step of the conversion: reads C<n>.tmp (not for role None)
+// and writes BATMAN<n>.tmp and, when loopStartRow >= 1, LOL<n>.tmp into the
+// request's working directory. `roles` is the result of buildChannelRoles.
+void buildChannelTracks(const ConversionRequest& request, const std::vector<ChannelRole>& roles, int channel,
+                        const RandomSource& random);
+
+}  // namespace ferro

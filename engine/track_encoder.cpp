@@ -1,0 +1,319 @@
+#include "engine/track_encoder.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <random>
+
+#include "engine/conversion_error.hpp"
+#include "xm/scratch_files.hpp"
+
+namespace ferro {
+
+// ---- Row streams.
+
+RowStream RowStream::fromCells(int channel, const std::vector<XmCell>& cells) {
+    Bytes data;
+    data.reserve(cells.size() * kXmCellSize);
+    for (const XmCell& c : cells) {
+        data.insert(data.end(), {c.note, c.instrument, c.volume, c.effectType, c.effectParameter});
+    }
+    return RowStream(channel, std::move(data));
+}
+
+XmCell RowStream::cell(int row) const {
+    if (row < 0 || row >= rowCount()) failConversion();
+    ByteReader reader(data_);
+    std::uint8_t b[kXmCellSize];
+    if (!reader.seek(static_cast<std::size_t>(row) * kXmCellSize) || !reader.read(b)) failConversion();
+    return XmCell{b[0], b[1], b[2], b[3], b[4]};
+}
+
+bool RowStream::sameRow(int a, int b) const {
+    return cell(a) == cell(b);
+}
+
+RowStream readRowStream(const std::filesystem::path& directory, int channel, int rows) {
+    std::optional<Bytes> data = readWholeFile(directory / rowStreamFileName(channel));
+    if (!data) failConversion();
+    RowStream stream(channel, std::move(*data));
+    if (stream.rowCount() < rows) failConversion();
+    return stream;
+}
+
+// ---- Random numbers.
+
+RandomSource seededRandom(std::uint64_t seed) {
+    auto engine = std::make_shared<std::mt19937_64>(seed);
+    return [engine](int n) {
+        if (n <= 0) return 0;
+        // The integer part of a uniform number in [0, 1) times n, made from
+        // 53 random bits so the draws are the same with every library.
+        const double u = static_cast<double>((*engine)() >> 11) * 0x1.0p-53;
+        return std::min(static_cast<int>(u * n), n - 1);
+    };
+}
+
+RandomSource clockSeededRandom() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+    return seededRandom(static_cast<std::uint64_t>(now));
+}
+
+// ---- Roles and pan.
+
+std::vector<ChannelRole> buildChannelRoles(const ConversionRequest& request) {
+    if (request.channelCount < 1) failConversion();
+    if (request.fmChannelCount < 0 || request.fmChannelCount > 6) failConversion();
+    if (request.psgChannelCount < 0 || request.psgChannelCount > 3) failConversion();
+    std::vector<ChannelRole> roles(static_cast<std::size_t>(request.channelCount) + 1, ChannelRole::None);
+    auto slot = [&](const std::optional<int>& channel) -> ChannelRole& {
+        if (!channel || *channel < 1 || *channel > request.channelCount) failConversion();
+        return roles[static_cast<std::size_t>(*channel)];
+    };
+    // Later steps overwrite earlier ones.
+    if (request.hasDrums) slot(request.dac) = ChannelRole::Dac;
+    for (int k = 1; k <= request.fmChannelCount; ++k) slot(request.fm[k - 1]) = ChannelRole::Fm;
+    const int psgCount = request.psgChannelCount;
+    if (psgCount > 0) {
+        for (int k = 1; k <= psgCount - 1; ++k) slot(request.psg[k - 1]) = ChannelRole::PsgTone;
+        slot(request.psg[psgCount - 1]) = request.useNoise ? ChannelRole::PsgNoise : ChannelRole::PsgTone;
+    }
+    return roles;
+}
+
+PanChoice panChoiceFor(const ConversionRequest& request, int channel) {
+    PanChoice choice = PanChoice::Default;
+    for (std::size_t k = 0; k < request.fm.size(); ++k) {
+        if (request.fm[k] == channel) choice = request.pan[k];
+    }
+    if (request.dac == channel) choice = request.pan[6];
+    return choice;
+}
+
+// ---- Durations.
+
+int maxDurationByte(int dividingTiming) {
+    if (dividingTiming < 1) failConversion();
+    return std::min(127, 255 / dividingTiming);
+}
+
+void appendRest(Bytes& out, int rows, int maxDuration) {
+    out.push_back(kRest);
+    if (rows <= maxDuration) {
+        out.push_back(static_cast<std::uint8_t>(rows));
+        return;
+    }
+    for (int k = 0; k < rows / maxDuration; ++k) out.push_back(static_cast<std::uint8_t>(maxDuration));
+    if (rows % maxDuration != 0) out.push_back(static_cast<std::uint8_t>(rows % maxDuration));
+}
+
+// ---- Section encoding.
+
+namespace {
+
+int lookup(const std::string& map, int key) {
+    const std::optional<int> value = mapValue(map, key);
+    if (!value) failConversion();
+    return *value;
+}
+
+void put(Bytes& out, std::initializer_list<int> bytes) {
+    for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
+}
+
+// Step A: the pan flags of one row.
+void encodePan(const XmCell& cell, TrackEncoderState& state, const RandomSource& random, Bytes& out) {
+    const bool realNote = cell.note >= 1 && cell.note <= 96;
+    auto setPan = [&](int newState, int panByte) {
+        if (state.panState != newState) put(out, {kFlagPan, panByte});
+        state.panState = newState;
+    };
+    if (state.panChoice == PanChoice::Random) {
+        if (!realNote) return;
+        const int x = random(3);
+        if (x == 1 && state.panState != 1) setPan(1, kPanRight);
+        if (x == 2 && state.panState != 2) setPan(2, kPanLeft);
+        if (x == 0 && state.panState != 0) setPan(0, kPanCentre);
+    } else if (state.panChoice == PanChoice::Default) {
+        if (cell.effectType == 8 && cell.note != 0) {  // a key-off counts here
+            const int p = cell.effectParameter;
+            if (p < 127) {
+                setPan(-1, kPanLeft);
+            } else if (p <= 128) {
+                setPan(0, kPanCentre);
+            } else {
+                setPan(1, kPanRight);
+            }
+        } else if (realNote && state.panState != 0) {
+            // A note without effect 8 brings the channel back to the centre.
+            setPan(0, kPanCentre);
+        }
+    }
+}
+
+// Step B: the voice or envelope flag of one row.
+void encodeInstrument(const ConversionRequest& request, const XmCell& cell, ChannelRole role,
+                      TrackEncoderState& state, Bytes& out) {
+    int key = cell.instrument;
+    if (key == 0 || key == state.currentInstrument) return;
+    auto flagged = [&](const std::string& map, std::uint8_t flag) {
+        const int value = lookup(map, key);
+        if (state.currentInstrument != 0 && value == lookup(map, state.currentInstrument)) return;
+        put(out, {flag, value});
+    };
+    switch (role) {
+        case ChannelRole::Fm:
+            flagged(request.corri, kFlagVoice);
+            break;
+        case ChannelRole::PsgTone:
+            flagged(request.psgorri, kFlagPsgEnvelope);
+            break;
+        case ChannelRole::PsgNoise:
+            if (request.hihatsByNote) key = cell.note;
+            flagged(request.norri, kFlagPsgEnvelope);
+            break;
+        case ChannelRole::Dac:
+        case ChannelRole::None:
+            break;
+    }
+    state.currentInstrument = key;
+}
+
+}  // namespace
+
+void encodeSection(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
+                   TrackEncoderState& state, const SectionRows& range, const RandomSource& random,
+                   Bytes& out) {
+    if (role == ChannelRole::None) return;
+    const int maxDuration = maxDurationByte(request.dividingTiming);
+    for (int r = range.firstRow; r <= range.lastRow; ++r) {
+        const XmCell cell = rows.cell(r);
+        if (role == ChannelRole::Fm || role == ChannelRole::Dac) encodePan(cell, state, random, out);
+        encodeInstrument(request, cell, role, state, out);
+
+        const int v = cell.note;
+        if (v == 0) continue;
+        // Step C: the note and its duration, up to the next event.
+        int next = -1;
+        for (int s = r + 1; s <= range.lastRow; ++s) {
+            if (rows.cell(s).note != 0) {
+                next = s;
+                break;
+            }
+        }
+        if (next < 0) next = range.endRow + range.tailExtension;
+
+        int b = kRest;
+        if (v != kXmKeyOff) {
+            switch (role) {
+                case ChannelRole::Fm:
+                case ChannelRole::PsgTone:
+                    if (v > kHighestToneNote) {
+                        throw ConversionError(FailureKind::Refused,
+                                              unplayableNoteMessage(request, rows.channel(), r, v));
+                    }
+                    b = v + 0x80;
+                    break;
+                case ChannelRole::PsgNoise:
+                    b = kNoiseNote;
+                    break;
+                case ChannelRole::Dac:
+                    b = lookup(request.dorri, request.drumsByNote ? v : state.currentInstrument);
+                    // Anything else would be read as a rest, a flag or a duration.
+                    if (b < 0x81 || b > 0xDF) failConversion();
+                    break;
+                case ChannelRole::None:
+                    break;
+            }
+        }
+
+        const int d = next - r;
+        if (d < 1) failConversion();
+        if (d <= maxDuration) {
+            if (b == state.lastNote) {
+                put(out, {d});
+                state.lastDuration = 0;
+            } else if (d == state.lastDuration) {
+                put(out, {b});
+                state.lastNote = 0;
+            } else {
+                put(out, {b, d});
+                state.lastNote = b;
+                state.lastDuration = d;
+            }
+        } else {
+            const int q = d / maxDuration;
+            const int m = d % maxDuration;
+            put(out, {b, maxDuration});
+            // A drum is struck once; the rest of its length is silence.
+            if (role == ChannelRole::Dac && b != kRest) put(out, {kRest});
+            const bool sustain = role != ChannelRole::Dac && b != kRest;
+            for (int k = 1; k < q; ++k) {
+                if (sustain) put(out, {kFlagNoAttack});
+                put(out, {maxDuration});
+            }
+            if (m >= 1) {
+                if (sustain) put(out, {kFlagNoAttack});
+                put(out, {m});
+            }
+            state.lastDuration = 0;
+            state.lastNote = role == ChannelRole::Dac ? kRest : b;
+        }
+    }
+}
+
+// ---- Notes the driver cannot play.
+
+std::string xmNoteName(int note) {
+    static const char* const names[12] = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
+    if (note < 1 || note > 96) return std::to_string(note);
+    return names[(note - 1) % 12] + std::to_string((note - 1) / 12);
+}
+
+namespace {
+
+struct SongPlace {
+    int orderPosition;
+    int pattern;
+    int row;
+};
+
+std::optional<SongPlace> locateRow(const ConversionRequest& request, int songRow) {
+    int start = 0;
+    for (std::size_t i = 0; i < request.orderTable.size(); ++i) {
+        const int pattern = request.orderTable[i];
+        if (static_cast<std::size_t>(pattern) >= request.patternRows.size()) return std::nullopt;
+        const int rows = request.patternRows[static_cast<std::size_t>(pattern)];
+        if (rows < 1) return std::nullopt;
+        if (songRow < start + rows) return SongPlace{static_cast<int>(i), pattern, songRow - start};
+        start += rows;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string unplayableNoteMessage(const ConversionRequest& request, int channel, int songRow, int note) {
+    std::string where;
+    if (const std::optional<SongPlace> place = locateRow(request, songRow)) {
+        where = "order position " + std::to_string(place->orderPosition) + " (pattern " +
+                std::to_string(place->pattern) + "), row " + std::to_string(place->row);
+    } else {
+        where = "song row " + std::to_string(songRow);
+    }
+    const std::string head = "Can't convert! XM channel " + std::to_string(channel);
+    if (note == kXmB7) {
+        return head + " has the note B-7 at " + where + ". FM and PSG channels can play notes up to A#7 only.";
+    }
+    return head + " has an invalid note (value " + std::to_string(note) + ") at " + where + ".";
+}
+
+std::optional<int> firstUnplayableNoteRow(const RowStream& rows, int rowCount) {
+    for (int r = 0; r < rowCount; ++r) {
+        const int v = rows.cell(r).note;
+        if (v > kHighestToneNote && v != kXmKeyOff) return r;
+    }
+    return std::nullopt;
+}
+
+}  // namespace ferro
