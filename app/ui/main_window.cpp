@@ -1,5 +1,7 @@
 #include "app/ui/main_window.hpp"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -46,7 +48,9 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
 
     auto* bar = new QWidget(central);
     bar->setObjectName("ButtonBar");
-    bar->setFixedWidth(px(1155) + 8);
+    // Wide enough for the longest caption on one line at the platform's font.
+    const int buttonWidth = std::max(px(1155), fontMetrics().horizontalAdvance("General parametres") + 16);
+    bar->setFixedWidth(buttonWidth + 8);
     auto* column = new QVBoxLayout(bar);
     column->setContentsMargins(2, 2, 2, 2);
     column->setSpacing(3);
@@ -158,7 +162,7 @@ QToolButton* MainWindow::makeButton(const char* name, const QString& caption, co
     b->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(iconKind)));
     b->setIconSize(QSize(32, 32));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    b->setFixedSize(px(1155), px(975));
+    b->setFixedSize(std::max(px(1155), fontMetrics().horizontalAdvance("General parametres") + 16), px(975));
     b->setAutoFillBackground(true);
     return b;
 }

@@ -1,0 +1,128 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/ui/main_window.hpp"
+#include "support/fake_dialogs.hpp"
+#include "support/xm_writer.hpp"
+
+using namespace ferro;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    QToolButton* button(MainWindow& w, const char* name) { return w.findChild<QToolButton*>(name); }
+
+private slots:
+    void startStateHasOnlyExplorerExitAndAbout() {
+        test::FakeDialogs dialogs;
+        MainWindow w(dialogs);
+        QCOMPARE(w.windowTitle(), QString("Quillon's XM to SMPS converter 3.3.2"));
+        QCOMPARE(w.statusText(), QString("No XM file loaded!"));
+        const std::pair<const char*, bool> expected[] = {{"Command4", true}, {"Command1", false}, {"Command2", false},
+                                                         {"Command3", false}, {"Command9", false}, {"Command5", true},
+                                                         {"Command6", true}};
+        for (auto [name, enabled] : expected) QCOMPARE(button(w, name)->isEnabled(), enabled);
+        QVERIFY(!w.findChild<QGroupBox*>("Frame1")->isEnabled());
+        QVERIFY(w.writeBin());
+        QVERIFY(!w.writeAsm());
+        QCOMPARE(button(w, "Command1")->text(), QString("Ge&neral parametres"));
+        QCOMPARE(button(w, "Command9")->toolTip(), QString("Once the traffic light is green, click here to convert your song"));
+        QCOMPARE(w.minimumSize(), QSize(829, 661));
+    }
+
+    void loadAndUnloadFollowTheFormatBoxes() {
+        test::FakeDialogs dialogs;
+        MainWindow w(dialogs);
+        w.onModuleLoaded("C:\\music", "song.xm");
+        QCOMPARE(w.statusText(), QString("XM file loaded: C:\\music\\song.xm"));
+        for (const char* name : {"Command1", "Command2", "Command3", "Command9"}) QVERIFY(button(w, name)->isEnabled());
+        auto* bin = w.findChild<QCheckBox*>("Check1");
+        auto* asmBox = w.findChild<QCheckBox*>("Check2");
+        bin->click();  // both clear
+        QVERIFY(!button(w, "Command9")->isEnabled());
+        asmBox->click();
+        QVERIFY(button(w, "Command9")->isEnabled());
+        QVERIFY(!w.writeBin() && w.writeAsm());
+        asmBox->click();
+        w.setGeneralLight(ReadinessLight::Green);
+        w.onModuleUnloaded();
+        QCOMPARE(w.statusText(), QString("No XM file loaded!"));
+        QVERIFY(!w.generalLight().has_value());
+        for (const char* name : {"Command1", "Command2", "Command3", "Command9"}) QVERIFY(!button(w, name)->isEnabled());
+        // The boxes keep their states across loads: both still clear.
+        w.onModuleLoaded("/music", "song.xm");
+        QVERIFY(!button(w, "Command9")->isEnabled());
+    }
+
+    void lightsAreTheClassicPaletteColours() {
+        test::FakeDialogs dialogs;
+        MainWindow w(dialogs);
+        const std::pair<ReadinessLight, QColor> rows[] = {{ReadinessLight::Green, QColor(0, 255, 0)},
+                                                          {ReadinessLight::Yellow, QColor(255, 255, 0)},
+                                                          {ReadinessLight::Red, QColor(255, 0, 0)}};
+        for (auto [light, colour] : rows) {
+            w.setGeneralLight(light);
+            w.setVoiceLight(light);
+            QCOMPARE(button(w, "Command1")->palette().color(QPalette::Button), colour);
+            QCOMPARE(button(w, "Command2")->palette().color(QPalette::Button), colour);
+            QCOMPARE(w.generalLight(), std::optional<ReadinessLight>(light));
+            QCOMPARE(MainWindow::lightPicture(light).size(), QSize(32, 32));
+        }
+    }
+
+    void screenCheck_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("exactly the minimum") << QSize(829, 661) << false << false << true;
+        QTest::newRow("narrow, No") << QSize(828, 900) << false << true << false;
+        QTest::newRow("low, Yes") << QSize(1024, 660) << true << true << true;
+    }
+    void screenCheck() {
+        QFETCH(QSize, screen);
+        QFETCH(bool, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, runs);
+        test::TempDir dir;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir.path().string()));
+        test::FakeDialogs dialogs;
+        dialogs.screen = screen;
+        dialogs.answers.push_back(answer);
+        {
+            MainWindow w(dialogs);
+            QCOMPARE(w.startUp(), runs);
+            QCOMPARE(!dialogs.messages.empty(), asked);
+            if (asked) {
+                QCOMPARE(dialogs.messages[0].text,
+                         QString("Your screen is too small to contain the whole Ferrocanto interface.\r\nDo you want to run it anyway?"));
+                QCOMPARE(dialogs.messages[0].icon, MessageIcon::Exclamation);
+            }
+            QCOMPARE(w.explorer() != nullptr, runs);
+        }
+        QDir::setCurrent(before);
+    }
+
+    void defaultExitPolicyClosesWithoutAsking() {
+        test::TempDir dir;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir.path().string()));
+        test::FakeDialogs dialogs;
+        {
+            MainWindow w(dialogs);
+            QVERIFY(w.startUp());
+            w.show();
+            QVERIFY(w.close());
+            QVERIFY(dialogs.messages.empty());
+        }
+        QDir::setCurrent(before);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
