@@ -100,7 +100,7 @@ int runBank(const BankArgs& args) {
             std::cerr << file << ": " << result.message << '\n';
             return 1;
         }
-        // Stop collecting once past any format's limit: the set is refused anyway.
+        // Past the format's limit the set is refused anyway: stop collecting.
         for (auto& entry : result.voices) {
             if (static_cast<int>(voices.size()) > format->voiceLimit) break;
             voices.push_back(std::move(entry));

@@ -72,7 +72,7 @@ Data countingVoices(int count, int start = 0) {
 Data tfiWithSsgEg() {
     Data out = {7, 7};
     for (int op = 0; op < 4; ++op) {
-        const Data block = {1, 3, 0x20, 0, 31, 0, 0, 15, 0, op == 2 ? 9 : 0};
+        const Data block = {1, 3, 0x20, 0, 31, 0, 0, 15, 0, static_cast<std::uint8_t>(op == 2 ? 9 : 0)};
         out.insert(out.end(), block.begin(), block.end());
     }
     return out;
@@ -154,9 +154,15 @@ TEST_F(VoicesCli, BankJoinsFilesInOrderAndReadsBack) {
         ASSERT_EQ(json["voices"].size(), 3u) << format;
         EXPECT_EQ(json["voices"][0]["hex"], "10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F 20 21 22 23 24 25 26 27 28");
         EXPECT_EQ(json["voices"][2]["hex"], "3F 01 01 01 01 1F 1F 1F 1F 00 00 00 00 00 00 00 00 0F 0F 0F 0F 20 20 20 20");
-        if (format == "fcv") EXPECT_EQ(json["voices"][1]["name"], "a.bin: voice $1");
-        if (format == "ymx") EXPECT_EQ(json["voices"][1]["name"], "a.bin: voi");
-        if (format == "raw") EXPECT_EQ(json["voices"][2]["name"], out + ": voice $2");
+        if (format == "fcv") {
+            EXPECT_EQ(json["voices"][1]["name"], "a.bin: voice $1");
+        }
+        if (format == "ymx") {
+            EXPECT_EQ(json["voices"][1]["name"], "a.bin: voi");
+        }
+        if (format == "raw") {
+            EXPECT_EQ(json["voices"][2]["name"], out + ": voice $2");
+        }
     }
 }
 
@@ -185,7 +191,9 @@ TEST_F(VoicesCli, BankRefusesMoreVoicesThanTheFormatHolds) {
         const CliRun r = run(c.args);
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_EQ(fs::exists(dir_ / c.args[1]), c.code == 0) << c.args.back();
-        if (c.code != 0) EXPECT_FALSE(r.err.empty());
+        if (c.code != 0) {
+            EXPECT_FALSE(r.err.empty());
+        }
     }
     const CliRun r = run({"bank", "out.ymx", "--format", "ymx", "raw25:128.bin"});
     EXPECT_NE(r.err.find("127"), std::string::npos) << r.err;

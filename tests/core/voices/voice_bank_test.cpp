@@ -93,9 +93,15 @@ TEST(VoiceBank, CountFieldsAndLimits) {
         const auto bytes = encodeVoiceBank(listOf(c.voices), c.format);
         EXPECT_EQ(bytes.has_value(), c.written) << static_cast<int>(c.format) << " " << c.voices;
         if (!bytes) continue;
-        if (c.format == BankFormat::Ymx) EXPECT_EQ((*bytes)[7], c.voices - 1);
-        if (c.format == BankFormat::Fcv) EXPECT_EQ((*bytes)[0], c.voices);
-        if (c.format == BankFormat::Raw) EXPECT_EQ(bytes->size(), 25u * static_cast<std::size_t>(c.voices));
+        if (c.format == BankFormat::Ymx) {
+            EXPECT_EQ((*bytes)[7], c.voices - 1);
+        }
+        if (c.format == BankFormat::Fcv) {
+            EXPECT_EQ((*bytes)[0], c.voices);
+        }
+        if (c.format == BankFormat::Raw) {
+            EXPECT_EQ(bytes->size(), 25u * static_cast<std::size_t>(c.voices));
+        }
     }
     EXPECT_EQ(bankFormatInfo(BankFormat::Fcv).voiceLimit, 255);
     EXPECT_STREQ(bankFormatInfo(BankFormat::Ymx).extension, ".ymx");

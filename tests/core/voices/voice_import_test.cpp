@@ -390,9 +390,10 @@ TEST(VoiceImport, KindTableInSelectorOrder) {
         EXPECT_STREQ(k.caption, captions[i]);
         EXPECT_STREQ(k.filePattern, patterns[i]);
         EXPECT_EQ(k.import == nullptr, i == 4);
-        if (i != 4)
+        if (i != 4) {
             EXPECT_STREQ(k.hexFrameCaption, rearranged[i] ? "Hex data (S1'd) for the selected voice"
                                                           : "Hex data for the selected voice");
+        }
         EXPECT_EQ(k.kindWarning != nullptr, i == 3);
         cliNames.insert(k.cliName);
         EXPECT_EQ(findVoiceKindByCliName(k.cliName), &k);
