@@ -1,0 +1,143 @@
+#pragma once
+// Small helpers shared by the engine tests: byte vectors from hex text, rows
+// of cells, a temporary working folder and a scripted random source.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/byte_reader.hpp"
+#include "engine/conversion_request.hpp"
+#include "engine/track_encoder.hpp"
+#include "xm/xm_reader.hpp"
+
+namespace ferro::test {
+
+// "E0 C0 EF 00" -> {0xE0, 0xC0, 0xEF, 0x00}; "x3" after a group repeats it.
+inline Bytes hex(const std::string& text) {
+    Bytes out;
+    std::istringstream in(text);
+    std::string word;
+    while (in >> word) {
+        if (word[0] == 'x') {
+            const int times = std::stoi(word.substr(1));
+            const std::uint8_t last = out.back();
+            for (int i = 1; i < times; ++i) out.push_back(last);
+        } else {
+            out.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
+        }
+    }
+    return out;
+}
+
+inline std::string show(const Bytes& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    for (std::uint8_t b : bytes) {
+        if (!s.empty()) s += ' ';
+        s += digits[b >> 4];
+        s += digits[b & 15];
+    }
+    return s;
+}
+
+inline XmCell note(int n, int instrument = 0, int effect = 0, int parameter = 0) {
+    return XmCell{static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(instrument), 0,
+                  static_cast<std::uint8_t>(effect), static_cast<std::uint8_t>(parameter)};
+}
+inline XmCell keyOff(int instrument = 0) { return note(kXmKeyOff, instrument); }
+inline XmCell instrumentOnly(int instrument) { return note(0, instrument); }
+
+inline constexpr int C4 = 49, D4 = 51, E4 = 53;
+
+// `count` empty rows with the given cells placed at their rows.
+inline std::vector<XmCell> rows(int count, std::initializer_list<std::pair<int, XmCell>> placed = {}) {
+    std::vector<XmCell> cells(static_cast<std::size_t>(count));
+    for (const auto& [row, cell] : placed) cells.at(static_cast<std::size_t>(row)) = cell;
+    return cells;
+}
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        std::random_device rd;
+        path_ = std::filesystem::temp_directory_path() /
+                ("ferro-engine-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+    void writeRowStream(int channel, const std::vector<XmCell>& cells) const {
+        Bytes data;
+        for (const XmCell& c : cells) {
+            data.insert(data.end(), {c.note, c.instrument, c.volume, c.effectType, c.effectParameter});
+        }
+        ASSERT_TRUE(writeWholeFile(path_ / ("C" + std::to_string(channel) + ".tmp"), data));
+    }
+    Bytes read(const std::string& name) const {
+        auto data = readWholeFile(path_ / name);
+        return data ? *data : Bytes{};
+    }
+    std::string readText(const std::string& name) const {
+        const Bytes b = read(name);
+        return std::string(b.begin(), b.end());
+    }
+    bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(path_)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Draws the given values in order and counts the draws.
+struct ScriptedRandom {
+    std::shared_ptr<std::vector<int>> values = std::make_shared<std::vector<int>>();
+    std::shared_ptr<int> calls = std::make_shared<int>(0);
+    explicit ScriptedRandom(std::vector<int> v) { *values = std::move(v); }
+    RandomSource source() const {
+        auto vals = values;
+        auto count = calls;
+        return [vals, count](int) {
+            const int i = (*count)++;
+            return i < static_cast<int>(vals->size()) ? (*vals)[static_cast<std::size_t>(i)] : 0;
+        };
+    }
+};
+
+inline RandomSource noRandom() {
+    return [](int) -> int {
+        ADD_FAILURE() << "random drawn";
+        return 0;
+    };
+}
+
+// A request with one voice and the initial maps of a fresh module.
+inline ConversionRequest baseRequest() {
+    ConversionRequest r;
+    r.channelCount = 1;
+    r.fileName = "song.xm";
+    r.corri.resize(256);
+    for (int k = 0; k < 256; ++k) r.corri[static_cast<std::size_t>(k)] = static_cast<char>(k);
+    r.psgorri = std::string(256, '\0');
+    r.dorri = std::string(256, static_cast<char>(0x81));
+    r.norri = std::string(256, '\2');
+    return r;
+}
+
+}  // namespace ferro::test
