@@ -1,0 +1,376 @@
+#include "engine/conversion.hpp"
+
+#include <functional>
+
+#include "engine_test_util.hpp"
+
+namespace ferro {
+namespace {
+
+using test::hex;
+using test::keyOff;
+using test::note;
+using test::rows;
+using test::show;
+using test::C4;
+
+TEST(ConversionGate, LightsAndPolicies) {
+    using L = ReadinessLight;
+    using P = YellowPolicy;
+    const GateStep refuseGeneral{GateAction::Refuse, kGeneralRefusedMessage, GateWindow::GeneralParametres};
+    const GateStep askGeneral{GateAction::Ask, kGeneralAskMessage, GateWindow::GeneralParametres};
+    const GateStep refuseVoice{GateAction::Refuse, kVoiceRefusedMessage, GateWindow::VoiceManager};
+    const GateStep askVoice{GateAction::Ask, kVoiceAskMessage, GateWindow::VoiceManager};
+    struct Case {
+        L general, voice;
+        P generalPolicy, voicePolicy;
+        std::vector<GateStep> expected;
+    };
+    const std::vector<Case> cases = {
+        {L::Green, L::Green, P::WarnAndAsk, P::WarnAndAsk, {}},
+        {L::Red, L::Green, P::ConvertAnyway, P::ConvertAnyway, {refuseGeneral}},
+        {L::Red, L::Yellow, P::WarnAndAsk, P::WarnAndAsk, {refuseGeneral}},
+        {L::Yellow, L::Green, P::ConvertAnyway, P::WarnAndHalt, {}},
+        {L::Yellow, L::Green, P::WarnAndAsk, P::WarnAndAsk, {askGeneral}},
+        {L::Yellow, L::Yellow, P::WarnAndHalt, P::WarnAndAsk, {refuseGeneral}},
+        {L::Green, L::Yellow, P::WarnAndAsk, P::WarnAndAsk, {askVoice}},
+        {L::Green, L::Yellow, P::WarnAndAsk, P::WarnAndHalt, {refuseVoice}},
+        {L::Green, L::Yellow, P::WarnAndAsk, P::ConvertAnyway, {}},
+        {L::Yellow, L::Yellow, P::WarnAndAsk, P::WarnAndAsk, {askGeneral, askVoice}},
+        {L::Yellow, L::Yellow, P::WarnAndAsk, P::WarnAndHalt, {askGeneral, refuseVoice}},
+        {L::Green, L::Red, P::WarnAndHalt, P::WarnAndHalt, {}},  // only a yellow voice light counts
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(conversionGate(c.general, c.voice, c.generalPolicy, c.voicePolicy), c.expected) << "case " << i;
+    }
+    EXPECT_STREQ(kGeneralAskMessage, "Conversion is possible, but some parametres may be wrong.\r\nDo you want to proceed?");
+}
+
+TEST(ConversionMessages, FormatsAndSizeOptions) {
+    struct Case {
+        bool bin, asmOut, dec, hexSize;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {true, true, false, false, "song.bin and song.asm created successfully!"},
+        {true, false, false, false, "song.bin created successfully!"},
+        {false, true, false, false, "song.asm created successfully!"},
+        {false, true, true, true, "song.asm created successfully!"},
+        {true, true, true, false, "song.bin and song.asm created successfully!\r\nsong.bin is 1234 bytes big."},
+        {true, true, false, true, "song.bin and song.asm created successfully!\r\nsong.bin is $4D2 bytes big."},
+        {true, true, true, true,
+         "song.bin and song.asm created successfully!\r\nsong.bin is 1234 bytes big.\r\nsong.bin is $4D2 bytes big."},
+        {true, false, true, true, "song.bin created successfully!\r\nsong.bin is 1234 bytes big.\r\nsong.bin is $4D2 bytes big."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(conversionSuccessMessage("song", c.bin, c.asmOut, c.dec, c.hexSize, 1234), c.expected);
+    }
+    EXPECT_EQ(conversionSuccessMessage("my song", true, false, false, true, 0),
+              "my song.bin created successfully!\r\nmy song.bin is $0 bytes big.");
+}
+
+TEST(RemoveRests, ClearsKeyOffsOfTheDacChannelOnce) {
+    const std::vector<std::tuple<int, bool, bool>> gate = {{1, true, true}, {1, false, false}, {0, true, false}, {2, true, false}};
+    for (const auto& [state, drums, expected] : gate) EXPECT_EQ(shouldRemoveDacKeyOffs(state, drums), expected);
+
+    test::TempDir dir;
+    dir.writeRowStream(3, rows(3, {{0, note(C4, 1)}, {1, keyOff(2)}, {2, note(97, 0, 8, 0x61)}}));
+    // A trailing partial row is not a row.
+    Bytes data = dir.read("C3.tmp");
+    data.insert(data.end(), {97, 97});
+    ASSERT_TRUE(writeWholeFile(dir.path() / "C3.tmp", data));
+    ASSERT_TRUE(removeDacKeyOffs(dir.path(), 3));
+    EXPECT_EQ(show(dir.read("C3.tmp")), "31 01 00 00 00 00 02 00 00 00 00 00 00 08 61 61 61");
+    EXPECT_FALSE(removeDacKeyOffs(dir.path(), 4));
+}
+
+// The complete small song: one FM channel fed by XM channel 1, no PSG, no
+// drums, looping, 16 rows, C-4 with instrument 1 on row 0 and a key-off on row 8.
+ConversionRequest smallSong(const std::filesystem::path& dir) {
+    ConversionRequest r = test::baseRequest();
+    r.workingDirectory = dir;
+    r.channelCount = 1;
+    r.totalRows = 16;
+    r.fmChannelCount = 1;
+    r.fm[0] = 1;
+    r.psgChannelCount = 0;
+    r.hasDrums = false;
+    r.dividingTiming = 3;
+    r.tempo = 2;
+    FmVoice voice;
+    for (int i = 0; i < kFmVoiceSize; ++i) voice.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 9);
+    voice.bytes[1] = 0x0A;
+    voice.bytes[2] = 0xE0;
+    r.voices = {voice};
+    return r;
+}
+
+const char* const kVoiceHex = "00 0A E0 1B 24 2D 36 3F 48 51 5A 63 6C 75 7E 87 90 99 A2 AB B4 BD C6 CF D8";
+
+std::string listingOfSmallSong() {
+    std::string voiceLines;
+    for (const std::uint8_t b : hex(kVoiceHex)) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string h = b < 16 ? std::string(1, digits[b]) : std::string{digits[b >> 4], digits[b & 15]};
+        voiceLines += "\r\n\tdc.b\t$" + h;
+    }
+    return "song_Header:\r\n"
+           "\tdc.w\tsong_Voices-song_Header\r\n"
+           "\tdc.b\t$2\r\n"
+           "\tdc.b\t$0\r\n"
+           "\tdc.b\t$3\r\n"
+           "\tdc.b\t$2\r\n"
+           "\tdc.w\tsong_There_is_no_DAC-song_Header\r\n"
+           "\tdc.b\t$0\r\n"
+           "\tdc.b\t$0\r\n"
+           "\tdc.w\tsong_FM1_Main-song_Header\r\n"
+           "\tdc.b\t$0\r\n"
+           "\tdc.b\t$10\r\n"
+           "\r\n"
+           "song_FM1_Main:\r\n"
+           "\tdc.b\t$E0\r\n\tdc.b\t$C0\r\n\tdc.b\t$EF\r\n\tdc.b\t$0\r\n\tdc.b\t$B1\r\n"
+           "\tdc.b\t$8\r\n\tdc.b\t$80\r\n\tdc.b\t$F6\r\n\tdc.b\t$FF\r\n\tdc.b\t$F7\r\n"
+           "\r\n"
+           "song_There_is_no_DAC:\r\n"
+           "\tdc.b\t$F2\r\n"
+           "\r\n"
+           "song_Voices:" +
+           voiceLines;
+}
+
+TEST(Conversion, CompleteSmallSong) {
+    test::TempDir dir;
+    dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+    ConversionRequest r = smallSong(dir.path());
+    r.showSizeDecimal = true;
+    r.showSizeHex = true;
+    const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+    ASSERT_TRUE(result.succeeded) << result.message;
+    EXPECT_EQ(result.binaryLength, 50u);
+    EXPECT_EQ(result.message,
+              "song.bin and song.asm created successfully!\r\nsong.bin is 50 bytes big.\r\nsong.bin is $32 bytes big.");
+    EXPECT_EQ(show(dir.read("song.bin")),
+              show(hex(std::string("00 19 02 00 03 02 00 18 00 00 00 0E 00 10 "
+                                   "E0 C0 EF 00 B1 08 80 F6 FF F7 F2 ") + kVoiceHex)));
+    EXPECT_EQ(dir.readText("song.asm"), listingOfSmallSong());
+    // Section files are gone, voices.tmp stays, nothing else was left behind.
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
+    EXPECT_EQ(show(dir.read("voices.tmp")), show(hex(kVoiceHex)));
+}
+
+// The same song with 300 rows and the key-off on row 150: durations above 85
+// rows are cut into pieces the driver multiplies without wrapping.
+TEST(Conversion, LongNotesFollowTheDividingTiming) {
+    struct Case {
+        int dividingTiming;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {1, "00 1D 02 00 01 02 00 1C 00 00 00 0E 00 10 E0 C0 EF 00 B1 7F E7 17 80 7F 17 F6 FF F3 F2"},
+        {2, "00 1D 02 00 02 02 00 1C 00 00 00 0E 00 10 E0 C0 EF 00 B1 7F E7 17 80 7F 17 F6 FF F3 F2"},
+        {3, "00 1D 02 00 03 02 00 1C 00 00 00 0E 00 10 E0 C0 EF 00 B1 55 E7 41 80 55 41 F6 FF F3 F2"},
+        {9, "00 29 02 00 09 02 00 28 00 00 00 0E 00 10 E0 C0 EF 00 B1 1C E7 1C E7 1C E7 1C E7 1C E7 0A "
+            "80 1C 1C 1C 1C 1C 0A F6 FF E7 F2"},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        dir.writeRowStream(1, rows(300, {{0, note(C4, 1)}, {150, keyOff()}}));
+        ConversionRequest r = smallSong(dir.path());
+        r.totalRows = 300;
+        r.dividingTiming = c.dividingTiming;
+        r.writeAsm = false;
+        const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+        ASSERT_TRUE(result.succeeded) << result.message;
+        EXPECT_EQ(show(dir.read("song.bin")), show(hex(c.expected + " " + kVoiceHex))) << c.dividingTiming;
+        EXPECT_FALSE(dir.exists("song.asm"));
+    }
+}
+
+TEST(Conversion, OnlyTheListingIsWritten) {
+    test::TempDir dir;
+    dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+    ConversionRequest r = smallSong(dir.path());
+    r.fileName = "my song.xm";
+    r.writeBin = false;
+    r.showSizeDecimal = true;
+    r.showSizeHex = true;
+    const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+    ASSERT_TRUE(result.succeeded);
+    EXPECT_EQ(result.message, "my song.asm created successfully!");
+    EXPECT_EQ(result.binaryLength, 50u);
+    EXPECT_FALSE(dir.exists("my song.bin"));
+    EXPECT_TRUE(dir.readText("my song.asm").starts_with("my song_Header:\r\n\tdc.w\tmy song_Voices-my song_Header\r\n"));
+}
+
+TEST(Conversion, EFourOnlyOnTheDacTrack) {
+    test::TempDir dir;
+    dir.writeRowStream(1, rows(8, {{0, note(C4, 1)}}));
+    dir.writeRowStream(2, rows(8, {{0, note(C4, 1)}}));
+    ConversionRequest r = smallSong(dir.path());
+    r.channelCount = 2;
+    r.totalRows = 8;
+    r.dac = 2;
+    r.hasDrums = true;
+    r.loopOption = 1;
+    r.loopSong = false;
+    r.endDacWithE4 = true;
+    r.pan = {PanChoice::Centre, PanChoice::Default, PanChoice::Default, PanChoice::Default, PanChoice::Default,
+             PanChoice::Default, PanChoice::Centre};
+    r.writeAsm = false;
+    ASSERT_TRUE(MAINCONVERSIONCODE(r, test::noRandom()).succeeded);
+    EXPECT_EQ(show(dir.read("song.bin")),
+              show(hex(std::string("00 17 02 00 03 02 00 13 00 00 00 0E 00 10 EF 00 B1 08 F2 81 08 E4 F2 ") + kVoiceHex)));
+}
+
+TEST(Conversion, RandomPanIsRepeatableWithASeed) {
+    test::TempDir dir;
+    std::vector<XmCell> cells;
+    for (int i = 0; i < 64; ++i) cells.push_back(note(C4 + i % 12, 1));
+    dir.writeRowStream(1, cells);
+    ConversionRequest r = smallSong(dir.path());
+    r.totalRows = 64;
+    r.pan[0] = PanChoice::Random;
+    r.writeAsm = false;
+    ASSERT_TRUE(MAINCONVERSIONCODE(r, seededRandom(7)).succeeded);
+    const Bytes first = dir.read("song.bin");
+    ASSERT_TRUE(MAINCONVERSIONCODE(r, seededRandom(7)).succeeded);
+    EXPECT_EQ(dir.read("song.bin"), first);
+    EXPECT_EQ(first[14], 0xE0);  // the first note always sets the pan
+}
+
+struct FailureCase {
+    std::string name;
+    std::function<void(test::TempDir&, ConversionRequest&)> setup;
+    FailureKind kind;
+    std::string message;
+};
+
+std::vector<FailureCase> failureCases() {
+    return {
+        {"drum before any instrument (map index 0)",
+         [](test::TempDir& dir, ConversionRequest& r) {
+             dir.writeRowStream(2, rows(16, {{3, note(C4)}}));
+             r.channelCount = 2;
+             r.hasDrums = true;
+             r.dac = 2;
+         },
+         FailureKind::Error, kSomeError},
+        {"instrument past the end of the FM map",
+         [](test::TempDir&, ConversionRequest& r) { r.corri.clear(); }, FailureKind::Error, kSomeError},
+        {"pointer beyond 32767",
+         [](test::TempDir& dir, ConversionRequest& r) {
+             std::vector<XmCell> cells;
+             for (int i = 0; i < 40000; ++i) cells.push_back(note(i % 2 ? C4 : C4 + 2));
+             dir.writeRowStream(1, cells);
+             r.totalRows = 40000;
+             r.loopOption = 1;
+         },
+         FailureKind::Error, kSomeError},
+        {"a loop jump beyond 32 KB",
+         [](test::TempDir& dir, ConversionRequest& r) {
+             std::vector<XmCell> cells;
+             for (int i = 0; i < 40000; ++i) cells.push_back(note(i % 2 ? C4 : C4 + 2));
+             dir.writeRowStream(1, cells);
+             r.totalRows = 40000;
+         },
+         FailureKind::Error, kSomeError},
+        {"missing row stream",
+         [](test::TempDir&, ConversionRequest& r) {
+             r.channelCount = 2;
+             r.fm[0] = 2;
+         },
+         FailureKind::Error, kSomeError},
+        {"FM entry without a channel", [](test::TempDir&, ConversionRequest& r) { r.fm[0] = std::nullopt; },
+         FailureKind::Error, kSomeError},
+        {"B-7 on an FM channel",
+         [](test::TempDir& dir, ConversionRequest& r) {
+             dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {13, note(96)}}));
+             r.orderTable = {0, 0};
+             r.patternRows = {8};
+         },
+         FailureKind::Refused,
+         "Can't convert! XM channel 1 has the note B-7 at order position 1 (pattern 0), row 5. "
+         "FM and PSG channels can play notes up to A#7 only."},
+    };
+}
+
+// A failed conversion leaves earlier outputs as they were, no section file,
+// no temporary output, and for a refused note not even voices.tmp.
+TEST(Conversion, FailuresLeaveNoPartialOutput) {
+    for (const FailureCase& c : failureCases()) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+        ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
+        ASSERT_TRUE(writeWholeFile(dir.path() / "song.asm", hex("41 42")));
+        ASSERT_TRUE(writeWholeFile(dir.path() / "batman1.TMP", hex("99")));
+        ConversionRequest r = smallSong(dir.path());
+        c.setup(dir, r);
+        const std::vector<std::string> before = dir.names();
+
+        const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_EQ(result.failureKind, c.kind);
+        EXPECT_EQ(result.message, c.message);
+        EXPECT_EQ(show(dir.read("song.bin")), "01 02 03");
+        EXPECT_EQ(show(dir.read("song.asm")), "41 42");
+        std::vector<std::string> expected;
+        for (const std::string& name : before) {
+            if (name != "batman1.TMP") expected.push_back(name);
+        }
+        std::vector<std::string> after = dir.names();
+        std::erase(after, std::string("voices.tmp"));
+        EXPECT_EQ(after, expected);
+        if (c.kind == FailureKind::Refused) EXPECT_FALSE(dir.exists("voices.tmp"));
+    }
+}
+
+TEST(Conversion, SuccessReplacesEarlierOutputs) {
+    test::TempDir dir;
+    dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+    ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
+    ASSERT_TRUE(writeWholeFile(dir.path() / "LOL1.tmp", hex("01")));
+    ConversionRequest r = smallSong(dir.path());
+    ASSERT_TRUE(MAINCONVERSIONCODE(r, test::noRandom()).succeeded);
+    EXPECT_EQ(dir.read("song.bin").size(), 50u);
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
+
+    // A folder under an output's name is never touched; the other output stays as it was.
+    std::filesystem::remove(dir.path() / "song.asm");
+    std::filesystem::create_directory(dir.path() / "song.asm");
+    ASSERT_TRUE(writeWholeFile(dir.path() / "song.asm" / "keep.txt", hex("4B")));
+    ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
+    const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_EQ(result.message, kSomeError);
+    EXPECT_EQ(show(dir.read("song.bin")), "01 02 03");
+    EXPECT_TRUE(dir.exists("song.asm/keep.txt"));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
+}
+
+TEST(Conversion, RequestOutsideItsRangesFails) {
+    const std::vector<std::function<void(ConversionRequest&)>> broken = {
+        [](ConversionRequest& r) { r.dividingTiming = 0; },
+        [](ConversionRequest& r) { r.dividingTiming = 10; },
+        [](ConversionRequest& r) { r.tempo = 0; },
+        [](ConversionRequest& r) { r.loopStartRow = 17; },
+        [](ConversionRequest& r) { r.loopOption = 2; },
+        [](ConversionRequest& r) { r.channelCount = 0; },
+        [](ConversionRequest& r) { r.writeBin = r.writeAsm = false; },
+        [](ConversionRequest& r) { r.fileName = "../up.xm"; },
+    };
+    for (const auto& breakIt : broken) {
+        test::TempDir dir;
+        dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}}));
+        ConversionRequest r = smallSong(dir.path());
+        breakIt(r);
+        const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_EQ(result.message, kSomeError);
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{"C1.tmp"}));
+    }
+}
+
+}  // namespace
+}  // namespace ferro

@@ -1,0 +1,192 @@
+#include "engine/song_writer.hpp"
+
+#include "engine/conversion_error.hpp"
+#include "engine_test_util.hpp"
+
+namespace ferro {
+namespace {
+
+using test::hex;
+using test::show;
+
+TEST(OutputBaseName, DropsTheLastThreeCharacters) {
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        {"song.xm", "song"},
+        {"my song.xm", "my song"},
+        {"a.xm", "a"},
+        {"SONG.XM", "SONG"},
+        {"abc", ""},
+        {"ab", std::nullopt},
+        {"", std::nullopt},
+        {"dir/song.xm", std::nullopt},
+        {"s\xC3\xBC\xC3\x9F.xm", "s\xC3\xBC\xC3\x9F"},        // süß.xm
+        {"tune.\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", "tune."},  // three euro signs are three characters
+    };
+    for (const auto& [name, expected] : cases) EXPECT_EQ(outputBaseName(name), expected) << name;
+}
+
+// Five FM channels fed by XM channels 1..5, PSG 6, 7 and noise 8, drums on 9.
+ConversionRequest fullRequest() {
+    ConversionRequest r = test::baseRequest();
+    r.channelCount = 9;
+    r.fm = {1, 2, 3, 4, 5, std::nullopt};
+    r.psg = {6, 7, 8};
+    r.dac = 9;
+    return r;
+}
+
+std::vector<ChannelSections> oneByteTracks(int channels) {
+    std::vector<ChannelSections> s(static_cast<std::size_t>(channels) + 1);
+    for (int n = 1; n <= channels; ++n) s[static_cast<std::size_t>(n)].main = {static_cast<std::uint8_t>(0xA0 + n)};
+    return s;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find("\r\n", start);
+        out.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return out;
+        start = end + 2;
+    }
+}
+
+TEST(AssembleSong, HeaderOfFiveFmAndThreePsgWithNoise) {
+    const SongImage song = assembleSong(fullRequest(), oneByteTracks(9), Bytes(25, 0x11));
+    EXPECT_EQ(show(Bytes(song.binary.begin(), song.binary.begin() + 48)),
+              show(hex("00 39 06 03 03 02 00 38 00 00"
+                       " 00 30 00 10 00 31 00 10 00 32 00 10 00 33 00 10 00 34 00 10"
+                       " 00 35 DC 00 00 00 00 36 DC 00 00 00 00 37 23 00 00 00")));
+    EXPECT_EQ(show(Bytes(song.binary.begin() + 48, song.binary.begin() + 57)), "A1 A2 A3 A4 A5 A6 A7 A8 A9");
+    EXPECT_EQ(song.binary.size(), 57u + 25u);
+
+    const std::vector<std::string> l = lines(song.listing);
+    const std::vector<std::string> head = {
+        "song_Header:", "\tdc.w\tsong_Voices-song_Header", "\tdc.b\t$6", "\tdc.b\t$3", "\tdc.b\t$3", "\tdc.b\t$2",
+        "\tdc.w\tsong_DAC_Main-song_Header", "\tdc.b\t$0", "\tdc.b\t$0",
+        "\tdc.w\tsong_FM1_Main-song_Header", "\tdc.b\t$0", "\tdc.b\t$10"};
+    EXPECT_EQ(std::vector<std::string>(l.begin(), l.begin() + 12), head);
+    const std::vector<std::string> noiseEntry = {"\tdc.w\tsong_PSG3_Main-song_Header", "\tdc.b\t$23", "\tdc.b\t$0",
+                                                 "\tdc.b\t$0", "\tdc.b\t$0", ""};
+    EXPECT_EQ(l.size(), 93u);
+    EXPECT_EQ(std::vector<std::string>(l.begin() + 34, l.begin() + 40), noiseEntry);
+    EXPECT_EQ(l[24], "\tdc.w\tsong_PSG1_Main-song_Header");
+    EXPECT_EQ(l[25], "\tdc.b\t$DC");
+    const std::vector<std::string> tail = {"song_DAC_Main:", "\tdc.b\t$A9", "", "song_Voices:"};
+    EXPECT_EQ(std::vector<std::string>(l.end() - 29, l.end() - 25), tail);
+    EXPECT_EQ(l.back(), "\tdc.b\t$11");
+}
+
+TEST(AssembleSong, WithoutDrumsTheDacEntryIsAStopTrack) {
+    for (bool e4 : {false, true}) {
+        ConversionRequest r = fullRequest();
+        r.hasDrums = false;
+        r.endDacWithE4 = e4;
+        const SongImage song = assembleSong(r, oneByteTracks(9), {});
+        // Stop track right after the last PSG track, at 48 + 8.
+        EXPECT_EQ(show(Bytes(song.binary.begin() + 6, song.binary.begin() + 8)), "00 38");
+        EXPECT_EQ(show(Bytes(song.binary.begin() + 56, song.binary.end())), e4 ? "E4 F2" : "F2");
+        EXPECT_EQ(song.binary[1], song.binary.size());  // no voices: the pointer is the length
+        const std::string stopTrack = e4 ? "song_There_is_no_DAC:\r\n\tdc.b\t$E4\r\n\tdc.b\t$F2\r\n\r\n"
+                                         : "song_There_is_no_DAC:\r\n\tdc.b\t$F2\r\n\r\n";
+        EXPECT_NE(song.listing.find("\tdc.w\tsong_There_is_no_DAC-song_Header\r\n"), std::string::npos);
+        EXPECT_NE(song.listing.find(stopTrack + "song_Voices:"), std::string::npos);
+        // An empty voice list ends the listing on its label.
+        EXPECT_TRUE(song.listing.ends_with("\r\n\r\nsong_Voices:"));
+    }
+}
+
+TEST(AssembleSong, IntroSectionsComeFirstAndAreLabelled) {
+    ConversionRequest r = test::baseRequest();
+    r.fileName = "my song.xm";
+    r.channelCount = 2;
+    r.fmChannelCount = 1;
+    r.fm[0] = 1;
+    r.psgChannelCount = 0;
+    r.dac = 2;
+    r.loopStartRow = 4;
+    std::vector<ChannelSections> s(3);
+    s[1] = {hex("B1 02"), hex("80 0A")};
+    s[2] = {hex("81 01"), hex("82")};
+    const SongImage song = assembleSong(r, s, hex("00 0A E0"));
+    EXPECT_EQ(show(song.binary), "00 15 02 00 03 02 00 12 00 00 00 0E 00 10 80 0A B1 02 82 81 01 00 0A E0");
+    EXPECT_EQ(song.listing,
+              "my song_Header:\r\n"
+              "\tdc.w\tmy song_Voices-my song_Header\r\n"
+              "\tdc.b\t$2\r\n\tdc.b\t$0\r\n\tdc.b\t$3\r\n\tdc.b\t$2\r\n"
+              "\tdc.w\tmy song_DAC_Intro-my song_Header\r\n"
+              "\tdc.b\t$0\r\n\tdc.b\t$0\r\n"
+              "\tdc.w\tmy song_FM1_Intro-my song_Header\r\n"
+              "\tdc.b\t$0\r\n\tdc.b\t$10\r\n"
+              "\r\n"
+              "my song_FM1_Intro:\r\n\tdc.b\t$80\r\n\tdc.b\t$A\r\n"
+              "my song_FM1_Main:\r\n\tdc.b\t$B1\r\n\tdc.b\t$2\r\n"
+              "\r\n"
+              "my song_DAC_Intro:\r\n\tdc.b\t$82\r\n"
+              "my song_DAC_Main:\r\n\tdc.b\t$81\r\n\tdc.b\t$1\r\n"
+              "\r\n"
+              "my song_Voices:\r\n\tdc.b\t$0\r\n\tdc.b\t$A\r\n\tdc.b\t$E0");
+}
+
+TEST(AssembleSong, ValuesThatDoNotFitEndTheConversion) {
+    struct Case {
+        std::string name;
+        std::size_t fmBytes;
+        std::function<void(ConversionRequest&)> setup;
+        bool fails;
+    };
+    // One FM channel, no PSG, no drums: 14 header bytes, the FM track, F2, the voices.
+    const std::vector<Case> cases = {
+        {"voice pointer 32767", 32752, {}, false},
+        {"voice pointer 32768", 32753, {}, true},
+        {"pitch -256", 1, [](ConversionRequest& r) { r.pitch[0] = -256; }, false},
+        {"pitch -257", 1, [](ConversionRequest& r) { r.pitch[0] = -257; }, true},
+        {"pitch 255", 1, [](ConversionRequest& r) { r.pitch[0] = 255; }, false},
+        {"pitch 256", 1, [](ConversionRequest& r) { r.pitch[0] = 256; }, true},
+        {"volume 255", 1, [](ConversionRequest& r) { r.volume[0] = 255; }, false},
+        {"volume -1", 1, [](ConversionRequest& r) { r.volume[0] = -1; }, true},
+        {"hidden pitch is not written", 1, [](ConversionRequest& r) { r.pitch[1] = 999; }, false},
+        {"FM entry outside the channels", 1, [](ConversionRequest& r) { r.fm[0] = 2; }, true},
+        {"file name without base", 1, [](ConversionRequest& r) { r.fileName = "xm"; }, true},
+    };
+    for (const Case& c : cases) {
+        ConversionRequest r = test::baseRequest();
+        r.fmChannelCount = 1;
+        r.fm[0] = 1;
+        r.psgChannelCount = 0;
+        r.hasDrums = false;
+        if (c.setup) c.setup(r);
+        std::vector<ChannelSections> s(2);
+        s[1].main = Bytes(c.fmBytes, 0x80);
+        if (c.fails) {
+            EXPECT_THROW(assembleSong(r, s, Bytes(25)), ConversionError) << c.name;
+        } else {
+            EXPECT_NO_THROW(assembleSong(r, s, Bytes(25))) << c.name;
+        }
+    }
+}
+
+TEST(WriteSongFiles, ReadsTheWorkingFilesAndWritesBothSinks) {
+    test::TempDir dir;
+    ConversionRequest r = test::baseRequest();
+    r.workingDirectory = dir.path();
+    r.fmChannelCount = 1;
+    r.fm[0] = 1;
+    r.psgChannelCount = 0;
+    r.hasDrums = false;
+    ASSERT_TRUE(writeWholeFile(dir.path() / "BATMAN1.tmp", hex("B1 10 F2")));
+    ASSERT_TRUE(writeWholeFile(dir.path() / "voices.tmp", hex("01 02")));
+    MemorySink bin;
+    DiscardSink listing;
+    EXPECT_EQ(writeSongFiles(r, bin, listing), 20u);
+    EXPECT_EQ(show(bin.bytes()), "00 12 02 00 03 02 00 11 00 00 00 0E 00 10 B1 10 F2 F2 01 02");
+    EXPECT_GT(listing.count(), 0u);
+
+    // An intro file that is not there ends the conversion.
+    r.loopStartRow = 1;
+    EXPECT_THROW(writeSongFiles(r, bin, listing), ConversionError);
+}
+
+}  // namespace
+}  // namespace ferro
