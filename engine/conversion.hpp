@@ -69,7 +69,9 @@ struct ConversionResult {
 };
 
 // Runs one conversion in request.workingDirectory:
-//  1. checks the request and builds the channel roles;
+//  1. checks the request (dividingTiming and tempo 1..9, 0 <= loopStartRow <=
+//     totalRows, loopOption 0 or 1, at least one output, a bare file name)
+//     and builds the channel roles;
 //  2. refuses a note that an FM or PSG tone channel cannot play (before any
 //     file is written);
 //  3. writes voices.tmp from request.voices;
