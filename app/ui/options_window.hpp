@@ -1,10 +1,18 @@
 #pragma once
-// Placeholder until the Options window lands; the public routines below are
-// the ones the other windows call and must stay.
+// The Options window: the five preferences, saved to the settings file in
+// the start-up folder at every click. It lives for the whole run, so the
+// options are always there for the conversion and the exit sequence.
 #include <QWidget>
+#include <array>
 #include <filesystem>
 
 #include "app/options.hpp"
+
+class QCheckBox;
+class QCloseEvent;
+class QEvent;
+class QPushButton;
+class QRadioButton;
 
 namespace ferro {
 
@@ -13,17 +21,45 @@ class MainWindow;
 class OptionsWindow : public QWidget {
     Q_OBJECT
 public:
-    OptionsWindow(MainWindow& main, std::filesystem::path settingsFile, QWidget* parent = nullptr)
-        : QWidget(parent), main_(main), settingsFile_(std::move(settingsFile)) {
-        setWindowTitle("Options");
-    }
+    static constexpr const char* kCaption = "Options";
+    static constexpr const char* kCaptionUnsaved = "Options (warning: can't be saved)";
+
+    // Reads the settings file (the defaults when it is missing or broken),
+    // shows the choices and saves them at once.
+    OptionsWindow(MainWindow& main, std::filesystem::path settingsFile, QWidget* parent = nullptr);
+
+    // The choices in force.
     AppOptions options() const { return options_; }
-    void Salva() {}
+    // Takes the choices from the controls and writes the settings file; on
+    // failure the caption says so and the choices stay in effect for this run.
+    void Salva();
+    // "Ok": minimises the window.
+    void Command1_Click();
+
+    const std::filesystem::path& settingsFile() const { return settingsFile_; }
+    bool lastSaveFailed() const { return saveFailed_; }
+
+protected:
+    // The window stays for the whole run; only the end of the program
+    // removes it.
+    void closeEvent(QCloseEvent* event) override;
+    // Gives the frame the main window puts around it the same controls.
+    void changeEvent(QEvent* event) override;
 
 private:
+    void showOptions(const AppOptions& options);
+    AppOptions optionsFromControls() const;
+
     MainWindow& main_;
     std::filesystem::path settingsFile_;
     AppOptions options_;
+    bool saveFailed_ = false;
+    std::array<QRadioButton*, 3> general_{};  // Option1
+    std::array<QRadioButton*, 3> voice_{};    // Option2
+    std::array<QRadioButton*, 4> exit_{};     // Option3
+    QCheckBox* sizeDecimal_ = nullptr;        // Check1
+    QCheckBox* sizeHex_ = nullptr;            // Check2
+    QPushButton* okButton_ = nullptr;         // Command1
 };
 
 }  // namespace ferro

@@ -1,0 +1,138 @@
+#include "app/ui/options_window.hpp"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "app/ui/main_window.hpp"
+
+namespace ferro {
+
+namespace {
+
+// Title and minimise control only: the window has a fixed size and stays
+// open for the whole run.
+constexpr Qt::WindowFlags kFrameFlags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint;
+
+template <std::size_t N>
+QGroupBox* optionFrame(QWidget* parent, const char* frameName, const QString& caption, const char* buttonName,
+                       const std::array<const char*, N>& captions, std::array<QRadioButton*, N>& buttons) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(frameName);
+    auto* column = new QVBoxLayout(frame);
+    column->setContentsMargins(6, 2, 6, 4);
+    column->setSpacing(0);
+    for (std::size_t i = 0; i < N; ++i) {
+        buttons[i] = new QRadioButton(captions[i], frame);
+        buttons[i]->setObjectName(QString("%1_%2").arg(buttonName).arg(i));
+        column->addWidget(buttons[i]);
+    }
+    column->addStretch(1);
+    return frame;
+}
+
+template <std::size_t N>
+int selectedIndex(const std::array<QRadioButton*, N>& buttons, int fallback) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (buttons[i]->isChecked()) return static_cast<int>(i);
+    return fallback;
+}
+
+}  // namespace
+
+OptionsWindow::OptionsWindow(MainWindow& main, std::filesystem::path settingsFile, QWidget* parent)
+    : QWidget(parent), main_(main), settingsFile_(std::move(settingsFile)) {
+    setObjectName("OptionsWindow");
+    setWindowTitle(kCaption);
+    setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    // A child with a fixed border: it can be minimised out of the way and
+    // restored, but neither maximised nor closed.
+    setWindowFlags(kFrameFlags | Qt::Window);
+
+    const std::array<const char*, 3> yellow = {"Convert anyway", "Warn and ask", "Warn and halt"};
+    const std::array<const char*, 4> exits = {"Exit anyway", "Ask, if XM is loaded", "Ask, always", "Do not exit"};
+    QGroupBox* generalFrame =
+        optionFrame(this, "Frame1", "If \"General Parametres\" is yellow", "Option1", yellow, general_);
+    QGroupBox* voiceFrame = optionFrame(this, "Frame2", "If \"Voice Manager\" is yellow", "Option2", yellow, voice_);
+    QGroupBox* exitFrame = optionFrame(this, "Frame3", "When trying to exit", "Option3", exits, exit_);
+
+    auto* afterFrame = new QGroupBox("After the conversion", this);
+    afterFrame->setObjectName("Frame4");
+    auto* afterColumn = new QVBoxLayout(afterFrame);
+    afterColumn->setContentsMargins(6, 2, 6, 4);
+    afterColumn->setSpacing(0);
+    sizeDecimal_ = new QCheckBox("Display the size of the binary file (decimal)", afterFrame);
+    sizeDecimal_->setObjectName("Check1");
+    sizeHex_ = new QCheckBox("Display the size of the binary file (hex)", afterFrame);
+    sizeHex_->setObjectName("Check2");
+    afterColumn->addWidget(sizeDecimal_);
+    afterColumn->addWidget(sizeHex_);
+    afterColumn->addStretch(1);
+
+    okButton_ = new QPushButton("Ok", this);
+    okButton_->setObjectName("Command1");
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(6);
+    grid->addWidget(generalFrame, 0, 0);
+    grid->addWidget(voiceFrame, 0, 1, 1, 2);
+    grid->addWidget(exitFrame, 1, 0);
+    grid->addWidget(afterFrame, 1, 1);
+    grid->addWidget(okButton_, 1, 2, Qt::AlignBottom);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Only the user's clicks save; the load below sets the controls quietly
+    // and saves once at the end.
+    for (QRadioButton* b : general_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::Salva);
+    for (QRadioButton* b : voice_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::Salva);
+    for (QRadioButton* b : exit_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::Salva);
+    connect(sizeDecimal_, &QCheckBox::clicked, this, &OptionsWindow::Salva);
+    connect(sizeHex_, &QCheckBox::clicked, this, &OptionsWindow::Salva);
+    connect(okButton_, &QPushButton::clicked, this, &OptionsWindow::Command1_Click);
+
+    showOptions(loadOptions(settingsFile_));
+    Salva();
+}
+
+void OptionsWindow::showOptions(const AppOptions& options) {
+    general_[static_cast<std::size_t>(options.generalPolicy)]->setChecked(true);
+    voice_[static_cast<std::size_t>(options.voicePolicy)]->setChecked(true);
+    exit_[static_cast<std::size_t>(options.exitPolicy)]->setChecked(true);
+    sizeDecimal_->setChecked(options.showSizeDecimal);
+    sizeHex_->setChecked(options.showSizeHex);
+}
+
+AppOptions OptionsWindow::optionsFromControls() const {
+    AppOptions o;
+    o.generalPolicy = static_cast<YellowPolicy>(selectedIndex(general_, static_cast<int>(o.generalPolicy)));
+    o.voicePolicy = static_cast<YellowPolicy>(selectedIndex(voice_, static_cast<int>(o.voicePolicy)));
+    o.exitPolicy = static_cast<ExitPolicy>(selectedIndex(exit_, static_cast<int>(o.exitPolicy)));
+    o.showSizeDecimal = sizeDecimal_->isChecked();
+    o.showSizeHex = sizeHex_->isChecked();
+    return o;
+}
+
+void OptionsWindow::Salva() {
+    options_ = optionsFromControls();
+    saveFailed_ = !saveOptions(settingsFile_, options_);
+    setWindowTitle(saveFailed_ ? kCaptionUnsaved : kCaption);
+}
+
+void OptionsWindow::Command1_Click() { main_.minimiseChild(this); }
+
+void OptionsWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+void OptionsWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ParentChange) return;
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) frame->setWindowFlags(Qt::SubWindow | kFrameFlags);
+}
+
+}  // namespace ferro

@@ -1,0 +1,144 @@
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "app/ui/about_window.hpp"
+#include "app/ui/main_window.hpp"
+#include "support/fake_dialogs.hpp"
+#include "support/xm_writer.hpp"
+
+using namespace ferro;
+
+class AboutWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempDir> dir_;
+    std::unique_ptr<test::FakeDialogs> dialogs_;
+    std::unique_ptr<MainWindow> main_;
+    QString startFolder_;
+
+    static int imageY(AboutWindow* about) { return about->findChild<QLabel*>("Image1_0")->y(); }
+
+    AboutWindow* openByButton() {
+        auto* wtf = main_->findChild<QToolButton*>("Command6");
+        wtf->click();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* about = qobject_cast<AboutWindow*>(w); about && about->isVisible()) return about;
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void init() {
+        startFolder_ = QDir::currentPath();
+        dir_ = std::make_unique<test::TempDir>();
+        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
+        dialogs_ = std::make_unique<test::FakeDialogs>();
+        main_ = std::make_unique<MainWindow>(*dialogs_);
+        QVERIFY(main_->startUp());
+        main_->show();
+    }
+    void cleanup() {
+        main_.reset();
+        dialogs_.reset();
+        QDir::setCurrent(startFolder_);
+        dir_.reset();
+    }
+
+    void contents() {
+        QPointer<AboutWindow> about = openByButton();
+        QVERIFY(about);
+        QCOMPARE(about->windowTitle(), QString("About Ferrocanto..."));
+        QCOMPARE(about->parentWidget(), nullptr);
+        QCOMPARE(about->findChild<QLabel*>("Label1")->text(), QString("Quillon's XM to SMPS converter 3.3.2"));
+        const QStringList lines = AboutWindow::creditText().split("\r\n");
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QString::fromUtf8("\u00B7 Developed since december 2007."));
+        for (const QString& line : lines) QVERIFY2(line.startsWith(QString::fromUtf8("\u00B7 ")), qPrintable(line));
+        QVERIFY(lines[3].contains("TFI") && lines[3].contains("MVS") && lines[3].contains("Cube"));
+        const QString shown = about->findChild<QLabel*>("Label2")->text();
+        QCOMPARE(shown.split('\n'), lines);
+        QVERIFY(!about->findChild<QLabel*>("Image1_0")->pixmap().isNull());
+        QVERIFY(!about->findChild<QLabel*>("Image1_1")->pixmap().isNull());
+        QCOMPARE(about->findChild<QLabel*>("Image1_1")->geometry(), QRect(8, 184, 36, 36));
+        QCOMPARE(about->findChild<QPushButton*>("Command1")->text(), QString("O&k"));
+        if (qEnvironmentVariableIsSet("FERRO_SHOT_DIR"))
+            about->grab().save(qEnvironmentVariable("FERRO_SHOT_DIR") + "/about.png");
+        about->close();
+    }
+
+    // The picture goes down 30 twips (2 pixels) a tick from 540 to 2040 and
+    // back; the timer's slot is driven by hand.
+    void pictureTravelsDownAndBack() {
+        QPointer<AboutWindow> about = AboutWindow::show(*main_);
+        QCOMPARE(about->imageTop(), 540);
+        QCOMPARE(imageY(about), 36);
+        QCOMPARE(about->imageTag(), QString("1"));
+        for (int i = 0; i < 49; ++i) about->Timer1_Timer();
+        QCOMPARE(about->imageTop(), 2010);
+        QCOMPARE(about->imageTag(), QString("1"));
+        about->Timer1_Timer();
+        QCOMPARE(about->imageTop(), 2040);
+        QCOMPARE(imageY(about), 136);
+        QCOMPARE(about->imageTag(), QString("2"));
+        QCOMPARE(about->findChild<QLabel*>("Image1_0")->property("Tag").toString(), QString("2"));
+        about->Timer1_Timer();
+        QCOMPARE(about->imageTop(), 2010);
+        for (int i = 0; i < 49; ++i) about->Timer1_Timer();
+        QCOMPARE(about->imageTop(), 540);
+        QCOMPARE(imageY(about), 36);
+        QCOMPARE(about->imageTag(), QString("1"));
+        about->Timer1_Timer();
+        QCOMPARE(about->imageTop(), 570);
+        about->close();
+    }
+
+    void timerRunsEveryFiftyMilliseconds() {
+        QPointer<AboutWindow> about = AboutWindow::show(*main_);
+        auto* timer = about->findChild<QTimer*>("Timer1");
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 50);
+        about->close();
+    }
+
+    void mainWindowIsDisabledWhileShown() {
+        QPointer<AboutWindow> about = openByButton();
+        QVERIFY(about);
+        QVERIFY(!main_->isEnabled());
+        QVERIFY(!main_->findChild<QToolButton*>("Command5")->isEnabled());
+        QVERIFY(about->isEnabled());
+        // A click on "E&xit" does nothing while the main window is disabled.
+        QTest::mouseClick(main_->findChild<QToolButton*>("Command5"), Qt::LeftButton);
+        QVERIFY(main_->isVisible());
+        QTest::mouseClick(about->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QVERIFY(main_->isEnabled());
+        QTRY_VERIFY(about.isNull());
+    }
+
+    void anyCloseEnablesTheMainWindow() {
+        QPointer<AboutWindow> about = AboutWindow::show(*main_);
+        QVERIFY(!main_->isEnabled());
+        about->close();
+        QVERIFY(main_->isEnabled());
+        QTRY_VERIFY(about.isNull());
+    }
+
+    void reopenedWindowStartsAtTheTop() {
+        QPointer<AboutWindow> first = AboutWindow::show(*main_);
+        for (int i = 0; i < 10; ++i) first->Timer1_Timer();
+        first->Command1_Click();
+        QTRY_VERIFY(first.isNull());
+        QPointer<AboutWindow> second = AboutWindow::show(*main_);
+        QCOMPARE(second->imageTop(), 540);
+        QCOMPARE(second->imageTag(), QString("1"));
+        second->close();
+    }
+};
+
+QTEST_MAIN(AboutWindowTest)
+#include "about_window_test.moc"

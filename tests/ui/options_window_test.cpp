@@ -1,0 +1,306 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QtTest>
+#include <fstream>
+#include <memory>
+
+#include "app/options.hpp"
+#include "app/ui/main_window.hpp"
+#include "app/ui/options_window.hpp"
+#include "support/fake_dialogs.hpp"
+#include "support/xm_writer.hpp"
+#include "xm/ui/explorer_window.hpp"
+
+using namespace ferro;
+
+Q_DECLARE_METATYPE(ferro::ExitPolicy)
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Whether this process can write into files it may not write (root can).
+bool canWriteReadOnly(const std::filesystem::path& dir) {
+    namespace fs = std::filesystem;
+    const auto probe = dir / "probe";
+    test::writeFileBytes(probe, {0});
+    fs::permissions(probe, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const bool writable = static_cast<bool>(std::ofstream(probe, std::ios::binary | std::ios::app));
+    fs::permissions(probe, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove(probe);
+    return writable;
+}
+
+}  // namespace
+
+class OptionsWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempDir> dir_;
+    std::unique_ptr<test::FakeDialogs> dialogs_;
+    std::unique_ptr<MainWindow> main_;
+    QString startFolder_;
+
+    std::filesystem::path settingsPath() const { return *dir_ / kSettingsFileName; }
+    QString folder() const { return QString::fromStdString(dir_->path().string()); }
+    OptionsWindow& options() { return *main_->optionsWindow(); }
+    QRadioButton* radio(const QString& name) { return options().findChild<QRadioButton*>(name); }
+    QCheckBox* check(const char* name) { return options().findChild<QCheckBox*>(name); }
+    QMdiSubWindow* optionsFrame() { return qobject_cast<QMdiSubWindow*>(options().parentWidget()); }
+
+    void start() {
+        dialogs_ = std::make_unique<test::FakeDialogs>();
+        main_ = std::make_unique<MainWindow>(*dialogs_);
+        QVERIFY(main_->startUp());
+        QVERIFY(main_->optionsWindow());
+    }
+    void click(QAbstractButton* b) {
+        QVERIFY(b);
+        b->click();
+    }
+    // The radio buttons and boxes as a settings byte, to compare with the file.
+    int shownByte() {
+        int byte = 0;
+        for (int i = 0; i < 3; ++i) {
+            if (radio(QString("Option1_%1").arg(i))->isChecked()) byte |= i;
+            if (radio(QString("Option2_%1").arg(i))->isChecked()) byte |= i << 2;
+        }
+        for (int i = 0; i < 4; ++i)
+            if (radio(QString("Option3_%1").arg(i))->isChecked()) byte |= i << 4;
+        if (check("Check1")->isChecked()) byte |= 0x40;
+        if (check("Check2")->isChecked()) byte |= 0x80;
+        return byte;
+    }
+    void loadModule() {
+        test::XmSpec spec;
+        test::XmPatternSpec p;
+        p.rows = 8;
+        p.cells.assign(8 * 4, test::noteCell(49, 1));
+        spec.patterns = {p};
+        test::writeFileBytes(*dir_ / "song.xm", test::buildXm(spec));
+        ExplorerWindow* explorer = main_->explorer();
+        explorer->refreshFileList();
+        auto* files = explorer->findChild<QListWidget*>("File1");
+        const auto items = files->findItems("song.xm", Qt::MatchExactly);
+        QVERIFY(!items.isEmpty());
+        files->setCurrentItem(items.first());
+        explorer->selectFile();
+        explorer->loadSelectedFile();
+        QVERIFY(explorer->isLoaded());
+    }
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void init() {
+        startFolder_ = QDir::currentPath();
+        dir_ = std::make_unique<test::TempDir>();
+        QDir::setCurrent(folder());
+    }
+    void cleanup() {
+        main_.reset();
+        dialogs_.reset();
+        QDir::setCurrent(startFolder_);
+        dir_.reset();
+    }
+
+    void settingsFileAtStartUp_data() {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("no file") << false << QByteArray() << 5;
+        QTest::newRow("58") << true << QByteArray(1, char(58)) << 58;
+        QTest::newRow("255") << true << QByteArray(1, char(255)) << 5;
+        QTest::newRow("general 3 with all else set") << true << QByteArray(1, char(0xF3)) << 5;
+        QTest::newRow("all set but valid") << true << QByteArray(1, char(0xFA)) << 0xFA;
+        QTest::newRow("empty") << true << QByteArray() << 5;
+        QTest::newRow("2 bytes") << true << QByteArray(2, char(58)) << 5;
+    }
+    void settingsFileAtStartUp() {
+        QFETCH(bool, present);
+        QFETCH(QByteArray, content);
+        QFETCH(int, shown);
+        if (present) test::writeFileBytes(settingsPath(), Bytes(content.begin(), content.end()));
+        start();
+        QCOMPARE(shownByte(), shown);
+        QCOMPARE(int(encodeSettingsByte(main_->appOptions())), shown);
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{std::uint8_t(shown)});
+        QCOMPARE(options().windowTitle(), QString("Options"));
+        QVERIFY(dialogs_->messages.empty());
+    }
+
+    void everyClickSavesAtOnce() {
+        start();
+        click(radio("Option3_2"));
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x25});
+        click(radio("Option1_0"));
+        click(check("Check2"));
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0xA4});
+        click(radio("Option2_2"));
+        click(check("Check1"));
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0xE8});
+        click(check("Check2"));
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x68});
+        const AppOptions o = main_->appOptions();
+        QCOMPARE(o.generalPolicy, YellowPolicy::ConvertAnyway);
+        QCOMPARE(o.voicePolicy, YellowPolicy::WarnAndHalt);
+        QCOMPARE(o.exitPolicy, ExitPolicy::AskAlways);
+        QVERIFY(o.showSizeDecimal);
+        QVERIFY(!o.showSizeHex);
+    }
+
+    void choicesSurviveARestart() {
+        start();
+        click(radio("Option1_2"));
+        click(radio("Option2_0"));
+        click(radio("Option3_1"));
+        click(check("Check1"));
+        click(check("Check2"));
+        const AppOptions chosen = main_->appOptions();
+        main_.reset();
+        start();
+        QCOMPARE(encodeSettingsByte(main_->appOptions()), encodeSettingsByte(chosen));
+        QVERIFY(radio("Option1_2")->isChecked());
+        QVERIFY(radio("Option2_0")->isChecked());
+        QVERIFY(radio("Option3_1")->isChecked());
+        QVERIFY(check("Check1")->isChecked());
+        QVERIFY(check("Check2")->isChecked());
+    }
+
+    void settingsStayInTheStartUpFolder() {
+        std::filesystem::create_directory(*dir_ / "elsewhere");
+        start();
+        main_->explorer()->changeDirectory(folder() + "/elsewhere");
+        QCOMPARE(QDir::current().dirName(), QString("elsewhere"));
+        click(radio("Option3_3"));
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x35});
+        QVERIFY(!std::filesystem::exists(*dir_ / "elsewhere" / kSettingsFileName));
+    }
+
+    // A folder in the file's place cannot be written, whoever runs the test.
+    void unsavableSettingsWarnInTheCaption() {
+        std::filesystem::create_directory(settingsPath());
+        start();
+        QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
+        QCOMPARE(shownByte(), 5);
+        click(radio("Option3_3"));
+        QCOMPARE(main_->appOptions().exitPolicy, ExitPolicy::DoNotExit);
+        QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
+        QVERIFY(std::filesystem::is_directory(settingsPath()));
+        QVERIFY(dialogs_->messages.empty());
+        // Once the way is clear the next click saves and the warning goes.
+        std::filesystem::remove(settingsPath());
+        click(check("Check1"));
+        QCOMPARE(options().windowTitle(), QString("Options"));
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x75});
+    }
+
+    void readOnlySettingsFile() {
+        if (canWriteReadOnly(dir_->path())) QSKIP("this user can write read-only files");
+        test::writeFileBytes(settingsPath(), {58});
+        std::filesystem::permissions(settingsPath(), std::filesystem::perms::owner_read);
+        start();
+        QCOMPARE(shownByte(), 58);
+        QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
+        click(radio("Option3_0"));
+        QCOMPARE(main_->appOptions().exitPolicy, ExitPolicy::ExitAnyway);
+        std::filesystem::permissions(settingsPath(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add);
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{58});
+        click(radio("Option1_0"));
+        QCOMPARE(options().windowTitle(), QString("Options"));
+        QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x08});
+    }
+
+    void okMinimisesAndTheWindowNeverCloses() {
+        start();
+        QVERIFY(optionsFrame());
+        main_->show();
+        QVERIFY(!optionsFrame()->isMinimized());
+        const Qt::WindowFlags flags = optionsFrame()->windowFlags();
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowCloseButtonHint));
+        if (qEnvironmentVariableIsSet("FERRO_SHOT_DIR")) {
+            const QString shots = qEnvironmentVariable("FERRO_SHOT_DIR");
+            options().grab().save(shots + "/options.png");
+            main_->grab().save(shots + "/options_in_main.png");
+        }
+        click(options().findChild<QPushButton*>("Command1"));
+        QVERIFY(optionsFrame()->isMinimized());
+        if (qEnvironmentVariableIsSet("FERRO_SHOT_DIR"))
+            main_->grab().save(qEnvironmentVariable("FERRO_SHOT_DIR") + "/options_minimised.png");
+        QVERIFY(!optionsFrame()->close());
+        QVERIFY(main_->optionsWindow());
+        main_->bringToFront(main_->optionsWindow());
+        QVERIFY(!optionsFrame()->isMinimized());
+    }
+
+    void loadMinimisesTheOptions() {
+        start();
+        main_->show();
+        loadModule();
+        QVERIFY(optionsFrame()->isMinimized());
+    }
+
+    void exitPolicies_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("viaButton");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closed");
+        // option, module loaded, answer Yes, "E&xit" or close control, asked, closed
+        QTest::newRow("exit anyway") << "Option3_0" << false << false << true << false << true;
+        QTest::newRow("exit anyway, loaded") << "Option3_0" << true << false << false << false << true;
+        QTest::newRow("ask if loaded, none") << "Option3_1" << false << false << true << false << true;
+        QTest::newRow("ask if loaded, No") << "Option3_1" << true << false << true << true << false;
+        QTest::newRow("ask if loaded, Yes") << "Option3_1" << true << true << false << true << true;
+        QTest::newRow("ask always, none, No") << "Option3_2" << false << false << false << true << false;
+        QTest::newRow("ask always, none, Yes") << "Option3_2" << false << true << true << true << true;
+        QTest::newRow("ask always, loaded, Yes") << "Option3_2" << true << true << true << true << true;
+        QTest::newRow("do not exit, button") << "Option3_3" << true << true << true << false << false;
+        QTest::newRow("do not exit, close control") << "Option3_3" << false << true << false << false << false;
+    }
+    void exitPolicies() {
+        QFETCH(QString, option);
+        QFETCH(bool, loaded);
+        QFETCH(bool, answer);
+        QFETCH(bool, viaButton);
+        QFETCH(bool, asked);
+        QFETCH(bool, closed);
+        start();
+        main_->show();
+        if (loaded) loadModule();
+        click(radio(option));
+        dialogs_->messages.clear();
+        dialogs_->answers = {answer};
+        if (viaButton)
+            click(main_->findChild<QToolButton*>("Command5"));
+        else
+            main_->close();
+        QCOMPARE(main_->isVisible(), !closed);
+        if (asked) {
+            QCOMPARE(dialogs_->messages.size(), std::size_t(1));
+            QCOMPARE(dialogs_->messages[0].text, QString("Are you sure you want to quit?"));
+            QCOMPARE(dialogs_->messages[0].icon, MessageIcon::Question);
+            QVERIFY(dialogs_->messages[0].question);
+        } else {
+            QVERIFY(dialogs_->messages.empty());
+        }
+        // A cancelled exit keeps the module and its scratch files; one that
+        // goes on clears the scratch files.
+        QCOMPARE(main_->explorer()->isLoaded(), loaded);
+        if (loaded) QCOMPARE(std::filesystem::exists(*dir_ / "C1.tmp"), !closed);
+        // The settings file is never part of the clean-up.
+        QVERIFY(std::filesystem::exists(settingsPath()));
+    }
+};
+
+QTEST_MAIN(OptionsWindowTest)
+#include "options_window_test.moc"
