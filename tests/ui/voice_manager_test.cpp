@@ -1,0 +1,687 @@
+// The Voice manager, the paste window and the "Save voice bank" window,
+// driven through their controls with files made in a temporary folder.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "app/ui/main_window.hpp"
+#include "params/ui/general_window.hpp"
+#include "tests/ui/support/fake_dialogs.hpp"
+#include "voices/ui/bank_window.hpp"
+#include "voices/ui/paste_window.hpp"
+#include "voices/ui/voice_manager_window.hpp"
+#include "voices/voice_hex.hpp"
+#include "xm/xm_reader.hpp"
+
+using namespace ferro;
+using ferro::test::FakeDialogs;
+
+namespace {
+
+using Bytes8 = std::vector<std::uint8_t>;
+
+// Voice i of a generated file: every byte different, so that a byte taken
+// from the wrong place shows.
+FmVoice sampleVoice(int i) {
+    FmVoice v;
+    for (int k = 0; k < kFmVoiceSize; ++k) v.bytes[k] = static_cast<std::uint8_t>(i * 7 + k * 3 + 1);
+    return v;
+}
+
+void append(Bytes8& out, const FmVoice& v) { out.insert(out.end(), v.bytes.begin(), v.bytes.end()); }
+
+Bytes8 rawFile(int n) {
+    Bytes8 out;
+    for (int i = 0; i < n; ++i) append(out, sampleVoice(i));
+    return out;
+}
+
+Bytes8 ymxFile(int n) {
+    Bytes8 out = {'Y', 'M', '2', '6', '1', '2', 0, static_cast<std::uint8_t>(n - 1)};
+    for (int i = 0; i < n; ++i) {
+        append(out, swapNaturalSmps(sampleVoice(i)));
+        const std::string name = "ymx" + std::to_string(i);
+        for (std::size_t k = 0; k < 10; ++k) out.push_back(k < name.size() ? static_cast<std::uint8_t>(name[k]) : 0);
+    }
+    return out;
+}
+
+Bytes8 sonic1Song(int n) {
+    Bytes8 out = {0x00, 0x06, 0xF2, 0x00, 0xF2, 0x00};  // voice table at 6
+    for (int i = 0; i < n; ++i) append(out, sampleVoice(i));
+    return out;
+}
+
+// One DAC track at $1000, the voice table 16 bytes after it.
+Bytes8 z80Song(int n) {
+    Bytes8 out = {0x10, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00};
+    out.resize(out.size() + 16, 0xF2);
+    for (int i = 0; i < n; ++i) append(out, sampleVoice(i));
+    return out;
+}
+
+Bytes8 fcvFile(int n) {
+    Bytes8 out = {static_cast<std::uint8_t>(n)};
+    for (int i = 0; i < n; ++i) {
+        append(out, sampleVoice(i));
+        const std::string name = "fcv voice " + std::to_string(i);
+        out.push_back(static_cast<std::uint8_t>(name.size()));
+        out.insert(out.end(), name.begin(), name.end());
+    }
+    return out;
+}
+
+Bytes8 raw29File(int n) {
+    Bytes8 out;
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < 29; ++k) out.push_back(static_cast<std::uint8_t>(i + k));
+    return out;
+}
+
+Bytes8 tfiFile(bool ssgEg) {
+    Bytes8 out = {2, 5};
+    for (int op = 0; op < 4; ++op) {
+        // MUL, DT, TL, RS, AR, DR, SR, RR, SL, SSG-EG
+        const Bytes8 block = {1, 3, 20, 1, 31, 5, 2, 7, 3, static_cast<std::uint8_t>(ssgEg && op == 2 ? 8 : 0)};
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    return out;
+}
+
+Bytes8 mvsFile() {
+    Bytes8 out = {'m', 'v', 's', 'i', '1', 'L', 'e', 'a', 'd', 0};
+    for (int k = 0; k < 25; ++k) out.push_back(static_cast<std::uint8_t>(k));
+    return out;
+}
+
+const QString kValidHex = "3A 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18";
+
+}  // namespace
+
+class VoiceManagerTest : public QObject {
+    Q_OBJECT
+
+    std::filesystem::path dir_;
+    QString previousDir_;
+
+    void write(const std::string& name, const Bytes8& bytes) {
+        std::ofstream f(dir_ / name, std::ios::binary);
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    static Bytes8 readBack(const std::filesystem::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        return Bytes8(std::istreambuf_iterator<char>(f), {});
+    }
+
+    template <class T>
+    static T* child(QWidget* w, const char* name) {
+        T* c = w->findChild<T*>(name);
+        if (!c) qFatal("missing control %s", name);
+        return c;
+    }
+
+    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    static void shot(QWidget* w, const char* name) {
+        const QByteArray dir = qgetenv("FERRO_SHOT_DIR");
+        if (!dir.isEmpty()) w->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
+    }
+
+    // Adds the first `n` voices of a raw file to the song, one by one.
+    void addRawVoices(VoiceManagerWindow& vm, const std::string& file, int n) {
+        write(file, rawFile(n));
+        vm.selectKind(0);
+        vm.refreshVoiceFiles();
+        QVERIFY(vm.chooseVoiceFile(QString::fromStdString(file)));
+        auto* all = child<QCheckBox>(&vm, "Check1");
+        all->setChecked(true);
+        vm.Check1_Click();
+        vm.Command1_Click();
+    }
+
+    // The main window with the song windows a first load creates: the
+    // General window's FM count is what the light reads.
+    static VoiceManagerWindow* loadSong(MainWindow& main) {
+        XmModule module;
+        module.channelCount = 8;
+        main.createSongWindows(module);
+        main.onModuleLoaded(QDir::currentPath(), "song.xm");
+        main.showSongWindows();
+        main.show();
+        return main.voiceManager();
+    }
+
+private slots:
+    void init() {
+        std::random_device rd;
+        dir_ = std::filesystem::temp_directory_path() / ("ferro_vm_ui_" + std::to_string(rd()));
+        std::filesystem::create_directories(dir_);
+        previousDir_ = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir_.string()));
+    }
+    void cleanup() {
+        flushDeletes();
+        QDir::setCurrent(previousDir_);
+        std::filesystem::remove_all(dir_);
+    }
+
+    void initialState() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        auto* kinds = child<QComboBox>(&vm, "Combo1");
+        QCOMPARE(kinds->count(), 10);
+        QCOMPARE(kinds->itemText(0), QString("Raw $19 S1/3&K format (*.bin)"));
+        QCOMPARE(kinds->itemText(4), QString("Paste hex voice..."));
+        QCOMPARE(kinds->currentIndex(), 0);
+        QCOMPARE(vm.windowTitle(), QString("Voice manager"));
+        for (const char* name : {"Check1", "Check2"}) QVERIFY(!child<QCheckBox>(&vm, name)->isEnabled());
+        for (const char* name : {"Command1", "Command2", "Command3"}) QVERIFY(!child<QPushButton>(&vm, name)->isEnabled());
+        QCOMPARE(child<QPushButton>(&vm, "Command1")->text(), QString("A&dd voice to the song"));
+        QCOMPARE(child<QPushButton>(&vm, "Command2")->text(), QString("&Remove voice"));
+        QCOMPARE(child<QPushButton>(&vm, "Command3")->text(), QString("Save ban&k"));
+        QVERIFY(child<QGroupBox>(&vm, "Frame6")->isHidden());
+        QCOMPARE(child<QGroupBox>(&vm, "Frame7")->title(), QString("Status:"));
+    }
+
+    // f = 0 (no General window): an empty list is green, any voice yellow.
+    void lightWithoutFmChannels() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        auto* picture = child<QLabel>(&vm, "Picture1");
+        QCOMPARE(vm.light(), ReadinessLight::Green);
+        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Green));
+        QCOMPARE(picture->pixmap().toImage(), MainWindow::lightPicture(ReadinessLight::Green).toImage());
+        vm.I_AM_BATMAN(kValidHex);
+        QCOMPARE(vm.light(), ReadinessLight::Yellow);
+        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
+        QCOMPARE(main.findChild<QToolButton*>("Command2")->palette().color(QPalette::Button), QColor(255, 255, 0));
+        QCOMPARE(picture->pixmap().toImage(), MainWindow::lightPicture(ReadinessLight::Yellow).toImage());
+    }
+
+    // f > 0: an empty list is yellow; one voice turns it green, removing it
+    // yellow again.
+    void lightWithFmChannels() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow* vm = loadSong(main);
+        QVERIFY(vm);
+        QVERIFY(main.generalWindow()->settings().fmChannelCount > 0);
+        QCOMPARE(vm->light(), ReadinessLight::Yellow);
+        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
+        addRawVoices(*vm, "one.bin", 1);
+        QCOMPARE(vm->songVoices().count(), 1);
+        QCOMPARE(vm->light(), ReadinessLight::Green);
+        QCOMPARE(main.findChild<QToolButton*>("Command2")->palette().color(QPalette::Button), QColor(0, 255, 0));
+        child<QListWidget>(vm, "List2")->setCurrentRow(0);
+        vm->Command2_Click();
+        QCOMPARE(vm->light(), ReadinessLight::Yellow);
+        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
+        // The unload discards the window with the song's voices.
+        main.discardSongWindows();
+        QVERIFY(!main.voiceManager());
+    }
+
+    void addAllStopsAtTheLimit() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow* vm = loadSong(main);
+        write("big.bin", rawFile(300));
+        vm->refreshVoiceFiles();
+        QVERIFY(vm->chooseVoiceFile("BIG.BIN"));  // names compare without regard to case
+        auto* fileVoices = child<QListWidget>(vm, "List1");
+        QCOMPARE(fileVoices->count(), 300);
+        fileVoices->setCurrentRow(7);
+        auto* all = child<QCheckBox>(vm, "Check1");
+        QVERIFY(all->isEnabled());
+        QTest::mouseClick(all, Qt::LeftButton);
+        QVERIFY(child<QPushButton>(vm, "Command1")->isEnabled());
+        QTest::mouseClick(child<QPushButton>(vm, "Command1"), Qt::LeftButton);
+        QCOMPARE(vm->songVoices().count(), 256);
+        QCOMPARE(dialogs.messages.size(), std::size_t(1));
+        QCOMPARE(dialogs.messages[0].text, QString("You already have $100 voices in your bank"));
+        QCOMPARE(dialogs.messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(!all->isChecked());
+        QCOMPARE(fileVoices->currentRow(), 7);
+        QCOMPARE(child<QLabel>(vm, "Label1")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(7))));
+        auto* song = child<QListWidget>(vm, "List2");
+        QCOMPARE(song->count(), 256);
+        QCOMPARE(song->item(255)->text(), QString("FF: big.bin: voice $FF"));
+        QCOMPARE(vm->songVoices().voice(255), sampleVoice(255));
+        QCOMPARE(vm->light(), ReadinessLight::Green);
+        // A single add at the limit says the same and adds nothing.
+        vm->Command1_Click();
+        QCOMPARE(vm->songVoices().count(), 256);
+        QCOMPARE(dialogs.messages.size(), std::size_t(2));
+        // A double click on a file voice adds it like the button.
+        child<QListWidget>(vm, "List2")->setCurrentRow(0);
+        vm->Command2_Click();
+        fileVoices->setCurrentRow(3);
+        vm->List1_DblClick();
+        QCOMPARE(vm->songVoices().count(), 256);
+        QCOMPARE(vm->songVoices().name(255), std::string("big.bin: voice $3"));
+    }
+
+    void removeOneAndAll() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        addRawVoices(vm, "three.bin", 3);
+        auto* song = child<QListWidget>(&vm, "List2");
+        auto* remove = child<QPushButton>(&vm, "Command2");
+        auto* bank = child<QPushButton>(&vm, "Command3");
+        auto* songAll = child<QCheckBox>(&vm, "Check2");
+        QVERIFY(bank->isEnabled());
+        song->setCurrentRow(0);
+        QVERIFY(remove->isEnabled());
+        QCOMPARE(child<QLabel>(&vm, "Label2")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(0))));
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QCOMPARE(song->count(), 2);
+        QCOMPARE(song->item(0)->text(), QString("0: three.bin: voice $1"));
+        QCOMPARE(song->item(1)->text(), QString("1: three.bin: voice $2"));
+        QVERIFY(!remove->isEnabled());
+        QVERIFY(child<QLabel>(&vm, "Label2")->text().isEmpty());
+        // All ticked: everything goes, and with it "Save ban&k" and the All box.
+        songAll->setChecked(true);
+        vm.Check2_Click();
+        QVERIFY(remove->isEnabled());
+        vm.Command2_Click();
+        QCOMPARE(vm.songVoices().count(), 0);
+        QVERIFY(!songAll->isChecked());
+        QVERIFY(!songAll->isEnabled());
+        QVERIFY(!bank->isEnabled());
+        // Removing the last single voice does the same.
+        vm.I_AM_BATMAN(kValidHex);
+        QVERIFY(bank->isEnabled());
+        song->setCurrentRow(0);
+        vm.Command2_Click();
+        QVERIFY(!bank->isEnabled());
+        QVERIFY(!songAll->isEnabled());
+    }
+
+    void kindSelection() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        write("a.bin", rawFile(2));
+        write("B.YMX", ymxFile(1));
+        write("c.Bin", rawFile(1));
+        vm.refreshVoiceFiles();
+        auto* files = child<QListWidget>(&vm, "File1");
+        QCOMPARE(files->count(), 2);
+        QCOMPARE(files->item(0)->text(), QString("a.bin"));
+        QCOMPARE(files->item(1)->text(), QString("c.Bin"));
+        files->setCurrentRow(0);  // a click on the file
+        auto* fileVoices = child<QListWidget>(&vm, "List1");
+        QCOMPARE(fileVoices->count(), 2);
+        // The same kind again keeps the file's voices.
+        vm.selectKind(0);
+        QCOMPARE(fileVoices->count(), 2);
+        // Another kind with the same pattern clears them.
+        vm.selectKind(2);
+        QCOMPARE(fileVoices->count(), 0);
+        QVERIFY(!child<QCheckBox>(&vm, "Check1")->isEnabled());
+        vm.selectKind(1);
+        QCOMPARE(files->count(), 1);
+        QCOMPARE(child<QGroupBox>(&vm, "Frame3")->title(), QString("Hex data (S1'd) for the selected voice"));
+        vm.selectKind(0);
+        QCOMPARE(child<QGroupBox>(&vm, "Frame3")->title(), QString("Hex data for the selected voice"));
+    }
+
+    void warnings() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        auto* frame = child<QGroupBox>(&vm, "Frame6");
+        auto* text = child<QLabel>(&vm, "Label3");
+        vm.selectKind(3);
+        QVERIFY(!frame->isHidden());
+        QCOMPARE(text->text(), QString("Won't work with some non-standard songs"));
+        vm.selectKind(5);
+        QVERIFY(frame->isHidden());
+        write("ssg.tfi", tfiFile(true));
+        write("plain.tfi", tfiFile(false));
+        vm.selectKind(8);
+        QVERIFY(vm.chooseVoiceFile("ssg.tfi"));
+        QVERIFY(!frame->isHidden());
+        QCOMPARE(text->text(), QString("This TFI uses the SSG-EG: may not sound right"));
+        QCOMPARE(child<QListWidget>(&vm, "List1")->item(0)->text(), QString("ssg"));
+        QVERIFY(vm.chooseVoiceFile("plain.tfi"));
+        QVERIFY(frame->isHidden());
+        QVERIFY(vm.chooseVoiceFile("ssg.tfi"));
+        vm.selectKind(0);
+        QVERIFY(frame->isHidden());
+    }
+
+    void importFailureIsReported() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        write("short.bin", Bytes8(24, 1));
+        vm.refreshVoiceFiles();
+        QVERIFY(vm.chooseVoiceFile("short.bin"));
+        QCOMPARE(dialogs.messages.size(), std::size_t(1));
+        QCOMPARE(dialogs.lastText(), QString("There are no voices in this file"));
+        QCOMPARE(dialogs.messages[0].icon, MessageIcon::Critical);
+        QCOMPARE(child<QListWidget>(&vm, "List1")->count(), 0);
+        QVERIFY(!child<QCheckBox>(&vm, "Check1")->isEnabled());
+        QCOMPARE(child<QListWidget>(&vm, "File1")->count(), 1);
+        // Clicking the same file again tries it again.
+        child<QListWidget>(&vm, "File1")->setCurrentRow(0);
+        QCOMPARE(dialogs.messages.size(), std::size_t(2));
+    }
+
+    // Every kind of file, read through the window.
+    void importEachKind_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("firstName");
+        auto row = [](const char* tag, int kind, const char* file, const Bytes8& b, int count, const char* first) {
+            QTest::newRow(tag) << kind << QString(file)
+                               << QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()))
+                               << count << QString(first);
+        };
+        row("raw25", 0, "r.bin", rawFile(3), 3, "r.bin: voice $0");
+        row("ymx", 1, "y.ymx", ymxFile(2), 2, "ymx0");
+        row("sonic1", 2, "s1.bin", sonic1Song(2), 2, "s1.bin: voice $0");
+        row("s3k", 3, "s3.bin", z80Song(2), 2, "s3.bin: voice $0");
+        row("crackers", 5, "cr.bin", z80Song(3), 3, "cr.bin: voice $0");
+        row("fcv", 6, "f.fcv", fcvFile(2), 2, "fcv voice 0");
+        row("raw29", 7, "z.bin", raw29File(2), 2, "z.bin: voice $0");
+        row("tfi", 8, "lead.tfi", tfiFile(false), 1, "lead");
+        row("mvs", 9, "m.ins", mvsFile(), 1, "Lead");
+    }
+    void importEachKind() {
+        QFETCH(int, kind);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, count);
+        QFETCH(QString, firstName);
+        write(file.toStdString(), Bytes8(bytes.begin(), bytes.end()));
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        vm.selectKind(kind);
+        QVERIFY(vm.chooseVoiceFile(file));
+        QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.lastText()));
+        auto* list = child<QListWidget>(&vm, "List1");
+        QCOMPARE(list->count(), count);
+        QCOMPARE(list->item(0)->text(), firstName);
+        const FileVoiceList& voices = vm.fileVoices();
+        if (kind == 0 || kind == 1 || kind == 2 || kind == 3 || kind == 5 || kind == 6)
+            QCOMPARE(voices[0].voice, sampleVoice(0));
+        list->setCurrentRow(0);
+        QCOMPARE(child<QLabel>(&vm, "Label1")->text(), QString::fromStdString(formatVoiceHex(voices[0].voice)));
+        vm.Command1_Click();
+        QCOMPARE(vm.songVoices().count(), 1);
+        QCOMPARE(vm.songVoices().name(0), firstName.toStdString());
+        if (QTest::currentDataTag() == QByteArray("s3k")) shot(&vm, "voice_manager_s3k");
+    }
+
+    void pasteWindow() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow* vm = loadSong(main);
+        write("a.bin", rawFile(2));
+        vm->selectKind(6);
+        vm->selectKind(0);
+        QVERIFY(vm->chooseVoiceFile("a.bin"));
+        dialogs.clipboard = kValidHex.toLower();
+        vm->selectKind(4);
+        auto* kinds = child<QComboBox>(vm, "Combo1");
+        QCOMPARE(kinds->currentIndex(), 0);
+        QCOMPARE(child<QListWidget>(vm, "List1")->count(), 2);
+        PasteWindow* paste = vm->pasteWindow();
+        QVERIFY(paste);
+        QCOMPARE(paste->windowTitle(), QString("Paste or type a voice..."));
+        QVERIFY(!main.isEnabled());
+        QCOMPARE(child<QPlainTextEdit>(paste, "Text1")->toPlainText(), kValidHex.toLower());
+        shot(paste, "paste_window");
+        QTest::mouseClick(child<QPushButton>(paste, "Command1"), Qt::LeftButton);
+        flushDeletes();
+        QVERIFY(!vm->pasteWindow());
+        QVERIFY(main.isEnabled());
+        QCOMPARE(vm->songVoices().count(), 1);
+        QCOMPARE(vm->songVoices().name(0), std::string("Pasted voice"));
+        QCOMPARE(QString::fromStdString(vm->songVoices().hex(0)), kValidHex);
+        QCOMPARE(child<QListWidget>(vm, "List2")->item(0)->text(), QString("0: Pasted voice"));
+        QVERIFY(child<QPushButton>(vm, "Command3")->isEnabled());
+        QCOMPARE(vm->light(), ReadinessLight::Green);
+
+        // Invalid text: the message, nothing added.
+        vm->selectKind(4);
+        paste = vm->pasteWindow();
+        QVERIFY(paste);
+        paste->setText(kValidHex + " 19");
+        paste->Command1_Click();
+        flushDeletes();
+        QVERIFY(main.isEnabled());
+        QCOMPARE(vm->songVoices().count(), 1);
+        QCOMPARE(dialogs.lastText(), QString("The voice you entered is not in a recognized format!"));
+        QCOMPARE(dialogs.messages.back().icon, MessageIcon::Exclamation);
+
+        // Cancel and the window's own close both give the main window back.
+        vm->selectKind(4);
+        QVERIFY(!main.isEnabled());
+        vm->pasteWindow()->Command2_Click();
+        flushDeletes();
+        QVERIFY(main.isEnabled());
+        vm->selectKind(4);
+        vm->pasteWindow()->close();
+        flushDeletes();
+        QVERIFY(main.isEnabled());
+        QCOMPARE(vm->songVoices().count(), 1);
+
+        // At the limit.
+        for (int i = 1; i < 256; ++i) vm->I_AM_BATMAN(kValidHex);
+        QCOMPARE(vm->songVoices().count(), 256);
+        const std::size_t before = dialogs.messages.size();
+        vm->I_AM_BATMAN(kValidHex);
+        QCOMPARE(vm->songVoices().count(), 256);
+        QCOMPARE(dialogs.messages.size(), before + 1);
+        QCOMPARE(dialogs.lastText(), QString("You already have $100 voices in your bank"));
+    }
+
+    void rename() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        addRawVoices(vm, "r.bin", 2);
+        auto* song = child<QListWidget>(&vm, "List2");
+        song->setCurrentRow(1);
+        dialogs.inputs.push_back(QString(300, QChar('x')));
+        vm.List2_DblClick();
+        QCOMPARE(dialogs.messages.back().text, QString("Type new voice description here (255 characters max)"));
+        QCOMPARE(dialogs.messages.back().title, QString("Rename voice"));
+        QCOMPARE(vm.songVoices().name(1), std::string(255, 'x'));
+        QCOMPARE(song->item(1)->text(), "1: " + QString(255, QChar('x')));
+        dialogs.inputs.push_back(QString());
+        vm.List2_DblClick();  // empty: no change
+        dialogs.inputs.push_back(std::nullopt);
+        vm.List2_DblClick();  // cancelled: no change
+        QCOMPARE(vm.songVoices().name(1), std::string(255, 'x'));
+        dialogs.inputs.push_back(QString::fromUtf8("Bass \xC3\xA9"));
+        vm.List2_DblClick();
+        QCOMPARE(song->item(1)->text(), QString::fromUtf8("1: Bass \xC3\xA9"));
+        QCOMPARE(vm.songVoices().name(1), std::string("Bass \xE9"));
+        QCOMPARE(vm.songVoices().count(), 2);
+    }
+
+    void copyToClipboard() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        dialogs.clipboard = "before";
+        auto* fileHex = child<QLabel>(&vm, "Label1");
+        QTest::mouseClick(fileHex, Qt::RightButton);
+        QCOMPARE(dialogs.clipboard, QString("before"));
+        QVERIFY(dialogs.messages.empty());
+        write("r.bin", rawFile(2));
+        vm.refreshVoiceFiles();
+        QVERIFY(vm.chooseVoiceFile("r.bin"));
+        child<QListWidget>(&vm, "List1")->setCurrentRow(1);
+        QTest::mouseClick(fileHex, Qt::RightButton);
+        const QString hex = QString::fromStdString(formatVoiceHex(sampleVoice(1)));
+        QCOMPARE(dialogs.clipboard, hex);
+        QCOMPARE(dialogs.lastText(), "Voice " + hex + " copied to the clipboard!");
+        QTest::mouseClick(fileHex, Qt::LeftButton);
+        QCOMPARE(dialogs.messages.size(), std::size_t(1));
+        vm.I_AM_BATMAN(kValidHex);
+        child<QListWidget>(&vm, "List2")->setCurrentRow(0);
+        QTest::mouseClick(child<QLabel>(&vm, "Label2"), Qt::RightButton);
+        QCOMPARE(dialogs.clipboard, kValidHex);
+    }
+
+    void bankFormatsRoundTrip_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("importKind");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("firstName");
+        QTest::addColumn<int>("size");
+        QTest::newRow("raw") << 0 << 0 << ".bin" << "bank.bin: voice $0" << 75;
+        QTest::newRow("fcv") << 1 << 6 << ".fcv" << "A long voice name" << 1 + 3 * 26 + 17 + 2 * 11;
+        QTest::newRow("ymx") << 2 << 1 << ".ymx" << "A long voi" << 8 + 3 * 35;
+    }
+    void bankFormatsRoundTrip() {
+        QFETCH(int, format);
+        QFETCH(int, importKind);
+        QFETCH(QString, extension);
+        QFETCH(QString, firstName);
+        QFETCH(int, size);
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow* vm = loadSong(main);
+        write("src.bin", rawFile(3));
+        vm->refreshVoiceFiles();
+        QVERIFY(vm->chooseVoiceFile("src.bin"));
+        auto* fileVoices = child<QListWidget>(vm, "List1");
+        for (int i = 0; i < 3; ++i) {
+            fileVoices->setCurrentRow(i);
+            vm->Command1_Click();
+        }
+        auto* song = child<QListWidget>(vm, "List2");
+        song->setCurrentRow(0);
+        dialogs.inputs.push_back(QString("A long voice name"));
+        vm->List2_DblClick();
+        song->setCurrentRow(1);
+        dialogs.inputs.push_back(QString("Short voice"));
+        vm->List2_DblClick();
+        song->setCurrentRow(2);
+        dialogs.inputs.push_back(QString("Third voice"));
+        vm->List2_DblClick();
+
+        QTest::mouseClick(child<QPushButton>(vm, "Command3"), Qt::LeftButton);
+        BankWindow* bank = vm->bankWindow();
+        QVERIFY(bank);
+        QVERIFY(!main.isEnabled());
+        QCOMPARE(bank->windowTitle(), QString("Save voice bank"));
+        QCOMPARE(bank->extension(), QString(".fcv"));
+        QVERIFY(child<QRadioButton>(bank, "Option1_1")->isChecked());
+        child<QRadioButton>(bank, QString("Option1_%1").arg(format).toLatin1().constData())->click();
+        QCOMPARE(bank->extension(), extension);
+        QCOMPARE(static_cast<int>(bank->selectedFormat()), format);
+        child<QLineEdit>(bank, "Text1")->setText("bank");
+        if (format == 1) shot(bank, "bank_window");
+        QTest::mouseClick(child<QPushButton>(bank, "Command1"), Qt::LeftButton);
+        QCOMPARE(dialogs.lastText(), QString("The voice bank was successfully saved!"));
+        QCOMPARE(dialogs.messages.back().icon, MessageIcon::Information);
+        flushDeletes();
+        QVERIFY(!vm->bankWindow());
+        QVERIFY(main.isEnabled());
+        const auto path = dir_ / ("bank" + extension.toStdString());
+        QCOMPARE(static_cast<int>(readBack(path).size()), size);
+
+        // Read it back through the import of its kind.
+        vm->selectKind(importKind);
+        QVERIFY(vm->chooseVoiceFile("bank" + extension));
+        QCOMPARE(fileVoices->count(), 3);
+        QCOMPARE(fileVoices->item(0)->text(), firstName);
+        for (int i = 0; i < 3; ++i) QCOMPARE(vm->fileVoices()[static_cast<std::size_t>(i)].voice, sampleVoice(i));
+        if (format == 1) shot(vm, "voice_manager_bank_loaded");
+    }
+
+    void bankSaveFailureKeepsTheWindow() {
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow* vm = loadSong(main);
+        vm->I_AM_BATMAN(kValidHex);
+        vm->Command3_Click();
+        BankWindow* bank = vm->bankWindow();
+        QVERIFY(bank);
+        bank->setBankName("no such folder/bank");
+        bank->Command1_Click();
+        QCOMPARE(dialogs.lastText(), QString("Some kind of error happened"));
+        QCOMPARE(dialogs.messages.back().icon, MessageIcon::Critical);
+        flushDeletes();
+        QVERIFY(vm->bankWindow());
+        QVERIFY(!main.isEnabled());
+        // An existing file of that name is replaced.
+        write("bank.fcv", Bytes8(1000, 0xEE));
+        bank->setBankName("bank");
+        bank->Command1_Click();
+        QCOMPARE(readBack(dir_ / "bank.fcv").size(), std::size_t(1 + 26 + 12));
+        flushDeletes();
+        QVERIFY(!vm->bankWindow());
+        QVERIFY(main.isEnabled());
+        // Cancel closes without writing.
+        vm->Command3_Click();
+        vm->bankWindow()->setBankName("other");
+        vm->bankWindow()->Command2_Click();
+        flushDeletes();
+        QVERIFY(main.isEnabled());
+        QVERIFY(!std::filesystem::exists(dir_ / "other.fcv"));
+    }
+
+    void bankFormatLimits_data() {
+        QTest::addColumn<int>("voices");
+        QTest::addColumn<bool>("ymx");
+        QTest::addColumn<bool>("fcv");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("127") << 127 << true << true << ".fcv";
+        QTest::newRow("128") << 128 << false << true << ".fcv";
+        QTest::newRow("255") << 255 << false << true << ".fcv";
+        QTest::newRow("256") << 256 << false << false << ".bin";
+    }
+    void bankFormatLimits() {
+        QFETCH(int, voices);
+        QFETCH(bool, ymx);
+        QFETCH(bool, fcv);
+        QFETCH(QString, extension);
+        FakeDialogs dialogs;
+        MainWindow main(dialogs);
+        VoiceManagerWindow vm(main);
+        for (int i = 0; i < voices; ++i) vm.I_AM_BATMAN(kValidHex);
+        vm.Command3_Click();
+        BankWindow* bank = vm.bankWindow();
+        QVERIFY(bank);
+        QCOMPARE(bank->formatOffered(BankFormat::Ymx), ymx);
+        QCOMPARE(bank->formatOffered(BankFormat::Fcv), fcv);
+        QVERIFY(bank->formatOffered(BankFormat::Raw));
+        QCOMPARE(bank->extension(), extension);
+        QCOMPARE(static_cast<int>(bank->selectedFormat()), fcv ? 1 : 0);
+        bank->setBankName("limit");
+        bank->Command1_Click();
+        QCOMPARE(dialogs.lastText(), QString("The voice bank was successfully saved!"));
+        flushDeletes();
+        QVERIFY(main.isEnabled());
+    }
+};
+
+QTEST_MAIN(VoiceManagerTest)
+#include "voice_manager_test.moc"

@@ -1,0 +1,142 @@
+#include "voices/ui/bank_window.hpp"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/paths.hpp"
+#include "app/shared_types.hpp"
+#include "app/ui/main_window.hpp"
+#include "voices/ui/voice_manager_window.hpp"
+
+namespace ferro {
+
+namespace {
+int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
+}  // namespace
+
+BankWindow::BankWindow(MainWindow& main, VoiceManagerWindow& manager)
+    : QWidget(nullptr), main_(&main), manager_(&manager) {
+    const int voiceCount = manager.songVoices().count();
+    setObjectName("BankWindow");
+    setWindowTitle("Save voice bank");
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* prompt = new QLabel("Please select the file format you wish to use for your voice bank", this);
+    prompt->setObjectName("Label1");
+    prompt->setWordWrap(true);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(prompt);
+    for (std::size_t i = 0; i < options_.size(); ++i) {
+        const BankFormatInfo& info = bankFormats()[i];
+        options_[i] = new QRadioButton(info.caption, this);
+        options_[i]->setObjectName(QString("Option1_%1").arg(i));
+        // A format whose count field cannot hold this many voices is not offered.
+        options_[i]->setEnabled(voiceCount <= info.voiceLimit);
+        column->addWidget(options_[i]);
+        const int index = static_cast<int>(i);
+        connect(options_[i], &QRadioButton::clicked, this, [this, index] { Option1_Click(index); });
+    }
+
+    auto* nameCaption = new QLabel("Bank name:", this);
+    nameCaption->setObjectName("Label2");
+    nameBox_ = new QLineEdit(this);
+    nameBox_->setObjectName("Text1");
+    nameBox_->setAccessibleName("Bank name");
+    nameCaption->setBuddy(nameBox_);
+    extensionLabel_ = new QLabel(this);
+    extensionLabel_->setObjectName("Label3");
+    extensionLabel_->setMinimumWidth(px(600));
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(nameCaption);
+    nameRow->addWidget(nameBox_, 1);
+    nameRow->addWidget(extensionLabel_);
+    column->addLayout(nameRow);
+
+    auto* ok = new QPushButton("Ok", this);
+    ok->setObjectName("Command1");
+    ok->setDefault(true);
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("Command2");
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    column->addLayout(buttons);
+    resize(px(5400), px(3200));
+
+    connect(ok, &QPushButton::clicked, this, &BankWindow::Command1_Click);
+    connect(cancel, &QPushButton::clicked, this, &BankWindow::Command2_Click);
+
+    // fcv is recommended; raw binary when fcv cannot hold them all.
+    const BankFormat initial = formatOffered(BankFormat::Fcv) ? BankFormat::Fcv : BankFormat::Raw;
+    options_[static_cast<std::size_t>(initial)]->setChecked(true);
+    Option1_Click(static_cast<int>(initial));
+}
+
+BankWindow* BankWindow::open(MainWindow& main, VoiceManagerWindow& manager) {
+    auto* window = new BankWindow(main, manager);
+    window->show();
+    window->activateWindow();
+    window->nameBox_->setFocus();
+    main.setEnabled(false);
+    return window;
+}
+
+BankFormat BankWindow::selectedFormat() const {
+    for (std::size_t i = 0; i < options_.size(); ++i)
+        if (options_[i]->isChecked()) return static_cast<BankFormat>(i);
+    return BankFormat::Raw;
+}
+
+bool BankWindow::formatOffered(BankFormat format) const {
+    return options_[static_cast<std::size_t>(format)]->isEnabled();
+}
+
+QString BankWindow::extension() const { return extensionLabel_->text(); }
+QString BankWindow::bankName() const { return nameBox_->text(); }
+void BankWindow::setBankName(const QString& name) { nameBox_->setText(name); }
+
+void BankWindow::Option1_Click(int index) {
+    if (index < 0 || index >= static_cast<int>(options_.size())) return;
+    options_[static_cast<std::size_t>(index)]->setChecked(true);
+    extensionLabel_->setText(bankFormatInfo(static_cast<BankFormat>(index)).extension);
+}
+
+void BankWindow::Command1_Click() {
+    if (!main_) return;
+    bool saved = false;
+    if (manager_) {
+        const std::filesystem::path path =
+            voiceWorkingFolder(*main_) / pathFromUtf8((bankName() + extension()).toStdString());
+        saved = writeVoiceBank(manager_->songVoices(), selectedFormat(), path);
+    }
+    if (!saved) {
+        // The window stays open: the user may change the name or the format.
+        main_->dialogs().showMessage(kSomeError, MessageIcon::Critical);
+        return;
+    }
+    main_->dialogs().showMessage(kBankSavedMessage, MessageIcon::Information);
+    // The new bank is one of the voice files now.
+    manager_->refreshVoiceFiles();
+    close();
+}
+
+void BankWindow::Command2_Click() { close(); }
+
+void BankWindow::closeEvent(QCloseEvent* event) {
+    if (main_) main_->setEnabled(true);
+    if (main_ && manager_) {
+        main_->bringToFront(manager_);
+        manager_->setFocus();
+    }
+    event->accept();
+}
+
+}  // namespace ferro
