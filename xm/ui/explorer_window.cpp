@@ -217,7 +217,8 @@ void ExplorerWindow::loadSelectedFile() {
     const QString fileName = selectedFileName();
     if (fileName.isEmpty()) return;
     setBusy(true);
-    const bool reload = reloadButton_->isVisible();
+    // A module loaded and not unloaded since: this is a reload.
+    const bool reload = module_.has_value();
     auto result = loadXmModule(toPath(folder_), fileName.toStdString(), loopOption_);
     if (auto* error = std::get_if<XmError>(&result)) {
         if (*error == XmError::InvalidXm) {

@@ -1,0 +1,254 @@
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "app/ui/main_window.hpp"
+#include "params/ui/general_window.hpp"
+#include "support/fake_dialogs.hpp"
+#include "support/xm_writer.hpp"
+#include "voices/ui/voice_manager_window.hpp"
+#include "xm/scratch_files.hpp"
+#include "xm/ui/explorer_window.hpp"
+#include "xm/ui/info_window.hpp"
+
+using namespace ferro;
+
+namespace {
+std::vector<std::uint8_t> module(int channels, std::vector<std::uint8_t> order = {0, 0}) {
+    test::XmSpec spec;
+    spec.channelCount = channels;
+    spec.orderTable = std::move(order);
+    test::XmPatternSpec p;
+    p.rows = 8;
+    p.cells.assign(static_cast<std::size_t>(8 * channels), test::noteCell(49, 1));
+    spec.patterns = {p};
+    return test::buildXm(spec);
+}
+}  // namespace
+
+class ExplorerTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempDir> dir_;
+    std::unique_ptr<test::FakeDialogs> dialogs_;
+    std::unique_ptr<MainWindow> main_;
+    QString startFolder_;
+
+    ExplorerWindow& explorer() { return *main_->explorer(); }
+    QPushButton* button(const char* name) { return explorer().findChild<QPushButton*>(name); }
+    QListWidget* files() { return explorer().findChild<QListWidget*>("File1"); }
+    QString folder() { return QString::fromStdString(dir_->path().string()); }
+
+    void select(const QString& name) {
+        const auto items = files()->findItems(name, Qt::MatchExactly);
+        QVERIFY2(!items.isEmpty(), qPrintable(name));
+        files()->setCurrentItem(items.first());
+        explorer().selectFile();
+    }
+    bool hasScratchFiles() {
+        for (const auto& n : dir_->fileNames())
+            if (isScratchFileName(n)) return true;
+        return false;
+    }
+
+private slots:
+    void init() {
+        startFolder_ = QDir::currentPath();
+        dir_ = std::make_unique<test::TempDir>();
+        test::writeFileBytes(*dir_ / "four.xm", module(4));
+        test::writeFileBytes(*dir_ / "LOUD.XM", module(6));
+        test::writeFileBytes(*dir_ / "fake.xm", {'n', 'o', 'p', 'e'});
+        auto broken = module(2);
+        broken.resize(broken.size() - 3);
+        test::writeFileBytes(*dir_ / "broken.xm", broken);
+        test::writeFileBytes(*dir_ / "notes.txt", {'x'});
+        std::filesystem::create_directory(dir_->path() / "sub");
+        QDir::setCurrent(folder());
+        dialogs_ = std::make_unique<test::FakeDialogs>();
+        main_ = std::make_unique<MainWindow>(*dialogs_);
+        QVERIFY(main_->startUp());
+    }
+    void cleanup() {
+        main_.reset();
+        dialogs_.reset();
+        QDir::setCurrent(startFolder_);
+        dir_.reset();
+    }
+
+    void listsXmFilesWithoutRegardToCase() {
+        QStringList names;
+        for (int i = 0; i < files()->count(); ++i) names << files()->item(i)->text();
+        QCOMPARE(names, QStringList({"broken.xm", "fake.xm", "four.xm", "LOUD.XM"}));
+        QVERIFY(!button("Command1")->isEnabled());
+        QVERIFY(!button("Command4")->isEnabled());
+        select("four.xm");
+        QVERIFY(button("Command1")->isEnabled());
+        QVERIFY(button("Command4")->isEnabled());
+    }
+
+    void loadReloadUnload() {
+        select("four.xm");
+        explorer().loadSelectedFile();
+        QVERIFY(dialogs_->messages.empty());
+        QVERIFY(explorer().isLoaded());
+        QCOMPARE(explorer().module()->channelCount, 4);
+        QVERIFY(main_->generalWindow() && main_->moreWindow() && main_->voiceManager());
+        QCOMPARE(main_->generalWindow()->channelListCount(), 4);
+        QVERIFY(button("Command5")->isVisibleTo(&explorer()));
+        QVERIFY(!button("Command1")->isVisibleTo(&explorer()));
+        QVERIFY(button("Command2")->isEnabled());
+        QVERIFY(!button("Command3")->isEnabled() && !files()->isEnabled());
+        QVERIFY(main_->statusText().startsWith("XM file loaded: "));
+        QVERIFY(main_->statusText().endsWith("\\four.xm"));
+        QVERIFY(std::filesystem::exists(*dir_ / "C4.tmp"));
+
+        // Reload with the same channel count keeps the windows, no message.
+        GeneralWindow* general = main_->generalWindow();
+        explorer().reloadXmModule();
+        QVERIFY(dialogs_->messages.empty());
+        QCOMPARE(main_->generalWindow(), general);
+
+        // The file changes under us: six channels now.
+        test::writeFileBytes(*dir_ / "four.xm", module(6));
+        explorer().reloadXmModule();
+        QCOMPARE(dialogs_->messages.size(), size_t(1));
+        QCOMPARE(dialogs_->lastText(),
+                 QString("The XM file now has a different number of channels!\r\nAll the channel assignments were reseted!"));
+        QCOMPARE(main_->generalWindow(), general);
+        QCOMPARE(general->channelListCount(), 6);
+
+        explorer().unloadXmModule();
+        QVERIFY(!explorer().isLoaded());
+        QVERIFY(!main_->generalWindow() && !main_->moreWindow() && !main_->voiceManager());
+        QVERIFY(!hasScratchFiles());
+        QCOMPARE(main_->statusText(), QString("No XM file loaded!"));
+        QVERIFY(button("Command1")->isVisibleTo(&explorer()) && button("Command1")->isEnabled());
+        QCOMPARE(explorer().selectedFileName(), QString("four.xm"));
+
+        // A new load starts from scratch.
+        explorer().loadSelectedFile();
+        QVERIFY(main_->generalWindow() && main_->generalWindow() != nullptr);
+        QCOMPARE(main_->voiceManager()->songVoices().count(), 0);
+    }
+
+    void invalidModuleChangesNothing() {
+        select("fake.xm");
+        explorer().loadSelectedFile();
+        QCOMPARE(dialogs_->lastText(), QString("File isn't a valid XM"));
+        QCOMPARE(dialogs_->messages.back().icon, MessageIcon::Critical);
+        QVERIFY(!explorer().isLoaded());
+        QVERIFY(button("Command1")->isEnabled());
+        QVERIFY(!button("Command2")->isEnabled());
+        QVERIFY(!main_->generalWindow());
+    }
+
+    void brokenModuleUnloadsEverything() {
+        select("broken.xm");
+        explorer().loadSelectedFile();
+        QCOMPARE(dialogs_->lastText(), QString("Some kind of error happened"));
+        QVERIFY(!explorer().isLoaded());
+        QVERIFY(!hasScratchFiles());
+        // While a module is loaded, a reload that fails unloads it completely.
+        select("four.xm");
+        explorer().loadSelectedFile();
+        QVERIFY(explorer().isLoaded());
+        auto broken = module(4);
+        broken.resize(broken.size() - 1);
+        test::writeFileBytes(*dir_ / "four.xm", broken);
+        explorer().reloadXmModule();
+        QCOMPARE(dialogs_->lastText(), QString("Some kind of error happened"));
+        QVERIFY(!explorer().isLoaded());
+        QVERIFY(!main_->generalWindow());
+        QVERIFY(!hasScratchFiles());
+    }
+
+    void unwritableFolderFailsAndLeavesNothing() {
+        if (::geteuid() == 0) QSKIP("root can write into read-only folders");
+        select("four.xm");
+        std::filesystem::permissions(dir_->path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        explorer().loadSelectedFile();
+        std::filesystem::permissions(dir_->path(), std::filesystem::perms::owner_all);
+        QCOMPARE(dialogs_->lastText(), QString("Some kind of error happened"));
+        QVERIFY(!hasScratchFiles());
+    }
+
+    void scratchFileThatCannotBeWrittenFailsAndLeavesNothing() {
+        // A folder in the way of a row stream file: the load cannot write it.
+        std::filesystem::create_directory(dir_->path() / "C2.tmp");
+        select("four.xm");
+        explorer().loadSelectedFile();
+        QCOMPARE(dialogs_->lastText(), QString("Some kind of error happened"));
+        QVERIFY(!explorer().isLoaded());
+        for (const auto& n : dir_->fileNames())
+            QVERIFY2(!isScratchFileName(n) || std::filesystem::is_directory(dir_->path() / n), n.c_str());
+        QVERIFY(std::filesystem::is_directory(dir_->path() / "C2.tmp"));
+    }
+
+    void doubleClickLoadsOnlyWithASelection() {
+        files()->clearSelection();
+        emit files()->itemDoubleClicked(files()->item(0));
+        QVERIFY(!explorer().isLoaded());
+        select("LOUD.XM");
+        emit files()->itemDoubleClicked(files()->currentItem());
+        QVERIFY(explorer().isLoaded());
+        QCOMPARE(explorer().module()->channelCount, 6);
+    }
+
+    void folderChangeFollowsTheWorkingDirectory() {
+        select("four.xm");
+        explorer().changeDirectory(folder() + "/sub");
+        QCOMPARE(QDir::currentPath(), QDir(folder() + "/sub").absolutePath());
+        QVERIFY(!button("Command1")->isEnabled());
+        QVERIFY(!button("Command4")->isEnabled());
+        QCOMPARE(files()->count(), 0);
+        explorer().changeDirectory(folder());
+        QCOMPARE(files()->count(), 4);
+    }
+
+    void infoWindowRows() {
+        test::XmSpec spec;
+        spec.moduleName = std::string("Tab\there", 8);
+        spec.orderTable = {0, 1, 2, 1};
+        spec.patterns = {test::XmPatternSpec{}, test::XmPatternSpec{}, test::XmPatternSpec{}};
+        spec.flags = 1;
+        spec.versionMinor = 4;
+        spec.versionMajor = 1;
+        const auto bytes = test::buildXm(spec);
+        test::writeFileBytes(*dir_ / "info.xm", bytes);
+        explorer().refreshFileList();
+        select("info.xm");
+        InfoWindow* info = InfoWindow::show(*main_, folder(), "info.xm");
+        QVERIFY(info);
+        QVERIFY(!main_->isEnabled());
+        const QStringList v = info->values();
+        QCOMPARE(v.size(), 15);
+        QCOMPARE(v[1], QString("info.xm"));
+        QCOMPARE(v[2], QString("%1 bytes").arg(bytes.size()));
+        QCOMPARE(v[3], QString("Tab") + QChar(0x2409) + "here" + QString(12, QChar(0x2400)));
+        QCOMPARE(v[5], QString("$1 $4"));
+        QCOMPARE(v[6], QString("4"));
+        QCOMPARE(v[11], QString("Linear"));
+        QCOMPARE(v[14], QString("0 1 2 1 "));
+        info->close();
+        QVERIFY(main_->isEnabled());
+        // A file that is no XM: the message and no window.
+        QVERIFY(!InfoWindow::show(*main_, folder(), "fake.xm"));
+        QCOMPARE(dialogs_->lastText(), QString("File isn't a valid XM"));
+        QVERIFY(main_->isEnabled());
+    }
+
+    void exitDeletesScratchFiles() {
+        select("four.xm");
+        explorer().loadSelectedFile();
+        QVERIFY(hasScratchFiles());
+        main_->show();
+        QVERIFY(main_->close());
+        QVERIFY(!hasScratchFiles());
+    }
+};
+
+QTEST_MAIN(ExplorerTest)
+#include "explorer_test.moc"
