@@ -18,6 +18,7 @@ QMessageBox::Icon toQt(MessageIcon icon) {
     case MessageIcon::Exclamation: return QMessageBox::Warning;
     case MessageIcon::Question: return QMessageBox::Question;
     case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Plain: return QMessageBox::NoIcon;
     }
     return QMessageBox::NoIcon;
 }

@@ -8,7 +8,8 @@
 
 namespace ferro {
 
-enum class MessageIcon { Critical, Exclamation, Question, Information };
+// Plain: a message box without an icon.
+enum class MessageIcon { Critical, Exclamation, Question, Information, Plain };
 
 class Dialogs {
 public:
