@@ -1,0 +1,489 @@
+#include "params/ui/more_window.hpp"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/ui/main_window.hpp"
+
+namespace ferro {
+
+namespace {
+
+constexpr int kKeyListWidth = 92;
+constexpr int kListHeight = 128;
+constexpr int kChannelControlWidth = 84;
+// The main window's client area at its smallest size, less the sub-window's
+// frame.
+constexpr int kMostWidth = 665;
+constexpr int kMostHeight = 590;
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+void fillList(QListWidget* list, const std::vector<std::string>& items) {
+    list->clear();
+    for (const std::string& item : items) list->addItem(qs(item));
+}
+
+// The window's cat: 32x32, drawn here so that the program carries no image
+// files.
+QPixmap catPicture() {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor fur(232, 140, 48);
+    const QColor dark(60, 40, 30);
+    p.setPen(QPen(dark, 1));
+    p.setBrush(fur);
+    // Ears, then the head over their bases.
+    QPainterPath ears;
+    ears.moveTo(4, 14);
+    ears.lineTo(6, 2);
+    ears.lineTo(14, 9);
+    ears.moveTo(28, 14);
+    ears.lineTo(26, 2);
+    ears.lineTo(18, 9);
+    p.drawPath(ears);
+    p.drawEllipse(QRectF(3.5, 7.5, 25, 22));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 190, 200));
+    p.drawPolygon(QPolygonF({QPointF(7, 11), QPointF(7.5, 5), QPointF(11.5, 9)}));
+    p.drawPolygon(QPolygonF({QPointF(25, 11), QPointF(24.5, 5), QPointF(20.5, 9)}));
+    // Eyes.
+    p.setBrush(QColor(120, 200, 80));
+    p.drawEllipse(QRectF(9, 14, 5, 6));
+    p.drawEllipse(QRectF(18, 14, 5, 6));
+    p.setBrush(Qt::black);
+    p.drawEllipse(QRectF(10.7, 14.5, 1.6, 5));
+    p.drawEllipse(QRectF(19.7, 14.5, 1.6, 5));
+    // Nose, mouth and whiskers.
+    p.setBrush(QColor(220, 80, 110));
+    p.drawPolygon(QPolygonF({QPointF(14.5, 21), QPointF(17.5, 21), QPointF(16, 23)}));
+    p.setPen(QPen(dark, 0.8));
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(QPointF(16, 23), QPointF(16, 24.5));
+    p.drawArc(QRectF(13, 22.5, 3, 3), 180 * 16, 180 * 16);
+    p.drawArc(QRectF(16, 22.5, 3, 3), 180 * 16, 180 * 16);
+    for (int side : {-1, 1}) {
+        const double x0 = 16 + side * 4.5;
+        const double x1 = 16 + side * 15;
+        p.drawLine(QPointF(x0, 22), QPointF(x1, 20));
+        p.drawLine(QPointF(x0, 23.5), QPointF(x1, 24.5));
+    }
+    return pm;
+}
+
+}  // namespace
+
+MoreWindow::MoreWindow(MainWindow& main, QWidget* parent) : QWidget(parent), main_(main) {
+    setObjectName("MoreWindow");
+    setWindowTitle(kMoreParametresCaption);
+    // It lives from the first load to the unload: no close control.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint);
+    setWindowIcon(QIcon(catPicture()));
+
+    auto* content = new QWidget;
+    content->setObjectName("MoreContent");
+
+    // ---- The instrument maps, two frames a row.
+    auto* maps = new QGridLayout;
+    maps->setSpacing(6);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Fm, "Frame1", "List1", "List2"), 0, 0);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Psg, "Frame2", "List3", "List4"), 0, 1);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Dac, "Frame3", "List5", "List6"), 1, 0);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::HiHat, "Frame4", "List7", nullptr), 1, 1);
+    maps->setColumnStretch(2, 1);  // frames keep their width, packed left
+
+    // The option that concerns the whole song and the picture close the
+    // window at the bottom.
+    picture_ = new QToolButton;
+    picture_->setObjectName("Picture1");
+    picture_->setAccessibleName("Cat");
+    picture_->setAutoRaise(true);
+    picture_->setIcon(QIcon(catPicture()));
+    picture_->setIconSize(QSize(32, 32));
+    connect(picture_, &QToolButton::clicked, this, &MoreWindow::pictureClicked);
+    optimiseBox_ = new QCheckBox(kOptimiseOutputCaption);
+    optimiseBox_->setObjectName("Check1");
+    connect(optimiseBox_, &QCheckBox::toggled, this, [this](bool on) { settings_.optimiseOutput = on; });
+
+    // ---- The channel frames: FM 1..6 on one row, PSG, noise and DAC below.
+    auto* fmRow = new QHBoxLayout;
+    fmRow->setSpacing(6);
+    for (int k = 1; k <= kMaxFmChannels; ++k) {
+        fmFrames_[k - 1] = buildChannelFrame(qs(fmFrameCaption(k)), k - 1, k - 1, k - 1);
+        fmFrames_[k - 1]->setObjectName(QString("Frame5_%1").arg(k - 1));
+        fmRow->addWidget(fmFrames_[k - 1], 0, Qt::AlignTop);
+    }
+    fmRow->addStretch(1);
+
+    auto* psgRow = new QHBoxLayout;
+    psgRow->setSpacing(6);
+    for (int k = 1; k <= kMaxPsgChannels; ++k) {
+        const int slot = kFirstPsgSlot + k - 1;
+        psgFrames_[k - 1] = buildChannelFrame(qs(psgFrameCaption(k)), slot, slot, -1);
+        psgFrames_[k - 1]->setObjectName(QString("Frame6_%1").arg(k - 1));
+        psgRow->addWidget(psgFrames_[k - 1], 0, Qt::AlignTop);
+    }
+    noiseFrame_ = buildChannelFrame(kNoiseFrameCaption, -1, kNoiseVolumeSlot, -1);
+    noiseFrame_->setObjectName("Frame7");
+    psgRow->addWidget(noiseFrame_, 0, Qt::AlignTop);
+    dacFrame_ = buildChannelFrame(kDacFrameCaption, -1, -1, kDacPanSlot);
+    dacFrame_->setObjectName("Frame8");
+    removeRestsBox_ = new QCheckBox(kRemoveRestsCaption);
+    removeRestsBox_->setObjectName("Check2");
+    static_cast<QGridLayout*>(dacFrame_->layout())->addWidget(removeRestsBox_, 10, 0, 1, 2);
+    // Only the user's clicks store a value; the greyed state is set by the
+    // conversion through markRemoveRestsApplied.
+    connect(removeRestsBox_, &QCheckBox::clicked, this, [this](bool checked) {
+        setRemoveRests(settings_, checked);
+        showRemoveRests();
+    });
+    psgRow->addWidget(dacFrame_, 0, Qt::AlignTop);
+    psgRow->addStretch(1);
+
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(6, 6, 6, 6);
+    column->setSpacing(6);
+    column->addLayout(maps);
+    column->addLayout(fmRow);
+    column->addLayout(psgRow);
+    auto* footer = new QHBoxLayout;
+    footer->addWidget(optimiseBox_);
+    footer->addStretch(1);
+    footer->addWidget(picture_);
+    column->addLayout(footer);
+    column->addStretch(1);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("MoreScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+
+    content_ = content;
+    scroll_ = scroll;
+    resize(sizeHint());
+
+    showRemoveRests();
+    applyGeneralSettings(settings_);
+}
+
+QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameName, const char* keysName,
+                                     const char* valuesName) {
+    const MapFrameTexts texts = mapFrameTexts(maps_, kind);
+    MapFrame& f = frame(kind);
+    f.box = new QGroupBox(qs(texts.frameCaption));
+    f.box->setObjectName(frameName);
+    auto* grid = new QGridLayout(f.box);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(3);
+
+    f.keyHeading = new QLabel(qs(texts.keyHeading));
+    f.keyHeading->setWordWrap(true);
+    f.keyHeading->setFixedWidth(kKeyListWidth);
+    f.keyHeading->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    f.keys = new QListWidget;
+    f.keys->setObjectName(keysName);
+    f.keys->setFixedSize(kKeyListWidth, kListHeight);
+    f.keys->setSelectionMode(QAbstractItemView::SingleSelection);
+    f.keyHeading->setBuddy(f.keys);
+    auto* connecting = new QLabel(qs(texts.connectingCaption));
+    connecting->setAlignment(Qt::AlignCenter);
+    grid->addWidget(f.keyHeading, 0, 0);
+    grid->addWidget(f.keys, 1, 0);
+    grid->addWidget(connecting, 1, 1);
+
+    connect(f.keys, &QListWidget::currentRowChanged, this, [this, kind](int row) {
+        if (!showing_ && row >= 0) selectMapKey(kind, row + 1);
+    });
+
+    if (kind == InstrumentMapKind::HiHat) {
+        f.keys->setAccessibleName("Hi-hat keys");
+        closedHiHat_ = new QRadioButton(kClosedHiHatCaption);
+        closedHiHat_->setObjectName("Option1_0");
+        openHiHat_ = new QRadioButton(kOpenHiHatCaption);
+        openHiHat_->setObjectName("Option1_1");
+        closedHiHat_->setChecked(true);
+        connect(closedHiHat_, &QRadioButton::clicked, this, [this] { pickMapValue(InstrumentMapKind::HiHat, 0); });
+        connect(openHiHat_, &QRadioButton::clicked, this, [this] { pickMapValue(InstrumentMapKind::HiHat, 1); });
+        auto* kinds = new QVBoxLayout;
+        kinds->addStretch(1);
+        kinds->addWidget(closedHiHat_);
+        kinds->addWidget(openHiHat_);
+        kinds->addStretch(1);
+        grid->addLayout(kinds, 1, 2);
+    } else {
+        auto* heading = new QLabel(qs(texts.valueHeading));
+        heading->setWordWrap(true);
+        heading->setFixedWidth(kKeyListWidth);
+        heading->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        f.values = new QListWidget;
+        f.values->setObjectName(valuesName);
+        f.values->setFixedSize(kKeyListWidth, kListHeight);
+        f.values->setSelectionMode(QAbstractItemView::SingleSelection);
+        f.values->setAccessibleName(qs(texts.valueHeading));
+        f.keys->setAccessibleName(kind == InstrumentMapKind::Fm    ? "FM voice keys"
+                                  : kind == InstrumentMapKind::Psg ? "PSG voice keys"
+                                                                   : "DAC keys");
+        heading->setBuddy(f.values);
+        grid->addWidget(heading, 0, 2);
+        grid->addWidget(f.values, 1, 2);
+        connect(f.values, &QListWidget::currentRowChanged, this, [this, kind](int row) {
+            if (!showing_ && row >= 0) pickMapValue(kind, row);
+        });
+    }
+
+    if (kind == InstrumentMapKind::Fm || kind == InstrumentMapKind::Psg) {
+        // Dragging with the left button held moves the list's selection to
+        // the key under the mouse, which shows its voice through
+        // currentRowChanged; scrolling shows the selected key's voice again.
+        connect(f.keys->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                [this, kind] { showMapValue(kind); });
+    }
+
+    if (kind == InstrumentMapKind::Dac || kind == InstrumentMapKind::HiHat) {
+        const bool dac = kind == InstrumentMapKind::Dac;
+        auto* each = new QRadioButton(dac ? kEachDrumOption : kEachHiHatOption);
+        auto* byNote = new QRadioButton(dac ? kDrumsByNoteOption : kHiHatsByNoteOption);
+        each->setObjectName(dac ? "Option2_0" : "Option3_0");
+        byNote->setObjectName(dac ? "Option2_1" : "Option3_1");
+        each->setChecked(true);
+        // The two keying options form their own group, apart from the hi-hat
+        // kinds in the same frame.
+        auto* pair = new QWidget;
+        auto* pairLayout = new QVBoxLayout(pair);
+        pairLayout->setContentsMargins(0, 4, 0, 0);
+        pairLayout->setSpacing(2);
+        pairLayout->addWidget(each);
+        pairLayout->addWidget(byNote);
+        grid->addWidget(pair, 2, 0, 1, 4);
+        (dac ? eachDrum_ : eachHiHat_) = each;
+        (dac ? drumsByNote_ : hiHatsByNote_) = byNote;
+        for (QRadioButton* option : {each, byNote}) {
+            const bool optionByNote = option == byNote;
+            connect(option, &QRadioButton::toggled, this, [this, dac, optionByNote](bool on) {
+                if (!on) return;
+                if (dac)
+                    chooseDrumKeying(optionByNote);
+                else
+                    chooseHiHatKeying(optionByNote);
+            });
+        }
+    }
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(3, 1);
+    return f.box;
+}
+
+QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, int volumeSlot, int panSlot) {
+    auto* box = new QGroupBox(caption);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(6, 4, 6, 6);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(1);
+    int row = 0;
+    auto addRow = [&](const char* label, QWidget* control) {
+        control->setFixedWidth(kChannelControlWidth);
+        auto* l = new QLabel(label);
+        l->setBuddy(control);
+        grid->addWidget(l, row++, 0);
+        grid->addWidget(control, row++, 0);
+    };
+    if (pitchSlot >= 0) {
+        auto* spin = new QSpinBox;
+        spin->setObjectName(QString("Text1_%1").arg(pitchSlot));
+        spin->setAccessibleName(caption + " pitch");
+        spin->setRange(kPitchMin, kPitchMax);
+        spin->setValue(channels_.pitch[pitchSlot]);
+        connect(spin, &QSpinBox::valueChanged, this,
+                [this, pitchSlot](int v) { setPitch(channels_, pitchSlot, v); });
+        pitch_[pitchSlot] = spin;
+        addRow(kPitchLabel, spin);
+    }
+    if (volumeSlot >= 0) {
+        auto* spin = new QSpinBox;
+        spin->setObjectName(QString("Text2_%1").arg(volumeSlot));
+        spin->setAccessibleName(caption + " volume");
+        spin->setRange(kVolumeMin, kVolumeMax);
+        spin->setValue(channels_.volume[volumeSlot]);
+        connect(spin, &QSpinBox::valueChanged, this,
+                [this, volumeSlot](int v) { setVolume(channels_, volumeSlot, v); });
+        volume_[volumeSlot] = spin;
+        addRow(kVolumeLabel, spin);
+    }
+    if (panSlot >= 0) {
+        auto* list = new QComboBox;
+        list->setObjectName(QString("Combo1_%1").arg(panSlot));
+        list->setAccessibleName(caption + " pan");
+        for (const std::string& item : panListItems()) list->addItem(qs(item));
+        // No choice shows until the first load sets every pan to "Default".
+        list->setCurrentIndex(-1);
+        connect(list, &QComboBox::currentIndexChanged, this, [this, panSlot](int position) {
+            if (position >= 0) setPan(channels_, panSlot, position);
+        });
+        pan_[panSlot] = list;
+        addRow(kPanLabel, list);
+    }
+    grid->setRowStretch(20, 1);
+    return box;
+}
+
+QSize MoreWindow::sizeHint() const {
+    const QSize wanted = content_->sizeHint() + QSize(scroll_->verticalScrollBar()->sizeHint().width() + 2, 2);
+    return wanted.boundedTo(QSize(kMostWidth, kMostHeight));
+}
+
+void MoreWindow::fillForFirstLoad() {
+    for (InstrumentMapKind kind :
+         {InstrumentMapKind::Fm, InstrumentMapKind::Psg, InstrumentMapKind::Dac, InstrumentMapKind::HiHat}) {
+        MapFrame& f = frame(kind);
+        if (f.values) {
+            const QSignalBlocker block(f.values);
+            fillList(f.values, mapValueItems(kind));
+        }
+        refillKeys(kind);
+    }
+    for (QComboBox* list : pan_) list->setCurrentIndex(static_cast<int>(PanChoice::Default));
+}
+
+void MoreWindow::refillKeys(InstrumentMapKind kind) {
+    MapFrame& f = frame(kind);
+    f.keyHeading->setText(qs(mapFrameTexts(maps_, kind).keyHeading));
+    {
+        const QSignalBlocker block(f.keys);
+        fillList(f.keys, mapKeyItems(maps_, kind));
+        f.keys->setCurrentRow(0);
+        f.keys->scrollToTop();
+    }
+    showMapValue(kind);
+}
+
+void MoreWindow::showMapValue(InstrumentMapKind kind) {
+    MapFrame& f = frame(kind);
+    const int position = mapValuePosition(maps_, kind, f.keys->currentRow() + 1);
+    showing_ = true;
+    if (f.values) {
+        if (position >= 0 && position < f.values->count()) {
+            f.values->setCurrentRow(position);
+            f.values->scrollToItem(f.values->item(position), QAbstractItemView::PositionAtCenter);
+        } else {
+            f.values->setCurrentRow(-1);
+        }
+    } else if (position >= 0) {
+        (position == 0 ? closedHiHat_ : openHiHat_)->setChecked(true);
+    }
+    showing_ = false;
+}
+
+void MoreWindow::selectMapKey(InstrumentMapKind kind, int key) {
+    MapFrame& f = frame(kind);
+    if (key < 1 || key > f.keys->count()) return;
+    if (f.keys->currentRow() != key - 1) {
+        showing_ = true;
+        f.keys->setCurrentRow(key - 1);
+        showing_ = false;
+    }
+    showMapValue(kind);
+}
+
+void MoreWindow::pickMapValue(InstrumentMapKind kind, int position) {
+    MapFrame& f = frame(kind);
+    const int key = f.keys->currentRow() + 1;
+    // A key is always selected once the lists are filled; before that there
+    // is nothing to store.
+    if (!setMapValue(maps_, kind, key, position)) return;
+    showMapValue(kind);
+}
+
+void MoreWindow::chooseDrumKeying(bool byNote) {
+    {
+        const QSignalBlocker a(eachDrum_), b(drumsByNote_);
+        (byNote ? drumsByNote_ : eachDrum_)->setChecked(true);
+    }
+    setDrumKeying(maps_, byNote);
+    refillKeys(InstrumentMapKind::Dac);
+}
+
+void MoreWindow::chooseHiHatKeying(bool byNote) {
+    {
+        const QSignalBlocker a(eachHiHat_), b(hiHatsByNote_);
+        (byNote ? hiHatsByNote_ : eachHiHat_)->setChecked(true);
+    }
+    setHiHatKeying(maps_, byNote);
+    refillKeys(InstrumentMapKind::HiHat);
+}
+
+void MoreWindow::pictureClicked() { main_.dialogs().showMessage(kMeowMessage, MessageIcon::Plain); }
+
+void MoreWindow::applyGeneralSettings(const SongSettings& general) {
+    // The output options belong to this window; everything else follows the
+    // General parametres window.
+    const bool optimise = settings_.optimiseOutput;
+    const RemoveRestsState removeRests = settings_.removeRests;
+    settings_ = general;
+    settings_.optimiseOutput = optimise;
+    settings_.removeRests = removeRests;
+
+    const MoreWindowView view = moreWindowView(settings_);
+    frame(InstrumentMapKind::Fm).box->setVisible(view.fmVoiceFrameVisible);
+    frame(InstrumentMapKind::Psg).box->setVisible(view.psgVoiceFrameVisible);
+    frame(InstrumentMapKind::Dac).box->setVisible(view.dacMapFrameVisible);
+    frame(InstrumentMapKind::HiHat).box->setVisible(view.hiHatFrameVisible);
+    for (int k = 0; k < kMaxFmChannels; ++k) fmFrames_[k]->setVisible(view.fmFrameVisible[k]);
+    for (int k = 0; k < kMaxPsgChannels; ++k) psgFrames_[k]->setVisible(view.psgFrameVisible[k]);
+    noiseFrame_->setVisible(view.noiseFrameVisible);
+    dacFrame_->setVisible(view.dacFrameVisible);
+    optimiseBox_->setVisible(view.optimiseOutputVisible);
+    showRemoveRests();
+}
+
+void MoreWindow::reenableRemoveRests() {
+    // The reload rebuilds the DAC channel's row stream with its key-offs, so
+    // a greyed box is checked again and can be applied once more.
+    if (settings_.removeRests == RemoveRestsState::Greyed) settings_.removeRests = RemoveRestsState::Checked;
+    showRemoveRests();
+}
+
+void MoreWindow::markRemoveRestsApplied() {
+    ferro::markRemoveRestsApplied(settings_);
+    showRemoveRests();
+}
+
+void MoreWindow::showRemoveRests() {
+    const QSignalBlocker block(removeRestsBox_);
+    switch (settings_.removeRests) {
+    case RemoveRestsState::Off:
+        removeRestsBox_->setCheckState(Qt::Unchecked);
+        removeRestsBox_->setTristate(false);
+        break;
+    case RemoveRestsState::Checked:
+        removeRestsBox_->setCheckState(Qt::Checked);
+        removeRestsBox_->setTristate(false);
+        break;
+    case RemoveRestsState::Greyed:
+        removeRestsBox_->setTristate(true);
+        removeRestsBox_->setCheckState(Qt::PartiallyChecked);
+        break;
+    }
+    removeRestsBox_->setEnabled(moreWindowView(settings_).removeRestsEnabled);
+}
+
+}  // namespace ferro

@@ -1,0 +1,522 @@
+// The More parametres window: what a first load shows, storing and showing
+// map entries, the keying options, visibility for the general settings, the
+// channel values and the "Remove rests" states across reloads.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "app/ui/main_window.hpp"
+#include "params/ui/more_window.hpp"
+#include "ui/support/fake_dialogs.hpp"
+
+using namespace ferro;
+
+namespace {
+
+struct Fixture {
+    test::FakeDialogs dialogs;
+    MainWindow main{dialogs};
+    std::unique_ptr<MoreWindow> window;
+
+    explicit Fixture(bool firstLoad = true) : window(std::make_unique<MoreWindow>(main)) {
+        if (firstLoad) window->fillForFirstLoad();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) qFatal("the window was not shown");
+    }
+    template <class T>
+    T* get(const QString& name) {
+        T* w = window->findChild<T*>(name);
+        if (!w) qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    QListWidget* list(const char* name) { return get<QListWidget>(name); }
+};
+
+QString current(QListWidget* list) { return list->currentItem() ? list->currentItem()->text() : QString(); }
+
+// A user's click on row `row` of a list (scrolled into view first).
+void clickRow(QListWidget* list, int row) {
+    list->scrollToItem(list->item(row));
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void sendMouse(QListWidget* list, QEvent::Type type, int row, Qt::MouseButtons buttons) {
+    const QPointF at = list->visualItemRect(list->item(row)).center();
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, list->viewport()->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &event);
+}
+
+int byteAt(const std::string& map, int key) { return static_cast<unsigned char>(map.at(key - 1)); }
+
+}  // namespace
+
+class MoreWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void beforeTheFirstLoadNothingIsChosen();
+    void initialValuesAfterFirstLoad();
+    void storedValueShowsAgain_data();
+    void storedValueShowsAgain();
+    void hiHatKindIsStoredByKey();
+    void draggingThroughKeyListsFollowsTheMouse();
+    void keyingChangeLosesEveryEntry_data();
+    void keyingChangeLosesEveryEntry();
+    void visibilityFollowsGeneralSettings_data();
+    void visibilityFollowsGeneralSettings();
+    void hiddenFramesKeepTheirValues();
+    void channelControlsStoreTheirSlots();
+    void removeRestsAcrossReloads();
+    void pictureMeows();
+    void screenshot();
+};
+
+void MoreWindowTest::beforeTheFirstLoadNothingIsChosen() {
+    Fixture f(false);
+    QCOMPARE(f.list("List1")->count(), 0);
+    QCOMPARE(f.get<QComboBox>("Combo1_0")->currentIndex(), -1);
+    QCOMPARE(f.get<QComboBox>("Combo1_6")->currentIndex(), -1);
+    QCOMPARE(f.window->windowTitle(), QString("More parametres"));
+}
+
+void MoreWindowTest::initialValuesAfterFirstLoad() {
+    Fixture f;
+    // The lists and their items.
+    const struct {
+        const char* name;
+        int count;
+        const char* first;
+        const char* last;
+    } lists[] = {{"List1", 256, "1", "256"}, {"List2", 256, "0", "FF"}, {"List3", 256, "1", "256"},
+                 {"List4", 128, "0", "7F"},  {"List5", 256, "1", "256"}, {"List6", 95, "81", "DF"},
+                 {"List7", 256, "1", "256"}};
+    for (const auto& l : lists) {
+        QListWidget* list = f.list(l.name);
+        QCOMPARE(list->count(), l.count);
+        QCOMPARE(list->item(0)->text(), QString(l.first));
+        QCOMPARE(list->item(l.count - 1)->text(), QString(l.last));
+        QCOMPARE(list->currentRow(), 0);
+    }
+    QCOMPARE(f.list("List2")->item(0x1F)->text(), QString("1F"));
+
+    // FM voices: instrument k uses voice k - 1, shown in hexadecimal.
+    const struct {
+        int instrument;
+        const char* voice;
+    } fm[] = {{1, "0"}, {10, "9"}, {17, "10"}, {256, "FF"}};
+    for (const auto& c : fm) {
+        clickRow(f.list("List1"), c.instrument - 1);
+        QCOMPARE(current(f.list("List2")), QString(c.voice));
+    }
+    for (int key : {1, 17, 256}) {
+        clickRow(f.list("List3"), key - 1);
+        QCOMPARE(current(f.list("List4")), QString("0"));
+        clickRow(f.list("List5"), key - 1);
+        QCOMPARE(current(f.list("List6")), QString("81"));
+        clickRow(f.list("List7"), key - 1);
+        QVERIFY(f.get<QRadioButton>("Option1_0")->isChecked());
+    }
+    QVERIFY(f.get<QRadioButton>("Option2_0")->isChecked());
+    QVERIFY(f.get<QRadioButton>("Option3_0")->isChecked());
+    QCOMPARE(f.window->corri(), initialCorri());
+    QCOMPARE(f.window->psgorri(), std::string(256, '\0'));
+    QCOMPARE(f.window->dorri(), std::string(256, '\x81'));
+    QCOMPARE(f.window->norri(), std::string(256, '\x02'));
+
+    // Headings and connecting captions.
+    QStringList texts;
+    for (QLabel* label : f.window->findChildren<QLabel*>()) texts << label->text();
+    for (const char* t : {"XM instrument number", "FM voice number", "PSG voice number", "DAC sample", "will use", "is"})
+        QVERIFY2(texts.contains(t), t);
+
+    // Channel values.
+    for (int slot = 0; slot < 6; ++slot) {
+        QCOMPARE(f.get<QSpinBox>(QString("Text1_%1").arg(slot))->value(), 0);
+        QCOMPARE(f.get<QSpinBox>(QString("Text2_%1").arg(slot))->value(), 16);
+    }
+    for (int slot = 6; slot < 9; ++slot) {
+        QCOMPARE(f.get<QSpinBox>(QString("Text1_%1").arg(slot))->value(), -36);
+        QCOMPARE(f.get<QSpinBox>(QString("Text2_%1").arg(slot))->value(), 0);
+    }
+    QCOMPARE(f.get<QSpinBox>("Text2_9")->value(), 0);
+    for (int slot = 0; slot < 7; ++slot)
+        QCOMPARE(f.get<QComboBox>(QString("Combo1_%1").arg(slot))->currentText(), QString("Default"));
+    QCOMPARE(f.get<QComboBox>("Combo1_6")->count(), 5);
+    QCOMPARE(f.get<QComboBox>("Combo1_6")->itemText(4), QString("Random!"));
+
+    QVERIFY(!f.get<QCheckBox>("Check1")->isChecked());
+    QCOMPARE(f.get<QCheckBox>("Check2")->checkState(), Qt::Unchecked);
+    QVERIFY(!f.window->optimiseOutput());
+    QCOMPARE(f.window->removeRests(), RemoveRestsState::Off);
+}
+
+void MoreWindowTest::storedValueShowsAgain_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("values");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("mapIndex");  // 0 corri, 1 psgorri, 2 dorri
+    QTest::addColumn<int>("byte");
+    QTest::newRow("FM 5 uses 1F") << "List1" << "List2" << 5 << "1F" << 0 << 0x1F;
+    QTest::newRow("FM 256 uses 3") << "List1" << "List2" << 256 << "3" << 0 << 3;
+    QTest::newRow("PSG 200 uses 7F") << "List3" << "List4" << 200 << "7F" << 1 << 0x7F;
+    QTest::newRow("DAC 3 uses DF") << "List5" << "List6" << 3 << "DF" << 2 << 0xDF;
+    QTest::newRow("DAC 1 uses 9A") << "List5" << "List6" << 1 << "9A" << 2 << 0x9A;
+}
+
+void MoreWindowTest::storedValueShowsAgain() {
+    QFETCH(QString, keys);
+    QFETCH(QString, values);
+    QFETCH(int, key);
+    QFETCH(QString, value);
+    QFETCH(int, mapIndex);
+    QFETCH(int, byte);
+    Fixture f;
+    QListWidget* keyList = f.list(qPrintable(keys));
+    QListWidget* valueList = f.list(qPrintable(values));
+    const auto map = [&] {
+        return mapIndex == 0 ? f.window->corri() : mapIndex == 1 ? f.window->psgorri() : f.window->dorri();
+    };
+    const std::string before = map();
+
+    clickRow(keyList, key - 1);
+    const auto found = valueList->findItems(value, Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    clickRow(valueList, valueList->row(found.front()));
+    QCOMPARE(byteAt(map(), key), byte);
+    // Nothing else changed.
+    std::string expected = before;
+    expected[key - 1] = static_cast<char>(byte);
+    QCOMPARE(map(), expected);
+
+    // Another key shows its own value, and coming back shows the stored one.
+    clickRow(keyList, key == 1 ? 1 : 0);
+    QVERIFY(current(valueList) != value);
+    clickRow(keyList, key - 1);
+    QCOMPARE(current(valueList), value);
+}
+
+void MoreWindowTest::hiHatKindIsStoredByKey() {
+    Fixture f;
+    clickRow(f.list("List7"), 2);
+    QTest::mouseClick(f.get<QRadioButton>("Option1_1"), Qt::LeftButton);
+    QCOMPARE(byteAt(f.window->norri(), 3), 1);
+    QCOMPARE(byteAt(f.window->norri(), 2), 2);
+    clickRow(f.list("List7"), 3);
+    QVERIFY(f.get<QRadioButton>("Option1_0")->isChecked());
+    clickRow(f.list("List7"), 2);
+    QVERIFY(f.get<QRadioButton>("Option1_1")->isChecked());
+    QTest::mouseClick(f.get<QRadioButton>("Option1_0"), Qt::LeftButton);
+    QCOMPARE(byteAt(f.window->norri(), 3), 2);
+}
+
+void MoreWindowTest::draggingThroughKeyListsFollowsTheMouse() {
+    Fixture f;
+    // Give PSG instrument 4 a voice of its own so that the drag shows a change.
+    clickRow(f.list("List3"), 3);
+    clickRow(f.list("List4"), 0x22);
+    clickRow(f.list("List3"), 0);
+
+    struct Case {
+        const char* keys;
+        const char* values;
+        int to;
+        const char* shown;
+    };
+    for (const Case& c : {Case{"List1", "List2", 5, "5"}, Case{"List3", "List4", 3, "22"}}) {
+        QListWidget* keys = f.list(c.keys);
+        sendMouse(keys, QEvent::MouseButtonPress, 0, Qt::LeftButton);
+        for (int row = 1; row <= c.to; ++row) sendMouse(keys, QEvent::MouseMove, row, Qt::LeftButton);
+        QCOMPARE(keys->currentRow(), c.to);
+        QCOMPARE(current(f.list(c.values)), QString(c.shown));
+        sendMouse(keys, QEvent::MouseButtonRelease, c.to, Qt::NoButton);
+        // Moving without a button changes nothing.
+        sendMouse(keys, QEvent::MouseMove, 1, Qt::NoButton);
+        QCOMPARE(keys->currentRow(), c.to);
+    }
+}
+
+void MoreWindowTest::keyingChangeLosesEveryEntry_data() {
+    QTest::addColumn<bool>("drums");
+    QTest::newRow("drums") << true;
+    QTest::newRow("hi-hats") << false;
+}
+
+void MoreWindowTest::keyingChangeLosesEveryEntry() {
+    QFETCH(bool, drums);
+    Fixture f;
+    QListWidget* keys = f.list(drums ? "List5" : "List7");
+    QLabel* heading = nullptr;
+    for (QLabel* l : f.window->findChildren<QLabel*>())
+        if (l->buddy() == keys) heading = l;
+    QVERIFY(heading);
+    const auto map = [&] { return drums ? f.window->dorri() : f.window->norri(); };
+    const char initial = drums ? '\x81' : '\x02';
+    // Store a value for the selected key, as a user would.
+    const auto edit = [&](int key) {
+        clickRow(keys, key - 1);
+        if (drums)
+            clickRow(f.list("List6"), 5);
+        else
+            QTest::mouseClick(f.get<QRadioButton>("Option1_1"), Qt::LeftButton);
+        QVERIFY(map().at(key - 1) != initial);
+    };
+    const auto shownIsInitial = [&] {
+        return drums ? current(f.list("List6")) == "81" : f.get<QRadioButton>("Option1_0")->isChecked();
+    };
+    QRadioButton* each = f.get<QRadioButton>(drums ? "Option2_0" : "Option3_0");
+    QRadioButton* byNote = f.get<QRadioButton>(drums ? "Option2_1" : "Option3_1");
+
+    edit(1);
+    edit(40);
+    QTest::mouseClick(byNote, Qt::LeftButton);
+    QVERIFY(byNote->isChecked());
+    QCOMPARE(keys->count(), 96);
+    QCOMPARE(keys->item(95)->text(), QString("96"));
+    QCOMPARE(keys->currentRow(), 0);
+    QCOMPARE(heading->text(), QString("XM note number"));
+    QCOMPARE(map(), std::string(96, initial));
+    QVERIFY(shownIsInitial());
+    QCOMPARE(drums ? f.window->maps().drumsByNote : f.window->maps().hihatsByNote, true);
+
+    edit(96);
+    QTest::mouseClick(each, Qt::LeftButton);
+    QCOMPARE(keys->count(), 256);
+    QCOMPARE(keys->currentRow(), 0);
+    QCOMPARE(heading->text(), QString("XM instrument number"));
+    QCOMPARE(map(), std::string(256, initial));
+    QVERIFY(shownIsInitial());
+    QCOMPARE(drums ? f.window->maps().drumsByNote : f.window->maps().hihatsByNote, false);
+    // The other maps are untouched.
+    QCOMPARE(drums ? f.window->norri() : f.window->dorri(), std::string(256, drums ? '\x02' : '\x81'));
+}
+
+namespace {
+struct Shown {
+    bool fmMap, psgMap, dacMap, hiHatMap;
+    int fmFrames;   // FM 1..n visible
+    int psgFrames;  // PSG 1..n visible
+    bool noise, dac, optimise;
+};
+}  // namespace
+Q_DECLARE_METATYPE(Shown)
+
+void MoreWindowTest::visibilityFollowsGeneralSettings_data() {
+    QTest::addColumn<int>("fm");
+    QTest::addColumn<int>("psg");
+    QTest::addColumn<bool>("noise");
+    QTest::addColumn<bool>("drums");
+    QTest::addColumn<bool>("loop");
+    QTest::addColumn<Shown>("shown");
+    //                                      fm psg noise drums loop   fmM   psgM   dacM   hhM  fmN psgN noise dac  opt
+    QTest::newRow("initial") << 5 << 3 << true << true << true << Shown{true, true, true, true, 5, 2, true, true, true};
+    QTest::newRow("noise, 2 PSG") << 5 << 2 << true << true << true << Shown{true, true, true, true, 5, 1, true, true, true};
+    QTest::newRow("noise, 1 PSG") << 5 << 1 << true << true << true << Shown{true, false, true, true, 5, 0, true, true, true};
+    QTest::newRow("noise, 0 PSG") << 5 << 0 << true << true << true << Shown{true, false, true, false, 5, 0, false, true, true};
+    QTest::newRow("no noise, 3 PSG") << 5 << 3 << false << true << true << Shown{true, true, true, false, 5, 3, false, true, true};
+    QTest::newRow("no noise, 1 PSG") << 5 << 1 << false << true << true << Shown{true, true, true, false, 5, 1, false, true, true};
+    QTest::newRow("no noise, 0 PSG") << 5 << 0 << false << true << true << Shown{true, false, true, false, 5, 0, false, true, true};
+    QTest::newRow("no drums, 6 FM") << 6 << 3 << true << false << true << Shown{true, true, false, true, 6, 2, true, false, true};
+    QTest::newRow("no FM") << 0 << 3 << true << true << true << Shown{false, true, true, true, 0, 2, true, true, true};
+    QTest::newRow("play once") << 2 << 3 << true << true << false << Shown{true, true, true, true, 2, 2, true, true, false};
+    QTest::newRow("nothing") << 0 << 0 << false << false << false << Shown{false, false, false, false, 0, 0, false, false, false};
+}
+
+void MoreWindowTest::visibilityFollowsGeneralSettings() {
+    QFETCH(int, fm);
+    QFETCH(int, psg);
+    QFETCH(bool, noise);
+    QFETCH(bool, drums);
+    QFETCH(bool, loop);
+    QFETCH(Shown, shown);
+    Fixture f;
+    // The settings as the General parametres window's operations leave them.
+    SongSettings settings;
+    XmModule module;
+    setHasDrums(settings, drums);
+    setFmChannelCount(settings, fm);
+    setUseNoise(settings, noise);
+    setPsgChannelCount(settings, psg);
+    setLoopSong(settings, module, loop);
+    f.window->applyGeneralSettings(settings);
+
+    const auto visible = [&](const QString& name) { return f.get<QWidget>(name)->isVisibleTo(f.window.get()); };
+    QCOMPARE(visible("Frame1"), shown.fmMap);
+    QCOMPARE(visible("Frame2"), shown.psgMap);
+    QCOMPARE(visible("Frame3"), shown.dacMap);
+    QCOMPARE(visible("Frame4"), shown.hiHatMap);
+    for (int k = 1; k <= 6; ++k) QCOMPARE(visible(QString("Frame5_%1").arg(k - 1)), k <= shown.fmFrames);
+    for (int k = 1; k <= 3; ++k) QCOMPARE(visible(QString("Frame6_%1").arg(k - 1)), k <= shown.psgFrames);
+    QCOMPARE(visible("Frame7"), shown.noise);
+    QCOMPARE(visible("Frame8"), shown.dac);
+    QCOMPARE(visible("Check2"), shown.dac);
+    QCOMPARE(visible("Check1"), shown.optimise);
+    // The frames carry the channel names with a space.
+    QCOMPARE(f.get<QGroupBox>("Frame5_5")->title(), QString("FM 6"));
+    QCOMPARE(f.get<QGroupBox>("Frame6_2")->title(), QString("PSG 3"));
+    QCOMPARE(f.get<QGroupBox>("Frame7")->title(), QString("Noise"));
+    QCOMPARE(f.get<QGroupBox>("Frame8")->title(), QString("DAC"));
+}
+
+void MoreWindowTest::hiddenFramesKeepTheirValues() {
+    Fixture f;
+    f.get<QCheckBox>("Check1")->click();
+    f.get<QCheckBox>("Check2")->click();
+    f.get<QSpinBox>("Text1_8")->setValue(-12);
+    clickRow(f.list("List5"), 6);
+    clickRow(f.list("List6"), 2);
+
+    SongSettings hidden;
+    XmModule module;
+    setLoopSong(hidden, module, false);
+    setHasDrums(hidden, false);
+    setPsgChannelCount(hidden, 1);
+    f.window->applyGeneralSettings(hidden);
+    QVERIFY(!f.get<QWidget>("Check1")->isVisibleTo(f.window.get()));
+    QVERIFY(!f.get<QWidget>("Frame3")->isVisibleTo(f.window.get()));
+
+    // The General window's copy of the output options does not reach this
+    // window: it owns them.
+    SongSettings shownAgain;
+    shownAgain.optimiseOutput = false;
+    shownAgain.removeRests = RemoveRestsState::Off;
+    setUseNoise(shownAgain, false);
+    f.window->applyGeneralSettings(shownAgain);
+    QVERIFY(f.get<QCheckBox>("Check1")->isChecked());
+    QVERIFY(f.window->optimiseOutput());
+    QCOMPARE(f.get<QCheckBox>("Check2")->checkState(), Qt::Checked);
+    QCOMPARE(f.window->removeRests(), RemoveRestsState::Checked);
+    QCOMPARE(f.get<QSpinBox>("Text1_8")->value(), -12);
+    QCOMPARE(f.window->channelSettings().pitch[8], -12);
+    QCOMPARE(byteAt(f.window->dorri(), 7), 0x83);
+    QCOMPARE(f.list("List5")->currentRow(), 6);
+    QCOMPARE(current(f.list("List6")), QString("83"));
+}
+
+void MoreWindowTest::channelControlsStoreTheirSlots() {
+    Fixture f;
+    const struct {
+        const char* name;
+        int value;
+        int stored;
+    } spins[] = {{"Text1_0", -128, -128}, {"Text1_5", 127, 127}, {"Text1_7", 300, 127},
+                 {"Text2_3", 63, 63},     {"Text2_6", -1, 0},    {"Text2_9", 7, 7}};
+    for (const auto& s : spins) f.get<QSpinBox>(s.name)->setValue(s.value);
+    const ChannelOutputSettings& c = f.window->channelSettings();
+    QCOMPARE(c.pitch[0], -128);
+    QCOMPARE(c.pitch[5], 127);
+    QCOMPARE(c.pitch[7], 127);
+    QCOMPARE(c.volume[3], 63);
+    QCOMPARE(c.volume[6], 0);
+    QCOMPARE(c.volume[9], 7);
+    QCOMPARE(c.pitch[6], -36);  // untouched slots keep their values
+    QCOMPARE(c.volume[0], 16);
+
+    // A spinner steps by one and stops at the ends of its range.
+    QSpinBox* volume = f.get<QSpinBox>("Text2_9");
+    volume->setValue(62);
+    volume->stepUp();
+    volume->stepUp();
+    QCOMPARE(c.volume[9], 63);
+
+    f.get<QComboBox>("Combo1_2")->setCurrentIndex(2);
+    f.get<QComboBox>("Combo1_6")->setCurrentIndex(4);
+    QCOMPARE(c.pan[2], PanChoice::Left);
+    QCOMPARE(c.pan[6], PanChoice::Random);
+    QCOMPARE(c.pan[0], PanChoice::Default);
+    QVERIFY(!f.get<QComboBox>("Combo1_6")->isEditable());
+}
+
+void MoreWindowTest::removeRestsAcrossReloads() {
+    Fixture f;
+    QCheckBox* box = f.get<QCheckBox>("Check2");
+    const auto expect = [&](RemoveRestsState state, Qt::CheckState shown, bool enabled) {
+        QCOMPARE(f.window->removeRests(), state);
+        QCOMPARE(box->checkState(), shown);
+        QCOMPARE(box->isEnabled(), enabled);
+    };
+    expect(RemoveRestsState::Off, Qt::Unchecked, true);
+    // A conversion with the box off applied nothing.
+    f.window->markRemoveRestsApplied();
+    expect(RemoveRestsState::Off, Qt::Unchecked, true);
+    f.window->reenableRemoveRests();
+    expect(RemoveRestsState::Off, Qt::Unchecked, true);
+
+    QTest::mouseClick(box, Qt::LeftButton);
+    expect(RemoveRestsState::Checked, Qt::Checked, true);
+    f.window->markRemoveRestsApplied();
+    expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
+    // A second conversion leaves it greyed; a click on the disabled box does
+    // nothing.
+    f.window->markRemoveRestsApplied();
+    QTest::mouseClick(box, Qt::LeftButton);
+    expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
+
+    // Drums switched off and on again: still greyed.
+    SongSettings noDrums;
+    setHasDrums(noDrums, false);
+    f.window->applyGeneralSettings(noDrums);
+    f.window->applyGeneralSettings(SongSettings{});
+    expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
+
+    f.window->reenableRemoveRests();
+    expect(RemoveRestsState::Checked, Qt::Checked, true);
+    // Back to two states: clicking turns it off, not greyed.
+    QTest::mouseClick(box, Qt::LeftButton);
+    expect(RemoveRestsState::Off, Qt::Unchecked, true);
+    QTest::mouseClick(box, Qt::LeftButton);
+    expect(RemoveRestsState::Checked, Qt::Checked, true);
+}
+
+void MoreWindowTest::pictureMeows() {
+    Fixture f;
+    QToolButton* picture = f.get<QToolButton>("Picture1");
+    QCOMPARE(picture->iconSize(), QSize(32, 32));
+    QTest::mouseClick(picture, Qt::LeftButton);
+    QCOMPARE(f.dialogs.messages.size(), size_t{1});
+    QCOMPARE(f.dialogs.messages[0].text, QString("Meow."));
+    QCOMPARE(f.dialogs.messages[0].icon, MessageIcon::Plain);
+    QCOMPARE(f.dialogs.messages[0].title, QString("Ferrocanto"));
+    QVERIFY(!f.dialogs.messages[0].question);
+}
+
+void MoreWindowTest::screenshot() {
+    const QString dir = qEnvironmentVariable("FERRO_SHOT_DIR");
+    if (dir.isEmpty()) QSKIP("FERRO_SHOT_DIR not set");
+    test::FakeDialogs dialogs;
+    MainWindow main(dialogs);
+    main.resize(main.minimumSize());
+    main.show();
+    auto* more = new MoreWindow(main);
+    more->fillForFirstLoad();
+    main.addChildWindow(more);
+    main.bringToFront(more);
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QTest::qWait(100);
+    more->grab().save(dir + "/more_window.png");
+    main.grab().save(dir + "/more_in_main.png");
+    // The widest arrangement: six FM channels and three PSG tone channels.
+    SongSettings widest;
+    setHasDrums(widest, false);
+    setFmChannelCount(widest, 6);
+    setUseNoise(widest, false);
+    more->applyGeneralSettings(widest);
+    QTest::qWait(50);
+    main.grab().save(dir + "/more_widest.png");
+    more->applyGeneralSettings(SongSettings{});
+    more->resize(more->width(), 1000);
+    more->grab().save(dir + "/more_window_full.png");
+}
+
+QTEST_MAIN(MoreWindowTest)
+#include "more_window_test.moc"
