@@ -28,7 +28,9 @@ void MainWindow::createExplorer() {
         std::filesystem::path(QDir::currentPath().toStdU16String()) / "ferrosettings.ini";
     auto* explorer = new ExplorerWindow(*this);
     explorer_ = explorer;
-    addChildWindow(explorer);
+    // The explorer stays for the whole run: its frame has no close control.
+    addChildWindow(explorer)->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                             Qt::WindowMinimizeButtonHint);
     // The explorer's creation brings the Options window.
     auto* options = new OptionsWindow(*this, settingsFile);
     options_ = options;

@@ -1,6 +1,7 @@
 #include "xm/ui/explorer_window.hpp"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -269,6 +270,8 @@ void ExplorerWindow::showXmInfo() {
     if (fileName.isEmpty()) return;
     InfoWindow::show(main_, folder_, fileName);
 }
+
+void ExplorerWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 bool ExplorerWindow::closingStep() {
     const ExitPolicy policy = main_.appOptions().exitPolicy;

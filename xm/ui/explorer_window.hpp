@@ -50,6 +50,10 @@ public:
     }
     static std::int16_t RWORD(std::uint8_t b1, std::uint8_t b2) { return ferro::RWORD(b1, b2); }
 
+protected:
+    // Only the program's end closes the explorer.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void fillDrives();
     void fillFolders();
