@@ -1,0 +1,152 @@
+// The convert action end to end through the windows: gating, the one-shot
+// rest removal and the files and messages a user gets.
+#include <QCheckBox>
+#include <QDir>
+#include <QListWidget>
+#include <QtTest>
+#include <memory>
+
+#include "app/ui/main_window.hpp"
+#include "engine/conversion.hpp"
+#include "engine/request_builder.hpp"
+#include "params/ui/general_window.hpp"
+#include "params/ui/more_window.hpp"
+#include "support/fake_dialogs.hpp"
+#include "support/xm_writer.hpp"
+#include "voices/ui/voice_manager_window.hpp"
+#include "xm/ui/explorer_window.hpp"
+
+using namespace ferro;
+
+class ConvertActionTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempDir> dir_;
+    std::unique_ptr<test::FakeDialogs> dialogs_;
+    std::unique_ptr<MainWindow> main_;
+    QString startFolder_;
+
+    GeneralWindow& general() { return *main_->generalWindow(); }
+
+    // Two FM channels on XM 1 and 2, the noise channel on 3, drums on 4.
+    void assignGreen() {
+        general().setFmChannelCount(2);
+        general().setPsgChannelCount(1);
+        general().chooseChannel(0, 0);
+        general().chooseChannel(1, 1);
+        general().chooseChannel(GeneralWindow::kFirstPsgRow, 2);
+        general().chooseChannel(GeneralWindow::kDacRow, 3);
+        QCOMPARE(general().light(), ReadinessLight::Green);
+        QCOMPARE(main_->generalLight(), std::optional<ReadinessLight>(ReadinessLight::Green));
+    }
+
+private slots:
+    void init() {
+        startFolder_ = QDir::currentPath();
+        dir_ = std::make_unique<test::TempDir>();
+        test::XmSpec spec;
+        spec.channelCount = 4;
+        spec.orderTable = {0};
+        test::XmPatternSpec p;
+        p.rows = 16;
+        p.cells.assign(16 * 4, XmCell{});
+        for (int n = 0; n < 4; ++n) {
+            p.cells[static_cast<std::size_t>(n)] = test::noteCell(49, 1);
+            p.cells[static_cast<std::size_t>(8 * 4 + n)] = test::noteCell(kXmKeyOff);
+        }
+        spec.patterns = {p};
+        test::writeFileBytes(*dir_ / "my song.xm", test::buildXm(spec));
+        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
+        dialogs_ = std::make_unique<test::FakeDialogs>();
+        main_ = std::make_unique<MainWindow>(*dialogs_);
+        QVERIFY(main_->startUp());
+        auto* files = main_->explorer()->findChild<QListWidget*>("File1");
+        files->setCurrentRow(0);
+        main_->explorer()->selectFile();
+        main_->explorer()->loadSelectedFile();
+        QVERIFY(main_->explorer()->isLoaded());
+        dialogs_->messages.clear();
+    }
+    void cleanup() {
+        main_.reset();
+        dialogs_.reset();
+        QDir::setCurrent(startFolder_);
+        dir_.reset();
+    }
+
+    void redLightRefusesAndWritesNothing() {
+        QCOMPARE(main_->generalLight(), std::optional<ReadinessLight>(ReadinessLight::Red));
+        main_->convertSong();
+        QCOMPARE(dialogs_->messages.size(), size_t(1));
+        QCOMPARE(dialogs_->lastText(), QString(kGeneralRefusedMessage));
+        QCOMPARE(dialogs_->messages[0].icon, MessageIcon::Critical);
+        QVERIFY(!std::filesystem::exists(*dir_ / "my song.bin"));
+    }
+
+    void yellowVoiceLightAsksThenConverts() {
+        assignGreen();
+        // Two FM channels and no voice: the voice light is yellow.
+        QCOMPARE(main_->voiceLight(), std::optional<ReadinessLight>(ReadinessLight::Yellow));
+        dialogs_->answers = {false};
+        main_->convertSong();
+        QCOMPARE(dialogs_->lastText(), QString(kVoiceAskMessage));
+        QVERIFY(!std::filesystem::exists(*dir_ / "my song.bin"));
+
+        dialogs_->answers = {true};
+        main_->convertSong();
+        QCOMPARE(dialogs_->lastText(), QString("my song.bin created successfully!"));
+        QCOMPARE(dialogs_->messages.back().icon, MessageIcon::Information);
+        QVERIFY(std::filesystem::exists(*dir_ / "my song.bin"));
+        QVERIFY(!std::filesystem::exists(*dir_ / "my song.asm"));
+        QVERIFY(std::filesystem::exists(*dir_ / "voices.tmp"));
+        for (const auto& name : dir_->fileNames()) {
+            QVERIFY2(name.rfind("BATMAN", 0) != 0 && name.rfind("LOL", 0) != 0, name.c_str());
+            QVERIFY2(name.find(".new") == std::string::npos && name.find(".old") == std::string::npos, name.c_str());
+        }
+    }
+
+    void windowsGiveTheSameBytesAsTheLibrary() {
+        assignGreen();
+        main_->findChild<QCheckBox*>("Check2")->click();  // .asm too
+        dialogs_->answers = {true};
+        main_->convertSong();
+        QCOMPARE(dialogs_->lastText(), QString("my song.bin and my song.asm created successfully!"));
+        const auto bin = test::readFileBytes(*dir_ / "my song.bin");
+        const auto listing = test::readFileBytes(*dir_ / "my song.asm");
+
+        SongChoices choices;
+        choices.settings = general().settings();
+        choices.assignment = general().assignment();
+        choices.writeBin = choices.writeAsm = true;
+        const ConversionRequest request = buildConversionRequest(*main_->explorer()->module(), choices,
+                                                                 ReadinessLight::Green, ReadinessLight::Yellow, AppOptions{});
+        std::filesystem::remove(*dir_ / "my song.bin");
+        const ConversionResult result = MAINCONVERSIONCODE(request);
+        QVERIFY(result.succeeded);
+        QVERIFY(test::readFileBytes(*dir_ / "my song.bin") == bin);
+        QVERIFY(test::readFileBytes(*dir_ / "my song.asm") == listing);
+        QVERIFY(!bin.empty());
+    }
+
+    void removeRestsRunsOnceAndAReloadBringsItBack() {
+        assignGreen();
+        auto* removeRests = main_->moreWindow()->findChild<QCheckBox*>("Check2");
+        removeRests->click();
+        QCOMPARE(main_->moreWindow()->removeRests(), RemoveRestsState::Checked);
+        dialogs_->answers = {true};
+        main_->convertSong();
+        QCOMPARE(main_->moreWindow()->removeRests(), RemoveRestsState::Greyed);
+        QVERIFY(!removeRests->isEnabled());
+        // The drum channel (XM 4) lost its key-off at row 8; the others keep theirs.
+        QCOMPARE(test::readFileBytes(*dir_ / "C4.tmp")[8 * 5], std::uint8_t(0));
+        QCOMPARE(test::readFileBytes(*dir_ / "C3.tmp")[8 * 5], kXmKeyOff);
+
+        main_->explorer()->reloadXmModule();
+        QCOMPARE(main_->moreWindow()->removeRests(), RemoveRestsState::Checked);
+        QVERIFY(removeRests->isEnabled());
+        QCOMPARE(test::readFileBytes(*dir_ / "C4.tmp")[8 * 5], kXmKeyOff);
+    }
+};
+
+QTEST_MAIN(ConvertActionTest)
+#include "convert_action_test.moc"
