@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -231,7 +232,15 @@ private slots:
         vm->Command2_Click();
         QCOMPARE(vm->light(), ReadinessLight::Yellow);
         QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
-        // The unload discards the window with the song's voices.
+        // Its close control keeps it (and the song's voices); the unload
+        // discards it.
+        auto* frame = qobject_cast<QMdiSubWindow*>(vm->parentWidget());
+        QVERIFY(frame);
+        vm->I_AM_BATMAN(kValidHex);
+        frame->close();
+        flushDeletes();
+        QCOMPARE(main.voiceManager(), vm);
+        QCOMPARE(vm->songVoices().count(), 1);
         main.discardSongWindows();
         QVERIFY(!main.voiceManager());
     }
@@ -540,6 +549,7 @@ private slots:
         const QString hex = QString::fromStdString(formatVoiceHex(sampleVoice(1)));
         QCOMPARE(dialogs.clipboard, hex);
         QCOMPARE(dialogs.lastText(), "Voice " + hex + " copied to the clipboard!");
+        QCOMPARE(dialogs.messages.back().icon, MessageIcon::Plain);
         QTest::mouseClick(fileHex, Qt::LeftButton);
         QCOMPARE(dialogs.messages.size(), std::size_t(1));
         vm.I_AM_BATMAN(kValidHex);

@@ -26,6 +26,7 @@ PasteWindow::PasteWindow(MainWindow& main, VoiceManagerWindow& manager, const QS
     textBox_->setObjectName("Text1");
     textBox_->setAccessibleName("Voice as hexadecimal text");
     textBox_->setTabChangesFocus(true);
+    textBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     textBox_->setPlainText(text);
     auto* ok = new QPushButton("&Ok", this);
     ok->setObjectName("Command1");

@@ -1,6 +1,7 @@
 #include "voices/ui/voice_manager_window.hpp"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFontDatabase>
@@ -208,6 +209,11 @@ VoiceManagerWindow::~VoiceManagerWindow() {
     // The two windows work on this one's voices and cannot outlive it.
     delete pasteWindow_.data();
     delete bankWindow_.data();
+}
+
+void VoiceManagerWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    main_.minimiseChild(this);
 }
 
 PasteWindow* VoiceManagerWindow::pasteWindow() const { return pasteWindow_; }
@@ -467,7 +473,7 @@ void VoiceManagerWindow::Command3_Click() {
 void VoiceManagerWindow::copyHex(const QString& text) {
     if (text.isEmpty()) return;
     main_.dialogs().setClipboardText(text);
-    main_.dialogs().showMessage("Voice " + text + " copied to the clipboard!", MessageIcon::Information);
+    main_.dialogs().showMessage("Voice " + text + " copied to the clipboard!", MessageIcon::Plain);
 }
 
 void VoiceManagerWindow::Label1_RightClick() { copyHex(fileHex_->text()); }

@@ -68,6 +68,11 @@ public:
     void Label1_RightClick();                  // copy the file voice's hex
     void Label2_RightClick();                  // copy the song voice's hex
 
+protected:
+    // The window goes only with the module's unload: closing it would throw
+    // the song's voices away, so its close control minimises it instead.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void updateWarning();
     void clearFileVoices();
