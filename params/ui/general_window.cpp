@@ -1,0 +1,457 @@
+#include "params/ui/general_window.hpp"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/paths.hpp"
+#include "app/ui/main_window.hpp"
+#include "params/auto_fill.hpp"
+#include "params/ui/more_window.hpp"
+#include "params/validation.hpp"
+#include "voices/ui/voice_manager_window.hpp"
+#include "xm/ui/explorer_window.hpp"
+
+namespace ferro {
+
+namespace {
+
+int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// The "E4" toggle has no caption: it shows a small drum skin with "E4" on it,
+// grey while off and lit while on.
+QPixmap e4Picture(bool on) {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor rim = on ? QColor(20, 90, 20) : QColor(110, 110, 110);
+    const QColor skin = on ? QColor(120, 230, 120) : QColor(225, 225, 225);
+    // Drum body, then the skin on top.
+    p.setPen(QPen(rim, 1.5));
+    p.setBrush(on ? QColor(60, 160, 60) : QColor(170, 170, 170));
+    p.drawRoundedRect(QRectF(3.5, 10.5, 25, 17), 4, 4);
+    p.setBrush(skin);
+    p.drawEllipse(QRectF(3.5, 4.5, 25, 12));
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(10);
+    p.setFont(f);
+    p.setPen(on ? QColor(0, 60, 0) : QColor(90, 90, 90));
+    p.drawText(QRectF(3, 4, 26, 13), Qt::AlignCenter, "E4");
+    return pm;
+}
+
+QRadioButton* optionButton(const char* name, const QString& caption, const QString& tip, QWidget* parent) {
+    auto* b = new QRadioButton(caption, parent);
+    b->setObjectName(name);
+    b->setToolTip(tip);
+    return b;
+}
+
+QGroupBox* frame(const char* name, const QString& caption, QWidget* parent) {
+    auto* f = new QGroupBox(caption, parent);
+    f->setObjectName(name);
+    return f;
+}
+
+QListWidget* tempoList(const char* name, const QString& accessible, QWidget* parent) {
+    auto* list = new QListWidget(parent);
+    list->setObjectName(name);
+    list->setAccessibleName(accessible);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (const std::string& item : tempoListItems()) list->addItem(qs(item));
+    // Five items in view, the rest by scrolling.
+    list->setFixedSize(px(735), list->sizeHintForRow(0) * 5 + 2 * list->frameWidth());
+    return list;
+}
+
+}  // namespace
+
+GeneralWindow::GeneralWindow(MainWindow& main, QWidget* parent) : QWidget(parent), main_(main) {
+    setObjectName("GeneralWindow");
+    setWindowTitle("General parametres");
+    setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    buildControls();
+    showRecords();
+    updateMoreWindow();
+    controllino();
+}
+
+GeneralWindow::~GeneralWindow() {
+    // The lists still exist while QWidget tears the children down; a focus
+    // change then must not reach a half-destroyed window.
+    tearingDown_ = true;
+}
+
+void GeneralWindow::buildControls() {
+    // ---- Options: loop, drums and the E4 toggle.
+    auto* loopFrame = frame("Frame1", "Loop song", this);
+    loopYes_ = optionButton("Option1_0", "Yes", "Click here if you want to create a looping song", loopFrame);
+    loopNo_ = optionButton("Option1_1", "No", "Click here if your song should play only once", loopFrame);
+    auto* loopLayout = new QVBoxLayout(loopFrame);
+    loopLayout->addWidget(loopYes_);
+    loopLayout->addWidget(loopNo_);
+
+    auto* dacFrame = frame("Frame2", "DAC", this);
+    dacYes_ = optionButton("Option2_0", "Yes", "Click here if your song has drums", dacFrame);
+    dacNo_ = optionButton("Option2_1", "No", "Click here if your song doesn't have drums", dacFrame);
+    auto* dacLayout = new QVBoxLayout(dacFrame);
+    dacLayout->addWidget(dacYes_);
+    dacLayout->addWidget(dacNo_);
+
+    e4Frame_ = frame("Frame3", "E4", this);
+    e4Box_ = new QToolButton(e4Frame_);
+    e4Box_->setObjectName("Check1");
+    e4Box_->setAccessibleName("End the DAC track with E4");
+    e4Box_->setCheckable(true);
+    QIcon e4Icon;
+    e4Icon.addPixmap(e4Picture(false), QIcon::Normal, QIcon::Off);
+    e4Icon.addPixmap(e4Picture(true), QIcon::Normal, QIcon::On);
+    e4Box_->setIcon(e4Icon);
+    e4Box_->setIconSize(QSize(32, 32));
+    e4Box_->setAutoRaise(false);
+    auto* e4Layout = new QVBoxLayout(e4Frame_);
+    e4Layout->addWidget(e4Box_, 0, Qt::AlignCenter);
+
+    auto* optionRow = new QHBoxLayout;
+    optionRow->addWidget(loopFrame);
+    optionRow->addWidget(dacFrame);
+    optionRow->addWidget(e4Frame_);
+    optionRow->addStretch(1);
+
+    // ---- Channel counts. The number beside a slider is the count itself.
+    auto* fmFrame = frame("Frame4", "FM channels", this);
+    fmSlider_ = new QSlider(Qt::Horizontal, fmFrame);
+    fmSlider_->setObjectName("Slider1");
+    fmSlider_->setAccessibleName("FM channel count");
+    fmSlider_->setRange(0, kMaxFmChannelsWithDrums);
+    fmSlider_->setPageStep(1);
+    fmSlider_->setTickPosition(QSlider::TicksBelow);
+    fmSlider_->setTickInterval(1);
+    fmCount_ = new QLabel(fmFrame);
+    fmCount_->setObjectName("Label1");
+    fmCount_->setMinimumWidth(fontMetrics().horizontalAdvance("00"));
+    auto* fmLayout = new QHBoxLayout(fmFrame);
+    fmLayout->addWidget(fmSlider_, 1);
+    fmLayout->addWidget(fmCount_);
+
+    auto* psgFrame = frame("Frame5", "PSG channels", this);
+    psgSlider_ = new QSlider(Qt::Horizontal, psgFrame);
+    psgSlider_->setObjectName("Slider2");
+    psgSlider_->setAccessibleName("PSG channel count");
+    psgSlider_->setRange(0, kMaxPsgChannels);
+    psgSlider_->setPageStep(1);
+    psgSlider_->setTickPosition(QSlider::TicksBelow);
+    psgSlider_->setTickInterval(1);
+    psgCount_ = new QLabel(psgFrame);
+    psgCount_->setObjectName("Label2");
+    psgCount_->setMinimumWidth(fontMetrics().horizontalAdvance("00"));
+    noiseFrame_ = frame("Frame6", "Noise PSG", psgFrame);
+    noiseYes_ = optionButton("Option3_0", "Yes", "Click here if you want to use the Noise channel", noiseFrame_);
+    noiseNo_ = optionButton("Option3_1", "No", "Click here if you don't want to use the Noise channel", noiseFrame_);
+    auto* noiseLayout = new QHBoxLayout(noiseFrame_);
+    noiseLayout->addWidget(noiseYes_);
+    noiseLayout->addWidget(noiseNo_);
+    noiseLayout->addStretch(1);
+    auto* psgLayout = new QGridLayout(psgFrame);
+    psgLayout->addWidget(psgSlider_, 0, 0);
+    psgLayout->addWidget(psgCount_, 0, 1);
+    psgLayout->addWidget(noiseFrame_, 1, 0, 1, 2);
+    psgLayout->setColumnStretch(0, 1);
+
+    // ---- Tempo: dividing timing on the left, tempo on the right.
+    auto* tempoFrame = frame("Frame7", "Tempo", this);
+    timingList_ = tempoList("List1", "Dividing timing", tempoFrame);
+    tempoList_ = tempoList("List2", "Tempo", tempoFrame);
+    auto* tempoLayout = new QHBoxLayout(tempoFrame);
+    tempoLayout->addWidget(timingList_);
+    tempoLayout->addWidget(tempoList_);
+    tempoLayout->addStretch(1);
+
+    auto* left = new QVBoxLayout;
+    left->addLayout(optionRow);
+    left->addWidget(fmFrame);
+    left->addWidget(psgFrame);
+    left->addWidget(tempoFrame);
+    left->addStretch(1);
+
+    // ---- The assignment rows. Hidden rows keep their place, so the rows
+    // that stay do not jump about while the counts change.
+    auto* assignFrame = frame("Frame8", "XM channels assignments", this);
+    auto* assignLayout = new QGridLayout(assignFrame);
+    assignLayout->setVerticalSpacing(4);
+    for (int row = 0; row < kRowCount; ++row) {
+        QString caption;
+        if (row < kFirstPsgRow)
+            caption = qs(fmRowCaption(row + 1));
+        else if (row < kDacRow)
+            caption = row == kDacRow - 1 ? QString("Noise") : "PSG" + QString::number(row - kFirstPsgRow + 1);
+        else
+            caption = kDacRowCaption;
+        auto* label = new QLabel(caption, assignFrame);
+        label->setObjectName(QString("Label3_%1").arg(row));
+        auto* list = new QComboBox(assignFrame);
+        list->setObjectName(QString("Combo1_%1").arg(row));
+        list->setEditable(false);
+        list->setAccessibleName(caption + " channel");
+        list->setMinimumWidth(px(1095));
+        list->setMaxVisibleItems(16);
+        list->installEventFilter(this);
+        label->setBuddy(list);
+        rowCaptions_[row] = label;
+        rowLists_[row] = list;
+        assignLayout->addWidget(label, row, 0);
+        assignLayout->addWidget(list, row, 1);
+        assignLayout->setRowMinimumHeight(row, list->sizeHint().height());
+        connect(list, &QComboBox::activated, this, [this, row](int index) { chooseChannel(row, index); });
+    }
+    autoFillButton_ = new QPushButton("Auto fill", assignFrame);
+    autoFillButton_->setObjectName("Command1");
+    assignLayout->addWidget(autoFillButton_, kRowCount, 0, 1, 2);
+    assignLayout->setColumnStretch(1, 1);
+
+    auto* statusFrame = frame("Frame9", "Status:", this);
+    lightPicture_ = new QLabel(statusFrame);
+    lightPicture_->setObjectName("Picture1");
+    lightPicture_->setAccessibleName("Readiness light");
+    lightPicture_->setFixedSize(32, 32);
+    auto* statusLayout = new QHBoxLayout(statusFrame);
+    statusLayout->addWidget(lightPicture_, 0, Qt::AlignCenter);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(assignFrame);
+    right->addWidget(statusFrame);
+    right->addStretch(1);
+
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName("StatusBar1");
+    statusBar_->setSizeGripEnabled(false);
+    statusPanel_ = new QLabel(statusBar_);
+    statusPanel_->setObjectName("StatusBar1_Panel1");
+    statusBar_->addWidget(statusPanel_, 1);
+
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 0);
+    outer->addLayout(columns, 1);
+    outer->addWidget(statusBar_);
+
+    // A radio button's click reports the choice even when it was already set;
+    // the handlers are idempotent, so that does no harm.
+    connect(loopYes_, &QRadioButton::clicked, this, [this] { setLoopSong(true); });
+    connect(loopNo_, &QRadioButton::clicked, this, [this] { setLoopSong(false); });
+    connect(dacYes_, &QRadioButton::clicked, this, [this] { setHasDrums(true); });
+    connect(dacNo_, &QRadioButton::clicked, this, [this] { setHasDrums(false); });
+    connect(noiseYes_, &QRadioButton::clicked, this, [this] { setUseNoise(true); });
+    connect(noiseNo_, &QRadioButton::clicked, this, [this] { setUseNoise(false); });
+    connect(e4Box_, &QToolButton::toggled, this, [this](bool on) {
+        if (!showing_) setEndDacWithE4(on);
+    });
+    connect(fmSlider_, &QSlider::valueChanged, this, [this](int v) {
+        if (!showing_) setFmChannelCount(v);
+    });
+    connect(psgSlider_, &QSlider::valueChanged, this, [this](int v) {
+        if (!showing_) setPsgChannelCount(v);
+    });
+    connect(timingList_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!showing_) selectDividingTiming(timingList_->currentRow());
+    });
+    connect(tempoList_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!showing_) selectTempo(tempoList_->currentRow());
+    });
+    connect(autoFillButton_, &QPushButton::clicked, this, &GeneralWindow::autoFill);
+}
+
+XmChannelChoice& GeneralWindow::rowChoice(int row) {
+    if (row < kFirstPsgRow) return assignment_.fm[row];
+    if (row < kDacRow) return assignment_.psg[row - kFirstPsgRow];
+    return assignment_.dac;
+}
+
+void GeneralWindow::showRecords() {
+    const GeneralWindowView view = generalWindowView(settings_);
+    showing_ = true;
+
+    (settings_.loopSong ? loopYes_ : loopNo_)->setChecked(true);
+    (settings_.hasDrums ? dacYes_ : dacNo_)->setChecked(true);
+    (settings_.useNoise ? noiseYes_ : noiseNo_)->setChecked(true);
+    e4Frame_->setVisible(view.e4FrameVisible);
+    e4Box_->setChecked(settings_.endDacWithE4);
+
+    fmSlider_->setMaximum(view.fmSliderMax);
+    fmSlider_->setValue(settings_.fmChannelCount);
+    fmCount_->setText(qs(view.fmCountText));
+    psgSlider_->setValue(settings_.psgChannelCount);
+    psgCount_->setText(qs(view.psgCountText));
+    noiseFrame_->setEnabled(view.noiseFrameEnabled);
+
+    for (int k = 0; k < kMaxFmChannels; ++k) {
+        rowCaptions_[k]->setVisible(view.fmRowVisible[k]);
+        rowLists_[k]->setVisible(view.fmRowVisible[k]);
+    }
+    for (int m = 0; m < kMaxPsgChannels; ++m) {
+        const int row = kFirstPsgRow + m;
+        const bool visible = view.psgRowVisible[m];
+        // A hidden row keeps the caption it had.
+        if (visible) {
+            const QString caption = qs(view.psgRowCaption[m]);
+            rowCaptions_[row]->setText(caption);
+            rowLists_[row]->setAccessibleName(caption + " channel");
+        }
+        rowCaptions_[row]->setVisible(visible);
+        rowLists_[row]->setVisible(visible);
+    }
+    rowCaptions_[kDacRow]->setVisible(view.dacRowVisible);
+    rowLists_[kDacRow]->setVisible(view.dacRowVisible);
+
+    const int count = assignment_.channelCount;
+    for (int row = 0; row < kRowCount; ++row) {
+        QComboBox* list = rowLists_[row];
+        if (list->count() != count) {
+            list->clear();
+            for (const std::string& item : channelListItems(count)) list->addItem(qs(item));
+        }
+        // Adding items to an empty list selects the first one; none is shown
+        // as no selection at all.
+        list->setCurrentIndex(channelToListIndex(rowChoice(row), count));
+    }
+    showing_ = false;
+}
+
+void GeneralWindow::updateMoreWindow() {
+    if (MoreWindow* more = main_.moreWindow()) more->applyGeneralSettings(settings_);
+}
+
+QString GeneralWindow::statusText() const { return statusPanel_->text(); }
+
+void GeneralWindow::controllino() {
+    const GeneralValidation result = validateGeneralSettings(settings_, assignment_);
+    light_ = result.light;
+    lightPicture_->setPixmap(MainWindow::lightPicture(light_));
+    statusPanel_->setText(qs(result.statusText));
+    main_.setGeneralLight(light_);
+    if (VoiceManagerWindow* voices = main_.voiceManager()) voices->pocketman();
+}
+
+void GeneralWindow::resetChannelAssignment(int channelCount) {
+    ferro::resetChannelAssignment(assignment_, channelCount);
+    showRecords();
+    controllino();
+}
+
+void GeneralWindow::selectDefaultTempos() {
+    selectDividingTiming(tempoToListIndex(3));
+    selectTempo(tempoToListIndex(2));
+}
+
+void GeneralWindow::setFmChannelCount(int count) {
+    ferro::setFmChannelCount(settings_, count);
+    showRecords();
+    updateMoreWindow();
+    controllino();
+}
+
+void GeneralWindow::setPsgChannelCount(int count) {
+    ferro::setPsgChannelCount(settings_, count);
+    showRecords();
+    updateMoreWindow();
+    controllino();
+}
+
+void GeneralWindow::setUseNoise(bool useNoise) {
+    ferro::setUseNoise(settings_, useNoise);
+    showRecords();
+    updateMoreWindow();
+    controllino();
+}
+
+void GeneralWindow::setHasDrums(bool hasDrums) {
+    ferro::setHasDrums(settings_, hasDrums);
+    showRecords();
+    updateMoreWindow();
+    controllino();
+}
+
+void GeneralWindow::setLoopSong(bool loopSong) {
+    settings_.loopSong = loopSong;
+    // The reload and the conversion read the choice from the module's facts.
+    if (ExplorerWindow* explorer = main_.explorer()) explorer->setLoopOption(loopSong ? 0 : 1);
+    showRecords();
+    updateMoreWindow();
+}
+
+void GeneralWindow::setEndDacWithE4(bool on) {
+    settings_.endDacWithE4 = on;
+    showing_ = true;
+    e4Box_->setChecked(on);
+    showing_ = false;
+}
+
+void GeneralWindow::selectDividingTiming(int listIndex) {
+    if (listIndex < 0 || listIndex >= timingList_->count()) return;
+    settings_.dividingTiming = tempoFromListIndex(listIndex);
+    showing_ = true;
+    timingList_->setCurrentRow(listIndex);
+    showing_ = false;
+}
+
+void GeneralWindow::selectTempo(int listIndex) {
+    if (listIndex < 0 || listIndex >= tempoList_->count()) return;
+    settings_.tempo = tempoFromListIndex(listIndex);
+    showing_ = true;
+    tempoList_->setCurrentRow(listIndex);
+    showing_ = false;
+}
+
+void GeneralWindow::chooseChannel(int row, int listIndex) {
+    if (row < 0 || row >= kRowCount) return;
+    rowChoice(row) = channelFromListIndex(listIndex, assignment_.channelCount);
+    showRecords();
+    controllino();
+}
+
+void GeneralWindow::autoFill() {
+    const ExplorerWindow* explorer = main_.explorer();
+    const XmModule* module = explorer ? explorer->module() : nullptr;
+    // A file moved or deleted since the load fails like a file without names.
+    const bool filled =
+        module && autoFillChannels(module->directory / pathFromUtf8(module->fileName), settings_, assignment_);
+    if (!filled) {
+        main_.dialogs().showMessage(kAutoFillFailedMessage, MessageIcon::Information);
+        return;
+    }
+    showRecords();
+    updateMoreWindow();
+    controllino();
+}
+
+bool GeneralWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Moving the focus into a channel list re-validates.
+    if (event->type() == QEvent::FocusIn && !tearingDown_) {
+        for (QComboBox* list : rowLists_)
+            if (watched == list) {
+                controllino();
+                break;
+            }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace ferro
