@@ -232,6 +232,14 @@ private slots:
         vm->Command2_Click();
         QCOMPARE(vm->light(), ReadinessLight::Yellow);
         QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
+        // The General window's validation re-runs the voice light: without FM
+        // channels an empty list is green.
+        main.generalWindow()->setFmChannelCount(0);
+        QCOMPARE(main.generalWindow()->settings().fmChannelCount, 0);
+        QCOMPARE(vm->light(), ReadinessLight::Green);
+        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Green));
+        main.generalWindow()->setFmChannelCount(5);
+        QCOMPARE(vm->light(), ReadinessLight::Yellow);
         // Its close control keeps it (and the song's voices); the unload
         // discards it.
         auto* frame = qobject_cast<QMdiSubWindow*>(vm->parentWidget());
