@@ -1,0 +1,36 @@
+# Run by ctest: the committed demo files are exactly what make_demo writes,
+# and the demo converts from the command line with a green light (--strict
+# refuses a yellow one), leaving its two outputs and no scratch file.
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}/gen")
+execute_process(COMMAND "${MAKE_DEMO}" "${WORK}/gen" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "make_demo failed: ${rc}")
+endif()
+foreach(name demo.xm demo-voices.ymx demo.json)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/gen/${name}" "${EXAMPLES}/${name}"
+                  RESULT_VARIABLE differs)
+  if(NOT differs EQUAL 0)
+    message(FATAL_ERROR "examples/${name} is not what make_demo writes; run make_demo examples and commit it")
+  endif()
+endforeach()
+
+execute_process(COMMAND "${CLI}" convert "${WORK}/gen/demo.xm" --setup "${WORK}/gen/demo.json" --strict
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
+  message(FATAL_ERROR "the demo did not convert cleanly (exit ${rc}): ${err}")
+endif()
+if(NOT out STREQUAL "demo.bin and demo.asm created successfully!\n")
+  message(FATAL_ERROR "unexpected success message: ${out}")
+endif()
+foreach(name demo.bin demo.asm)
+  if(NOT EXISTS "${WORK}/gen/${name}")
+    message(FATAL_ERROR "${name} was not written")
+  endif()
+endforeach()
+file(GLOB leftovers "${WORK}/gen/*.tmp" "${WORK}/gen/*.TMP")
+if(leftovers)
+  message(FATAL_ERROR "scratch files left behind: ${leftovers}")
+endif()
+file(REMOVE_RECURSE "${WORK}")
+message(STATUS "demo files reproduced and converted")
