@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -185,9 +186,11 @@ void MainWindow::onModuleLoaded(const QString& folder, const QString& fileName) 
     moreButton_->setEnabled(true);
     createFrame_->setEnabled(true);
     updateConvertButton();
-    QString shownFolder = folder;
-    if (shownFolder.endsWith('/') || shownFolder.endsWith('\\')) shownFolder.chop(1);
-    messagePanel_->setText("XM file loaded: " + shownFolder + "\\" + fileName);
+    // The folder and the name joined with the platform's own separator
+    // (a backslash on Windows), without doubling it after a drive's root.
+    QString shownFolder = QDir::toNativeSeparators(folder);
+    if (shownFolder.endsWith(QDir::separator())) shownFolder.chop(1);
+    messagePanel_->setText("XM file loaded: " + shownFolder + QDir::separator() + fileName);
 }
 
 void MainWindow::onModuleUnloaded() {

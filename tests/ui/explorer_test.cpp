@@ -102,7 +102,7 @@ private slots:
         QVERIFY(button("Command2")->isEnabled());
         QVERIFY(!button("Command3")->isEnabled() && !files()->isEnabled());
         QVERIFY(main_->statusText().startsWith("XM file loaded: "));
-        QVERIFY(main_->statusText().endsWith("\\four.xm"));
+        QCOMPARE(main_->statusText(), "XM file loaded: " + QDir::toNativeSeparators(folder() + "/four.xm"));
         QVERIFY(std::filesystem::exists(*dir_ / "C4.tmp"));
 
         // Reload with the same channel count keeps the windows, no message.
