@@ -1,5 +1,6 @@
 #include "params/ui/general_window.hpp"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -127,6 +128,14 @@ void GeneralWindow::buildControls() {
     e4Box_->setAutoRaise(false);
     auto* e4Layout = new QVBoxLayout(e4Frame_);
     e4Layout->addWidget(e4Box_, 0, Qt::AlignCenter);
+
+    // The option frames never shrink below their captions, and the place of
+    // "E4" stays reserved while it is hidden, so nothing moves when the loop
+    // choice changes.
+    for (QGroupBox* f : {loopFrame, dacFrame, e4Frame_}) f->setMinimumSize(f->sizeHint());
+    QSizePolicy e4Policy = e4Frame_->sizePolicy();
+    e4Policy.setRetainSizeWhenHidden(true);
+    e4Frame_->setSizePolicy(e4Policy);
 
     auto* optionRow = new QHBoxLayout;
     optionRow->addWidget(loopFrame);
@@ -440,6 +449,11 @@ void GeneralWindow::autoFill() {
     showRecords();
     updateMoreWindow();
     controllino();
+}
+
+void GeneralWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    main_.minimiseChild(this);
 }
 
 bool GeneralWindow::eventFilter(QObject* watched, QEvent* event) {

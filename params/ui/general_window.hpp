@@ -70,6 +70,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The window lives as long as the module is loaded: its close control
+    // only minimises it, so the settings are never lost.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();

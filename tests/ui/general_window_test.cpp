@@ -327,6 +327,14 @@ private slots:
         QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Red));
     }
 
+    void closeControlKeepsTheWindow() {
+        load("four.xm", module(4));
+        choose(0, 1);
+        QVERIFY(!general().parentWidget()->close());  // the frame's close control
+        QVERIFY(main_->generalWindow() != nullptr);
+        QCOMPARE(general().assignment().fm[0], std::optional(2));
+    }
+
     // With FERRO_SHOT_DIR set: pictures of a fresh and of a filled window.
     void screenshots() {
         const QString shots = qEnvironmentVariable("FERRO_SHOT_DIR");
