@@ -162,6 +162,8 @@ void readVoiceEntry(const json& entry, const std::string& key, const std::filesy
     const std::string fileText = fileValue.get<std::string>();
     const std::filesystem::path file = setupFolder / pathFromUtf8(fileText);
 
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) refuse(key + ".file: there is no file " + fileText);
     const ImportResult result = importVoiceFile(kind->kind, file);
     if (!result.ok()) refuse(key + " (" + fileText + "): " + result.message);
     if (warnings != nullptr) {

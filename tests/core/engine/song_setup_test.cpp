@@ -1,0 +1,364 @@
+#include "engine/song_setup.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "voices/song_voice_list.hpp"
+#include "voices/voice_bank.hpp"
+#include "voices/voice_hex.hpp"
+#include "voices/voice_import.hpp"
+
+namespace ferro {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+constexpr int kChannels = 8;
+
+class SetupFolder {
+public:
+    SetupFolder() {
+        std::random_device rd;
+        path_ = fs::temp_directory_path() / ("ferro-setup-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+        fs::create_directories(path_);
+    }
+    ~SetupFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+    void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+        fs::create_directories((path_ / name).parent_path());
+        std::ofstream out(path_ / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+
+private:
+    fs::path path_;
+};
+
+FmVoice voiceOf(int seed) {
+    FmVoice v;
+    for (int i = 0; i < kFmVoiceSize; ++i) v.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(seed * 31 + i);
+    return v;
+}
+
+std::vector<std::uint8_t> raw25(const std::vector<FmVoice>& voices) {
+    std::vector<std::uint8_t> out;
+    for (const auto& v : voices) out.insert(out.end(), v.bytes.begin(), v.bytes.end());
+    return out;
+}
+
+// Every field of the choices as text, so that two sets compare with a readable diff.
+std::string describe(const SongChoices& c) {
+    std::ostringstream o;
+    const SongSettings& s = c.settings;
+    o << "counts " << s.fmChannelCount << ' ' << s.psgChannelCount << " noise " << s.useNoise << " drums "
+      << s.hasDrums << " loop " << s.loopSong << " e4 " << s.endDacWithE4 << " timing " << s.dividingTiming << ' '
+      << s.tempo << " optimise " << s.optimiseOutput << " rests " << static_cast<int>(s.removeRests) << '\n';
+    const auto ch = [&](const XmChannelChoice& x) { o << (x ? std::to_string(*x) : "-") << ' '; };
+    o << "channels " << c.assignment.channelCount << ": ";
+    for (const auto& x : c.assignment.fm) ch(x);
+    for (const auto& x : c.assignment.psg) ch(x);
+    ch(c.assignment.dac);
+    o << "\npitch";
+    for (int p : c.channels.pitch) o << ' ' << p;
+    o << "\nvolume";
+    for (int v : c.channels.volume) o << ' ' << v;
+    o << "\npan";
+    for (PanChoice p : c.channels.pan) o << ' ' << static_cast<int>(p);
+    o << "\nbyNote " << c.maps.drumsByNote << ' ' << c.maps.hihatsByNote << '\n';
+    for (const std::string* map : {&c.maps.corri, &c.maps.psgorri, &c.maps.dorri, &c.maps.norri}) {
+        o << "map " << map->size() << ':';
+        for (unsigned char b : *map) o << ' ' << static_cast<int>(b);
+        o << '\n';
+    }
+    o << "voices " << c.voices.size() << '\n';
+    for (const auto& v : c.voices) o << formatVoiceHex(v) << '\n';
+    o << "outputs " << c.writeBin << ' ' << c.writeAsm << '\n';
+    return o.str();
+}
+
+SongChoices parsed(const std::string& text, const fs::path& folder = fs::temp_directory_path(),
+                   std::vector<std::string>* warnings = nullptr) {
+    auto result = parseSongSetup(text, folder, kChannels, warnings);
+    if (auto* error = std::get_if<SongSetupError>(&result)) {
+        ADD_FAILURE() << "refused: " << error->message;
+        return {};
+    }
+    return std::get<SongChoices>(result);
+}
+
+TEST(SongSetup, MissingKeysTakeTheValuesOfAFreshLoad) {
+    const SongChoices fresh = parsed("{}");
+    // What the windows show right after the first load.
+    SongChoices expected;
+    expected.assignment.channelCount = kChannels;
+    expected.writeBin = true;
+    expected.writeAsm = false;
+    EXPECT_EQ(describe(fresh), describe(expected));
+    EXPECT_EQ(describe(fresh), describe(initialSongChoices(kChannels)));
+    EXPECT_EQ(fresh.maps.corri[0], '\0');
+    EXPECT_EQ(static_cast<unsigned char>(fresh.maps.corri[255]), 255);
+
+    // A keying given without its map: the map starts as the window starts it.
+    const SongChoices byNote = parsed(R"({"drumsByNote": true, "hihatsByNote": true})");
+    EXPECT_EQ(byNote.maps.dorri, std::string(96, static_cast<char>(0x81)));
+    EXPECT_EQ(byNote.maps.norri, std::string(96, '\2'));
+}
+
+TEST(SongSetup, EveryKeySetsItsField) {
+    json j;
+    j["fmChannelCount"] = 6;
+    j["psgChannelCount"] = 2;
+    j["useNoise"] = false;
+    j["hasDrums"] = false;
+    j["loopSong"] = false;
+    j["endDacWithE4"] = true;
+    j["dividingTiming"] = 9;
+    j["tempo"] = 1;
+    j["fm"] = {1, 2, nullptr, 4, 5, 8};
+    j["psg"] = {6, nullptr, 7};
+    j["dac"] = 3;
+    j["optimiseOutput"] = true;
+    j["removeRests"] = true;
+    j["pitch"] = {-128, 127, 0, 1, -1, 12, -36, -24, 5};
+    j["volume"] = {0, 63, 1, 2, 3, 4, 5, 6, 7, 8};
+    j["pan"] = {0, 1, 2, 3, 4, 0, 4};
+    j["drumsByNote"] = true;
+    j["hihatsByNote"] = true;
+    std::vector<int> corri(256), psgorri(256), dorri(96), norri(96);
+    for (int k = 0; k < 256; ++k) {
+        corri[static_cast<std::size_t>(k)] = 255 - k;
+        psgorri[static_cast<std::size_t>(k)] = k % 128;
+    }
+    for (int k = 0; k < 96; ++k) {
+        dorri[static_cast<std::size_t>(k)] = 0x81 + k % 95;
+        norri[static_cast<std::size_t>(k)] = 1 + k % 2;
+    }
+    j["corri"] = corri;
+    j["psgorri"] = psgorri;
+    j["dorri"] = dorri;
+    j["norri"] = norri;
+    j["voices"] = {{{"name", "pasted"}, {"hex", formatVoiceHex(voiceOf(1))}}};
+    j["writeBin"] = false;
+    j["writeAsm"] = true;
+
+    const SongChoices c = parsed(j.dump());
+    const SongSettings& s = c.settings;
+    EXPECT_EQ(s.fmChannelCount, 6);
+    EXPECT_EQ(s.psgChannelCount, 2);
+    EXPECT_FALSE(s.useNoise);
+    EXPECT_FALSE(s.hasDrums);
+    EXPECT_FALSE(s.loopSong);
+    EXPECT_TRUE(s.endDacWithE4);
+    EXPECT_EQ(s.dividingTiming, 9);
+    EXPECT_EQ(s.tempo, 1);
+    EXPECT_TRUE(s.optimiseOutput);
+    EXPECT_EQ(s.removeRests, RemoveRestsState::Checked);
+    EXPECT_EQ(c.assignment.channelCount, kChannels);
+    EXPECT_EQ(c.assignment.fm, (std::array<XmChannelChoice, 6>{1, 2, std::nullopt, 4, 5, 8}));
+    EXPECT_EQ(c.assignment.psg, (std::array<XmChannelChoice, 3>{6, std::nullopt, 7}));
+    EXPECT_EQ(c.assignment.dac, 3);
+    EXPECT_EQ(c.channels.pitch, (std::array<int, 9>{-128, 127, 0, 1, -1, 12, -36, -24, 5}));
+    EXPECT_EQ(c.channels.volume, (std::array<int, 10>{0, 63, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(c.channels.pan[4], PanChoice::Random);
+    EXPECT_EQ(c.channels.pan[6], PanChoice::Random);
+    EXPECT_EQ(c.channels.pan[3], PanChoice::Right);
+    EXPECT_TRUE(c.maps.drumsByNote);
+    EXPECT_TRUE(c.maps.hihatsByNote);
+    ASSERT_EQ(c.maps.corri.size(), 256u);
+    EXPECT_EQ(static_cast<unsigned char>(c.maps.corri[0]), 255);
+    EXPECT_EQ(static_cast<unsigned char>(c.maps.psgorri[200]), 200 % 128);
+    ASSERT_EQ(c.maps.dorri.size(), 96u);
+    EXPECT_EQ(static_cast<unsigned char>(c.maps.dorri[95]), 0x81);
+    EXPECT_EQ(static_cast<unsigned char>(c.maps.dorri[94]), 0xDF);
+    ASSERT_EQ(c.maps.norri.size(), 96u);
+    EXPECT_EQ(c.maps.norri[1], '\2');
+    ASSERT_EQ(c.voices.size(), 1u);
+    EXPECT_EQ(c.voices[0], voiceOf(1));
+    EXPECT_FALSE(c.writeBin);
+    EXPECT_TRUE(c.writeAsm);
+}
+
+std::string ints(std::size_t count, int value) {
+    return json(std::vector<int>(count, value)).dump();
+}
+
+TEST(SongSetup, RefusalsNameTheirKey) {
+    SetupFolder folder;
+    folder.write("two.bin", raw25({voiceOf(1), voiceOf(2)}));
+    folder.write("broken.ymx", {'N', 'O', 'T'});
+    const std::string hex = formatVoiceHex(voiceOf(3));
+    std::string manyVoices = R"({"voices": [)";
+    for (int i = 0; i < 257; ++i) manyVoices += std::string(i ? "," : "") + R"({"name": "v", "hex": ")" + hex + "\"}";
+    manyVoices += "]}";
+
+    struct Case {
+        std::string json;
+        std::string message;  // the start of the message
+    };
+    const std::vector<Case> cases = {
+        {"{", "The song setup file is not valid JSON: parse error"},
+        {"[]", "The song setup file must hold one JSON object"},
+        {"", "The song setup file is not valid JSON"},
+        {R"({"tempo": 2, "tempo": 3})", "tempo: key given twice"},
+        {R"({"voices": [{"name": "a", "name": "b", "hex": ")" + hex + "\"}]}", "name: key given twice"},
+        {R"({"speed": 6})", "speed: unknown key"},
+        {R"({"FmChannelCount": 3})", "FmChannelCount: unknown key"},
+        {R"({"fmChannelCount": 6})", "fmChannelCount: must be an integer from 0 to 5 while hasDrums is true, not 6"},
+        {R"({"fmChannelCount": 7, "hasDrums": false})", "fmChannelCount: must be an integer from 0 to 6, not 7"},
+        {R"({"fmChannelCount": "5"})", "fmChannelCount: must be an integer from 0 to 5"},
+        {R"({"fmChannelCount": 2.0})", "fmChannelCount: must be an integer"},
+        {R"({"fmChannelCount": -1})", "fmChannelCount: must be an integer"},
+        {R"({"fmChannelCount": 18446744073709551616})", "fmChannelCount: must be an integer"},
+        {R"({"fmChannelCount": 9223372036854775808})", "fmChannelCount: must be an integer"},
+        {R"({"psgChannelCount": 4})", "psgChannelCount: must be an integer from 0 to 3"},
+        {R"({"dividingTiming": 0})", "dividingTiming: must be an integer from 1 to 9"},
+        {R"({"tempo": 10})", "tempo: must be an integer from 1 to 9"},
+        {R"({"useNoise": 1})", "useNoise: must be true or false, not 1"},
+        {R"({"hasDrums": "yes"})", "hasDrums: must be true or false"},
+        {R"({"loopSong": null})", "loopSong: must be true or false"},
+        {R"({"endDacWithE4": []})", "endDacWithE4: must be true or false, not an array"},
+        {R"({"optimiseOutput": 0})", "optimiseOutput: must be true or false"},
+        {R"({"removeRests": {}})", "removeRests: must be true or false, not an object"},
+        {R"({"drumsByNote": 1})", "drumsByNote: must be true or false"},
+        {R"({"hihatsByNote": 1})", "hihatsByNote: must be true or false"},
+        {R"({"writeAsm": 1})", "writeAsm: must be true or false"},
+        {R"({"writeBin": false})", "writeBin, writeAsm: at least one"},
+        {R"({"fm": [1, 2, 3]})", "fm: must be an array of 6 XM channels from 1 to 8 or null"},
+        {R"({"fm": 1})", "fm: must be an array of 6"},
+        {R"({"fm": [1, 2, 3, 4, 5, 9]})", "fm[5]: must be an XM channel from 1 to 8 or null, not 9"},
+        {R"({"psg": [0, null, null]})", "psg[0]: must be an XM channel from 1 to 8 or null, not 0"},
+        {R"({"psg": [1, 2, 3, 4]})", "psg: must be an array of 3"},
+        {R"({"dac": "1"})", "dac: must be an XM channel from 1 to 8 or null, not \"1\""},
+        {R"({"pitch": [0,0,0,0,0,0,0,0,128]})", "pitch[8]: must be an integer from -128 to 127, not 128"},
+        {R"({"pitch": [0,0,0,0,0,0,0,0,-129]})", "pitch[8]: must be an integer from -128 to 127"},
+        {R"({"volume": )" + ints(9, 0) + "}", "volume: must be an array of 10 integers from 0 to 63"},
+        {R"({"volume": )" + ints(10, 64) + "}", "volume[0]: must be an integer from 0 to 63, not 64"},
+        {R"({"pan": [5,0,0,0,0,0,0]})", "pan[0]: must be an integer from 0 to 4, not 5"},
+        {R"({"corri": )" + ints(255, 0) + "}", "corri: must be an array of 256 integers from 0 to 255"},
+        {R"({"corri": )" + ints(256, 256) + "}", "corri[0]: must be an integer from 0 to 255"},
+        {R"({"psgorri": )" + ints(256, 128) + "}", "psgorri[0]: must be an integer from 0 to 127"},
+        {R"({"dorri": )" + ints(256, 128) + "}", "dorri[0]: must be an integer from 129 to 223, not 128"},
+        {R"({"dorri": )" + ints(256, 224) + "}", "dorri[0]: must be an integer from 129 to 223"},
+        {R"({"drumsByNote": true, "dorri": )" + ints(256, 129) + "}",
+         "dorri: must be an array of 96 integers from 129 to 223 (drumsByNote is true)"},
+        {R"({"dorri": )" + ints(96, 129) + "}", "dorri: must be an array of 256 integers"},
+        {R"({"norri": )" + ints(256, 0) + "}", "norri[0]: must be an integer from 1 to 2, not 0"},
+        {R"({"hihatsByNote": true, "norri": )" + ints(256, 2) + "}", "norri: must be an array of 96"},
+        {R"({"voices": {}})", "voices: must be an array of voice entries"},
+        {R"({"voices": [1]})", "voices[0]: must be {\"name\": text, \"hex\": voice text} or {\"kind\": KIND"},
+        {R"({"voices": [{}]})", "voices[0]: must be {"},
+        {R"({"voices": [{"name": "a"}]})", "voices[0]: must be {"},
+        {R"({"voices": [{"name": 1, "hex": ")" + hex + "\"}]}", "voices[0].name: must be a text"},
+        {R"({"voices": [{"name": "a", "hex": "00 11"}]})", "voices[0].hex: must be 25 two-digit"},
+        {R"({"voices": [{"name": "a", "hex": ")" + hex + " \"}]}", "voices[0].hex: must be 25 two-digit"},
+        {R"({"voices": [{"name": "a", "hex": ")" + std::string(hex).replace(2, 1, ",") + "\"}]}",
+         "voices[0].hex: must be 25 two-digit"},
+        {R"({"voices": [{"name": "a", "hex": ")" + std::string(hex).replace(0, 1, "G") + "\"}]}",
+         "voices[0].hex: must be 25 two-digit"},
+        {R"({"voices": [{"name": "a", "hex": ")" + hex + R"(", "index": 0}]})",
+         "voices[0].index: unknown key in this voice entry"},
+        {R"({"voices": [{"kind": "paste", "file": "two.bin"}]})", "voices[0].kind: must be one of raw25, ymx"},
+        {R"({"voices": [{"kind": "RAW25", "file": "two.bin"}]})", "voices[0].kind: must be one of"},
+        {R"({"voices": [{"kind": "raw25"}]})", "voices[0]: must be {"},
+        {R"({"voices": [{"kind": "raw25", "file": ""}]})", "voices[0].file: must be the path of a voice file"},
+        {R"({"voices": [{"kind": "raw25", "file": "nothere.bin"}]})", "voices[0].file: there is no file nothere.bin"},
+        {R"({"voices": [{"kind": "raw25", "file": "two.bin", "hex": "x"}]})", "voices[0].hex: unknown key"},
+        {R"({"voices": [{"kind": "ymx", "file": "broken.ymx"}]})", "voices[0] (broken.ymx): File is not a valid YMX"},
+        {R"({"voices": [{"kind": "raw25", "file": "two.bin"}, {"kind": "raw25", "file": "two.bin", "index": 2}]})",
+         "voices[1].index: must be an integer from 0 to 1 (the file holds 2 voices), not 2"},
+        {R"({"voices": [{"kind": "raw25", "file": "two.bin", "index": -1}]})", "voices[0].index: must be an integer"},
+        {manyVoices, "voices: a song holds at most 256 ($100) voices"},
+    };
+    for (const Case& c : cases) {
+        auto result = parseSongSetup(c.json, folder.path(), kChannels);
+        const auto* error = std::get_if<SongSetupError>(&result);
+        ASSERT_NE(error, nullptr) << c.json.substr(0, 200);
+        EXPECT_EQ(error->exitCode, 2);
+        EXPECT_EQ(error->message.substr(0, c.message.size()), c.message) << c.json.substr(0, 200);
+    }
+}
+
+TEST(SongSetup, EdgeValuesAreAccepted) {
+    const SongChoices c = parsed(R"({"fmChannelCount": 6, "hasDrums": false, "psgChannelCount": 0,
+        "fm": [8, 8, 8, 8, 8, 8], "dac": null, "dividingTiming": 1, "tempo": 9,
+        "dorri": )" + ints(256, 223) + R"(, "norri": )" + ints(256, 1) + "}");
+    EXPECT_EQ(c.settings.fmChannelCount, 6);
+    EXPECT_EQ(c.assignment.fm[5], 8);
+    EXPECT_EQ(c.assignment.dac, std::nullopt);
+    EXPECT_EQ(c.maps.dorri, std::string(256, static_cast<char>(0xDF)));
+    EXPECT_EQ(c.maps.norri, std::string(256, '\1'));
+    // Lower-case hexadecimal digits are the same voice.
+    std::string lower = formatVoiceHex(voiceOf(7));
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const SongChoices l = parsed(R"({"voices": [{"name": "x", "hex": ")" + lower + "\"}]}");
+    ASSERT_EQ(l.voices.size(), 1u);
+    EXPECT_EQ(l.voices[0], voiceOf(7));
+}
+
+TEST(SongSetup, VoiceEntriesFromFiles) {
+    SetupFolder folder;
+    folder.write("bank/three.bin", raw25({voiceOf(1), voiceOf(2), voiceOf(3)}));
+    SongVoiceList list;
+    list.add("alpha", voiceOf(4));
+    list.add("beta", voiceOf(5));
+    ASSERT_TRUE(writeVoiceBank(list, BankFormat::Ymx, folder.path() / "pair.ymx"));
+    const std::string hex = formatVoiceHex(voiceOf(6));
+
+    // Paths start from the setup file's folder; without an index every voice
+    // of the file comes in order; entries keep their order in the song.
+    const SongChoices c = parsed(R"({"voices": [
+        {"kind": "raw25", "file": "bank/three.bin"},
+        {"name": "typed", "hex": ")" + hex + R"("},
+        {"kind": "ymx", "file": "pair.ymx", "index": 1},
+        {"kind": "raw25", "file": "bank/three.bin", "index": 0}]})",
+                                 folder.path());
+    EXPECT_EQ(c.voices, (std::vector<FmVoice>{voiceOf(1), voiceOf(2), voiceOf(3), voiceOf(6), voiceOf(5), voiceOf(1)}));
+
+    // An absolute path is taken as it is.
+    const std::string absolute = json((folder.path() / "pair.ymx").string()).dump();
+    const SongChoices a = parsed(R"({"voices": [{"kind": "ymx", "file": )" + absolute + "}]}", "/nonexistent");
+    EXPECT_EQ(a.voices, (std::vector<FmVoice>{voiceOf(4), voiceOf(5)}));
+}
+
+TEST(SongSetup, ImportWarningsArePassedOn) {
+    SetupFolder folder;
+    // A TFI instrument whose third operator uses SSG-EG, which is dropped.
+    std::vector<std::uint8_t> tfi = {7, 7};
+    for (int op = 0; op < 4; ++op) {
+        const std::vector<std::uint8_t> block = {1, 3, 0x20, 0, 31, 0, 0, 15, 0, static_cast<std::uint8_t>(op == 2 ? 9 : 0)};
+        tfi.insert(tfi.end(), block.begin(), block.end());
+    }
+    folder.write("pad.tfi", tfi);
+    std::vector<std::string> warnings;
+    const SongChoices c = parsed(R"({"voices": [{"kind": "tfi", "file": "pad.tfi"}]})", folder.path(), &warnings);
+    EXPECT_EQ(c.voices.size(), 1u);
+    EXPECT_EQ(warnings, (std::vector<std::string>{std::string("voices[0] (pad.tfi): ") + kTfiSsgEgWarning}));
+}
+
+TEST(SongSetup, GarbageNeverThrows) {
+    std::string deep(100000, '[');
+    const std::vector<std::string> inputs = {
+        deep, R"({"tempo": )" + deep + "}", "\xff\xfe{}", "{\"a\xff\": 1}", "{\"tempo\": 1e400}",
+        "{\"voices\": [{\"kind\": \"raw25\", \"file\": \"\\u0000\"}]}", "null", "\"text\"", "{} {}",
+        std::string("{\"tempo\"\0: 1}", 13),
+    };
+    for (const auto& input : inputs) {
+        std::variant<SongChoices, SongSetupError> result;
+        EXPECT_NO_THROW(result = parseSongSetup(input, fs::temp_directory_path(), kChannels));
+        EXPECT_TRUE(std::holds_alternative<SongSetupError>(result)) << input.substr(0, 40);
+    }
+}
+
+}  // namespace
+}  // namespace ferro
