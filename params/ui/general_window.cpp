@@ -279,11 +279,17 @@ void GeneralWindow::buildControls() {
     connect(psgSlider_, &QSlider::valueChanged, this, [this](int v) {
         if (!showing_) setPsgChannelCount(v);
     });
-    connect(timingList_, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!showing_) selectDividingTiming(timingList_->currentRow());
+    // A list that merely gets the focus has a current row but no selection;
+    // only a selected item is a choice.
+    auto selectedRow = [](QListWidget* list) {
+        const auto selected = list->selectedItems();
+        return selected.isEmpty() ? -1 : list->row(selected.first());
+    };
+    connect(timingList_, &QListWidget::itemSelectionChanged, this, [this, selectedRow] {
+        if (!showing_) selectDividingTiming(selectedRow(timingList_));
     });
-    connect(tempoList_, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!showing_) selectTempo(tempoList_->currentRow());
+    connect(tempoList_, &QListWidget::itemSelectionChanged, this, [this, selectedRow] {
+        if (!showing_) selectTempo(selectedRow(tempoList_));
     });
     connect(autoFillButton_, &QPushButton::clicked, this, &GeneralWindow::autoFill);
 }
