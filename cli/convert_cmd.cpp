@@ -197,7 +197,8 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
         "convert", "Convert an XM module into an SMPS song (<base>.bin and/or <base>.asm beside it)");
     cmd->add_option("file", opt->file, "The XM module")->required();
     cmd->add_option("--setup", opt->setup, "The song setup file (JSON); without it the choices of a fresh load");
-    cmd->add_option("--seed", opt->seed, "Seed for the \"Random\" pan choice, for reproducible builds");
+    cmd->add_option("--seed", opt->seed, "Seed for the \"Random\" pan choice, for reproducible builds")
+        ->check(CLI::NonNegativeNumber);
     cmd->add_flag("--strict", opt->strict, "Refuse a yellow light instead of warning");
     cmd->callback([opt, &exitCode] {
         try {

@@ -1,0 +1,423 @@
+// The convert verb, run as a build script runs it, against the same choices
+// made the way the windows make them.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/conversion.hpp"
+#include "engine/request_builder.hpp"
+#include "params/channel_output.hpp"
+#include "params/instrument_maps.hpp"
+#include "params/song_settings.hpp"
+#include "params/validation.hpp"
+#include "support/xm_writer.hpp"
+#include "voices/song_voice_list.hpp"
+#include "voices/voice_hex.hpp"
+#include "voices/voice_import.hpp"
+#include "voices/voice_manager_logic.hpp"
+#include "xm/scratch_files.hpp"
+
+namespace ferro {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+using test::noteCell;
+
+constexpr int kChannels = 5;
+
+// Two 16-row patterns played 0, 1, 0 and looping back to the second: FM on
+// channels 1 and 2, a PSG tone on 3, hi-hats on 4, drums with key-offs on 5.
+std::vector<std::uint8_t> songXm(std::uint8_t firstNote = 49) {
+    test::XmSpec spec;
+    spec.channelCount = kChannels;
+    spec.orderTable = {0, 1, 0};
+    spec.restartPosition = 1;
+    spec.patterns.clear();
+    for (int p = 0; p < 2; ++p) {
+        test::XmPatternSpec pattern;
+        pattern.rows = 16;
+        pattern.cells.resize(16 * kChannels);
+        const auto at = [&](int row, int channel) -> XmCell& {
+            return pattern.cells[static_cast<std::size_t>(row * kChannels + channel - 1)];
+        };
+        for (int r = 0; r < 16; r += 2) {
+            at(r, 1) = noteCell(static_cast<std::uint8_t>((r == 0 && p == 0 ? firstNote : 49) + r / 2), 1 + r % 4 / 2);
+            at(r + 1, 2) = noteCell(static_cast<std::uint8_t>(37 + p * 5 + r / 4), 2, r == 4 ? 8 : 0, 0x20);
+            at(r, 4) = noteCell(73, r % 8 == 6 ? 3 : 2);
+        }
+        for (int r = 0; r < 16; r += 4) {
+            at(r, 3) = noteCell(static_cast<std::uint8_t>(61 + r / 4), 4);
+            at(r, 5) = noteCell(49, r % 8 == 0 ? 5 : 6);
+            at(r + 2, 5) = noteCell(kXmKeyOff);
+        }
+        at(15, 1) = noteCell(kXmKeyOff);
+        spec.patterns.push_back(pattern);
+    }
+    return test::buildXm(spec);
+}
+
+FmVoice voiceOf(int seed) {
+    FmVoice v;
+    for (int i = 0; i < kFmVoiceSize; ++i) v.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(seed * 17 + i);
+    return v;
+}
+
+std::vector<std::uint8_t> raw25(const std::vector<FmVoice>& voices) {
+    std::vector<std::uint8_t> out;
+    for (const auto& v : voices) out.insert(out.end(), v.bytes.begin(), v.bytes.end());
+    return out;
+}
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& arg) {
+    std::string q = "'";
+    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+class ConvertCli : public ::testing::Test {
+protected:
+    // The module and everything beside it lives in work/; the captured output
+    // stays outside, so that the folder's contents can be compared.
+    void SetUp() override { fs::create_directories(work()); }
+    fs::path work() const { return root_.path() / "work"; }
+
+    void writeText(const fs::path& path, const std::string& content) const {
+        fs::create_directories(path.parent_path());
+        test::writeFileBytes(path, std::vector<std::uint8_t>(content.begin(), content.end()));
+    }
+
+    CliRun run(const std::vector<std::string>& args, const fs::path& from = {}) const {
+        std::string command = "cd " + quote((from.empty() ? work() : from).string()) + " && " + quote(FERRO_CLI_PATH);
+        for (const auto& a : args) command += " " + quote(a);
+        command += " >" + quote((root_.path() / "stdout.txt").string()) + " 2>" +
+                   quote((root_.path() / "stderr.txt").string());
+        const int status = std::system(command.c_str());
+        CliRun r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = text(test::readFileBytes(root_.path() / "stdout.txt"));
+        r.err = text(test::readFileBytes(root_.path() / "stderr.txt"));
+        return r;
+    }
+
+    std::vector<std::string> workFiles() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(work())) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // A module with a valid setup whose light is green.
+    void greenSong(const json& extra = json::object()) {
+        test::writeFileBytes(work() / "song.xm", songXm());
+        json setup = {{"fmChannelCount", 2}, {"psgChannelCount", 2}, {"fm", {1, 2, nullptr, nullptr, nullptr, nullptr}},
+                      {"psg", {3, 4, nullptr}}, {"dac", 5},
+                      {"voices", {{{"name", "a"}, {"hex", formatVoiceHex(voiceOf(1))}}}}};
+        setup.update(extra);
+        writeText(work() / "setup.json", setup.dump());
+    }
+
+    test::TempDir root_;
+};
+
+// Every key of the setup file, each away from its initial value where the
+// song lets it be.
+json everyKey() {
+    std::vector<int> corri(256), psgorri(256, 0), dorri(256, 0x81), norri(96, 2);
+    for (int k = 0; k < 256; ++k) corri[static_cast<std::size_t>(k)] = (k + 1) % 3;
+    psgorri[3] = 5;
+    dorri[4] = 0x85;
+    dorri[5] = 0x8A;
+    norri[72] = 1;  // C-6, the hi-hat note of channel 4
+    return {{"fmChannelCount", 2},
+            {"psgChannelCount", 2},
+            {"useNoise", true},
+            {"hasDrums", true},
+            {"loopSong", false},
+            {"endDacWithE4", true},
+            {"dividingTiming", 4},
+            {"tempo", 7},
+            {"fm", {1, 2, nullptr, 3, nullptr, 5}},
+            {"psg", {3, 4, 1}},
+            {"dac", 5},
+            {"optimiseOutput", true},
+            {"removeRests", true},
+            {"pitch", {12, -12, 0, 0, 0, 0, -36, -24, -36}},
+            {"volume", {3, 9, 16, 16, 16, 16, 2, 4, 0, 1}},
+            {"pan", {4, 4, 0, 0, 0, 0, 4}},
+            {"drumsByNote", false},
+            {"hihatsByNote", true},
+            {"corri", corri},
+            {"psgorri", psgorri},
+            {"dorri", dorri},
+            {"norri", norri},
+            {"voices",
+             {{{"kind", "raw25"}, {"file", "voices/bank.bin"}},
+              {{"name", "typed"}, {"hex", formatVoiceHex(voiceOf(9))}},
+              {{"kind", "raw25"}, {"file", "voices/bank.bin"}, {"index", 0}}}},
+            {"writeBin", true},
+            {"writeAsm", true}};
+}
+
+// The same choices as everyKey(), made the way the windows make them, and
+// converted the way the convert button converts them.
+ConversionResult convertThroughTheWindows(const fs::path& dir, const fs::path& voiceFile, std::uint64_t seed) {
+    auto loaded = loadXmModule(dir, "song.xm", 0);
+    EXPECT_TRUE(std::holds_alternative<XmModule>(loaded));
+    XmModule module = std::get<XmModule>(loaded);
+
+    SongChoices c;
+    SongSettings& s = c.settings;
+    resetChannelAssignment(c.assignment, module.channelCount);
+    setFmChannelCount(s, 2);
+    setPsgChannelCount(s, 2);
+    setUseNoise(s, true);
+    setHasDrums(s, true);
+    setLoopSong(s, module, false);
+    s.endDacWithE4 = true;
+    s.dividingTiming = tempoFromListIndex(3);
+    s.tempo = tempoFromListIndex(6);
+    s.optimiseOutput = true;
+    setRemoveRests(s, true);
+    c.assignment.fm = {1, 2, std::nullopt, 3, std::nullopt, 5};
+    c.assignment.psg = {3, 4, 1};
+    c.assignment.dac = 5;
+    const std::array<int, 9> pitch = {12, -12, 0, 0, 0, 0, -36, -24, -36};
+    const std::array<int, 10> volume = {3, 9, 16, 16, 16, 16, 2, 4, 0, 1};
+    for (int i = 0; i < 9; ++i) setPitch(c.channels, i, pitch[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < 10; ++i) setVolume(c.channels, i, volume[static_cast<std::size_t>(i)]);
+    for (int i : {0, 1, 6}) setPan(c.channels, i, 4);
+    for (int k = 1; k <= 256; ++k) setMapValue(c.maps, InstrumentMapKind::Fm, k, k % 3);
+    setMapValue(c.maps, InstrumentMapKind::Psg, 4, 5);
+    setMapValue(c.maps, InstrumentMapKind::Dac, 5, 0x85 - 0x81);
+    setMapValue(c.maps, InstrumentMapKind::Dac, 6, 0x8A - 0x81);
+    setHiHatKeying(c.maps, true);
+    setMapValue(c.maps, InstrumentMapKind::HiHat, 73, 1);  // position 1: "Open HH"
+
+    SongVoiceList list;
+    const ImportResult bank = importVoiceFile(VoiceFileKind::Raw25, voiceFile);
+    addFileVoices(list, bank.voices);
+    list.add("typed", formatVoiceHex(voiceOf(9)));
+    list.add(bank.voices[0].name, bank.voices[0].voice);
+    for (int i = 0; i < list.count(); ++i) c.voices.push_back(list.voice(i));
+    c.writeBin = true;
+    c.writeAsm = true;
+
+    // "Loop song" = "No" reaches the module's facts; the command line loads
+    // with it, as the explorer's reload does, so the song has no intro.
+    auto reloaded = loadXmModule(dir, "song.xm", module.loopOption);
+    EXPECT_TRUE(std::holds_alternative<XmModule>(reloaded));
+    module = std::get<XmModule>(reloaded);
+    EXPECT_FALSE(applyModuleReload(s, c.assignment, module.channelCount));
+    EXPECT_EQ(module.loopStartRow, 0);
+
+    const GeneralValidation general = validateGeneralSettings(s, c.assignment);
+    const ReadinessLight voices = voiceReadinessLight(s.fmChannelCount, list.count());
+    EXPECT_EQ(general.light, ReadinessLight::Green);
+    EXPECT_EQ(voices, ReadinessLight::Green);
+    if (removeRestsWanted(s)) {
+        removeDacKeyOffs(dir, *c.assignment.dac);
+        markRemoveRestsApplied(s);
+    }
+    const ConversionRequest request = buildConversionRequest(module, c, general.light, voices, AppOptions{});
+    const ConversionResult result = MAINCONVERSIONCODE(request, seededRandom(seed));
+    deleteScratchFiles(dir);
+    return result;
+}
+
+TEST_F(ConvertCli, EveryKeyGivesTheBytesOfTheWindows) {
+    const std::vector<FmVoice> bank = {voiceOf(1), voiceOf(2), voiceOf(3)};
+    test::writeFileBytes(work() / "song.xm", songXm());
+    fs::create_directories(work() / "conf" / "voices");
+    test::writeFileBytes(work() / "conf" / "voices" / "bank.bin", raw25(bank));
+    writeText(work() / "conf" / "setup.json", everyKey().dump(2));
+
+    const CliRun cli = run({"convert", "song.xm", "--setup", "conf/setup.json", "--seed", "42"});
+    ASSERT_EQ(cli.code, 0) << cli.err;
+    EXPECT_EQ(cli.out, "song.bin and song.asm created successfully!\n");
+    EXPECT_EQ(cli.err, "");
+    EXPECT_EQ(workFiles(), (std::vector<std::string>{"conf", "song.asm", "song.bin", "song.xm"}));
+
+    test::TempDir windows;
+    test::writeFileBytes(windows / "song.xm", songXm());
+    test::writeFileBytes(windows / "bank.bin", raw25(bank));
+    const ConversionResult expected = convertThroughTheWindows(windows.path(), windows / "bank.bin", 42);
+    ASSERT_TRUE(expected.succeeded) << expected.message;
+    EXPECT_EQ(test::readFileBytes(work() / "song.bin"), test::readFileBytes(windows / "song.bin"));
+    EXPECT_EQ(test::readFileBytes(work() / "song.asm"), test::readFileBytes(windows / "song.asm"));
+
+    // The comparison has teeth: the seed and "Remove rests" both show in the bytes.
+    const auto firstBinary = test::readFileBytes(work() / "song.bin");
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "conf/setup.json", "--seed", "43"}).code, 0);
+    EXPECT_NE(test::readFileBytes(work() / "song.bin"), firstBinary);
+    json noRests = everyKey();
+    noRests["removeRests"] = false;
+    writeText(work() / "conf" / "setup.json", noRests.dump());
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "conf/setup.json", "--seed", "42"}).code, 0);
+    EXPECT_NE(test::readFileBytes(work() / "song.bin"), firstBinary);
+}
+
+TEST_F(ConvertCli, SeedGivesTheSameSongTwice) {
+    greenSong({{"pan", {4, 4, 0, 0, 0, 0, 4}}, {"writeAsm", true}});
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "setup.json", "--seed", "7"}).code, 0);
+    const auto bin = test::readFileBytes(work() / "song.bin");
+    const auto listing = test::readFileBytes(work() / "song.asm");
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "setup.json", "--seed", "7"}).code, 0);
+    EXPECT_EQ(test::readFileBytes(work() / "song.bin"), bin);
+    EXPECT_EQ(test::readFileBytes(work() / "song.asm"), listing);
+}
+
+TEST_F(ConvertCli, ModuleInAnotherFolderWritesBesideIt) {
+    test::writeFileBytes(root_.path() / "song.xm", songXm());  // not in work/
+    greenSong();
+    fs::remove(work() / "song.xm");
+    const CliRun r = run({"convert", "../song.xm", "--setup", "setup.json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "song.bin created successfully!\n");
+    EXPECT_TRUE(fs::exists(root_.path() / "song.bin"));
+    EXPECT_FALSE(fs::exists(root_.path() / "song.asm"));
+    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json"}));
+}
+
+TEST_F(ConvertCli, LightsDecide) {
+    struct Case {
+        const char* name;
+        json setup;  // replaces keys of the green song
+        std::vector<std::string> extraArgs;
+        int code;
+        std::string err;
+        bool written;
+    };
+    const json none = json::array();
+    const std::vector<Case> cases = {
+        {"green", json::object(), {}, 0, "", true},
+        {"unassigned FM", {{"fm", {1, nullptr, nullptr, nullptr, nullptr, nullptr}}}, {}, 1,
+         "Can't convert. Unassigned FM channels exist.\n", false},
+        {"FM and PSG share", {{"psg", {1, 4, nullptr}}}, {}, 1, "Can't convert. FM and PSG both on channel 1\n", false},
+        {"red under --strict too", {{"dac", nullptr}}, {"--strict"}, 1, "Can't convert. Unassigned DAC channel exists.\n",
+         false},
+        {"two FM on one channel", {{"fm", {1, 1, nullptr, nullptr, nullptr, nullptr}}}, {}, 0,
+         "Warning: conversion is possible, but some parametres may be wrong: XM channel 1 feeds two FM channels\n", true},
+        {"two FM on one channel, strict", {{"fm", {1, 1, nullptr, nullptr, nullptr, nullptr}}}, {"--strict"}, 1,
+         "Can't convert with --strict: some parametres may be wrong: XM channel 1 feeds two FM channels\n", false},
+        {"FM without voices", {{"voices", none}}, {}, 0,
+         "Warning: conversion is possible, but there might be some problems with the voices: the song has FM "
+         "channels but no voices\n",
+         true},
+        {"FM without voices, strict", {{"voices", none}}, {"--strict"}, 1,
+         "Can't convert with --strict: there might be some problems with the voices: the song has FM channels but no "
+         "voices\n",
+         false},
+        {"nothing to convert and voices without FM",
+         {{"fmChannelCount", 0}, {"psgChannelCount", 0}, {"hasDrums", false}}, {}, 0,
+         "Warning: conversion is possible, but some parametres may be wrong: the song has no FM, PSG or DAC channel\n"
+         "Warning: conversion is possible, but there might be some problems with the voices: the song has voices "
+         "but no FM channel\n",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& name : workFiles()) fs::remove_all(work() / name);
+        greenSong(c.setup);
+        std::vector<std::string> args = {"convert", "song.xm", "--setup", "setup.json"};
+        args.insert(args.end(), c.extraArgs.begin(), c.extraArgs.end());
+        const CliRun r = run(args);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, c.written ? "song.bin created successfully!\n" : "");
+        const std::vector<std::string> expected =
+            c.written ? std::vector<std::string>{"setup.json", "song.bin", "song.xm"}
+                      : std::vector<std::string>{"setup.json", "song.xm"};
+        EXPECT_EQ(workFiles(), expected);
+    }
+}
+
+TEST_F(ConvertCli, WithoutASetupTheFreshLoadIsRed) {
+    test::writeFileBytes(work() / "song.xm", songXm());
+    const CliRun r = run({"convert", "song.xm"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Can't convert. Unassigned FM channels exist.\n");
+    EXPECT_EQ(workFiles(), std::vector<std::string>{"song.xm"});
+}
+
+TEST_F(ConvertCli, RefusedSetupsWriteNothing) {
+    struct Case {
+        std::string setup;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {R"({"tempo": 0})", "setup.json: tempo: must be an integer from 1 to 9, not 0\n"},
+        {R"({"colour": "blue"})", "setup.json: colour: unknown key\n"},
+        {R"({"fm": [1, 2, 3, 4, 5, 6]})", "setup.json: fm[5]: must be an XM channel from 1 to 5 or null, not 6\n"},
+        {R"({"voices": [{"kind": "raw25", "file": "gone.bin"}]})",
+         "setup.json: voices[0].file: there is no file gone.bin\n"},
+        {"{\"tempo\": ", "setup.json: The song setup file is not valid JSON: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setup);
+        test::writeFileBytes(work() / "song.xm", songXm());
+        writeText(work() / "setup.json", c.setup);
+        const CliRun r = run({"convert", "song.xm", "--setup", "setup.json"});
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+    }
+    const CliRun missing = run({"convert", "song.xm", "--setup", "nothere.json"});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_EQ(missing.err, "Cannot read the song setup file nothere.json\n");
+    const CliRun badSeed = run({"convert", "song.xm", "--seed", "-3"});
+    EXPECT_EQ(badSeed.code, 2);
+    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+}
+
+TEST_F(ConvertCli, FailuresLeaveNoFiles) {
+    // Not an XM module.
+    greenSong();
+    test::writeFileBytes(work() / "song.xm", {'n', 'o', 't', ' ', 'x', 'm'});
+    CliRun r = run({"convert", "song.xm", "--setup", "setup.json"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "File isn't a valid XM\n");
+    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+
+    // No such module.
+    r = run({"convert", "other.xm", "--setup", "setup.json"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err, "");
+
+    // A note the FM channel cannot play: the engine's refusal, no output, no
+    // scratch file, and an earlier song left as it was.
+    test::writeFileBytes(work() / "song.bin", {1, 2, 3});
+    test::writeFileBytes(work() / "song.xm", songXm(96));  // B-7
+    r = run({"convert", "song.xm", "--setup", "setup.json"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("Can't convert! XM channel 1 has the note B-7", 0), 0u) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.bin", "song.xm"}));
+    EXPECT_EQ(test::readFileBytes(work() / "song.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST_F(ConvertCli, ScratchFilesOfAnEarlierRunAreCleared) {
+    greenSong();
+    test::writeFileBytes(work() / "C9.tmp", {1});
+    test::writeFileBytes(work() / "notes.tmp", {1});  // not the program's: stays
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "setup.json"}).code, 0);
+    EXPECT_EQ(workFiles(), (std::vector<std::string>{"notes.tmp", "setup.json", "song.bin", "song.xm"}));
+}
+
+}  // namespace
+}  // namespace ferro
