@@ -2,13 +2,15 @@
 // whole load with its scratch files, and a conversion of what was loaded.
 // Whatever the bytes, the load either fails with its error or gives facts
 // that agree with the row stream files, and the conversion either succeeds or
-// fails with its message; afterwards only the module and the outputs remain.
+// fails with its message (after "Remove rests" when the song has drums);
+// afterwards only the module and the outputs remain.
 #include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <variant>
 
+#include "app/byte_reader.hpp"
 #include "engine/conversion.hpp"
 #include "fuzz/fuzz_support.hpp"
 #include "xm/scratch_files.hpp"
@@ -101,6 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (std::int64_t{m->totalRows} * m->channelCount <= kMaxConvertedCells) {
             const std::uint8_t options = size > 1 ? data[size - 2] : 0;
             const ConversionRequest request = requestFor(dir, *m, options);
+            if (shouldRemoveDacKeyOffs(1, request.hasDrums)) {
+                FERRO_FUZZ_CHECK(removeDacKeyOffs(dir, *request.dac));
+                const auto rows = readWholeFile(dir / rowStreamFileName(*request.dac));
+                FERRO_FUZZ_CHECK(rows && rows->size() == static_cast<std::size_t>(m->totalRows) * kXmCellSize);
+                for (std::size_t i = 0; i < rows->size(); i += kXmCellSize) FERRO_FUZZ_CHECK((*rows)[i] != kXmKeyOff);
+            }
             const ConversionResult result = MAINCONVERSIONCODE(request, seededRandom(options));
             FERRO_FUZZ_CHECK(!result.message.empty());
             std::set<std::string> expected = {kModuleName, "voices.tmp"};
