@@ -99,8 +99,10 @@ private:
 int convertLoaded(const fs::path& directory, const std::string& fileName, const SongChoices& setup,
                   ReadinessLight generalLight, ReadinessLight voiceLight, const ConvertOptions& opt) {
     ScratchCleanup cleanup(directory);
-    // The module is loaded as the explorer loads it; "Loop song" = "No" is
-    // kept in the module's facts as loopOption 1.
+    // The module is loaded as the explorer loads it. "Loop song" = "No" is
+    // kept in the module's facts as loopOption 1, and a load with it, like the
+    // explorer's reload, reads the song without an intro: played once, the
+    // song is one section from its first row.
     auto loaded = loadXmModule(directory, fileName, setup.settings.loopSong ? 0 : 1);
     if (auto* error = std::get_if<XmError>(&loaded)) {
         std::cerr << (*error == XmError::InvalidXm ? kInvalidXmMessage : kSomeError) << '\n';

@@ -1,0 +1,44 @@
+// The committed demo song: "Auto fill" reads from its channel names the same
+// assignment that its setup file gives, and both lights are green.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+
+#include "app/byte_reader.hpp"
+#include "engine/song_setup.hpp"
+#include "params/auto_fill.hpp"
+#include "params/validation.hpp"
+#include "voices/voice_manager_logic.hpp"
+
+namespace ferro {
+namespace {
+
+TEST(DemoSong, AutoFillAgreesWithTheSetupFile) {
+    const std::filesystem::path examples = FERRO_EXAMPLES_DIR;
+    const auto text = readWholeFile(examples / "demo.json");
+    ASSERT_TRUE(text.has_value());
+    auto parsed = parseSongSetup(std::string(text->begin(), text->end()), examples, 7);
+    ASSERT_TRUE(std::holds_alternative<SongChoices>(parsed)) << std::get<SongSetupError>(parsed).message;
+    const SongChoices& setup = std::get<SongChoices>(parsed);
+
+    SongSettings settings;
+    ChannelAssignment assignment;
+    resetChannelAssignment(assignment, 7);
+    ASSERT_TRUE(autoFillChannels(examples / "demo.xm", settings, assignment));
+    EXPECT_EQ(settings.fmChannelCount, setup.settings.fmChannelCount);
+    EXPECT_EQ(settings.psgChannelCount, setup.settings.psgChannelCount);
+    EXPECT_EQ(settings.useNoise, setup.settings.useNoise);
+    EXPECT_EQ(settings.hasDrums, setup.settings.hasDrums);
+    EXPECT_EQ(assignment.fm, setup.assignment.fm);
+    EXPECT_EQ(assignment.psg, setup.assignment.psg);
+    EXPECT_EQ(assignment.dac, setup.assignment.dac);
+
+    EXPECT_EQ(validateGeneralSettings(setup.settings, setup.assignment).light, ReadinessLight::Green);
+    EXPECT_EQ(voiceReadinessLight(setup.settings.fmChannelCount, static_cast<int>(setup.voices.size())),
+              ReadinessLight::Green);
+    EXPECT_EQ(setup.voices.size(), 3u);
+}
+
+}  // namespace
+}  // namespace ferro
