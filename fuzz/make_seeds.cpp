@@ -2,7 +2,7 @@
 // from files that reach deep into the readers:
 //   make_seeds OUT
 // creates OUT/<target>/seed-<k> for the targets xm_reader, voice_import,
-// paste and auto_fill.
+// paste, auto_fill and setup_file.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -207,6 +207,39 @@ std::vector<Seed> autoFillSeeds() {
     return seeds;
 }
 
+std::string integers(int count, int first, int step, int low, int high) {
+    std::string text = "[";
+    for (int k = 0; k < count; ++k) {
+        if (k > 0) text += ",";
+        text += std::to_string(low + (first + k * step) % (high - low + 1));
+    }
+    return text + "]";
+}
+
+std::vector<Seed> setupSeeds() {
+    std::vector<Seed> seeds;
+    auto withChannels = [](int channels, const std::string& json) {
+        Seed s{static_cast<std::uint8_t>(channels - 1)};
+        put(s, json);
+        return s;
+    };
+    seeds.push_back(withChannels(4, "{}"));
+    seeds.push_back(withChannels(
+        10, "{\"fmChannelCount\": 5, \"psgChannelCount\": 3, \"useNoise\": true, \"hasDrums\": true,"
+            " \"loopSong\": false, \"endDacWithE4\": true, \"optimiseOutput\": true, \"removeRests\": false,"
+            " \"dividingTiming\": 2, \"tempo\": 7, \"fm\": [1, 2, 3, 4, 5, null], \"psg\": [6, 7, 8], \"dac\": 10,"
+            " \"pitch\": " + integers(9, 3, 40, -128, 127) + ", \"volume\": " + integers(10, 1, 7, 0, 63) +
+            ", \"pan\": [0, 1, 2, 3, 4, 0, 2], \"drumsByNote\": true, \"hihatsByNote\": false,"
+            " \"corri\": " + integers(256, 0, 1, 0, 255) + ", \"psgorri\": " + integers(256, 0, 3, 0, 127) +
+            ", \"dorri\": " + integers(96, 0, 1, 129, 223) + ", \"norri\": " + integers(256, 0, 1, 1, 2) +
+            ", \"voices\": [{\"name\": \"Lead\", \"hex\": \"" + formatVoiceHex(sampleVoice(2)) + "\"},"
+            " {\"kind\": \"raw25\", \"file\": \"two.bin\", \"index\": 1}, {\"kind\": \"fcv\", \"file\": \"one.fcv\"},"
+            " {\"kind\": \"tfi\", \"file\": \"one.tfi\"}], \"writeBin\": true, \"writeAsm\": true}"));
+    seeds.push_back(withChannels(2, "{\"fm\": [1, 2, null, null, null, null], \"fmChannelCount\": 2, \"hasDrums\": false,"
+                                    " \"writeBin\": false, \"writeAsm\": true, \"voices\": [{\"kind\": \"fcv\", \"file\": \"one.fcv\"}]}"));
+    return seeds;
+}
+
 bool writeSeeds(const fs::path& folder, const std::vector<Seed>& seeds) {
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -226,7 +259,8 @@ int main(int argc, char** argv) {
     }
     const fs::path out = argv[1];
     const bool ok = writeSeeds(out / "xm_reader", xmSeeds()) && writeSeeds(out / "voice_import", voiceSeeds()) &&
-                    writeSeeds(out / "paste", pasteSeeds()) && writeSeeds(out / "auto_fill", autoFillSeeds());
+                    writeSeeds(out / "paste", pasteSeeds()) && writeSeeds(out / "auto_fill", autoFillSeeds()) &&
+                    writeSeeds(out / "setup_file", setupSeeds());
     if (!ok) {
         std::fprintf(stderr, "make_seeds: cannot write into %s\n", out.string().c_str());
         return 1;
