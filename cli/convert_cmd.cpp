@@ -147,6 +147,11 @@ int runConvert(const ConvertOptions& opt) {
         return 1;
     }
     const int channelCount = std::get<XmHeader>(header).channelCount;
+    if (channelCount < 1) {
+        // The load refuses such a module; say so before judging the setup by it.
+        std::cerr << kSomeError << '\n';
+        return 1;
+    }
 
     SongChoices choices = initialSongChoices(channelCount);
     if (!opt.setup.empty()) {

@@ -394,6 +394,16 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     EXPECT_EQ(r.err, "File isn't a valid XM\n");
     EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
 
+    // A module without channels: the load's error, before the setup is
+    // judged by that channel count.
+    test::XmSpec empty;
+    empty.channelCount = 0;
+    test::writeFileBytes(work() / "song.xm", test::buildXm(empty));
+    r = run({"convert", "song.xm", "--setup", "setup.json"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Some kind of error happened\n");
+    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+
     // No such module.
     r = run({"convert", "other.xm", "--setup", "setup.json"});
     EXPECT_EQ(r.code, 1);
