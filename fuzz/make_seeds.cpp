@@ -235,7 +235,7 @@ std::vector<Seed> setupSeeds() {
             ", \"voices\": [{\"name\": \"Lead\", \"hex\": \"" + formatVoiceHex(sampleVoice(2)) + "\"},"
             " {\"kind\": \"raw25\", \"file\": \"two.bin\", \"index\": 1}, {\"kind\": \"fcv\", \"file\": \"one.fcv\"},"
             " {\"kind\": \"tfi\", \"file\": \"one.tfi\"}], \"writeBin\": true, \"writeAsm\": true}"));
-    seeds.push_back(withChannels(2, "{\"fm\": [1, 2, null, null, null, null], \"fmChannelCount\": 2, \"hasDrums\": false,"
+    seeds.push_back(withChannels(2, "{\"fm\": [1, 2, null, null, null, null], \"fmChannelCount\": 2, \"hasDrums\": false, \"psgChannelCount\": 0,"
                                     " \"writeBin\": false, \"writeAsm\": true, \"voices\": [{\"kind\": \"fcv\", \"file\": \"one.fcv\"}]}"));
     return seeds;
 }

@@ -2,16 +2,22 @@
 // module's channel count (1..128); the rest is the file. Voice entries can
 // name three voice files that lie beside it. The parser either refuses with a
 // message or gives choices within the ranges the windows allow, from which a
-// conversion request is built.
+// conversion request is built; for up to 16 channels the request converts a
+// small module with notes, key-offs, pan effects and instruments 1..255.
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
+#include <optional>
 #include <variant>
+#include <vector>
 
+#include "engine/conversion.hpp"
 #include "engine/request_builder.hpp"
 #include "engine/song_setup.hpp"
 #include "fuzz/fuzz_support.hpp"
+#include "support/xm_writer.hpp"
 #include "voices/song_voice_list.hpp"
+#include "xm/scratch_files.hpp"
 
 using namespace ferro;
 
@@ -32,6 +38,44 @@ const std::filesystem::path& setupFolder() {
         return dir;
     }();
     return folder;
+}
+
+constexpr int kMaxConvertedChannels = 16;
+
+// A loaded module of `channels` channels in a folder of its own: an intro
+// pattern and a looped one.
+const XmModule& moduleWith(int channels) {
+    static std::vector<std::optional<XmModule>> modules(kMaxConvertedChannels + 1);
+    std::optional<XmModule>& module = modules[static_cast<std::size_t>(channels)];
+    if (!module) {
+        const std::filesystem::path dir = setupFolder() / ("module" + std::to_string(channels));
+        std::filesystem::create_directories(dir);
+        test::XmSpec spec;
+        spec.channelCount = channels;
+        spec.orderTable = {0, 1};
+        spec.restartPosition = 1;
+        spec.patterns.clear();
+        for (int p = 0; p < 2; ++p) {
+            test::XmPatternSpec pattern;
+            pattern.rows = 24;
+            for (int r = 0; r < pattern.rows; ++r) {
+                for (int c = 0; c < channels; ++c) {
+                    const int k = p * 97 + r * 7 + c * 13;
+                    XmCell cell;
+                    if (k % 3 == 0) cell = test::noteCell(static_cast<std::uint8_t>(1 + k % 95), static_cast<std::uint8_t>(1 + k % 255));
+                    if (k % 5 == 0) cell.note = kXmKeyOff;
+                    if (k % 4 == 0) { cell.effectType = 8; cell.effectParameter = static_cast<std::uint8_t>(k * 16); }
+                    pattern.cells.push_back(cell);
+                }
+            }
+            spec.patterns.push_back(pattern);
+        }
+        test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+        auto loaded = loadXmModule(dir, "song.xm", 0);
+        FERRO_FUZZ_CHECK(std::holds_alternative<XmModule>(loaded));
+        module = std::get<XmModule>(loaded);
+    }
+    return *module;
 }
 
 }  // namespace
@@ -72,5 +116,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         buildConversionRequest(module, choices, ReadinessLight::Green, ReadinessLight::Green, AppOptions{});
     FERRO_FUZZ_CHECK(request.channelCount == channels);
     FERRO_FUZZ_CHECK(request.voices.size() == choices.voices.size());
+
+    if (channels > kMaxConvertedChannels) return 0;
+    const XmModule& loaded = moduleWith(channels);
+    const ConversionRequest real =
+        buildConversionRequest(loaded, choices, ReadinessLight::Green, ReadinessLight::Green, AppOptions{});
+    const ConversionResult result = MAINCONVERSIONCODE(real, seededRandom(data[0]));
+    FERRO_FUZZ_CHECK(!result.message.empty());
+    for (const auto& entry : std::filesystem::directory_iterator(loaded.directory)) {
+        const std::string name = entry.path().filename().string();
+        FERRO_FUZZ_CHECK(name == "song.xm" || name == "song.bin" || name == "song.asm" || isScratchFileName(name));
+        FERRO_FUZZ_CHECK(name.rfind("BATMAN", 0) != 0 && name.rfind("LOL", 0) != 0);
+    }
+    std::error_code ec;
+    std::filesystem::remove(loaded.directory / "song.bin", ec);
+    std::filesystem::remove(loaded.directory / "song.asm", ec);
     return 0;
 }
