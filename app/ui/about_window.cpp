@@ -104,9 +104,8 @@ QString AboutWindow::creditText() {
     return lines.join("\r\n");
 }
 
-AboutWindow::AboutWindow(MainWindow& main) : QWidget(nullptr), main_(&main) {
+AboutWindow::AboutWindow(MainWindow& main) : DialogWindow(main, main.explorer()) {
     setObjectName("AboutWindow");
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("About Ferrocanto...");
     // A fixed dialog frame with no close, minimise or maximise control: "O&k"
     // is the way out.
@@ -164,10 +163,7 @@ AboutWindow::AboutWindow(MainWindow& main) : QWidget(nullptr), main_(&main) {
 
 AboutWindow* AboutWindow::show(MainWindow& main) {
     auto* about = new AboutWindow(main);
-    about->QWidget::show();
-    about->activateWindow();
-    about->okButton_->setFocus();
-    main.setEnabled(false);
+    about->showOverMain(about->okButton_);
     return about;
 }
 
@@ -187,19 +183,12 @@ void AboutWindow::Timer1_Timer() {
     placeImage();
 }
 
-void AboutWindow::Command1_Click() {
-    if (main_) {
-        main_->setEnabled(true);
-        main_->bringToFront(main_->explorer());
-    }
-    close();
-}
+void AboutWindow::Command1_Click() { close(); }
 
 void AboutWindow::closeEvent(QCloseEvent* event) {
     // However it closes, the main window takes input again.
     timer_->stop();
-    if (main_) main_->setEnabled(true);
-    event->accept();
+    DialogWindow::closeEvent(event);
 }
 
 }  // namespace ferro

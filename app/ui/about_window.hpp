@@ -2,8 +2,9 @@
 // The About window: the program's caption, the credit lines and a little
 // picture that travels up and down. The main window is disabled while it is
 // shown.
-#include <QPointer>
-#include <QWidget>
+#include <QString>
+
+#include "app/ui/dialog_window.hpp"
 
 class QCloseEvent;
 class QLabel;
@@ -14,7 +15,7 @@ namespace ferro {
 
 class MainWindow;
 
-class AboutWindow : public QWidget {
+class AboutWindow : public DialogWindow {
     Q_OBJECT
 public:
     // The picture's course in twips, and its step at every tick.
@@ -47,7 +48,6 @@ private:
     explicit AboutWindow(MainWindow& main);
     void placeImage();
 
-    QPointer<MainWindow> main_;
     QLabel* title_ = nullptr;     // Label1
     QLabel* credits_ = nullptr;   // Label2
     QLabel* moving_ = nullptr;    // Image1(0)

@@ -21,7 +21,7 @@ int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
 }  // namespace
 
 BankWindow::BankWindow(MainWindow& main, VoiceManagerWindow& manager)
-    : QWidget(nullptr), main_(&main), manager_(&manager) {
+    : DialogWindow(main, &manager), manager_(&manager) {
     const int voiceCount = manager.songVoices().count();
     setObjectName("BankWindow");
     setWindowTitle("Save voice bank");
@@ -82,10 +82,7 @@ BankWindow::BankWindow(MainWindow& main, VoiceManagerWindow& manager)
 
 BankWindow* BankWindow::open(MainWindow& main, VoiceManagerWindow& manager) {
     auto* window = new BankWindow(main, manager);
-    window->show();
-    window->activateWindow();
-    window->nameBox_->setFocus();
-    main.setEnabled(false);
+    window->showOverMain(window->nameBox_);
     return window;
 }
 
@@ -129,14 +126,5 @@ void BankWindow::Command1_Click() {
 }
 
 void BankWindow::Command2_Click() { close(); }
-
-void BankWindow::closeEvent(QCloseEvent* event) {
-    if (main_) main_->setEnabled(true);
-    if (main_ && manager_) {
-        main_->bringToFront(manager_);
-        manager_->setFocus();
-    }
-    event->accept();
-}
 
 }  // namespace ferro

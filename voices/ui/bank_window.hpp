@@ -2,7 +2,8 @@
 // "Save voice bank": writes the song's voices as a raw, fcv or ymx bank in the
 // working folder. The main window is disabled while it is open.
 #include <QPointer>
-#include <QWidget>
+
+#include "app/ui/dialog_window.hpp"
 #include <array>
 
 #include "voices/voice_bank.hpp"
@@ -16,7 +17,7 @@ namespace ferro {
 class MainWindow;
 class VoiceManagerWindow;
 
-class BankWindow : public QWidget {
+class BankWindow : public DialogWindow {
     Q_OBJECT
 public:
     // Shows the window for the song voices of `manager`, disables the main
@@ -33,12 +34,8 @@ public:
     void Command1_Click();          // "Ok"
     void Command2_Click();          // "Cancel"
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     BankWindow(MainWindow& main, VoiceManagerWindow& manager);
-    QPointer<MainWindow> main_;
     QPointer<VoiceManagerWindow> manager_;
     std::array<QRadioButton*, 3> options_{};  // Option1_0..2
     QLineEdit* nameBox_ = nullptr;            // Text1

@@ -1,6 +1,5 @@
 #include "voices/ui/paste_window.hpp"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,11 +15,10 @@ int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
 }  // namespace
 
 PasteWindow::PasteWindow(MainWindow& main, VoiceManagerWindow& manager, const QString& text)
-    : QWidget(nullptr), main_(&main), manager_(&manager) {
+    : DialogWindow(main, &manager), manager_(&manager) {
     setObjectName("PasteWindow");
     setWindowTitle("Paste or type a voice...");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setAttribute(Qt::WA_DeleteOnClose);
 
     textBox_ = new QPlainTextEdit(this);
     textBox_->setObjectName("Text1");
@@ -49,11 +47,8 @@ PasteWindow::PasteWindow(MainWindow& main, VoiceManagerWindow& manager, const QS
 
 PasteWindow* PasteWindow::open(MainWindow& main, VoiceManagerWindow& manager, const QString& text) {
     auto* window = new PasteWindow(main, manager, text);
-    window->show();
-    window->activateWindow();
-    window->textBox_->setFocus();
+    window->showOverMain(window->textBox_);
     window->textBox_->selectAll();
-    main.setEnabled(false);
     return window;
 }
 
@@ -66,16 +61,5 @@ void PasteWindow::Command1_Click() {
 }
 
 void PasteWindow::Command2_Click() { close(); }
-
-void PasteWindow::closeEvent(QCloseEvent* event) {
-    // However it closes, the main window works again and the voice manager
-    // has the focus.
-    if (main_) main_->setEnabled(true);
-    if (main_ && manager_) {
-        main_->bringToFront(manager_);
-        manager_->setFocus();
-    }
-    event->accept();
-}
 
 }  // namespace ferro

@@ -2,7 +2,8 @@
 // "Paste or type a voice...": a separate window with one text box whose text
 // goes to the voice manager. The main window is disabled while it is open.
 #include <QPointer>
-#include <QWidget>
+
+#include "app/ui/dialog_window.hpp"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -12,7 +13,7 @@ namespace ferro {
 class MainWindow;
 class VoiceManagerWindow;
 
-class PasteWindow : public QWidget {
+class PasteWindow : public DialogWindow {
     Q_OBJECT
 public:
     // Shows the window holding `text` for `manager`, disables the main
@@ -25,12 +26,8 @@ public:
     void Command1_Click();  // "&Ok"
     void Command2_Click();  // "Canc&el"
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     PasteWindow(MainWindow& main, VoiceManagerWindow& manager, const QString& text);
-    QPointer<MainWindow> main_;
     QPointer<VoiceManagerWindow> manager_;
     QPlainTextEdit* textBox_ = nullptr;  // Text1
 };

@@ -1,6 +1,5 @@
 #include "xm/ui/info_window.hpp"
 
-#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -41,11 +40,10 @@ QString InfoWindow::nameText(const std::string& raw) {
     return out;
 }
 
-InfoWindow::InfoWindow(MainWindow& main) : QWidget(nullptr), main_(main) {
+InfoWindow::InfoWindow(MainWindow& main) : DialogWindow(main, main.explorer()) {
     setObjectName("InfoWindow");
     setWindowTitle("XM info");
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setAttribute(Qt::WA_DeleteOnClose);
     auto* grid = new QGridLayout(this);
     grid->setHorizontalSpacing(px(1980 - 60 - 1815));
     grid->setVerticalSpacing(px(300 - 255));
@@ -86,10 +84,7 @@ InfoWindow* InfoWindow::show(MainWindow& main, const QString& folder, const QStr
     }
     auto* window = new InfoWindow(main);
     window->fill(QDir::toNativeSeparators(folder), fileName, QFileInfo(fullPath).size(), std::get<XmHeader>(header));
-    window->QWidget::show();
-    window->activateWindow();
-    window->setFocus();
-    main.setEnabled(false);
+    window->showOverMain();
     return window;
 }
 
@@ -123,13 +118,6 @@ QStringList InfoWindow::values() const {
     QStringList out;
     for (const QLabel* l : values_) out << l->text();
     return out;
-}
-
-void InfoWindow::closeEvent(QCloseEvent* event) {
-    // However it closes, the main window works again.
-    main_.setEnabled(true);
-    if (ExplorerWindow* explorer = main_.explorer()) explorer->setFocus();
-    event->accept();
 }
 
 }  // namespace ferro

@@ -1,7 +1,7 @@
 #pragma once
 // The header facts of an XM file that is not loaded, in a separate window;
 // the main window is disabled while it is shown.
-#include <QWidget>
+#include "app/ui/dialog_window.hpp"
 
 class QLabel;
 
@@ -10,7 +10,7 @@ namespace ferro {
 class MainWindow;
 struct XmHeader;
 
-class InfoWindow : public QWidget {
+class InfoWindow : public DialogWindow {
     Q_OBJECT
 public:
     // Reads the file and shows the window, or reports the failure; returns
@@ -23,13 +23,9 @@ public:
     // The text shown for raw name bytes: Latin-1, control characters made visible.
     static QString nameText(const std::string& raw);
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     InfoWindow(MainWindow& main);
     void fill(const QString& folder, const QString& fileName, qint64 size, const XmHeader& h);
-    MainWindow& main_;
     QList<QLabel*> values_;
 };
 
