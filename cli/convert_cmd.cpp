@@ -105,7 +105,7 @@ int convertLoaded(const fs::path& directory, const std::string& fileName, const 
     // song is one section from its first row.
     auto loaded = loadXmModule(directory, fileName, setup.settings.loopSong ? 0 : 1);
     if (auto* error = std::get_if<XmError>(&loaded)) {
-        std::cerr << (*error == XmError::InvalidXm ? kInvalidXmMessage : kSomeError) << '\n';
+        std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
     }
     const XmModule& module = std::get<XmModule>(loaded);
@@ -143,7 +143,7 @@ int runConvert(const ConvertOptions& opt) {
     // lights have been checked.
     auto header = readXmHeader(path);
     if (auto* error = std::get_if<XmError>(&header)) {
-        std::cerr << (*error == XmError::InvalidXm ? kInvalidXmMessage : kSomeError) << '\n';
+        std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
     }
     const int channelCount = std::get<XmHeader>(header).channelCount;

@@ -29,13 +29,13 @@ int runInfo(const InfoOptions& opt) {
 
     auto header = readXmHeader(path);
     if (auto* error = std::get_if<XmError>(&header)) {
-        std::cerr << (*error == XmError::InvalidXm ? kInvalidXmMessage : kSomeError) << '\n';
+        std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
     }
     auto loaded = loadXmModule(directory, fileName, 0);
     int code = 0;
     if (auto* error = std::get_if<XmError>(&loaded)) {
-        std::cerr << (*error == XmError::InvalidXm ? kInvalidXmMessage : kSomeError) << '\n';
+        std::cerr << xmErrorMessage(*error) << '\n';
         code = 1;
     } else {
         const XmHeader& h = std::get<XmHeader>(header);

@@ -58,6 +58,9 @@ enum class XmError { InvalidXm, ReadError };
 
 // The user's messages for the two failures.
 inline constexpr const char* kInvalidXmMessage = "File isn't a valid XM";
+inline constexpr const char* xmErrorMessage(XmError error) {
+    return error == XmError::InvalidXm ? kInvalidXmMessage : "Some kind of error happened";
+}
 
 // Little-endian helpers of the explorer: 32 bits wrapping, 16 bits signed.
 std::int32_t LDWORD(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4);

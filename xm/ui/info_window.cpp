@@ -79,7 +79,7 @@ InfoWindow* InfoWindow::show(MainWindow& main, const QString& folder, const QStr
     const std::filesystem::path path = pathFromUtf8(fullPath.toStdString());
     auto header = readXmHeader(path);
     if (auto* error = std::get_if<XmError>(&header)) {
-        main.dialogs().showMessage(*error == XmError::InvalidXm ? kInvalidXmMessage : kSomeError, MessageIcon::Critical);
+        main.dialogs().showMessage(xmErrorMessage(*error), MessageIcon::Critical);
         return nullptr;
     }
     auto* window = new InfoWindow(main);
