@@ -1,5 +1,7 @@
 // The voices and bank verbs, run as a user runs them.
 #include <gtest/gtest.h>
+
+#include "support/temp_dir.hpp"
 #include <nlohmann/json.hpp>
 
 #include <sys/wait.h>
@@ -24,21 +26,7 @@ struct CliRun {
 
 class VoicesCli : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("ferro-voices-cli-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    fs::path write(const std::string& name, const Data& data) {
-        std::ofstream out(dir_ / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        return dir_ / name;
-    }
+    fs::path write(const std::string& name, const Data& data) { return folder_.write(name, data); }
     std::string slurp(const fs::path& file) {
         std::ifstream in(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -60,7 +48,8 @@ protected:
         return r;
     }
 
-    fs::path dir_;
+    ferro::test::TempDir folder_;
+    const fs::path dir_ = folder_.path();
 };
 
 Data countingVoices(int count, int start = 0) {

@@ -1,9 +1,7 @@
 #include "support/xm_writer.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 
 namespace ferro::test {
@@ -85,29 +83,6 @@ void writeFileBytes(const std::filesystem::path& path, const std::vector<std::ui
 std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-TempDir::TempDir() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device rd;
-    for (;;) {
-        path_ = std::filesystem::temp_directory_path() /
-                ("ferro-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
-        if (std::filesystem::create_directory(path_)) break;
-    }
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::vector<std::string> TempDir::fileNames() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 }  // namespace ferro::test

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro::test {
@@ -39,21 +40,6 @@ std::vector<std::uint8_t> buildXm(const XmSpec& spec);
 void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
 
-// A fresh empty folder under the system's temporary folder, removed with the object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-    // Names of the files in the folder, sorted.
-    std::vector<std::string> fileNames() const;
-
-private:
-    std::filesystem::path path_;
-};
 
 // A cell with a note (and optional instrument / effect).
 XmCell noteCell(std::uint8_t note, std::uint8_t instrument = 0, std::uint8_t effect = 0, std::uint8_t param = 0);

@@ -16,11 +16,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <memory>
 
 #include "app/ui/main_window.hpp"
 #include "params/ui/general_window.hpp"
-#include "tests/ui/support/fake_dialogs.hpp"
+#include "support/fake_dialogs.hpp"
+#include "support/temp_dir.hpp"
 #include "voices/ui/bank_window.hpp"
 #include "voices/ui/paste_window.hpp"
 #include "voices/ui/voice_manager_window.hpp"
@@ -115,6 +116,7 @@ const QString kValidHex = "3A 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11
 class VoiceManagerTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<test::TempDir> folder_;
     std::filesystem::path dir_;
     QString previousDir_;
 
@@ -167,16 +169,15 @@ class VoiceManagerTest : public QObject {
 
 private slots:
     void init() {
-        std::random_device rd;
-        dir_ = std::filesystem::temp_directory_path() / ("ferro_vm_ui_" + std::to_string(rd()));
-        std::filesystem::create_directories(dir_);
+        folder_ = std::make_unique<test::TempDir>();
+        dir_ = folder_->path();
         previousDir_ = QDir::currentPath();
         QDir::setCurrent(QString::fromStdString(dir_.string()));
     }
     void cleanup() {
         flushDeletes();
         QDir::setCurrent(previousDir_);
-        std::filesystem::remove_all(dir_);
+        folder_.reset();
     }
 
     void initialState() {

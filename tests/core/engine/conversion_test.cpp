@@ -155,7 +155,7 @@ TEST(Conversion, CompleteSmallSong) {
                                    "E0 C0 EF 00 B1 08 80 F6 FF F7 F2 ") + kVoiceHex)));
     EXPECT_EQ(dir.readText("song.asm"), listingOfSmallSong());
     // Section files are gone, voices.tmp stays, nothing else was left behind.
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
     EXPECT_EQ(show(dir.read("voices.tmp")), show(hex(kVoiceHex)));
 }
 
@@ -307,7 +307,7 @@ TEST(Conversion, FailuresLeaveNoPartialOutput) {
         ASSERT_TRUE(writeWholeFile(dir.path() / "batman1.TMP", hex("99")));
         ConversionRequest r = smallSong(dir.path());
         c.setup(dir, r);
-        const std::vector<std::string> before = dir.names();
+        const std::vector<std::string> before = dir.fileNames();
 
         const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
         EXPECT_FALSE(result.succeeded);
@@ -319,7 +319,7 @@ TEST(Conversion, FailuresLeaveNoPartialOutput) {
         for (const std::string& name : before) {
             if (name != "batman1.TMP") expected.push_back(name);
         }
-        std::vector<std::string> after = dir.names();
+        std::vector<std::string> after = dir.fileNames();
         std::erase(after, std::string("voices.tmp"));
         EXPECT_EQ(after, expected);
         if (c.kind == FailureKind::Refused) EXPECT_FALSE(dir.exists("voices.tmp"));
@@ -334,7 +334,7 @@ TEST(Conversion, SuccessReplacesEarlierOutputs) {
     ConversionRequest r = smallSong(dir.path());
     ASSERT_TRUE(MAINCONVERSIONCODE(r, test::noRandom()).succeeded);
     EXPECT_EQ(dir.read("song.bin").size(), 50u);
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
 
     // A folder under an output's name is never touched; the other output stays as it was.
     std::filesystem::remove(dir.path() / "song.asm");
@@ -346,7 +346,7 @@ TEST(Conversion, SuccessReplacesEarlierOutputs) {
     EXPECT_EQ(result.message, kSomeError);
     EXPECT_EQ(show(dir.read("song.bin")), "01 02 03");
     EXPECT_TRUE(dir.exists("song.asm/keep.txt"));
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
 }
 
 TEST(Conversion, RequestOutsideItsRangesFails) {
@@ -368,7 +368,7 @@ TEST(Conversion, RequestOutsideItsRangesFails) {
         const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
         EXPECT_FALSE(result.succeeded);
         EXPECT_EQ(result.message, kSomeError);
-        EXPECT_EQ(dir.names(), (std::vector<std::string>{"C1.tmp"}));
+        EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp"}));
     }
 }
 

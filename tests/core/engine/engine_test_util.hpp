@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/byte_reader.hpp"
+#include "support/temp_dir.hpp"
 #include "engine/conversion_request.hpp"
 #include "engine/track_encoder.hpp"
 #include "xm/xm_reader.hpp"
@@ -63,47 +64,6 @@ inline std::vector<XmCell> rows(int count, std::initializer_list<std::pair<int, 
     return cells;
 }
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() /
-                ("ferro-engine-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-    void writeRowStream(int channel, const std::vector<XmCell>& cells) const {
-        Bytes data;
-        for (const XmCell& c : cells) {
-            data.insert(data.end(), {c.note, c.instrument, c.volume, c.effectType, c.effectParameter});
-        }
-        ASSERT_TRUE(writeWholeFile(path_ / ("C" + std::to_string(channel) + ".tmp"), data));
-    }
-    Bytes read(const std::string& name) const {
-        auto data = readWholeFile(path_ / name);
-        return data ? *data : Bytes{};
-    }
-    std::string readText(const std::string& name) const {
-        const Bytes b = read(name);
-        return std::string(b.begin(), b.end());
-    }
-    bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(path_)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 // Draws the given values in order and counts the draws.
 struct ScriptedRandom {

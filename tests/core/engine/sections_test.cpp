@@ -164,7 +164,7 @@ TEST(ChannelTracks, WritesSectionFiles) {
     dir.writeRowStream(2, rows(8, {{0, note(C4)}, {4, keyOff()}}));
     const std::vector<ChannelRole> roles = buildChannelRoles(request);
     for (int n = 1; n <= 2; ++n) buildChannelTracks(request, roles, n, test::noRandom());
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"BATMAN1.tmp", "BATMAN2.tmp", "C2.tmp", "LOL1.tmp", "LOL2.tmp"}));
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"BATMAN1.tmp", "BATMAN2.tmp", "C2.tmp", "LOL1.tmp", "LOL2.tmp"}));
     EXPECT_TRUE(dir.read("BATMAN1.tmp").empty());
     EXPECT_TRUE(dir.read("LOL1.tmp").empty());
     EXPECT_EQ(show(dir.read("LOL2.tmp")), "B1 04");

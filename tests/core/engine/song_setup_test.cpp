@@ -1,6 +1,8 @@
 #include "engine/song_setup.hpp"
 
 #include <gtest/gtest.h>
+
+#include "support/temp_dir.hpp"
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
@@ -23,27 +25,7 @@ using json = nlohmann::json;
 
 constexpr int kChannels = 8;
 
-class SetupFolder {
-public:
-    SetupFolder() {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("ferro-setup-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~SetupFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-    void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-        fs::create_directories((path_ / name).parent_path());
-        std::ofstream out(path_ / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-
-private:
-    fs::path path_;
-};
+using SetupFolder = test::TempDir;
 
 FmVoice voiceOf(int seed) {
     FmVoice v;

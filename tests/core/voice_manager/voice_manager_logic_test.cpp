@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_dir.hpp"
+
 #include <fstream>
 #include <random>
 
@@ -41,14 +43,9 @@ TEST(VoiceFilePattern, MatchesWithoutRegardToCase) {
 
 class VoiceFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        dir_ = std::filesystem::temp_directory_path() / ("ferro_vm_logic_" + std::to_string(rd()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    void touch(const std::string& name) { std::ofstream(dir_ / name) << "x"; }
-    std::filesystem::path dir_;
+    void touch(const std::string& name) { folder_.write(name, {'x'}); }
+    test::TempDir folder_;
+    const std::filesystem::path dir_ = folder_.path();
 };
 
 TEST_F(VoiceFolder, ListsMatchingRegularFilesSortedWithoutRegardToCase) {
