@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/conversion.hpp"
+#include "support/temp_dir.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/scratch_files.hpp"
 #include "xm/xm_reader.hpp"
