@@ -56,10 +56,12 @@ bool deleteScratchFiles(const std::filesystem::path& directory) {
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) return false;
         const fs::directory_entry& entry = *it;
-        std::error_code typeEc;
-        // Only plain files: a folder that happens to carry such a name is the user's.
-        if (!entry.is_regular_file(typeEc)) continue;
         if (!isScratchFileName(entry.path().filename().string())) continue;
+        std::error_code typeEc;
+        // Plain files and links only: a folder that happens to carry such a
+        // name is the user's. A link goes (never what it points to), or the
+        // next load would write through it into another folder.
+        if (!entry.is_symlink(typeEc) && !entry.is_regular_file(typeEc)) continue;
         std::error_code removeEc;
         if (!fs::remove(entry.path(), removeEc) || removeEc) allGone = false;
     }

@@ -21,10 +21,12 @@ constexpr std::size_t kXmIdSize = 17;
 // Beyond these a file is not a module a tracker could have written, and
 // unpacking it would fill the user's disk: the reader refuses it.
 constexpr int kMaxChannels = 128;
+// FastTracker 2 writes at most 256 rows a pattern, OpenMPT at most 1024.
+constexpr int kMaxPatternRows = 1024;
 // Cells written to the pattern channel files, and again to the row stream
-// files, over the whole load (a 256-pattern, 256-row, 32-channel module has
-// 2 M).
-constexpr std::int64_t kMaxScratchCells = std::int64_t{1} << 25;
+// files, over the whole load (a 256-pattern, 256-row, 64-channel module has
+// 4 M). A tiny file can announce far more; it must not fill the disk.
+constexpr std::int64_t kMaxScratchCells = std::int64_t{1} << 23;
 // Rows of the empty pattern that stands in for an order entry naming a
 // pattern the file does not store, as trackers play it.
 constexpr std::int16_t kMissingPatternRows = 64;
@@ -54,12 +56,58 @@ public:
         return data;
     }
 
+    bool skip(std::uint64_t count) { return count <= remaining() && seekTo(pos_ + count); }
+    std::uint64_t position() const { return pos_; }
+    bool seekTo(std::uint64_t position) {
+        if (!open_ || position > length_) return false;
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(position), std::ios::beg);
+        if (!in_) return false;
+        pos_ = position;
+        return true;
+    }
+
 private:
     std::ifstream in_;
     std::uint64_t length_ = 0;
     std::uint64_t pos_ = 0;
     bool open_ = false;
 };
+
+struct PatternHeader {
+    std::int16_t rows = 0;
+    // Unsigned: a full 256-row pattern of many channels can pass 32767 bytes.
+    std::uint16_t packedSize = 0;
+};
+
+// Reads a pattern's length and header block; the cursor is then at its packed cells.
+std::optional<PatternHeader> readPatternHeader(BlockFile& in) {
+    const auto lengthBytes = in.read(4);
+    if (!lengthBytes) return std::nullopt;
+    const std::int32_t headerLength = LDWORD((*lengthBytes)[0], (*lengthBytes)[1], (*lengthBytes)[2], (*lengthBytes)[3]);
+    if (headerLength < 9) return std::nullopt;
+    const auto block = in.read(static_cast<std::uint64_t>(headerLength) - 4);
+    if (!block) return std::nullopt;
+    PatternHeader header;
+    header.rows = RWORD((*block)[1], (*block)[2]);
+    header.packedSize = static_cast<std::uint16_t>((*block)[3] | ((*block)[4] << 8));
+    if (header.rows < 1 || header.rows > kMaxPatternRows) return std::nullopt;
+    return header;
+}
+
+// Walks every pattern header before anything is written, so that a file that
+// announces more than a module can need is refused with the disk untouched.
+bool patternsWithinLimits(BlockFile& in, int patternCount, int channels) {
+    const std::uint64_t start = in.position();
+    std::int64_t cells = 0;
+    for (int p = 0; p < patternCount; ++p) {
+        const auto header = readPatternHeader(in);
+        if (!header || !in.skip(header->packedSize)) return false;
+        cells += std::int64_t{header->rows} * channels;
+        if (cells > kMaxScratchCells) return false;
+    }
+    return in.seekTo(start);
+}
 
 struct HeaderRead {
     XmHeader header;
@@ -197,22 +245,13 @@ std::variant<XmModule, XmError> loadXmModule(const fs::path& directory, const st
         module.patternRows.assign(static_cast<std::size_t>(h.patternCount), 0);
 
         const int channels = h.channelCount;
-        std::int64_t scratchCells = 0;
+        if (!patternsWithinLimits(in, h.patternCount, channels)) return XmError::ReadError;
         std::vector<XmCell> grid;
         for (int p = 0; p < h.patternCount; ++p) {
-            const auto lengthBytes = in.read(4);
-            if (!lengthBytes) return XmError::ReadError;
-            const std::int32_t headerLength = LDWORD((*lengthBytes)[0], (*lengthBytes)[1], (*lengthBytes)[2], (*lengthBytes)[3]);
-            if (headerLength < 9) return XmError::ReadError;
-            const auto patternHeader = in.read(static_cast<std::uint64_t>(headerLength) - 4);
-            if (!patternHeader) return XmError::ReadError;
-            const std::int16_t rows = RWORD((*patternHeader)[1], (*patternHeader)[2]);
-            // The packed size is unsigned: a full 256-row pattern of many
-            // channels can pass 32767 bytes.
-            const std::uint16_t packedSize = static_cast<std::uint16_t>((*patternHeader)[3] | ((*patternHeader)[4] << 8));
-            if (rows < 1) return XmError::ReadError;
-            scratchCells += std::int64_t{rows} * channels;
-            if (scratchCells > kMaxScratchCells) return XmError::ReadError;
+            const auto header = readPatternHeader(in);
+            if (!header) return XmError::ReadError;
+            const std::int16_t rows = header->rows;
+            const std::uint16_t packedSize = header->packedSize;
 
             grid.assign(static_cast<std::size_t>(rows) * channels, XmCell{});
             if (packedSize > 0) {

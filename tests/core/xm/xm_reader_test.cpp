@@ -289,6 +289,37 @@ TEST(XmReader, HeaderForTheInfoWindow) {
     EXPECT_TRUE(dir.fileNames() == std::vector<std::string>{"song.xm"}) << "the header read writes nothing";
 }
 
+TEST(XmReader, TinyFileAnnouncingAHugeModuleIsRefused) {
+    // 1025 rows is past what any tracker writes; and 200 empty patterns of
+    // 1024 rows on 64 channels is more scratch data than a module can need.
+    struct Row { int rows; int patterns; int channels; };
+    for (const Row& r : {Row{1025, 1, 4}, Row{1024, 200, 64}}) {
+        TempDir dir;
+        XmSpec spec;
+        spec.channelCount = r.channels;
+        XmPatternSpec p;
+        p.rows = r.rows;
+        p.storeNoData = true;
+        spec.patterns.assign(static_cast<std::size_t>(r.patterns), p);
+        test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+        auto result = loadXmModule(dir.path(), "song.xm", 0);
+        ASSERT_TRUE(std::holds_alternative<XmError>(result));
+        EXPECT_EQ(std::get<XmError>(result), XmError::ReadError);
+        EXPECT_EQ(dir.fileNames(), std::vector<std::string>{"song.xm"}) << "refused before writing anything";
+    }
+}
+
+TEST(ScratchFiles, ALinkUnderAScratchNameIsRemovedNotFollowed) {
+    TempDir dir, elsewhere;
+    std::error_code ec;
+    std::filesystem::create_symlink(elsewhere / "target.bin", dir / "C1.tmp", ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here";
+    test::writeFileBytes(dir / "song.xm", test::buildXm(XmSpec{}));
+    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(dir.path(), "song.xm", 0)));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "C1.tmp"));
+    EXPECT_TRUE(elsewhere.fileNames().empty()) << "nothing was written through the link";
+}
+
 TEST(ScratchFiles, OnlyTheProgramsOwnNamesAreDeleted) {
     TempDir dir;
     const std::vector<std::string> ours = {"P0C1.tmp", "P12C3.tmp", "C1.tmp", "c12.TMP", "BATMAN3.tmp",
