@@ -17,8 +17,8 @@
 
 namespace fs = std::filesystem;
 using namespace ferro;
-using ferro::test::XmPatternSpec;
-using ferro::test::XmSpec;
+using ferro::test::XmPatternLayout;
+using ferro::test::XmLayout;
 using Seed = std::vector<std::uint8_t>;
 
 namespace {
@@ -36,8 +36,8 @@ FmVoice sampleVoice(int k) {
 
 // A pattern of `rows` x `channels` cells with notes, key-offs, instruments,
 // pan effects and, when `breakRow` >= 0, a pattern break.
-XmPatternSpec pattern(int rows, int channels, int seed, int breakRow = -1) {
-    XmPatternSpec p;
+XmPatternLayout pattern(int rows, int channels, int seed, int breakRow = -1) {
+    XmPatternLayout p;
     p.rows = rows;
     p.cells.resize(static_cast<std::size_t>(rows * channels));
     for (int r = 0; r < rows; ++r) {
@@ -67,7 +67,7 @@ Seed cnamBlock(const std::vector<std::string>& names) {
 std::vector<Seed> xmSeeds() {
     std::vector<Seed> seeds;
     {  // Two patterns, one repeated, a restart position: an intro and a loop.
-        XmSpec s;
+        XmLayout s;
         s.channelCount = 4;
         s.orderTable = {0, 1, 0};
         s.restartPosition = 1;
@@ -76,14 +76,14 @@ std::vector<Seed> xmSeeds() {
         seeds.push_back(test::buildXm(s));
     }
     {  // A break, unpacked cells, a long header, a pattern with no data.
-        XmSpec s;
+        XmLayout s;
         s.channelCount = 3;
         s.orderTable = {1, 0, 2};
         s.extraHeaderBytes = 12;
-        XmPatternSpec plain = pattern(12, 3, 1, 5);
+        XmPatternLayout plain = pattern(12, 3, 1, 5);
         plain.packed = false;
         plain.extraHeaderBytes = 3;
-        XmPatternSpec empty;
+        XmPatternLayout empty;
         empty.rows = 4;
         empty.storeNoData = true;
         s.patterns = {plain, empty, pattern(6, 3, 2)};
@@ -91,7 +91,7 @@ std::vector<Seed> xmSeeds() {
         seeds.push_back(test::buildXm(s));
     }
     {  // Eight channels named for Auto fill, an order entry with no pattern.
-        XmSpec s;
+        XmLayout s;
         s.channelCount = 8;
         s.orderTable = {0, 5};
         s.patterns = {pattern(8, 8, 4)};
@@ -99,7 +99,7 @@ std::vector<Seed> xmSeeds() {
         seeds.push_back(test::buildXm(s));
     }
     {  // One channel, one row.
-        XmSpec s;
+        XmLayout s;
         s.channelCount = 1;
         s.patterns = {pattern(1, 1, 0)};
         seeds.push_back(test::buildXm(s));
@@ -195,7 +195,7 @@ std::vector<Seed> autoFillSeeds() {
         {"PSG1", "NOISE", "", "FM10"},
     };
     for (const auto& names : nameSets) {
-        XmSpec s;
+        XmLayout s;
         s.channelCount = static_cast<int>(names.size());
         s.patterns = {pattern(2, s.channelCount, 0)};
         s.trailer = cnamBlock(names);

@@ -50,13 +50,13 @@ const XmModule& moduleWith(int channels) {
     if (!module) {
         const std::filesystem::path dir = setupFolder() / ("module" + std::to_string(channels));
         std::filesystem::create_directories(dir);
-        test::XmSpec spec;
-        spec.channelCount = channels;
-        spec.orderTable = {0, 1};
-        spec.restartPosition = 1;
-        spec.patterns.clear();
+        test::XmLayout layout;
+        layout.channelCount = channels;
+        layout.orderTable = {0, 1};
+        layout.restartPosition = 1;
+        layout.patterns.clear();
         for (int p = 0; p < 2; ++p) {
-            test::XmPatternSpec pattern;
+            test::XmPatternLayout pattern;
             pattern.rows = 24;
             for (int r = 0; r < pattern.rows; ++r) {
                 for (int c = 0; c < channels; ++c) {
@@ -68,9 +68,9 @@ const XmModule& moduleWith(int channels) {
                     pattern.cells.push_back(cell);
                 }
             }
-            spec.patterns.push_back(pattern);
+            layout.patterns.push_back(pattern);
         }
-        test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
         auto loaded = loadXmModule(dir, "song.xm", 0);
         FERRO_FUZZ_CHECK(std::holds_alternative<XmModule>(loaded));
         module = std::get<XmModule>(loaded);

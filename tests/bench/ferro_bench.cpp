@@ -57,14 +57,14 @@ struct BenchFolder {
 // effect, so that every track has events all along the song and nothing
 // repeats (the loop optimisation looks at every row and finds no repeat).
 Bytes generatedModule(int patterns, int rows, int channels, int spacing) {
-    test::XmSpec spec;
-    spec.channelCount = channels;
-    spec.restartPosition = 0;
-    spec.orderTable.clear();
-    spec.patterns.clear();
+    test::XmLayout layout;
+    layout.channelCount = channels;
+    layout.restartPosition = 0;
+    layout.orderTable.clear();
+    layout.patterns.clear();
     for (int p = 0; p < patterns; ++p) {
-        spec.orderTable.push_back(static_cast<std::uint8_t>(p));
-        test::XmPatternSpec pattern;
+        layout.orderTable.push_back(static_cast<std::uint8_t>(p));
+        test::XmPatternLayout pattern;
         pattern.rows = rows;
         pattern.cells.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(channels));
         for (int r = 0; r < rows; ++r) {
@@ -85,9 +85,9 @@ Bytes generatedModule(int patterns, int rows, int channels, int spacing) {
                 }
             }
         }
-        spec.patterns.push_back(std::move(pattern));
+        layout.patterns.push_back(std::move(pattern));
     }
-    return test::buildXm(spec);
+    return test::buildXm(layout);
 }
 
 // Every output channel assigned (5 FM, DAC, 2 PSG tone, noise), "Optimise the

@@ -35,13 +35,13 @@ constexpr int kChannels = 5;
 // Two 16-row patterns played 0, 1, 0 and looping back to the second: FM on
 // channels 1 and 2, a PSG tone on 3, hi-hats on 4, drums with key-offs on 5.
 std::vector<std::uint8_t> songXm(std::uint8_t firstNote = 49) {
-    test::XmSpec spec;
-    spec.channelCount = kChannels;
-    spec.orderTable = {0, 1, 0};
-    spec.restartPosition = 1;
-    spec.patterns.clear();
+    test::XmLayout layout;
+    layout.channelCount = kChannels;
+    layout.orderTable = {0, 1, 0};
+    layout.restartPosition = 1;
+    layout.patterns.clear();
     for (int p = 0; p < 2; ++p) {
-        test::XmPatternSpec pattern;
+        test::XmPatternLayout pattern;
         pattern.rows = 16;
         pattern.cells.resize(16 * kChannels);
         const auto at = [&](int row, int channel) -> XmCell& {
@@ -58,9 +58,9 @@ std::vector<std::uint8_t> songXm(std::uint8_t firstNote = 49) {
             at(r + 2, 5) = noteCell(kXmKeyOff);
         }
         at(15, 1) = noteCell(kXmKeyOff);
-        spec.patterns.push_back(pattern);
+        layout.patterns.push_back(pattern);
     }
-    return test::buildXm(spec);
+    return test::buildXm(layout);
 }
 
 FmVoice voiceOf(int seed) {
@@ -396,7 +396,7 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
 
     // A module without channels: the load's error, before the setup is
     // judged by that channel count.
-    test::XmSpec empty;
+    test::XmLayout empty;
     empty.channelCount = 0;
     test::writeFileBytes(work() / "song.xm", test::buildXm(empty));
     r = run({"convert", "song.xm", "--setup", "setup.json"});

@@ -23,31 +23,31 @@ XmCell noteCell(std::uint8_t note, std::uint8_t instrument, std::uint8_t effect,
     return XmCell{note, instrument, 0, effect, param};
 }
 
-std::vector<std::uint8_t> buildXm(const XmSpec& spec) {
+std::vector<std::uint8_t> buildXm(const XmLayout& layout) {
     std::vector<std::uint8_t> out;
     const std::string id = "Extended Module: ";
     out.insert(out.end(), id.begin(), id.end());
-    putText(out, spec.moduleName, 20);
+    putText(out, layout.moduleName, 20);
     out.push_back(0x1A);
-    putText(out, spec.trackerName, 20);
-    out.push_back(spec.versionMinor);
-    out.push_back(spec.versionMajor);
-    put32(out, static_cast<std::uint32_t>(276 + spec.extraHeaderBytes));
-    put16(out, static_cast<int>(spec.orderTable.size()));
-    put16(out, spec.restartPosition);
-    put16(out, spec.channelCount);
-    put16(out, spec.patternCountOverride >= 0 ? spec.patternCountOverride : static_cast<int>(spec.patterns.size()));
-    put16(out, spec.instrumentCount);
-    put16(out, spec.flags);
-    put16(out, spec.tempo);
-    put16(out, spec.bpm);
-    for (std::size_t i = 0; i < 256; ++i) out.push_back(i < spec.orderTable.size() ? spec.orderTable[i] : 0);
-    out.insert(out.end(), static_cast<std::size_t>(spec.extraHeaderBytes), 0xEE);
+    putText(out, layout.trackerName, 20);
+    out.push_back(layout.versionMinor);
+    out.push_back(layout.versionMajor);
+    put32(out, static_cast<std::uint32_t>(276 + layout.extraHeaderBytes));
+    put16(out, static_cast<int>(layout.orderTable.size()));
+    put16(out, layout.restartPosition);
+    put16(out, layout.channelCount);
+    put16(out, layout.patternCountOverride >= 0 ? layout.patternCountOverride : static_cast<int>(layout.patterns.size()));
+    put16(out, layout.instrumentCount);
+    put16(out, layout.flags);
+    put16(out, layout.tempo);
+    put16(out, layout.bpm);
+    for (std::size_t i = 0; i < 256; ++i) out.push_back(i < layout.orderTable.size() ? layout.orderTable[i] : 0);
+    out.insert(out.end(), static_cast<std::size_t>(layout.extraHeaderBytes), 0xEE);
 
-    for (const XmPatternSpec& p : spec.patterns) {
+    for (const XmPatternLayout& p : layout.patterns) {
         std::vector<std::uint8_t> data;
         if (!p.storeNoData) {
-            const std::size_t count = static_cast<std::size_t>(p.rows) * static_cast<std::size_t>(spec.channelCount);
+            const std::size_t count = static_cast<std::size_t>(p.rows) * static_cast<std::size_t>(layout.channelCount);
             for (std::size_t i = 0; i < count; ++i) {
                 const XmCell c = i < p.cells.size() ? p.cells[i] : XmCell{};
                 if (!p.packed) {
@@ -70,7 +70,7 @@ std::vector<std::uint8_t> buildXm(const XmSpec& spec) {
         out.insert(out.end(), static_cast<std::size_t>(p.extraHeaderBytes), 0xDD);
         out.insert(out.end(), data.begin(), data.end());
     }
-    out.insert(out.end(), spec.trailer.begin(), spec.trailer.end());
+    out.insert(out.end(), layout.trailer.begin(), layout.trailer.end());
     return out;
 }
 

@@ -11,7 +11,7 @@
 
 namespace ferro::test {
 
-struct XmPatternSpec {
+struct XmPatternLayout {
     int rows = 64;
     // rows x channels cells, row-major; empty means every cell empty
     std::vector<XmCell> cells;
@@ -20,14 +20,14 @@ struct XmPatternSpec {
     int extraHeaderBytes = 0;   // pattern header longer than 9
 };
 
-struct XmSpec {
+struct XmLayout {
     std::string moduleName = "test module";
     std::string trackerName = "FastTracker v2.00";
     std::uint8_t versionMinor = 4, versionMajor = 1;
     int channelCount = 4;
     int restartPosition = 0;
     std::vector<std::uint8_t> orderTable = {0};
-    std::vector<XmPatternSpec> patterns = {XmPatternSpec{}};
+    std::vector<XmPatternLayout> patterns = {XmPatternLayout{}};
     int instrumentCount = 0;
     int flags = 1;
     int tempo = 6, bpm = 125;
@@ -36,7 +36,7 @@ struct XmSpec {
     std::vector<std::uint8_t> trailer;  // bytes after the patterns (instruments, CNAM, ...)
 };
 
-std::vector<std::uint8_t> buildXm(const XmSpec& spec);
+std::vector<std::uint8_t> buildXm(const XmLayout& layout);
 void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
 

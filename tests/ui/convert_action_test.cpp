@@ -44,18 +44,18 @@ private slots:
     void init() {
         startFolder_ = QDir::currentPath();
         dir_ = std::make_unique<test::TempDir>();
-        test::XmSpec spec;
-        spec.channelCount = 4;
-        spec.orderTable = {0};
-        test::XmPatternSpec p;
+        test::XmLayout layout;
+        layout.channelCount = 4;
+        layout.orderTable = {0};
+        test::XmPatternLayout p;
         p.rows = 16;
         p.cells.assign(16 * 4, XmCell{});
         for (int n = 0; n < 4; ++n) {
             p.cells[static_cast<std::size_t>(n)] = test::noteCell(49, 1);
             p.cells[static_cast<std::size_t>(8 * 4 + n)] = test::noteCell(kXmKeyOff);
         }
-        spec.patterns = {p};
-        test::writeFileBytes(*dir_ / "my song.xm", test::buildXm(spec));
+        layout.patterns = {p};
+        test::writeFileBytes(*dir_ / "my song.xm", test::buildXm(layout));
         QDir::setCurrent(QString::fromStdString(dir_->path().string()));
         dialogs_ = std::make_unique<test::FakeDialogs>();
         main_ = std::make_unique<MainWindow>(*dialogs_);

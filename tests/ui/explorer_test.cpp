@@ -18,14 +18,14 @@ using namespace ferro;
 
 namespace {
 std::vector<std::uint8_t> module(int channels, std::vector<std::uint8_t> order = {0, 0}) {
-    test::XmSpec spec;
-    spec.channelCount = channels;
-    spec.orderTable = std::move(order);
-    test::XmPatternSpec p;
+    test::XmLayout layout;
+    layout.channelCount = channels;
+    layout.orderTable = std::move(order);
+    test::XmPatternLayout p;
     p.rows = 8;
     p.cells.assign(static_cast<std::size_t>(8 * channels), test::noteCell(49, 1));
-    spec.patterns = {p};
-    return test::buildXm(spec);
+    layout.patterns = {p};
+    return test::buildXm(layout);
 }
 }  // namespace
 
@@ -209,14 +209,14 @@ private slots:
     }
 
     void infoWindowRows() {
-        test::XmSpec spec;
-        spec.moduleName = std::string("Tab\there", 8);
-        spec.orderTable = {0, 1, 2, 1};
-        spec.patterns = {test::XmPatternSpec{}, test::XmPatternSpec{}, test::XmPatternSpec{}};
-        spec.flags = 1;
-        spec.versionMinor = 4;
-        spec.versionMajor = 1;
-        const auto bytes = test::buildXm(spec);
+        test::XmLayout layout;
+        layout.moduleName = std::string("Tab\there", 8);
+        layout.orderTable = {0, 1, 2, 1};
+        layout.patterns = {test::XmPatternLayout{}, test::XmPatternLayout{}, test::XmPatternLayout{}};
+        layout.flags = 1;
+        layout.versionMinor = 4;
+        layout.versionMajor = 1;
+        const auto bytes = test::buildXm(layout);
         test::writeFileBytes(*dir_ / "info.xm", bytes);
         explorer().refreshFileList();
         select("info.xm");

@@ -24,21 +24,21 @@ namespace {
 // A module with `channels` channels; with names, a "CNAM" block after the
 // patterns carries them (20 bytes each, zero padded).
 std::vector<std::uint8_t> module(int channels, const std::vector<std::string>& names = {}) {
-    test::XmSpec spec;
-    spec.channelCount = channels;
-    test::XmPatternSpec p;
+    test::XmLayout layout;
+    layout.channelCount = channels;
+    test::XmPatternLayout p;
     p.rows = 4;
-    spec.patterns = {p};
+    layout.patterns = {p};
     if (!names.empty()) {
         const std::string tag = "CNAM";
-        spec.trailer.assign(tag.begin(), tag.end());
+        layout.trailer.assign(tag.begin(), tag.end());
         const auto length = static_cast<std::uint32_t>(20 * names.size());
-        for (int i = 0; i < 4; ++i) spec.trailer.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+        for (int i = 0; i < 4; ++i) layout.trailer.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
         for (const std::string& name : names)
             for (std::size_t i = 0; i < 20; ++i)
-                spec.trailer.push_back(i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0);
+                layout.trailer.push_back(i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0);
     }
-    return test::buildXm(spec);
+    return test::buildXm(layout);
 }
 
 }  // namespace

@@ -78,12 +78,12 @@ class OptionsWindowTest : public QObject {
         return byte;
     }
     void loadModule() {
-        test::XmSpec spec;
-        test::XmPatternSpec p;
+        test::XmLayout layout;
+        test::XmPatternLayout p;
         p.rows = 8;
         p.cells.assign(8 * 4, test::noteCell(49, 1));
-        spec.patterns = {p};
-        test::writeFileBytes(*dir_ / "song.xm", test::buildXm(spec));
+        layout.patterns = {p};
+        test::writeFileBytes(*dir_ / "song.xm", test::buildXm(layout));
         ExplorerWindow* explorer = main_->explorer();
         explorer->refreshFileList();
         auto* files = explorer->findChild<QListWidget*>("File1");

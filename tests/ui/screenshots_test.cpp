@@ -19,9 +19,9 @@ class ScreenshotsTest : public QObject {
 private slots:
     void mainWindowStates() {
         test::TempDir dir;
-        test::XmSpec spec;
-        spec.channelCount = 8;
-        test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+        test::XmLayout layout;
+        layout.channelCount = 8;
+        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
         const QString before = QDir::currentPath();
         QDir::setCurrent(QString::fromStdString(dir.path().string()));
         const QString shots = qEnvironmentVariable("FERRO_SHOT_DIR");

@@ -148,10 +148,10 @@ TEST(ChannelNames, ReadingTheBlock) {
 
 TEST(AutoFill, WholeActionOnAnXmFile) {
     test::TempDir dir;
-    test::XmSpec spec;
-    spec.channelCount = 4;
-    spec.trailer = cnamBlock({"FM1", "fm2", "Noise", "DAC"});
-    test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+    test::XmLayout layout;
+    layout.channelCount = 4;
+    layout.trailer = cnamBlock({"FM1", "fm2", "Noise", "DAC"});
+    test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
 
     SongSettings s;
     ChannelAssignment a;
@@ -166,11 +166,11 @@ TEST(AutoFill, WholeActionOnAnXmFile) {
 
 TEST(AutoFill, FailuresChangeNothing) {
     test::TempDir dir;
-    test::XmSpec spec;
-    spec.channelCount = 2;
-    test::writeFileBytes(dir / "plain.xm", test::buildXm(spec));
-    spec.trailer = cnamBlock({"DAC", "DAC"});
-    test::writeFileBytes(dir / "twice.xm", test::buildXm(spec));
+    test::XmLayout layout;
+    layout.channelCount = 2;
+    test::writeFileBytes(dir / "plain.xm", test::buildXm(layout));
+    layout.trailer = cnamBlock({"DAC", "DAC"});
+    test::writeFileBytes(dir / "twice.xm", test::buildXm(layout));
 
     for (const char* name : {"plain.xm", "twice.xm", "gone.xm"}) {
         SCOPED_TRACE(name);

@@ -75,14 +75,14 @@ const std::vector<std::string> kLookAlikes = {
 
 // The module: an intro pattern and a looped one, on four channels.
 std::vector<std::uint8_t> songModule() {
-    test::XmSpec spec;
-    spec.channelCount = 4;
-    spec.orderTable = {0, 1, 1};
-    spec.restartPosition = 1;
-    test::XmPatternSpec intro;
+    test::XmLayout layout;
+    layout.channelCount = 4;
+    layout.orderTable = {0, 1, 1};
+    layout.restartPosition = 1;
+    test::XmPatternLayout intro;
     intro.rows = 16;
     intro.cells.resize(16 * 4);
-    test::XmPatternSpec loop;
+    test::XmPatternLayout loop;
     loop.rows = 32;
     loop.cells.resize(32 * 4);
     for (int r = 0; r < 32; r += 4) {
@@ -91,8 +91,8 @@ std::vector<std::uint8_t> songModule() {
             if (r < 16) intro.cells[static_cast<std::size_t>(r * 4 + c)] = test::noteCell(static_cast<std::uint8_t>(49 + c), 2);
         }
     }
-    spec.patterns = {intro, loop};
-    return test::buildXm(spec);
+    layout.patterns = {intro, loop};
+    return test::buildXm(layout);
 }
 
 ConversionRequest requestFor(const XmModule& m) {

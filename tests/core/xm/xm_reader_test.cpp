@@ -10,13 +10,13 @@ namespace ferro {
 namespace {
 
 using test::TempDir;
-using test::XmPatternSpec;
-using test::XmSpec;
+using test::XmPatternLayout;
+using test::XmLayout;
 
 // A pattern of `rows` rows whose cell (r, n) holds note r+1 on channel n and
 // instrument n, so every cell of a row stream tells where it came from.
-XmPatternSpec numberedPattern(int rows, int channels, std::uint8_t tag) {
-    XmPatternSpec p;
+XmPatternLayout numberedPattern(int rows, int channels, std::uint8_t tag) {
+    XmPatternLayout p;
     p.rows = rows;
     for (int r = 0; r < rows; ++r)
         for (int n = 1; n <= channels; ++n)
@@ -24,8 +24,8 @@ XmPatternSpec numberedPattern(int rows, int channels, std::uint8_t tag) {
     return p;
 }
 
-XmModule loadOk(const TempDir& dir, const XmSpec& spec, std::int16_t loopOption = 0) {
-    test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+XmModule loadOk(const TempDir& dir, const XmLayout& layout, std::int16_t loopOption = 0) {
+    test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
     auto result = loadXmModule(dir.path(), "song.xm", loopOption);
     EXPECT_TRUE(std::holds_alternative<XmModule>(result));
     return std::holds_alternative<XmModule>(result) ? std::get<XmModule>(result) : XmModule{};
@@ -54,12 +54,12 @@ TEST(XmWords, LittleEndianWithSignedResults) {
 
 TEST(XmReader, SongOrderRowCountsAndLoopStart) {
     TempDir dir;
-    XmSpec spec;
-    spec.channelCount = 2;
-    spec.orderTable = {0, 1, 0};
-    spec.restartPosition = 1;
-    spec.patterns = {numberedPattern(64, 2, 0xA0), numberedPattern(32, 2, 0xB0)};
-    XmModule m = loadOk(dir, spec);
+    XmLayout layout;
+    layout.channelCount = 2;
+    layout.orderTable = {0, 1, 0};
+    layout.restartPosition = 1;
+    layout.patterns = {numberedPattern(64, 2, 0xA0), numberedPattern(32, 2, 0xB0)};
+    XmModule m = loadOk(dir, layout);
     EXPECT_EQ(m.totalRows, 160);
     EXPECT_EQ(m.loopStartRow, 64);
     EXPECT_EQ(m.channelCount, 2);
@@ -80,12 +80,12 @@ TEST(XmReader, LoopStartFollowsRestartPositionAndLoopChoice) {
     const Row rows[] = {{0, 0, 0}, {1, 0, 64}, {2, 0, 96}, {3, 0, 0}, {200, 0, 0}, {1, 1, 0}, {-1, 0, 0}};
     for (const Row& r : rows) {
         TempDir dir;
-        XmSpec spec;
-        spec.channelCount = 1;
-        spec.orderTable = {0, 1, 0};
-        spec.restartPosition = r.restart;
-        spec.patterns = {numberedPattern(64, 1, 0), numberedPattern(32, 1, 0)};
-        XmModule m = loadOk(dir, spec, r.loopOption);
+        XmLayout layout;
+        layout.channelCount = 1;
+        layout.orderTable = {0, 1, 0};
+        layout.restartPosition = r.restart;
+        layout.patterns = {numberedPattern(64, 1, 0), numberedPattern(32, 1, 0)};
+        XmModule m = loadOk(dir, layout, r.loopOption);
         EXPECT_EQ(m.loopStartRow, r.expected) << "restart " << r.restart << " loop option " << r.loopOption;
         EXPECT_EQ(m.loopOption, r.loopOption);
     }
@@ -102,13 +102,13 @@ TEST(XmReader, PatternBreakCutsEveryChannelAtTheFirstBreakRow) {
     };
     for (const Row& r : rows) {
         TempDir dir;
-        XmSpec spec;
-        spec.channelCount = 3;
-        spec.orderTable = {0, 0};
-        XmPatternSpec p = numberedPattern(64, 3, 0);
+        XmLayout layout;
+        layout.channelCount = 3;
+        layout.orderTable = {0, 0};
+        XmPatternLayout p = numberedPattern(64, 3, 0);
         for (auto [row, ch] : r.breaks) p.cells[static_cast<std::size_t>(row * 3 + ch - 1)].effectType = kXmPatternBreak;
-        spec.patterns = {p};
-        XmModule m = loadOk(dir, spec);
+        layout.patterns = {p};
+        XmModule m = loadOk(dir, layout);
         EXPECT_EQ(m.patternRows[0], r.expectedRows);
         EXPECT_EQ(m.totalRows, 2 * r.expectedRows);
         for (int n = 1; n <= 3; ++n) {
@@ -128,12 +128,12 @@ TEST(XmReader, PackedCellForms) {
         0x90, 0x7F,                    // only the effect parameter
         0x9F, 0x61, 0x03, 0x10, 0x0D, 0x00,  // everything
     };
-    XmSpec spec;
-    spec.channelCount = 1;
-    spec.patterns = {XmPatternSpec{}};
-    spec.patterns[0].rows = 4;
-    spec.patterns[0].storeNoData = true;
-    auto bytes = test::buildXm(spec);
+    XmLayout layout;
+    layout.channelCount = 1;
+    layout.patterns = {XmPatternLayout{}};
+    layout.patterns[0].rows = 4;
+    layout.patterns[0].storeNoData = true;
+    auto bytes = test::buildXm(layout);
     // Patch the packed size and append the data.
     bytes[bytes.size() - 2] = static_cast<std::uint8_t>(packed.size());
     bytes.insert(bytes.end(), packed.begin(), packed.end());
@@ -151,19 +151,19 @@ TEST(XmReader, PackedCellForms) {
 
 TEST(XmReader, PackedUnpackedOversizedAndEmptyPatternsReadAlike) {
     TempDir dir;
-    XmSpec spec;
-    spec.channelCount = 2;
-    spec.extraHeaderBytes = 40;
-    spec.orderTable = {0, 1, 2, 3};
-    XmPatternSpec unpacked = numberedPattern(8, 2, 1);
+    XmLayout layout;
+    layout.channelCount = 2;
+    layout.extraHeaderBytes = 40;
+    layout.orderTable = {0, 1, 2, 3};
+    XmPatternLayout unpacked = numberedPattern(8, 2, 1);
     unpacked.packed = false;
-    XmPatternSpec longHeader = numberedPattern(8, 2, 2);
+    XmPatternLayout longHeader = numberedPattern(8, 2, 2);
     longHeader.extraHeaderBytes = 7;
-    XmPatternSpec empty;
+    XmPatternLayout empty;
     empty.rows = 16;
     empty.storeNoData = true;
-    spec.patterns = {unpacked, longHeader, empty, numberedPattern(4, 2, 3)};
-    XmModule m = loadOk(dir, spec);
+    layout.patterns = {unpacked, longHeader, empty, numberedPattern(4, 2, 3)};
+    XmModule m = loadOk(dir, layout);
     EXPECT_EQ(m.totalRows, 36);
     const auto cells = rowStream(dir, 2);
     ASSERT_EQ(cells.size(), 36u);
@@ -176,11 +176,11 @@ TEST(XmReader, PackedUnpackedOversizedAndEmptyPatternsReadAlike) {
 
 TEST(XmReader, UnusedPatternStillGetsFilesAndMissingPatternPlaysAsEmpty) {
     TempDir dir;
-    XmSpec spec;
-    spec.channelCount = 1;
-    spec.orderTable = {0, 5, 0};  // pattern 5 is not stored, as FastTracker 2 leaves a trailing empty one out
-    spec.patterns = {numberedPattern(4, 1, 0), numberedPattern(8, 1, 0)};
-    XmModule m = loadOk(dir, spec);
+    XmLayout layout;
+    layout.channelCount = 1;
+    layout.orderTable = {0, 5, 0};  // pattern 5 is not stored, as FastTracker 2 leaves a trailing empty one out
+    layout.patterns = {numberedPattern(4, 1, 0), numberedPattern(8, 1, 0)};
+    XmModule m = loadOk(dir, layout);
     EXPECT_EQ(m.totalRows, 4 + 64 + 4);
     EXPECT_EQ(m.patternRows.size(), 2u);
     EXPECT_TRUE(std::filesystem::exists(dir / "P1C1.tmp"));
@@ -191,7 +191,7 @@ TEST(XmReader, UnusedPatternStillGetsFilesAndMissingPatternPlaysAsEmpty) {
 }
 
 TEST(XmReader, FailuresAreInvalidXmOrReadError) {
-    const auto valid = test::buildXm(XmSpec{});
+    const auto valid = test::buildXm(XmLayout{});
     auto lower = valid;
     lower[0] = 'e';
     auto noSongLength = valid;
@@ -244,12 +244,12 @@ TEST(XmReader, FailuresAreInvalidXmOrReadError) {
 }
 
 TEST(XmReader, ModuleCutAtEveryOffsetFailsCleanly) {
-    XmSpec spec;
-    spec.channelCount = 2;
-    spec.orderTable = {0, 1};
-    spec.patterns = {numberedPattern(3, 2, 1), numberedPattern(2, 2, 2)};
-    spec.patterns[1].packed = false;
-    const auto full = test::buildXm(spec);
+    XmLayout layout;
+    layout.channelCount = 2;
+    layout.orderTable = {0, 1};
+    layout.patterns = {numberedPattern(3, 2, 1), numberedPattern(2, 2, 2)};
+    layout.patterns[1].packed = false;
+    const auto full = test::buildXm(layout);
     TempDir dir;
     for (std::size_t cut = 0; cut < full.size(); ++cut) {
         test::writeFileBytes(dir / "song.xm", std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<long>(cut)));
@@ -265,16 +265,16 @@ TEST(XmReader, ModuleCutAtEveryOffsetFailsCleanly) {
 
 TEST(XmReader, HeaderForTheInfoWindow) {
     TempDir dir;
-    XmSpec spec;
-    spec.moduleName = "caf\xE9 tune";
-    spec.versionMinor = 4;
-    spec.versionMajor = 1;
-    spec.orderTable = {0, 1, 2, 1};
-    spec.patterns = {XmPatternSpec{}, XmPatternSpec{}, XmPatternSpec{}};
-    spec.flags = 3;
-    spec.tempo = 6;
-    spec.bpm = 0x8000;
-    test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+    XmLayout layout;
+    layout.moduleName = "caf\xE9 tune";
+    layout.versionMinor = 4;
+    layout.versionMajor = 1;
+    layout.orderTable = {0, 1, 2, 1};
+    layout.patterns = {XmPatternLayout{}, XmPatternLayout{}, XmPatternLayout{}};
+    layout.flags = 3;
+    layout.tempo = 6;
+    layout.bpm = 0x8000;
+    test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
     auto result = readXmHeader(dir / "song.xm");
     ASSERT_TRUE(std::holds_alternative<XmHeader>(result));
     const XmHeader& h = std::get<XmHeader>(result);
@@ -295,13 +295,13 @@ TEST(XmReader, TinyFileAnnouncingAHugeModuleIsRefused) {
     struct Row { int rows; int patterns; int channels; };
     for (const Row& r : {Row{1025, 1, 4}, Row{1024, 200, 64}}) {
         TempDir dir;
-        XmSpec spec;
-        spec.channelCount = r.channels;
-        XmPatternSpec p;
+        XmLayout layout;
+        layout.channelCount = r.channels;
+        XmPatternLayout p;
         p.rows = r.rows;
         p.storeNoData = true;
-        spec.patterns.assign(static_cast<std::size_t>(r.patterns), p);
-        test::writeFileBytes(dir / "song.xm", test::buildXm(spec));
+        layout.patterns.assign(static_cast<std::size_t>(r.patterns), p);
+        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
         auto result = loadXmModule(dir.path(), "song.xm", 0);
         ASSERT_TRUE(std::holds_alternative<XmError>(result));
         EXPECT_EQ(std::get<XmError>(result), XmError::ReadError);
@@ -314,7 +314,7 @@ TEST(ScratchFiles, ALinkUnderAScratchNameIsRemovedNotFollowed) {
     std::error_code ec;
     std::filesystem::create_symlink(elsewhere / "target.bin", dir / "C1.tmp", ec);
     if (ec) GTEST_SKIP() << "no symbolic links here";
-    test::writeFileBytes(dir / "song.xm", test::buildXm(XmSpec{}));
+    test::writeFileBytes(dir / "song.xm", test::buildXm(XmLayout{}));
     ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(dir.path(), "song.xm", 0)));
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "C1.tmp"));
     EXPECT_TRUE(elsewhere.fileNames().empty()) << "nothing was written through the link";
