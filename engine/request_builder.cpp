@@ -2,10 +2,7 @@
 
 namespace ferro {
 
-ConversionRequest buildConversionRequest(const XmModule& module, const SongChoices& choices,
-                                         ReadinessLight generalLight, ReadinessLight voiceLight,
-                                         const AppOptions& options) {
-    const SongSettings& s = choices.settings;
+ConversionRequest moduleRequest(const XmModule& module) {
     ConversionRequest r;
     r.workingDirectory = module.directory;
     r.channelCount = module.channelCount;
@@ -15,6 +12,14 @@ ConversionRequest buildConversionRequest(const XmModule& module, const SongChoic
     r.fileName = module.fileName;
     r.orderTable = module.orderTable;
     r.patternRows = module.patternRows;
+    return r;
+}
+
+ConversionRequest buildConversionRequest(const XmModule& module, const SongChoices& choices,
+                                         ReadinessLight generalLight, ReadinessLight voiceLight,
+                                         const AppOptions& options) {
+    const SongSettings& s = choices.settings;
+    ConversionRequest r = moduleRequest(module);
 
     r.fmChannelCount = s.fmChannelCount;
     r.psgChannelCount = s.psgChannelCount;

@@ -23,6 +23,9 @@ struct SongChoices {
     bool writeAsm = false;
 };
 
+// A request holding the loaded module's facts, every other field at its default.
+ConversionRequest moduleRequest(const XmModule& module);
+
 ConversionRequest buildConversionRequest(const XmModule& module, const SongChoices& choices,
                                          ReadinessLight generalLight, ReadinessLight voiceLight,
                                          const AppOptions& options);

@@ -13,6 +13,7 @@
 
 #include "app/byte_reader.hpp"
 #include "engine/conversion.hpp"
+#include "engine/request_builder.hpp"
 #include "fuzz/fuzz_support.hpp"
 #include "xm/scratch_files.hpp"
 #include "xm/xm_reader.hpp"
@@ -87,15 +88,8 @@ void checkLoadedModule(const fs::path& dir, const XmModule& m) {
 // A request that gives every kind of output channel something to play, with
 // options taken from one byte of the input.
 ConversionRequest requestFor(const fs::path& dir, const XmModule& m, std::uint8_t options) {
-    ConversionRequest r;
+    ConversionRequest r = moduleRequest(m);
     r.workingDirectory = dir;
-    r.channelCount = m.channelCount;
-    r.loopStartRow = m.loopStartRow;
-    r.totalRows = m.totalRows;
-    r.loopOption = m.loopOption;
-    r.fileName = m.fileName;
-    r.orderTable = m.orderTable;
-    r.patternRows = m.patternRows;
     const int n = m.channelCount;
     r.fmChannelCount = std::min(6, n);
     for (int k = 0; k < 6; ++k) r.fm[static_cast<std::size_t>(k)] = k % n + 1;

@@ -25,6 +25,7 @@
 
 #include "app/byte_reader.hpp"
 #include "engine/conversion.hpp"
+#include "engine/request_builder.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/scratch_files.hpp"
 #include "xm/xm_reader.hpp"
@@ -93,15 +94,7 @@ Bytes generatedModule(int patterns, int rows, int channels, int spacing) {
 // Every output channel assigned (5 FM, DAC, 2 PSG tone, noise), "Optimise the
 // output" on, maps long enough for every instrument.
 ConversionRequest requestFor(const XmModule& m) {
-    ConversionRequest r;
-    r.workingDirectory = m.directory;
-    r.channelCount = m.channelCount;
-    r.loopStartRow = m.loopStartRow;
-    r.totalRows = m.totalRows;
-    r.loopOption = m.loopOption;
-    r.fileName = m.fileName;
-    r.orderTable = m.orderTable;
-    r.patternRows = m.patternRows;
+    ConversionRequest r = moduleRequest(m);
     const int n = m.channelCount;
     auto channel = [n](int k) { return (k - 1) % n + 1; };
     r.fmChannelCount = 5;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/conversion.hpp"
+#include "engine/request_builder.hpp"
 #include "support/temp_dir.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/scratch_files.hpp"
@@ -96,15 +97,7 @@ std::vector<std::uint8_t> songModule() {
 }
 
 ConversionRequest requestFor(const XmModule& m) {
-    ConversionRequest r;
-    r.workingDirectory = m.directory;
-    r.channelCount = m.channelCount;
-    r.loopStartRow = m.loopStartRow;
-    r.totalRows = m.totalRows;
-    r.loopOption = m.loopOption;
-    r.fileName = m.fileName;
-    r.orderTable = m.orderTable;
-    r.patternRows = m.patternRows;
+    ConversionRequest r = moduleRequest(m);
     r.fmChannelCount = 2;
     r.fm = {1, 2, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
     r.psgChannelCount = 1;
