@@ -155,7 +155,14 @@ void encodePan(const XmCell& cell, TrackEncoderState& state, const RandomSource&
 void encodeInstrument(const ConversionRequest& request, const XmCell& cell, ChannelRole role,
                       TrackEncoderState& state, Bytes& out) {
     int key = cell.instrument;
-    if (key == 0 || key == state.currentInstrument) return;
+    if (key == 0) return;
+    // Hi-hats keyed by note: the note picks the kind, and the last note is
+    // what is in force. Comparing the instrument byte with that note instead
+    // would skip a change of kind whenever the two numbers happen to match.
+    // A row with an instrument and no note then looks up key 0 and fails,
+    // as before.
+    if (role == ChannelRole::PsgNoise && request.hihatsByNote) key = cell.note;
+    if (key != 0 && key == state.currentInstrument) return;
     auto flagged = [&](const std::string& map, std::uint8_t flag) {
         const int value = lookup(map, key);
         if (state.currentInstrument != 0 && value == lookup(map, state.currentInstrument)) return;
@@ -169,7 +176,6 @@ void encodeInstrument(const ConversionRequest& request, const XmCell& cell, Chan
             flagged(request.psgorri, kFlagPsgEnvelope);
             break;
         case ChannelRole::PsgNoise:
-            if (request.hihatsByNote) key = cell.note;
             flagged(request.norri, kFlagPsgEnvelope);
             break;
         case ChannelRole::Dac:

@@ -111,6 +111,13 @@ std::vector<EncodeCase> encodeCases() {
              r.norri = std::string(96, '\2');
              setMap(r.norri, C4, 1);
          }},
+        {"hi-hats by note: an instrument number equal to the last note still changes the kind", ChannelRole::PsgNoise,
+         centre, rows(2, {{0, note(3, 1)}, {1, note(4, 3)}}), 3, "F5 02 D1 01 F5 01 01",
+         [](ConversionRequest& r) {
+             r.hihatsByNote = true;
+             r.norri = std::string(96, '\2');
+             setMap(r.norri, 4, 1);
+         }},
         {"drums by note", dac, centre, rows(2, {{0, note(C4, 3)}, {1, note(D4)}}), 3, "85 01 8A",
          [](ConversionRequest& r) {
              r.drumsByNote = true;
