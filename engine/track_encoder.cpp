@@ -159,8 +159,8 @@ void encodeInstrument(const ConversionRequest& request, const XmCell& cell, Chan
     // Hi-hats keyed by note: the note picks the kind, and the last note is
     // what is in force. Comparing the instrument byte with that note instead
     // would skip a change of kind whenever the two numbers happen to match.
-    // A row with an instrument and no note then looks up key 0 and fails,
-    // as before.
+    // A row with an instrument and no note names no hi-hat: it looks up key
+    // 0, which ends the conversion.
     if (role == ChannelRole::PsgNoise && request.hihatsByNote) key = cell.note;
     if (key != 0 && key == state.currentInstrument) return;
     auto flagged = [&](const std::string& map, std::uint8_t flag) {
