@@ -16,11 +16,12 @@ std::string introSectionFileName(int channel) { return "LOL" + std::to_string(ch
 
 namespace {
 
-// Consumes a decimal number without sign or leading zeros from the front of s.
-bool takeNumber(std::string_view& s) {
+// Consumes a decimal number without sign or leading zeros from the front of
+// s. Pattern numbers start at 0, channel numbers at 1.
+bool takeNumber(std::string_view& s, bool zeroAllowed = false) {
     std::size_t n = 0;
     while (n < s.size() && std::isdigit(static_cast<unsigned char>(s[n]))) ++n;
-    if (n == 0 || (n > 1 && s[0] == '0')) return false;
+    if (n == 0 || (n > 1 && s[0] == '0') || (!zeroAllowed && s[0] == '0')) return false;
     s.remove_prefix(n);
     return true;
 }
@@ -42,7 +43,7 @@ bool isScratchFileName(const std::string& name) {
     if (s.size() < 4 || s.substr(s.size() - 4) != ".TMP") return false;
     s.remove_suffix(4);
     if (takePrefix(s, "BATMAN") || takePrefix(s, "LOL")) return takeNumber(s) && s.empty();
-    if (takePrefix(s, "P")) return takeNumber(s) && takePrefix(s, "C") && takeNumber(s) && s.empty();
+    if (takePrefix(s, "P")) return takeNumber(s, true) && takePrefix(s, "C") && takeNumber(s) && s.empty();
     if (takePrefix(s, "C")) return takeNumber(s) && s.empty();
     return false;
 }

@@ -326,7 +326,8 @@ TEST(ScratchFiles, OnlyTheProgramsOwnNamesAreDeleted) {
                                            "lol10.tmp", "voices.tmp", "VOICES.TMP"};
     const std::vector<std::string> theirs = {"C1.tmp.bak", "notes.tmp", "C1a.tmp", "C01.tmp", "song.xm",
                                              "P01C1.tmp", "PC1.tmp", "BATMAN.tmp", "C.tmp", "LOL-1.tmp",
-                                             "myvoices.tmp", "C1.tmpx", "P1C.tmp"};
+                                             "myvoices.tmp", "C1.tmpx", "P1C.tmp", "C0.tmp", "P0C0.tmp",
+                                             "BATMAN0.tmp"};
     for (const auto& n : ours) test::writeFileBytes(dir / n, {1});
     for (const auto& n : theirs) test::writeFileBytes(dir / n, {2});
     std::filesystem::create_directory(dir / "C2.tmp");  // a folder is never ours
