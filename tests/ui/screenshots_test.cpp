@@ -1,7 +1,14 @@
 // Renders the main window in its usual states to PNG files when
 // FERRO_SHOT_DIR is set, so that a person can look at them; otherwise it
 // only checks that a load shows every song window.
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -39,6 +46,21 @@ private slots:
             QVERIFY(main.explorer()->isLoaded());
             const auto subs = main.findChild<QMdiArea*>()->subWindowList();
             QCOMPARE(subs.size(), 5);
+            // Every control without a caption of its own says what it is,
+            // for screen readers and for tests that drive the program.
+            int checked = 0;
+            for (QWidget* w : main.findChildren<QWidget*>()) {
+                const bool captionless = qobject_cast<QAbstractItemView*>(w) || qobject_cast<QComboBox*>(w) ||
+                                         qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QAbstractSlider*>(w) ||
+                                         qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w);
+                if (!captionless || qobject_cast<QScrollBar*>(w) || w->objectName().startsWith("qt_")) continue;
+                if (qobject_cast<QLineEdit*>(w) && qobject_cast<QAbstractSpinBox*>(w->parentWidget())) continue;
+                if (qobject_cast<QLineEdit*>(w) && qobject_cast<QComboBox*>(w->parentWidget())) continue;
+                QVERIFY2(!w->accessibleName().isEmpty(),
+                         qPrintable(w->metaObject()->className() + QString(" ") + w->objectName()));
+                ++checked;
+            }
+            QVERIFY(checked > 40);
             if (!shots.isEmpty()) {
                 main.grab().save(shots + "/main-loaded.png");
                 for (QMdiSubWindow* sub : subs) {
