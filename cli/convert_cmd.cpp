@@ -21,6 +21,7 @@
 #include "app/paths.hpp"
 #include "app/shared_types.hpp"
 #include "cli/commands.hpp"
+#include "cli/text.hpp"
 #include "engine/conversion.hpp"
 #include "engine/request_builder.hpp"
 #include "engine/song_setup.hpp"
@@ -103,7 +104,7 @@ int convertLoaded(const fs::path& directory, const std::string& fileName, const 
     // kept in the module's facts as loopOption 1, and a load with it, like the
     // explorer's reload, reads the song without an intro: played once, the
     // song is one section from its first row.
-    auto loaded = loadXmModule(directory, fileName, setup.settings.loopSong ? 0 : 1);
+    auto loaded = loadXmModule(directory, fileName, loopOptionFor(setup.settings.loopSong));
     if (auto* error = std::get_if<XmError>(&loaded)) {
         std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
@@ -135,9 +136,7 @@ int convertLoaded(const fs::path& directory, const std::string& fileName, const 
 }
 
 int runConvert(const ConvertOptions& opt) {
-    const fs::path path = fs::absolute(pathFromUtf8(opt.file));
-    const fs::path directory = path.parent_path();
-    const std::string fileName = utf8FromPath(path.filename());
+    const auto [path, directory, fileName] = modulePath(opt.file);
 
     // Nothing is written before the module's header, the setup file and the
     // lights have been checked.

@@ -22,10 +22,7 @@ struct InfoOptions {
 };
 
 int runInfo(const InfoOptions& opt) {
-    namespace fs = std::filesystem;
-    const fs::path path = fs::absolute(pathFromUtf8(opt.file));
-    const fs::path directory = path.parent_path();
-    const std::string fileName = utf8FromPath(path.filename());
+    const auto [path, directory, fileName] = modulePath(opt.file);
 
     auto header = readXmHeader(path);
     if (auto* error = std::get_if<XmError>(&header)) {

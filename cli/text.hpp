@@ -1,6 +1,9 @@
 #pragma once
 // Text helpers for the command line's JSON output.
+#include <filesystem>
 #include <string>
+
+#include "app/paths.hpp"
 
 namespace ferro::cli {
 
@@ -17,6 +20,18 @@ inline std::string latin1ToUtf8(const std::string& raw) {
         }
     }
     return out;
+}
+
+// A module named on the command line: its absolute path, its folder (where
+// the scratch files and outputs go) and its bare name.
+struct ModulePath {
+    std::filesystem::path path;
+    std::filesystem::path directory;
+    std::string fileName;
+};
+inline ModulePath modulePath(const std::string& argument) {
+    const std::filesystem::path path = std::filesystem::absolute(pathFromUtf8(argument));
+    return {path, path.parent_path(), utf8FromPath(path.filename())};
 }
 
 }  // namespace ferro::cli

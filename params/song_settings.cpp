@@ -34,7 +34,7 @@ void setHasDrums(SongSettings& settings, bool hasDrums) {
 
 void setLoopSong(SongSettings& settings, XmModule& module, bool loopSong) {
     settings.loopSong = loopSong;
-    module.loopOption = loopSong ? 0 : 1;
+    module.loopOption = loopOptionFor(loopSong);
 }
 
 std::vector<std::string> tempoListItems() {

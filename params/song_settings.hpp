@@ -4,6 +4,7 @@
 // The window only shows these records and forwards the user's actions here;
 // the conversion reads the same records.
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,8 @@ void setHasDrums(SongSettings& settings, bool hasDrums);
 // loopOption (0 loop, 1 play once), which a reload and the conversion read.
 // Does not need the validation.
 void setLoopSong(SongSettings& settings, XmModule& module, bool loopSong);
+// The module's loopOption for a "Loop song" choice: 0 loop, 1 play once.
+inline std::int16_t loopOptionFor(bool loopSong) { return loopSong ? 0 : 1; }
 
 // A tempo list shows "01".."09"; the value is the selected position + 1.
 std::vector<std::string> tempoListItems();

@@ -407,7 +407,7 @@ void GeneralWindow::setHasDrums(bool hasDrums) {
 void GeneralWindow::setLoopSong(bool loopSong) {
     settings_.loopSong = loopSong;
     // The reload and the conversion read the choice from the module's facts.
-    if (ExplorerWindow* explorer = main_.explorer()) explorer->setLoopOption(loopSong ? 0 : 1);
+    if (ExplorerWindow* explorer = main_.explorer()) explorer->setLoopOption(loopOptionFor(loopSong));
     showRecords();
     updateMoreWindow();
 }
