@@ -3,7 +3,7 @@
 #include <array>
 #include <system_error>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 
 namespace ferro {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 
 namespace ferro {
 

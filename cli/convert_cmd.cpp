@@ -16,10 +16,10 @@
 #include <variant>
 #include <vector>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "app/options.hpp"
-#include "app/paths.hpp"
-#include "app/shared_types.hpp"
+#include "base/paths.hpp"
+#include "base/shared_types.hpp"
 #include "cli/commands.hpp"
 #include "cli/text.hpp"
 #include "engine/conversion.hpp"

@@ -5,8 +5,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "app/paths.hpp"
-#include "app/shared_types.hpp"
+#include "base/paths.hpp"
+#include "base/shared_types.hpp"
 #include "cli/commands.hpp"
 #include "cli/text.hpp"
 #include "xm/scratch_files.hpp"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/paths.hpp"
+#include "base/paths.hpp"
 
 namespace ferro::cli {
 

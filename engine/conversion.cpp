@@ -4,8 +4,8 @@
 #include <set>
 #include <system_error>
 
-#include "app/byte_reader.hpp"
-#include "app/paths.hpp"
+#include "base/byte_reader.hpp"
+#include "base/paths.hpp"
 #include "engine/sections.hpp"
 #include "engine/song_writer.hpp"
 #include "xm/scratch_files.hpp"

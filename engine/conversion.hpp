@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 #include "engine/conversion_error.hpp"
 #include "engine/conversion_request.hpp"
 #include "engine/track_encoder.hpp"

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 
 namespace ferro {
 

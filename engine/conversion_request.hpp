@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 #include "voices/fm_voice.hpp"
 
 namespace ferro {

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/paths.hpp"
+#include "base/paths.hpp"
 #include "params/channel_output.hpp"
 #include "params/instrument_maps.hpp"
 #include "params/song_settings.hpp"

@@ -1,6 +1,6 @@
 #include "engine/song_writer.hpp"
 
-#include "app/paths.hpp"
+#include "base/paths.hpp"
 #include "engine/conversion_error.hpp"
 #include "xm/scratch_files.hpp"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "engine/conversion_request.hpp"
 #include "engine/sections.hpp"
 

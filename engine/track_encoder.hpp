@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/byte_reader.hpp"
-#include "app/shared_types.hpp"
+#include "base/byte_reader.hpp"
+#include "base/shared_types.hpp"
 #include "engine/conversion_request.hpp"
 #include "xm/xm_reader.hpp"
 

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "engine/conversion.hpp"
 #include "engine/request_builder.hpp"
 #include "fuzz/fuzz_support.hpp"

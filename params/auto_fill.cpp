@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 
 namespace ferro {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 
 namespace ferro {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 #include "params/song_settings.hpp"
 
 namespace ferro {

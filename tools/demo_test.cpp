@@ -5,7 +5,7 @@
 #include <string>
 #include <variant>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "engine/song_setup.hpp"
 #include "params/auto_fill.hpp"
 #include "params/validation.hpp"

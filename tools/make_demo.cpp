@@ -16,7 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "voices/song_voice_list.hpp"
 #include "voices/voice_bank.hpp"
 

@@ -1,6 +1,6 @@
 #pragma once
 // Saving the song's voices as a voice bank that the imports read back.
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "voices/song_voice_list.hpp"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "voices/voice_import.hpp"
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "voices/voice_hex.hpp"
 
 #include <algorithm>

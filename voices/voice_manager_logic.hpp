@@ -1,7 +1,7 @@
 #pragma once
 // The parts of the voice manager that are not about widgets: the voice light,
 // the voice files a kind lists, and adding every voice of a file at once.
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 #include "voices/song_voice_list.hpp"
 #include "voices/voice_import.hpp"
 

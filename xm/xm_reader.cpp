@@ -5,8 +5,8 @@
 #include <optional>
 #include <system_error>
 
-#include "app/byte_reader.hpp"
-#include "app/paths.hpp"
+#include "base/byte_reader.hpp"
+#include "base/paths.hpp"
 #include "xm/scratch_files.hpp"
 
 namespace ferro {

@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 
 namespace ferro {
 

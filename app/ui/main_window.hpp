@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "app/options.hpp"
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 #include "app/ui/dialogs.hpp"
 
 class QCheckBox;

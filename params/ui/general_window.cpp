@@ -17,7 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/paths.hpp"
+#include "base/paths.hpp"
 #include "app/ui/main_window.hpp"
 #include "params/auto_fill.hpp"
 #include "params/ui/more_window.hpp"

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <array>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 #include "params/song_settings.hpp"
 
 class QComboBox;

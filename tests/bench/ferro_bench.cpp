@@ -23,7 +23,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "engine/conversion.hpp"
 #include "engine/request_builder.hpp"
 #include "support/xm_writer.hpp"

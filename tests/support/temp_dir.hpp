@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro::test {

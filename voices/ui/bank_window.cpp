@@ -9,8 +9,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/paths.hpp"
-#include "app/shared_types.hpp"
+#include "base/paths.hpp"
+#include "base/shared_types.hpp"
 #include "app/ui/main_window.hpp"
 #include "voices/ui/voice_manager_window.hpp"
 

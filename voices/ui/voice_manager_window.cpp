@@ -15,7 +15,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/paths.hpp"
+#include "base/paths.hpp"
 #include "app/ui/main_window.hpp"
 #include "params/ui/general_window.hpp"
 #include "voices/ui/bank_window.hpp"

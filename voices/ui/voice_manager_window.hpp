@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/shared_types.hpp"
+#include "base/shared_types.hpp"
 #include "voices/song_voice_list.hpp"
 #include "voices/voice_import.hpp"
 

@@ -11,8 +11,8 @@
 #include <QStorageInfo>
 #include <QStyle>
 
-#include "app/paths.hpp"
-#include "app/shared_types.hpp"
+#include "base/paths.hpp"
+#include "base/shared_types.hpp"
 #include "app/ui/main_window.hpp"
 #include "xm/scratch_files.hpp"
 #include "xm/ui/info_window.hpp"

@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/paths.hpp"
-#include "app/shared_types.hpp"
+#include "base/paths.hpp"
+#include "base/shared_types.hpp"
 #include "app/ui/main_window.hpp"
 #include "xm/ui/explorer_window.hpp"
 #include "xm/xm_reader.hpp"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 #include "support/temp_dir.hpp"
 #include "engine/conversion_request.hpp"
 #include "engine/track_encoder.hpp"

@@ -1,4 +1,4 @@
-#include "app/byte_reader.hpp"
+#include "base/byte_reader.hpp"
 
 #include <fstream>
 #include <system_error>
