@@ -223,15 +223,26 @@ QColor MainWindow::lightColour(ReadinessLight light) {
 }
 
 void MainWindow::setButtonLight(QToolButton* button, std::optional<ReadinessLight> light) {
+    // The style sheet changes first: clearing or replacing one gives the
+    // button back the palette it had when the sheet was set, which would undo
+    // a palette set before it.
+    if (!light) {
+        button->setStyleSheet(QString());
+        button->setPalette(QPalette());
+        return;
+    }
+    const QColor colour = lightColour(*light);
+    const QColor rim = QApplication::palette().color(QPalette::Dark);
+    // With a border of its own the button's face is painted flat in the
+    // colour itself, not as the style's gradient tinted with it.
+    button->setStyleSheet(QString("QToolButton { background-color: %1; color: black; border: 1px solid %2;"
+                                  " border-radius: 3px; }"
+                                  "QToolButton:pressed { border: 2px inset %2; }")
+                              .arg(colour.name(), rim.name()));
     QPalette pal = button->palette();
-    const QColor face = QApplication::palette().color(QPalette::Button);
-    const QColor colour = light ? lightColour(*light) : face;
     pal.setColor(QPalette::Button, colour);
     pal.setColor(QPalette::Window, colour);
     button->setPalette(pal);
-    // Style sheets win over palettes in most styles; set both so the colour
-    // shows whatever style the platform uses.
-    button->setStyleSheet(light ? QString("QToolButton { background-color: %1; }").arg(colour.name()) : QString());
 }
 
 void MainWindow::setGeneralLight(std::optional<ReadinessLight> light) {
@@ -290,8 +301,14 @@ void MainWindow::bringToFront(QWidget* window) {
 
 void MainWindow::minimiseChild(QWidget* window) {
     if (!window) return;
-    for (QMdiSubWindow* sub : mdi_->subWindowList())
-        if (sub->widget() == window) sub->showMinimized();
+    // Minimising activates the window in the client area; the window the
+    // user was working in stays the active one.
+    QMdiSubWindow* active = mdi_->activeSubWindow();
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        if (sub->widget() != window) continue;
+        sub->showMinimized();
+        if (active && active != sub) mdi_->setActiveSubWindow(active);
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

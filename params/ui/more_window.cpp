@@ -376,14 +376,14 @@ void MoreWindow::refillKeys(InstrumentMapKind kind) {
     showMapValue(kind);
 }
 
-void MoreWindow::showMapValue(InstrumentMapKind kind) {
+void MoreWindow::showMapValue(InstrumentMapKind kind, bool bringIntoView) {
     MapFrame& f = frame(kind);
     const int position = mapValuePosition(maps_, kind, f.keys->currentRow() + 1);
     showing_ = true;
     if (f.values) {
         if (position >= 0 && position < f.values->count()) {
             f.values->setCurrentRow(position);
-            f.values->scrollToItem(f.values->item(position), QAbstractItemView::PositionAtCenter);
+            if (bringIntoView) f.values->scrollToItem(f.values->item(position), QAbstractItemView::PositionAtCenter);
         } else {
             f.values->setCurrentRow(-1);
         }
@@ -410,7 +410,10 @@ void MoreWindow::pickMapValue(InstrumentMapKind kind, int position) {
     // A key is always selected once the lists are filled; before that there
     // is nothing to store.
     if (!setMapValue(maps_, kind, key, position)) return;
-    showMapValue(kind);
+    // The value was picked in its own list, where it is already in view; a
+    // scroll here would run under the mouse press that picked it, and the
+    // press would then select whatever came under the pointer.
+    showMapValue(kind, false);
 }
 
 void MoreWindow::chooseDrumKeying(bool byNote) {

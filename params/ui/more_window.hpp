@@ -82,8 +82,9 @@ private:
     // Refills a frame's key list for the map's keying, selects key 1 and
     // shows its value.
     void refillKeys(InstrumentMapKind kind);
-    // Shows the value of the selected key on the right.
-    void showMapValue(InstrumentMapKind kind);
+    // Shows the value of the selected key on the right, scrolled to the
+    // middle of its list when `bringIntoView`.
+    void showMapValue(InstrumentMapKind kind, bool bringIntoView = true);
     void showRemoveRests();
 
     MainWindow& main_;

@@ -2,12 +2,18 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QToolButton>
 #include <QtTest>
 
 #include "app/ui/main_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/xm_writer.hpp"
+#include "app/ui/options_window.hpp"
+#include "params/ui/general_window.hpp"
+#include "xm/ui/explorer_window.hpp"
 
 using namespace ferro;
 
@@ -58,20 +64,67 @@ private slots:
         QVERIFY(!button(w, "Command9")->isEnabled());
     }
 
-    void lightsAreTheClassicPaletteColours() {
+    // The light is the colour of the button's face itself, read from the
+    // painted pixels left of the icon, clear of the caption.
+    static QColor facePixel(QToolButton* b) { return b->grab().toImage().pixelColor(6, 10); }
+
+    void lightsPaintTheButtonFaceFlat() {
         test::FakeDialogs dialogs;
         MainWindow w(dialogs);
+        w.onModuleLoaded("/music", "song.xm");
+        w.show();
         const std::pair<ReadinessLight, QColor> rows[] = {{ReadinessLight::Green, QColor(0, 255, 0)},
                                                           {ReadinessLight::Yellow, QColor(255, 255, 0)},
                                                           {ReadinessLight::Red, QColor(255, 0, 0)}};
         for (auto [light, colour] : rows) {
             w.setGeneralLight(light);
             w.setVoiceLight(light);
-            QCOMPARE(button(w, "Command1")->palette().color(QPalette::Button), colour);
-            QCOMPARE(button(w, "Command2")->palette().color(QPalette::Button), colour);
+            for (const char* name : {"Command1", "Command2"}) {
+                QToolButton* b = button(w, name);
+                const QImage face = b->grab().toImage();
+                // The same colour across the face, top to bottom.
+                for (QPoint at : {QPoint(6, 10), QPoint(b->width() - 7, 10), QPoint(6, b->height() / 2)})
+                    QCOMPARE(face.pixelColor(at), colour);
+            }
             QCOMPARE(w.generalLight(), std::optional<ReadinessLight>(light));
-            QCOMPARE(MainWindow::lightPicture(light).size(), QSize(32, 32));
         }
+    }
+
+    void loadAndUnloadThroughTheExplorer() {
+        test::TempDir dir;
+        test::XmLayout layout;
+        layout.channelCount = 8;
+        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir.path().string()));
+        test::FakeDialogs dialogs;
+        {
+            MainWindow w(dialogs);
+            QVERIFY(w.startUp());
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            const QColor unlit = facePixel(button(w, "Command3"));
+            w.explorer()->findChild<QListWidget*>("File1")->setCurrentRow(0);
+            w.explorer()->selectFile();
+            w.explorer()->loadSelectedFile();
+            QVERIFY(w.explorer()->isLoaded());
+
+            // The first load leaves General parametres the active window,
+            // with Options minimised behind it.
+            auto* area = w.findChild<QMdiArea*>();
+            QVERIFY(area->activeSubWindow());
+            QCOMPARE(area->activeSubWindow()->widget(), static_cast<QWidget*>(w.generalWindow()));
+            QVERIFY(qobject_cast<QMdiSubWindow*>(w.optionsWindow()->parentWidget())->isMinimized());
+
+            // Empty assignment: red; no voices for the FM channels: yellow.
+            QCOMPARE(facePixel(button(w, "Command1")), QColor(255, 0, 0));
+            QCOMPARE(facePixel(button(w, "Command2")), QColor(255, 255, 0));
+            w.explorer()->unloadXmModule();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCOMPARE(facePixel(button(w, "Command1")), unlit);
+            QCOMPARE(facePixel(button(w, "Command2")), unlit);
+        }
+        QDir::setCurrent(before);
     }
 
     void screenCheck_data() {

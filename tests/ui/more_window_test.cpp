@@ -68,6 +68,8 @@ private slots:
     void initialValuesAfterFirstLoad();
     void storedValueShowsAgain_data();
     void storedValueShowsAgain();
+    void clickStoresTheValueUnderThePointer_data();
+    void clickStoresTheValueUnderThePointer();
     void hiHatKindIsStoredByKey();
     void draggingThroughKeyListsFollowsTheMouse();
     void keyingChangeLosesEveryEntry_data();
@@ -204,6 +206,52 @@ void MoreWindowTest::storedValueShowsAgain() {
     QVERIFY(current(valueList) != value);
     clickRow(keyList, key - 1);
     QCOMPARE(current(valueList), value);
+}
+
+void MoreWindowTest::clickStoresTheValueUnderThePointer_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("values");
+    QTest::addColumn<int>("mapIndex");  // 0 corri, 1 psgorri, 2 dorri
+    QTest::newRow("FM voice") << "List1" << "List2" << 0;
+    QTest::newRow("PSG voice") << "List3" << "List4" << 1;
+    QTest::newRow("DAC sample") << "List5" << "List6" << 2;
+}
+
+// A click where the list is, without scrolling first: the item under the
+// pointer is the one stored, wherever it lies in the visible rows.
+void MoreWindowTest::clickStoresTheValueUnderThePointer() {
+    QFETCH(QString, keys);
+    QFETCH(QString, values);
+    QFETCH(int, mapIndex);
+    Fixture f;
+    QListWidget* keyList = f.list(qPrintable(keys));
+    QListWidget* valueList = f.list(qPrintable(values));
+    const auto map = [&] {
+        return mapIndex == 0 ? f.window->corri() : mapIndex == 1 ? f.window->psgorri() : f.window->dorri();
+    };
+    for (int key : {1, 2, 40}) {
+        clickRow(keyList, key - 1);
+        // The second row of the view, its middle and its last whole row.
+        const QRect view = valueList->viewport()->rect();
+        const int rowHeight = valueList->visualItemRect(valueList->item(0)).height();
+        const QList<QPoint> points = {
+            QPoint(view.center().x(), rowHeight + rowHeight / 2),
+            view.center(),
+            QPoint(view.center().x(), view.bottom() - rowHeight)};
+        for (const QPoint& at : points) {
+            QListWidgetItem* under = valueList->itemAt(at);
+            QVERIFY(under);
+            const QString chosen = under->text();
+            // A hand that presses, shifts by a pixel and lets go.
+            QTest::mousePress(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+            QTest::mouseMove(valueList->viewport(), at + QPoint(1, 0));
+            QTest::mouseRelease(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at + QPoint(1, 0));
+            QCOMPARE(current(valueList), chosen);
+            QCOMPARE(valueList->selectedItems().size(), 1);
+            QCOMPARE(valueList->selectedItems().front()->text(), chosen);
+            QCOMPARE(QString::number(byteAt(map(), key), 16).toUpper(), chosen);
+        }
+    }
 }
 
 void MoreWindowTest::hiHatKindIsStoredByKey() {
