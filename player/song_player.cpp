@@ -1,8 +1,121 @@
 #include "player/song_player.hpp"
 
+#include <algorithm>
+#include <cstdio>
+#include <set>
 #include <utility>
 
 namespace ferro {
+namespace {
+
+// Track records in the driver's update order.
+constexpr int kDac = 0;
+constexpr int kFm4 = 4;
+constexpr int kFirstPsg = 7;
+constexpr int kRecords = 10;
+constexpr const char* kRecordNames[kRecords] = {"DAC",  "FM1",  "FM2",  "FM3",  "FM4",
+                                                "FM5",  "FM6",  "PSG1", "PSG2", "PSG3"};
+// The channel bits of each record: the offset added to an FM register (bit 2
+// selects port 1), or a PSG channel's latch bits.
+constexpr std::uint8_t kChannelBits[kRecords] = {6, 0, 1, 2, 4, 5, 6, 0x80, 0xA0, 0xC0};
+constexpr std::uint8_t kNoiseBits = 0xE0;
+
+constexpr std::uint8_t kFmSilenceKeys[6] = {2, 6, 1, 5, 0, 4};
+
+// Block 0's F-numbers; block b adds b × 800h. Index 01 is C.
+constexpr std::uint16_t kFmNotes[12] = {0x25E, 0x284, 0x2AB, 0x2D3, 0x2FE, 0x32D,
+                                        0x35C, 0x38F, 0x3C5, 0x3FF, 0x43C, 0x47C};
+constexpr int kFmTableSize = 0x60;
+
+constexpr std::uint16_t kPsgPeriods[0x46] = {
+    0x356, 0x326, 0x2F9, 0x2CE, 0x2A5, 0x280, 0x25C, 0x23A, 0x21A, 0x1FB, 0x1DF, 0x1C4,
+    0x1AB, 0x193, 0x17D, 0x167, 0x153, 0x140, 0x12E, 0x11D, 0x10D, 0x0FE, 0x0EF, 0x0E2,
+    0x0D6, 0x0C9, 0x0BE, 0x0B4, 0x0A9, 0x0A0, 0x097, 0x08F, 0x087, 0x07F, 0x078, 0x071,
+    0x06B, 0x065, 0x05F, 0x05A, 0x055, 0x050, 0x04B, 0x047, 0x043, 0x040, 0x03C, 0x039,
+    0x036, 0x033, 0x030, 0x02D, 0x02B, 0x028, 0x026, 0x024, 0x022, 0x020, 0x01F, 0x01D,
+    0x01B, 0x01A, 0x018, 0x017, 0x016, 0x015, 0x013, 0x012, 0x011, 0x000};
+// Words past the table that songs reach: the driver reads the program bytes
+// there. Bit 15 set means a rest that writes no silence byte.
+struct PsgExtra {
+    std::uint8_t index;
+    std::uint16_t word;
+};
+constexpr PsgExtra kPsgExtras[] = {{0x46, 0x045}, {0x48, 0x8000}, {0x4B, 0x000}, {0x73, 0x6000},
+                                   {0x7D, 0x000}, {0x7E, 0x39A},  {0x7F, 0x21C}};
+
+// Timpani pitches of the DAC notes 88..8D.
+constexpr std::uint8_t kTimpaniPitches[6] = {0x12, 0x15, 0x1C, 0x1D, 0xFF, 0xFF};
+
+// Carrier operators per algorithm, one bit per TL register in the order 40,
+// 48, 44, 4C.
+constexpr std::uint8_t kCarrierMask[8] = {0x08, 0x08, 0x08, 0x08, 0x0A, 0x0E, 0x0E, 0x0F};
+constexpr std::uint8_t kVoiceRegisters[20] = {0x30, 0x38, 0x34, 0x3C, 0x50, 0x58, 0x54,
+                                              0x5C, 0x60, 0x68, 0x64, 0x6C, 0x70, 0x78,
+                                              0x74, 0x7C, 0x80, 0x88, 0x84, 0x8C};
+constexpr std::uint8_t kTlRegisters[4] = {0x40, 0x48, 0x44, 0x4C};
+constexpr std::size_t kVoiceSize = 25;
+
+// A read that executes this many flags without reaching a note or a duration
+// (a jump onto itself, loops of flags alone) keeps the driver busy for dozens
+// of frames or for ever.
+constexpr std::uint32_t kMaxFlagsPerRead = 1u << 16;
+
+// Loop counters and call returns share the end of a track's 30h-byte record:
+// counter i at 24h + i, return entries of 4 bytes from 30h downwards. Only
+// 24h..2Fh is modelled: a deeper call would overwrite the track's own state.
+constexpr std::uint8_t kRecordEnd = 0x30;
+constexpr std::uint8_t kLoopCounters = 0x24;
+
+std::string hex(unsigned value, int width) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", width, value);
+    return text;
+}
+
+struct Refusal {
+    std::string message;
+};
+
+// The end of a track's update.
+enum class Outcome { Continue, TrackStopped, CallEnded };
+
+struct Track {
+    bool defined = false;
+    bool playing = false;
+    std::uint8_t channel = 0;  // kChannelBits, or kNoiseBits after F3
+    std::uint32_t pos = 0;
+    std::uint8_t counter = 0;
+    std::uint8_t savedDuration = 0;
+    std::uint8_t divider = 0;
+    std::uint8_t transpose = 0;
+    std::uint8_t volume = 0;
+    std::uint8_t pan = 0;
+    std::uint8_t voice = 0;      // FM voice; on a PSG track, the envelope (one field in the driver)
+    std::uint8_t algorithm = 0;  // feedback/algorithm byte of the voice; PSG: the noise byte
+    std::uint8_t envelopePos = 0;
+    std::uint8_t detune = 0;
+    std::uint16_t freq = 0;
+    std::uint8_t savedSample = 0;
+    bool rest = false;
+    bool noAttack = false;
+    std::uint8_t noteFill = 0;
+    std::uint8_t noteFillMaster = 0;
+    bool modulating = false;
+    std::optional<std::uint32_t> modParams;  // song offset of the last F0's four bytes
+    std::uint8_t modWait = 0, modSpeed = 0, modDelta = 0, modSteps = 0;
+    std::uint16_t modOffset = 0;
+    std::uint8_t stackPointer = kRecordEnd;
+    std::array<std::uint8_t, kRecordEnd - kLoopCounters> record{};
+
+    // Loop detection: the frame (+1) in which each song byte was first
+    // consumed by this track, 0 = never.
+    std::vector<std::uint32_t> firstRead;
+    std::optional<SongLoop> loop;
+
+    bool isPsg() const { return channel & 0x80; }
+};
+
+}  // namespace
 
 struct SongPlayer::State {
     Bytes song;
@@ -11,12 +124,714 @@ struct SongPlayer::State {
     bool ended = false;
     std::optional<std::string> error;
     std::vector<std::string> warnings;
+    std::set<std::pair<int, std::uint32_t>> warned;
+
+    std::uint16_t voicePointer = 0;
+    int fmCount = 0;
+    std::uint8_t tempo = 0;
+    std::uint8_t tempoCounter = 0;
+    std::uint8_t timpaniPitch = kInitialTimpaniPitch;  // only to answer questions; the Z80 keeps it
+    bool resetPending = false;
+    std::array<Track, kRecords> tracks;
+    std::optional<SongLoop> songLoop;
+
+    // The frame being played.
+    std::vector<ChipWrite>* out = nullptr;
+    std::uint32_t frame = 0;
+    int current = 0;  // record being updated
+    std::uint32_t eventOffset = 0;
+
+    void readHeader();
+    void playFrame(Frame& frame);
+    void emitReset();
+    void emitLoad();
+    void fmSilence();
+    void psgSilence();
+
+    // Writes.
+    void ym0(std::uint8_t reg, std::uint8_t value) { out->push_back({ChipPort::Ym0, reg, value}); }
+    void ym1(std::uint8_t reg, std::uint8_t value) { out->push_back({ChipPort::Ym1, reg, value}); }
+    void psg(std::uint8_t value) { out->push_back({ChipPort::Psg, 0, value}); }
+    void z80(std::uint16_t address, std::uint8_t value) { out->push_back({ChipPort::Z80, address, value}); }
+    void fmWrite(const Track& t, std::uint8_t reg, std::uint8_t value) {
+        if (t.channel & 4)
+            ym1(static_cast<std::uint8_t>(reg + (t.channel & 0xFB)), value);
+        else
+            ym0(static_cast<std::uint8_t>(reg + t.channel), value);
+    }
+
+    [[noreturn]] void refuse(std::uint32_t offset, const std::string& what) const {
+        throw Refusal{std::string(kRecordNames[current]) + " at offset " + hex(offset, 4) + ": " + what};
+    }
+    void warn(std::uint32_t offset, const std::string& what) {
+        if (!warned.insert({current, offset}).second) return;
+        warnings.push_back(std::string(kRecordNames[current]) + " at offset " + hex(offset, 4) + ": " + what);
+    }
+
+    // Song bytes.
+    std::uint8_t fetch(Track& t);
+    std::uint8_t peek(const Track& t) const;
+    std::uint8_t songByte(std::uint32_t offset, std::uint32_t about) const;
+    void jump(Track& t, bool isLoopJump);
+
+    // Track updates.
+    Outcome updateDac(Track& t);
+    Outcome updateFm(Track& t);
+    Outcome updatePsg(Track& t);
+    Outcome readFlags(Track& t, std::uint8_t& event);
+    Outcome flag(Track& t, std::uint8_t code);
+    Outcome stopTrack(Track& t);
+    void setDuration(Track& t, std::uint8_t ticks);
+    void finishRead(Track& t);
+    bool noteFillStep(Track& t);
+    std::optional<std::uint16_t> modulationStep(Track& t);
+    void fmNoteOff(const Track& t);
+    void fmSetFreq(Track& t, std::uint8_t note);
+    void fmPrepareNote(Track& t);
+    void fmNoteOn(const Track& t);
+    void fmUpdateFreq(const Track& t, std::uint16_t word);
+    void setVoice(Track& t);
+    void sendVoiceTl(Track& t);
+    void psgNoteOff(const Track& t);
+    void psgSetFreq(Track& t, std::uint8_t note);
+    void psgUpdateFreq(const Track& t, std::uint16_t period);
+    void psgVolumeStep(Track& t);
+    void psgSetVolume(const Track& t, std::uint8_t v);
+    void noteSongLoop();
 };
+
+void SongPlayer::State::readHeader() {
+    const auto refuseHeader = [](const std::string& what) { throw Refusal{"The song's header: " + what}; };
+    ByteReader reader(song);
+    const auto voices = reader.u16be();
+    const auto fm = reader.u8();
+    const auto psgs = reader.u8();
+    const auto div = reader.u8();
+    const auto tempoByte = reader.u8();
+    if (!tempoByte) refuseHeader("the song is shorter than its header");
+    voicePointer = *voices;
+    fmCount = *fm;
+    if (fmCount < 1 || fmCount > 7)
+        refuseHeader("the FM track count (DAC included) is " + std::to_string(fmCount) + ", not 1 to 7");
+    if (*psgs > 3) refuseHeader("the PSG track count is " + std::to_string(*psgs) + ", not 0 to 3");
+    tempo = *tempoByte;
+    tempoCounter = tempo;
+
+    const auto start = [&](int record, std::uint16_t pointer, std::uint8_t transpose, std::uint8_t volume) {
+        if (pointer >= song.size())
+            refuseHeader(std::string("the ") + kRecordNames[record] + " track's pointer " + hex(pointer, 4) +
+                         " lies outside the song");
+        Track& t = tracks[record];
+        t.defined = true;
+        t.playing = true;
+        t.channel = kChannelBits[record];
+        t.pos = pointer;
+        t.counter = 1;
+        t.divider = *div;
+        t.transpose = transpose;
+        t.volume = volume;
+        t.pan = 0xC0;
+    };
+    for (int k = 0; k < fmCount; ++k) {
+        const auto pointer = reader.u16be();
+        const auto transpose = reader.u8();
+        const auto volume = reader.u8();
+        if (!volume) refuseHeader("the song is shorter than its header");
+        start(k, *pointer, *transpose, *volume);
+    }
+    for (int k = 0; k < *psgs; ++k) {
+        const auto pointer = reader.u16be();
+        const auto transpose = reader.u8();
+        const auto volume = reader.u8();
+        const auto ignored = reader.u8();
+        const auto envelope = reader.u8();
+        if (!envelope || !ignored) refuseHeader("the song is shorter than its header");
+        start(kFirstPsg + k, *pointer, *transpose, *volume);
+        tracks[kFirstPsg + k].voice = *envelope;
+    }
+}
+
+void SongPlayer::State::fmSilence() {
+    for (std::uint8_t key : kFmSilenceKeys) ym0(0x28, key);
+    for (std::uint8_t o = 0; o < 3; ++o) {
+        for (std::uint8_t reg : {0x40, 0x44, 0x48, 0x4C}) {
+            ym0(static_cast<std::uint8_t>(reg + o), 0x7F);
+            ym1(static_cast<std::uint8_t>(reg + o), 0x7F);
+        }
+    }
+}
+
+void SongPlayer::State::psgSilence() {
+    for (std::uint8_t b : {0x9F, 0xBF, 0xDF, 0xFF}) psg(b);
+}
+
+void SongPlayer::State::emitReset() {
+    ym0(0x2B, 0x80);
+    ym0(0x27, 0x00);
+    fmSilence();
+    psgSilence();
+}
+
+void SongPlayer::State::emitLoad() {
+    fmSilence();
+    psgSilence();
+    if (fmCount == 7) {
+        ym0(0x2B, 0x00);
+    } else {
+        ym0(0x28, 0x06);
+        for (std::uint8_t reg : {0x42, 0x4A, 0x46, 0x4E}) ym1(reg, 0x7F);
+        ym1(0xB6, 0xC0);
+    }
+    for (int k = 1; k <= 6; ++k) ym0(0x28, tracks[k].channel);
+    for (int k = kFirstPsg; k < kRecords; ++k) psg(static_cast<std::uint8_t>(tracks[k].channel | 0x1F));
+}
+
+// ---- song bytes ----
+
+std::uint8_t SongPlayer::State::fetch(Track& t) {
+    if (t.pos >= song.size()) refuse(t.pos, "the track runs past the end of the song");
+    if (t.firstRead.empty()) t.firstRead.assign(song.size(), 0);
+    if (t.firstRead[t.pos] == 0) t.firstRead[t.pos] = frame + 1;
+    return song[t.pos++];
+}
+
+std::uint8_t SongPlayer::State::peek(const Track& t) const {
+    if (t.pos >= song.size()) refuse(t.pos, "the track runs past the end of the song");
+    return song[t.pos];
+}
+
+std::uint8_t SongPlayer::State::songByte(std::uint32_t offset, std::uint32_t about) const {
+    if (offset >= song.size()) refuse(about, "reads outside the song (offset " + hex(offset, 4) + ")");
+    return song[offset];
+}
+
+// F6-style jump: the two bytes hh ll at the cursor, target = address of hh +
+// 1 + signed hhll.
+void SongPlayer::State::jump(Track& t, bool isLoopJump) {
+    const std::uint32_t at = t.pos;
+    const std::uint8_t hh = fetch(t);
+    const std::uint8_t ll = fetch(t);
+    const auto offset = static_cast<std::int16_t>(static_cast<std::uint16_t>((hh << 8) | ll));
+    const std::int64_t target = static_cast<std::int64_t>(at) + 1 + offset;
+    if (target < 0 || target >= static_cast<std::int64_t>(song.size()))
+        refuse(eventOffset, "jumps outside the song");
+    t.pos = static_cast<std::uint32_t>(target);
+    if (isLoopJump && !t.loop && t.firstRead[t.pos] != 0) {
+        const std::uint32_t start = t.firstRead[t.pos] - 1;
+        t.loop = SongLoop{start, frame - start};
+    }
+}
+
+// ---- frame ----
+
+void SongPlayer::State::playFrame(Frame& f) {
+    out = &f.writes;
+    frame = f.index;
+    if (frame == 0) {
+        if (options.emitReset) emitReset();
+        emitLoad();
+        f.z80HeldUntilNextFrame = true;
+        return;
+    }
+    if (resetPending) {
+        emitReset();
+        resetPending = false;
+        ended = true;
+        return;
+    }
+    if (--tempoCounter == 0) {
+        tempoCounter = tempo;
+        for (Track& t : tracks) ++t.counter;
+    }
+    for (current = 0; current < kRecords; ++current) {
+        Track& t = tracks[current];
+        if (!t.playing) continue;
+        Outcome outcome = Outcome::Continue;
+        if (current == kDac)
+            outcome = updateDac(t);
+        else if (current < kFirstPsg)
+            outcome = updateFm(t);
+        else
+            outcome = updatePsg(t);
+        if (outcome == Outcome::CallEnded) {
+            f.z80HeldUntilNextFrame = true;
+            break;
+        }
+    }
+    noteSongLoop();
+    if (!resetPending && std::none_of(tracks.begin(), tracks.end(), [](const Track& t) { return t.playing; }))
+        ended = true;
+}
+
+void SongPlayer::State::noteSongLoop() {
+    if (songLoop) return;
+    const Track* longest = nullptr;
+    for (const Track& t : tracks) {
+        if (!t.playing) continue;
+        if (!t.loop) return;
+        if (!longest || t.loop->lengthFrames > longest->loop->lengthFrames ||
+            (t.loop->lengthFrames == longest->loop->lengthFrames && t.loop->startFrame > longest->loop->startFrame))
+            longest = &t;
+    }
+    if (longest) songLoop = longest->loop;
+}
+
+// Flags up to the next note, rest or duration byte, which is left in `event`.
+Outcome SongPlayer::State::readFlags(Track& t, std::uint8_t& event) {
+    for (std::uint32_t flags = 0;; ++flags) {
+        if (flags == kMaxFlagsPerRead)
+            refuse(t.pos, "more than " + std::to_string(kMaxFlagsPerRead) +
+                              " flags without a note or a duration: the driver would not finish its frame");
+        eventOffset = t.pos;
+        const std::uint8_t b = fetch(t);
+        if (b < 0xE0) {
+            event = b;
+            return Outcome::Continue;
+        }
+        const Outcome outcome = flag(t, b);
+        if (outcome != Outcome::Continue) return outcome;
+    }
+}
+
+void SongPlayer::State::setDuration(Track& t, std::uint8_t ticks) {
+    t.savedDuration = static_cast<std::uint8_t>(ticks * t.divider);
+    t.counter = t.savedDuration;
+}
+
+void SongPlayer::State::finishRead(Track& t) {
+    t.counter = t.savedDuration;
+    if (t.noAttack) return;
+    t.noteFill = t.noteFillMaster;
+    t.envelopePos = 0;
+    if (t.modulating) {
+        const std::uint32_t p = *t.modParams;
+        t.modWait = song[p];
+        t.modSpeed = song[p + 1];
+        t.modDelta = song[p + 2];
+        t.modSteps = song[p + 3] >> 1;
+        t.modOffset = 0;
+    }
+}
+
+// Note fill timer of a frame without a read; true when it cut the note,
+// which ends the track's update for this frame.
+bool SongPlayer::State::noteFillStep(Track& t) {
+    if (t.noteFill == 0) return false;
+    if (--t.noteFill != 0) return false;
+    t.rest = true;
+    if (t.isPsg())
+        psgNoteOff(t);
+    else
+        fmNoteOff(t);
+    return true;
+}
+
+// One modulation step; the word or period to write when the pitch moved.
+std::optional<std::uint16_t> SongPlayer::State::modulationStep(Track& t) {
+    if (!t.modulating) return std::nullopt;
+    if (t.modWait != 0) {
+        --t.modWait;
+        return std::nullopt;
+    }
+    if (--t.modSpeed != 0) return std::nullopt;
+    const std::uint32_t p = *t.modParams;
+    t.modSpeed = song[p + 1];
+    if (t.modSteps == 0) {
+        t.modSteps = song[p + 3];
+        t.modDelta = static_cast<std::uint8_t>(-t.modDelta);
+        return std::nullopt;
+    }
+    --t.modSteps;
+    t.modOffset = static_cast<std::uint16_t>(t.modOffset + static_cast<std::int8_t>(t.modDelta));
+    return static_cast<std::uint16_t>(t.modOffset + t.freq);
+}
+
+Outcome SongPlayer::State::stopTrack(Track& t) {
+    t.playing = false;
+    t.noAttack = false;
+    if (current == kDac) return Outcome::CallEnded;
+    if (t.isPsg())
+        psgNoteOff(t);
+    else
+        fmNoteOff(t);
+    return Outcome::TrackStopped;
+}
+
+// ---- flags ----
+
+Outcome SongPlayer::State::flag(Track& t, std::uint8_t code) {
+    const std::uint32_t at = eventOffset;
+    switch (code) {
+    case 0xE0: {  // pan, AMS, FMS
+        const std::uint8_t pp = fetch(t);
+        if (t.isPsg()) return Outcome::Continue;
+        t.pan = static_cast<std::uint8_t>((t.pan & 0x37) | pp);
+        fmWrite(t, 0xB4, t.pan);
+        return Outcome::Continue;
+    }
+    case 0xE1:
+        t.detune = fetch(t);
+        return Outcome::Continue;
+    case 0xE2:  // a byte for the game
+        fetch(t);
+        return Outcome::Continue;
+    case 0xE3: {  // return from a call
+        const std::uint8_t sp = t.stackPointer;
+        if (sp >= kRecordEnd) refuse(at, "return (E3) without a call");
+        std::uint32_t saved = 0;
+        for (int k = 0; k < 4; ++k) {
+            auto& b = t.record[sp - kLoopCounters + k];
+            saved = (saved << 8) | b;
+            b = 0;
+        }
+        t.stackPointer = static_cast<std::uint8_t>(sp + 4);
+        if (saved > song.size()) refuse(at, "returns to an address outside the song");
+        t.pos = saved + 2;
+        return Outcome::Continue;
+    }
+    case 0xE4:  // restore the saved song: none is saved, so every track goes
+        if (current != kDac) refuse(at, "E4 is undefined off the DAC track");
+        for (Track& other : tracks) other.playing = false;
+        resetPending = true;
+        return Outcome::CallEnded;
+    case 0xE5:
+        t.divider = fetch(t);
+        return Outcome::Continue;
+    case 0xE6:
+        t.volume = static_cast<std::uint8_t>(t.volume + fetch(t));
+        sendVoiceTl(t);
+        return Outcome::Continue;
+    case 0xE7:
+        t.noAttack = true;
+        return Outcome::Continue;
+    case 0xE8:
+        t.noteFill = t.noteFillMaster = fetch(t);
+        return Outcome::Continue;
+    case 0xE9:
+        t.transpose = static_cast<std::uint8_t>(t.transpose + fetch(t));
+        return Outcome::Continue;
+    case 0xEA:
+        tempo = tempoCounter = fetch(t);
+        return Outcome::Continue;
+    case 0xEB: {
+        const std::uint8_t d = fetch(t);
+        for (Track& other : tracks) other.divider = d;
+        return Outcome::Continue;
+    }
+    case 0xEC:
+        t.volume = static_cast<std::uint8_t>(t.volume + fetch(t));
+        return Outcome::Continue;
+    case 0xED:  // a game flag
+        return Outcome::Continue;
+    case 0xEE: {  // stop, and FM4's voice loaded again
+        const Outcome outcome = stopTrack(t);
+        Track& fm4 = tracks[kFm4];
+        fm4.rest = true;
+        setVoice(fm4);
+        return outcome;
+    }
+    case 0xEF:
+        t.voice = fetch(t);
+        setVoice(t);
+        return Outcome::Continue;
+    case 0xF0:
+        t.modulating = true;
+        t.modParams = t.pos;
+        t.modWait = fetch(t);
+        t.modSpeed = fetch(t);
+        t.modDelta = fetch(t);
+        t.modSteps = fetch(t) >> 1;
+        t.modOffset = 0;
+        return Outcome::Continue;
+    case 0xF1:
+        if (!t.modParams) refuse(at, "F1 without an F0 before it reads modulation from outside the song");
+        t.modulating = true;
+        return Outcome::Continue;
+    case 0xF2:
+        return stopTrack(t);
+    case 0xF3: {
+        if (!t.isPsg()) refuse(at, "F3 (noise) is undefined off a PSG track");
+        t.channel = kNoiseBits;
+        t.algorithm = fetch(t);
+        psg(t.algorithm);
+        return Outcome::Continue;
+    }
+    case 0xF4:
+        t.modulating = false;
+        return Outcome::Continue;
+    case 0xF5:
+        t.voice = fetch(t);
+        return Outcome::Continue;
+    case 0xF6:
+        jump(t, true);
+        return Outcome::Continue;
+    case 0xF7: {
+        const std::uint8_t index = fetch(t);
+        const std::uint8_t passes = fetch(t);
+        if (index >= kRecordEnd - kLoopCounters)
+            refuse(at, "loop counter " + hex(index, 2) + " lies outside the track's record");
+        auto& counter = t.record[index];
+        if (counter == 0) counter = passes;
+        if (--counter != 0) {
+            jump(t, false);
+        } else {
+            t.pos += 2;
+        }
+        return Outcome::Continue;
+    }
+    case 0xF8: {
+        if (t.stackPointer < kLoopCounters + 4) refuse(at, "calls nested more than three deep");
+        const std::uint8_t sp = static_cast<std::uint8_t>(t.stackPointer - 4);
+        const std::uint32_t saved = t.pos;
+        for (int k = 0; k < 4; ++k)
+            t.record[sp - kLoopCounters + k] = static_cast<std::uint8_t>(saved >> (8 * (3 - k)));
+        t.stackPointer = sp;
+        jump(t, false);
+        return Outcome::Continue;
+    }
+    case 0xF9:  // FM1 operators 2 and 4: D1L 0, RR F, whoever reads it
+        ym0(0x88, 0x0F);
+        ym0(0x8C, 0x0F);
+        return Outcome::Continue;
+    default:
+        refuse(at, "flag " + hex(code, 2) + " is undefined");
+    }
+}
+
+void SongPlayer::State::setVoice(Track& t) {
+    const std::uint32_t base = voicePointer + kVoiceSize * t.voice;
+    if (base + kVoiceSize > song.size())
+        refuse(eventOffset, "voice " + hex(t.voice, 2) + " lies outside the song");
+    const std::uint8_t* v = song.data() + base;
+    t.algorithm = v[0];
+    fmWrite(t, 0xB0, v[0]);
+    for (int k = 0; k < 20; ++k) fmWrite(t, kVoiceRegisters[k], v[1 + k]);
+    const std::uint8_t carriers = kCarrierMask[v[0] & 7];
+    for (int k = 0; k < 4; ++k) {
+        std::uint8_t tl = v[21 + k];
+        if (carriers & (1 << k)) tl = static_cast<std::uint8_t>(tl + t.volume);
+        fmWrite(t, kTlRegisters[k], tl);
+    }
+    fmWrite(t, 0xB4, t.pan);
+}
+
+// The carriers' TL again after a volume change. On a PSG track the driver
+// runs the same code with the envelope number as the voice and the noise
+// byte as the algorithm, writing whatever registers that gives.
+void SongPlayer::State::sendVoiceTl(Track& t) {
+    if (t.volume & 0x80) return;
+    const std::uint32_t base = voicePointer + kVoiceSize * t.voice;
+    const std::uint8_t carriers = kCarrierMask[t.algorithm & 7];
+    for (int k = 0; k < 4; ++k) {
+        if (!(carriers & (1 << k))) continue;
+        const unsigned sum = songByte(base + 21 + k, eventOffset) + t.volume;
+        if (sum > 0xFF) continue;
+        fmWrite(t, kTlRegisters[k], static_cast<std::uint8_t>(sum));
+    }
+}
+
+// ---- DAC ----
+
+Outcome SongPlayer::State::updateDac(Track& t) {
+    if (--t.counter != 0) return Outcome::Continue;
+    std::uint8_t event = 0;
+    const Outcome outcome = readFlags(t, event);
+    if (outcome != Outcome::Continue) return outcome;
+    const std::uint32_t noteAt = eventOffset;
+    if (event & 0x80) {
+        t.savedSample = event;
+        if (peek(t) & 0x80)
+            t.counter = t.savedDuration;
+        else
+            setDuration(t, fetch(t));
+    } else {
+        setDuration(t, event);
+    }
+    const std::uint8_t sample = t.savedSample;
+    if (sample == 0x80) return Outcome::Continue;
+    if (!(sample & 0x08)) {
+        z80(kZ80SampleRequest, sample);
+        return Outcome::Continue;
+    }
+    if (sample < 0x88 || sample > 0x8D)
+        refuse(noteAt, "DAC note " + hex(sample, 2) + " takes its pitch from outside the driver's table");
+    timpaniPitch = kTimpaniPitches[sample - 0x88];
+    z80(kZ80TimpaniPitch, timpaniPitch);
+    z80(kZ80SampleRequest, 0x83);
+    return Outcome::Continue;
+}
+
+// ---- FM ----
+
+void SongPlayer::State::fmNoteOff(const Track& t) {
+    if (t.noAttack) return;
+    ym0(0x28, t.channel);
+}
+
+void SongPlayer::State::fmSetFreq(Track& t, std::uint8_t note) {
+    if (note == 0x80) {
+        t.rest = true;
+        t.freq = 0;
+        return;
+    }
+    const int index = (note - 0x80 + t.transpose) & 0x7F;
+    if (index >= kFmTableSize) {
+        // Past the table the driver reads its own program bytes: no note.
+        warn(eventOffset, "FM note " + hex(note, 2) + " gives pitch index " + hex(index, 2) +
+                              ", past the driver's table: played silent");
+        t.freq = 0;
+        return;
+    }
+    t.freq = static_cast<std::uint16_t>((index / 12) * 0x800 + kFmNotes[index % 12]);
+}
+
+void SongPlayer::State::fmPrepareNote(Track& t) {
+    if (t.rest) return;
+    if (t.freq == 0) {
+        t.rest = true;
+        return;
+    }
+    fmUpdateFreq(t, t.freq);
+}
+
+void SongPlayer::State::fmUpdateFreq(const Track& t, std::uint16_t word) {
+    word = static_cast<std::uint16_t>(word + static_cast<std::int8_t>(t.detune));
+    fmWrite(t, 0xA4, static_cast<std::uint8_t>(word >> 8));
+    fmWrite(t, 0xA0, static_cast<std::uint8_t>(word));
+}
+
+void SongPlayer::State::fmNoteOn(const Track& t) {
+    if (t.rest) return;
+    ym0(0x28, static_cast<std::uint8_t>(t.channel | 0xF0));
+}
+
+Outcome SongPlayer::State::updateFm(Track& t) {
+    if (--t.counter != 0) {
+        if (noteFillStep(t)) return Outcome::Continue;
+        if (const auto word = modulationStep(t)) fmUpdateFreq(t, *word);
+        return Outcome::Continue;
+    }
+    t.noAttack = false;
+    t.rest = false;
+    std::uint8_t event = 0;
+    const Outcome outcome = readFlags(t, event);
+    if (outcome != Outcome::Continue) return outcome;
+    fmNoteOff(t);
+    if (event & 0x80) {
+        fmSetFreq(t, event);
+        if (!(peek(t) & 0x80)) setDuration(t, fetch(t));
+    } else {
+        setDuration(t, event);
+    }
+    finishRead(t);
+    fmPrepareNote(t);
+    fmNoteOn(t);
+    return Outcome::Continue;
+}
+
+// ---- PSG ----
+
+void SongPlayer::State::psgNoteOff(const Track& t) { psg(static_cast<std::uint8_t>(t.channel | 0x1F)); }
+
+void SongPlayer::State::psgSetFreq(Track& t, std::uint8_t note) {
+    if (note == 0x80) {
+        t.rest = true;
+        t.freq = 0xFFFF;
+        psgNoteOff(t);
+        return;
+    }
+    const int index = (note - 0x81 + t.transpose) & 0x7F;
+    if (index < 0x46) {
+        t.freq = kPsgPeriods[index];
+        return;
+    }
+    for (const PsgExtra& extra : kPsgExtras) {
+        if (extra.index == index) {
+            t.freq = extra.word;
+            return;
+        }
+    }
+    refuse(eventOffset, "PSG note " + hex(note, 2) + " gives pitch index " + hex(index, 2) +
+                            ", past the driver's table: its pitch is undefined");
+}
+
+void SongPlayer::State::psgUpdateFreq(const Track& t, std::uint16_t period) {
+    period = static_cast<std::uint16_t>(period + static_cast<std::int8_t>(t.detune));
+    if (t.rest) return;
+    const std::uint8_t bits = t.channel == kNoiseBits ? 0xC0 : t.channel;
+    psg(static_cast<std::uint8_t>(bits | (period & 0x0F)));
+    psg(static_cast<std::uint8_t>((period >> 4) & 0x3F));
+}
+
+// One step of the volume: the envelope's next byte added to the volume, or
+// the volume alone without an envelope.
+void SongPlayer::State::psgVolumeStep(Track& t) {
+    std::uint8_t v = t.volume;
+    if (t.voice != 0) {
+        if (t.voice > 9) refuse(eventOffset, "PSG envelope " + hex(t.voice, 2) + " is undefined");
+        const auto& envelope = options.psgEnvelopes[t.voice - 1];
+        std::uint8_t x = 0;  // an envelope not at hand plays flat
+        if (envelope) {
+            if (t.envelopePos >= envelope->size())
+                refuse(eventOffset, "PSG envelope " + std::to_string(t.voice) + " is read past its end");
+            x = (*envelope)[t.envelopePos];
+        }
+        ++t.envelopePos;
+        if (x == 0x80) {
+            --t.envelopePos;
+            return;
+        }
+        v = static_cast<std::uint8_t>(t.volume + x);
+        if (v >= 0x10) v = 0x0F;
+    }
+    psgSetVolume(t, v);
+}
+
+void SongPlayer::State::psgSetVolume(const Track& t, std::uint8_t v) {
+    if (t.rest) return;
+    // After a note fill cut an E7 note stays silent until the next attack.
+    if (t.noAttack && t.noteFillMaster != 0 && t.noteFill == 0) return;
+    psg(static_cast<std::uint8_t>((v | t.channel) + 0x10));
+}
+
+Outcome SongPlayer::State::updatePsg(Track& t) {
+    if (--t.counter != 0) {
+        if (noteFillStep(t)) return Outcome::Continue;
+        if (t.voice != 0) psgVolumeStep(t);
+        if (const auto period = modulationStep(t)) psgUpdateFreq(t, *period);
+        return Outcome::Continue;
+    }
+    t.noAttack = false;
+    t.rest = false;
+    std::uint8_t event = 0;
+    const Outcome outcome = readFlags(t, event);
+    if (outcome != Outcome::Continue) return outcome;
+    if (event & 0x80) {
+        psgSetFreq(t, event);
+        if (!(peek(t) & 0x80)) setDuration(t, fetch(t));
+    } else {
+        setDuration(t, event);
+    }
+    finishRead(t);
+    if (t.freq & 0x8000)
+        t.rest = true;
+    else
+        psgUpdateFreq(t, t.freq);
+    psgVolumeStep(t);
+    return Outcome::Continue;
+}
+
+// ---- the player ----
 
 SongPlayer::SongPlayer(std::span<const std::uint8_t> song, PlayerOptions options)
     : state_(std::make_unique<State>()) {
     state_->song.assign(song.begin(), song.end());
     state_->options = std::move(options);
+    try {
+        state_->readHeader();
+    } catch (const Refusal& refusal) {
+        state_->error = refusal.message;
+    }
 }
 
 SongPlayer::~SongPlayer() = default;
@@ -31,16 +846,22 @@ SongPlayer& SongPlayer::operator=(SongPlayer&&) noexcept = default;
 bool SongPlayer::step(Frame& frame) {
     frame.writes.clear();
     frame.z80HeldUntilNextFrame = false;
-    if (state_->ended || state_->error) return false;
-    frame.index = state_->next++;
-    state_->ended = true;
+    State& s = *state_;
+    if (s.ended || s.error) return false;
+    frame.index = s.next++;
+    try {
+        s.playFrame(frame);
+    } catch (const Refusal& refusal) {
+        s.error = refusal.message;
+        return false;
+    }
     return true;
 }
 
 std::uint32_t SongPlayer::nextFrame() const { return state_->next; }
 bool SongPlayer::ended() const { return state_->ended; }
 const std::optional<std::string>& SongPlayer::error() const { return state_->error; }
-std::optional<SongLoop> SongPlayer::loop() const { return std::nullopt; }
+std::optional<SongLoop> SongPlayer::loop() const { return state_->songLoop; }
 const std::vector<std::string>& SongPlayer::warnings() const { return state_->warnings; }
 
 SongScan scanSong(std::span<const std::uint8_t> song, const PlayerOptions& options,
@@ -48,10 +869,7 @@ SongScan scanSong(std::span<const std::uint8_t> song, const PlayerOptions& optio
     SongPlayer player(song, options);
     SongScan scan;
     Frame frame;
-    while (scan.frames < maxFrames && player.step(frame)) {
-        ++scan.frames;
-        if (player.loop()) break;
-    }
+    while (scan.frames < maxFrames && !player.loop() && player.step(frame)) ++scan.frames;
     scan.ended = player.ended();
     scan.loop = player.loop();
     scan.error = player.error();

@@ -1,0 +1,142 @@
+#pragma once
+// Small Sonic 1 songs made in the tests, played into one line of text per
+// frame: "28=F0" is a YM port 0 write, "p1 B4=C0" port 1, "9F" a PSG byte,
+// "1FFF=81" a Z80 RAM write.
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "player/song_player.hpp"
+
+namespace ferro::test {
+
+struct TrackBytes {
+    Bytes data{};
+    std::uint8_t transpose = 0;
+    std::uint8_t volume = 0;
+    std::uint8_t envelope = 0;  // PSG only
+    bool loadVoice = true;      // FM: start with EF 00
+};
+
+struct TestSong {
+    std::uint8_t div = 1;
+    std::uint8_t tempo = 0;
+    std::optional<Bytes> dac{};  // drums; without, the stop track F2
+    std::vector<TrackBytes> fm{};
+    std::vector<TrackBytes> psg{};
+    std::vector<Bytes> voices{};  // without, voice 0: algorithm 7, TL 10 everywhere
+};
+
+// A voice of 25 bytes: algorithm byte, 20 operator bytes of 00, four TLs.
+inline Bytes voice(std::uint8_t algorithm, std::uint8_t tl40, std::uint8_t tl48, std::uint8_t tl44,
+                   std::uint8_t tl4C) {
+    Bytes v(25, 0);
+    v[0] = algorithm;
+    v[21] = tl40;
+    v[22] = tl48;
+    v[23] = tl44;
+    v[24] = tl4C;
+    return v;
+}
+
+// Laid out as Ferrocanto writes songs: header, FM tracks, PSG tracks, the
+// DAC track, voices.
+inline Bytes buildSong(const TestSong& song) {
+    const std::size_t fmCount = song.fm.size() + 1;
+    Bytes out = {0, 0, static_cast<std::uint8_t>(fmCount), static_cast<std::uint8_t>(song.psg.size()),
+                 song.div, song.tempo};
+    out.resize(6 + 4 * fmCount + 6 * song.psg.size(), 0);
+    const auto put16 = [&](std::size_t at, std::size_t value) {
+        out[at] = static_cast<std::uint8_t>(value >> 8);
+        out[at + 1] = static_cast<std::uint8_t>(value);
+    };
+    const auto append = [&](const Bytes& b) { out.insert(out.end(), b.begin(), b.end()); };
+    for (std::size_t k = 0; k < song.fm.size(); ++k) {
+        const std::size_t entry = 10 + 4 * k;
+        put16(entry, out.size());
+        out[entry + 2] = song.fm[k].transpose;
+        out[entry + 3] = song.fm[k].volume;
+        if (song.fm[k].loadVoice) append({0xEF, 0x00});
+        append(song.fm[k].data);
+    }
+    for (std::size_t k = 0; k < song.psg.size(); ++k) {
+        const std::size_t entry = 6 + 4 * fmCount + 6 * k;
+        put16(entry, out.size());
+        out[entry + 2] = song.psg[k].transpose;
+        out[entry + 3] = song.psg[k].volume;
+        out[entry + 5] = song.psg[k].envelope;
+        append(song.psg[k].data);
+    }
+    put16(6, out.size());
+    append(song.dac ? *song.dac : Bytes{0xF2});
+    put16(0, out.size());
+    if (song.voices.empty()) append(voice(7, 0x10, 0x10, 0x10, 0x10));
+    for (const Bytes& v : song.voices) append(v);
+    return out;
+}
+
+// Envelopes made up for the tests (not the game's): envelope n starts with
+// the steps the measured songs show and holds at its last level.
+inline PlayerOptions testOptions() {
+    PlayerOptions options;
+    options.psgEnvelopes[0] = Bytes{0, 0, 0, 1, 1, 1, 2, 2, 3, 0x80};
+    options.psgEnvelopes[1] = Bytes{0, 1, 2, 3, 0x80};
+    options.psgEnvelopes[2] = Bytes{2, 2, 1, 1, 0, 0x80};
+    options.psgEnvelopes[8] = Bytes{0, 1, 2, 3, 4, 5, 6, 7, 8, 0x80};
+    return options;
+}
+
+enum class Show { All, Keys, Psg, Z80 };
+
+inline std::string describe(const ChipWrite& w) {
+    char text[24];
+    switch (w.port) {
+    case ChipPort::Ym0: std::snprintf(text, sizeof text, "%02X=%02X", w.address, w.value); break;
+    case ChipPort::Ym1: std::snprintf(text, sizeof text, "p1 %02X=%02X", w.address, w.value); break;
+    case ChipPort::Psg: std::snprintf(text, sizeof text, "%02X", w.value); break;
+    case ChipPort::Z80: std::snprintf(text, sizeof text, "%04X=%02X", w.address, w.value); break;
+    }
+    return text;
+}
+
+inline bool shown(const ChipWrite& w, Show show) {
+    const bool ym = w.port == ChipPort::Ym0 || w.port == ChipPort::Ym1;
+    switch (show) {
+    case Show::All: return true;
+    case Show::Keys: return ym && (w.address == 0x28 || (w.address & 0xF8) == 0xA0);
+    case Show::Psg: return w.port == ChipPort::Psg;
+    case Show::Z80: return w.port == ChipPort::Z80;
+    }
+    return false;
+}
+
+// One line per frame (0 .. frames-1); frames after the song ended stay empty.
+inline std::vector<std::string> playLines(const Bytes& song, std::uint32_t frames, Show show = Show::All,
+                                          const PlayerOptions& options = testOptions()) {
+    std::vector<std::string> lines(frames);
+    SongPlayer player(song, options);
+    Frame frame;
+    while (player.nextFrame() < frames && player.step(frame)) {
+        std::string& line = lines[frame.index];
+        for (const ChipWrite& w : frame.writes) {
+            if (!shown(w, show)) continue;
+            if (!line.empty()) line += ' ';
+            line += describe(w);
+        }
+    }
+    return lines;
+}
+
+// The frames with a line, as frame -> line.
+inline std::map<std::uint32_t, std::string> nonEmpty(const std::vector<std::string>& lines,
+                                                     std::uint32_t from = 1) {
+    std::map<std::uint32_t, std::string> out;
+    for (std::uint32_t f = from; f < lines.size(); ++f)
+        if (!lines[f].empty()) out[f] = lines[f];
+    return out;
+}
+
+}  // namespace ferro::test
