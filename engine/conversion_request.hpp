@@ -20,6 +20,11 @@
 
 namespace ferro {
 
+// How <base>.asm is written: raw dc.b lines for the Sonic 1 driver's layout,
+// or an SMPS2ASM song (header, command and voice macros) that a disassembly
+// includes after its macro file.
+enum class AsmStyle : std::uint8_t { Plain, Smps2asm };
+
 struct ConversionRequest {
     // ---- Where everything lies.
     // Folder of the loaded module: holds the row streams C<n>.tmp; the working
@@ -88,10 +93,14 @@ struct ConversionRequest {
 
     // ---- Voice manager: the song's voices in list order (at most $100).
     std::vector<FmVoice> voices;
+    // Their names (8-bit text), for the comments of an SMPS2ASM listing; a
+    // voice without an entry here is introduced by its number alone.
+    std::vector<std::string> voiceNames;
 
     // ---- Main window and options.
     bool writeBin = true;  // ".bin" checked: write <base>.bin
     bool writeAsm = true;  // ".asm" checked: write <base>.asm (at least one of the two is set)
+    AsmStyle asmStyle = AsmStyle::Plain;  // "SMPS2ASM" checked: the .asm is an SMPS2ASM song
     // The lights and policies are read only by the convert action's gating
     // (conversionGate); the engine carries them so the request is complete.
     ReadinessLight generalLight = ReadinessLight::Green;

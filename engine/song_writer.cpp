@@ -2,6 +2,7 @@
 
 #include "base/paths.hpp"
 #include "engine/conversion_error.hpp"
+#include "engine/smps2asm_writer.hpp"
 #include "xm/scratch_files.hpp"
 
 namespace ferro {
@@ -60,50 +61,80 @@ int volumeByte(int volume) {
     return volume;
 }
 
-// One output channel's track in the song.
-struct TrackPlan {
-    std::string label;        // "<base>_FM1", "<base>_PSG2", "<base>_DAC"
-    const ChannelSections* sections = nullptr;
-    int transposition = 0;
-    int volume = 0;
-    std::size_t pointerField = 0;  // where its offset goes in the binary
-};
+// The driver ends a song at the first E4 it meets, then brings the previous
+// music back: on a played-once song it belongs where the song's last note
+// ends, never in a track that stops early.
+void endWithFade(SongTrack& track) {
+    if (track.main.empty() || track.main.back() != kFlagStop) failConversion();
+    track.main.insert(track.main.end() - 1, kFlagE4);
+}
 
 }  // namespace
 
-SongImage assembleSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
-                       const Bytes& voiceTable) {
+std::string labelSafeName(const std::string& baseName) {
+    std::string out;
+    for (std::size_t i = 0; i < baseName.size(); ++i) {
+        const auto c = static_cast<unsigned char>(baseName[i]);
+        // A character of several bytes becomes one `_`.
+        if ((c & 0xC0) == 0x80 && i > 0 && (static_cast<unsigned char>(baseName[i - 1]) & 0x80) != 0) continue;
+        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+        out += keep ? static_cast<char>(c) : '_';
+    }
+    if (!out.empty() && out[0] >= '0' && out[0] <= '9') out.insert(out.begin(), '_');
+    return out;
+}
+
+SongLayout layoutSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
+                      const Bytes& voiceTable) {
     const std::optional<std::string> baseName = outputBaseName(request.fileName);
     if (!baseName) failConversion();
-    const std::string& base = *baseName;
     const int fmCount = request.fmChannelCount;
     const int psgCount = request.psgChannelCount;
     if (fmCount < 0 || fmCount > 6 || psgCount < 0 || psgCount > 3) failConversion();
     if (request.dividingTiming < 1 || request.dividingTiming > 255 || request.tempo < 0 || request.tempo > 255) {
         failConversion();
     }
-    const bool hasIntro = request.loopStartRow >= 1;
-    auto sectionsOf = [&](const std::optional<int>& channel) -> const ChannelSections* {
+    SongLayout song;
+    song.label = labelSafeName(*baseName);
+    song.dividingTiming = request.dividingTiming;
+    song.tempo = request.tempo;
+    song.hasIntro = request.loopStartRow >= 1;
+    auto track = [&](std::string name, const std::optional<int>& channel, int transposition, int volume) {
         if (!channel || *channel < 1 || *channel > request.channelCount) failConversion();
         if (static_cast<std::size_t>(*channel) >= sections.size()) failConversion();
-        return &sections[static_cast<std::size_t>(*channel)];
+        const ChannelSections& s = sections[static_cast<std::size_t>(*channel)];
+        return SongTrack{std::move(name), song.hasIntro ? s.intro : Bytes{}, s.main, transposition, volume};
     };
-
-    std::vector<TrackPlan> fmTracks;
     for (int k = 1; k <= fmCount; ++k) {
-        fmTracks.push_back({base + "_FM" + std::to_string(k), sectionsOf(request.fm[k - 1]),
-                            transpositionByte(request.pitch[k - 1]), volumeByte(request.volume[k - 1]), 0});
+        song.fm.push_back(track("FM" + std::to_string(k), request.fm[k - 1], transpositionByte(request.pitch[k - 1]),
+                                volumeByte(request.volume[k - 1])));
     }
-    std::vector<TrackPlan> psgTracks;
     for (int k = 1; k <= psgCount; ++k) {
         const bool noise = request.useNoise && k == psgCount;
-        psgTracks.push_back({base + "_PSG" + std::to_string(k), sectionsOf(request.psg[k - 1]),
-                             noise ? 0x23 : transpositionByte(request.pitch[5 + k]),
-                             volumeByte(noise ? request.volume[9] : request.volume[5 + k]), 0});
+        song.psg.push_back(track("PSG" + std::to_string(k), request.psg[k - 1],
+                                 noise ? 0x23 : transpositionByte(request.pitch[5 + k]),
+                                 volumeByte(noise ? request.volume[9] : request.volume[5 + k])));
     }
-    const ChannelSections* dacSections = request.hasDrums ? sectionsOf(request.dac) : nullptr;
+    if (request.hasDrums) {
+        song.dac = track("DAC", request.dac, 0, 0);
+    } else {
+        song.dac = SongTrack{"DAC", {}, {kFlagStop}, 0, 0};
+        song.dacIsStopTrack = true;
+        const bool playedOnce = request.loopOption != 0;
+        if (playedOnce && request.endDacWithE4) {
+            if (!song.fm.empty()) {
+                endWithFade(song.fm.front());
+            } else if (!song.psg.empty()) {
+                endWithFade(song.psg.front());
+            }
+        }
+    }
+    song.voiceTable = voiceTable;
+    song.voiceNames = request.voiceNames;
+    return song;
+}
 
-    // Binary: header with placeholders in the pointer fields, then the tracks.
+Bytes songBinary(const SongLayout& song) {
     Bytes bin;
     auto put = [&bin](std::initializer_list<int> bytes) {
         for (int b : bytes) bin.push_back(static_cast<std::uint8_t>(b));
@@ -113,80 +144,92 @@ SongImage assembleSong(const ConversionRequest& request, const std::vector<Chann
         bin[field] = static_cast<std::uint8_t>(offset / 256);
         bin[field + 1] = static_cast<std::uint8_t>(offset % 256);
     };
-    auto appendSections = [&](const ChannelSections& s) {
-        if (hasIntro) bin.insert(bin.end(), s.intro.begin(), s.intro.end());
-        bin.insert(bin.end(), s.main.begin(), s.main.end());
+    auto append = [&bin](const SongTrack& t) {
+        bin.insert(bin.end(), t.intro.begin(), t.intro.end());
+        bin.insert(bin.end(), t.main.begin(), t.main.end());
     };
-    put({'V', '!', fmCount + 1, psgCount, request.dividingTiming, request.tempo, 'D', '!', 0, 0});
-    for (TrackPlan& t : fmTracks) {
-        t.pointerField = bin.size();
+    // Header with placeholders in the pointer fields, then the tracks.
+    const int fmCount = static_cast<int>(song.fm.size());
+    const int psgCount = static_cast<int>(song.psg.size());
+    put({'V', '!', fmCount + 1, psgCount, song.dividingTiming, song.tempo, 'D', '!', 0, 0});
+    std::vector<std::size_t> pointerFields;
+    for (const SongTrack& t : song.fm) {
+        pointerFields.push_back(bin.size());
         put({'F', '!', t.transposition, t.volume});
     }
-    for (TrackPlan& t : psgTracks) {
-        t.pointerField = bin.size();
+    for (const SongTrack& t : song.psg) {
+        pointerFields.push_back(bin.size());
         put({'P', '!', t.transposition, t.volume, 0, 0});
     }
-    for (const std::vector<TrackPlan>* group : {&fmTracks, &psgTracks}) {
-        for (const TrackPlan& t : *group) {
-            setPointer(t.pointerField, bin.size());
-            appendSections(*t.sections);
+    std::size_t field = 0;
+    for (const std::vector<SongTrack>* group : {&song.fm, &song.psg}) {
+        for (const SongTrack& t : *group) {
+            setPointer(pointerFields[field++], bin.size());
+            append(t);
         }
     }
     setPointer(6, bin.size());
-    if (dacSections) {
-        appendSections(*dacSections);
-    } else {
-        if (request.endDacWithE4) bin.push_back(0xE4);
-        bin.push_back(0xF2);
-    }
+    append(song.dac);
     setPointer(0, bin.size());
-    bin.insert(bin.end(), voiceTable.begin(), voiceTable.end());
+    bin.insert(bin.end(), song.voiceTable.begin(), song.voiceTable.end());
+    return bin;
+}
 
-    // Listing: the same bytes, one per line, with labels.
+std::string plainListing(const SongLayout& song) {
     Listing asmText;
+    const std::string& base = song.label;
     const std::string header = "-" + base + "_Header";
-    const std::string part = hasIntro ? "_Intro" : "_Main";
-    const std::string dacLabel = !dacSections ? base + "_There_is_no_DAC" : base + "_DAC" + part;
+    const std::string part = song.hasIntro ? "_Intro" : "_Main";
+    const std::string dacLabel = song.dacIsStopTrack ? base + "_There_is_no_DAC" : base + "_DAC" + part;
+    const int fmCount = static_cast<int>(song.fm.size());
+    const int psgCount = static_cast<int>(song.psg.size());
     asmText.line(base + "_Header:");
     asmText.line("\tdc.w\t" + base + "_Voices" + header);
-    for (int b : {fmCount + 1, psgCount, request.dividingTiming, request.tempo}) asmText.byte(b);
+    for (int b : {fmCount + 1, psgCount, song.dividingTiming, song.tempo}) asmText.byte(b);
     asmText.line("\tdc.w\t" + dacLabel + header);
     asmText.byte(0);
     asmText.byte(0);
-    for (const TrackPlan& t : fmTracks) {
-        asmText.line("\tdc.w\t" + t.label + part + header);
+    for (const SongTrack& t : song.fm) {
+        asmText.line("\tdc.w\t" + base + "_" + t.name + part + header);
         asmText.byte(t.transposition);
         asmText.byte(t.volume);
     }
-    for (const TrackPlan& t : psgTracks) {
-        asmText.line("\tdc.w\t" + t.label + part + header);
+    for (const SongTrack& t : song.psg) {
+        asmText.line("\tdc.w\t" + base + "_" + t.name + part + header);
         for (int b : {t.transposition, t.volume, 0, 0}) asmText.byte(b);
     }
     asmText.line("");
-    auto listSections = [&](const std::string& label, const ChannelSections& s) {
-        if (hasIntro) {
+    auto listTrack = [&](const SongTrack& t) {
+        const std::string label = base + "_" + t.name;
+        if (song.hasIntro) {
             asmText.line(label + "_Intro:");
-            asmText.bytes(s.intro);
+            asmText.bytes(t.intro);
         }
         asmText.line(label + "_Main:");
-        asmText.bytes(s.main);
+        asmText.bytes(t.main);
         asmText.line("");
     };
-    for (const TrackPlan& t : fmTracks) listSections(t.label, *t.sections);
-    for (const TrackPlan& t : psgTracks) listSections(t.label, *t.sections);
-    if (dacSections) {
-        listSections(base + "_DAC", *dacSections);
-    } else {
-        asmText.line(base + "_There_is_no_DAC:");
-        if (request.endDacWithE4) asmText.byte(0xE4);
-        asmText.byte(0xF2);
+    for (const SongTrack& t : song.fm) listTrack(t);
+    for (const SongTrack& t : song.psg) listTrack(t);
+    if (song.dacIsStopTrack) {
+        asmText.line(dacLabel + ":");
+        asmText.bytes(song.dac.main);
         asmText.line("");
+    } else {
+        listTrack(song.dac);
     }
     // With no voices the label is the last line.
     asmText.line(base + "_Voices:");
-    asmText.bytes(voiceTable);
+    asmText.bytes(song.voiceTable);
+    return asmText.text();
+}
 
-    return SongImage{std::move(bin), asmText.text()};
+SongImage assembleSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
+                       const Bytes& voiceTable) {
+    const SongLayout song = layoutSong(request, sections, voiceTable);
+    Bytes binary = songBinary(song);
+    std::string listing = request.asmStyle == AsmStyle::Smps2asm ? smps2asmListing(song) : plainListing(song);
+    return SongImage{std::move(binary), std::move(listing)};
 }
 
 std::size_t writeSongFiles(const ConversionRequest& request, OutputSink& binary, OutputSink& listing) {

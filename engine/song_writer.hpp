@@ -46,17 +46,61 @@ private:
 // is not a bare file name.
 std::optional<std::string> outputBaseName(const std::string& fileName);
 
+// The base name as assemblers accept it in a label: every character other
+// than an ASCII letter, digit or `_` becomes `_`, and a leading digit gets a
+// `_` in front ("my song" -> "my_song", "1up" -> "_1up").
+std::string labelSafeName(const std::string& baseName);
+
 // The highest offset a header pointer can hold.
 inline constexpr int kMaxSongOffset = 32767;
+
+// One track of the song as it goes into the file: the intro (empty without
+// one) runs straight into the main section.
+struct SongTrack {
+    std::string name;  // "FM1", "PSG2", "DAC"
+    Bytes intro;
+    Bytes main;
+    int transposition = 0;  // header byte
+    int volume = 0;         // header byte
+};
+
+// The song in file order, before it is written as bytes or text: header, FM
+// tracks, PSG tracks, the DAC track (a stop track without drums), voices.
+struct SongLayout {
+    std::string label;  // the label-safe base name every label starts with
+    int dividingTiming = 1;
+    int tempo = 0;
+    bool hasIntro = false;
+    std::vector<SongTrack> fm;
+    std::vector<SongTrack> psg;
+    SongTrack dac;
+    bool dacIsStopTrack = false;
+    Bytes voiceTable;
+    std::vector<std::string> voiceNames;  // may be shorter than the voices
+};
 
 struct SongImage {
     Bytes binary;
     std::string listing;  // lines end in CR LF, except the last one
 };
 
+// The layout of the song from sections already in memory; fails as
+// assembleSong does.
+SongLayout layoutSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
+                      const Bytes& voiceTable);
+// The binary; ends the conversion with the general error on a pointer beyond
+// 32767.
+Bytes songBinary(const SongLayout& song);
+// The plain listing: the binary's bytes, one `dc.b` per line, with labels.
+std::string plainListing(const SongLayout& song);
+
 // The song from sections already in memory: `sections[n]` holds XM channel n's
 // sections (entry 0 unused; only channels that feed a track are read; the
-// intros only when loopStartRow >= 1). `voiceTable` is the voices' bytes. Ends
+// intros only when loopStartRow >= 1). `voiceTable` is the voices' bytes. The
+// listing is in the request's asmStyle. A song played once without drums
+// that asks for E4 gets it before the final F2 of its first FM track (PSG 1
+// without FM, none without either): the stop track in place of the DAC track
+// ends in the song's first frame, and an E4 there would end the song. Ends
 // the conversion with the general error on a pointer beyond 32767, a
 // transposition outside -256..255, a volume outside 0..255, a used assignment
 // entry outside 1..channelCount or a file name without a base name.

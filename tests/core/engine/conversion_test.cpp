@@ -200,7 +200,7 @@ TEST(Conversion, OnlyTheListingIsWritten) {
     EXPECT_EQ(result.message, "my song.asm created successfully!");
     EXPECT_EQ(result.binaryLength, 50u);
     EXPECT_FALSE(dir.exists("my song.bin"));
-    EXPECT_TRUE(dir.readText("my song.asm").starts_with("my song_Header:\r\n\tdc.w\tmy song_Voices-my song_Header\r\n"));
+    EXPECT_TRUE(dir.readText("my song.asm").starts_with("my_song_Header:\r\n\tdc.w\tmy_song_Voices-my_song_Header\r\n"));
 }
 
 TEST(Conversion, EFourOnlyOnTheDacTrack) {

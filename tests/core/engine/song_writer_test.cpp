@@ -79,22 +79,77 @@ TEST(AssembleSong, HeaderOfFiveFmAndThreePsgWithNoise) {
 }
 
 TEST(AssembleSong, WithoutDrumsTheDacEntryIsAStopTrack) {
-    for (bool e4 : {false, true}) {
-        ConversionRequest r = fullRequest();
-        r.hasDrums = false;
-        r.endDacWithE4 = e4;
-        const SongImage song = assembleSong(r, oneByteTracks(9), {});
-        // Stop track right after the last PSG track, at 48 + 8.
-        EXPECT_EQ(show(Bytes(song.binary.begin() + 6, song.binary.begin() + 8)), "00 38");
-        EXPECT_EQ(show(Bytes(song.binary.begin() + 56, song.binary.end())), e4 ? "E4 F2" : "F2");
-        EXPECT_EQ(song.binary[1], song.binary.size());  // no voices: the pointer is the length
-        const std::string stopTrack = e4 ? "song_There_is_no_DAC:\r\n\tdc.b\t$E4\r\n\tdc.b\t$F2\r\n\r\n"
-                                         : "song_There_is_no_DAC:\r\n\tdc.b\t$F2\r\n\r\n";
-        EXPECT_NE(song.listing.find("\tdc.w\tsong_There_is_no_DAC-song_Header\r\n"), std::string::npos);
-        EXPECT_NE(song.listing.find(stopTrack + "song_Voices:"), std::string::npos);
-        // An empty voice list ends the listing on its label.
-        EXPECT_TRUE(song.listing.ends_with("\r\n\r\nsong_Voices:"));
+    ConversionRequest r = fullRequest();
+    r.hasDrums = false;
+    const SongImage song = assembleSong(r, oneByteTracks(9), {});
+    // Stop track right after the last PSG track, at 48 + 8.
+    EXPECT_EQ(show(Bytes(song.binary.begin() + 6, song.binary.begin() + 8)), "00 38");
+    EXPECT_EQ(show(Bytes(song.binary.begin() + 56, song.binary.end())), "F2");
+    EXPECT_EQ(song.binary[1], song.binary.size());  // no voices: the pointer is the length
+    EXPECT_NE(song.listing.find("\tdc.w\tsong_There_is_no_DAC-song_Header\r\n"), std::string::npos);
+    EXPECT_NE(song.listing.find("song_There_is_no_DAC:\r\n\tdc.b\t$F2\r\n\r\nsong_Voices:"), std::string::npos);
+    // An empty voice list ends the listing on its label.
+    EXPECT_TRUE(song.listing.ends_with("\r\n\r\nsong_Voices:"));
+}
+
+// The driver ends the song at the first E4 it reads: in the stop track that
+// would be the first frame. A song played once without drums fades at the end
+// of its first FM track (PSG 1 without FM); a looping song never fades.
+TEST(AssembleSong, E4GoesWhereTheSongEnds) {
+    struct Case {
+        std::string name;
+        int loopOption;
+        bool hasDrums;
+        int fmCount;
+        int psgCount;
+        std::vector<std::string> tracks;  // after the header, in file order
+    };
+    const std::vector<Case> cases = {
+        {"looping, no drums", 0, false, 2, 1, {"B1 F2", "B2 F2", "C1 F2", "F2"}},
+        {"looping, drums", 0, true, 2, 1, {"B1 F2", "B2 F2", "C1 F2", "81 F2"}},
+        {"once, no drums: first FM track", 1, false, 2, 1, {"B1 E4 F2", "B2 F2", "C1 F2", "F2"}},
+        {"once, no drums, no FM: PSG 1", 1, false, 0, 2, {"C1 E4 F2", "C2 F2", "F2"}},
+        {"once, nothing but the stop track", 1, false, 0, 0, {"F2"}},
+        {"once, drums: the DAC track's own E4 stays", 1, true, 1, 0, {"B1 F2", "81 E4 F2"}},
+    };
+    for (const Case& c : cases) {
+        ConversionRequest r = test::baseRequest();
+        r.channelCount = 6;
+        r.loopOption = c.loopOption;
+        r.hasDrums = c.hasDrums;
+        r.endDacWithE4 = true;
+        r.fmChannelCount = c.fmCount;
+        r.psgChannelCount = c.psgCount;
+        r.useNoise = false;
+        r.fm = {1, 2, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+        r.psg = {3, 4, std::nullopt};
+        r.dac = 5;
+        std::vector<ChannelSections> s(7);
+        s[1].main = hex("B1 F2");
+        s[2].main = hex("B2 F2");
+        s[3].main = hex("C1 F2");
+        s[4].main = hex("C2 F2");
+        // The sections end a played-once DAC track with E4 themselves.
+        s[5].main = hex(c.loopOption == 1 ? "81 E4 F2" : "81 F2");
+        const std::size_t headerSize = 10 + 4 * static_cast<std::size_t>(c.fmCount) + 6 * static_cast<std::size_t>(c.psgCount);
+        const SongImage song = assembleSong(r, s, {});
+        std::string expected;
+        for (const std::string& t : c.tracks) expected += (expected.empty() ? "" : " ") + t;
+        EXPECT_EQ(show(Bytes(song.binary.begin() + static_cast<std::ptrdiff_t>(headerSize), song.binary.end())),
+                  expected)
+            << c.name;
+        EXPECT_EQ(song.listing.find("$E4") != std::string::npos, expected.find("E4") != std::string::npos) << c.name;
     }
+}
+
+TEST(LabelSafeName, EveryOtherCharacterBecomesAnUnderscore) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"song", "song"},           {"Song_2", "Song_2"}, {"my song", "my_song"}, {"level-1", "level_1"},
+        {"v1.2", "v1_2"},           {"1up", "_1up"},      {"_1up", "_1up"},       {"", ""},
+        {"s\xC3\xBC\xC3\x9F", "s__"},  // one character, one underscore
+        {"\xE2\x82\xAC" "5", "_5"},
+    };
+    for (const auto& [base, expected] : cases) EXPECT_EQ(labelSafeName(base), expected) << base;
 }
 
 TEST(AssembleSong, IntroSectionsComeFirstAndAreLabelled) {
@@ -112,21 +167,21 @@ TEST(AssembleSong, IntroSectionsComeFirstAndAreLabelled) {
     const SongImage song = assembleSong(r, s, hex("00 0A E0"));
     EXPECT_EQ(show(song.binary), "00 15 02 00 03 02 00 12 00 00 00 0E 00 10 80 0A B1 02 82 81 01 00 0A E0");
     EXPECT_EQ(song.listing,
-              "my song_Header:\r\n"
-              "\tdc.w\tmy song_Voices-my song_Header\r\n"
+              "my_song_Header:\r\n"
+              "\tdc.w\tmy_song_Voices-my_song_Header\r\n"
               "\tdc.b\t$2\r\n\tdc.b\t$0\r\n\tdc.b\t$3\r\n\tdc.b\t$2\r\n"
-              "\tdc.w\tmy song_DAC_Intro-my song_Header\r\n"
+              "\tdc.w\tmy_song_DAC_Intro-my_song_Header\r\n"
               "\tdc.b\t$0\r\n\tdc.b\t$0\r\n"
-              "\tdc.w\tmy song_FM1_Intro-my song_Header\r\n"
+              "\tdc.w\tmy_song_FM1_Intro-my_song_Header\r\n"
               "\tdc.b\t$0\r\n\tdc.b\t$10\r\n"
               "\r\n"
-              "my song_FM1_Intro:\r\n\tdc.b\t$80\r\n\tdc.b\t$A\r\n"
-              "my song_FM1_Main:\r\n\tdc.b\t$B1\r\n\tdc.b\t$2\r\n"
+              "my_song_FM1_Intro:\r\n\tdc.b\t$80\r\n\tdc.b\t$A\r\n"
+              "my_song_FM1_Main:\r\n\tdc.b\t$B1\r\n\tdc.b\t$2\r\n"
               "\r\n"
-              "my song_DAC_Intro:\r\n\tdc.b\t$82\r\n"
-              "my song_DAC_Main:\r\n\tdc.b\t$81\r\n\tdc.b\t$1\r\n"
+              "my_song_DAC_Intro:\r\n\tdc.b\t$82\r\n"
+              "my_song_DAC_Main:\r\n\tdc.b\t$81\r\n\tdc.b\t$1\r\n"
               "\r\n"
-              "my song_Voices:\r\n\tdc.b\t$0\r\n\tdc.b\t$A\r\n\tdc.b\t$E0");
+              "my_song_Voices:\r\n\tdc.b\t$0\r\n\tdc.b\t$A\r\n\tdc.b\t$E0");
 }
 
 TEST(AssembleSong, ValuesThatDoNotFitEndTheConversion) {
