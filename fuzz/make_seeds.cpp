@@ -2,13 +2,14 @@
 // from files that reach deep into the readers:
 //   make_seeds OUT
 // creates OUT/<target>/seed-<k> for the targets xm_reader, voice_import,
-// paste, auto_fill and setup_file.
+// paste, auto_fill, setup_file and player.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "core/player/player_test_util.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/song_voice_list.hpp"
 #include "voices/voice_bank.hpp"
@@ -240,6 +241,35 @@ std::vector<Seed> setupSeeds() {
     return seeds;
 }
 
+// Songs that use every flag the driver defines; the first byte picks the
+// player's options (envelopes at hand, the reset first).
+std::vector<Seed> playerSeeds() {
+    using test::TestSong;
+    using test::TrackBytes;
+    const auto with = [](std::uint8_t choice, const TestSong& song) {
+        Seed s{choice};
+        const Seed bytes = test::buildSong(song);
+        s.insert(s.end(), bytes.begin(), bytes.end());
+        return s;
+    };
+    std::vector<Seed> seeds;
+    seeds.push_back(with(5, {.div = 2, .tempo = 3,
+                             .dac = Seed{0x81, 0x04, 0x82, 0x88, 0x04, 0x80, 0xE0, 0x40, 0x8B, 0xF6, 0xFF, 0xF5},
+                             .fm = {TrackBytes{{0xE0, 0x80, 0xE1, 0x03, 0xE8, 0x05, 0xA1, 0x06, 0xE7, 0xA5, 0x80, 0x02,
+                                                0xE6, 0x04, 0xE9, 0x0C, 0xF0, 0x01, 0x01, 0x02, 0x04, 0xB1, 0x08, 0xF4,
+                                                0xF1, 0xF9, 0xE2, 0x01, 0xED, 0xE5, 0x03, 0xC1, 0x02, 0xF6, 0xFF, 0xDB}}},
+                             .psg = {TrackBytes{{0xF5, 0x01, 0x81, 0x04, 0xEC, 0x02, 0xE7, 0x85, 0x80, 0x02, 0xF0, 0x00,
+                                                 0x02, 0x03, 0x04, 0x89, 0x10, 0xF6, 0xFF, 0xED}, 0, 2, 1},
+                                     TrackBytes{{0xF3, 0xE7, 0xD1, 0x02, 0xE6, 0x01, 0xD1, 0x03, 0xF2}, 0x23, 1, 2}}}));
+    seeds.push_back(with(1, {.fm = {TrackBytes{{0xF8, 0x00, 0x0B, 0xF7, 0x00, 0x02, 0xFF, 0xF9, 0xEA, 0x02, 0xEB, 0x03,
+                                                0xEE, 0xA1, 0x02, 0xF8, 0x00, 0x02, 0xE3, 0xA5, 0x01, 0xE3}},
+                                    TrackBytes{}, TrackBytes{}, TrackBytes{{0xA8, 0x08, 0xF2}, 0, 0x20}}}));
+    seeds.push_back(with(0, {.dac = Seed{0x81, 0x04, 0xE4, 0xF2},
+                             .fm = {TrackBytes{{0xA1, 0x7F}}},
+                             .psg = {TrackBytes{{0x81, 0x7F}}}}));
+    return seeds;
+}
+
 bool writeSeeds(const fs::path& folder, const std::vector<Seed>& seeds) {
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -260,7 +290,7 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     const bool ok = writeSeeds(out / "xm_reader", xmSeeds()) && writeSeeds(out / "voice_import", voiceSeeds()) &&
                     writeSeeds(out / "paste", pasteSeeds()) && writeSeeds(out / "auto_fill", autoFillSeeds()) &&
-                    writeSeeds(out / "setup_file", setupSeeds());
+                    writeSeeds(out / "setup_file", setupSeeds()) && writeSeeds(out / "player", playerSeeds());
     if (!ok) {
         std::fprintf(stderr, "make_seeds: cannot write into %s\n", out.string().c_str());
         return 1;
