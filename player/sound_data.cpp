@@ -1,0 +1,187 @@
+#include "player/sound_data.hpp"
+
+#include <cmath>
+#include <numbers>
+#include <system_error>
+
+#include "base/paths.hpp"
+
+namespace ferro::player {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::array<const char*, kDrumSampleCount> kDrumNames{"kick", "snare", "timpani"};
+
+// The flat envelope: the track's volume once, then held.
+Bytes flatEnvelope() { return {0x00, kEnvelopeHold}; }
+
+std::uint8_t toUnsigned(double v) {
+    const double clamped = std::fmax(-1.0, std::fmin(1.0, v));
+    return static_cast<std::uint8_t>(std::lround(128.0 + clamped * 127.0));
+}
+
+// A small deterministic noise source, so that every render of the snare is
+// the same bytes.
+class Noise {
+public:
+    double next() {
+        state_ = state_ * 1664525u + 1013904223u;
+        return static_cast<double>(state_ >> 8) / static_cast<double>(1u << 23) - 1.0;
+    }
+
+private:
+    std::uint32_t state_ = 0x1234567u;
+};
+
+// The synthesised drums are as long as the game's (two values per DPCM byte)
+// and made for the rate of their own pitch, so that the timpani's other
+// pitches raise and lower them as they do the game's.
+Bytes synthKick() {
+    const double rate = dacRate(kDrumPitches[0]);
+    Bytes out(kDpcmSizes[0] * 2);
+    double phase = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double freq = 48.0 + 140.0 * std::exp(-t / 0.025);
+        phase += 2.0 * std::numbers::pi * freq / rate;
+        const double click = i < 24 ? 0.4 * (1.0 - static_cast<double>(i) / 24.0) : 0.0;
+        out[i] = toUnsigned(0.95 * std::exp(-t / 0.07) * std::sin(phase) + click);
+    }
+    return out;
+}
+
+Bytes synthSnare() {
+    const double rate = dacRate(kDrumPitches[1]);
+    Bytes out(kDpcmSizes[1] * 2);
+    Noise noise;
+    double phase = 0;
+    double lowPassed = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        phase += 2.0 * std::numbers::pi * 185.0 / rate;
+        lowPassed += 0.5 * (noise.next() - lowPassed);
+        const double body = 0.55 * std::exp(-t / 0.025) * std::sin(phase);
+        const double rattle = 0.75 * std::exp(-t / 0.045) * lowPassed;
+        out[i] = toUnsigned(body + rattle);
+    }
+    return out;
+}
+
+Bytes synthTimpani() {
+    const double rate = dacRate(kDrumPitches[2]);
+    Bytes out(kDpcmSizes[2] * 2);
+    double phase = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double freq = 98.0 * (1.0 + 0.06 * std::exp(-t / 0.05));
+        phase += 2.0 * std::numbers::pi * freq / rate;
+        const double attack = std::fmin(1.0, t / 0.004);
+        const double tone = std::sin(phase) + 0.35 * std::sin(1.51 * phase) + 0.15 * std::sin(1.99 * phase);
+        out[i] = toUnsigned(0.7 * attack * std::exp(-t / 0.3) * tone);
+    }
+    return out;
+}
+
+// The folder that holds psg/ and dac/: the one named, or its sound/ folder.
+fs::path soundFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (fs::is_directory(folder / "sound", ec)) return folder / "sound";
+    return folder;
+}
+
+std::string sizeProblem(const fs::path& file, std::size_t got, std::size_t want, const char* what) {
+    return utf8FromPath(file) + " is " + std::to_string(got) + " bytes, not " + std::to_string(want) + ": " + what;
+}
+
+}  // namespace
+
+Bytes decodeDpcm(std::span<const std::uint8_t> dpcm) {
+    static constexpr std::array<std::uint8_t, 16> kDelta{0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40,
+                                                         0x80, 0xFF, 0xFE, 0xFC, 0xF8, 0xF0, 0xE0, 0xC0};
+    Bytes out;
+    out.reserve(dpcm.size() * 2);
+    std::uint8_t acc = 0x80;
+    for (const std::uint8_t b : dpcm) {
+        acc = static_cast<std::uint8_t>(acc + kDelta[b >> 4]);
+        out.push_back(acc);
+        acc = static_cast<std::uint8_t>(acc + kDelta[b & 0x0F]);
+        out.push_back(acc);
+    }
+    return out;
+}
+
+int dacCyclesAfterHigh(int pitch) { return 99 + 13 * (pitch == 0 ? 256 : pitch); }
+int dacCyclesAfterLow(int pitch) { return 176 + 13 * (pitch == 0 ? 256 : pitch); }
+double dacRate(int pitch) { return 2.0 * kZ80Clock / (dacCyclesAfterHigh(pitch) + dacCyclesAfterLow(pitch)); }
+
+SoundData builtInSoundData() {
+    SoundData data;
+    for (auto& envelope : data.psgEnvelopes) envelope = flatEnvelope();
+    data.drums[0].pcm = synthKick();
+    data.drums[1].pcm = synthSnare();
+    data.drums[2].pcm = synthTimpani();
+    return data;
+}
+
+SoundData loadSoundData(const fs::path& folder) {
+    SoundData data = builtInSoundData();
+    data.folder = folder;
+    const fs::path sound = soundFolder(folder);
+    for (int n = 1; n <= kPsgEnvelopeCount; ++n) {
+        const std::size_t k = static_cast<std::size_t>(n - 1);
+        const fs::path file = sound / "psg" / ("psg" + std::to_string(n) + ".bin");
+        const std::string fallback = "envelope " + std::to_string(n) + " plays flat";
+        const auto bytes = readWholeFile(file, 1u << 20);
+        if (!bytes) {
+            data.problems.push_back(utf8FromPath(file) + " cannot be read: " + fallback);
+        } else if (bytes->size() != kPsgEnvelopeSizes[k]) {
+            data.problems.push_back(sizeProblem(file, bytes->size(), kPsgEnvelopeSizes[k], fallback.c_str()));
+        } else if (bytes->back() != kEnvelopeHold) {
+            // Without its closing hold the driver reads on past the envelope.
+            data.problems.push_back(utf8FromPath(file) + " does not end with 80h: " + fallback);
+        } else {
+            data.psgEnvelopes[k] = *bytes;
+            data.envelopeFromFolder[k] = true;
+        }
+    }
+    for (std::size_t k = 0; k < kDrumSampleCount; ++k) {
+        const fs::path file = sound / "dac" / (std::string(kDrumNames[k]) + ".dpcm");
+        const std::string fallback = std::string("the built-in ") + kDrumNames[k] + " plays";
+        const auto bytes = readWholeFile(file, 1u << 20);
+        if (!bytes) {
+            data.problems.push_back(utf8FromPath(file) + " cannot be read: " + fallback);
+        } else if (bytes->size() != kDpcmSizes[k]) {
+            data.problems.push_back(sizeProblem(file, bytes->size(), kDpcmSizes[k], fallback.c_str()));
+        } else {
+            data.drums[k].pcm = decodeDpcm(*bytes);
+            data.drums[k].fromFolder = true;
+        }
+    }
+    return data;
+}
+
+std::string SoundData::summary() const {
+    int envelopes = 0;
+    for (bool b : envelopeFromFolder) envelopes += b ? 1 : 0;
+    std::vector<std::string> own;
+    std::vector<std::string> built;
+    for (std::size_t k = 0; k < kDrumSampleCount; ++k)
+        (drums[k].fromFolder ? own : built).push_back(kDrumNames[k]);
+    const auto join = [](const std::vector<std::string>& names) {
+        std::string s;
+        for (std::size_t i = 0; i < names.size(); ++i) s += (i ? ", " : "") + names[i];
+        return s;
+    };
+    if (envelopes == 0 && own.empty())
+        return "Sound data: built in (flat PSG envelopes; synthesised kick, snare and timpani)";
+    std::string s = "Sound data: " + utf8FromPath(folder) + " (";
+    s += envelopes == kPsgEnvelopeCount ? std::string("PSG envelopes")
+                                        : std::to_string(envelopes) + " of 9 PSG envelopes, the others flat";
+    if (!own.empty()) s += "; " + join(own);
+    if (!built.empty()) s += "; synthesised " + join(built);
+    return s + ")";
+}
+
+}  // namespace ferro::player

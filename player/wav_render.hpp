@@ -1,0 +1,41 @@
+#pragma once
+// Plays a VGM file written by the VGM writer through libgme into 44.1 kHz
+// 16-bit stereo: the intro, the loop `loops` times, then a 5-second fade; a
+// song without a loop plays to the end of its file. Streams in blocks, so the
+// memory used does not grow with the length played.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace ferro::player {
+
+inline constexpr int kRenderRate = 44100;
+inline constexpr int kFadeSeconds = 5;
+inline constexpr int kDefaultLoops = 2;
+
+// False when this build leaves the WAV render out (no libgme or libsndfile).
+bool wavRenderAvailable();
+// The one line said when it is.
+inline constexpr const char* kNoWavRender = "This build of Ferrocanto cannot render WAV files (no libgme)";
+
+// Stereo frames (samples per channel) the render of a VGM gives.
+std::uint64_t renderedLength(std::span<const std::uint8_t> vgm, int loops);
+
+// Interleaved left/right samples, handed over in blocks. Return false to stop.
+using PcmSink = std::function<bool(std::span<const std::int16_t> interleaved)>;
+// Fraction done, 0..1.
+using RenderProgress = std::function<void(double)>;
+
+// Renders the VGM, block by block, into `sink`. Returns an error message, or
+// nothing when done (or stopped by the sink).
+std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, int loops, const PcmSink& sink,
+                                     const RenderProgress& progress = {});
+
+// Renders into a WAV file.
+std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int loops,
+                                          const std::filesystem::path& out, const RenderProgress& progress = {});
+
+}  // namespace ferro::player

@@ -1,0 +1,123 @@
+#include "player/sound_data.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/temp_dir.hpp"
+
+namespace ferro::player {
+namespace {
+
+Bytes envelopeOfSize(std::size_t size) {
+    Bytes b(size, 0x02);
+    b.back() = kEnvelopeHold;
+    return b;
+}
+
+// A disassembly-like folder: every file present with the game's sizes.
+void writeGoodFolder(const test::TempDir& dir, const std::string& top = "sound/") {
+    for (int n = 1; n <= kPsgEnvelopeCount; ++n)
+        dir.write(top + "psg/psg" + std::to_string(n) + ".bin",
+                  envelopeOfSize(kPsgEnvelopeSizes[static_cast<std::size_t>(n - 1)]));
+    dir.write(top + "dac/kick.dpcm", Bytes(850, 0x11));
+    dir.write(top + "dac/snare.dpcm", Bytes(1904, 0x99));
+    dir.write(top + "dac/timpani.dpcm", Bytes(4118, 0x1F));
+}
+
+TEST(SoundData, DpcmDecodingFollowsTheZ80) {
+    // High nibble first; the accumulator starts at 80h and wraps in 8 bits.
+    EXPECT_EQ(decodeDpcm(Bytes{0x00, 0x12, 0x9F, 0x88, 0x88}),
+              (Bytes{0x80, 0x80, 0x81, 0x83, 0x82, 0x42, 0xC2, 0x42, 0xC2, 0x42}));
+    EXPECT_TRUE(decodeDpcm(Bytes{}).empty());
+}
+
+TEST(SoundData, RatesOfTheDriversPitches) {
+    const std::vector<std::pair<int, int>> table{{0x01, 23784}, {0x12, 9635}, {0x15, 8720}, {0x17, 8201},
+                                                 {0x1B, 7328},  {0x1C, 7138}, {0x1D, 6957}, {0xFF, 1037}};
+    for (const auto& [pitch, hz] : table) EXPECT_EQ(std::lround(dacRate(pitch)), hz) << pitch;
+    EXPECT_EQ(dacCyclesAfterHigh(0), 99 + 13 * 256);
+}
+
+TEST(SoundData, BuiltInIsFlatAndHasThreeAudibleDrums) {
+    const SoundData data = builtInSoundData();
+    for (const auto& envelope : data.psgEnvelopes) EXPECT_EQ(envelope, (Bytes{0x00, 0x80}));
+    for (std::size_t k = 0; k < kDrumSampleCount; ++k) {
+        const Bytes& pcm = data.drums[k].pcm;
+        EXPECT_EQ(pcm.size(), kDpcmSizes[k] * 2);
+        int peak = 0;
+        for (auto v : pcm) peak = std::max(peak, std::abs(int(v) - 128));
+        EXPECT_GT(peak, 60) << k;
+        EXPECT_LT(std::abs(int(pcm.back()) - 128), 8) << k;  // dies away
+        EXPECT_FALSE(data.drums[k].fromFolder);
+    }
+    EXPECT_TRUE(data.problems.empty());
+    EXPECT_EQ(data.summary(), "Sound data: built in (flat PSG envelopes; synthesised kick, snare and timpani)");
+}
+
+TEST(SoundData, GoodFolderEitherTopOrSound) {
+    for (const std::string top : {"sound/", ""}) {
+        test::TempDir dir;
+        writeGoodFolder(dir, top);
+        const SoundData data = loadSoundData(dir.path());
+        EXPECT_TRUE(data.problems.empty()) << top;
+        for (int k = 0; k < kPsgEnvelopeCount; ++k) {
+            EXPECT_TRUE(data.envelopeFromFolder[static_cast<std::size_t>(k)]);
+            EXPECT_EQ(data.psgEnvelopes[static_cast<std::size_t>(k)],
+                      envelopeOfSize(kPsgEnvelopeSizes[static_cast<std::size_t>(k)]));
+        }
+        EXPECT_EQ(data.drum(DrumSample::Kick).pcm, decodeDpcm(Bytes(850, 0x11)));
+        EXPECT_TRUE(data.drum(DrumSample::Timpani).fromFolder);
+        EXPECT_EQ(data.summary().rfind("Sound data: ", 0), 0u);
+        EXPECT_NE(data.summary().find("(PSG envelopes; kick, snare, timpani)"), std::string::npos);
+    }
+}
+
+TEST(SoundData, BrokenFilesFallBackOneByOne) {
+    struct Case {
+        const char* file;
+        Bytes bytes;  // empty: removed
+        const char* problem;
+        int envelope;          // the envelope that falls back, or 0
+        int drum;              // the drum that falls back, or -1
+    };
+    const std::vector<Case> cases{
+        {"sound/psg/psg2.bin", {}, "psg2.bin cannot be read: envelope 2 plays flat", 2, -1},
+        {"sound/psg/psg5.bin", envelopeOfSize(41), "psg5.bin is 41 bytes, not 42: envelope 5 plays flat", 5, -1},
+        {"sound/psg/psg9.bin", envelopeOfSize(18), "psg9.bin is 18 bytes, not 17: envelope 9 plays flat", 9, -1},
+        {"sound/psg/psg1.bin", Bytes(23, 0x01), "psg1.bin does not end with 80h: envelope 1 plays flat", 1, -1},
+        {"sound/dac/snare.dpcm", {}, "snare.dpcm cannot be read: the built-in snare plays", 0, 1},
+        {"sound/dac/kick.dpcm", Bytes(849, 0), "kick.dpcm is 849 bytes, not 850: the built-in kick plays", 0, 0},
+        {"sound/dac/timpani.dpcm", Bytes(5000, 0), "timpani.dpcm is 5000 bytes, not 4118: the built-in timpani plays",
+         0, 2},
+    };
+    const SoundData builtIn = builtInSoundData();
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        writeGoodFolder(dir);
+        if (c.bytes.empty())
+            std::filesystem::remove(dir / c.file);
+        else
+            dir.write(c.file, c.bytes);
+        const SoundData data = loadSoundData(dir.path());
+        ASSERT_EQ(data.problems.size(), 1u) << c.file;
+        EXPECT_NE(data.problems[0].find(c.problem), std::string::npos) << data.problems[0];
+        for (int n = 1; n <= kPsgEnvelopeCount; ++n)
+            EXPECT_EQ(data.envelopeFromFolder[static_cast<std::size_t>(n - 1)], n != c.envelope) << c.file;
+        for (int k = 0; k < kDrumSampleCount; ++k) {
+            EXPECT_EQ(data.drums[static_cast<std::size_t>(k)].fromFolder, k != c.drum) << c.file;
+            if (k == c.drum) EXPECT_EQ(data.drums[static_cast<std::size_t>(k)].pcm, builtIn.drums[static_cast<std::size_t>(k)].pcm);
+        }
+        if (c.envelope) EXPECT_EQ(data.psgEnvelopes[static_cast<std::size_t>(c.envelope - 1)], (Bytes{0x00, 0x80}));
+    }
+}
+
+TEST(SoundData, MissingFolderReportsEveryFileAndSaysBuiltIn) {
+    test::TempDir dir;
+    const SoundData data = loadSoundData(dir / "nowhere");
+    EXPECT_EQ(data.problems.size(), 12u);
+    EXPECT_EQ(data.summary(), builtInSoundData().summary());
+}
+
+}  // namespace
+}  // namespace ferro::player
