@@ -32,7 +32,9 @@ struct VgmRead {
     std::vector<std::u16string> gd3;
 };
 
-inline VgmRead readVgm(const Bytes& vgm) {
+// `loopPasses` more passes jump back to the loop offset at the end, the data
+// pointer left where it was, as players do.
+inline VgmRead readVgm(const Bytes& vgm, int loopPasses = 0) {
     VgmRead r;
     ByteReader in(vgm);
     const auto field = [&](std::size_t at) {
@@ -74,7 +76,10 @@ inline VgmRead readVgm(const Bytes& vgm) {
             r.writes.push_back({sample, chip, reg, value});
             r.writeOffsets.push_back(at);
         };
-        if (*cmd == 0x66) break;
+        if (*cmd == 0x66) {
+            if (loopPasses-- > 0 && r.loopOffset != 0 && in.seek(r.loopOffset + 0x1C)) continue;
+            break;
+        }
         if (*cmd == 0x50) {
             add(VgmWrite::Chip::Psg, 0, in.u8().value_or(0));
         } else if (*cmd == 0x52 || *cmd == 0x53) {

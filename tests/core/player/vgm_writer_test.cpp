@@ -1,0 +1,171 @@
+#include "player/vgm_writer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "vgm_read.hpp"
+
+namespace ferro::player {
+namespace {
+
+using test::VgmWrite;
+using Chip = VgmWrite::Chip;
+
+// When value k of a sample started at `start` is written, at `pitch`.
+std::uint64_t dacTime(std::uint64_t start, int pitch, std::size_t k) {
+    std::uint64_t cycles = 0;
+    for (std::size_t i = 0; i < k; ++i)
+        cycles += static_cast<std::uint64_t>(i % 2 == 0 ? dacCyclesAfterHigh(pitch) : dacCyclesAfterLow(pitch));
+    return start + cycles * 44100 / 3579545;
+}
+
+std::vector<VgmWrite> dacWrites(const std::vector<VgmWrite>& writes) {
+    std::vector<VgmWrite> out;
+    std::copy_if(writes.begin(), writes.end(), std::back_inserter(out),
+                 [](const VgmWrite& w) { return w.chip == Chip::Ym0 && w.reg == 0x2A; });
+    return out;
+}
+
+TEST(VgmWriter, HeaderFieldsAndGd3) {
+    const SoundData sound = builtInSoundData();
+    VgmWriter w(sound);
+    for (int f = 0; f < 4; ++f) w.beginFrame();
+    const test::VgmRead r = test::readVgm(w.finish("Green Hill \xC3\xA9t\xC3\xA9"));
+    ASSERT_EQ(r.error, "");
+    EXPECT_GE(r.version, 0x150u);
+    EXPECT_EQ(r.ymClock, 7670453u);
+    EXPECT_EQ(r.psgClock, 3579545u);
+    EXPECT_EQ(r.feedback, 0x0009);
+    EXPECT_EQ(r.shiftWidth, 16);
+    EXPECT_EQ(r.rate, 60u);
+    EXPECT_EQ(r.totalSamples, 4u * 735u);
+    EXPECT_EQ(r.loopOffset, 0u);  // a song that ends has no loop
+    EXPECT_EQ(r.loopSamples, 0u);
+    ASSERT_EQ(r.gd3.size(), 11u);
+    EXPECT_EQ(r.gd3[0], u"Green Hill \u00E9t\u00E9");
+    EXPECT_EQ(r.gd3[9], u"Ferrocanto");
+}
+
+TEST(VgmWriter, FramesReadBackAsTheyWereWritten) {
+    const SoundData sound = builtInSoundData();
+    VgmWriter w(sound);
+    w.beginFrame();  // 0: the load frame
+    w.ym(0, 0x2B, 0x80);
+    w.ym(0, 0x28, 0x00);
+    w.psg(0x9F);
+    w.beginFrame();  // 1
+    w.ym(1, 0xB4, 0xC0);
+    w.ym(0, 0xA4, 0x22);
+    w.beginFrame();  // 2: nothing
+    w.beginFrame();  // 3
+    w.psg(0x90);
+    w.beginFrame();  // 4
+    w.markLoop();
+    w.ym(0, 0x28, 0xF0);
+    w.beginFrame();  // 5
+    const Bytes vgm = w.finish("x");
+    const test::VgmRead r = test::readVgm(vgm);
+    ASSERT_EQ(r.error, "");
+    const std::vector<VgmWrite> want{{0, Chip::Ym0, 0x2B, 0x80},    {0, Chip::Ym0, 0x28, 0x00},
+                                     {0, Chip::Psg, 0, 0x9F},       {735, Chip::Ym1, 0xB4, 0xC0},
+                                     {735, Chip::Ym0, 0xA4, 0x22},  {2205, Chip::Psg, 0, 0x90},
+                                     {2940, Chip::Ym0, 0x28, 0xF0}};
+    EXPECT_EQ(r.writes, want);
+    EXPECT_EQ(r.totalSamples, 6u * 735u);
+    // Whole frames: nothing waits but 0x62 without a sample playing.
+    for (auto c : r.commands) EXPECT_TRUE(c == 0x50 || c == 0x52 || c == 0x53 || c == 0x62 || c == 0x66 || c == 0x67) << int(c);
+    // The loop starts with the loop frame's first write.
+    EXPECT_TRUE(r.loopOffsetOnCommand);
+    EXPECT_EQ(r.loopSample, 2940u);
+    EXPECT_EQ(r.loopSamples, 2u * 735u);
+    EXPECT_EQ(r.loopOffset + 0x1C, r.writeOffsets[6]);
+}
+
+TEST(VgmWriter, DrumsPlayAtTheirPitchesAndCutEachOther) {
+    const SoundData sound = builtInSoundData();
+    VgmWriter w(sound);
+    w.beginFrame();          // 0
+    w.beginFrame();          // 1: kick
+    w.dacRequest(0x81);
+    w.ym(0, 0x28, 0x01);     // the frame's own writes come before the sample's
+    w.beginFrame();          // 2
+    w.beginFrame();          // 3: timpani at 12 cuts the kick
+    w.dacPitch(0x12);
+    w.dacRequest(0x83);
+    for (int f = 4; f < 80; ++f) w.beginFrame();
+    const Bytes vgm = w.finish("drums");
+    const test::VgmRead r = test::readVgm(vgm);
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.writes[0], (VgmWrite{735, Chip::Ym0, 0x28, 0x01}));
+    EXPECT_EQ(r.writes[1], (VgmWrite{735, Chip::Ym0, 0x2B, 0x80}));
+    const auto dac = dacWrites(r.writes);
+    const Bytes& kick = sound.drum(DrumSample::Kick).pcm;
+    const Bytes& timpani = sound.drum(DrumSample::Timpani).pcm;
+    std::size_t k = 0;
+    for (; k < dac.size() && dac[k].sample < 2205; ++k) {
+        EXPECT_EQ(dac[k].value, kick[k]) << k;
+        EXPECT_EQ(dac[k].sample, dacTime(735, 0x17, k)) << k;
+    }
+    EXPECT_GT(k, 100u);
+    EXPECT_LT(k, kick.size());
+    ASSERT_EQ(dac.size() - k, timpani.size());  // played to its end within 80 frames
+    for (std::size_t i = 0; i < timpani.size(); ++i) {
+        EXPECT_EQ(dac[k + i].value, timpani[i]);
+        EXPECT_EQ(dac[k + i].sample, dacTime(2205, 0x12, i));
+    }
+    EXPECT_EQ(r.totalSamples, 80u * 735u);
+}
+
+TEST(VgmWriter, LoopPointSeeksTheSamplePlayingThere) {
+    const SoundData sound = builtInSoundData();
+    VgmWriter w(sound);
+    w.beginFrame();
+    w.beginFrame();  // 1: the snare, playing through frame 2
+    w.dacRequest(0x82);
+    w.beginFrame();  // 2: loop start, mid-snare
+    w.markLoop();
+    w.beginFrame();
+    w.beginFrame();  // 4: the kick
+    w.dacRequest(0x81);
+    w.beginFrame();  // 5: the snare again
+    w.dacRequest(0x82);
+    w.beginFrame();
+    const Bytes vgm = w.finish("loop");
+    const test::VgmRead once = test::readVgm(vgm);
+    const test::VgmRead twice = test::readVgm(vgm, 1);
+    ASSERT_EQ(twice.error, "");
+    ASSERT_TRUE(once.loopOffsetOnCommand);
+    EXPECT_EQ(vgm[once.loopOffset + 0x1C], 0xE0);
+    // The second pass sends the chips what the first sent from the loop on.
+    std::vector<VgmWrite> first;
+    std::vector<VgmWrite> second;
+    for (const auto& x : twice.writes) {
+        if (x.sample >= once.totalSamples)
+            second.push_back({x.sample - once.loopSamples, x.chip, x.reg, x.value});
+        else if (x.sample >= once.loopSample)
+            first.push_back(x);
+    }
+    EXPECT_GT(first.size(), 100u);
+    EXPECT_EQ(second, first);
+}
+
+TEST(VgmWriter, RequestsForUnplayedSamplesStopTheDac) {
+    const SoundData sound = builtInSoundData();
+    VgmWriter w(sound);
+    w.beginFrame();
+    w.dacRequest(0x81);
+    w.beginFrame();
+    w.dacRequest(0x87);  // the SEGA voice
+    w.beginFrame();
+    const test::VgmRead r = test::readVgm(w.finish("sega", 44100));
+    EXPECT_EQ(w.unplayedRequests(), 1);
+    const auto dac = dacWrites(r.writes);
+    ASSERT_FALSE(dac.empty());
+    EXPECT_LT(dac.back().sample, 735u);
+    EXPECT_EQ(r.totalSamples, 3u * 735u + 44100u);
+}
+
+}  // namespace
+}  // namespace ferro::player
