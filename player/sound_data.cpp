@@ -6,16 +6,13 @@
 
 #include "base/paths.hpp"
 
-namespace ferro::player {
+namespace ferro {
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr std::array<const char*, kDrumSampleCount> kDrumNames{"kick", "snare", "timpani"};
-
-// The flat envelope: the track's volume once, then held.
-Bytes flatEnvelope() { return {0x00, kEnvelopeHold}; }
 
 std::uint8_t toUnsigned(double v) {
     const double clamped = std::fmax(-1.0, std::fmin(1.0, v));
@@ -118,7 +115,6 @@ double dacRate(int pitch) { return 2.0 * kZ80Clock / (dacCyclesAfterHigh(pitch) 
 
 SoundData builtInSoundData() {
     SoundData data;
-    for (auto& envelope : data.psgEnvelopes) envelope = flatEnvelope();
     data.drums[0].pcm = synthKick();
     data.drums[1].pcm = synthSnare();
     data.drums[2].pcm = synthTimpani();
@@ -143,7 +139,6 @@ SoundData loadSoundData(const fs::path& folder) {
             data.problems.push_back(utf8FromPath(file) + " does not end with 80h: " + fallback);
         } else {
             data.psgEnvelopes[k] = *bytes;
-            data.envelopeFromFolder[k] = true;
         }
     }
     for (std::size_t k = 0; k < kDrumSampleCount; ++k) {
@@ -164,7 +159,7 @@ SoundData loadSoundData(const fs::path& folder) {
 
 std::string SoundData::summary() const {
     int envelopes = 0;
-    for (bool b : envelopeFromFolder) envelopes += b ? 1 : 0;
+    for (const auto& envelope : psgEnvelopes) envelopes += envelope ? 1 : 0;
     std::vector<std::string> own;
     std::vector<std::string> built;
     for (std::size_t k = 0; k < kDrumSampleCount; ++k)
@@ -184,4 +179,4 @@ std::string SoundData::summary() const {
     return s + ")";
 }
 
-}  // namespace ferro::player
+}  // namespace ferro

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "base/byte_reader.hpp"
+#include "player/chip_events.hpp"
 
-namespace ferro::player {
+namespace ferro {
 
 inline constexpr int kPsgEnvelopeCount = 9;
 // The sizes of psg1.bin .. psg9.bin in the disassembly: a file of any other
@@ -37,10 +38,9 @@ struct DacSample {
 
 struct SoundData {
     // Envelope n (1..9) at index n - 1: one byte per frame added to the
-    // volume, ending with kEnvelopeHold. Built in: {00, 80}, the track's own
-    // volume held.
-    std::array<Bytes, kPsgEnvelopeCount> psgEnvelopes;
-    std::array<bool, kPsgEnvelopeCount> envelopeFromFolder{};
+    // volume, ending with kEnvelopeHold. Empty when built in: flat, the
+    // track's own volume.
+    PsgEnvelopeSet psgEnvelopes;
     std::array<DacSample, kDrumSampleCount> drums;
     // One line for each file of the folder that could not be used.
     std::vector<std::string> problems;
@@ -74,4 +74,4 @@ int dacCyclesAfterHigh(int pitch);
 int dacCyclesAfterLow(int pitch);
 inline constexpr double kZ80Clock = 3579545.0;
 
-}  // namespace ferro::player
+}  // namespace ferro

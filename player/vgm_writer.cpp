@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace ferro::player {
+namespace ferro {
 
 namespace {
 
@@ -58,11 +58,38 @@ VgmWriter::VgmWriter(const SoundData& sound) : sound_(sound), out_(kVgmHeaderSiz
 }
 
 void VgmWriter::beginFrame() {
-    if (frames_ > 0) {
-        startPendingSample();
-        advanceTo(static_cast<std::uint64_t>(frames_) * kSamplesPerFrame);
-    }
+    if (frames_ > 0) endFrame();
     ++frames_;
+}
+
+void VgmWriter::endFrame() {
+    const auto end = static_cast<std::uint64_t>(frames_) * kSamplesPerFrame;
+    if (held_) {
+        held_ = false;
+        if (playing_) playing_->startSample += end - pos_;
+        wait(end - pos_);
+        return;
+    }
+    startPendingSample();
+    advanceTo(end);
+}
+
+void VgmWriter::addFrame(const Frame& frame, bool loopStart) {
+    beginFrame();
+    if (loopStart) markLoop();
+    for (const ChipWrite& w : frame.writes) {
+        switch (w.port) {
+            case ChipPort::Ym0: ym(0, static_cast<std::uint8_t>(w.address), w.value); break;
+            case ChipPort::Ym1: ym(1, static_cast<std::uint8_t>(w.address), w.value); break;
+            case ChipPort::Psg: psg(w.value); break;
+            case ChipPort::Z80:
+                if (w.address == kZ80TimpaniPitch) dacPitch(w.value);
+                // The Z80 takes a byte with bit 7 set as a request.
+                if (w.address == kZ80SampleRequest && (w.value & 0x80) != 0) dacRequest(w.value);
+                break;
+        }
+    }
+    if (frame.z80HeldUntilNextFrame) holdZ80();
 }
 
 void VgmWriter::ym(int port, std::uint8_t reg, std::uint8_t value) {
@@ -151,8 +178,9 @@ void VgmWriter::wait(std::uint64_t samples) {
 }
 
 Bytes VgmWriter::finish(const std::string& songName, std::uint32_t tailSamples) {
+    endFrame();
     startPendingSample();
-    advanceTo(static_cast<std::uint64_t>(frames_) * kSamplesPerFrame + tailSamples);
+    advanceTo(pos_ + tailSamples);
     out_.push_back(0x66);
 
     const std::size_t gd3 = out_.size();
@@ -197,4 +225,4 @@ Bytes VgmWriter::finish(const std::string& songName, std::uint32_t tailSamples) 
     return std::move(out_);
 }
 
-}  // namespace ferro::player
+}  // namespace ferro

@@ -13,9 +13,10 @@
 #include <string>
 
 #include "base/byte_reader.hpp"
+#include "player/chip_events.hpp"
 #include "player/sound_data.hpp"
 
-namespace ferro::player {
+namespace ferro {
 
 inline constexpr std::uint32_t kYm2612Clock = 7670453;
 inline constexpr std::uint32_t kSn76489Clock = 3579545;
@@ -39,6 +40,12 @@ public:
     void dacRequest(std::uint8_t id);
     // The frame begun last is the first of the song's loop.
     void markLoop();
+    // The 68000 keeps the Z80's bus from the end of the frame begun last
+    // until the next: the sample playing pauses, a request waits.
+    void holdZ80() { held_ = true; }
+
+    // One frame of the player, as the calls above.
+    void addFrame(const Frame& frame, bool loopStart = false);
 
     // Ends the file after the frame begun last plus `tailSamples` and returns
     // it. The writer is spent afterwards.
@@ -51,6 +58,7 @@ public:
 
 private:
     void startPendingSample();
+    void endFrame();  // plays the frame begun last to its end
     void advanceTo(std::uint64_t sample);  // plays the DAC up to `sample`
     void wait(std::uint64_t samples);
     void seek(std::uint32_t offset);
@@ -60,8 +68,9 @@ private:
     std::array<std::uint32_t, kDrumSampleCount> blockOffset_{};
     std::uint64_t pos_ = 0;      // samples written so far
     int frames_ = 0;
-    std::uint8_t timpaniPitch_ = 0x1B;
+    std::uint8_t timpaniPitch_ = kInitialTimpaniPitch;
     std::optional<std::uint8_t> request_;  // made this frame, starts at its end
+    bool held_ = false;
     std::optional<std::size_t> loopOffset_;
     std::uint64_t loopSample_ = 0;
     int unplayed_ = 0;
@@ -80,4 +89,4 @@ private:
     std::optional<Playing> playing_;
 };
 
-}  // namespace ferro::player
+}  // namespace ferro

@@ -10,7 +10,7 @@
 #include <sndfile.h>
 #endif
 
-namespace ferro::player {
+namespace ferro {
 
 namespace {
 
@@ -137,4 +137,4 @@ std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t>, int, co
 
 #endif
 
-}  // namespace ferro::player
+}  // namespace ferro

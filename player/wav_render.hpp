@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-namespace ferro::player {
+namespace ferro {
 
 inline constexpr int kRenderRate = 44100;
 inline constexpr int kFadeSeconds = 5;
@@ -38,4 +38,4 @@ std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, int loop
 std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int loops,
                                           const std::filesystem::path& out, const RenderProgress& progress = {});
 
-}  // namespace ferro::player
+}  // namespace ferro

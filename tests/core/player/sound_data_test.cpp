@@ -6,7 +6,7 @@
 
 #include "support/temp_dir.hpp"
 
-namespace ferro::player {
+namespace ferro {
 namespace {
 
 Bytes envelopeOfSize(std::size_t size) {
@@ -41,7 +41,7 @@ TEST(SoundData, RatesOfTheDriversPitches) {
 
 TEST(SoundData, BuiltInIsFlatAndHasThreeAudibleDrums) {
     const SoundData data = builtInSoundData();
-    for (const auto& envelope : data.psgEnvelopes) EXPECT_EQ(envelope, (Bytes{0x00, 0x80}));
+    for (const auto& envelope : data.psgEnvelopes) EXPECT_FALSE(envelope);
     for (std::size_t k = 0; k < kDrumSampleCount; ++k) {
         const Bytes& pcm = data.drums[k].pcm;
         EXPECT_EQ(pcm.size(), kDpcmSizes[k] * 2);
@@ -62,7 +62,6 @@ TEST(SoundData, GoodFolderEitherTopOrSound) {
         const SoundData data = loadSoundData(dir.path());
         EXPECT_TRUE(data.problems.empty()) << top;
         for (int k = 0; k < kPsgEnvelopeCount; ++k) {
-            EXPECT_TRUE(data.envelopeFromFolder[static_cast<std::size_t>(k)]);
             EXPECT_EQ(data.psgEnvelopes[static_cast<std::size_t>(k)],
                       envelopeOfSize(kPsgEnvelopeSizes[static_cast<std::size_t>(k)]));
         }
@@ -103,12 +102,11 @@ TEST(SoundData, BrokenFilesFallBackOneByOne) {
         ASSERT_EQ(data.problems.size(), 1u) << c.file;
         EXPECT_NE(data.problems[0].find(c.problem), std::string::npos) << data.problems[0];
         for (int n = 1; n <= kPsgEnvelopeCount; ++n)
-            EXPECT_EQ(data.envelopeFromFolder[static_cast<std::size_t>(n - 1)], n != c.envelope) << c.file;
+            EXPECT_EQ(data.psgEnvelopes[static_cast<std::size_t>(n - 1)].has_value(), n != c.envelope) << c.file;
         for (int k = 0; k < kDrumSampleCount; ++k) {
             EXPECT_EQ(data.drums[static_cast<std::size_t>(k)].fromFolder, k != c.drum) << c.file;
             if (k == c.drum) EXPECT_EQ(data.drums[static_cast<std::size_t>(k)].pcm, builtIn.drums[static_cast<std::size_t>(k)].pcm);
         }
-        if (c.envelope) EXPECT_EQ(data.psgEnvelopes[static_cast<std::size_t>(c.envelope - 1)], (Bytes{0x00, 0x80}));
     }
 }
 
@@ -120,4 +118,4 @@ TEST(SoundData, MissingFolderReportsEveryFileAndSaysBuiltIn) {
 }
 
 }  // namespace
-}  // namespace ferro::player
+}  // namespace ferro

@@ -7,7 +7,7 @@
 
 #include "vgm_read.hpp"
 
-namespace ferro::player {
+namespace ferro {
 namespace {
 
 using test::VgmWrite;
@@ -151,6 +151,30 @@ TEST(VgmWriter, LoopPointSeeksTheSamplePlayingThere) {
     EXPECT_EQ(second, first);
 }
 
+TEST(VgmWriter, PlayerFramesWithTheZ80HeldPauseTheSample) {
+    const SoundData sound = builtInSoundData();
+    VgmWriter w(sound);
+    std::vector<Frame> frames(6);
+    frames[0].z80HeldUntilNextFrame = true;
+    frames[1].writes = {{ChipPort::Z80, kZ80TimpaniPitch, 0x15}, {ChipPort::Z80, kZ80SampleRequest, 0x83},
+                        {ChipPort::Psg, 0, 0x9F}};
+    frames[2].z80HeldUntilNextFrame = true;  // a frame ended by the DAC track's stop
+    frames[3].writes = {{ChipPort::Ym1, 0xB6, 0x80}};
+    for (const auto& f : frames) w.addFrame(f);
+    const test::VgmRead r = test::readVgm(w.finish("held"));
+    ASSERT_EQ(r.error, "");
+    const auto dac = dacWrites(r.writes);
+    const Bytes& timpani = sound.drum(DrumSample::Timpani).pcm;
+    ASSERT_GT(dac.size(), 200u);
+    for (std::size_t k = 0; k < dac.size(); ++k) {
+        EXPECT_EQ(dac[k].value, timpani[k]);
+        const std::uint64_t due = dacTime(735, 0x15, k);
+        EXPECT_EQ(dac[k].sample, due < 1470 ? due : due + 735) << k;
+    }
+    EXPECT_EQ(r.writes[0], (VgmWrite{735, Chip::Psg, 0, 0x9F}));
+    EXPECT_NE(std::find(r.writes.begin(), r.writes.end(), VgmWrite{2205, Chip::Ym1, 0xB6, 0x80}), r.writes.end());
+}
+
 TEST(VgmWriter, RequestsForUnplayedSamplesStopTheDac) {
     const SoundData sound = builtInSoundData();
     VgmWriter w(sound);
@@ -168,4 +192,4 @@ TEST(VgmWriter, RequestsForUnplayedSamplesStopTheDac) {
 }
 
 }  // namespace
-}  // namespace ferro::player
+}  // namespace ferro

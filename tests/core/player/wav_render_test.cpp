@@ -11,7 +11,7 @@
 #include <sndfile.h>
 #endif
 
-namespace ferro::player {
+namespace ferro {
 namespace {
 
 // A held FM1 note (algorithm 7, every operator loud) from frame 1, the song
@@ -97,4 +97,4 @@ TEST(WavRender, BuildWithoutItSaysSo) {
 #endif
 
 }  // namespace
-}  // namespace ferro::player
+}  // namespace ferro
