@@ -105,7 +105,9 @@ TEST(SoundData, BrokenFilesFallBackOneByOne) {
             EXPECT_EQ(data.psgEnvelopes[static_cast<std::size_t>(n - 1)].has_value(), n != c.envelope) << c.file;
         for (int k = 0; k < kDrumSampleCount; ++k) {
             EXPECT_EQ(data.drums[static_cast<std::size_t>(k)].fromFolder, k != c.drum) << c.file;
-            if (k == c.drum) EXPECT_EQ(data.drums[static_cast<std::size_t>(k)].pcm, builtIn.drums[static_cast<std::size_t>(k)].pcm);
+            if (k == c.drum) {
+                EXPECT_EQ(data.drums[static_cast<std::size_t>(k)].pcm, builtIn.drums[static_cast<std::size_t>(k)].pcm);
+            }
         }
     }
 }
