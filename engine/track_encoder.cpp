@@ -299,14 +299,16 @@ std::optional<SongPlace> locateRow(const ConversionRequest& request, int songRow
 
 }  // namespace
 
-std::string unplayableNoteMessage(const ConversionRequest& request, int channel, int songRow, int note) {
-    std::string where;
+std::string songPlaceText(const ConversionRequest& request, int songRow) {
     if (const std::optional<SongPlace> place = locateRow(request, songRow)) {
-        where = "order position " + std::to_string(place->orderPosition) + " (pattern " +
-                std::to_string(place->pattern) + "), row " + std::to_string(place->row);
-    } else {
-        where = "song row " + std::to_string(songRow);
+        return "order position " + std::to_string(place->orderPosition) + " (pattern " +
+               std::to_string(place->pattern) + "), row " + std::to_string(place->row);
     }
+    return "song row " + std::to_string(songRow);
+}
+
+std::string unplayableNoteMessage(const ConversionRequest& request, int channel, int songRow, int note) {
+    const std::string where = songPlaceText(request, songRow);
     const std::string head = "Can't convert! XM channel " + std::to_string(channel);
     if (note == kXmB7) {
         return head + " has the note B-7 at " + where + ". FM and PSG channels can play notes up to A#7 only.";

@@ -122,6 +122,9 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
 
 // XM note name: "C-4", "A#7".
 std::string xmNoteName(int note);
+// Where a song row stands: with the request's order table "order position 2
+// (pattern 5), row 15", else "song row 143".
+std::string songPlaceText(const ConversionRequest& request, int songRow);
 // The refusal for a note value 96 or above 97 on an FM or PSG tone channel,
 // naming the XM channel and where the note stands: with the request's order
 // table "... at order position 2 (pattern 5), row 15 ...", else "... at song
