@@ -64,6 +64,10 @@ constexpr std::uint32_t kMaxFlagsPerRead = 1u << 16;
 // counter i at 24h + i, return entries of 4 bytes from 30h downwards. Only
 // 24h..2Fh is modelled: a deeper call would overwrite the track's own state.
 constexpr std::uint8_t kRecordEnd = 0x30;
+
+// Sonic 1 songs take a few kilobytes; the player keeps four bytes per song
+// byte and track to find loops.
+constexpr std::size_t kMaxSongSize = 1u << 20;
 constexpr std::uint8_t kLoopCounters = 0x24;
 
 std::string hex(unsigned value, int width) {
@@ -130,7 +134,6 @@ struct SongPlayer::State {
     int fmCount = 0;
     std::uint8_t tempo = 0;
     std::uint8_t tempoCounter = 0;
-    std::uint8_t timpaniPitch = kInitialTimpaniPitch;  // only to answer questions; the Z80 keeps it
     bool resetPending = false;
     std::array<Track, kRecords> tracks;
     std::optional<SongLoop> songLoop;
@@ -202,6 +205,7 @@ struct SongPlayer::State {
 
 void SongPlayer::State::readHeader() {
     const auto refuseHeader = [](const std::string& what) { throw Refusal{"The song's header: " + what}; };
+    if (song.size() > kMaxSongSize) throw Refusal{"The song is larger than 1 MiB: not a Sonic 1 song"};
     ByteReader reader(song);
     const auto voices = reader.u16be();
     const auto fm = reader.u8();
@@ -485,6 +489,9 @@ Outcome SongPlayer::State::flag(Track& t, std::uint8_t code) {
             b = 0;
         }
         t.stackPointer = static_cast<std::uint8_t>(sp + 4);
+        // The 68000 ignores an address's top byte, which loop counters 8
+        // and up share with the first return entry.
+        saved &= 0x00FFFFFF;
         if (saved > song.size()) refuse(at, "returns to an address outside the song");
         t.pos = saved + 2;
         return Outcome::Continue;
@@ -655,8 +662,7 @@ Outcome SongPlayer::State::updateDac(Track& t) {
     }
     if (sample < 0x88 || sample > 0x8D)
         refuse(noteAt, "DAC note " + hex(sample, 2) + " takes its pitch from outside the driver's table");
-    timpaniPitch = kTimpaniPitches[sample - 0x88];
-    z80(kZ80TimpaniPitch, timpaniPitch);
+    z80(kZ80TimpaniPitch, kTimpaniPitches[sample - 0x88]);
     z80(kZ80SampleRequest, 0x83);
     return Outcome::Continue;
 }
@@ -680,6 +686,9 @@ void SongPlayer::State::fmSetFreq(Track& t, std::uint8_t note) {
         warn(eventOffset, "FM note " + hex(note, 2) + " gives pitch index " + hex(index, 2) +
                               ", past the driver's table: played silent");
         t.freq = 0;
+        // After E7 the driver writes no key-off; the note before must not
+        // ring on in its place.
+        if (t.noAttack) ym0(0x28, t.channel);
         return;
     }
     t.freq = static_cast<std::uint16_t>((index / 12) * 0x800 + kFmNotes[index % 12]);

@@ -368,6 +368,9 @@ TEST(SongPlayer, EndedSongStopsStepping) {
 TEST(SongPlayer, FmNotePastTheTablePlaysSilentWithAWarning) {
     const auto lines = playLines(buildSong({.fm = {{{0xC1, 0x01, 0xC1, 0x01, 0xF2}, 0x20, 0, 0, false}}}), 10);
     EXPECT_EQ(nonEmpty(lines), (Lines{{2, "28=00"}, {3, "28=00"}, {4, "28=00"}}));
+    // A legato note off the table silences the note before it.
+    const auto legato = playLines(buildSong({.fm = {{{0xA1, 0x01, 0xE7, 0xC1, 0x01, 0xF2}, 0x20, 0, 0, false}}}), 10);
+    EXPECT_EQ(nonEmpty(legato), (Lines{{2, "28=00 A4=2B A0=2D 28=F0"}, {3, "28=00"}, {4, "28=00"}}));
     SongPlayer warned(buildSong({.fm = {{{0xC1, 0x01, 0xC1, 0x01, 0xF2}, 0x20, 0, 0, false}}}), testOptions());
     Frame frame;
     while (warned.step(frame)) {
@@ -401,6 +404,7 @@ TEST_P(Undefined, EndsPlaybackNamingTrackAndOffset) {
 Bytes fmOnly(Bytes data) { return buildSong({.fm = {fmBare(std::move(data))}}); }
 
 const Refused kRefused[] = {
+    {"TooLarge", Bytes((1u << 20) + 1, 0), 0, "The song is larger than 1 MiB: not a Sonic 1 song"},
     {"ShortHeader", {0, 0, 1}, 0, "The song's header: the song is shorter than its header"},
     {"NoDacSlot", {0, 0, 0, 0, 1, 0}, 0, "The song's header: the FM track count (DAC included) is 0, not 1 to 7"},
     {"FourPsg", {0, 0, 1, 4, 1, 0}, 0, "The song's header: the PSG track count is 4, not 0 to 3"},
