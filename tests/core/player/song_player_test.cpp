@@ -121,10 +121,13 @@ const Case kCases[] = {
      {.dac = Bytes{0x81, 0x02, 0x02, 0x82, 0x03, 0x80, 0x02, 0x02, 0x88, 0x7F, 0x80, 0x7F, 0x2E, 0x83, 0x01, 0xF2}},
      400, Show::Z80,
      {{1, "1FFF=81"}, {3, "1FFF=81"}, {5, "1FFF=82"}, {12, "00EA=12 1FFF=83"}, {313, "1FFF=83"}}},
-    {"DacTimpaniPitches", {.div = 2, .tempo = 3, .dac = Bytes{0x81, 0x04, 0x82, 0x88, 0x04, 0x80, 0x89, 0x8A, 0x8B, 0x83, 0x81, 0xF2}},
-     120, Show::Z80,
-     {{1, "1FFF=81"}, {13, "1FFF=82"}, {25, "00EA=12 1FFF=83"}, {49, "00EA=15 1FFF=83"},
-      {61, "00EA=1C 1FFF=83"}, {73, "00EA=1D 1FFF=83"}, {85, "1FFF=83"}, {97, "1FFF=81"}}},
+    {"DrumsStartEveryTrackInFrameOne",
+     {.div = 2, .tempo = 3, .dac = Bytes{0x81, 0x04, 0x82, 0x88, 0x04, 0x80, 0x89, 0x8A, 0x8B, 0x83, 0x81, 0xF2},
+      .fm = {fmBare({0xA1, 0x10, 0xF2})}, .psg = {psg({0x81, 0x10, 0xF2})}},
+     120, Show::All,
+     {{1, "1FFF=81 " + std::string(kA1) + " 86 35 90"}, {13, "1FFF=82"}, {25, "00EA=12 1FFF=83"},
+      {49, "00EA=15 1FFF=83 28=00 9F"}, {61, "00EA=1C 1FFF=83"}, {73, "00EA=1D 1FFF=83"}, {85, "1FFF=83"},
+      {97, "1FFF=81"}}},
     // Flags.
     {"Detune",
      {.fm = {fmBare({0xE1, 0x05, 0xA1, 0x02, 0xE1, 0xFB, 0xA1, 0x02, 0x80, 0x02, 0xE1, 0x00, 0xA1, 0x02, 0xE1,
@@ -283,15 +286,6 @@ TEST(SongPlayer, HeaderEnvelopeStepsOnStallsBeforeTheFirstNote) {
     const auto lines = playLines(buildSong({.div = 2, .tempo = 2, .psg = {psg({0x81, 0x04}, 0, 1)}}), 4, Show::Psg);
     EXPECT_EQ(lines[2], "90");
     EXPECT_EQ(lines[3], "86 35 90");
-}
-
-TEST(SongPlayer, DrumsStartEveryTrackInFrameOne) {
-    const TestSong song{.div = 2, .tempo = 3,
-                        .dac = Bytes{0x81, 0x04, 0x82, 0x88, 0x04, 0x80, 0x89, 0x8A, 0x8B, 0x83, 0x81, 0xF2},
-                        .fm = {fmBare({0xA1, 0x10, 0xF2})}, .psg = {psg({0x81, 0x10, 0xF2})}};
-    const auto lines = playLines(buildSong(song), 60, Show::All);
-    EXPECT_EQ(lines[1], "1FFF=81 " + std::string(kA1) + " 86 35 90");
-    EXPECT_EQ(lines[49], "00EA=15 1FFF=83 28=00 9F");
 }
 
 TEST(SongPlayer, LoopCountersNestAndCount) {
