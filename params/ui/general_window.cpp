@@ -187,10 +187,19 @@ void GeneralWindow::buildControls() {
     auto* tempoFrame = frame("Frame7", "Tempo", this);
     timingList_ = tempoList("List1", "Dividing timing", tempoFrame);
     tempoList_ = tempoList("List2", "Tempo", tempoFrame);
-    auto* tempoLayout = new QHBoxLayout(tempoFrame);
-    tempoLayout->addWidget(timingList_);
-    tempoLayout->addWidget(tempoList_);
-    tempoLayout->addStretch(1);
+    // Each list has its caption above it: two lists of the same numbers
+    // side by side say nothing by themselves.
+    auto* tempoLayout = new QGridLayout(tempoFrame);
+    tempoLayout->setVerticalSpacing(2);
+    int column = 0;
+    for (QListWidget* list : {timingList_, tempoList_}) {
+        auto* caption = new QLabel(list->accessibleName(), tempoFrame);
+        caption->setObjectName(list == timingList_ ? "TimingCaption" : "TempoCaption");
+        caption->setBuddy(list);
+        tempoLayout->addWidget(caption, 0, column);
+        tempoLayout->addWidget(list, 1, column++);
+    }
+    tempoLayout->setColumnStretch(column, 1);
 
     auto* left = new QVBoxLayout;
     left->addLayout(optionRow);

@@ -1,4 +1,7 @@
+#include <QAccessible>
 #include <QDir>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
@@ -227,7 +230,24 @@ private slots:
         QCOMPARE(v.size(), 15);
         QCOMPARE(v[1], QString("info.xm"));
         QCOMPARE(v[2], QString("%1 bytes").arg(bytes.size()));
-        QCOMPARE(v[3], QString("Tab") + QChar(0x2409) + "here" + QString(12, QChar(0x2400)));
+        // Every byte of the name shows, control bytes with a glyph the
+        // font has (no empty boxes).
+        auto* name = info->findChild<QLabel*>("Value4");
+        QCOMPARE(v[3].size(), 20);
+        QVERIFY(v[3].startsWith("Tab") && v[3].mid(4, 4) == "here");
+        for (QChar c : v[3]) QVERIFY(QFontMetrics(name->font()).inFontUcs4(c.unicode()));
+        QVERIFY(v[3][3] != QChar(' ') && v[3][19] != QChar(' '));
+        // The values are read by a screen reader, the caption as their
+        // description; no caption is clipped.
+        for (int i = 0; i < v.size(); ++i) {
+            auto* value = info->findChild<QLabel*>(QString("Value%1").arg(i + 1));
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(value);
+            QCOMPARE(a->text(QAccessible::Name), v[i]);
+            QCOMPARE(a->text(QAccessible::Description), InfoWindow::captions()[i]);
+            auto* caption = info->findChild<QLabel*>(QString("Caption%1").arg(i + 1));
+            QVERIFY2(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()),
+                     qPrintable(caption->text()));
+        }
         QCOMPARE(v[5], QString("$1 $4"));
         QCOMPARE(v[6], QString("4"));
         QCOMPARE(v[11], QString("Linear"));

@@ -138,6 +138,25 @@ private slots:
         QCOMPARE(general().settings().tempo, 9);
     }
 
+    // Each tempo list has its caption just above it, and reads as that
+    // caption on the accessibility bus.
+    void tempoListsAreCaptioned() {
+        load("four.xm", module(4));
+        for (auto [name, text] : {std::pair{"List1", "Dividing timing"}, std::pair{"List2", "Tempo"}}) {
+            auto* list = control<QListWidget>(name);
+            QCOMPARE(list->accessibleName(), QString(text));
+            QLabel* caption = nullptr;
+            for (QLabel* l : general().findChildren<QLabel*>())
+                if (l->buddy() == list) caption = l;
+            QVERIFY2(caption, name);
+            QCOMPARE(caption->text(), QString(text));
+            const QRect c = caption->geometry(), l = list->geometry();
+            QVERIFY(c.bottom() < l.top() && l.top() - c.bottom() < 12);
+            QVERIFY(c.left() >= l.left() - 2 && c.left() < l.right());
+            QVERIFY(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()));
+        }
+    }
+
     // Red, yellow and green reach the window's picture, its status bar and
     // the main window's button.
     void lightColoursReachTheMainWindow() {

@@ -1,5 +1,6 @@
 // The Voice manager, the paste window and the "Save voice bank" window,
 // driven through their controls with files made in a temporary folder.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -307,6 +308,9 @@ private slots:
         song->setCurrentRow(0);
         QVERIFY(remove->isEnabled());
         QCOMPARE(child<QLabel>(&vm, "Label2")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(0))));
+        // A screen reader reads the hex text itself.
+        QCOMPARE(QAccessible::queryAccessibleInterface(child<QLabel>(&vm, "Label2"))->text(QAccessible::Name),
+                 QString::fromStdString(formatVoiceHex(sampleVoice(0))));
         QTest::mouseClick(remove, Qt::LeftButton);
         QCOMPARE(song->count(), 2);
         QCOMPARE(song->item(0)->text(), QString("0: three.bin: voice $1"));

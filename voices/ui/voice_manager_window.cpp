@@ -99,7 +99,7 @@ VoiceManagerWindow::VoiceManagerWindow(MainWindow& main, QWidget* parent) : QWid
     fileHexFrame_ = frame(voiceFileKinds()[0].hexFrameCaption, "Frame3", this);
     fileHex_ = new VoiceHexView(fileHexFrame_);
     fileHex_->setObjectName("Label1");
-    fileHex_->setAccessibleName("Hex data of the file voice");
+    fileHex_->setAccessibleDescription("Hex data of the file voice");
     (new QVBoxLayout(fileHexFrame_))->addWidget(fileHex_);
 
     auto* songFrame = frame("Voices in the current song", "Frame4", this);
@@ -121,7 +121,7 @@ VoiceManagerWindow::VoiceManagerWindow(MainWindow& main, QWidget* parent) : QWid
     auto* songHexFrame = frame("Hex data for the selected voice", "Frame5", this);
     songHex_ = new VoiceHexView(songHexFrame);
     songHex_->setObjectName("Label2");
-    songHex_->setAccessibleName("Hex data of the song voice");
+    songHex_->setAccessibleDescription("Hex data of the song voice");
     (new QVBoxLayout(songHexFrame))->addWidget(songHex_);
 
     warningFrame_ = frame("Warning", "Frame6", this);
@@ -137,6 +137,8 @@ VoiceManagerWindow::VoiceManagerWindow(MainWindow& main, QWidget* parent) : QWid
     lightPicture_->setFixedSize(32, 32);
     (new QVBoxLayout(statusFrame))->addWidget(lightPicture_, 0, Qt::AlignCenter);
 
+    // The hex views have no accessible name of their own, so that a screen
+    // reader reads the hex text itself; what they are is their description.
     for (VoiceHexView* hex : {fileHex_, songHex_}) {
         hex->setFont(fixed);
         hex->setWordWrap(true);

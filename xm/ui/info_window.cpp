@@ -1,7 +1,10 @@
 #include "xm/ui/info_window.hpp"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -25,17 +28,19 @@ QStringList InfoWindow::captions() {
             "Default BPM:", "Pattern table:"};
 }
 
-QString InfoWindow::nameText(const std::string& raw) {
+QString InfoWindow::nameText(const std::string& raw, const QFont& font) {
+    const QFontMetrics metrics(font);
     QString out;
     for (unsigned char c : raw) {
-        // NUL and other control characters are shown as the Unicode control
-        // pictures, so that nothing stored is hidden or dropped.
-        if (c < 0x20)
-            out += QChar(0x2400 + c);
-        else if (c == 0x7F)
-            out += QChar(0x2421);
-        else
+        // NUL and other control characters are shown, so that nothing stored
+        // is hidden or dropped: as their Unicode control picture where the
+        // font draws one, else as a middle dot rather than an empty box.
+        if (c < 0x20 || c == 0x7F) {
+            const char32_t picture = c == 0x7F ? 0x2421 : 0x2400 + c;
+            out += metrics.inFontUcs4(picture) ? QChar(static_cast<char16_t>(picture)) : QChar(0x00B7);
+        } else {
             out += QChar::fromLatin1(static_cast<char>(c));
+        }
     }
     return out;
 }
@@ -51,11 +56,14 @@ InfoWindow::InfoWindow(MainWindow& main) : DialogWindow(main, main.explorer()) {
     for (int i = 0; i < caps.size(); ++i) {
         auto* caption = new QLabel(caps[i], this);
         caption->setObjectName(QString("Caption%1").arg(i + 1));
-        caption->setFixedWidth(px(1815));
+        // The caption column is as wide as its longest caption.
+        caption->setMinimumWidth(std::max(px(1815), caption->sizeHint().width()));
         caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         auto* value = new QLabel(this);
         value->setObjectName(QString("Value%1").arg(i + 1));
-        value->setAccessibleName(caps[i]);
+        // No accessible name of its own: a screen reader reads the value
+        // itself, with the caption as its description.
+        value->setAccessibleDescription(caps[i]);
         value->setFixedWidth(px(5895));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -98,8 +106,8 @@ void InfoWindow::fill(const QString& folder, const QString& fileName, qint64 siz
         folder,
         fileName,
         QString::number(size) + " bytes",
-        nameText(h.moduleName),
-        nameText(h.trackerName),
+        nameText(h.moduleName, values_[3]->font()),
+        nameText(h.trackerName, values_[4]->font()),
         "$" + QString::number(h.versionMajor, 16).toUpper() + " $" + QString::number(h.versionMinor, 16).toUpper(),
         QString::number(h.songLength),
         QString::number(h.restartPosition),

@@ -3,6 +3,7 @@
 // the main window is disabled while it is shown.
 #include "app/ui/dialog_window.hpp"
 
+class QFont;
 class QLabel;
 
 namespace ferro {
@@ -20,8 +21,9 @@ public:
     // The value shown beside each caption, in row order.
     QStringList values() const;
     static QStringList captions();
-    // The text shown for raw name bytes: Latin-1, control characters made visible.
-    static QString nameText(const std::string& raw);
+    // The text shown for raw name bytes: Latin-1, control characters made
+    // visible with a glyph `font` has.
+    static QString nameText(const std::string& raw, const QFont& font);
 
 private:
     InfoWindow(MainWindow& main);
