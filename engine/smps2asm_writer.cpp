@@ -73,9 +73,10 @@ std::string commentText(const std::string& latin1) {
 class Source {
 public:
     void line(std::string text) { lines_.push_back(std::move(text)); }
-    // Plain values gather on `dc.b` lines of at most eight.
-    void value(std::string text) {
-        if (pending_ == 8) flush();
+    // Plain values gather on `dc.b` lines; a line of eight or more ends
+    // before a note, so that a note stays with its durations.
+    void value(std::string text, bool startsNote = true) {
+        if (pending_ >= 16 || (pending_ >= 8 && startsNote)) flush();
         pending_text_ += (pending_ == 0 ? "\tdc.b\t" : ", ") + text;
         ++pending_;
     }
@@ -186,11 +187,11 @@ public:
                     default: command("smpsStop"); break;
                 }
             } else if (c < 0x80) {
-                out_.value(hex2(c));
+                out_.value(hex2(c), false);
             } else if (c <= 0xDF) {
                 out_.value(dac ? dacNoteName(c) : noteName(c));
             } else if (c == kFlagNoAttack) {
-                out_.value("smpsNoAttack");
+                out_.value("smpsNoAttack", false);
             } else {
                 for (std::size_t k = 0; k < item.size; ++k) out_.value(hex2(code[item.position + k]));
             }
