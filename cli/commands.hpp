@@ -8,5 +8,6 @@ namespace ferro::cli {
 void addInfoCommand(CLI::App& app, int& exitCode);
 void addVoicesCommands(CLI::App& app, int& exitCode);  // voices, bank
 void addConvertCommand(CLI::App& app, int& exitCode);
+void addRenderCommand(CLI::App& app, int& exitCode);
 
 }  // namespace ferro::cli

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     ferro::cli::addInfoCommand(app, exitCode);
     ferro::cli::addVoicesCommands(app, exitCode);
     ferro::cli::addConvertCommand(app, exitCode);
+    ferro::cli::addRenderCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

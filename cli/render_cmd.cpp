@@ -1,0 +1,129 @@
+// `ferrocanto-cli render INPUT -o OUT [--setup F.json] [--seed N] [--loops N]
+// [--sound-data DIR]`: plays a song as the Sonic 1 driver would and writes
+// what it sends to the chips (OUT.vgm) or the sound itself (OUT.wav). INPUT is
+// an XM module, converted in memory with the setup's choices (nothing is
+// written beside it), or a Sonic 1 song binary, played with its own voices.
+//
+// Exit codes as `convert`: 0 written; 1 a song that cannot be converted or
+// that the player refuses (the message on standard error), or an output that
+// cannot be written; 2 an argument that cannot be used.
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/byte_reader.hpp"
+#include "base/paths.hpp"
+#include "base/shared_types.hpp"
+#include "cli/commands.hpp"
+#include "cli/render_input.hpp"
+#include "engine/song_setup.hpp"
+#include "player/song_render.hpp"
+#include "player/sound_data.hpp"
+#include "player/wav_render.hpp"
+
+namespace ferro::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RenderOptions {
+    std::string input;
+    std::string output;
+    std::string setup;
+    std::optional<std::uint64_t> seed;
+    int loops = kDefaultLoops;
+    std::string soundData;
+};
+
+std::string lowerExtension(const fs::path& path) {
+    std::string ext = utf8FromPath(path.extension());
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+int runRender(const RenderOptions& opt) {
+    const fs::path out = fs::absolute(pathFromUtf8(opt.output));
+    const std::string kind = lowerExtension(out);
+    if (kind != ".vgm" && kind != ".wav") {
+        std::cerr << "The output must end in .vgm or .wav: " << opt.output << '\n';
+        return kSetupErrorExitCode;
+    }
+    if (kind == ".wav" && !wavRenderAvailable()) {
+        std::cerr << kNoWavRender << '\n';
+        return kSetupErrorExitCode;
+    }
+    SoundData sound = builtInSoundData();
+    if (!opt.soundData.empty()) {
+        const fs::path folder = fs::absolute(pathFromUtf8(opt.soundData));
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) {
+            std::cerr << "The Sonic 1 sound folder " << opt.soundData << " does not exist\n";
+            return kSetupErrorExitCode;
+        }
+        sound = loadSoundData(folder);
+    }
+
+    RenderInput input = songForRender(opt.input, opt.setup, opt.seed);
+    if (!input.song) {
+        std::cerr << input.message << '\n';
+        return input.exitCode;
+    }
+    for (const auto& warning : input.warnings) std::cerr << "Warning: " << warning << '\n';
+
+    const SongRender render = renderSongToVgm(*input.song, sound, input.name);
+    if (render.error) {
+        std::cerr << *render.error << '\n';
+        return 1;
+    }
+    std::cout << render.notes.front() << '\n';
+    for (std::size_t i = 1; i < render.notes.size(); ++i) std::cerr << "Warning: " << render.notes[i] << '\n';
+
+    if (kind == ".vgm") {
+        if (!writeWholeFile(out, render.vgm)) {
+            std::cerr << "Cannot write " << opt.output << '\n';
+            return 1;
+        }
+    } else if (const auto error = renderVgmToWav(render.vgm, opt.loops, out)) {
+        std::cerr << *error << '\n';
+        return 1;
+    }
+    const std::uint64_t length = kind == ".vgm" ? std::uint64_t{render.frames} * 735 : renderedLength(render.vgm, opt.loops);
+    std::cout << "Wrote " << opt.output << ": " << minutesAndSeconds(length);
+    if (render.loop)
+        std::cout << " (loops from " << minutesAndSeconds(std::uint64_t{render.loop->startFrame} * 735) << ")";
+    else if (render.ended)
+        std::cout << " (the song ends)";
+    std::cout << '\n';
+    return 0;
+}
+
+}  // namespace
+
+void addRenderCommand(CLI::App& app, int& exitCode) {
+    auto opt = std::make_shared<RenderOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "render", "Play a song as the Sonic 1 driver does into a VGM or WAV file (an XM module is converted in memory)");
+    cmd->add_option("input", opt->input, "The XM module or a Sonic 1 song binary (.bin)")->required();
+    cmd->add_option("-o,--output", opt->output, "The file to write: .vgm or .wav")->required();
+    cmd->add_option("--setup", opt->setup, "The song setup file (JSON) for an XM module");
+    cmd->add_option("--seed", opt->seed, "Seed for the \"Random\" pan choice")->check(CLI::NonNegativeNumber);
+    cmd->add_option("--loops", opt->loops, "Times the loop plays in a WAV before the fade (default 2)")
+        ->check(CLI::Range(1, 100));
+    cmd->add_option("--sound-data", opt->soundData,
+                    "A Sonic 1 disassembly's folder: PSG envelopes and drum samples from its sound folder");
+    cmd->callback([opt, &exitCode] {
+        try {
+            exitCode = runRender(*opt);
+        } catch (...) {
+            std::cerr << kSomeError << '\n';
+            exitCode = 1;
+        }
+    });
+}
+
+}  // namespace ferro::cli

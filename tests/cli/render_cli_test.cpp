@@ -1,0 +1,154 @@
+// The render verb, run as a script runs it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/player/player_test_util.hpp"
+#include "player/song_render.hpp"
+#include "player/wav_render.hpp"
+#include "support/temp_dir.hpp"
+#include "support/xm_writer.hpp"
+
+#ifdef FERRO_WAV_RENDER
+#include <sndfile.h>
+#endif
+
+namespace ferro {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RenderRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& arg) {
+    std::string q = "'";
+    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Drums, an FM part that loops and a PSG part: a song as a hack would keep it.
+Bytes loopingSong() {
+    return test::buildSong({.div = 3, .tempo = 2, .dac = Bytes{0x81, 0x02, 0x82, 0x02, 0xF6, 0xFF, 0xFB},
+                            .fm = {{{0xE0, 0xC0, 0xEF, 0x00, 0xB1, 0x08, 0x80, 0xF6, 0xFF, 0xF7}, 0, 0x08, 0, false}},
+                            .psg = {{{0x81, 0x04, 0x85, 0x04, 0xF6, 0xFF, 0xFA}, 0, 0x02, 0, false}}});
+}
+
+class RenderCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir_.path() / "in");
+        test::writeFileBytes(dir_.path() / "in" / "song.bin", loopingSong());
+    }
+    fs::path in(const std::string& name = "song.bin") const { return dir_.path() / "in" / name; }
+    fs::path out(const std::string& name) const { return dir_.path() / name; }
+
+    RenderRun run(const std::vector<std::string>& args) const {
+        std::string command = quote(FERRO_CLI_PATH) + " render";
+        for (const auto& a : args) command += " " + quote(a);
+        command += " >" + quote((dir_.path() / "stdout.txt").string()) + " 2>" + quote((dir_.path() / "stderr.txt").string());
+        const int status = std::system(command.c_str());
+        RenderRun r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const auto text = [](const Bytes& b) { return std::string(b.begin(), b.end()); };
+        r.out = text(test::readFileBytes(dir_.path() / "stdout.txt"));
+        r.err = text(test::readFileBytes(dir_.path() / "stderr.txt"));
+        return r;
+    }
+
+    std::vector<std::string> inFiles() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_.path() / "in")) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    test::TempDir dir_;
+};
+
+TEST_F(RenderCli, SongBinaryToVgmIsTheLibrarysRender) {
+    const RenderRun r = run({in().string(), "-o", out("song.vgm").string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("Sound data: built in"), std::string::npos);
+    EXPECT_NE(r.out.find("loops from 0:00"), std::string::npos) << r.out;
+    const SongRender want = renderSongToVgm(loopingSong(), builtInSoundData(), "song");
+    EXPECT_EQ(test::readFileBytes(out("song.vgm")), want.vgm);
+    EXPECT_EQ(inFiles(), (std::vector<std::string>{"song.bin"}));
+}
+
+TEST_F(RenderCli, ArgumentsThatCannotBeUsed) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    };
+    const std::vector<Case> cases{
+        {{in().string(), "-o", out("song.mp3").string()}, 2, "The output must end in .vgm or .wav"},
+        {{in().string(), "-o", out("song.vgm").string(), "--sound-data", out("nowhere").string()}, 2,
+         "does not exist"},
+        {{in().string(), "-o", out("song.wav").string(), "--loops", "0"}, 2, "--loops"},
+        {{in("missing.bin").string(), "-o", out("song.vgm").string()}, 1, "Cannot read"},
+    };
+    for (const auto& c : cases) {
+        const RenderRun r = run(c.args);
+        EXPECT_EQ(r.code, c.code) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(out("song.vgm")));
+        EXPECT_FALSE(fs::exists(out("song.wav")));
+    }
+}
+
+TEST_F(RenderCli, RefusedSongExitsOneWithThePlayersMessage) {
+    test::writeFileBytes(in("bad.bin"), test::buildSong({.fm = {{{0xA1, 0x01, 0xFA}, 0, 0, 0, false}}}));
+    const RenderRun r = run({in("bad.bin").string(), "-o", out("bad.vgm").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "FM1 at offset 0010: flag FA is undefined\n");
+    EXPECT_FALSE(fs::exists(out("bad.vgm")));
+}
+
+TEST_F(RenderCli, SoundFolderWithABrokenFileWarnsAndPlays) {
+    const fs::path folder = dir_.path() / "s1";
+    for (int n = 1; n <= kPsgEnvelopeCount; ++n) {
+        Bytes envelope(kPsgEnvelopeSizes[static_cast<std::size_t>(n - 1)], 0x01);
+        envelope.back() = 0x80;
+        dir_.write("s1/sound/psg/psg" + std::to_string(n) + ".bin", envelope);
+    }
+    dir_.write("s1/sound/dac/kick.dpcm", Bytes(850, 0x21));
+    dir_.write("s1/sound/dac/snare.dpcm", Bytes(10, 0x21));
+    const RenderRun r = run({in().string(), "-o", out("song.vgm").string(), "--sound-data", folder.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("(PSG envelopes; kick; synthesised snare, timpani)"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("Warning: " + (folder / "sound" / "dac" / "snare.dpcm").string() + " is 10 bytes, not 1904"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("timpani.dpcm cannot be read"), std::string::npos);
+    // The envelopes of the folder played: the render differs from the built-in one.
+    EXPECT_NE(test::readFileBytes(out("song.vgm")), renderSongToVgm(loopingSong(), builtInSoundData(), "song").vgm);
+}
+
+#ifdef FERRO_WAV_RENDER
+TEST_F(RenderCli, WavHasTheIntroTheLoopsAndTheFade) {
+    const RenderRun r = run({in().string(), "-o", out("song.wav").string(), "--loops", "3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(out("song.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr);
+    sf_close(f);
+    const SongRender render = renderSongToVgm(loopingSong(), builtInSoundData(), "song");
+    ASSERT_TRUE(render.loop);
+    EXPECT_EQ(static_cast<std::uint64_t>(info.frames),
+              735u * (render.loop->startFrame + 3u * render.loop->lengthFrames) + 5u * 44100u);
+}
+#endif
+
+}  // namespace
+}  // namespace ferro
