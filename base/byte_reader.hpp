@@ -80,6 +80,32 @@ public:
         return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
                (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
     }
+    // Two's complement, as the formats store signed counts.
+    std::optional<std::int16_t> i16le() {
+        const auto v = u16le();
+        if (!v) return std::nullopt;
+        return static_cast<std::int16_t>(*v);
+    }
+    std::optional<std::int32_t> i32le() {
+        const auto v = u32le();
+        if (!v) return std::nullopt;
+        return static_cast<std::int32_t>(*v);
+    }
+    // `count` raw bytes as a string (names in fixed-size fields, zeros kept).
+    std::optional<std::string> text(std::size_t count) {
+        if (count > remaining() && mode_ == PastEnd::Fail) return std::nullopt;
+        std::string out(count, '\0');
+        read(std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(out.data()), out.size()));
+        return out;
+    }
+    // The next `count` bytes in place, without copying; they must all be
+    // there, in either mode.
+    std::optional<std::span<const std::uint8_t>> view(std::size_t count) {
+        if (count > remaining()) return std::nullopt;
+        const auto out = data_.subspan(pos_, count);
+        pos_ += count;
+        return out;
+    }
 
     // A reader over the next `count` bytes, which this reader then skips. In
     // Fail mode the bytes must all be there.

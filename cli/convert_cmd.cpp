@@ -3,9 +3,9 @@
 // desktop program converts it with the same choices made in its windows, so
 // that a build script can rebuild the song whenever the module changes.
 //
-// Exit codes: 0 converted; 1 refused by a light or failed (nothing written
-// but the scratch files, which are removed again); 2 a command line or setup
-// file that cannot be used (nothing written at all).
+// The module is read in memory: the run writes the outputs and nothing else.
+// Exit codes: 0 converted; 1 refused by a light or failed (nothing written);
+// 2 a command line or setup file that cannot be used (nothing written).
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -23,11 +23,11 @@
 #include "cli/commands.hpp"
 #include "cli/text.hpp"
 #include "engine/conversion.hpp"
+#include "engine/row_source.hpp"
 #include "engine/request_builder.hpp"
 #include "engine/song_setup.hpp"
 #include "params/validation.hpp"
 #include "voices/voice_manager_logic.hpp"
-#include "xm/scratch_files.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro::cli {
@@ -79,44 +79,31 @@ void printLines(std::ostream& out, const std::string& text) {
     out << line << '\n';
 }
 
-// Removes the scratch files when the run ends, whichever way it ends, as the
-// program does when it closes with a module loaded.
-class ScratchCleanup {
-public:
-    explicit ScratchCleanup(fs::path directory) : directory_(std::move(directory)) {}
-    ~ScratchCleanup() {
-        try {
-            deleteScratchFiles(directory_);
-        } catch (...) {
-        }
-    }
-    ScratchCleanup(const ScratchCleanup&) = delete;
-    ScratchCleanup& operator=(const ScratchCleanup&) = delete;
-
-private:
-    fs::path directory_;
-};
-
-int convertLoaded(const fs::path& directory, const std::string& fileName, const SongChoices& setup,
-                  ReadinessLight generalLight, ReadinessLight voiceLight, const ConvertOptions& opt) {
-    ScratchCleanup cleanup(directory);
-    // The module is loaded as the explorer loads it. "Loop song" = "No" is
-    // kept in the module's facts as loopOption 1, and a load with it, like the
-    // explorer's reload, reads the song without an intro: played once, the
-    // song is one section from its first row.
-    auto loaded = loadXmModule(directory, fileName, loopOptionFor(setup.settings.loopSong));
-    if (auto* error = std::get_if<XmError>(&loaded)) {
+int convertLoaded(const fs::path& directory, const std::string& fileName, const Bytes& bytes,
+                  const SongChoices& setup, ReadinessLight generalLight, ReadinessLight voiceLight,
+                  const ConvertOptions& opt) {
+    // The module is read as the explorer reads it, in memory: nothing but the
+    // outputs is written into its folder. "Loop song" = "No" is kept in the
+    // module's facts as loopOption 1, and a load with it, like the explorer's
+    // reload, reads the song without an intro: played once, the song is one
+    // section from its first row.
+    auto parsed = parseXmModule(bytes);
+    if (auto* error = std::get_if<XmError>(&parsed)) {
         std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
     }
-    const XmModule& module = std::get<XmModule>(loaded);
+    XmModule& module = std::get<XmModule>(parsed);
+    module.fileName = fileName;
+    module.directory = directory;
+    applyLoopOption(module, loopOptionFor(setup.settings.loopSong));
+    MemoryRowSource rows(module);
 
     SongChoices choices = setup;
     // A fresh load: "Remove rests" acts once, then the box is greyed, and the
     // conversion that follows sees it greyed, as in the windows.
     const int checkState = choices.settings.removeRests == RemoveRestsState::Checked ? 1 : 0;
     if (shouldRemoveDacKeyOffs(checkState, choices.settings.hasDrums) && choices.assignment.dac) {
-        if (!removeDacKeyOffs(directory, *choices.assignment.dac)) {
+        if (!rows.removeKeyOffs(*choices.assignment.dac)) {
             std::cerr << kSomeError << '\n';
             return 1;
         }
@@ -125,8 +112,7 @@ int convertLoaded(const fs::path& directory, const std::string& fileName, const 
 
     AppOptions options;  // the size lines are the desktop program's option, off here
     const ConversionRequest request = buildConversionRequest(module, choices, generalLight, voiceLight, options);
-    const ConversionResult result =
-        opt.seed ? MAINCONVERSIONCODE(request, seededRandom(*opt.seed)) : MAINCONVERSIONCODE(request);
+    const ConversionResult result = MAINCONVERSIONCODE(request, rows, opt.seed ? seededRandom(*opt.seed) : clockSeededRandom());
     if (!result.succeeded) {
         printLines(std::cerr, result.message);
         return 1;
@@ -140,7 +126,12 @@ int runConvert(const ConvertOptions& opt) {
 
     // Nothing is written before the module's header, the setup file and the
     // lights have been checked.
-    auto header = readXmHeader(path);
+    const auto bytes = readXmFile(path);
+    if (auto* error = std::get_if<XmError>(&bytes)) {
+        std::cerr << xmErrorMessage(*error) << '\n';
+        return 1;
+    }
+    auto header = parseXmHeader(std::get<Bytes>(bytes));
     if (auto* error = std::get_if<XmError>(&header)) {
         std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
@@ -192,7 +183,7 @@ int runConvert(const ConvertOptions& opt) {
     }
     if (opt.strict && !doubts.empty()) return 1;
 
-    return convertLoaded(directory, fileName, choices, general.light, voiceLight, opt);
+    return convertLoaded(directory, fileName, std::get<Bytes>(bytes), choices, general.light, voiceLight, opt);
 }
 
 }  // namespace

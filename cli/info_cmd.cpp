@@ -1,5 +1,6 @@
-// `ferrocanto-cli info SONG.xm`: loads a module as the explorer does and
-// prints its header and row facts as one JSON object.
+// `ferrocanto-cli info SONG.xm [--keep-scratch]`: reads a module and prints
+// its header and row facts as one JSON object. Nothing is written, unless
+// --keep-scratch asks for the scratch files the explorer's load writes.
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -23,43 +24,45 @@ struct InfoOptions {
 
 int runInfo(const InfoOptions& opt) {
     const auto [path, directory, fileName] = modulePath(opt.file);
-
-    auto header = readXmHeader(path);
-    if (auto* error = std::get_if<XmError>(&header)) {
+    // Read in memory: a desktop session that has the same module loaded
+    // keeps its scratch files, unless they are asked for.
+    const auto bytes = readXmFile(path);
+    if (auto* error = std::get_if<XmError>(&bytes)) {
         std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
     }
-    auto loaded = loadXmModule(directory, fileName, 0);
-    int code = 0;
-    if (auto* error = std::get_if<XmError>(&loaded)) {
+    const auto parsed = parseXmModule(std::get<Bytes>(bytes));
+    if (auto* error = std::get_if<XmError>(&parsed)) {
         std::cerr << xmErrorMessage(*error) << '\n';
-        code = 1;
-    } else {
-        const XmHeader& h = std::get<XmHeader>(header);
-        const XmModule& m = std::get<XmModule>(loaded);
-        nlohmann::ordered_json out;
-        out["moduleName"] = latin1ToUtf8(h.moduleName);
-        out["trackerName"] = latin1ToUtf8(h.trackerName);
-        out["versionMajor"] = h.versionMajor;
-        out["versionMinor"] = h.versionMinor;
-        out["headerSize"] = h.headerSize;
-        out["songLength"] = h.songLength;
-        out["restartPosition"] = h.restartPosition;
-        out["channelCount"] = h.channelCount;
-        out["patternCount"] = h.patternCount;
-        out["instrumentCount"] = h.instrumentCount;
-        out["frequencyFlags"] = h.frequencyFlags;
-        out["defaultTempo"] = h.defaultTempo;
-        out["defaultBpm"] = h.defaultBpm;
-        out["orderTable"] = h.orderTable;
-        out["patternRows"] = m.patternRows;
-        out["totalRows"] = m.totalRows;
-        out["loopStartRow"] = m.loopStartRow;
-        std::cout << out.dump(2) << '\n';
+        return 1;
     }
-    // A failed load leaves what it wrote so far; it goes the same way.
-    if (!opt.keepScratch || code != 0) deleteScratchFiles(directory);
-    return code;
+    const XmModule& m = std::get<XmModule>(parsed);
+    if (opt.keepScratch && !(deleteScratchFiles(directory) && writeScratchFiles(directory, m))) {
+        deleteScratchFiles(directory);
+        std::cerr << xmErrorMessage(XmError::ReadError) << '\n';
+        return 1;
+    }
+    const XmHeader& h = m.header;
+    nlohmann::ordered_json out;
+    out["moduleName"] = latin1ToUtf8(h.moduleName);
+    out["trackerName"] = latin1ToUtf8(h.trackerName);
+    out["versionMajor"] = h.versionMajor;
+    out["versionMinor"] = h.versionMinor;
+    out["headerSize"] = h.headerSize;
+    out["songLength"] = h.songLength;
+    out["restartPosition"] = h.restartPosition;
+    out["channelCount"] = h.channelCount;
+    out["patternCount"] = h.patternCount;
+    out["instrumentCount"] = h.instrumentCount;
+    out["frequencyFlags"] = h.frequencyFlags;
+    out["defaultTempo"] = h.defaultTempo;
+    out["defaultBpm"] = h.defaultBpm;
+    out["orderTable"] = h.orderTable;
+    out["patternRows"] = m.patternRows;
+    out["totalRows"] = m.totalRows;
+    out["loopStartRow"] = m.loopStartRow;
+    std::cout << out.dump(2) << '\n';
+    return 0;
 }
 
 }  // namespace
@@ -68,7 +71,7 @@ void addInfoCommand(CLI::App& app, int& exitCode) {
     auto opt = std::make_shared<InfoOptions>();
     CLI::App* cmd = app.add_subcommand("info", "Load an XM module and print its facts as JSON");
     cmd->add_option("file", opt->file, "The XM module")->required();
-    cmd->add_flag("--keep-scratch", opt->keepScratch, "Leave the row stream files beside the module");
+    cmd->add_flag("--keep-scratch", opt->keepScratch, "Write the scratch files (pattern channels and row streams) beside the module");
     cmd->callback([opt, &exitCode] { exitCode = runInfo(*opt); });
 }
 

@@ -235,6 +235,7 @@ private:
     std::vector<PendingOutput> outputs_;
 };
 
+// The checks every conversion makes before it reads a row.
 void checkRequest(const ConversionRequest& request) {
     if (request.channelCount < 1) failConversion();
     if (request.totalRows < 0 || request.loopStartRow < 0 || request.loopStartRow > request.totalRows) {
@@ -243,19 +244,20 @@ void checkRequest(const ConversionRequest& request) {
     if (request.loopOption != 0 && request.loopOption != 1) failConversion();
     if (request.dividingTiming < 1 || request.dividingTiming > 9) failConversion();
     if (request.tempo < 1 || request.tempo > 9) failConversion();
-    if (!request.writeBin && !request.writeAsm) failConversion();
+    if (!outputBaseName(request.fileName)) failConversion();
 }
 
 // Refuses the first note, in song order, that an FM or PSG tone channel
 // cannot play; checked before anything is written.
-void refuseUnplayableNotes(const ConversionRequest& request, const std::vector<ChannelRole>& roles) {
+void refuseUnplayableNotes(const ConversionRequest& request, const RowSource& source,
+                          const std::vector<ChannelRole>& roles) {
     std::optional<int> worstRow;
     int worstChannel = 0;
     int worstNote = 0;
     for (int n = 1; n <= request.channelCount; ++n) {
         const ChannelRole role = roles[static_cast<std::size_t>(n)];
         if (role != ChannelRole::Fm && role != ChannelRole::PsgTone) continue;
-        const RowStream rows = readRowStream(request.workingDirectory, n, request.totalRows);
+        const RowStream rows = source.rowStream(n, request.totalRows);
         const std::optional<int> row = firstUnplayableNoteRow(rows, request.totalRows);
         if (row && (!worstRow || *row < *worstRow)) {
             worstRow = row;
@@ -269,48 +271,102 @@ void refuseUnplayableNotes(const ConversionRequest& request, const std::vector<C
     }
 }
 
+Bytes voiceTableOf(const ConversionRequest& request) {
+    Bytes voiceTable;
+    for (const FmVoice& v : request.voices) voiceTable.insert(voiceTable.end(), v.bytes.begin(), v.bytes.end());
+    return voiceTable;
+}
+
+// The song, every part of it in memory.
+SongImage buildSong(const ConversionRequest& request, const RowSource& source, const RandomSource& random) {
+    checkRequest(request);
+    const std::vector<ChannelRole> roles = buildChannelRoles(request);
+    refuseUnplayableNotes(request, source, roles);
+    std::vector<ChannelSections> sections(static_cast<std::size_t>(request.channelCount) + 1);
+    for (int n = 1; n <= request.channelCount; ++n) {
+        const ChannelRole role = roles[static_cast<std::size_t>(n)];
+        if (role == ChannelRole::None) continue;
+        sections[static_cast<std::size_t>(n)] = buildChannelSections(
+            request, source.rowStream(n, request.totalRows), role, panChoiceFor(request, n), random);
+    }
+    return assembleSong(request, sections, voiceTableOf(request));
+}
+
+// The same song through the working files the windows' conversion writes
+// beside the module: voices.tmp, then BATMAN<n>.tmp and LOL<n>.tmp, read
+// back to assemble the song and deleted on every path.
+SongImage buildSongThroughWorkingFiles(const ConversionRequest& request, const RowSource& source,
+                                       const RandomSource& random) {
+    checkRequest(request);
+    const fs::path& dir = request.workingDirectory;
+    SectionFilesGuard sectionFiles(dir, request.channelCount);
+    const std::vector<ChannelRole> roles = buildChannelRoles(request);
+    refuseUnplayableNotes(request, source, roles);
+    if (!writeWholeFile(dir / kVoicesFileName, voiceTableOf(request))) failConversion();
+    for (int n = 1; n <= request.channelCount; ++n) buildChannelTracks(request, roles, n, source, random);
+    MemorySink binary;
+    MemorySink listing;
+    writeSongFiles(request, binary, listing);
+    const Bytes& text = listing.bytes();
+    return SongImage{binary.bytes(), std::string(text.begin(), text.end())};
+}
+
+// Places the selected outputs and says so.
+ConversionResult writeOutputs(const ConversionRequest& request, const SongImage& song) {
+    const std::string base = *outputBaseName(request.fileName);
+    const Bytes listing(song.listing.begin(), song.listing.end());
+    OutputCommit outputs;
+    const fs::path& dir = request.workingDirectory;
+    if (request.writeBin) outputs.add(dir / pathFromUtf8(base + ".bin"), song.binary);
+    if (request.writeAsm) outputs.add(dir / pathFromUtf8(base + ".asm"), listing);
+    outputs.commit();
+    ConversionResult result;
+    result.succeeded = true;
+    result.binaryLength = song.binary.size();
+    result.message = conversionSuccessMessage(base, request.writeBin, request.writeAsm, request.showSizeDecimal,
+                                              request.showSizeHex, result.binaryLength);
+    return result;
+}
+
+template <typename Convert>
+ConversionResult convertAndWrite(const ConversionRequest& request, Convert convert) {
+    try {
+        if (!request.writeBin && !request.writeAsm) failConversion();
+        return writeOutputs(request, convert());
+    } catch (const ConversionError& e) {
+        return ConversionResult{false, e.kind(), e.what(), 0};
+    } catch (...) {
+        return ConversionResult{false, FailureKind::Error, kSomeError, 0};
+    }
+}
+
 }  // namespace
 
-ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RandomSource& random) {
-    ConversionResult result;
+SongConversion convertSong(const ConversionRequest& request, const RowSource& rows, const RandomSource& random) {
+    SongConversion result;
     try {
-        checkRequest(request);
-        const fs::path& dir = request.workingDirectory;
-        SectionFilesGuard sectionFiles(dir, request.channelCount);
-        const std::optional<std::string> base = outputBaseName(request.fileName);
-        if (!base) failConversion();
-        const std::vector<ChannelRole> roles = buildChannelRoles(request);
-        refuseUnplayableNotes(request, roles);
-
-        Bytes voiceTable;
-        for (const FmVoice& v : request.voices) voiceTable.insert(voiceTable.end(), v.bytes.begin(), v.bytes.end());
-        if (!writeWholeFile(dir / kVoicesFileName, voiceTable)) failConversion();
-
-        for (int n = 1; n <= request.channelCount; ++n) buildChannelTracks(request, roles, n, random);
-
-        MemorySink binary;
-        MemorySink listing;
-        DiscardSink discardedBinary;
-        DiscardSink discardedListing;
-        const std::size_t length =
-            writeSongFiles(request, request.writeBin ? static_cast<OutputSink&>(binary) : discardedBinary,
-                           request.writeAsm ? static_cast<OutputSink&>(listing) : discardedListing);
-
-        OutputCommit outputs;
-        if (request.writeBin) outputs.add(dir / pathFromUtf8(*base + ".bin"), binary.bytes());
-        if (request.writeAsm) outputs.add(dir / pathFromUtf8(*base + ".asm"), listing.bytes());
-        outputs.commit();
-
+        SongImage song = buildSong(request, rows, random);
         result.succeeded = true;
-        result.binaryLength = length;
-        result.message = conversionSuccessMessage(*base, request.writeBin, request.writeAsm, request.showSizeDecimal,
-                                                  request.showSizeHex, length);
+        result.binary = std::move(song.binary);
+        result.listing = std::move(song.listing);
     } catch (const ConversionError& e) {
-        result = ConversionResult{false, e.kind(), e.what(), 0};
+        result.failureKind = e.kind();
+        result.message = e.what();
     } catch (...) {
-        result = ConversionResult{false, FailureKind::Error, kSomeError, 0};
+        result.failureKind = FailureKind::Error;
+        result.message = kSomeError;
     }
     return result;
+}
+
+ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RandomSource& random) {
+    const ScratchRowSource rows(request.workingDirectory);
+    return convertAndWrite(request, [&] { return buildSongThroughWorkingFiles(request, rows, random); });
+}
+
+ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RowSource& rows,
+                                    const RandomSource& random) {
+    return convertAndWrite(request, [&] { return buildSong(request, rows, random); });
 }
 
 ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request) {

@@ -11,6 +11,7 @@
 #include "base/shared_types.hpp"
 #include "engine/conversion_error.hpp"
 #include "engine/conversion_request.hpp"
+#include "engine/row_source.hpp"
 #include "engine/track_encoder.hpp"
 
 namespace ferro {
@@ -68,6 +69,20 @@ struct ConversionResult {
     std::uintmax_t binaryLength = 0;  // length of the binary, also when only the listing is written
 };
 
+// The song of one conversion, made in memory: nothing is read from or
+// written to any folder. `binary` and `listing` are what <base>.bin and
+// <base>.asm would hold, whichever formats the request selects.
+struct SongConversion {
+    bool succeeded = false;
+    FailureKind failureKind = FailureKind::Error;  // when !succeeded
+    std::string message;                           // when !succeeded: as in ConversionResult
+    Bytes binary;
+    std::string listing;
+};
+// Steps 1, 2 and 4 below without any file, over the row streams of `rows`
+// (usually a MemoryRowSource). Never throws.
+SongConversion convertSong(const ConversionRequest& request, const RowSource& rows, const RandomSource& random);
+
 // Runs one conversion in request.workingDirectory:
 //  1. checks the request (dividingTiming and tempo 1..9, 0 <= loopStartRow <=
 //     totalRows, loopOption 0 or 1, at least one output, a bare file name)
@@ -81,10 +96,15 @@ struct ConversionResult {
 //     when everything has succeeded (a failure leaves no partial output and
 //     earlier outputs as they were);
 //  6. deletes the section files, on every path.
-// Never throws. `random` serves the "Random" pan choice.
+// Never throws. `random` serves the "Random" pan choice. This is the windows'
+// conversion: the row streams are the scratch files C<n>.tmp of the folder.
 ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RandomSource& random);
 // The same with a generator seeded from the clock.
 ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request);
+// The same song from the row streams of `rows`, made in memory (convertSong):
+// only step 5 touches the folder, which gets the outputs and nothing else.
+ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RowSource& rows,
+                                    const RandomSource& random);
 
 // The success message: "song.bin and song.asm created successfully!", then
 // with writeBin the size lines "song.bin is 1234 bytes big." (decimal) and

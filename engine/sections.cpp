@@ -1,6 +1,7 @@
 #include "engine/sections.hpp"
 
 #include "engine/conversion_error.hpp"
+#include "engine/row_source.hpp"
 #include "xm/scratch_files.hpp"
 
 namespace ferro {
@@ -119,13 +120,13 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
 }
 
 void buildChannelTracks(const ConversionRequest& request, const std::vector<ChannelRole>& roles, int channel,
-                        const RandomSource& random) {
+                        const RowSource& rows, const RandomSource& random) {
     if (channel < 1 || static_cast<std::size_t>(channel) >= roles.size()) failConversion();
     const ChannelRole role = roles[static_cast<std::size_t>(channel)];
     ChannelSections sections;
     if (role != ChannelRole::None) {
-        const RowStream rows = readRowStream(request.workingDirectory, channel, request.totalRows);
-        sections = buildChannelSections(request, rows, role, panChoiceFor(request, channel), random);
+        sections = buildChannelSections(request, rows.rowStream(channel, request.totalRows), role,
+                                        panChoiceFor(request, channel), random);
     }
     const std::filesystem::path& dir = request.workingDirectory;
     if (!writeWholeFile(dir / mainSectionFileName(channel), sections.main)) failConversion();

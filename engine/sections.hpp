@@ -33,10 +33,13 @@ struct ChannelSections {
 ChannelSections buildChannelSections(const ConversionRequest& request, const RowStream& rows,
                                      ChannelRole role, PanChoice pan, const RandomSource& random);
 
-// The per-channel step of the conversion: reads C<n>.tmp (not for role None)
-// and writes BATMAN<n>.tmp and, when loopStartRow >= 1, LOL<n>.tmp into the
-// request's working directory. `roles` is the result of buildChannelRoles.
+class RowSource;
+
+// The per-channel step of the windows' conversion: reads channel n's row
+// stream from `rows` (not for role None) and writes BATMAN<n>.tmp and, when
+// loopStartRow >= 1, LOL<n>.tmp into the request's working directory. `roles`
+// is the result of buildChannelRoles.
 void buildChannelTracks(const ConversionRequest& request, const std::vector<ChannelRole>& roles, int channel,
-                        const RandomSource& random);
+                        const RowSource& rows, const RandomSource& random);
 
 }  // namespace ferro

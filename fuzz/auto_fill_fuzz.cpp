@@ -3,21 +3,19 @@
 // exactly that many names or none; a match is applied to fresh settings and
 // must leave them within their bounds.
 #include <cstdint>
-#include <filesystem>
+#include <span>
 
 #include "fuzz/fuzz_support.hpp"
 #include "params/auto_fill.hpp"
 #include "params/song_settings.hpp"
+#include "xm/xm_parser.hpp"
 
 using namespace ferro;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const int count = 1 + data[0] % 128;
-    const std::filesystem::path file = fuzz::privateFolder("auto_fill") / "fuzz.xm";
-    fuzz::writeInput(file, data + 1, size - 1);
-
-    const auto names = readChannelNames(file, count);
+    const auto names = findChannelNames(std::span<const std::uint8_t>(data + 1, size - 1), count);
     if (!names) return 0;
     FERRO_FUZZ_CHECK(names->size() == static_cast<std::size_t>(count));
     for (const auto& name : *names) FERRO_FUZZ_CHECK(name.size() < kChannelNameSize);
@@ -30,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SongSettings settings;
     ChannelAssignment assignment;
     resetChannelAssignment(assignment, count);
-    FERRO_FUZZ_CHECK(autoFillChannels(file, settings, assignment));
+    FERRO_FUZZ_CHECK(autoFillChannels(names, settings, assignment));
     FERRO_FUZZ_CHECK(settings.fmChannelCount >= 0 && settings.fmChannelCount <= kMaxFmChannels);
     FERRO_FUZZ_CHECK(settings.psgChannelCount >= 0 && settings.psgChannelCount <= kMaxPsgChannels);
     auto inRange = [count](const XmChannelChoice& c) { return !c || (*c >= 1 && *c <= count); };

@@ -1,39 +1,33 @@
-// The XM reader on hostile files: the header alone (the info window), the
-// whole load with its scratch files, and a conversion of what was loaded.
-// Whatever the bytes, the load either fails with its error or gives facts
-// that agree with the row stream files, and the conversion either succeeds or
-// fails with its message (after "Remove rests" when the song has drums);
-// afterwards only the module and the outputs remain.
+// The XM parser on hostile bytes, and an in-memory conversion of what it
+// read. Whatever the bytes, the parse either fails with its error or gives
+// facts that agree with its row streams and patterns, and the conversion
+// either succeeds or fails with its message (after "Remove rests" when the
+// song has drums). Nothing touches a file, so the runs are quick.
+#include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <set>
-#include <string>
+#include <span>
 #include <variant>
 #include <vector>
 
-#include "base/byte_reader.hpp"
 #include "engine/conversion.hpp"
 #include "engine/request_builder.hpp"
+#include "engine/row_source.hpp"
 #include "fuzz/fuzz_support.hpp"
-#include "xm/scratch_files.hpp"
-#include "xm/xm_reader.hpp"
+#include "xm/xm_parser.hpp"
 
-namespace fs = std::filesystem;
 using namespace ferro;
 
 namespace {
-
-constexpr const char* kModuleName = "fuzz.xm";
 
 // Beyond this many cells the conversion is skipped, to keep the runs quick.
 constexpr std::int64_t kMaxConvertedCells = 1 << 18;
 
 // A few hundred bytes can announce tens of millions of empty cells, which the
-// reader accepts up to its own limit; unpacking and writing them takes about a
-// second in a release build but minutes with the fuzzer's instrumentation, so
-// such files are left to the reader's tests. Counts the cells of the pattern
-// channel files and the row streams that the headers announce, walking them as
-// the reader does (roughly: a malformed file ends the walk early).
+// parser accepts up to its own limit; unpacking them takes a good part of a
+// second with the fuzzer's instrumentation, so such files are left to the
+// parser's tests. Counts the cells of the patterns and the row streams that
+// the headers announce, walking them as the parser does (roughly: a malformed
+// file ends the walk early).
 std::int64_t announcedCells(const std::uint8_t* data, std::size_t size) {
     auto u16 = [&](std::int64_t at) -> std::int64_t {
         return at >= 0 && static_cast<std::size_t>(at) + 2 <= size ? data[at] | (data[at + 1] << 8) : 0;
@@ -63,33 +57,30 @@ std::int64_t announcedCells(const std::uint8_t* data, std::size_t size) {
 }
 constexpr std::int64_t kMaxLoadedCells = 1 << 19;
 
-std::set<std::string> folderNames(const fs::path& dir) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-    return names;
-}
-
-void checkLoadedModule(const fs::path& dir, const XmModule& m) {
+void checkParsedModule(const XmModule& m) {
     FERRO_FUZZ_CHECK(m.channelCount >= 1);
     FERRO_FUZZ_CHECK(m.songLength >= 1);
     FERRO_FUZZ_CHECK(m.orderTable.size() == static_cast<std::size_t>(m.songLength));
     FERRO_FUZZ_CHECK(m.patternRows.size() == static_cast<std::size_t>(m.patternCount));
-    for (const std::int16_t rows : m.patternRows) FERRO_FUZZ_CHECK(rows >= 1 && rows <= 32767);
-    FERRO_FUZZ_CHECK(m.totalRows >= 1);
-    FERRO_FUZZ_CHECK(m.loopStartRow >= 0 && m.loopStartRow < m.totalRows);
-    for (int n = 1; n <= m.channelCount; ++n) {
-        std::error_code ec;
-        const auto size = fs::file_size(dir / rowStreamFileName(n), ec);
-        FERRO_FUZZ_CHECK(!ec);
-        FERRO_FUZZ_CHECK(size == static_cast<std::uintmax_t>(m.totalRows) * kXmCellSize);
+    FERRO_FUZZ_CHECK(m.patterns.size() == m.patternRows.size());
+    for (std::size_t p = 0; p < m.patterns.size(); ++p) {
+        FERRO_FUZZ_CHECK(m.patternRows[p] >= 1 && m.patternRows[p] <= 1024);
+        FERRO_FUZZ_CHECK(m.patterns[p].cells.size() ==
+                         static_cast<std::size_t>(m.patternRows[p]) * m.channelCount * kXmCellSize);
     }
+    FERRO_FUZZ_CHECK(m.totalRows >= 1);
+    FERRO_FUZZ_CHECK(m.restartRow >= 0 && m.restartRow < m.totalRows);
+    FERRO_FUZZ_CHECK(m.rowStreams.size() == static_cast<std::size_t>(m.channelCount));
+    for (int n = 1; n <= m.channelCount; ++n)
+        FERRO_FUZZ_CHECK(m.rowStream(n).size() == static_cast<std::size_t>(m.totalRows) * kXmCellSize);
+    if (m.channelNames) FERRO_FUZZ_CHECK(m.channelNames->size() == static_cast<std::size_t>(m.channelCount));
 }
 
 // A request that gives every kind of output channel something to play, with
 // options taken from one byte of the input.
-ConversionRequest requestFor(const fs::path& dir, const XmModule& m, std::uint8_t options) {
+ConversionRequest requestFor(const XmModule& m, std::uint8_t options) {
     ConversionRequest r = moduleRequest(m);
-    r.workingDirectory = dir;
+    r.fileName = "fuzz.xm";
     const int n = m.channelCount;
     r.fmChannelCount = std::min(6, n);
     for (int k = 0; k < 6; ++k) r.fm[static_cast<std::size_t>(k)] = k % n + 1;
@@ -121,45 +112,28 @@ ConversionRequest requestFor(const fs::path& dir, const XmModule& m, std::uint8_
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const fs::path& dir = fuzz::privateFolder("xm_reader");
     if (announcedCells(data, size) > kMaxLoadedCells) return 0;
-    fuzz::writeInput(dir / kModuleName, data, size);
-
-    (void)readXmHeader(dir / kModuleName);
+    const std::span<const std::uint8_t> bytes(data, size);
+    const auto header = parseXmHeader(bytes);
+    auto parsed = parseXmModule(bytes);
+    if (std::holds_alternative<XmError>(parsed)) return 0;
+    FERRO_FUZZ_CHECK(std::holds_alternative<XmHeader>(header));
+    XmModule& m = std::get<XmModule>(parsed);
+    checkParsedModule(m);
+    if (std::int64_t{m.totalRows} * m.channelCount > kMaxConvertedCells) return 0;
 
     const std::int16_t loopOption = size > 0 && (data[size - 1] & 1) ? 1 : 0;
-    const auto loaded = loadXmModule(dir, kModuleName, loopOption);
-    if (const XmModule* m = std::get_if<XmModule>(&loaded)) {
-        checkLoadedModule(dir, *m);
-        if (std::int64_t{m->totalRows} * m->channelCount <= kMaxConvertedCells) {
-            const std::uint8_t options = size > 1 ? data[size - 2] : 0;
-            const ConversionRequest request = requestFor(dir, *m, options);
-            if (shouldRemoveDacKeyOffs(1, request.hasDrums)) {
-                FERRO_FUZZ_CHECK(removeDacKeyOffs(dir, *request.dac));
-                const auto rows = readWholeFile(dir / rowStreamFileName(*request.dac));
-                FERRO_FUZZ_CHECK(rows && rows->size() == static_cast<std::size_t>(m->totalRows) * kXmCellSize);
-                for (std::size_t i = 0; i < rows->size(); i += kXmCellSize) FERRO_FUZZ_CHECK((*rows)[i] != kXmKeyOff);
-            }
-            const ConversionResult result = MAINCONVERSIONCODE(request, seededRandom(options));
-            FERRO_FUZZ_CHECK(!result.message.empty());
-            std::set<std::string> expected = {kModuleName, "voices.tmp"};
-            for (int n = 1; n <= m->channelCount; ++n) expected.insert(rowStreamFileName(n));
-            if (result.succeeded) {
-                expected.insert("fuzz.bin");
-                if (request.writeAsm) expected.insert("fuzz.asm");
-            }
-            // Pattern channel files stay too; every other name is a leak.
-            for (const std::string& name : folderNames(dir)) {
-                if (expected.count(name)) continue;
-                FERRO_FUZZ_CHECK(name.rfind("P", 0) == 0 && isScratchFileName(name));
-            }
-        }
+    m.loopOption = loopOption;
+    m.loopStartRow = loopOption == 1 ? 0 : m.restartRow;
+    const std::uint8_t options = size > 1 ? data[size - 2] : 0;
+    const ConversionRequest request = requestFor(m, options);
+    MemoryRowSource rows(m);
+    if (shouldRemoveDacKeyOffs(1, request.hasDrums)) {
+        FERRO_FUZZ_CHECK(rows.removeKeyOffs(*request.dac));
+        const RowStream dac = rows.rowStream(*request.dac, m.totalRows);
+        for (int r = 0; r < dac.rowCount(); ++r) FERRO_FUZZ_CHECK(dac.cell(r).note != kXmKeyOff);
     }
-
-    FERRO_FUZZ_CHECK(deleteScratchFiles(dir));
-    std::error_code ec;
-    fs::remove(dir / "fuzz.bin", ec);
-    fs::remove(dir / "fuzz.asm", ec);
-    FERRO_FUZZ_CHECK(folderNames(dir) == std::set<std::string>{kModuleName});
+    const SongConversion song = convertSong(request, rows, seededRandom(options));
+    FERRO_FUZZ_CHECK(song.succeeded ? !song.binary.empty() && !song.listing.empty() : !song.message.empty());
     return 0;
 }

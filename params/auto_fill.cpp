@@ -1,9 +1,6 @@
 #include "params/auto_fill.hpp"
 
 #include <algorithm>
-#include <cstring>
-
-#include "base/byte_reader.hpp"
 
 namespace ferro {
 
@@ -44,42 +41,6 @@ bool findSingle(const std::vector<std::string>& keys, Test test, XmChannelChoice
 }
 
 }  // namespace
-
-std::optional<std::vector<std::string>> readChannelNames(const std::filesystem::path& xmFile, int count) {
-    const std::optional<Bytes> data = readWholeFile(xmFile);
-    if (!data) return std::nullopt;
-    ByteReader reader(*data);
-    const std::size_t length = reader.size();
-    const std::size_t start = length > kChannelNameSearchSpan ? length - kChannelNameSearchSpan : 0;
-
-    static constexpr std::uint8_t kTag[4] = {'C', 'N', 'A', 'M'};
-    std::optional<std::size_t> tagAt;
-    for (std::size_t p = start; p + 4 <= length; ++p) {
-        reader.seek(p);
-        std::uint8_t b[4];
-        if (reader.read(b) && std::memcmp(b, kTag, 4) == 0) {
-            tagAt = p;
-            break;
-        }
-    }
-    if (!tagAt) return std::nullopt;
-
-    // The tag is followed by a 4-byte length that is not used, then the names.
-    std::vector<std::string> names;
-    ByteReader fields(*data, ByteReader::PastEnd::Fail);
-    const bool namesInside = fields.seek(*tagAt + 8);
-    for (int j = 0; j < count; ++j) {
-        std::string name;
-        std::uint8_t field[kChannelNameSize];
-        if (namesInside && fields.read(field)) {
-            const std::uint8_t* begin = field;
-            const std::uint8_t* end = std::find(begin, begin + kChannelNameSize, std::uint8_t{0});
-            if (end != begin + kChannelNameSize) name.assign(begin, end);
-        }
-        names.push_back(std::move(name));
-    }
-    return names;
-}
 
 std::optional<ChannelNameMatch> classifyChannelNames(const std::vector<std::string>& names) {
     std::vector<std::string> keys;
@@ -125,10 +86,10 @@ void applyChannelNameMatch(const ChannelNameMatch& match, SongSettings& settings
     assignment.dac = match.dac;
 }
 
-bool autoFillChannels(const std::filesystem::path& xmFile, SongSettings& settings, ChannelAssignment& assignment) {
-    const auto names = readChannelNames(xmFile, assignment.channelCount);
-    if (!names) return false;
-    const auto match = classifyChannelNames(*names);
+bool autoFillChannels(const std::optional<std::vector<std::string>>& channelNames, SongSettings& settings,
+                      ChannelAssignment& assignment) {
+    if (!channelNames) return false;
+    const auto match = classifyChannelNames(*channelNames);
     if (!match) return false;
     applyChannelNameMatch(*match, settings, assignment);
     return true;

@@ -1,9 +1,8 @@
 #pragma once
 // "Auto fill": fills the whole channel assignment from the channel names that
 // the composer typed into the module (the "CNAM" block near the end of the
-// XM file).
+// XM file, which the XM parser reads).
 #include <array>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,17 +13,6 @@ namespace ferro {
 
 // The one message for every failure (information icon, OK, program title).
 inline constexpr const char* kAutoFillFailedMessage = "It wasn't possible to auto fill the channel assignment!";
-
-// The block must begin within this many bytes of the end of the file.
-inline constexpr std::size_t kChannelNameSearchSpan = 1300;
-inline constexpr std::size_t kChannelNameSize = 20;
-
-// The names of channels 1..count from the "CNAM" block of the file, or none
-// when the file cannot be read or has no such block in its last 1300 bytes.
-// A name is the text before the first zero byte of its 20-byte field; a field
-// without a zero byte, or one that does not lie wholly inside the file, gives
-// an empty name.
-std::optional<std::vector<std::string>> readChannelNames(const std::filesystem::path& xmFile, int count);
 
 // What the names say. Channel numbers are 1-based.
 struct ChannelNameMatch {
@@ -50,9 +38,11 @@ std::optional<ChannelNameMatch> classifyChannelNames(const std::vector<std::stri
 // The window then re-runs the validation and re-displays both records.
 void applyChannelNameMatch(const ChannelNameMatch& match, SongSettings& settings, ChannelAssignment& assignment);
 
-// The button's whole action on the loaded file (its channel count is
-// assignment.channelCount). Returns false, having changed nothing, on any
-// failure; the window then shows kAutoFillFailedMessage.
-bool autoFillChannels(const std::filesystem::path& xmFile, SongSettings& settings, ChannelAssignment& assignment);
+// The button's whole action on the loaded module's channel names
+// (XmModule::channelNames, none when the file has no CNAM block). Returns
+// false, having changed nothing, on any failure; the window then shows
+// kAutoFillFailedMessage.
+bool autoFillChannels(const std::optional<std::vector<std::string>>& channelNames, SongSettings& settings,
+                      ChannelAssignment& assignment);
 
 }  // namespace ferro

@@ -10,6 +10,7 @@
 #include "params/auto_fill.hpp"
 #include "params/validation.hpp"
 #include "voices/voice_manager_logic.hpp"
+#include "xm/xm_reader.hpp"
 
 namespace ferro {
 namespace {
@@ -25,7 +26,9 @@ TEST(DemoSong, AutoFillAgreesWithTheSetupFile) {
     SongSettings settings;
     ChannelAssignment assignment;
     resetChannelAssignment(assignment, 7);
-    ASSERT_TRUE(autoFillChannels(examples / "demo.xm", settings, assignment));
+    const auto demo = readXmModule(examples, "demo.xm", 0);
+    ASSERT_TRUE(std::holds_alternative<XmModule>(demo));
+    ASSERT_TRUE(autoFillChannels(std::get<XmModule>(demo).channelNames, settings, assignment));
     EXPECT_EQ(settings.fmChannelCount, setup.settings.fmChannelCount);
     EXPECT_EQ(settings.psgChannelCount, setup.settings.psgChannelCount);
     EXPECT_EQ(settings.useNoise, setup.settings.useNoise);

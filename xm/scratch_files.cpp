@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/byte_reader.hpp"
+
 namespace ferro {
 
 std::string patternChannelFileName(int pattern, int channel) {
@@ -68,5 +70,43 @@ bool deleteScratchFiles(const std::filesystem::path& directory) {
     }
     return allGone;
 }
+
+bool writeScratchFiles(const std::filesystem::path& directory, const XmModule& module) {
+    for (int p = 0; p < static_cast<int>(module.patterns.size()); ++p) {
+        for (int n = 1; n <= module.channelCount; ++n) {
+            if (!writeWholeFile(directory / patternChannelFileName(p, n), module.patternChannel(p, n))) return false;
+        }
+    }
+    for (int n = 1; n <= module.channelCount; ++n) {
+        if (!writeWholeFile(directory / rowStreamFileName(n), module.rowStream(n))) return false;
+    }
+    return true;
+}
+
+std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName,
+                                             std::int16_t loopOption) {
+    deleteScratchFiles(directory);
+    auto loaded = readXmModule(directory, fileName, loopOption);
+    if (const auto* module = std::get_if<XmModule>(&loaded)) {
+        if (!writeScratchFiles(directory, *module)) {
+            deleteScratchFiles(directory);
+            return XmError::ReadError;
+        }
+    }
+    return loaded;
+}
+
+ScratchFolder::~ScratchFolder() {
+    try {
+        clear();
+    } catch (...) {
+    }
+}
+
+std::variant<XmModule, XmError> ScratchFolder::load(const std::string& fileName, std::int16_t loopOption) {
+    return loadXmModule(directory_, fileName, loopOption);
+}
+
+void ScratchFolder::clear() { deleteScratchFiles(directory_); }
 
 }  // namespace ferro

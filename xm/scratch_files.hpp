@@ -1,8 +1,16 @@
 #pragma once
-// Names of the scratch and working files the program creates beside the
-// loaded module, and their removal. Only these names are ever deleted.
+// The scratch files the windows keep beside a loaded module, written from the
+// parsed module, and their removal. Only these names are ever deleted.
+//   P<p>C<n>.tmp  channel n's rows of stored pattern p (p from 0, n from 1)
+//   C<n>.tmp      channel n's row stream over the whole song
+// Both hold 5-byte cells (note, instrument, volume, effect, parameter); the
+// conversion adds voices.tmp, BATMAN<n>.tmp and LOL<n>.tmp while it runs.
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <variant>
+
+#include "xm/xm_reader.hpp"
 
 namespace ferro {
 
@@ -19,5 +27,34 @@ bool isScratchFileName(const std::string& name);
 // Deletes every scratch file in `directory` and nothing else. A file that
 // cannot be deleted is skipped; returns false if any could not be.
 bool deleteScratchFiles(const std::filesystem::path& directory);
+
+// Writes the pattern channel files of every stored pattern, then the row
+// streams, into `directory`. False when a file cannot be written.
+bool writeScratchFiles(const std::filesystem::path& directory, const XmModule& module);
+
+// The windows' load of directory/fileName: clears the folder's scratch files,
+// reads and parses the module and writes its scratch files. On a failure no
+// scratch file is left.
+std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName,
+                                             std::int16_t loopOption);
+
+// The scratch files of one folder over a session of the windows: cleared
+// before each load, deleted when a load fails, on unload and when the folder
+// object goes (the program's exit). Never copied.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(std::filesystem::path directory) : directory_(std::move(directory)) {}
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& directory() const { return directory_; }
+    std::variant<XmModule, XmError> load(const std::string& fileName, std::int16_t loopOption);
+    // Deletes the folder's scratch files (unload, reload, exit).
+    void clear();
+
+private:
+    std::filesystem::path directory_;
+};
 
 }  // namespace ferro

@@ -454,9 +454,8 @@ void GeneralWindow::chooseChannel(int row, int listIndex) {
 void GeneralWindow::autoFill() {
     const ExplorerWindow* explorer = main_.explorer();
     const XmModule* module = explorer ? explorer->module() : nullptr;
-    // A file moved or deleted since the load fails like a file without names.
-    const bool filled =
-        module && autoFillChannels(module->directory / pathFromUtf8(module->fileName), settings_, assignment_);
+    // The names were read with the module, so the file on disk no longer matters.
+    const bool filled = module && autoFillChannels(module->channelNames, settings_, assignment_);
     if (!filled) {
         main_.dialogs().showMessage(kAutoFillFailedMessage, MessageIcon::Information);
         return;

@@ -1,12 +1,17 @@
 // The convert verb, run as a build script runs it, against the same choices
 // made the way the windows make them.
 #include <gtest/gtest.h>
+
+#include <map>
+#include <set>
 #include <nlohmann/json.hpp>
 
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -421,12 +426,50 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     EXPECT_EQ(test::readFileBytes(work() / "song.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
-TEST_F(ConvertCli, ScratchFilesOfAnEarlierRunAreCleared) {
+TEST_F(ConvertCli, InfoAndConvertLeaveADesktopSessionsScratchFilesAlone) {
+    greenSong();
+    // The desktop program has the module loaded: its scratch files are there.
+    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(work(), "song.xm", 0)));
+    test::writeFileBytes(work() / "notes.tmp", {1});
+    test::writeFileBytes(work() / "C9.tmp", {1});  // one of ours, from an earlier session
+    std::map<std::string, std::vector<std::uint8_t>> before;
+    for (const auto& name : workFiles()) before[name] = test::readFileBytes(work() / name);
+    auto unchangedBut = [&](std::set<std::string> outputs) {
+        std::set<std::string> names;
+        for (const auto& name : workFiles()) {
+            names.insert(name);
+            if (!outputs.count(name)) EXPECT_EQ(test::readFileBytes(work() / name), before[name]) << name;
+        }
+        for (const auto& [name, bytes] : before) EXPECT_TRUE(names.count(name)) << name << " is gone";
+        EXPECT_EQ(names.size(), before.size() + outputs.size());
+    };
+
+    const CliRun info = run({"info", "song.xm"});
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("\"totalRows\""), std::string::npos);
+    unchangedBut({});
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "setup.json"}).code, 0);
+    unchangedBut({"song.bin"});
+    // A failed conversion touches nothing either.
+    test::writeFileBytes(work() / "other.xm", songXm(96));
+    ASSERT_EQ(run({"convert", "other.xm", "--setup", "setup.json"}).code, 1);
+    before["other.xm"] = test::readFileBytes(work() / "other.xm");
+    unchangedBut({"song.bin"});
+}
+
+TEST_F(ConvertCli, InfoKeepScratchWritesTheExplorersFiles) {
     greenSong();
     test::writeFileBytes(work() / "C9.tmp", {1});
-    test::writeFileBytes(work() / "notes.tmp", {1});  // not the program's: stays
-    ASSERT_EQ(run({"convert", "song.xm", "--setup", "setup.json"}).code, 0);
-    EXPECT_EQ(workFiles(), (std::vector<std::string>{"notes.tmp", "setup.json", "song.bin", "song.xm"}));
+    ASSERT_EQ(run({"info", "song.xm", "--keep-scratch"}).code, 0);
+    const std::vector<std::string> written = workFiles();
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& name : written) files[name] = test::readFileBytes(work() / name);
+    // The same files, byte for byte, as the explorer's load writes.
+    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(work(), "song.xm", 0)));
+    EXPECT_EQ(workFiles(), written);
+    for (const auto& name : written) EXPECT_EQ(test::readFileBytes(work() / name), files[name]) << name;
+    EXPECT_FALSE(files.count("C9.tmp"));
+    EXPECT_TRUE(files.count("C1.tmp") && files.count("P0C1.tmp"));
 }
 
 }  // namespace

@@ -220,7 +220,8 @@ void ExplorerWindow::loadSelectedFile() {
     setBusy(true);
     // A module loaded and not unloaded since: this is a reload.
     const bool reload = module_.has_value();
-    auto result = loadXmModule(toPath(folder_), fileName.toStdString(), loopOption_);
+    if (!scratch_) scratch_.emplace(toPath(folder_));
+    auto result = scratch_->load(fileName.toStdString(), loopOption_);
     if (auto* error = std::get_if<XmError>(&result)) {
         if (*error == XmError::InvalidXm) {
             setBusy(false);
@@ -247,7 +248,7 @@ void ExplorerWindow::loadSelectedFile() {
 
 void ExplorerWindow::reloadXmModule() {
     setBusy(true);
-    deleteScratchFiles(toPath(folder_));
+    if (scratch_) scratch_->clear();
     main_.prepareSongWindowsForReload();
     setBusy(false);
     loadSelectedFile();
@@ -255,7 +256,7 @@ void ExplorerWindow::reloadXmModule() {
 
 void ExplorerWindow::unloadXmModule() {
     setBusy(true);
-    deleteScratchFiles(toPath(folder_));
+    scratch_.reset();  // deletes the scratch files
     module_.reset();
     showLoadedState(false);
     main_.discardSongWindows();
@@ -278,7 +279,7 @@ bool ExplorerWindow::closingStep() {
     if (policy == ExitPolicy::DoNotExit) return false;
     const bool ask = policy == ExitPolicy::AskAlways || (policy == ExitPolicy::AskIfLoaded && isLoaded());
     if (ask && !main_.dialogs().askYesNo("Are you sure you want to quit?", MessageIcon::Question)) return false;
-    if (isLoaded()) deleteScratchFiles(toPath(folder_));
+    if (isLoaded()) scratch_.reset();  // deletes the scratch files
     return true;
 }
 

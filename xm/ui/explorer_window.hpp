@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "xm/xm_reader.hpp"
+#include "xm/scratch_files.hpp"
 
 class QComboBox;
 class QListWidget;
@@ -71,6 +71,8 @@ private:
     QPushButton* unloadButton_ = nullptr;   // Command2
     QString folder_;
     std::optional<XmModule> module_;
+    // The loaded module's scratch files; there while a module is loaded.
+    std::optional<ScratchFolder> scratch_;
     std::int16_t loopOption_ = 0;
 };
 

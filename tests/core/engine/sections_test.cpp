@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "engine/conversion_error.hpp"
+#include "engine/row_source.hpp"
 #include "engine_test_util.hpp"
 
 namespace ferro {
@@ -163,7 +164,7 @@ TEST(ChannelTracks, WritesSectionFiles) {
     request.pan[0] = PanChoice::Centre;
     dir.writeRowStream(2, rows(8, {{0, note(C4)}, {4, keyOff()}}));
     const std::vector<ChannelRole> roles = buildChannelRoles(request);
-    for (int n = 1; n <= 2; ++n) buildChannelTracks(request, roles, n, test::noRandom());
+    for (int n = 1; n <= 2; ++n) buildChannelTracks(request, roles, n, ScratchRowSource(dir.path()), test::noRandom());
     EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"BATMAN1.tmp", "BATMAN2.tmp", "C2.tmp", "LOL1.tmp", "LOL2.tmp"}));
     EXPECT_TRUE(dir.read("BATMAN1.tmp").empty());
     EXPECT_TRUE(dir.read("LOL1.tmp").empty());
@@ -172,9 +173,9 @@ TEST(ChannelTracks, WritesSectionFiles) {
 
     // A row stream shorter than the song, or none at all, ends the conversion.
     request.totalRows = 9;
-    EXPECT_THROW(buildChannelTracks(request, roles, 2, test::noRandom()), ConversionError);
+    EXPECT_THROW(buildChannelTracks(request, roles, 2, ScratchRowSource(dir.path()), test::noRandom()), ConversionError);
     request.fm[0] = 1;
-    EXPECT_THROW(buildChannelTracks(request, buildChannelRoles(request), 1, test::noRandom()), ConversionError);
+    EXPECT_THROW(buildChannelTracks(request, buildChannelRoles(request), 1, ScratchRowSource(dir.path()), test::noRandom()), ConversionError);
 }
 
 }  // namespace

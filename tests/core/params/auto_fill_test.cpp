@@ -113,12 +113,7 @@ TEST(ChannelNames, ApplyingCountsAndOptions) {
 }
 
 TEST(ChannelNames, ReadingTheBlock) {
-    test::TempDir dir;
-    const auto file = dir / "song.xm";
-    auto names = [&](const Bytes8& bytes, int n) {
-        test::writeFileBytes(file, bytes);
-        return readChannelNames(file, n);
-    };
+    auto names = [&](const Bytes8& bytes, int n) { return findChannelNames(bytes, n); };
     using Names = std::vector<std::string>;
 
     // Search starts 1300 bytes before the end.
@@ -146,17 +141,22 @@ TEST(ChannelNames, ReadingTheBlock) {
     EXPECT_EQ(names(twice, 1), (Names{"DAC"}));
 }
 
-TEST(AutoFill, WholeActionOnAnXmFile) {
-    test::TempDir dir;
+// The names of a module as the parser reads them.
+std::optional<std::vector<std::string>> parsedNames(const test::XmLayout& layout) {
+    auto parsed = parseXmModule(test::buildXm(layout));
+    EXPECT_TRUE(std::holds_alternative<XmModule>(parsed));
+    return std::holds_alternative<XmModule>(parsed) ? std::get<XmModule>(parsed).channelNames : std::nullopt;
+}
+
+TEST(AutoFill, WholeActionOnAParsedModule) {
     test::XmLayout layout;
     layout.channelCount = 4;
     layout.trailer = cnamBlock({"FM1", "fm2", "Noise", "DAC"});
-    test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
 
     SongSettings s;
     ChannelAssignment a;
     resetChannelAssignment(a, 4);
-    ASSERT_TRUE(autoFillChannels(dir / "song.xm", s, a));
+    ASSERT_TRUE(autoFillChannels(parsedNames(layout), s, a));
     EXPECT_EQ(s.fmChannelCount, 2);
     EXPECT_EQ(s.psgChannelCount, 1);
     EXPECT_EQ(a.psg[0], XmChannelChoice(3));
@@ -165,21 +165,20 @@ TEST(AutoFill, WholeActionOnAnXmFile) {
 }
 
 TEST(AutoFill, FailuresChangeNothing) {
-    test::TempDir dir;
     test::XmLayout layout;
     layout.channelCount = 2;
-    test::writeFileBytes(dir / "plain.xm", test::buildXm(layout));
+    const auto plain = parsedNames(layout);
+    EXPECT_FALSE(plain);
     layout.trailer = cnamBlock({"DAC", "DAC"});
-    test::writeFileBytes(dir / "twice.xm", test::buildXm(layout));
+    const auto twice = parsedNames(layout);
 
-    for (const char* name : {"plain.xm", "twice.xm", "gone.xm"}) {
-        SCOPED_TRACE(name);
+    for (const auto& names : {plain, twice}) {
         SongSettings s;
         s.fmChannelCount = 1;
         ChannelAssignment a;
         resetChannelAssignment(a, 2);
         a.fm[0] = 2;
-        ASSERT_FALSE(autoFillChannels(dir / name, s, a));
+        ASSERT_FALSE(autoFillChannels(names, s, a));
         EXPECT_EQ(s.fmChannelCount, 1);
         EXPECT_EQ(s.psgChannelCount, 3);
         EXPECT_TRUE(s.hasDrums);

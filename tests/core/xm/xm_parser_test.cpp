@@ -24,17 +24,25 @@ XmPatternLayout numberedPattern(int rows, int channels, std::uint8_t tag) {
     return p;
 }
 
-XmModule loadOk(const TempDir& dir, const XmLayout& layout, std::int16_t loopOption = 0) {
-    test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
-    auto result = loadXmModule(dir.path(), "song.xm", loopOption);
+XmModule parseOk(const XmLayout& layout, std::int16_t loopOption = 0) {
+    auto result = parseXmModule(test::buildXm(layout));
     EXPECT_TRUE(std::holds_alternative<XmModule>(result));
-    return std::holds_alternative<XmModule>(result) ? std::get<XmModule>(result) : XmModule{};
+    if (!std::holds_alternative<XmModule>(result)) return XmModule{};
+    XmModule m = std::get<XmModule>(std::move(result));
+    applyLoopOption(m, loopOption);
+    return m;
 }
 
-std::vector<XmCell> rowStream(const TempDir& dir, int channel) {
-    const auto bytes = test::readFileBytes(dir / rowStreamFileName(channel));
+std::vector<XmCell> rowStream(const XmModule& m, int channel) {
+    const auto bytes = m.rowStream(channel);
     EXPECT_EQ(bytes.size() % 5, 0u);
     return decodeCells(bytes.data(), bytes.size() / 5);
+}
+
+XmError parseError(const std::vector<std::uint8_t>& bytes) {
+    auto result = parseXmModule(bytes);
+    EXPECT_TRUE(std::holds_alternative<XmError>(result));
+    return std::holds_alternative<XmError>(result) ? std::get<XmError>(result) : XmError{};
 }
 
 TEST(XmWords, LittleEndianWithSignedResults) {
@@ -52,46 +60,48 @@ TEST(XmWords, LittleEndianWithSignedResults) {
     }
 }
 
-TEST(XmReader, SongOrderRowCountsAndLoopStart) {
-    TempDir dir;
+TEST(XmParser, SongOrderRowCountsAndLoopStart) {
     XmLayout layout;
     layout.channelCount = 2;
     layout.orderTable = {0, 1, 0};
     layout.restartPosition = 1;
     layout.patterns = {numberedPattern(64, 2, 0xA0), numberedPattern(32, 2, 0xB0)};
-    XmModule m = loadOk(dir, layout);
+    XmModule m = parseOk(layout);
     EXPECT_EQ(m.totalRows, 160);
+    EXPECT_EQ(m.restartRow, 64);
     EXPECT_EQ(m.loopStartRow, 64);
     EXPECT_EQ(m.channelCount, 2);
     EXPECT_EQ(m.patternRows, (std::vector<std::int16_t>{64, 32}));
-    EXPECT_EQ(std::filesystem::file_size(dir / "C1.tmp"), 800u);
-    const auto c2 = rowStream(dir, 2);
+    EXPECT_EQ(m.rowStream(1).size(), 800u);
+    EXPECT_TRUE(m.rowStream(3).empty());
+    const auto c2 = rowStream(m, 2);
     ASSERT_EQ(c2.size(), 160u);
     EXPECT_EQ(c2[0], (XmCell{1, 2, 0xA0, 0, 0}));
     EXPECT_EQ(c2[63], (XmCell{64, 2, 0xA0, 0, 0}));
     EXPECT_EQ(c2[64], (XmCell{1, 2, 0xB0, 0, 0}));
     EXPECT_EQ(c2[96], (XmCell{1, 2, 0xA0, 0, 0}));
-    // Pattern channel files stay on disk, one per pattern and channel.
-    EXPECT_EQ(std::filesystem::file_size(dir / "P1C2.tmp"), 160u);
+    const auto p1c2 = m.patternChannel(1, 2);
+    EXPECT_EQ(decodeCells(p1c2.data(), p1c2.size() / 5), std::vector<XmCell>(c2.begin() + 64, c2.begin() + 96));
+    EXPECT_TRUE(m.patternChannel(2, 1).empty());
+    EXPECT_TRUE(m.patternChannel(0, 3).empty());
 }
 
-TEST(XmReader, LoopStartFollowsRestartPositionAndLoopChoice) {
+TEST(XmParser, LoopStartFollowsRestartPositionAndLoopChoice) {
     struct Row { int restart; std::int16_t loopOption; std::int32_t expected; };
     const Row rows[] = {{0, 0, 0}, {1, 0, 64}, {2, 0, 96}, {3, 0, 0}, {200, 0, 0}, {1, 1, 0}, {-1, 0, 0}};
     for (const Row& r : rows) {
-        TempDir dir;
         XmLayout layout;
         layout.channelCount = 1;
         layout.orderTable = {0, 1, 0};
         layout.restartPosition = r.restart;
         layout.patterns = {numberedPattern(64, 1, 0), numberedPattern(32, 1, 0)};
-        XmModule m = loadOk(dir, layout, r.loopOption);
+        XmModule m = parseOk(layout, r.loopOption);
         EXPECT_EQ(m.loopStartRow, r.expected) << "restart " << r.restart << " loop option " << r.loopOption;
         EXPECT_EQ(m.loopOption, r.loopOption);
     }
 }
 
-TEST(XmReader, PatternBreakCutsEveryChannelAtTheFirstBreakRow) {
+TEST(XmParser, PatternBreakCutsEveryChannelAtTheFirstBreakRow) {
     struct Row { std::vector<std::pair<int, int>> breaks; int expectedRows; };  // (row, channel)
     const Row rows[] = {
         {{{0, 1}}, 1},
@@ -101,27 +111,25 @@ TEST(XmReader, PatternBreakCutsEveryChannelAtTheFirstBreakRow) {
         {{}, 64},
     };
     for (const Row& r : rows) {
-        TempDir dir;
         XmLayout layout;
         layout.channelCount = 3;
         layout.orderTable = {0, 0};
         XmPatternLayout p = numberedPattern(64, 3, 0);
         for (auto [row, ch] : r.breaks) p.cells[static_cast<std::size_t>(row * 3 + ch - 1)].effectType = kXmPatternBreak;
         layout.patterns = {p};
-        XmModule m = loadOk(dir, layout);
+        XmModule m = parseOk(layout);
         EXPECT_EQ(m.patternRows[0], r.expectedRows);
         EXPECT_EQ(m.totalRows, 2 * r.expectedRows);
         for (int n = 1; n <= 3; ++n) {
-            const auto cells = rowStream(dir, n);
+            const auto cells = rowStream(m, n);
             ASSERT_EQ(cells.size(), static_cast<std::size_t>(2 * r.expectedRows));
             EXPECT_EQ(cells[static_cast<std::size_t>(r.expectedRows)].note, 1) << "second copy starts at row 0";
         }
     }
 }
 
-TEST(XmReader, PackedCellForms) {
+TEST(XmParser, PackedCellForms) {
     // Hand-made packed data for one channel, four rows.
-    TempDir dir;
     std::vector<std::uint8_t> packed = {
         0x80,                          // empty cell, one byte
         0x31, 0x02, 0x40, 0x08, 0x80,  // note below 128: five bytes
@@ -137,10 +145,9 @@ TEST(XmReader, PackedCellForms) {
     // Patch the packed size and append the data.
     bytes[bytes.size() - 2] = static_cast<std::uint8_t>(packed.size());
     bytes.insert(bytes.end(), packed.begin(), packed.end());
-    test::writeFileBytes(dir / "song.xm", bytes);
-    auto result = loadXmModule(dir.path(), "song.xm", 0);
+    auto result = parseXmModule(bytes);
     ASSERT_TRUE(std::holds_alternative<XmModule>(result));
-    const auto cells = rowStream(dir, 1);
+    const auto cells = rowStream(std::get<XmModule>(result), 1);
     ASSERT_EQ(cells.size(), 4u);
     EXPECT_EQ(cells[0], (XmCell{0, 0, 0, 0, 0}));
     EXPECT_EQ(cells[1], (XmCell{0x31, 0x02, 0x40, 0x08, 0x80}));
@@ -149,8 +156,7 @@ TEST(XmReader, PackedCellForms) {
     EXPECT_EQ(std::get<XmModule>(result).patternRows[0], 4) << "break in the last row changes nothing";
 }
 
-TEST(XmReader, PackedUnpackedOversizedAndEmptyPatternsReadAlike) {
-    TempDir dir;
+TEST(XmParser, PackedUnpackedOversizedAndEmptyPatternsReadAlike) {
     XmLayout layout;
     layout.channelCount = 2;
     layout.extraHeaderBytes = 40;
@@ -163,9 +169,9 @@ TEST(XmReader, PackedUnpackedOversizedAndEmptyPatternsReadAlike) {
     empty.rows = 16;
     empty.storeNoData = true;
     layout.patterns = {unpacked, longHeader, empty, numberedPattern(4, 2, 3)};
-    XmModule m = loadOk(dir, layout);
+    XmModule m = parseOk(layout);
     EXPECT_EQ(m.totalRows, 36);
-    const auto cells = rowStream(dir, 2);
+    const auto cells = rowStream(m, 2);
     ASSERT_EQ(cells.size(), 36u);
     EXPECT_EQ(cells[7], (XmCell{8, 2, 1, 0, 0}));
     EXPECT_EQ(cells[8], (XmCell{1, 2, 2, 0, 0}));
@@ -174,23 +180,22 @@ TEST(XmReader, PackedUnpackedOversizedAndEmptyPatternsReadAlike) {
     EXPECT_EQ(cells[32], (XmCell{1, 2, 3, 0, 0}));
 }
 
-TEST(XmReader, UnusedPatternStillGetsFilesAndMissingPatternPlaysAsEmpty) {
-    TempDir dir;
+TEST(XmParser, UnusedPatternIsKeptAndMissingPatternPlaysAsEmpty) {
     XmLayout layout;
     layout.channelCount = 1;
     layout.orderTable = {0, 5, 0};  // pattern 5 is not stored, as FastTracker 2 leaves a trailing empty one out
     layout.patterns = {numberedPattern(4, 1, 0), numberedPattern(8, 1, 0)};
-    XmModule m = loadOk(dir, layout);
+    XmModule m = parseOk(layout);
     EXPECT_EQ(m.totalRows, 4 + 64 + 4);
     EXPECT_EQ(m.patternRows.size(), 2u);
-    EXPECT_TRUE(std::filesystem::exists(dir / "P1C1.tmp"));
-    const auto cells = rowStream(dir, 1);
+    EXPECT_EQ(m.patternChannel(1, 1).size(), 40u);
+    const auto cells = rowStream(m, 1);
     ASSERT_EQ(cells.size(), 72u);
     EXPECT_EQ(cells[4], XmCell{});
     EXPECT_EQ(cells[68], (XmCell{1, 1, 0, 0, 0}));
 }
 
-TEST(XmReader, FailuresAreInvalidXmOrReadError) {
+TEST(XmParser, FailuresAreInvalidXmOrReadError) {
     const auto valid = test::buildXm(XmLayout{});
     auto lower = valid;
     lower[0] = 'e';
@@ -230,40 +235,35 @@ TEST(XmReader, FailuresAreInvalidXmOrReadError) {
         {"pattern header too short", shortPatternHeader, XmError::ReadError},
         {"4096 channels", tooManyChannels, XmError::ReadError},
     };
-    for (const Row& r : rows) {
-        TempDir dir;
-        test::writeFileBytes(dir / "song.xm", r.bytes);
-        auto result = loadXmModule(dir.path(), "song.xm", 0);
-        ASSERT_TRUE(std::holds_alternative<XmError>(result)) << r.what;
-        EXPECT_EQ(std::get<XmError>(result), r.expected) << r.what;
-    }
+    for (const Row& r : rows) EXPECT_EQ(parseError(r.bytes), r.expected) << r.what;
     TempDir dir;
-    auto gone = loadXmModule(dir.path(), "gone.xm", 0);
-    ASSERT_TRUE(std::holds_alternative<XmError>(gone));
-    EXPECT_EQ(std::get<XmError>(gone), XmError::InvalidXm);
+    std::filesystem::create_directory(dir / "folder.xm");
+    for (const char* name : {"gone.xm", "folder.xm"}) {
+        auto result = readXmModule(dir.path(), name, 0);
+        ASSERT_TRUE(std::holds_alternative<XmError>(result)) << name;
+        EXPECT_EQ(std::get<XmError>(result), XmError::InvalidXm) << name;
+    }
 }
 
-TEST(XmReader, ModuleCutAtEveryOffsetFailsCleanly) {
+TEST(XmParser, ModuleCutAtEveryOffsetFailsCleanly) {
     XmLayout layout;
     layout.channelCount = 2;
     layout.orderTable = {0, 1};
     layout.patterns = {numberedPattern(3, 2, 1), numberedPattern(2, 2, 2)};
     layout.patterns[1].packed = false;
     const auto full = test::buildXm(layout);
-    TempDir dir;
     for (std::size_t cut = 0; cut < full.size(); ++cut) {
-        test::writeFileBytes(dir / "song.xm", std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<long>(cut)));
-        auto result = loadXmModule(dir.path(), "song.xm", 0);
-        ASSERT_TRUE(std::holds_alternative<XmError>(result)) << "cut at " << cut;
-        EXPECT_EQ(std::get<XmError>(result), cut < 17 ? XmError::InvalidXm : XmError::ReadError) << "cut at " << cut;
-        for (const auto& name : dir.fileNames())
-            EXPECT_TRUE(name == "song.xm" || isScratchFileName(name)) << name;
+        const std::vector<std::uint8_t> bytes(full.begin(), full.begin() + static_cast<long>(cut));
+        const XmError expected = cut < 17 ? XmError::InvalidXm : XmError::ReadError;
+        EXPECT_EQ(parseError(bytes), expected) << "cut at " << cut;
+        // The header alone stands once its order table is there.
+        auto header = parseXmHeader(bytes);
+        EXPECT_EQ(std::holds_alternative<XmHeader>(header), cut >= 60 + 276) << "cut at " << cut;
     }
-    test::writeFileBytes(dir / "song.xm", full);
-    EXPECT_TRUE(std::holds_alternative<XmModule>(loadXmModule(dir.path(), "song.xm", 0)));
+    EXPECT_TRUE(std::holds_alternative<XmModule>(parseXmModule(full)));
 }
 
-TEST(XmReader, HeaderForTheInfoWindow) {
+TEST(XmParser, HeaderForTheInfoWindow) {
     TempDir dir;
     XmLayout layout;
     layout.moduleName = "caf\xE9 tune";
@@ -289,24 +289,56 @@ TEST(XmReader, HeaderForTheInfoWindow) {
     EXPECT_TRUE(dir.fileNames() == std::vector<std::string>{"song.xm"}) << "the header read writes nothing";
 }
 
-TEST(XmReader, TinyFileAnnouncingAHugeModuleIsRefused) {
-    // 1025 rows is past what any tracker writes; and 200 empty patterns of
-    // 1024 rows on 64 channels is more scratch data than a module can need.
-    struct Row { int rows; int patterns; int channels; };
-    for (const Row& r : {Row{1025, 1, 4}, Row{1024, 200, 64}}) {
-        TempDir dir;
+TEST(XmParser, TinyFileAnnouncingAHugeModuleIsRefused) {
+    // 1025 rows is past what any tracker writes; 200 empty patterns of 1024
+    // rows on 64 channels, or a song that plays one such pattern 200 times,
+    // is more than a module can need.
+    struct Row { int rows; int patterns; int channels; int songLength; };
+    for (const Row& r : {Row{1025, 1, 4, 1}, Row{1024, 200, 64, 1}, Row{1024, 1, 64, 200}}) {
         XmLayout layout;
         layout.channelCount = r.channels;
+        layout.orderTable.assign(static_cast<std::size_t>(r.songLength), 0);
         XmPatternLayout p;
         p.rows = r.rows;
         p.storeNoData = true;
         layout.patterns.assign(static_cast<std::size_t>(r.patterns), p);
-        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
-        auto result = loadXmModule(dir.path(), "song.xm", 0);
-        ASSERT_TRUE(std::holds_alternative<XmError>(result));
-        EXPECT_EQ(std::get<XmError>(result), XmError::ReadError);
-        EXPECT_EQ(dir.fileNames(), std::vector<std::string>{"song.xm"}) << "refused before writing anything";
+        EXPECT_EQ(parseError(test::buildXm(layout)), XmError::ReadError) << r.rows << " " << r.patterns;
     }
+}
+
+TEST(ScratchFiles, WrittenFromTheParsedModuleAndGoneWithTheFolderObject) {
+    TempDir dir;
+    XmLayout layout;
+    layout.channelCount = 2;
+    layout.orderTable = {1, 0, 7};
+    layout.patterns = {numberedPattern(4, 2, 1), numberedPattern(3, 2, 2)};
+    test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
+    test::writeFileBytes(dir / "P9C9.tmp", {1});  // left by an earlier session
+    {
+        ScratchFolder scratch(dir.path());
+        auto loaded = scratch.load("song.xm", 0);
+        ASSERT_TRUE(std::holds_alternative<XmModule>(loaded));
+        const XmModule& m = std::get<XmModule>(loaded);
+        EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp", "C2.tmp", "P0C1.tmp", "P0C2.tmp", "P1C1.tmp",
+                                                              "P1C2.tmp", "song.xm"}));
+        for (int n = 1; n <= 2; ++n) {
+            const auto c = m.rowStream(n);
+            EXPECT_EQ(test::readFileBytes(dir / rowStreamFileName(n)), std::vector<std::uint8_t>(c.begin(), c.end()));
+            for (int p = 0; p < 2; ++p) {
+                const auto cells = m.patternChannel(p, n);
+                EXPECT_EQ(test::readFileBytes(dir / patternChannelFileName(p, n)),
+                          std::vector<std::uint8_t>(cells.begin(), cells.end()));
+            }
+        }
+        EXPECT_EQ(m.rowStream(1).size(), (3u + 4u + 64u) * 5u);
+
+        // A failed load leaves no scratch file.
+        test::writeFileBytes(dir / "cut.xm", std::vector<std::uint8_t>(100, 'E'));
+        EXPECT_TRUE(std::holds_alternative<XmError>(scratch.load("cut.xm", 0)));
+        EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"cut.xm", "song.xm"}));
+        ASSERT_TRUE(std::holds_alternative<XmModule>(scratch.load("song.xm", 1)));
+    }
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"cut.xm", "song.xm"}));
 }
 
 TEST(ScratchFiles, ALinkUnderAScratchNameIsRemovedNotFollowed) {

@@ -1,0 +1,51 @@
+#pragma once
+// Where a conversion reads the XM channels' row streams: the scratch files
+// C<n>.tmp beside a module loaded in the windows, or a parsed module in
+// memory (the command line, the fuzzer, a preview). Either way the song's
+// bytes are the same.
+#include <filesystem>
+#include <map>
+
+#include "engine/track_encoder.hpp"
+#include "xm/xm_parser.hpp"
+
+namespace ferro {
+
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    // Channel n's row stream; it must hold at least `rows` rows. A missing,
+    // unreadable or short stream ends the conversion with the general error.
+    virtual RowStream rowStream(int channel, int rows) const = 0;
+    // "Remove rests": every key-off (97) of channel n becomes "no note" (0);
+    // afterwards a drum note lasts until the next drum note. A trailing
+    // partial row is left alone. False when the stream cannot be changed.
+    virtual bool removeKeyOffs(int channel) = 0;
+};
+
+// The row stream files C<n>.tmp of one folder.
+class ScratchRowSource final : public RowSource {
+public:
+    explicit ScratchRowSource(std::filesystem::path directory) : directory_(std::move(directory)) {}
+    RowStream rowStream(int channel, int rows) const override;
+    bool removeKeyOffs(int channel) override;
+
+private:
+    std::filesystem::path directory_;
+};
+
+// The row streams of a parsed module, which must outlive the source. The
+// module itself is never changed: a channel whose key-offs were removed is
+// kept here as a changed copy.
+class MemoryRowSource final : public RowSource {
+public:
+    explicit MemoryRowSource(const XmModule& module) : module_(module) {}
+    RowStream rowStream(int channel, int rows) const override;
+    bool removeKeyOffs(int channel) override;
+
+private:
+    const XmModule& module_;
+    std::map<int, Bytes> changed_;
+};
+
+}  // namespace ferro

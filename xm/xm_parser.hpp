@@ -1,0 +1,127 @@
+#pragma once
+// Reads a FastTracker 2 Extended Module from its bytes: the header, the order
+// table, every pattern unpacked into 5-byte cells and every channel's row
+// stream in song order, all in memory. Touches no file; the scratch files the
+// windows keep beside a loaded module are written from what it returns (see
+// scratch_files.hpp).
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "base/byte_reader.hpp"
+
+namespace ferro {
+
+// One pattern cell as stored in the scratch files and the row streams.
+struct XmCell {
+    std::uint8_t note = 0;        // 0 none, 1..96 notes, 97 key-off
+    std::uint8_t instrument = 0;  // 0 none
+    std::uint8_t volume = 0;
+    std::uint8_t effectType = 0;
+    std::uint8_t effectParameter = 0;
+    bool operator==(const XmCell&) const = default;
+};
+inline constexpr int kXmCellSize = 5;
+inline constexpr std::uint8_t kXmKeyOff = 97;
+inline constexpr std::uint8_t kXmPatternBreak = 13;
+
+struct XmHeader {
+    std::string moduleName;   // 20 raw bytes
+    std::string trackerName;  // 20 raw bytes
+    std::uint8_t versionMajor = 0;
+    std::uint8_t versionMinor = 0;
+    std::int32_t headerSize = 0;
+    std::int16_t songLength = 0;
+    std::int16_t restartPosition = 0;
+    std::int16_t channelCount = 0;
+    std::int16_t patternCount = 0;
+    std::int16_t instrumentCount = 0;
+    std::int16_t frequencyFlags = 0;
+    std::int16_t defaultTempo = 0;
+    std::int16_t defaultBpm = 0;
+    std::vector<std::uint8_t> orderTable;  // songLength entries
+};
+
+// One stored pattern, cut at its first pattern break: `rows` rows of every
+// channel, channel by channel (channel n's rows start at cell (n-1) * rows),
+// which is the order of its pattern channel files.
+struct XmPattern {
+    std::int16_t rows = 0;
+    Bytes cells;  // rows x channels cells of 5 bytes
+};
+
+struct XmModule {
+    // Where the module was read from; empty for bytes parsed on their own.
+    std::string fileName;
+    std::filesystem::path directory;
+
+    XmHeader header;  // every header field, for the info window and `info`
+    std::int16_t channelCount = 0;
+    std::int16_t songLength = 0;
+    std::int16_t restartPosition = 0;
+    std::int16_t patternCount = 0;
+    std::vector<std::uint8_t> orderTable;
+    std::vector<std::int16_t> patternRows;  // effective rows of each stored pattern
+    std::int32_t totalRows = 0;             // rows of the whole song
+    // The song row where the order position `restartPosition` starts; 0 when
+    // that position is outside the order table.
+    std::int32_t restartRow = 0;
+    // The loop as chosen at load: loopOption 0 loops from restartRow, 1 plays
+    // the song once from its first row (loopStartRow 0).
+    std::int32_t loopStartRow = 0;
+    std::int16_t loopOption = 0;
+
+    std::vector<XmPattern> patterns;  // patternCount entries
+    // rowStreams[n-1]: channel n's cells over the whole song (totalRows cells
+    // of 5 bytes), the content of its row stream file C<n>.tmp.
+    std::vector<Bytes> rowStreams;
+    // The names of channels 1..channelCount from the CNAM block that some
+    // trackers write near the end of the file (what Auto fill reads); none
+    // when the file has no such block.
+    std::optional<std::vector<std::string>> channelNames;
+
+    // Channel n's row stream (1-based), or an empty one outside 1..channelCount.
+    std::span<const std::uint8_t> rowStream(int channel) const;
+    // Channel n's rows of stored pattern p (the content of P<p>C<n>.tmp).
+    std::span<const std::uint8_t> patternChannel(int pattern, int channel) const;
+};
+
+enum class XmError { InvalidXm, ReadError };
+
+// The user's messages for the two failures.
+inline constexpr const char* kInvalidXmMessage = "File isn't a valid XM";
+inline constexpr const char* xmErrorMessage(XmError error) {
+    return error == XmError::InvalidXm ? kInvalidXmMessage : "Some kind of error happened";
+}
+
+// Little-endian helpers of the explorer: 32 bits wrapping, 16 bits signed.
+std::int32_t LDWORD(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4);
+std::int16_t RWORD(std::uint8_t b1, std::uint8_t b2);
+
+// The header alone, as the info window shows it. InvalidXm when the bytes do
+// not start with the module's ID text, ReadError when the header is cut short.
+std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> bytes);
+
+// The whole module, with loopOption 0. Refused (ReadError) as a tracker could
+// not have written it: no song, no pattern, no channel or more than 128
+// channels, a pattern of 0 or over 1024 rows, a pattern cut short, or more
+// than 2^23 cells in the patterns or in the song; all of this is checked
+// before the cells are unpacked.
+std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes);
+
+// The names of channels 1..count from the CNAM block, which must begin within
+// the last 1300 bytes; none when there is none. A name is the text before the
+// first zero byte of its 20-byte field; a field without a zero byte, or one
+// that does not lie wholly inside the bytes, gives an empty name.
+inline constexpr std::size_t kChannelNameSearchSpan = 1300;
+inline constexpr std::size_t kChannelNameSize = 20;
+std::optional<std::vector<std::string>> findChannelNames(std::span<const std::uint8_t> bytes, int count);
+
+// The cells of `cellCount` 5-byte records.
+std::vector<XmCell> decodeCells(const std::uint8_t* data, std::size_t cellCount);
+
+}  // namespace ferro
