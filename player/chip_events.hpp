@@ -18,8 +18,8 @@
 namespace ferro {
 
 enum class ChipPort : std::uint8_t {
-    Ym0,  // YM2612 port 0 (registers 21-B6 of channels 1-3, and 22-2B)
-    Ym1,  // YM2612 port 1 (channels 4-6)
+    Ym0,  // YM2612 port 0: the global registers 22-2B and channels 1-3
+    Ym1,  // YM2612 port 1: channels 4-6
     Psg,  // SN76489: one byte, `address` unused (0)
     Z80,  // Z80 RAM byte written by the 68000: a DAC request
 };
