@@ -1,11 +1,13 @@
 #pragma once
-// A small assembler for the listings the song writer produces: `dc.b` and
-// `dc.w` lines with labels, and the Sonic 1 SMPS2ASM macros as their macro set
-// expands them (header, the commands a converted song uses, the voice
-// macros in their "as written" form). Written from what those macros are
-// known to emit, not from the writer, so that the two can disagree.
+// A small assembler for the song listings: `dc.b` / `dc.w` lines with labels,
+// and the Sonic 1 SMPS2ASM macros as that macro set expands them (header, the
+// commands a converted song uses, the voice macros in their "as written"
+// form). Written from what the macros emit, not from the song writer, so that
+// the two can disagree.
+#include <cctype>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,164 +18,95 @@ namespace ferro::test {
 
 class Smps2asmExpander {
 public:
-    // The bytes of the source; throws std::runtime_error naming the line on
-    // anything the assembler would refuse.
+    // Throws std::runtime_error naming the line on anything an assembler refuses.
     Bytes assemble(const std::string& source) {
-        const std::vector<Line> lines = parse(source);
+        std::vector<std::pair<int, std::string>> lines;
+        std::istringstream in(source);
+        for (std::string text; std::getline(in, text);) lines.emplace_back(static_cast<int>(lines.size()) + 1, text);
         labels_.clear();
         for (pass_ = 0; pass_ < 2; ++pass_) {
             out_.clear();
-            songStart_.reset();
-            voice_ = {};
-            for (const Line& line : lines) {
-                current_ = &line;
-                if (!line.label.empty()) {
-                    if (pass_ == 0 && !labels_.emplace(line.label, static_cast<long>(out_.size())).second)
+            start_.reset();
+            for (auto [number, text] : lines) {
+                line_ = number;
+                if (!text.empty() && text.back() == '\r') text.pop_back();
+                text = text.substr(0, text.find(';'));
+                if (trim(text).empty()) continue;
+                if (text[0] != ' ' && text[0] != '\t') {
+                    const std::string label = trim(text);
+                    if (label.back() != ':' || !isLabel(label.substr(0, label.size() - 1))) fail("bad label " + label);
+                    if (pass_ == 0 && !labels_.emplace(label.substr(0, label.size() - 1), size()).second)
                         fail("label defined twice");
                     continue;
                 }
-                if (!line.op.empty()) instruction(line);
+                const std::string body = trim(text);
+                const auto gap = body.find_first_of(" \t");
+                std::vector<std::string> args;
+                std::istringstream list(gap == std::string::npos ? "" : body.substr(gap));
+                for (std::string a; std::getline(list, a, ',');) args.push_back(trim(a));
+                instruction(body.substr(0, gap), args);
             }
         }
         return out_;
     }
 
 private:
-    struct Line {
-        int number = 0;
-        std::string label;
-        std::string op;
-        std::vector<std::string> args;
-    };
-    struct Voice {
-        long algorithm = 0, feedback = 0, unused = 0;
-        long spare[4]{}, detune[4]{}, coarse[4]{}, rateScale[4]{}, attack[4]{}, ampMod[4]{}, decay1[4]{},
-            decay2[4]{}, level[4]{}, release[4]{};
-        bool asWritten = false;
-    };
-
     [[noreturn]] void fail(const std::string& why) const {
-        throw std::runtime_error("line " + std::to_string(current_ ? current_->number : 0) + ": " + why);
+        throw std::runtime_error("line " + std::to_string(line_) + ": " + why);
     }
-
     static std::string trim(const std::string& s) {
         const auto first = s.find_first_not_of(" \t");
-        if (first == std::string::npos) return {};
-        return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+        return first == std::string::npos ? "" : s.substr(first, s.find_last_not_of(" \t") - first + 1);
     }
-
-    static bool validLabel(const std::string& s) {
-        if (s.empty() || (s[0] >= '0' && s[0] <= '9')) return false;
-        for (char c : s) {
-            if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
-        }
+    static bool isLabel(const std::string& s) {
+        if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
+        for (char c : s)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
         return true;
     }
-
-    std::vector<Line> parse(const std::string& source) {
-        std::vector<Line> lines;
-        std::size_t start = 0;
-        int number = 0;
-        while (start <= source.size()) {
-            std::size_t end = source.find('\n', start);
-            if (end == std::string::npos) end = source.size();
-            std::string text = source.substr(start, end - start);
-            start = end + 1;
-            Line line;
-            line.number = ++number;
-            current_ = &line;
-            if (!text.empty() && text.back() == '\r') text.pop_back();
-            if (const auto semicolon = text.find(';'); semicolon != std::string::npos) text.resize(semicolon);
-            if (trim(text).empty()) continue;
-            if (text[0] != ' ' && text[0] != '\t') {
-                const std::string body = trim(text);
-                if (body.back() != ':') fail("a label must end with ':'");
-                line.label = body.substr(0, body.size() - 1);
-                if (!validLabel(line.label)) fail("not a label: " + line.label);
-            } else {
-                const std::string body = trim(text);
-                const auto gap = body.find_first_of(" \t");
-                line.op = body.substr(0, gap);
-                if (gap != std::string::npos) {
-                    std::string rest = trim(body.substr(gap));
-                    std::size_t from = 0;
-                    for (;;) {
-                        const auto comma = rest.find(',', from);
-                        line.args.push_back(trim(rest.substr(from, comma - from)));
-                        if (comma == std::string::npos) break;
-                        from = comma + 1;
-                    }
-                }
-            }
-            current_ = nullptr;
-            lines.push_back(std::move(line));
-        }
-        current_ = nullptr;
-        return lines;
-    }
+    long size() const { return static_cast<long>(out_.size()); }
 
     static const std::map<std::string, long>& constants() {
         static const std::map<std::string, long> table = [] {
-            std::map<std::string, long> t;
+            std::map<std::string, long> t = {
+                {"nRst", 0x80},        {"dKick", 0x81},        {"dSnare", 0x82},      {"dTimpani", 0x83},
+                {"dHiTimpani", 0x88},  {"dMidTimpani", 0x89},  {"dLowTimpani", 0x8A}, {"dVLowTimpani", 0x8B},
+                {"panLeft", 0x80},     {"panRight", 0x40},     {"panCentre", 0xC0},   {"panNone", 0},
+                {"smpsNoAttack", 0xE7}};
             const char* const names[12] = {"C", "Cs", "D", "Eb", "E", "F", "Fs", "G", "Ab", "A", "Bb", "B"};
-            t["nRst"] = 0x80;
-            for (long value = 0x81; value <= 0xDF; ++value) {
-                const long k = value - 0x81;
-                t[std::string("n") + names[k % 12] + std::to_string(k / 12)] = value;
-            }
-            for (auto [name, value] : std::initializer_list<std::pair<const char*, long>>{
-                     {"dKick", 0x81}, {"dSnare", 0x82}, {"dTimpani", 0x83}, {"dHiTimpani", 0x88},
-                     {"dMidTimpani", 0x89}, {"dLowTimpani", 0x8A}, {"dVLowTimpani", 0x8B},
-                     {"panLeft", 0x80}, {"panRight", 0x40}, {"panCentre", 0xC0}, {"panNone", 0},
-                     {"smpsNoAttack", 0xE7}})
-                t[name] = value;
+            for (long v = 0x81; v <= 0xDF; ++v) t[std::string("n") + names[(v - 0x81) % 12] + std::to_string((v - 0x81) / 12)] = v;
             for (long k = 1; k <= 9; ++k) t["fTone_0" + std::to_string(k)] = k;
             return t;
         }();
         return table;
     }
 
-    long term(const std::string& s) const {
-        if (s.empty()) fail("missing value");
-        if (s[0] == '$') {
-            if (s.size() == 1 || s.find_first_not_of("0123456789abcdefABCDEF", 1) != std::string::npos)
-                fail("bad hexadecimal " + s);
-            return std::stol(s.substr(1), nullptr, 16);
-        }
-        if (s.find_first_not_of("0123456789") == std::string::npos) return std::stol(s);
-        if (const auto it = constants().find(s); it != constants().end()) return it->second;
-        if (const auto it = labels_.find(s); it != labels_.end()) return it->second;
-        if (!validLabel(s)) fail("bad symbol " + s);
-        if (pass_ == 0) return 0;
-        fail("undefined symbol " + s);
-    }
-
-    // Terms joined by + and -.
+    // Numbers ($hex or decimal), names and labels joined by + and -.
     long value(const std::string& expression) const {
-        if (expression.find_first_of("+-") == std::string::npos) return term(expression);
         long total = 0;
-        int sign = 1;
-        std::string word;
-        for (char c : expression + "+") {
-            if ((c == '+' || c == '-') && !trim(word).empty()) {
-                total += sign * term(trim(word));
-                word.clear();
-                sign = c == '-' ? -1 : 1;
-            } else if (c == '-' && trim(word).empty()) {
-                sign = -sign;
-            } else {
-                word += c;
+        std::size_t at = 0;
+        while (at < expression.size()) {
+            int sign = 1;
+            while (at < expression.size() && (expression[at] == '-' || expression[at] == '+'))
+                if (expression[at++] == '-') sign = -sign;
+            const std::size_t end = expression.find_first_of("+-", at);
+            const std::string t = trim(expression.substr(at, end - at));
+            at = end == std::string::npos ? expression.size() : end;
+            long v = 0;
+            if (!t.empty() && t[0] == '$' && t.size() > 1 && t.find_first_not_of("0123456789ABCDEFabcdef", 1) == std::string::npos) {
+                v = std::stol(t.substr(1), nullptr, 16);
+            } else if (!t.empty() && t.find_first_not_of("0123456789") == std::string::npos) {
+                v = std::stol(t);
+            } else if (constants().count(t)) {
+                v = constants().at(t);
+            } else if (labels_.count(t)) {
+                v = labels_.at(t);
+            } else if (pass_ == 1 || !isLabel(t)) {
+                fail("unknown value '" + t + "'");
             }
+            total += sign * v;
         }
         return total;
-    }
-
-    // A label used as a song pointer: relative to the song's start.
-    long pointer(const std::string& label) const {
-        if (!songStart_) fail("pointer before smpsHeaderStartSong");
-        const long at = value(label);
-        if (pass_ == 1 && at < *songStart_) fail("label before the song's start");
-        return at - *songStart_;
     }
 
     void byte(long v) {
@@ -182,121 +115,93 @@ private:
     }
     void word(long v) {
         if (v < -32768 || v > 65535) fail("word out of range: " + std::to_string(v));
-        out_.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-        out_.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        byte((v >> 8) & 0xFF);
+        byte(v & 0xFF);
+    }
+    // A label as a song pointer: relative to the song's start, never before it.
+    void pointer(const std::string& label) {
+        if (!start_) fail("pointer before smpsHeaderStartSong");
+        const long at = value(label);
+        if (pass_ == 1 && at < *start_) fail("label before the song's start");
+        word(at - *start_);
     }
 
-    void expect(const Line& line, std::size_t count) const {
-        if (line.args.size() != count) fail(line.op + " takes " + std::to_string(count) + " arguments");
-    }
-
-    void four(const Line& line, long (&field)[4]) const {
-        expect(line, 4);
-        for (int k = 0; k < 4; ++k) field[k] = value(line.args[static_cast<std::size_t>(k)]);
-    }
-
-    void instruction(const Line& line) {
-        const std::string& op = line.op;
-        const auto& a = line.args;
-        auto arg = [&](std::size_t k) { return value(a.at(k)); };
-        if (op == "dc.b") {
+    void instruction(const std::string& op, const std::vector<std::string>& a) {
+        // Commands: their byte, then each argument as a byte.
+        static const std::map<std::string, std::pair<int, std::size_t>> commands = {
+            {"smpsFade", {0xE4, 0}},     {"smpsStop", {0xF2, 0}},     {"smpsSetvoice", {0xEF, 1}},
+            {"smpsFMvoice", {0xEF, 1}},  {"smpsPSGform", {0xF3, 1}},  {"smpsPSGvoice", {0xF5, 1}},
+            {"smpsHeaderChan", {-1, 2}}, {"smpsHeaderTempo", {-1, 2}}};
+        // Header pointers: how many bytes follow the pointer.
+        static const std::map<std::string, std::size_t> pointers = {
+            {"smpsHeaderVoice", 0}, {"smpsHeaderDAC", 2}, {"smpsHeaderFM", 2}, {"smpsHeaderPSG", 4}};
+        if (op == "dc.b" || op == "dc.w") {
+            for (const auto& x : a) op == "dc.b" ? byte(value(x)) : word(value(x));
+        } else if (const auto c = commands.find(op); c != commands.end()) {
+            if (a.size() != c->second.second) fail(op + ": wrong argument count");
+            if (c->second.first >= 0) byte(c->second.first);
             for (const auto& x : a) byte(value(x));
-        } else if (op == "dc.w") {
-            for (const auto& x : a) word(value(x));
+        } else if (const auto p = pointers.find(op); p != pointers.end()) {
+            // smpsHeaderDAC may leave out its two bytes: they are then 0.
+            const bool dacShort = op == "smpsHeaderDAC" && a.size() == 1;
+            if (a.size() != p->second + 1 && !dacShort) fail(op + ": wrong argument count");
+            pointer(a.at(0));
+            for (std::size_t k = 1; k <= p->second; ++k) byte(dacShort ? 0 : value(a[k]));
         } else if (op == "smpsHeaderStartSong") {
-            if (a.size() != 2 || arg(0) != 1 || arg(1) != 1) fail("expected smpsHeaderStartSong 1, 1");
-            voice_.asWritten = true;
-            songStart_ = static_cast<long>(out_.size());
-        } else if (op == "smpsHeaderVoice") {
-            expect(line, 1);
-            word(pointer(a[0]));
-        } else if (op == "smpsHeaderChan" || op == "smpsHeaderTempo") {
-            expect(line, 2);
-            byte(arg(0));
-            byte(arg(1));
-        } else if (op == "smpsHeaderDAC") {
-            if (a.size() != 1 && a.size() != 3) fail("smpsHeaderDAC takes 1 or 3 arguments");
-            word(pointer(a[0]));
-            byte(a.size() == 3 ? arg(1) : 0);
-            byte(a.size() == 3 ? arg(2) : 0);
-        } else if (op == "smpsHeaderFM" || op == "smpsHeaderPSG") {
-            const std::size_t count = op == "smpsHeaderFM" ? 3 : 5;
-            expect(line, count);
-            word(pointer(a[0]));
-            for (std::size_t k = 1; k < count; ++k) byte(arg(k));
+            if (a.size() != 2 || value(a[0]) != 1 || value(a[1]) != 1) fail("expected smpsHeaderStartSong 1, 1");
+            start_ = size();
         } else if (op == "smpsPan") {
-            expect(line, 2);
+            if (a.size() != 2) fail("smpsPan: wrong argument count");
             byte(0xE0);
-            byte(arg(0) + arg(1));
-        } else if (op == "smpsFade" || op == "smpsStop") {
-            expect(line, 0);
-            byte(op == "smpsFade" ? 0xE4 : 0xF2);
-        } else if (op == "smpsSetvoice" || op == "smpsFMvoice" || op == "smpsPSGform" || op == "smpsPSGvoice") {
-            expect(line, 1);
-            byte(op == "smpsPSGform" ? 0xF3 : op == "smpsPSGvoice" ? 0xF5 : 0xEF);
-            byte(arg(0));
+            byte(value(a[0]) + value(a[1]));
         } else if (op == "smpsJump") {
-            expect(line, 1);
+            if (a.size() != 1) fail("smpsJump: wrong argument count");
             byte(0xF6);
-            long offset = value(a[0]) - static_cast<long>(out_.size()) - 1;
+            const long offset = value(a[0]) - size() - 1;
             if (offset < -32768 || offset > 32767) fail("jump too far");
             word(offset & 0xFFFF);
-        } else {
-            voiceMacro(line);
-        }
-    }
-
-    void voiceMacro(const Line& line) {
-        const std::string& op = line.op;
-        Voice& v = voice_;
-        if (op == "smpsVcAlgorithm" || op == "smpsVcFeedback") {
-            expect(line, 1);
-            (op == "smpsVcAlgorithm" ? v.algorithm : v.feedback) = value(line.args[0]);
-        } else if (op == "smpsVcUnusedBits") {
-            if (line.args.size() != 1 && line.args.size() != 5) fail("smpsVcUnusedBits takes 1 or 5 arguments");
-            v.unused = value(line.args[0]);
-            for (std::size_t k = 0; k < 4; ++k) v.spare[k] = line.args.size() == 5 ? value(line.args[k + 1]) : 0;
-        } else if (op == "smpsVcDetune") {
-            four(line, v.detune);
-        } else if (op == "smpsVcCoarseFreq") {
-            four(line, v.coarse);
-        } else if (op == "smpsVcRateScale") {
-            four(line, v.rateScale);
-        } else if (op == "smpsVcAttackRate") {
-            four(line, v.attack);
-        } else if (op == "smpsVcAmpMod") {
-            four(line, v.ampMod);
-        } else if (op == "smpsVcDecayRate1") {
-            four(line, v.decay1);
-        } else if (op == "smpsVcDecayRate2") {
-            four(line, v.decay2);
-        } else if (op == "smpsVcDecayLevel") {
-            four(line, v.level);
-        } else if (op == "smpsVcReleaseRate") {
-            four(line, v.release);
-        } else if (op == "smpsVcTotalLevel") {
-            long total[4];
-            four(line, total);
-            if (!v.asWritten) fail("voice outside a song");
-            byte(v.unused * 64 + v.feedback * 8 + v.algorithm);
-            // Every group: the fourth argument first, the first one last.
-            for (int k = 3; k >= 0; --k) byte(v.detune[k] * 16 + v.coarse[k]);
-            for (int k = 3; k >= 0; --k) byte(v.rateScale[k] * 64 + v.attack[k]);
-            for (int k = 3; k >= 0; --k) byte((v.ampMod[k] * 128) | v.decay1[k] | (v.spare[k] * 32));
-            for (int k = 3; k >= 0; --k) byte(v.decay2[k]);
-            for (int k = 3; k >= 0; --k) byte(v.level[k] * 16 + v.release[k]);
-            for (int k = 3; k >= 0; --k) byte(total[k]);
+        } else if (op.starts_with("smpsVc")) {
+            voiceMacro(op, a);
         } else {
             fail("unknown instruction " + op);
         }
     }
 
+    // The voice macros only remember their values; the total levels write
+    // all 25 bytes. Each group of four goes out from its fourth argument to
+    // its first.
+    void voiceMacro(const std::string& op, const std::vector<std::string>& a) {
+        const bool single = op == "smpsVcAlgorithm" || op == "smpsVcFeedback";
+        const bool unused = op == "smpsVcUnusedBits";
+        if ((single && a.size() != 1) || (unused && a.size() != 1 && a.size() != 5) || (!single && !unused && a.size() != 4))
+            fail(op + ": wrong argument count");
+        std::vector<long>& v = voice_[op];
+        v.clear();
+        for (const auto& x : a) v.push_back(value(x));
+        if (unused && v.size() == 1) v.insert(v.end(), 4, 0);
+        if (op != "smpsVcTotalLevel") return;
+        auto f = [this](const char* name, int k) {
+            const auto it = voice_.find(name);
+            if (it == voice_.end()) fail(std::string("voice without ") + name);
+            return it->second.at(static_cast<std::size_t>(k));
+        };
+        byte(f("smpsVcUnusedBits", 0) * 64 + f("smpsVcFeedback", 0) * 8 + f("smpsVcAlgorithm", 0));
+        for (int k = 3; k >= 0; --k) byte(f("smpsVcDetune", k) * 16 + f("smpsVcCoarseFreq", k));
+        for (int k = 3; k >= 0; --k) byte(f("smpsVcRateScale", k) * 64 + f("smpsVcAttackRate", k));
+        for (int k = 3; k >= 0; --k)
+            byte((f("smpsVcAmpMod", k) * 128) | f("smpsVcDecayRate1", k) | (f("smpsVcUnusedBits", k + 1) * 32));
+        for (int k = 3; k >= 0; --k) byte(f("smpsVcDecayRate2", k));
+        for (int k = 3; k >= 0; --k) byte(f("smpsVcDecayLevel", k) * 16 + f("smpsVcReleaseRate", k));
+        for (int k = 3; k >= 0; --k) byte(f("smpsVcTotalLevel", k));
+        voice_.clear();
+    }
+
     std::map<std::string, long> labels_;
+    std::map<std::string, std::vector<long>> voice_;
     Bytes out_;
-    std::optional<long> songStart_;
-    Voice voice_;
+    std::optional<long> start_;
     int pass_ = 0;
-    const Line* current_ = nullptr;
+    int line_ = 0;
 };
 
 }  // namespace ferro::test
