@@ -4,6 +4,7 @@
 #include <map>
 
 #include "engine/track_encoder.hpp"
+#include "voices/voice_hex.hpp"
 
 namespace ferro {
 
@@ -54,20 +55,11 @@ std::string panArguments(int value) {
 
 // Voice names are 8-bit text; the source is UTF-8, and a line break in a name
 // would end the comment.
-std::string commentText(const std::string& latin1) {
-    std::string out;
-    for (char ch : latin1) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
-            out += ' ';
-        } else if (c < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+std::string commentText(std::string latin1) {
+    for (char& c : latin1) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     }
-    return out;
+    return utf8FromLatin1(latin1);
 }
 
 class Source {
