@@ -20,7 +20,7 @@ TEST(DriverWarnings, TempoOneAndNotesOffTheFrequencyTables) {
         std::vector<std::pair<int, int>> pitches;        // slot, value
         std::vector<std::tuple<int, int, XmCell>> cells;  // channel, row, cell
         std::vector<std::string> expected;
-        std::function<void(ConversionRequest&)> more;
+        std::function<void(ConversionRequest&)> more = {};
     };
     const std::string at = "order position 0 (pattern 0), row ";
     const std::vector<Case> cases = {
