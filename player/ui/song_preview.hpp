@@ -1,0 +1,87 @@
+#pragma once
+// Hearing the song in the program: the song's bytes are played by the Sonic 1
+// player into a VGM, rendered to sound in a worker thread and played through
+// the system's audio output while the rest is still rendering. The same
+// worker writes VGM and WAV files for the File menu's exports.
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+#include "base/byte_reader.hpp"
+
+class QIODevice;
+
+namespace ferro {
+
+class PcmStream;
+
+// Where the preview's sound goes: 44.1 kHz, 16-bit, stereo, pulled from a
+// device. The real one is Qt Multimedia's audio sink; tests use their own.
+class AudioOut {
+public:
+    virtual ~AudioOut() = default;
+    virtual bool available() const = 0;
+    virtual void start(QIODevice* source) = 0;
+    virtual void stop() = 0;
+    // Stereo samples the output has played since start().
+    virtual std::int64_t playedSamples() const = 0;
+};
+
+// The system's default audio output.
+std::unique_ptr<AudioOut> systemAudioOut();
+
+inline constexpr const char* kNoAudioOutput = "No audio output device";
+
+struct PreviewRequest {
+    Bytes song;
+    QString name;         // for the VGM's tag
+    QString soundFolder;  // a Sonic 1 disassembly, or empty for the built-in sounds
+    int loops = 2;
+};
+
+class SongPreview : public QObject {
+    Q_OBJECT
+public:
+    explicit SongPreview(std::unique_ptr<AudioOut> out, QObject* parent = nullptr);
+    ~SongPreview() override;
+
+    // Starts rendering and playing; a preview or export under way is stopped
+    // first. Without an audio output: failed(kNoAudioOutput), nothing else.
+    void play(PreviewRequest request);
+    // Writes a .vgm or .wav file (chosen by the extension) in the worker.
+    void exportFile(PreviewRequest request, const QString& path);
+    // Stops rendering and playing; stopped() follows.
+    void stop();
+    bool busy() const { return busy_; }
+
+signals:
+    void progress(int percent);             // rendering, 0..100
+    void soundDataUsed(const QString& line);  // which sound data the render used
+    void positionChanged(const QString& text);  // "0:12 / 1:40" while playing
+    void exported(const QString& path);
+    void stopped();                          // after play() or exportFile() ends, whichever way
+    void failed(const QString& message);     // then stopped()
+
+private:
+    void startWorker(PreviewRequest request, const QString& exportPath);
+    void joinWorker();
+    void workerDone(const QString& error, const QString& exportedPath);
+    void tick();
+    void finish();
+
+    std::unique_ptr<AudioOut> out_;
+    std::thread worker_;
+    std::atomic<bool> cancel_{false};
+    std::shared_ptr<PcmStream> stream_;
+    QTimer timer_;
+    std::uint64_t totalSamples_ = 0;
+    bool busy_ = false;
+    bool playing_ = false;
+    bool rendered_ = false;
+};
+
+}  // namespace ferro
