@@ -10,12 +10,10 @@ int main(int argc, char** argv) {
     ferro::QtDialogs dialogs;
     ferro::MainWindow window(dialogs);
     if (!window.startUp()) return 0;
-    // Room for the parameter windows side by side where the screen allows;
-    // never below the minimum size.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize room = screen->availableGeometry().size() * 0.9;
-        window.resize(room.boundedTo(QSize(1400, 1000)).expandedTo(window.minimumSize()));
-    }
-    window.show();
+    // The whole room the screen gives, so that the song windows can be
+    // placed side by side at the first load; never below the minimum size.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.resize(screen->availableGeometry().size().expandedTo(window.minimumSize()));
+    window.showMaximized();
     return app.exec();
 }

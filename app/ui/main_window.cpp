@@ -12,6 +12,9 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
@@ -106,6 +109,13 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     row->addWidget(bar);
     row->addWidget(mdi_, 1);
     setCentralWidget(central);
+
+    // Every window of the client area can be reached from here, minimised
+    // or hidden behind others.
+    windowMenu_ = menuBar()->addMenu("&Window");
+    windowMenu_->setObjectName("WindowMenu");
+    connect(windowMenu_, &QMenu::aboutToShow, this, &MainWindow::fillWindowMenu);
+    fillWindowMenu();
 
     // Status bar: message, Num, Caps and Scroll Lock, time, date.
     messagePanel_ = new QLabel("No XM file loaded!", this);
@@ -284,6 +294,85 @@ QMdiSubWindow* MainWindow::addChildWindow(QWidget* window) {
     sub->setOption(QMdiSubWindow::RubberBandResize, false);
     window->show();
     return sub;
+}
+
+void MainWindow::fillWindowMenu() {
+    windowMenu_->clear();
+    QAction* tile = windowMenu_->addAction("&Tile", mdi_, &QMdiArea::tileSubWindows);
+    tile->setObjectName("TileAction");
+    QAction* cascade = windowMenu_->addAction("&Cascade", mdi_, &QMdiArea::cascadeSubWindows);
+    cascade->setObjectName("CascadeAction");
+    windowMenu_->addSeparator();
+    for (QMdiSubWindow* sub : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        QWidget* window = sub->widget();
+        if (!window) continue;
+        QAction* show = windowMenu_->addAction(window->windowTitle(), this, [this, window = QPointer<QWidget>(window)] {
+            bringToFront(window);
+        });
+        show->setCheckable(true);
+        show->setChecked(sub == mdi_->activeSubWindow());
+    }
+}
+
+QMdiSubWindow* MainWindow::subWindowOf(QWidget* window) const {
+    return window ? qobject_cast<QMdiSubWindow*>(window->parentWidget()) : nullptr;
+}
+
+void MainWindow::placeSongWindows(QSize moreSize) {
+    QMdiSubWindow* general = subWindowOf(general_);
+    QMdiSubWindow* more = subWindowOf(more_);
+    QMdiSubWindow* voices = subWindowOf(voiceManager_);
+    QMdiSubWindow* explorer = subWindowOf(explorer_);
+    if (!general || !more || !voices || !explorer) return;
+    const QRect area = mdi_->viewport()->rect();
+    // The title bar and border each window's frame adds.
+    const auto framed = [](QMdiSubWindow* sub, QSize inside) { return inside + sub->size() - sub->widget()->size(); };
+    const auto smallest = [&](QMdiSubWindow* sub) {
+        return framed(sub, sub->widget()->minimumSizeHint().expandedTo(sub->widget()->minimumSize()));
+    };
+
+    // General parametres: top right, whole.
+    QRect g(QPoint(0, 0), framed(general, general_->sizeHint()).boundedTo(area.size()));
+    g.moveTopRight(area.topRight());
+
+    // The explorer: bottom left, no wider than the room left of General
+    // parametres, and no taller than the room under the whole of More
+    // parametres. Its buttons (the lowest part of it) must stay clear.
+    const QSize mWanted = framed(more, moreSize);
+    const QSize eMin = smallest(explorer);
+    QSize eSize = explorer->size().expandedTo(eMin);
+    eSize.setWidth(std::max(std::min(eSize.width(), g.left()), eMin.width()));
+    eSize.setHeight(std::max(std::min(eSize.height(), area.height() - mWanted.height()), eMin.height()));
+    eSize = eSize.boundedTo(area.size());
+    QRect e(QPoint(0, 0), eSize);
+    e.moveBottomLeft(area.bottomLeft());
+    int buttonsTop = e.height();
+    for (const QPushButton* b : explorer_->findChildren<QPushButton*>())
+        buttonsTop = std::min(buttonsTop, b->mapTo(explorer, QPoint(0, 0)).y() + e.height() - explorer->height());
+    const int clearBelow = e.top() + buttonsTop;
+
+    // More parametres: top left, above the explorer's buttons, left of
+    // General parametres where it fits there; otherwise whole, partly under
+    // General parametres, rather than squeezed to scroll both ways.
+    const QSize mMin = smallest(more);
+    QSize mSize = mWanted;
+    mSize.setHeight(std::max(std::min(mSize.height(), clearBelow - 4), mMin.height()));
+    const QRect m(QPoint(0, 0), mSize.boundedTo(area.size()));
+
+    // The Voice manager: below General parametres, right of More parametres
+    // and the explorer, and never smaller than it can be.
+    const QSize vMin = smallest(voices);
+    const int vLeft = std::min(std::max(m.right(), e.right()) + 1, area.right() + 1 - vMin.width());
+    const int vTop = std::min(g.bottom() + 1, area.bottom() + 1 - vMin.height());
+    const QRect v(std::max(vLeft, 0), std::max(vTop, 0), area.right() + 1 - std::max(vLeft, 0),
+                  area.bottom() + 1 - std::max(vTop, 0));
+
+    for (QMdiSubWindow* sub : {general, more, voices, explorer})
+        if (sub->isMinimized() || sub->isMaximized()) sub->showNormal();
+    explorer->setGeometry(e);
+    more->setGeometry(m);
+    voices->setGeometry(v);
+    general->setGeometry(g);
 }
 
 void MainWindow::bringToFront(QWidget* window) {

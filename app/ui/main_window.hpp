@@ -16,6 +16,7 @@ class QGroupBox;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
+class QMenu;
 class QToolButton;
 
 namespace ferro {
@@ -82,6 +83,14 @@ public:
     VoiceManagerWindow* voiceManager() const;
     OptionsWindow* optionsWindow() const;
 
+    // Places the explorer and the song windows in the client area at the
+    // first load, using the room it has: General parametres top right, the
+    // Voice manager below it, More parametres top left at `moreSize` where
+    // the room allows, and the explorer bottom left, its buttons below More
+    // parametres. Where the room is too small they overlap, never beyond the
+    // area.
+    void placeSongWindows(QSize moreSize);
+
     // Adds a child window to the client area and shows it.
     QMdiSubWindow* addChildWindow(QWidget* window);
     // Brings a child window to the front and gives it the focus.
@@ -109,9 +118,12 @@ private:
     void setButtonLight(QToolButton* button, std::optional<ReadinessLight> light);
     void showAbout();
     void createExplorer();
+    void fillWindowMenu();
+    QMdiSubWindow* subWindowOf(QWidget* window) const;
 
     Dialogs& dialogs_;
     QMdiArea* mdi_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
     QToolButton* explorerButton_ = nullptr;   // Command4
     QToolButton* generalButton_ = nullptr;    // Command1
     QToolButton* voiceButton_ = nullptr;      // Command2

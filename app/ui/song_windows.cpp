@@ -63,6 +63,7 @@ void MainWindow::showSongWindows() {
         if (!w->parentWidget()) addChildWindow(w);
         bringToFront(w);
     }
+    if (MoreWindow* more = moreWindow()) placeSongWindows(more->wholeSizeHint());
     if (GeneralWindow* general = generalWindow()) {
         general->controllino();
         bringToFront(general);

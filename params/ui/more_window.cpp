@@ -1,5 +1,7 @@
 #include "params/ui/more_window.hpp"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -23,14 +25,22 @@ namespace ferro {
 namespace {
 
 constexpr int kKeyListWidth = 92;
-constexpr int kListHeight = 128;
-constexpr int kChannelControlWidth = 84;
+// Rows in view in each map list; the rest scrolls.
+constexpr int kListRows = 7;
 // The main window's client area at its smallest size, less the sub-window's
 // frame.
 constexpr int kMostWidth = 665;
 constexpr int kMostHeight = 590;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// Fixes a map list's size to whole rows, so that no row shows cut in half.
+void fitListToRows(QListWidget* list, int width) {
+    list->addItem("0");
+    const int rowHeight = list->sizeHintForRow(0);
+    list->clear();
+    list->setFixedSize(width, rowHeight * kListRows + 2 * list->frameWidth());
+}
 
 void fillList(QListWidget* list, const std::vector<std::string>& items) {
     list->clear();
@@ -121,52 +131,60 @@ MoreWindow::MoreWindow(MainWindow& main, QWidget* parent) : QWidget(parent), mai
     optimiseBox_->setObjectName("Check1");
     connect(optimiseBox_, &QCheckBox::toggled, this, [this](bool on) { settings_.optimiseOutput = on; });
 
-    // ---- The channel frames: FM 1..6 on one row, PSG, noise and DAC below.
-    auto* fmRow = new QHBoxLayout;
-    fmRow->setSpacing(6);
+    // ---- The channel frames, one line each: FM 1..6 in the left column;
+    // PSG, noise and DAC in the right one, with the output option and the
+    // picture below them.
+    auto* fmColumn = new QVBoxLayout;
+    fmColumn->setSpacing(4);
     for (int k = 1; k <= kMaxFmChannels; ++k) {
         fmFrames_[k - 1] = buildChannelFrame(qs(fmFrameCaption(k)), k - 1, k - 1, k - 1);
         fmFrames_[k - 1]->setObjectName(QString("Frame5_%1").arg(k - 1));
-        fmRow->addWidget(fmFrames_[k - 1], 0, Qt::AlignTop);
+        fmColumn->addWidget(fmFrames_[k - 1]);
     }
-    fmRow->addStretch(1);
+    fmColumn->addStretch(1);
 
-    auto* psgRow = new QHBoxLayout;
-    psgRow->setSpacing(6);
+    auto* psgColumn = new QVBoxLayout;
+    psgColumn->setSpacing(4);
     for (int k = 1; k <= kMaxPsgChannels; ++k) {
         const int slot = kFirstPsgSlot + k - 1;
         psgFrames_[k - 1] = buildChannelFrame(qs(psgFrameCaption(k)), slot, slot, -1);
         psgFrames_[k - 1]->setObjectName(QString("Frame6_%1").arg(k - 1));
-        psgRow->addWidget(psgFrames_[k - 1], 0, Qt::AlignTop);
+        psgColumn->addWidget(psgFrames_[k - 1]);
     }
     noiseFrame_ = buildChannelFrame(kNoiseFrameCaption, -1, kNoiseVolumeSlot, -1);
     noiseFrame_->setObjectName("Frame7");
-    psgRow->addWidget(noiseFrame_, 0, Qt::AlignTop);
+    psgColumn->addWidget(noiseFrame_);
     dacFrame_ = buildChannelFrame(kDacFrameCaption, -1, -1, kDacPanSlot);
     dacFrame_->setObjectName("Frame8");
     removeRestsBox_ = new QCheckBox(kRemoveRestsCaption);
     removeRestsBox_->setObjectName("Check2");
-    static_cast<QGridLayout*>(dacFrame_->layout())->addWidget(removeRestsBox_, 10, 0, 1, 2);
+    static_cast<QGridLayout*>(dacFrame_->layout())->addWidget(removeRestsBox_, 0, 2, 1, 2);
     // Only the user's clicks store a value; the greyed state is set by the
     // conversion through markRemoveRestsApplied.
     connect(removeRestsBox_, &QCheckBox::clicked, this, [this](bool checked) {
         setRemoveRests(settings_, checked);
         showRemoveRests();
     });
-    psgRow->addWidget(dacFrame_, 0, Qt::AlignTop);
-    psgRow->addStretch(1);
+    psgColumn->addWidget(dacFrame_);
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(4, 0, 0, 0);
+    footer->addWidget(optimiseBox_);
+    footer->addStretch(1);
+    footer->addWidget(picture_);
+    psgColumn->addLayout(footer);
+    psgColumn->addStretch(1);
+
+    auto* channels = new QHBoxLayout;
+    channels->setSpacing(6);
+    channels->addLayout(fmColumn);
+    channels->addLayout(psgColumn);
+    channels->addStretch(1);
 
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(6);
     column->addLayout(maps);
-    column->addLayout(fmRow);
-    column->addLayout(psgRow);
-    auto* footer = new QHBoxLayout;
-    footer->addWidget(optimiseBox_);
-    footer->addStretch(1);
-    footer->addWidget(picture_);
-    column->addLayout(footer);
+    column->addLayout(channels);
     column->addStretch(1);
 
     auto* scroll = new QScrollArea(this);
@@ -202,7 +220,7 @@ QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameNa
     f.keyHeading->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     f.keys = new QListWidget;
     f.keys->setObjectName(keysName);
-    f.keys->setFixedSize(kKeyListWidth, kListHeight);
+    fitListToRows(f.keys, kKeyListWidth);
     f.keys->setSelectionMode(QAbstractItemView::SingleSelection);
     f.keyHeading->setBuddy(f.keys);
     auto* connecting = new QLabel(qs(texts.connectingCaption));
@@ -237,7 +255,7 @@ QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameNa
         heading->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
         f.values = new QListWidget;
         f.values->setObjectName(valuesName);
-        f.values->setFixedSize(kKeyListWidth, kListHeight);
+        fitListToRows(f.values, kKeyListWidth);
         f.values->setSelectionMode(QAbstractItemView::SingleSelection);
         f.values->setAccessibleName(qs(texts.valueHeading));
         f.keys->setAccessibleName(kind == InstrumentMapKind::Fm    ? "FM voice keys"
@@ -296,17 +314,26 @@ QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameNa
 QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, int volumeSlot, int panSlot) {
     auto* box = new QGroupBox(caption);
     auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(6, 4, 6, 6);
+    grid->setContentsMargins(6, 2, 6, 4);
     grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(1);
-    int row = 0;
-    auto addRow = [&](const char* label, QWidget* control) {
-        control->setFixedWidth(kChannelControlWidth);
+    // Each value keeps its own two columns (caption, control) in every
+    // frame, so that the same values line up from one frame to the next.
+    const QFontMetrics metrics(box->font());
+    const int spinWidth = metrics.horizontalAdvance("-128") + 30;
+    const int listWidth = metrics.horizontalAdvance("Random!") + 34;
+    auto reserve = [&](int column, const char* label, int width) {
+        grid->setColumnMinimumWidth(column, metrics.horizontalAdvance(label) + 2);
+        grid->setColumnMinimumWidth(column + 1, width + 4);
+    };
+    auto addValue = [&](int column, const char* label, QWidget* control, int width) {
+        control->setFixedWidth(width);
         auto* l = new QLabel(label);
         l->setBuddy(control);
-        grid->addWidget(l, row++, 0);
-        grid->addWidget(control, row++, 0);
+        grid->addWidget(l, 0, column);
+        grid->addWidget(control, 0, column + 1);
+        reserve(column, label, width);
     };
+    int column = 0;
     if (pitchSlot >= 0) {
         auto* spin = new QSpinBox;
         spin->setObjectName(QString("Text1_%1").arg(pitchSlot));
@@ -316,7 +343,11 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
         connect(spin, &QSpinBox::valueChanged, this,
                 [this, pitchSlot](int v) { setPitch(channels_, pitchSlot, v); });
         pitch_[pitchSlot] = spin;
-        addRow(kPitchLabel, spin);
+        addValue(column, kPitchLabel, spin, spinWidth);
+        column += 2;
+    } else if (volumeSlot >= 0) {
+        reserve(column, kPitchLabel, spinWidth);  // the noise volume under the PSG volumes
+        column += 2;
     }
     if (volumeSlot >= 0) {
         auto* spin = new QSpinBox;
@@ -327,7 +358,8 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
         connect(spin, &QSpinBox::valueChanged, this,
                 [this, volumeSlot](int v) { setVolume(channels_, volumeSlot, v); });
         volume_[volumeSlot] = spin;
-        addRow(kVolumeLabel, spin);
+        addValue(column, kVolumeLabel, spin, spinWidth);
+        column += 2;
     }
     if (panSlot >= 0) {
         auto* list = new QComboBox;
@@ -340,14 +372,23 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
             if (position >= 0) setPan(channels_, panSlot, position);
         });
         pan_[panSlot] = list;
-        addRow(kPanLabel, list);
+        addValue(column, kPanLabel, list, listWidth);
+        column += 2;
     }
-    grid->setRowStretch(20, 1);
+    grid->setColumnStretch(8, 1);
     return box;
 }
 
+QSize MoreWindow::wholeSizeHint() const {
+    // The wrapped headings may want more height at the content's width than
+    // its plain size hint says.
+    QSize whole = content_->sizeHint();
+    if (content_->hasHeightForWidth()) whole.setHeight(std::max(whole.height(), content_->heightForWidth(whole.width())));
+    return whole + QSize(2, 2);
+}
+
 QSize MoreWindow::sizeHint() const {
-    const QSize wanted = content_->sizeHint() + QSize(scroll_->verticalScrollBar()->sizeHint().width() + 2, 2);
+    const QSize wanted = wholeSizeHint() + QSize(scroll_->verticalScrollBar()->sizeHint().width(), 0);
     return wanted.boundedTo(QSize(kMostWidth, kMostHeight));
 }
 

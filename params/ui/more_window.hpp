@@ -66,6 +66,8 @@ public:
     // The whole content, up to what the main window's smallest client area
     // holds; the rest scrolls.
     QSize sizeHint() const override;
+    // The size that shows the whole content without scrolling.
+    QSize wholeSizeHint() const;
 
 private:
     struct MapFrame {

@@ -5,6 +5,10 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -13,9 +17,60 @@
 #include "support/xm_writer.hpp"
 #include "app/ui/options_window.hpp"
 #include "params/ui/general_window.hpp"
+#include "params/ui/more_window.hpp"
+#include "voices/ui/voice_manager_window.hpp"
 #include "xm/ui/explorer_window.hpp"
 
 using namespace ferro;
+
+namespace {
+
+// A window of the client area is in sight where it lies inside the
+// area and no window stacked above its own lies over it.
+bool inSight(QMdiArea* area, QWidget* w) {
+    QWidget* own = w;
+    while (own && !qobject_cast<QMdiSubWindow*>(own)) own = own->parentWidget();
+    const QRect r(w->mapTo(area->viewport(), QPoint(0, 0)), w->size());
+    if (!own || !area->viewport()->rect().contains(r)) return false;
+    bool above = false;
+    for (QMdiSubWindow* sub : area->subWindowList(QMdiArea::StackingOrder)) {
+        if (sub == own)
+            above = true;
+        else if (above && sub->isVisible() && sub->geometry().intersects(r))
+            return false;
+    }
+    return true;
+}
+
+struct Loaded {
+    test::TempDir dir;
+    QString before = QDir::currentPath();
+    test::FakeDialogs dialogs;
+    std::unique_ptr<MainWindow> main;
+    explicit Loaded(QSize size) {
+        test::XmLayout layout;
+        layout.channelCount = 8;
+        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
+        QDir::setCurrent(QString::fromStdString(dir.path().string()));
+        main = std::make_unique<MainWindow>(dialogs);
+        main->startUp();
+        main->resize(size);
+        main->show();
+        if (!QTest::qWaitForWindowExposed(main.get())) qFatal("the main window was not shown");
+        main->explorer()->findChild<QListWidget*>("File1")->setCurrentRow(0);
+        main->explorer()->selectFile();
+        main->explorer()->loadSelectedFile();
+        QTest::qWait(20);  // the windows' layouts follow their new sizes
+    }
+    ~Loaded() {
+        main.reset();
+        QDir::setCurrent(before);
+    }
+    QMdiArea* area() const { return main->findChild<QMdiArea*>(); }
+    QMdiSubWindow* sub(QWidget* w) const { return qobject_cast<QMdiSubWindow*>(w->parentWidget()); }
+};
+
+}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -125,6 +180,80 @@ private slots:
             QCOMPARE(facePixel(button(w, "Command2")), unlit);
         }
         QDir::setCurrent(before);
+    }
+
+    // At 1280 x 1024 the first load lays the windows out side by side: what
+    // a composer works with is in sight at once, nothing scrolls.
+    void firstLoadPlacesTheWindowsSideBySide() {
+        Loaded l(QSize(1280, 1024));
+        MainWindow& w = *l.main;
+        QWidget* general = w.generalWindow();
+        QWidget* more = static_cast<QWidget*>(w.moreWindow());
+        QWidget* voices = static_cast<QWidget*>(w.voiceManager());
+        const QRect g = l.sub(general)->geometry(), m = l.sub(more)->geometry(), v = l.sub(voices)->geometry();
+        QVERIFY(!g.intersects(m) && !g.intersects(v) && !m.intersects(v));
+
+        QStringList hidden;
+        auto check = [&](QWidget* window, const QStringList& names) {
+            for (const QString& name : names) {
+                auto* c = window->findChild<QWidget*>(name);
+                QVERIFY2(c, qPrintable(name));
+                if (c->isVisible() && !inSight(l.area(), c)) hidden << window->objectName() + "/" + name;
+            }
+        };
+        QStringList generalParts = {"Picture1", "StatusBar1", "List1", "List2", "Command1"};
+        for (int r = 0; r < GeneralWindow::kRowCount; ++r) generalParts << QString("Combo1_%1").arg(r);
+        check(general, generalParts);
+        check(voices, {"File1", "List1", "List2"});
+        for (QPushButton* b : w.explorer()->findChildren<QPushButton*>())
+            if (b->isVisible() && !inSight(l.area(), b)) hidden << "explorer/" + b->text();
+        QVERIFY2(hidden.isEmpty(), qPrintable(hidden.join(", ")));
+
+        // More parametres shows all of itself without scrolling.
+        auto* scroll = more->findChild<QScrollArea*>("MoreScroll");
+        QVERIFY(!scroll->verticalScrollBar()->isVisible() && !scroll->horizontalScrollBar()->isVisible());
+        for (const char* name : {"Check1", "Check2", "Combo1_6", "Frame8"}) {
+            auto* c = more->findChild<QWidget*>(name);
+            QVERIFY(inSight(l.area(), c));
+        }
+    }
+
+    // Less room: the windows overlap but stay whole inside the client area,
+    // General parametres in front.
+    void smallRoomKeepsEveryWindowInside() {
+        Loaded l(QSize(1024, 768));
+        const QRect area = l.area()->viewport()->rect();
+        for (QMdiSubWindow* sub : l.area()->subWindowList())
+            if (!sub->isMinimized()) QVERIFY2(area.contains(sub->geometry()), qPrintable(sub->windowTitle()));
+        QCOMPARE(l.area()->activeSubWindow()->widget(), static_cast<QWidget*>(l.main->generalWindow()));
+    }
+
+    // The Window menu reaches every window, the minimised Options included,
+    // and tiles or cascades them.
+    void windowMenuReachesEveryWindow() {
+        Loaded l(QSize(1280, 1024));
+        auto* menu = l.main->findChild<QMenu*>("WindowMenu");
+        QVERIFY(menu);
+        QCOMPARE(menu->title(), QString("&Window"));
+        emit menu->aboutToShow();
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator()) texts << a->text().remove('&');
+        QCOMPARE(texts, QStringList({"Tile", "Cascade", "XM explorer", "Options", "More parametres", "Voice manager",
+                                     "General parametres"}));
+        QMdiSubWindow* options = l.sub(l.main->optionsWindow());
+        QVERIFY(options->isMinimized());
+        for (QAction* a : menu->actions())
+            if (a->text() == "Options") a->trigger();
+        QVERIFY(!options->isMinimized());
+        QCOMPARE(l.area()->activeSubWindow(), options);
+
+        for (QAction* a : menu->actions())
+            if (a->text() == "&Tile") a->trigger();
+        const auto subs = l.area()->subWindowList();
+        for (QMdiSubWindow* a : subs)
+            for (QMdiSubWindow* b : subs)
+                if (a != b) QVERIFY(!a->geometry().intersects(b->geometry()));
     }
 
     void screenCheck_data() {

@@ -75,6 +75,9 @@ VoiceManagerWindow::VoiceManagerWindow(MainWindow& main, QWidget* parent) : QWid
     kindBox_->setObjectName("Combo1");
     kindBox_->setAccessibleName("Kind of voice file");
     for (const VoiceKindInfo& info : voiceFileKinds()) kindBox_->addItem(info.caption);
+    // The list opens wide enough for every caption; closed, it may be narrower.
+    kindBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    kindBox_->setMinimumContentsLength(16);
 
     auto* filesFrame = frame("List of voice files", "Frame1", this);
     fileList_ = new QListWidget(filesFrame);
@@ -143,31 +146,37 @@ VoiceManagerWindow::VoiceManagerWindow(MainWindow& main, QWidget* parent) : QWid
         hex->setFont(fixed);
         hex->setWordWrap(true);
         hex->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        hex->setMinimumHeight(QFontMetrics(fixed).lineSpacing() * 3);
+        // Three lines high; the text wraps to whatever width the window has.
+        hex->setMinimumSize(QFontMetrics(fixed).horizontalAdvance("00 00 00 00"), QFontMetrics(fixed).lineSpacing() * 3);
         hex->setToolTip("Right click to copy the voice to the clipboard");
     }
     fileHex_->onRightClick = [this] { Label1_RightClick(); };
     songHex_->onRightClick = [this] { Label2_RightClick(); };
 
-    // Left: where voices come from; right: the song's voices.
+    // Left: where voices come from, the files above the voices of the
+    // chosen file; right: the song's voices. Two columns keep the window
+    // narrow enough to sit beside the other song windows.
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 6, 6, 6);
-    grid->addWidget(kindBox_, 0, 0, 1, 2);
-    grid->addWidget(filesFrame, 1, 0, 2, 1);
-    grid->addWidget(fileVoicesFrame, 1, 1, 2, 1);
-    grid->addWidget(addButton_, 3, 1);
-    grid->addWidget(fileHexFrame_, 4, 0, 1, 2);
-    grid->addWidget(warningFrame_, 5, 0, 1, 2);
-    grid->addWidget(songFrame, 0, 2, 3, 2);
-    grid->addWidget(removeButton_, 3, 2);
-    grid->addWidget(bankButton_, 3, 3);
-    grid->addWidget(songHexFrame, 4, 2, 1, 2);
-    grid->addWidget(statusFrame, 5, 3);
-    grid->setColumnMinimumWidth(0, px(2400));
-    grid->setColumnMinimumWidth(1, px(2900));
-    grid->setColumnMinimumWidth(2, px(2200));
-    grid->setColumnMinimumWidth(3, px(1500));
-    grid->setRowStretch(2, 1);
+    grid->addWidget(kindBox_, 0, 0);
+    grid->addWidget(filesFrame, 1, 0);
+    grid->addWidget(fileVoicesFrame, 2, 0);
+    grid->addWidget(addButton_, 3, 0);
+    grid->addWidget(fileHexFrame_, 4, 0);
+    grid->addWidget(warningFrame_, 5, 0);
+    grid->addWidget(songFrame, 0, 1, 3, 2);
+    grid->addWidget(removeButton_, 3, 1);
+    grid->addWidget(bankButton_, 3, 2);
+    grid->addWidget(songHexFrame, 4, 1, 1, 2);
+    grid->addWidget(statusFrame, 5, 2);
+    // The lists narrow down to a short name each when the room is small.
+    for (QListWidget* list : {fileList_, fileVoiceList_, songList_})
+        list->setMinimumSize(fontMetrics().horizontalAdvance("voice $FF") + 24, fontMetrics().lineSpacing() * 4);
+    grid->setColumnStretch(0, 53);
+    grid->setColumnStretch(1, 22);
+    grid->setColumnStretch(2, 15);
+    grid->setRowStretch(1, 2);
+    grid->setRowStretch(2, 3);
     resize(px(11400), px(6600));
 
     // Every way of moving the selection (click, button held while moving,
