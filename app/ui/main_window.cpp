@@ -357,6 +357,9 @@ void MainWindow::placeSongWindows(QSize moreSize) {
     const QSize mMin = smallest(more);
     QSize mSize = mWanted;
     mSize.setHeight(std::max(std::min(mSize.height(), clearBelow - 4), mMin.height()));
+    // Cut short, it scrolls up and down: room for that scroll bar, so that
+    // it does not have to scroll sideways as well.
+    if (mSize.height() < mWanted.height()) mSize.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const QRect m(QPoint(0, 0), mSize.boundedTo(area.size()));
 
     // The Voice manager: below General parametres, right of More parametres
