@@ -376,6 +376,9 @@ void MainWindow::placeSongWindows(QSize moreSize) {
     more->setGeometry(m);
     voices->setGeometry(v);
     general->setGeometry(g);
+    // Where they must overlap, the explorer's buttons stay in front of the
+    // Voice manager, which its own button brings forward.
+    voices->lower();
 }
 
 void MainWindow::bringToFront(QWidget* window) {
