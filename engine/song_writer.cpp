@@ -23,31 +23,32 @@ std::optional<std::string> outputBaseName(const std::string& fileName) {
 
 namespace {
 
-std::string hexByte(int value) {
-    static const char digits[] = "0123456789ABCDEF";
-    if (value < 16) return std::string(1, digits[value]);
-    return std::string{digits[value / 16], digits[value % 16]};
-}
-
-// The listing, one line at a time.
+// The listing, one line at a time, lines joined by CR LF. A song has a line
+// for every byte, so lines go straight into the text.
 class Listing {
 public:
-    void line(std::string text) { lines_.push_back(std::move(text)); }
-    void byte(int value) { line("\tdc.b\t$" + hexByte(value)); }
+    void line(const std::string& text) {
+        if (started_) text_ += "\r\n";
+        started_ = true;
+        text_ += text;
+    }
+    void byte(int value) {
+        static const char digits[] = "0123456789ABCDEF";
+        if (started_) text_ += "\r\n";
+        started_ = true;
+        text_ += "\tdc.b\t$";
+        if (value >= 16) text_ += digits[(value / 16) % 16];
+        text_ += digits[value % 16];
+    }
     void bytes(const Bytes& data) {
+        text_.reserve(text_.size() + data.size() * 10);
         for (std::uint8_t b : data) byte(b);
     }
-    std::string text() const {
-        std::string out;
-        for (std::size_t i = 0; i < lines_.size(); ++i) {
-            if (i > 0) out += "\r\n";
-            out += lines_[i];
-        }
-        return out;
-    }
+    const std::string& text() const { return text_; }
 
 private:
-    std::vector<std::string> lines_;
+    std::string text_;
+    bool started_ = false;
 };
 
 int transpositionByte(int pitch) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <random>
 
@@ -21,16 +22,17 @@ RowStream RowStream::fromCells(int channel, const std::vector<XmCell>& cells) {
     return RowStream(channel, std::move(data));
 }
 
+// Read in place: the conversion reads every row several times.
 XmCell RowStream::cell(int row) const {
     if (row < 0 || row >= rowCount()) failConversion();
-    ByteReader reader(data_);
-    std::uint8_t b[kXmCellSize];
-    if (!reader.seek(static_cast<std::size_t>(row) * kXmCellSize) || !reader.read(b)) failConversion();
+    const std::uint8_t* b = data_.data() + static_cast<std::size_t>(row) * kXmCellSize;
     return XmCell{b[0], b[1], b[2], b[3], b[4]};
 }
 
 bool RowStream::sameRow(int a, int b) const {
-    return cell(a) == cell(b);
+    if (a < 0 || a >= rowCount() || b < 0 || b >= rowCount()) failConversion();
+    return std::memcmp(data_.data() + static_cast<std::size_t>(a) * kXmCellSize,
+                       data_.data() + static_cast<std::size_t>(b) * kXmCellSize, kXmCellSize) == 0;
 }
 
 RowStream readRowStream(const std::filesystem::path& directory, int channel, int rows) {

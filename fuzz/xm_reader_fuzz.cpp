@@ -20,7 +20,7 @@ using namespace ferro;
 namespace {
 
 // Beyond this many cells the conversion is skipped, to keep the runs quick.
-constexpr std::int64_t kMaxConvertedCells = 1 << 18;
+constexpr std::int64_t kMaxConvertedCells = 1 << 13;
 
 // A few hundred bytes can announce tens of millions of empty cells, which the
 // parser accepts up to its own limit; unpacking them takes a good part of a
@@ -55,7 +55,7 @@ std::int64_t announcedCells(const std::uint8_t* data, std::size_t size) {
         cells += rows[data[80 + i]] * channels;
     return cells;
 }
-constexpr std::int64_t kMaxLoadedCells = 1 << 19;
+constexpr std::int64_t kMaxLoadedCells = 1 << 17;
 
 void checkParsedModule(const XmModule& m) {
     FERRO_FUZZ_CHECK(m.channelCount >= 1);
