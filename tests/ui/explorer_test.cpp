@@ -230,23 +230,16 @@ private slots:
         QCOMPARE(v.size(), 15);
         QCOMPARE(v[1], QString("info.xm"));
         QCOMPARE(v[2], QString("%1 bytes").arg(bytes.size()));
-        // Every byte of the name shows, control bytes with a glyph the
-        // font has (no empty boxes).
-        auto* name = info->findChild<QLabel*>("Value4");
+        // Every byte of the name shows, control bytes with a glyph the font
+        // has; values are read by screen readers; no caption is clipped.
         QCOMPARE(v[3].size(), 20);
-        QVERIFY(v[3].startsWith("Tab") && v[3].mid(4, 4) == "here");
-        for (QChar c : v[3]) QVERIFY(QFontMetrics(name->font()).inFontUcs4(c.unicode()));
-        QVERIFY(v[3][3] != QChar(' ') && v[3][19] != QChar(' '));
-        // The values are read by a screen reader, the caption as their
-        // description; no caption is clipped.
+        QVERIFY(v[3].startsWith("Tab") && v[3].mid(4, 4) == "here" && v[3][3] != ' ' && v[3][19] != ' ');
         for (int i = 0; i < v.size(); ++i) {
             auto* value = info->findChild<QLabel*>(QString("Value%1").arg(i + 1));
-            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(value);
-            QCOMPARE(a->text(QAccessible::Name), v[i]);
-            QCOMPARE(a->text(QAccessible::Description), InfoWindow::captions()[i]);
+            for (QChar c : v[i]) QVERIFY(QFontMetrics(value->font()).inFontUcs4(c.unicode()));
+            QCOMPARE(QAccessible::queryAccessibleInterface(value)->text(QAccessible::Name), v[i]);
             auto* caption = info->findChild<QLabel*>(QString("Caption%1").arg(i + 1));
-            QVERIFY2(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()),
-                     qPrintable(caption->text()));
+            QVERIFY(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()));
         }
         QCOMPARE(v[5], QString("$1 $4"));
         QCOMPARE(v[6], QString("4"));

@@ -218,30 +218,21 @@ void MoreWindowTest::clickStoresTheValueUnderThePointer_data() {
 }
 
 // A click where the list is, without scrolling first: the item under the
-// pointer is the one stored, wherever it lies in the visible rows.
+// pointer is the one selected and stored, wherever it lies in the view.
 void MoreWindowTest::clickStoresTheValueUnderThePointer() {
     QFETCH(QString, keys);
     QFETCH(QString, values);
     QFETCH(int, mapIndex);
     Fixture f;
-    QListWidget* keyList = f.list(qPrintable(keys));
     QListWidget* valueList = f.list(qPrintable(values));
-    const auto map = [&] {
-        return mapIndex == 0 ? f.window->corri() : mapIndex == 1 ? f.window->psgorri() : f.window->dorri();
-    };
+    const std::string InstrumentMaps::*maps[] = {&InstrumentMaps::corri, &InstrumentMaps::psgorri, &InstrumentMaps::dorri};
     for (int key : {1, 2, 40}) {
-        clickRow(keyList, key - 1);
-        // The second row of the view, its middle and its last whole row.
-        const QRect view = valueList->viewport()->rect();
+        clickRow(f.list(qPrintable(keys)), key - 1);
         const int rowHeight = valueList->visualItemRect(valueList->item(0)).height();
-        const QList<QPoint> points = {
-            QPoint(view.center().x(), rowHeight + rowHeight / 2),
-            view.center(),
-            QPoint(view.center().x(), view.bottom() - rowHeight)};
-        for (const QPoint& at : points) {
-            QListWidgetItem* under = valueList->itemAt(at);
-            QVERIFY(under);
-            const QString chosen = under->text();
+        const QRect view = valueList->viewport()->rect();
+        for (int y : {rowHeight * 3 / 2, view.center().y(), view.bottom() - rowHeight}) {
+            const QPoint at(view.center().x(), y);
+            const QString chosen = valueList->itemAt(at)->text();
             // A hand that presses, shifts by a pixel and lets go.
             QTest::mousePress(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at);
             QTest::mouseMove(valueList->viewport(), at + QPoint(1, 0));
@@ -249,7 +240,7 @@ void MoreWindowTest::clickStoresTheValueUnderThePointer() {
             QCOMPARE(current(valueList), chosen);
             QCOMPARE(valueList->selectedItems().size(), 1);
             QCOMPARE(valueList->selectedItems().front()->text(), chosen);
-            QCOMPARE(QString::number(byteAt(map(), key), 16).toUpper(), chosen);
+            QCOMPARE(QString::number(byteAt(f.window->maps().*maps[mapIndex], key), 16).toUpper(), chosen);
         }
     }
 }
