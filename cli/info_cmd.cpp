@@ -44,8 +44,8 @@ int runInfo(const InfoOptions& opt) {
     }
     const XmHeader& h = m.header;
     nlohmann::ordered_json out;
-    out["moduleName"] = latin1ToUtf8(h.moduleName);
-    out["trackerName"] = latin1ToUtf8(h.trackerName);
+    out["moduleName"] = latin1ToUtf8(trimmedName(h.moduleName));
+    out["trackerName"] = latin1ToUtf8(trimmedName(h.trackerName));
     out["versionMajor"] = h.versionMajor;
     out["versionMinor"] = h.versionMinor;
     out["headerSize"] = h.headerSize;

@@ -22,6 +22,14 @@ inline std::string latin1ToUtf8(const std::string& raw) {
     return out;
 }
 
+// A fixed-width name field as a tracker shows it: up to its first NUL, without
+// the spaces that pad it, so that scripts can compare names.
+inline std::string trimmedName(const std::string& raw) {
+    std::string name = raw.substr(0, raw.find('\0'));
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
 // A module named on the command line: its absolute path, its folder (where
 // the scratch files and outputs go) and its bare name.
 struct ModulePath {

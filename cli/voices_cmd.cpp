@@ -59,7 +59,7 @@ int runVoices(const VoicesArgs& args) {
                       << ", paste)\n";
             return 1;
         }
-        const ImportResult result = importVoiceFile(info->kind, args.source);
+        const ImportResult result = importVoiceFile(info->kind, pathFromUtf8(args.source));
         if (!result.ok()) {
             std::cerr << result.message << '\n';
             return 1;
@@ -95,7 +95,7 @@ int runBank(const BankArgs& args) {
             return 1;
         }
         const std::string file = source.substr(colon + 1);
-        ImportResult result = importVoiceFile(kind->kind, file);
+        ImportResult result = importVoiceFile(kind->kind, pathFromUtf8(file));
         if (!result.ok()) {
             std::cerr << file << ": " << result.message << '\n';
             return 1;
@@ -125,7 +125,7 @@ int runBank(const BankArgs& args) {
         }
         list.add(entry.name, entry.voice);
     }
-    if (!writeVoiceBank(list, format->format, args.out)) {
+    if (!writeVoiceBank(list, format->format, pathFromUtf8(args.out))) {
         std::cerr << "Cannot write " << args.out << '\n';
         return 1;
     }

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/byte_reader.hpp"
+#include "base/paths.hpp"
 
 namespace ferro {
 
@@ -59,7 +60,7 @@ bool deleteScratchFiles(const std::filesystem::path& directory) {
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) return false;
         const fs::directory_entry& entry = *it;
-        if (!isScratchFileName(entry.path().filename().string())) continue;
+        if (!isScratchFileName(utf8FromPath(entry.path().filename()))) continue;
         std::error_code typeEc;
         // Plain files and links only: a folder that happens to carry such a
         // name is the user's. A link goes (never what it points to), or the
