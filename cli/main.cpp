@@ -12,9 +12,15 @@
 #include <vector>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 #endif
 
 #ifndef FERRO_VERSION
@@ -63,6 +69,10 @@ std::string utf8FromWide(const wchar_t* wide) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Lines end in LF as on Linux, so that the messages and the JSON a script
+    // reads are the same bytes on both.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i) args.push_back(utf8FromWide(argv[i]));
     return run(std::move(args));

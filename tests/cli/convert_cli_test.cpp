@@ -6,8 +6,6 @@
 #include <set>
 #include <nlohmann/json.hpp>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -21,6 +19,7 @@
 #include "params/instrument_maps.hpp"
 #include "params/song_settings.hpp"
 #include "params/validation.hpp"
+#include "support/run_program.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/song_voice_list.hpp"
 #include "voices/voice_hex.hpp"
@@ -80,19 +79,7 @@ std::vector<std::uint8_t> raw25(const std::vector<FmVoice>& voices) {
     return out;
 }
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quote(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+using CliRun = test::ProgramRun;
 
 class ConvertCli : public ::testing::Test {
 protected:
@@ -107,16 +94,7 @@ protected:
     }
 
     CliRun run(const std::vector<std::string>& args, const fs::path& from = {}) const {
-        std::string command = "cd " + quote((from.empty() ? work() : from).string()) + " && " + quote(FERRO_CLI_PATH);
-        for (const auto& a : args) command += " " + quote(a);
-        command += " >" + quote((root_.path() / "stdout.txt").string()) + " 2>" +
-                   quote((root_.path() / "stderr.txt").string());
-        const int status = std::system(command.c_str());
-        CliRun r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = text(test::readFileBytes(root_.path() / "stdout.txt"));
-        r.err = text(test::readFileBytes(root_.path() / "stderr.txt"));
-        return r;
+        return test::runProgram(FERRO_CLI_PATH, args, from.empty() ? work() : from, root_.path());
     }
 
     std::vector<std::string> workFiles() const {

@@ -1,14 +1,12 @@
 // The voices and bank verbs, run as a user runs them.
 #include <gtest/gtest.h>
 
+#include "support/run_program.hpp"
 #include "support/temp_dir.hpp"
 #include <nlohmann/json.hpp>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,34 +16,13 @@ namespace {
 namespace fs = std::filesystem;
 using Data = std::vector<std::uint8_t>;
 
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
+using CliRun = ferro::test::ProgramRun;
 
 class VoicesCli : public ::testing::Test {
 protected:
     fs::path write(const std::string& name, const Data& data) { return folder_.write(name, data); }
-    std::string slurp(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static std::string quote(const std::string& arg) {
-        std::string q = "'";
-        for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return q + "'";
-    }
     CliRun run(const std::vector<std::string>& args) {
-        std::string command = "cd " + quote(dir_.string()) + " && " + quote(FERRO_CLI_PATH);
-        for (const auto& a : args) command += " " + quote(a);
-        command += " >" + quote((dir_ / "stdout.txt").string()) + " 2>" + quote((dir_ / "stderr.txt").string());
-        const int status = std::system(command.c_str());
-        CliRun r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = slurp(dir_ / "stdout.txt");
-        r.err = slurp(dir_ / "stderr.txt");
-        return r;
+        return ferro::test::runProgram(FERRO_CLI_PATH, args, dir_, dir_);
     }
 
     ferro::test::TempDir folder_;

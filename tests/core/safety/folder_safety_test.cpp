@@ -118,7 +118,15 @@ class FolderSafety : public ::testing::Test {
 protected:
     void SetUp() override {
         int k = 0;
-        for (const std::string& name : kLookAlikes) test::writeFileBytes(dir / name, bytesFor(k++));
+        // Where letter case does not tell names apart (Windows), song.BIN is
+        // the song's own output, not a look-alike.
+        test::writeFileBytes(dir / "probe", {});
+        const bool namesIgnoreCase = fs::exists(dir / "PROBE");
+        fs::remove(dir / "probe");
+        for (const std::string& name : kLookAlikes) {
+            if (namesIgnoreCase && name == "song.BIN") continue;
+            test::writeFileBytes(dir / name, bytesFor(k++));
+        }
         // Folders under scratch names the module does not use are the user's.
         for (const char* name : {"C9.tmp", "P7C1.tmp", "batman5.TMP"}) {
             fs::create_directory(dir / name);
