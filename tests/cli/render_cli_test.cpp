@@ -1,9 +1,7 @@
 // The render verb, run as a script runs it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "core/player/player_test_util.hpp"
 #include "player/song_render.hpp"
 #include "player/wav_render.hpp"
+#include "support/run_program.hpp"
 #include "support/temp_dir.hpp"
 #include "support/xm_writer.hpp"
 
@@ -23,17 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct RenderRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quote(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using RenderRun = test::ProgramRun;
 
 // Drums, an FM part that loops and a PSG part: a song as a hack would keep it.
 Bytes loopingSong() {
@@ -52,16 +41,9 @@ protected:
     fs::path out(const std::string& name) const { return dir_.path() / name; }
 
     RenderRun run(const std::vector<std::string>& args) const {
-        std::string command = quote(FERRO_CLI_PATH) + " render";
-        for (const auto& a : args) command += " " + quote(a);
-        command += " >" + quote((dir_.path() / "stdout.txt").string()) + " 2>" + quote((dir_.path() / "stderr.txt").string());
-        const int status = std::system(command.c_str());
-        RenderRun r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        const auto text = [](const Bytes& b) { return std::string(b.begin(), b.end()); };
-        r.out = text(test::readFileBytes(dir_.path() / "stdout.txt"));
-        r.err = text(test::readFileBytes(dir_.path() / "stderr.txt"));
-        return r;
+        std::vector<std::string> verb = {"render"};
+        verb.insert(verb.end(), args.begin(), args.end());
+        return test::runProgram(FERRO_CLI_PATH, verb, dir_.path(), dir_.path());
     }
 
     std::vector<std::string> inFiles() const {
@@ -147,6 +129,13 @@ TEST_F(RenderCli, WavHasTheIntroTheLoopsAndTheFade) {
     ASSERT_TRUE(render.loop);
     EXPECT_EQ(static_cast<std::uint64_t>(info.frames),
               735u * (render.loop->startFrame + 3u * render.loop->lengthFrames) + 5u * 44100u);
+}
+#else
+TEST_F(RenderCli, WithoutTheWavRenderAWavIsRefusedInOneLine) {
+    const RenderRun r = run({in().string(), "-o", out("song.wav").string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, std::string(kNoWavRender) + "\n");
+    EXPECT_FALSE(fs::exists(out("song.wav")));
 }
 #endif
 
