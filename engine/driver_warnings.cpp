@@ -1,5 +1,6 @@
 #include "engine/driver_warnings.hpp"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -21,12 +22,8 @@ struct ToneTrack {
     bool psg = false;
 };
 
-}  // namespace
-
-std::vector<std::string> driverWarnings(const ConversionRequest& request, const RowStreamSource& rows) {
-    std::vector<std::string> warnings;
-    if (request.tempo == 1) warnings.push_back(kTempoOneWarning);
-
+// The notes of the FM and PSG tone tracks that read past their table.
+std::optional<std::string> outOfRangeNotesWarning(const ConversionRequest& request, const RowSource& rows) {
     std::vector<ToneTrack> tracks;
     auto add = [&](std::string name, const std::optional<int>& channel, int transposition, bool psg) {
         if (channel && *channel >= 1 && *channel <= request.channelCount)
@@ -48,7 +45,7 @@ std::vector<std::string> driverWarnings(const ConversionRequest& request, const 
     std::map<int, RowStream> streams;
     for (const ToneTrack& t : tracks) {
         auto it = streams.find(t.channel);
-        if (it == streams.end()) it = streams.emplace(t.channel, rows(t.channel)).first;
+        if (it == streams.end()) it = streams.emplace(t.channel, rows.rowStream(t.channel, request.totalRows)).first;
         const RowStream& stream = it->second;
         const int rowCount = std::min(request.totalRows, stream.rowCount());
         for (int r = 0; r < rowCount; ++r) {
@@ -63,26 +60,25 @@ std::vector<std::string> driverWarnings(const ConversionRequest& request, const 
             if (!first || r < first->row) first = First{r, &t, note};
         }
     }
-    if (count > 0) {
-        warnings.push_back("Warning: " + std::to_string(count) +
-                           " notes fall outside the Sonic 1 driver's range and will play at a wrong pitch. "
-                           "First: XM channel " + std::to_string(first->track->channel) + ", " +
-                           songPlaceText(request, first->row) + ", note " + xmNoteName(first->note) + " on " +
-                           first->track->name + ".");
+    if (count == 0) return std::nullopt;
+    return "Warning: " + std::to_string(count) +
+           " notes fall outside the Sonic 1 driver's range and will play at a wrong pitch. First: XM channel " +
+           std::to_string(first->track->channel) + ", " + songPlaceText(request, first->row) + ", note " +
+           xmNoteName(first->note) + " on " + first->track->name + ".";
+}
+
+}  // namespace
+
+std::vector<std::string> driverWarnings(const ConversionRequest& request, const RowSource& rows) {
+    std::vector<std::string> warnings;
+    if (request.tempo == 1) warnings.push_back(kTempoOneWarning);
+    try {
+        if (std::optional<std::string> notes = outOfRangeNotesWarning(request, rows)) warnings.push_back(*notes);
+    } catch (const ConversionError&) {
+        // The conversion reports a stream it cannot read.
     }
     return warnings;
 }
 
-std::vector<std::string> driverWarnings(const ConversionRequest& request) {
-    try {
-        return driverWarnings(request, [&request](int channel) {
-            return readRowStream(request.workingDirectory, channel, request.totalRows);
-        });
-    } catch (const ConversionError&) {
-        std::vector<std::string> warnings;
-        if (request.tempo == 1) warnings.push_back(kTempoOneWarning);
-        return warnings;
-    }
-}
-
 }  // namespace ferro
+

@@ -3,12 +3,11 @@
 // found before anything is written, they follow the General parametres'
 // yellow policy (convert anyway, ask, or halt) and the command line prints
 // them as warnings.
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/conversion_request.hpp"
-#include "engine/track_encoder.hpp"
+#include "engine/row_source.hpp"
 
 namespace ferro {
 
@@ -21,21 +20,14 @@ inline constexpr const char* kTempoOneWarning = "Warning: tempo 1 never plays in
 inline constexpr int kFmFrequencyEntries = 96;
 inline constexpr int kPsgFrequencyEntries = 70;
 
-// The row stream of XM channel n (1..channelCount).
-using RowStreamSource = std::function<RowStream(int channel)>;
-
 // The warnings for this request, in order: tempo 1, then the notes of the FM
 // and PSG tone tracks (not the noise track, whose notes read past the table
 // on purpose, as Sonic 1's own hi-hats do) that fall outside the tables:
 // "Warning: N notes fall outside the Sonic 1 driver's range and will play at
 // a wrong pitch. First: XM channel C, order position O (pattern P), row R,
 // note X on PSG 1." A note on two tracks counts on each. Tracks whose channel
-// is not in 1..channelCount are left to the conversion to refuse.
-std::vector<std::string> driverWarnings(const ConversionRequest& request, const RowStreamSource& rows);
-
-// The same, reading the row streams C<n>.tmp from the request's working
-// directory; a stream that cannot be read gives no note warning (the
-// conversion reports it).
-std::vector<std::string> driverWarnings(const ConversionRequest& request);
+// is not in 1..channelCount, and row streams that cannot be read, are left
+// to the conversion to refuse.
+std::vector<std::string> driverWarnings(const ConversionRequest& request, const RowSource& rows);
 
 }  // namespace ferro

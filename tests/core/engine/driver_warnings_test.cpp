@@ -7,6 +7,13 @@ namespace {
 
 using test::note;
 
+struct CellSource final : RowSource {
+    explicit CellSource(const std::vector<std::vector<XmCell>>& c) : cells(c) {}
+    RowStream rowStream(int n, int) const override { return RowStream::fromCells(n, cells.at(static_cast<std::size_t>(n))); }
+    bool removeKeyOffs(int) override { return false; }
+    const std::vector<std::vector<XmCell>>& cells;
+};
+
 std::string notes(int n, const std::string& first) {
     return "Warning: " + std::to_string(n) +
            " notes fall outside the Sonic 1 driver's range and will play at a wrong pitch. First: " + first + ".";
@@ -62,8 +69,7 @@ TEST(DriverWarnings, TempoOneAndNotesOffTheFrequencyTables) {
         if (c.more) c.more(r);
         std::vector<std::vector<XmCell>> cells(5, test::rows(12, {{2, note(49)}}));
         for (const auto& [channel, row, cell] : c.cells) cells[channel][row] = cell;
-        const auto source = [&cells](int n) { return RowStream::fromCells(n, cells[static_cast<std::size_t>(n)]); };
-        EXPECT_EQ(driverWarnings(r, source), c.expected) << c.name;
+        EXPECT_EQ(driverWarnings(r, CellSource(cells)), c.expected) << c.name;
     }
 }
 
@@ -75,7 +81,7 @@ TEST(DriverWarnings, UnreadableRowStreamsLeaveTheNotesToTheConversion) {
     r.fmChannelCount = 1;
     r.fm[0] = 1;
     r.tempo = 1;
-    EXPECT_EQ(driverWarnings(r), std::vector<std::string>{kTempoOneWarning});
+    EXPECT_EQ(driverWarnings(r, ScratchRowSource(dir.path())), std::vector<std::string>{kTempoOneWarning});
 }
 
 }  // namespace
