@@ -213,7 +213,6 @@ void MoreWindowTest::clickStoresTheValueUnderThePointer_data() {
     QTest::addColumn<QString>("values");
     QTest::addColumn<int>("mapIndex");  // 0 corri, 1 psgorri, 2 dorri
     QTest::newRow("FM voice") << "List1" << "List2" << 0;
-    QTest::newRow("PSG voice") << "List3" << "List4" << 1;
     QTest::newRow("DAC sample") << "List5" << "List6" << 2;
 }
 
