@@ -62,14 +62,6 @@ int volumeByte(int volume) {
     return volume;
 }
 
-// The driver ends a song at the first E4 it meets, then brings the previous
-// music back: on a played-once song it belongs where the song's last note
-// ends, never in a track that stops early.
-void endWithFade(SongTrack& track) {
-    if (track.main.empty() || track.main.back() != kFlagStop) failConversion();
-    track.main.insert(track.main.end() - 1, kFlagE4);
-}
-
 }  // namespace
 
 std::string labelSafeName(const std::string& baseName) {
@@ -119,16 +111,23 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
     if (request.hasDrums) {
         song.dac = track("DAC", request.dac, 0, 0);
     } else {
-        song.dac = SongTrack{"DAC", {}, {kFlagStop}, 0, 0};
-        song.dacIsStopTrack = true;
+        // The driver reads the DAC slot's track first in every frame, and an
+        // E4 there ends the song in the frame it is read; on any other track
+        // E4 is undefined. So a song played once that hands back to the
+        // previous music rests on the stop track for the song's whole length
+        // and reads E4 in the frame where the other tracks end, as the game's
+        // own extra-life jingle does. A bare E4 F2 would end the song in its
+        // first frame, before a single note.
+        Bytes stop;
         const bool playedOnce = request.loopOption != 0;
-        if (playedOnce && request.endDacWithE4) {
-            if (!song.fm.empty()) {
-                endWithFade(song.fm.front());
-            } else if (!song.psg.empty()) {
-                endWithFade(song.psg.front());
-            }
+        const bool anyTrack = !song.fm.empty() || !song.psg.empty();
+        if (playedOnce && request.endDacWithE4 && anyTrack && request.totalRows >= 1) {
+            appendRest(stop, request.totalRows, maxDurationByte(request.dividingTiming));
+            stop.push_back(kFlagE4);
         }
+        stop.push_back(kFlagStop);
+        song.dac = SongTrack{"DAC", {}, std::move(stop), 0, 0};
+        song.dacIsStopTrack = true;
     }
     song.voiceTable = voiceTable;
     song.voiceNames = request.voiceNames;

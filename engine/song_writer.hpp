@@ -98,9 +98,10 @@ std::string plainListing(const SongLayout& song);
 // sections (entry 0 unused; only channels that feed a track are read; the
 // intros only when loopStartRow >= 1). `voiceTable` is the voices' bytes. The
 // listing is in the request's asmStyle. A song played once without drums
-// that asks for E4 gets it before the final F2 of its first FM track (PSG 1
-// without FM, none without either): the stop track in place of the DAC track
-// ends in the song's first frame, and an E4 there would end the song. Ends
+// that asks for E4 gets a stop track that rests for the song's whole length
+// (totalRows) and then reads E4 F2, so the song plays to its end before the
+// driver hands back to the previous music (none without FM and PSG tracks).
+// Ends
 // the conversion with the general error on a pointer beyond 32767, a
 // transposition outside -256..255, a volume outside 0..255, a used assignment
 // entry outside 1..channelCount or a file name without a base name.

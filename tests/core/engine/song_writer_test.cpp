@@ -2,6 +2,7 @@
 
 #include "engine/conversion_error.hpp"
 #include "engine_test_util.hpp"
+#include "player/song_player.hpp"
 
 namespace ferro {
 namespace {
@@ -92,9 +93,10 @@ TEST(AssembleSong, WithoutDrumsTheDacEntryIsAStopTrack) {
     EXPECT_TRUE(song.listing.ends_with("\r\n\r\nsong_Voices:"));
 }
 
-// The driver ends the song at the first E4 it reads: in the stop track that
-// would be the first frame. A song played once without drums fades at the end
-// of its first FM track (PSG 1 without FM); a looping song never fades.
+// The driver ends the song at the first E4 it reads, and reads E4 only on the
+// DAC slot's track. A song played once without drums keeps its stop track
+// resting for the song's length (here 300 rows at timing 2: 127 x 2 + 46)
+// and fades where the other tracks end; a looping song never fades.
 TEST(AssembleSong, E4GoesWhereTheSongEnds) {
     struct Case {
         std::string name;
@@ -107,8 +109,8 @@ TEST(AssembleSong, E4GoesWhereTheSongEnds) {
     const std::vector<Case> cases = {
         {"looping, no drums", 0, false, 2, 1, {"B1 F2", "B2 F2", "C1 F2", "F2"}},
         {"looping, drums", 0, true, 2, 1, {"B1 F2", "B2 F2", "C1 F2", "81 F2"}},
-        {"once, no drums: first FM track", 1, false, 2, 1, {"B1 E4 F2", "B2 F2", "C1 F2", "F2"}},
-        {"once, no drums, no FM: PSG 1", 1, false, 0, 2, {"C1 E4 F2", "C2 F2", "F2"}},
+        {"once, no drums: the stop track rests, then fades", 1, false, 2, 1, {"B1 F2", "B2 F2", "C1 F2", "80 7F 7F 2E E4 F2"}},
+        {"once, no drums, no FM", 1, false, 0, 2, {"C1 F2", "C2 F2", "80 7F 7F 2E E4 F2"}},
         {"once, nothing but the stop track", 1, false, 0, 0, {"F2"}},
         {"once, drums: the DAC track's own E4 stays", 1, true, 1, 0, {"B1 F2", "81 E4 F2"}},
     };
@@ -118,6 +120,8 @@ TEST(AssembleSong, E4GoesWhereTheSongEnds) {
         r.loopOption = c.loopOption;
         r.hasDrums = c.hasDrums;
         r.endDacWithE4 = true;
+        r.totalRows = 300;
+        r.dividingTiming = 2;
         r.fmChannelCount = c.fmCount;
         r.psgChannelCount = c.psgCount;
         r.useNoise = false;
@@ -140,6 +144,39 @@ TEST(AssembleSong, E4GoesWhereTheSongEnds) {
             << c.name;
         EXPECT_EQ(song.listing.find("$E4") != std::string::npos, expected.find("E4") != std::string::npos) << c.name;
     }
+}
+
+// Played by the driver's rules, a song played once without drums that fades
+// sounds its note first and is cut where the song ends, not in its first frame.
+TEST(AssembleSong, AFadingSongWithoutDrumsPlaysToItsEnd) {
+    ConversionRequest r = test::baseRequest();
+    r.channelCount = 1;
+    r.loopOption = 1;
+    r.hasDrums = false;
+    r.endDacWithE4 = true;
+    r.totalRows = 16;
+    r.dividingTiming = 1;
+    r.tempo = 0;
+    r.fmChannelCount = 1;
+    r.psgChannelCount = 0;
+    r.fm = {1, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    std::vector<ChannelSections> s(2);
+    s[1].main = hex("EF 00 B1 10 F2");
+    const SongImage song = assembleSong(r, s, Bytes(25, 0x10));
+    SongPlayer player(song.binary);
+    Frame frame;
+    std::optional<std::uint32_t> keyOn, reset;
+    while (player.step(frame)) {
+        for (const ChipWrite& w : frame.writes) {
+            if (w.port == ChipPort::Ym0 && w.address == 0x28 && w.value == 0xF0 && !keyOn) keyOn = frame.index;
+            if (w.port == ChipPort::Ym0 && w.address == 0x27 && frame.index > 0 && !reset) reset = frame.index;
+        }
+    }
+    EXPECT_FALSE(player.error()) << *player.error();
+    ASSERT_TRUE(keyOn);
+    ASSERT_TRUE(reset);
+    EXPECT_EQ(*keyOn, 1u);
+    EXPECT_EQ(*reset, 18u);  // E4 read with the F2 due at 17 ends that call; the next one resets
 }
 
 TEST(LabelSafeName, EveryOtherCharacterBecomesAnUnderscore) {
