@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -54,6 +55,26 @@ void QtDialogs::setClipboardText(const QString& text) {
 QSize QtDialogs::screenSize() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->size() : QSize(0, 0);
+}
+
+std::optional<QString> QtDialogs::saveFileName(const QString& caption, const QString& suggestedPath,
+                                               const QString& filter) {
+    const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, suggestedPath, filter);
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtDialogs::openFileName(const QString& caption, const QString& startFolder,
+                                               const QString& filter) {
+    const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, startFolder, filter);
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtDialogs::existingFolder(const QString& caption, const QString& startFolder) {
+    const QString path = QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption, startFolder);
+    if (path.isEmpty()) return std::nullopt;
+    return path;
 }
 
 }  // namespace ferro

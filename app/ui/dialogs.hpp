@@ -26,6 +26,15 @@ public:
     virtual void setClipboardText(const QString& text) = 0;
     // The screen's size in pixels.
     virtual QSize screenSize() = 0;
+    // A file to write, asking before replacing one; nullopt when cancelled.
+    // `filter` as Qt's file dialogs take it ("VGM files (*.vgm)").
+    virtual std::optional<QString> saveFileName(const QString& caption, const QString& suggestedPath,
+                                                const QString& filter) = 0;
+    // A file to read; nullopt when cancelled.
+    virtual std::optional<QString> openFileName(const QString& caption, const QString& startFolder,
+                                                const QString& filter) = 0;
+    // An existing folder; nullopt when cancelled.
+    virtual std::optional<QString> existingFolder(const QString& caption, const QString& startFolder) = 0;
 };
 
 // The real thing: Qt's message boxes, input dialog and clipboard.
@@ -39,6 +48,11 @@ public:
     QString clipboardText() override;
     void setClipboardText(const QString& text) override;
     QSize screenSize() override;
+    std::optional<QString> saveFileName(const QString& caption, const QString& suggestedPath,
+                                        const QString& filter) override;
+    std::optional<QString> openFileName(const QString& caption, const QString& startFolder,
+                                        const QString& filter) override;
+    std::optional<QString> existingFolder(const QString& caption, const QString& startFolder) override;
 };
 
 }  // namespace ferro

@@ -23,6 +23,15 @@ public:
     std::deque<std::optional<QString>> inputs;    // for inputText; cancel when empty
     QString clipboard;
     QSize screen{1920, 1080};
+    // Answers for the file and folder dialogs, in order; cancel when empty.
+    std::deque<std::optional<QString>> files;
+    std::deque<std::optional<QString>> folders;
+    struct FileRequest {
+        QString caption;
+        QString start;  // the suggested path or the start folder
+        QString filter;
+    };
+    std::vector<FileRequest> fileRequests;
 
     void showMessage(const QString& text, MessageIcon icon, const QString& title = QString()) override {
         messages.push_back({text, icon, title.isEmpty() ? QString("Ferrocanto") : title, false});
@@ -44,6 +53,25 @@ public:
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString& text) override { clipboard = text; }
     QSize screenSize() override { return screen; }
+    std::optional<QString> saveFileName(const QString& caption, const QString& suggested, const QString& filter) override {
+        fileRequests.push_back({caption, suggested, filter});
+        return next(files);
+    }
+    std::optional<QString> openFileName(const QString& caption, const QString& start, const QString& filter) override {
+        fileRequests.push_back({caption, start, filter});
+        return next(files);
+    }
+    std::optional<QString> existingFolder(const QString& caption, const QString& start) override {
+        fileRequests.push_back({caption, start, QString()});
+        return next(folders);
+    }
+
+    static std::optional<QString> next(std::deque<std::optional<QString>>& answers) {
+        if (answers.empty()) return std::nullopt;
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
 
     QString lastText() const { return messages.empty() ? QString() : messages.back().text; }
 };
