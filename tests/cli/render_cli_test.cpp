@@ -117,6 +117,46 @@ TEST_F(RenderCli, SoundFolderWithABrokenFileWarnsAndPlays) {
     EXPECT_NE(test::readFileBytes(out("song.vgm")), renderSongToVgm(loopingSong(), builtInSoundData(), "song").vgm);
 }
 
+// Two channels: FM notes on the first, a PSG tone on the second.
+Bytes moduleXm() {
+    test::XmLayout layout;
+    layout.moduleName = "Render me";
+    layout.channelCount = 2;
+    layout.patterns[0].rows = 16;
+    layout.patterns[0].cells.resize(32);
+    for (int r = 0; r < 16; r += 4) {
+        layout.patterns[0].cells[static_cast<std::size_t>(r * 2)] = test::noteCell(static_cast<std::uint8_t>(49 + r), 1);
+        layout.patterns[0].cells[static_cast<std::size_t>(r * 2 + 3)] = test::noteCell(61, 2);
+    }
+    return test::buildXm(layout);
+}
+
+TEST_F(RenderCli, ModuleIsConvertedInMemoryAsConvertWouldConvertIt) {
+    test::writeFileBytes(in("tune.xm"), moduleXm());
+    const std::string setup = R"({"fmChannelCount": 1, "psgChannelCount": 1, "useNoise": false, "hasDrums": false,
+        "fm": [1, null, null, null, null, null], "psg": [2, null, null],
+        "voices": [{"name": "a", "hex": "3A 01 07 01 01 1F 1F 1F 1F 00 00 00 00 00 00 00 00 0F 0F 0F 0F 20 20 20 08"}]})";
+    dir_.write("setup.json", Bytes(setup.begin(), setup.end()));
+    const auto rendered = run({in("tune.xm").string(), "-o", out("tune.vgm").string(), "--setup",
+                               (dir_.path() / "setup.json").string(), "--seed", "7"});
+    ASSERT_EQ(rendered.code, 0) << rendered.err;
+    EXPECT_EQ(inFiles(), (std::vector<std::string>{"song.bin", "tune.xm"}));
+
+    // The song `convert` writes, played by the library, is the same VGM.
+    std::string command = "cd " + quote((dir_.path() / "in").string()) + " && " + quote(FERRO_CLI_PATH) +
+                          " convert tune.xm --seed 7 --setup " + quote((dir_.path() / "setup.json").string()) +
+                          " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const SongRender want = renderSongToVgm(test::readFileBytes(in("tune.bin")), builtInSoundData(), "Render me");
+    ASSERT_FALSE(want.error);
+    EXPECT_EQ(test::readFileBytes(out("tune.vgm")), want.vgm);
+
+    const auto red = run({in("tune.xm").string(), "-o", out("red.vgm").string()});  // nothing assigned
+    EXPECT_EQ(red.code, 1);
+    EXPECT_FALSE(red.err.empty());
+    EXPECT_FALSE(fs::exists(out("red.vgm")));
+}
+
 #ifdef FERRO_WAV_RENDER
 TEST_F(RenderCli, WavHasTheIntroTheLoopsAndTheFade) {
     const RenderRun r = run({in().string(), "-o", out("song.wav").string(), "--loops", "3"});
