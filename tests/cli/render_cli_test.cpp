@@ -143,10 +143,11 @@ TEST_F(RenderCli, ModuleIsConvertedInMemoryAsConvertWouldConvertIt) {
     EXPECT_EQ(inFiles(), (std::vector<std::string>{"song.bin", "tune.xm"}));
 
     // The song `convert` writes, played by the library, is the same VGM.
-    std::string command = "cd " + quote((dir_.path() / "in").string()) + " && " + quote(FERRO_CLI_PATH) +
-                          " convert tune.xm --seed 7 --setup " + quote((dir_.path() / "setup.json").string()) +
-                          " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    const auto converted = test::runProgram(FERRO_CLI_PATH,
+                                            {"convert", "tune.xm", "--seed", "7", "--setup",
+                                             (dir_.path() / "setup.json").string()},
+                                            dir_.path() / "in", dir_.path());
+    ASSERT_EQ(converted.code, 0) << converted.err;
     const SongRender want = renderSongToVgm(test::readFileBytes(in("tune.bin")), builtInSoundData(), "Render me");
     ASSERT_FALSE(want.error);
     EXPECT_EQ(test::readFileBytes(out("tune.vgm")), want.vgm);

@@ -67,7 +67,10 @@ TEST(SongRender, LoopingSongReadsBackAsThePlayerPlaysIt) {
     const Bytes& kick = sound.drum(DrumSample::Kick).pcm;
     std::size_t k = 0;
     for (const auto& w : r.writes)
-        if (w.reg == 0x2A && w.chip == VgmWrite::Chip::Ym0 && w.sample >= 735 && k < 20) EXPECT_EQ(w.value, kick[k++]);
+        if (w.reg == 0x2A && w.chip == VgmWrite::Chip::Ym0 && w.sample >= 735 && k < 20) {
+            EXPECT_EQ(w.value, kick[k]);
+            ++k;
+        }
     EXPECT_EQ(k, 20u);
     for (auto c : r.commands)
         EXPECT_TRUE(c == 0x50 || c == 0x52 || c == 0x53 || c == 0x61 || c == 0x62 || c == 0x63 || c == 0x66 ||
