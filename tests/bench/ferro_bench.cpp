@@ -1,22 +1,33 @@
-// Speed and memory of the load and the conversion (Google Benchmark).
+// Speed and memory of reading and converting modules.
 //
 //   ferro_bench [benchmark flags] [REAL.xm ...]
-//       the generated modules, the I/O floor they are compared with, and the
-//       load plus conversion of each real module named
+//       Google Benchmark: the parse, the in-memory conversion and the
+//       windows' load (with its scratch files) of generated modules, and the
+//       same for each real module named
+//   ferro_bench --versus-openmpt PATTERNS ROWS CHANNELS [RUNS]
+//       `ferrocanto-cli convert` of a generated module (every output channel
+//       assigned, optimised, .bin and .asm) against libopenmpt's load of the
+//       same file: the median of RUNS runs each, and their ratio
 //   ferro_bench --peak-rss PATTERNS ROWS CHANNELS
-//       writes such a module in a fresh process, then loads and converts it
-//       in another and prints that process's peak resident memory
+//       the peak resident memory of `ferrocanto-cli convert` of such a module
 //
 // Built in a Release build without sanitizers: scripts/bench.
 #include <benchmark/benchmark.h>
+#include <libopenmpt/libopenmpt.hpp>
+#include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,9 +37,13 @@
 #include "base/byte_reader.hpp"
 #include "engine/conversion.hpp"
 #include "engine/request_builder.hpp"
+#include "engine/row_source.hpp"
 #include "support/xm_writer.hpp"
+#include "voices/voice_hex.hpp"
 #include "xm/scratch_files.hpp"
 #include "xm/xm_reader.hpp"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace ferro;
@@ -115,6 +130,17 @@ ConversionRequest requestFor(const XmModule& m) {
     return r;
 }
 
+XmModule parseOrDie(const Bytes& bytes) {
+    auto parsed = parseXmModule(bytes);
+    if (!std::holds_alternative<XmModule>(parsed)) {
+        std::fprintf(stderr, "cannot parse the module\n");
+        std::exit(1);
+    }
+    XmModule module = std::get<XmModule>(std::move(parsed));
+    module.fileName = "song.xm";
+    return module;
+}
+
 XmModule loadOrDie(const fs::path& dir, const std::string& name) {
     auto loaded = loadXmModule(dir, name, 0);
     if (!std::holds_alternative<XmModule>(loaded)) {
@@ -122,6 +148,14 @@ XmModule loadOrDie(const fs::path& dir, const std::string& name) {
         std::exit(1);
     }
     return std::get<XmModule>(loaded);
+}
+
+// The in-memory conversion of a parsed module; false when it was refused.
+bool convertsInMemory(const XmModule& module, std::size_t* songBytes = nullptr) {
+    const MemoryRowSource rows(module);
+    const SongConversion song = convertSong(requestFor(module), rows, seededRandom(1));
+    if (songBytes) *songBytes = song.binary.size();
+    return song.succeeded;
 }
 
 // One generated module per shape, written once.
@@ -135,6 +169,13 @@ const fs::path& generatedFolder(int patterns, int channels) {
     return folder->path;
 }
 
+const Bytes& generatedBytes(int patterns, int channels) {
+    static std::map<std::pair<int, int>, Bytes> modules;
+    Bytes& bytes = modules[{patterns, channels}];
+    if (bytes.empty()) bytes = *readWholeFile(generatedFolder(patterns, channels) / "song.xm");
+    return bytes;
+}
+
 void setCellCounters(benchmark::State& state, std::int64_t cells) {
     state.SetComplexityN(cells);
     state.counters["cells"] = static_cast<double>(cells);
@@ -143,57 +184,46 @@ void setCellCounters(benchmark::State& state, std::int64_t cells) {
                                                                   benchmark::Counter::kInvert);
 }
 
-// The floor: reading the module and writing scratch files of the same sizes,
-// with no unpacking, no joining and no conversion.
-void BM_ReadModuleWriteScratch(benchmark::State& state) {
+// The parser alone, bytes already in memory.
+void BM_Parse(benchmark::State& state) {
     const int patterns = static_cast<int>(state.range(0));
     const int channels = static_cast<int>(state.range(1));
-    const fs::path& dir = generatedFolder(patterns, channels);
-    const Bytes patternFile(static_cast<std::size_t>(kRows) * kXmCellSize, 0);
-    const Bytes rowStream(static_cast<std::size_t>(patterns) * kRows * kXmCellSize, 0);
-    for (auto _ : state) {
-        deleteScratchFiles(dir);
-        const auto module = readWholeFile(dir / "song.xm");
-        benchmark::DoNotOptimize(module);
-        for (int p = 0; p < patterns; ++p)
-            for (int n = 1; n <= channels; ++n) writeWholeFile(dir / patternChannelFileName(p, n), patternFile);
-        for (int n = 1; n <= channels; ++n) writeWholeFile(dir / rowStreamFileName(n), rowStream);
-    }
-    deleteScratchFiles(dir);
+    const Bytes& bytes = generatedBytes(patterns, channels);
+    for (auto _ : state) benchmark::DoNotOptimize(parseOrDie(bytes));
     setCellCounters(state, std::int64_t{patterns} * kRows * channels);
 }
 
-void BM_Load(benchmark::State& state) {
+// The conversion alone, in memory.
+void BM_Convert(benchmark::State& state) {
+    const int patterns = static_cast<int>(state.range(0));
+    const int channels = static_cast<int>(state.range(1));
+    const XmModule module = parseOrDie(generatedBytes(patterns, channels));
+    for (auto _ : state) {
+        std::size_t songBytes = 0;
+        if (!convertsInMemory(module, &songBytes)) state.SkipWithError("refused");
+        state.counters["song_bytes"] = static_cast<double>(songBytes);
+    }
+    setCellCounters(state, std::int64_t{patterns} * kRows * channels);
+}
+
+// What the command line does: read the file, parse, convert in memory.
+void BM_ReadParseConvert(benchmark::State& state) {
+    const int patterns = static_cast<int>(state.range(0));
+    const int channels = static_cast<int>(state.range(1));
+    const fs::path& dir = generatedFolder(patterns, channels);
+    for (auto _ : state) {
+        if (!convertsInMemory(parseOrDie(*readWholeFile(dir / "song.xm")))) state.SkipWithError("refused");
+    }
+    setCellCounters(state, std::int64_t{patterns} * kRows * channels);
+}
+
+// The windows' load: the parse and the scratch files (one per pattern and
+// channel, and the row streams), nearly all of it the file system's.
+void BM_WindowsLoad(benchmark::State& state) {
     const int patterns = static_cast<int>(state.range(0));
     const int channels = static_cast<int>(state.range(1));
     const fs::path& dir = generatedFolder(patterns, channels);
     for (auto _ : state) benchmark::DoNotOptimize(loadOrDie(dir, "song.xm"));
-    deleteScratchFiles(dir);
-    setCellCounters(state, std::int64_t{patterns} * kRows * channels);
-}
-
-void BM_Convert(benchmark::State& state) {
-    const int patterns = static_cast<int>(state.range(0));
-    const int channels = static_cast<int>(state.range(1));
-    const fs::path& dir = generatedFolder(patterns, channels);
-    const ConversionRequest request = requestFor(loadOrDie(dir, "song.xm"));
-    for (auto _ : state) {
-        const ConversionResult result = MAINCONVERSIONCODE(request, seededRandom(1));
-        if (!result.succeeded) state.SkipWithError(result.message.c_str());
-        state.counters["song_bytes"] = static_cast<double>(result.binaryLength);
-    }
-    deleteScratchFiles(dir);
-    setCellCounters(state, std::int64_t{patterns} * kRows * channels);
-}
-
-void BM_LoadAndConvert(benchmark::State& state) {
-    const int patterns = static_cast<int>(state.range(0));
-    const int channels = static_cast<int>(state.range(1));
-    const fs::path& dir = generatedFolder(patterns, channels);
-    for (auto _ : state) {
-        const ConversionResult result = MAINCONVERSIONCODE(requestFor(loadOrDie(dir, "song.xm")), seededRandom(1));
-        if (!result.succeeded) state.SkipWithError(result.message.c_str());
-    }
     deleteScratchFiles(dir);
     setCellCounters(state, std::int64_t{patterns} * kRows * channels);
 }
@@ -209,29 +239,27 @@ void growth(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->UseRealTime()->Complexity(benchmark::oN);
 }
 
-BENCHMARK(BM_ReadModuleWriteScratch)->Apply(largeModule);
-BENCHMARK(BM_Load)->Apply(largeModule);
+BENCHMARK(BM_Parse)->Apply(largeModule);
 BENCHMARK(BM_Convert)->Apply(largeModule);
-BENCHMARK(BM_LoadAndConvert)->Apply(growth);
+BENCHMARK(BM_WindowsLoad)->Apply(largeModule);
+BENCHMARK(BM_ReadParseConvert)->Apply(growth);
 
-// A real module: load plus conversion, and the floor for the same module.
+// A real module: read, parse and convert in memory; and the windows' load.
 void registerRealModule(const fs::path& file) {
     const std::string name = file.filename().string();
     auto folder = std::make_shared<BenchFolder>("real-" + std::to_string(std::hash<std::string>{}(name)));
     fs::copy_file(file, folder->path / name);
-    benchmark::RegisterBenchmark(("RealModule/LoadAndConvert/" + name).c_str(), [folder, name](benchmark::State& state) {
+    benchmark::RegisterBenchmark(("RealModule/ReadParseConvert/" + name).c_str(), [folder, name](benchmark::State& state) {
         std::string outcome;
         XmModule module;
         for (auto _ : state) {
-            module = loadOrDie(folder->path, name);
-            const ConversionResult result = MAINCONVERSIONCODE(requestFor(module), seededRandom(1));
-            outcome = result.succeeded ? "converted" : "refused: " + result.message;
+            module = parseOrDie(*readWholeFile(folder->path / name));
+            outcome = convertsInMemory(module) ? "converted" : "refused";
         }
-        deleteScratchFiles(folder->path);
         state.SetLabel(outcome);
         setCellCounters(state, std::int64_t{module.totalRows} * module.channelCount);
     })->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark(("RealModule/Load/" + name).c_str(), [folder, name](benchmark::State& state) {
+    benchmark::RegisterBenchmark(("RealModule/WindowsLoad/" + name).c_str(), [folder, name](benchmark::State& state) {
         XmModule module;
         for (auto _ : state) module = loadOrDie(folder->path, name);
         deleteScratchFiles(folder->path);
@@ -239,43 +267,117 @@ void registerRealModule(const fs::path& file) {
     })->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
-long peakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+// The choices of requestFor() as a song setup file for the command line.
+std::string setupText(int channels) {
+    auto channel = [channels](int k) { return (k - 1) % channels + 1; };
+    nlohmann::json corri, psgorri, norri, dorri;
+    for (int key = 0; key < 256; ++key) {
+        corri.push_back(key % 2);
+        psgorri.push_back(1 + key % 8);
+        norri.push_back(1 + key % 2);
+        dorri.push_back(0x81 + key % 6);
+    }
+    const std::string silent = formatVoiceHex(FmVoice{});
+    const nlohmann::json setup = {
+        {"fmChannelCount", 5}, {"psgChannelCount", 3}, {"hasDrums", true}, {"useNoise", true},
+        {"fm", {channel(1), channel(2), channel(3), channel(4), channel(5), nullptr}},
+        {"dac", channel(6)}, {"psg", {channel(7), channel(8), channel(9)}}, {"optimiseOutput", true},
+        {"corri", corri}, {"psgorri", psgorri}, {"norri", norri}, {"dorri", dorri},
+        {"voices", {{{"name", "a"}, {"hex", silent}}, {{"name", "b"}, {"hex", silent}}}},
+        {"writeBin", true}, {"writeAsm", true}};
+    return setup.dump();
 }
 
-// Writes the module in a child process, so that building it in memory does
-// not count, then loads and converts it here.
-int measurePeakRss(int patterns, int rows, int channels) {
-    BenchFolder folder("rss");
-    const pid_t child = fork();
-    if (child == 0) {
-        test::writeFileBytes(folder.path / "song.xm", generatedModule(patterns, rows, channels, 64));
-        std::_Exit(0);
+// Runs the command line; its wall time in seconds, and its peak resident
+// memory in kB through `peakKb`. Exits when it fails.
+double runCli(const std::vector<std::string>& args, long* peakKb = nullptr) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(FERRO_CLI_PATH));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, FERRO_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", FERRO_CLI_PATH);
+        std::exit(1);
     }
     int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
-    const long atStart = peakRssKb();
-    const XmModule module = loadOrDie(folder.path, "song.xm");
-    const long afterLoad = peakRssKb();
-    const ConversionResult result = MAINCONVERSIONCODE(requestFor(module), seededRandom(1));
-    const long afterConvert = peakRssKb();
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    posix_spawn_file_actions_destroy(&actions);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "ferrocanto-cli %s failed\n", args.front().c_str());
+        std::exit(1);
+    }
+    if (peakKb) *peakKb = usage.ru_maxrss;
+    return seconds;
+}
+
+// A generated module and its setup file in a fresh folder.
+std::unique_ptr<BenchFolder> moduleWithSetup(int patterns, int rows, int channels) {
+    auto folder = std::make_unique<BenchFolder>("cli");
+    test::writeFileBytes(folder->path / "song.xm", generatedModule(patterns, rows, channels, 64));
+    std::ofstream(folder->path / "setup.json") << setupText(channels);
+    return folder;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+int versusOpenMpt(int patterns, int rows, int channels, int runs) {
+    const auto folder = moduleWithSetup(patterns, rows, channels);
+    const fs::path song = folder->path / "song.xm";
+    const std::vector<std::string> convert = {"convert", song.string(), "--setup",
+                                              (folder->path / "setup.json").string(), "--seed", "1"};
+    std::vector<double> cli, openmpt;
+    for (int i = 0; i < runs; ++i) {
+        cli.push_back(runCli(convert));
+        const auto start = std::chrono::steady_clock::now();
+        {
+            std::ifstream in(song, std::ios::binary);
+            openmpt::module module(in);
+            benchmark::DoNotOptimize(module.get_num_patterns());
+        }
+        openmpt.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    const double ours = median(cli);
+    const double theirs = median(openmpt);
+    std::printf("module: %d patterns x %d rows x %d channels, %ju bytes; median of %d runs\n", patterns, rows,
+                channels, static_cast<std::uintmax_t>(fs::file_size(song)), runs);
+    std::printf("ferrocanto-cli convert (.bin and .asm): %.1f ms\n", ours * 1e3);
+    std::printf("libopenmpt load:                        %.1f ms\n", theirs * 1e3);
+    std::printf("ratio: %.2f\n", ours / theirs);
+    return 0;
+}
+
+int measurePeakRss(int patterns, int rows, int channels) {
+    const auto folder = moduleWithSetup(patterns, rows, channels);
+    const fs::path song = folder->path / "song.xm";
+    long convertKb = 0;
+    long infoKb = 0;
+    runCli({"convert", song.string(), "--setup", (folder->path / "setup.json").string(), "--seed", "1"}, &convertKb);
+    runCli({"info", song.string()}, &infoKb);
     std::printf("module: %d patterns x %d rows x %d channels, %ju bytes\n", patterns, rows, channels,
-                static_cast<std::uintmax_t>(fs::file_size(folder.path / "song.xm")));
-    std::printf("peak RSS before loading: %.1f MB\n", atStart / 1024.0);
-    std::printf("peak RSS after the load: %.1f MB\n", afterLoad / 1024.0);
-    std::printf("peak RSS after the conversion: %.1f MB (%s)\n", afterConvert / 1024.0,
-                result.succeeded ? "converted" : result.message.c_str());
-    deleteScratchFiles(folder.path);
+                static_cast<std::uintmax_t>(fs::file_size(song)));
+    std::printf("peak RSS of ferrocanto-cli info:    %.1f MB\n", infoKb / 1024.0);
+    std::printf("peak RSS of ferrocanto-cli convert: %.1f MB\n", convertKb / 1024.0);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 5 && std::string(argv[1]) == "--peak-rss")
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if ((argc == 5 || argc == 6) && mode == "--versus-openmpt")
+        return versusOpenMpt(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                             argc == 6 ? std::max(1, std::atoi(argv[5])) : 5);
+    if (argc == 5 && mode == "--peak-rss")
         return measurePeakRss(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     std::vector<char*> flags;
     std::vector<fs::path> realModules;
