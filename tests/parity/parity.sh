@@ -2,9 +2,8 @@
 # The Windows command line must write exactly the bytes the Linux one writes.
 # Writes the generated cases (parity_cases) and the demo song (make_demo),
 # converts each case with both programs in two copies of the cases, and
-# compares everything they leave behind: the songs, the info JSON, the
-# messages and the exit codes. Windows writes its console text with CR LF;
-# only the captured messages are compared without the CR.
+# compares everything they leave behind: the songs, their VGM renders, the
+# info JSON, the messages (LF line ends on both) and the exit codes.
 #
 #   parity.sh LINUX_CLI WINDOWS_CLI PARITY_CASES MAKE_DEMO WORK_FOLDER [EMULATOR...]
 set -euo pipefail
@@ -30,6 +29,14 @@ run_case() {  # FOLDER CLI...
   (cd "$folder" && { "$@" info "$module" >info.out 2>info.err; echo $? >info.code; } || true)
   (cd "$folder" && { "$@" convert "$module" --setup setup.json --seed 7 >convert.out 2>convert.err;
                      echo $? >convert.code; } || true)
+  # The player and the VGM writer: the module converted in memory, and the
+  # song binary the conversion wrote.
+  (cd "$folder" && { "$@" render "$module" -o xm.vgm --setup setup.json --seed 7 >render-xm.out 2>render-xm.err;
+                     echo $? >render-xm.code; } || true)
+  if [ -f "$folder/${module%.xm}.bin" ]; then
+    (cd "$folder" && { "$@" render "${module%.xm}.bin" -o bin.vgm >render-bin.out 2>render-bin.err;
+                       echo $? >render-bin.code; } || true)
+  fi
 }
 
 cases=0
@@ -37,11 +44,11 @@ for folder in "$work/linux"/*/; do
   name="$(basename "$folder")"
   run_case "$work/linux/$name" "$linux_cli"
   run_case "$work/windows/$name" "${emulator[@]}" "$windows_cli"
-  sed -i 's/\r$//' "$work/windows/$name"/*.out "$work/windows/$name"/*.err
   cases=$((cases + 1))
 done
 
 converted="$(cat "$work/linux"/*/convert.code | grep -cx 0 || true)"
+rendered="$(cat "$work/linux"/*/render-*.code | grep -cx 0 || true)"
 if ! diff -r "$work/linux" "$work/windows" >"$work/differences.txt"; then
   echo "Windows and Linux differ:"
   head -n 60 "$work/differences.txt"
@@ -51,4 +58,4 @@ if ((converted * 2 < cases)); then
   echo "Only $converted of $cases cases converted: the cases no longer test the conversion"
   exit 1
 fi
-echo "$cases cases, $converted converted: every byte the same on Windows and Linux"
+echo "$cases cases, $converted converted, $rendered renders: every byte the same on Windows and Linux"
