@@ -374,6 +374,12 @@ int measurePeakRss(int patterns, int rows, int channels) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
+    // The command line's setup gives each of the nine output channels its own
+    // XM channel; with fewer, FM and PSG would share one and be refused.
+    if ((mode == "--versus-openmpt" || mode == "--peak-rss") && argc >= 5 && std::atoi(argv[4]) < 9) {
+        std::fprintf(stderr, "%s needs at least 9 channels\n", mode.c_str());
+        return 2;
+    }
     if ((argc == 5 || argc == 6) && mode == "--versus-openmpt")
         return versusOpenMpt(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                              argc == 6 ? std::max(1, std::atoi(argv[5])) : 5);
