@@ -77,7 +77,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
 
     createFrame_ = new QGroupBox("Create", bar);
     createFrame_->setObjectName("Frame1");
-    createFrame_->setFixedHeight(px(1095));
+    createFrame_->setFixedHeight(px(1395));
     auto* frameLayout = new QVBoxLayout(createFrame_);
     frameLayout->setContentsMargins(6, 2, 6, 2);
     binBox_ = new QCheckBox(".&bin", createFrame_);
@@ -87,8 +87,13 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     asmBox_ = new QCheckBox(".&asm", createFrame_);
     asmBox_->setObjectName("Check2");
     asmBox_->setToolTip("Output the song as an assembly program");
+    smps2asmBox_ = new QCheckBox("SMPS2ASM", createFrame_);
+    smps2asmBox_->setObjectName("Check3");
+    smps2asmBox_->setToolTip("Write the .asm as an SMPS2ASM song, to include in a disassembly after its macro file");
+    smps2asmBox_->setEnabled(false);
     frameLayout->addWidget(binBox_);
     frameLayout->addWidget(asmBox_);
+    frameLayout->addWidget(smps2asmBox_);
 
     column->addWidget(explorerButton_);
     column->addWidget(generalButton_);
@@ -159,6 +164,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     connect(aboutButton_, &QToolButton::clicked, this, &MainWindow::showAbout);
     connect(binBox_, &QCheckBox::clicked, this, &MainWindow::updateConvertButton);
     connect(asmBox_, &QCheckBox::clicked, this, &MainWindow::updateConvertButton);
+    // The style is a choice about the .asm file only.
+    connect(asmBox_, &QCheckBox::toggled, smps2asmBox_, &QCheckBox::setEnabled);
 
     onModuleUnloaded();
 }
@@ -218,6 +225,7 @@ QString MainWindow::statusText() const { return messagePanel_->text(); }
 
 bool MainWindow::writeBin() const { return binBox_->isChecked(); }
 bool MainWindow::writeAsm() const { return asmBox_->isChecked(); }
+AsmStyle MainWindow::asmStyle() const { return smps2asmBox_->isChecked() ? AsmStyle::Smps2asm : AsmStyle::Plain; }
 
 void MainWindow::updateConvertButton() {
     convertButton_->setEnabled(createFrame_->isEnabled() && (binBox_->isChecked() || asmBox_->isChecked()));

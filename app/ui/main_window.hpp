@@ -10,6 +10,7 @@
 #include "app/options.hpp"
 #include "base/shared_types.hpp"
 #include "app/ui/dialogs.hpp"
+#include "engine/conversion_request.hpp"
 
 class QCheckBox;
 class QGroupBox;
@@ -51,6 +52,8 @@ public:
     // The output formats the conversion writes.
     bool writeBin() const;
     bool writeAsm() const;
+    // "SMPS2ASM" (enabled while ".asm" is ticked): how the .asm is written.
+    AsmStyle asmStyle() const;
 
     // The readiness lights, kept as the colours of two buttons. No value:
     // the button face (no module loaded).
@@ -134,6 +137,7 @@ private:
     QGroupBox* createFrame_ = nullptr;
     QCheckBox* binBox_ = nullptr;             // Check1
     QCheckBox* asmBox_ = nullptr;             // Check2
+    QCheckBox* smps2asmBox_ = nullptr;        // Check3
     QLabel* messagePanel_ = nullptr;
     QLabel* timePanel_ = nullptr;
     QLabel* datePanel_ = nullptr;
