@@ -23,6 +23,7 @@
 #include "cli/commands.hpp"
 #include "cli/text.hpp"
 #include "engine/conversion.hpp"
+#include "engine/driver_warnings.hpp"
 #include "engine/row_source.hpp"
 #include "engine/request_builder.hpp"
 #include "engine/song_setup.hpp"
@@ -112,6 +113,15 @@ int convertLoaded(const fs::path& directory, const std::string& fileName, const 
 
     AppOptions options;  // the size lines are the desktop program's option, off here
     const ConversionRequest request = buildConversionRequest(module, choices, generalLight, voiceLight, options);
+    // What the driver would play wrongly counts as a yellow light.
+    const std::vector<std::string> warnings = driverWarnings(request, rows);
+    for (const std::string& warning : warnings) {
+        if (opt.strict)
+            std::cerr << "Can't convert with --strict: " << warning.substr(warning.find(' ') + 1) << '\n';
+        else
+            std::cerr << warning << '\n';
+    }
+    if (opt.strict && !warnings.empty()) return 1;
     const ConversionResult result = MAINCONVERSIONCODE(request, rows, opt.seed ? seededRandom(*opt.seed) : clockSeededRandom());
     if (!result.succeeded) {
         printLines(std::cerr, result.message);

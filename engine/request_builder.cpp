@@ -47,6 +47,8 @@ ConversionRequest buildConversionRequest(const XmModule& module, const SongChoic
     r.dorri = choices.maps.dorri;
     r.voices = choices.voices;
 
+    r.voiceNames = choices.voiceNames;
+    r.asmStyle = choices.asmStyle;
     r.writeBin = choices.writeBin;
     r.writeAsm = choices.writeAsm;
     r.generalLight = generalLight;

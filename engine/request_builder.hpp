@@ -21,6 +21,8 @@ struct SongChoices {
     std::vector<FmVoice> voices;
     bool writeBin = true;
     bool writeAsm = false;
+    AsmStyle asmStyle = AsmStyle::Plain;  // setup key asmStyle, the "SMPS2ASM" box
+    std::vector<std::string> voiceNames;  // beside `voices`, for the SMPS2ASM listing's comments
 };
 
 // A request holding the loaded module's facts, every other field at its default.

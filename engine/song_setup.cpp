@@ -111,7 +111,7 @@ const std::set<std::string>& knownKeys() {
         "dividingTiming", "tempo",           "fm",          "psg",          "dac",      "optimiseOutput",
         "removeRests",    "pitch",           "volume",      "pan",          "drumsByNote", "hihatsByNote",
         "corri",          "psgorri",         "dorri",       "norri",        "voices",   "writeBin",
-        "writeAsm"};
+        "writeAsm",       "asmStyle"};
     return keys;
 }
 
@@ -211,6 +211,16 @@ SongChoices readSetup(const json& root, const std::filesystem::path& setupFolder
     if (has("removeRests"))
         s.removeRests = boolean(root["removeRests"], "removeRests") ? RemoveRestsState::Checked : RemoveRestsState::Off;
     if (!c.writeBin && !c.writeAsm) refuse("writeBin, writeAsm: at least one of the two outputs must be true");
+    if (has("asmStyle")) {
+        const json& style = root["asmStyle"];
+        if (style == "plain") {
+            c.asmStyle = AsmStyle::Plain;
+        } else if (style == "smps2asm") {
+            c.asmStyle = AsmStyle::Smps2asm;
+        } else {
+            refuse("asmStyle: must be \"plain\" or \"smps2asm\", not " + shown(style));
+        }
+    }
 
     if (has("fmChannelCount")) {
         s.fmChannelCount = s.hasDrums ? integerIn(root["fmChannelCount"], "fmChannelCount", 0, kMaxFmChannelsWithDrums,

@@ -23,6 +23,7 @@
 //   norri   256 integers (96 when hihatsByNote) 1..2 (1 open, 2 closed) [2]
 //   voices  array of voice entries, in song order                     [[]]
 //   writeBin, writeAsm  booleans, at least one true                   [true, false]
+//   asmStyle  "plain" (dc.b lines) or "smps2asm" (an SMPS2ASM song)   ["plain"]
 // A voice entry is {"name": text, "hex": "25 hex bytes like 3A 01 ..."} or
 // {"kind": KIND, "file": path, "index": n}: KIND as the command line's voices
 // verb names it (raw25, ymx, s1song, ...), the path relative to the setup

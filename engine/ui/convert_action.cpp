@@ -2,6 +2,8 @@
 
 #include "app/ui/main_window.hpp"
 #include "engine/conversion.hpp"
+#include "engine/driver_warnings.hpp"
+#include "engine/row_source.hpp"
 #include "engine/request_builder.hpp"
 #include "params/ui/general_window.hpp"
 #include "params/ui/more_window.hpp"
@@ -32,6 +34,8 @@ std::optional<ConversionRequest> gatherRequest(MainWindow& main) {
     for (int i = 0; i < list.count(); ++i) choices.voices.push_back(list.voice(i));
     choices.writeBin = main.writeBin();
     choices.writeAsm = main.writeAsm();
+    choices.asmStyle = main.asmStyle();
+    for (int i = 0; i < list.count(); ++i) choices.voiceNames.push_back(list.name(i));
     return buildConversionRequest(*explorer->module(), choices,
                                   main.generalLight().value_or(ReadinessLight::Red),
                                   main.voiceLight().value_or(ReadinessLight::Yellow), main.appOptions());
@@ -54,6 +58,18 @@ void convertSongAction(MainWindow& main) {
             else
                 main.bringToFront(main.voiceManager());
             return;
+        }
+    }
+
+    // What the driver would play wrongly follows the general yellow policy.
+    if (request->generalPolicy != YellowPolicy::ConvertAnyway) {
+        for (const std::string& warning : driverWarnings(*request, ScratchRowSource(request->workingDirectory))) {
+            const bool halt = request->generalPolicy == YellowPolicy::WarnAndHalt;
+            if (halt) main.dialogs().showMessage(text(warning), MessageIcon::Critical);
+            if (halt || !main.dialogs().askYesNo(text(warning + "\r\nDo you want to proceed?"), MessageIcon::Question)) {
+                main.bringToFront(main.generalWindow());
+                return;
+            }
         }
     }
 

@@ -305,6 +305,9 @@ TEST_F(ConvertCli, LightsDecide) {
          "Can't convert with --strict: there might be some problems with the voices: the song has FM channels but no "
          "voices\n",
          false},
+        {"tempo 1", {{"tempo", 1}}, {}, 0, "Warning: tempo 1 never plays in the Sonic 1 driver.\n", true},
+        {"tempo 1, strict", {{"tempo", 1}}, {"--strict"}, 1,
+         "Can't convert with --strict: tempo 1 never plays in the Sonic 1 driver.\n", false},
         {"nothing to convert and voices without FM",
          {{"fmChannelCount", 0}, {"psgChannelCount", 0}, {"hasDrums", false}}, {}, 0,
          "Warning: conversion is possible, but some parametres may be wrong: the song has no FM, PSG or DAC channel\n"
@@ -326,6 +329,17 @@ TEST_F(ConvertCli, LightsDecide) {
             c.written ? std::vector<std::string>{"setup.json", "song.bin", "song.xm"}
                       : std::vector<std::string>{"setup.json", "song.xm"};
         EXPECT_EQ(workFiles(), expected);
+    }
+}
+
+TEST_F(ConvertCli, AsmStyleChoosesTheListing) {
+    for (const auto& [style, start] : {std::pair<std::string, std::string>{"plain", "song_Header:\r\n\tdc.w\t"},
+                                       {"smps2asm", "song_Header:\r\n\tsmpsHeaderStartSong 1, 1\r\n"}}) {
+        greenSong({{"writeAsm", true}, {"asmStyle", style}});
+        ASSERT_EQ(run({"convert", "song.xm", "--setup", "setup.json"}).code, 0) << style;
+        const std::optional<Bytes> text = readWholeFile(work() / "song.asm");
+        ASSERT_TRUE(text) << style;
+        EXPECT_TRUE(std::string(text->begin(), text->end()).starts_with(start)) << style;
     }
 }
 

@@ -115,6 +115,27 @@ private slots:
         QVERIFY(!button(w, "Command9")->isEnabled());
     }
 
+    // "SMPS2ASM" is a choice about the .asm file: open to it while .asm is ticked.
+    void smps2asmFollowsTheAsmBox() {
+        test::FakeDialogs dialogs;
+        MainWindow w(dialogs);
+        w.onModuleLoaded("/music", "song.xm");
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* asmBox = w.findChild<QCheckBox*>("Check2");
+        auto* style = w.findChild<QCheckBox*>("Check3");
+        QCOMPARE(style->text(), QString("SMPS2ASM"));
+        QVERIFY(!style->isEnabled());
+        QTest::mouseClick(style, Qt::LeftButton, {}, style->rect().center());
+        QCOMPARE(w.asmStyle(), AsmStyle::Plain);
+        QTest::mouseClick(asmBox, Qt::LeftButton, {}, asmBox->rect().center());
+        QVERIFY(style->isEnabled());
+        QTest::mouseClick(style, Qt::LeftButton, {}, style->rect().center());
+        QCOMPARE(w.asmStyle(), AsmStyle::Smps2asm);
+        QTest::mouseClick(asmBox, Qt::LeftButton, {}, asmBox->rect().center());
+        QVERIFY(!style->isEnabled());
+    }
+
     // The light is the button's face itself: its painted pixels left of the
     // icon and below it, clear of the caption.
     static QColor face(QToolButton* b, int y = 10) { return b->grab().toImage().pixelColor(6, y); }

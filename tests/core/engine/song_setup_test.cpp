@@ -133,6 +133,7 @@ TEST(SongSetup, EveryKeySetsItsField) {
     j["voices"] = {{{"name", "pasted"}, {"hex", formatVoiceHex(voiceOf(1))}}};
     j["writeBin"] = false;
     j["writeAsm"] = true;
+    j["asmStyle"] = "smps2asm";
 
     const SongChoices c = parsed(j.dump());
     const SongSettings& s = c.settings;
@@ -169,6 +170,7 @@ TEST(SongSetup, EveryKeySetsItsField) {
     EXPECT_EQ(c.voices[0], voiceOf(1));
     EXPECT_FALSE(c.writeBin);
     EXPECT_TRUE(c.writeAsm);
+    EXPECT_EQ(c.asmStyle, AsmStyle::Smps2asm);
 }
 
 std::string ints(std::size_t count, int value) {
@@ -216,6 +218,7 @@ TEST(SongSetup, RefusalsNameTheirKey) {
         {R"({"hihatsByNote": 1})", "hihatsByNote: must be true or false"},
         {R"({"writeAsm": 1})", "writeAsm: must be true or false"},
         {R"({"writeBin": false})", "writeBin, writeAsm: at least one"},
+        {R"({"asmStyle": "SMPS2ASM"})", "asmStyle: must be \"plain\" or \"smps2asm\", not \"SMPS2ASM\""},
         {R"({"fm": [1, 2, 3]})", "fm: must be an array of 6 XM channels from 1 to 8 or null"},
         {R"({"fm": 1})", "fm: must be an array of 6"},
         {R"({"fm": [1, 2, 3, 4, 5, 9]})", "fm[5]: must be an XM channel from 1 to 8 or null, not 9"},
