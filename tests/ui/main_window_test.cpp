@@ -126,13 +126,13 @@ private slots:
         auto* style = w.findChild<QCheckBox*>("Check3");
         QCOMPARE(style->text(), QString("SMPS2ASM"));
         QVERIFY(!style->isEnabled());
-        QTest::mouseClick(style, Qt::LeftButton, {}, style->rect().center());
+        QTest::mouseClick(style, Qt::LeftButton, {}, QPoint(8, style->height() / 2));
         QCOMPARE(w.asmStyle(), AsmStyle::Plain);
-        QTest::mouseClick(asmBox, Qt::LeftButton, {}, asmBox->rect().center());
+        QTest::mouseClick(asmBox, Qt::LeftButton, {}, QPoint(8, asmBox->height() / 2));
         QVERIFY(style->isEnabled());
-        QTest::mouseClick(style, Qt::LeftButton, {}, style->rect().center());
+        QTest::mouseClick(style, Qt::LeftButton, {}, QPoint(8, style->height() / 2));
         QCOMPARE(w.asmStyle(), AsmStyle::Smps2asm);
-        QTest::mouseClick(asmBox, Qt::LeftButton, {}, asmBox->rect().center());
+        QTest::mouseClick(asmBox, Qt::LeftButton, {}, QPoint(8, asmBox->height() / 2));
         QVERIFY(!style->isEnabled());
     }
 
