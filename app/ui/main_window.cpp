@@ -1,4 +1,8 @@
 #include "app/ui/main_window.hpp"
+#include "engine/ui/convert_action.hpp"
+#include "player/ui/song_preview.hpp"
+#include "player/ui/sound_folder.hpp"
+#include "player/wav_render.hpp"
 
 #include <algorithm>
 
@@ -14,6 +18,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QPainter>
 #include <QStatusBar>
@@ -74,6 +79,9 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
                              QStyle::SP_DialogCloseButton);
     aboutButton_ = makeButton("Command6", "&wtf", "lol what", QStyle::SP_MessageBoxQuestion);
     aboutButton_->setCursor(Qt::WhatsThisCursor);
+    playButton_ = makeButton("PlayButton", "Play", "Hear the song as the Sonic 1 sound driver plays it",
+                             QStyle::SP_MediaPlay);
+    stopButton_ = makeButton("StopButton", "Stop", "Stop the song", QStyle::SP_MediaStop);
 
     createFrame_ = new QGroupBox("Create", bar);
     createFrame_->setObjectName("Frame1");
@@ -102,6 +110,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     column->addWidget(separator(bar));
     column->addWidget(convertButton_);
     column->addWidget(createFrame_);
+    column->addWidget(playButton_);
+    column->addWidget(stopButton_);
     column->addWidget(separator(bar));
     column->addWidget(exitButton_);
     column->addWidget(separator(bar));
@@ -117,6 +127,17 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
 
     // Every window of the client area can be reached from here, minimised
     // or hidden behind others.
+    QMenu* fileMenu = nullptr;
+    for (QAction* a : menuBar()->actions())
+        if (a->menu() && a->menu()->objectName() == "FileMenu") fileMenu = a->menu();
+    if (!fileMenu) {
+        fileMenu = menuBar()->addMenu("&File");
+        fileMenu->setObjectName("FileMenu");
+    }
+    exportVgmAction_ = fileMenu->addAction("Export VGM...", this, [this] { exportSong(false); });
+    exportVgmAction_->setObjectName("ExportVgmAction");
+    exportWavAction_ = fileMenu->addAction("Export WAV...", this, [this] { exportSong(true); });
+    exportWavAction_->setObjectName("ExportWavAction");
     windowMenu_ = menuBar()->addMenu("&Window");
     windowMenu_->setObjectName("WindowMenu");
     connect(windowMenu_, &QMenu::aboutToShow, this, &MainWindow::fillWindowMenu);
@@ -127,6 +148,20 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     messagePanel_->setObjectName("StatusMessage");
     messagePanel_->setToolTip("No XM file loaded!");
     statusBar()->addWidget(messagePanel_, 1);
+    playProgress_ = new QProgressBar(this);
+    playProgress_->setObjectName("PlayProgress");
+    playProgress_->setAccessibleName("Rendering the song");
+    playProgress_->setRange(0, 100);
+    playProgress_->setMaximumWidth(120);
+    playProgress_->hide();
+    statusBar()->addPermanentWidget(playProgress_);
+    positionPanel_ = new QLabel(this);
+    positionPanel_->setObjectName("PlayPosition");
+    positionPanel_->setAccessibleName("Song position");
+    positionPanel_->setFrameShape(QFrame::StyledPanel);
+    positionPanel_->setAlignment(Qt::AlignCenter);
+    positionPanel_->hide();
+    statusBar()->addPermanentWidget(positionPanel_);
     for (const char* key : {"NUM", "CAPS", "SCRL"}) {
         auto* panel = new QLabel(key, this);
         panel->setObjectName(QString("Status") + key);
@@ -162,6 +197,10 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     connect(convertButton_, &QToolButton::clicked, this, &MainWindow::convertSong);
     connect(exitButton_, &QToolButton::clicked, this, &MainWindow::close);
     connect(aboutButton_, &QToolButton::clicked, this, &MainWindow::showAbout);
+    connect(playButton_, &QToolButton::clicked, this, &MainWindow::playSong);
+    connect(stopButton_, &QToolButton::clicked, this, &MainWindow::stopSong);
+    preview_ = new SongPreview(systemAudioOut(), this);
+    connectPreview();
     connect(binBox_, &QCheckBox::clicked, this, &MainWindow::updateConvertButton);
     connect(asmBox_, &QCheckBox::clicked, this, &MainWindow::updateConvertButton);
     // The style is a choice about the .asm file only.
@@ -203,6 +242,7 @@ void MainWindow::onModuleLoaded(const QString& folder, const QString& fileName) 
     moreButton_->setEnabled(true);
     createFrame_->setEnabled(true);
     updateConvertButton();
+    updatePlayButtons();
     // The folder and the name joined with the platform's own separator
     // (a backslash on Windows), without doubling it after a drive's root.
     QString shownFolder = QDir::toNativeSeparators(folder);
@@ -219,6 +259,8 @@ void MainWindow::onModuleUnloaded() {
     moreButton_->setEnabled(false);
     convertButton_->setEnabled(false);
     createFrame_->setEnabled(false);
+    if (preview_) preview_->stop();
+    updatePlayButtons();
 }
 
 QString MainWindow::statusText() const { return messagePanel_->text(); }
@@ -226,6 +268,88 @@ QString MainWindow::statusText() const { return messagePanel_->text(); }
 bool MainWindow::writeBin() const { return binBox_->isChecked(); }
 bool MainWindow::writeAsm() const { return asmBox_->isChecked(); }
 AsmStyle MainWindow::asmStyle() const { return smps2asmBox_->isChecked() ? AsmStyle::Smps2asm : AsmStyle::Plain; }
+
+void MainWindow::updatePlayButtons() {
+    const bool loaded = createFrame_->isEnabled();
+    const bool busy = preview_ && preview_->busy();
+    const bool convertible = loaded && generalLight_ != ReadinessLight::Red;
+    playButton_->setEnabled(convertible && !busy);
+    stopButton_->setEnabled(busy);
+    exportVgmAction_->setEnabled(convertible && !busy);
+    exportWavAction_->setEnabled(convertible && !busy);
+}
+
+void MainWindow::connectPreview() {
+    connect(preview_, &SongPreview::progress, this, [this](int percent) {
+        playProgress_->setValue(percent);
+        playProgress_->setVisible(percent < 100);
+    });
+    connect(preview_, &SongPreview::positionChanged, this, [this](const QString& text) {
+        positionPanel_->setText(text);
+        positionPanel_->setAccessibleDescription(text);
+        positionPanel_->show();
+    });
+    connect(preview_, &SongPreview::soundDataUsed, this, [this](const QString& line) {
+        statusBar()->showMessage(line, 8000);
+    });
+    connect(preview_, &SongPreview::exported, this, [this](const QString& path) {
+        dialogs_.showMessage(QDir::toNativeSeparators(path) + " written", MessageIcon::Information);
+    });
+    connect(preview_, &SongPreview::failed, this, [this](const QString& message) {
+        dialogs_.showMessage(message, MessageIcon::Exclamation);
+    });
+    connect(preview_, &SongPreview::stopped, this, [this] {
+        playProgress_->hide();
+        positionPanel_->hide();
+        updatePlayButtons();
+    });
+}
+
+void MainWindow::setAudioOut(std::unique_ptr<AudioOut> out) {
+    delete preview_;
+    preview_ = new SongPreview(std::move(out), this);
+    connectPreview();
+    updatePlayButtons();
+}
+
+void MainWindow::playSong() {
+    if (!preview_->outputAvailable()) {
+        dialogs_.showMessage(kNoAudioOutput, MessageIcon::Exclamation);
+        return;
+    }
+    QString error;
+    auto song = songBytesForPreview(*this, error);
+    if (!song) {
+        dialogs_.showMessage(error, MessageIcon::Exclamation);
+        return;
+    }
+    preview_->play({std::move(*song), songBaseName(*this), soundFolderSetting(), kDefaultLoops});
+    updatePlayButtons();
+}
+
+void MainWindow::stopSong() { preview_->stop(); }
+
+void MainWindow::exportSong(bool wav) {
+    if (wav && !wavRenderAvailable()) {
+        dialogs_.showMessage(kNoWavRender, MessageIcon::Exclamation);
+        return;
+    }
+    QString error;
+    auto song = songBytesForPreview(*this, error);
+    if (!song) {
+        dialogs_.showMessage(error, MessageIcon::Exclamation);
+        return;
+    }
+    const QString base = songBaseName(*this);
+    const auto path = wav ? dialogs_.saveFileName("Export WAV", base + ".wav", "WAV files (*.wav)")
+                          : dialogs_.saveFileName("Export VGM", base + ".vgm", "VGM files (*.vgm)");
+    if (!path) return;
+    QString file = *path;
+    const QString ext = wav ? ".wav" : ".vgm";
+    if (!file.endsWith(ext, Qt::CaseInsensitive)) file += ext;
+    preview_->exportFile({std::move(*song), base, soundFolderSetting(), kDefaultLoops}, file);
+    updatePlayButtons();
+}
 
 void MainWindow::updateConvertButton() {
     convertButton_->setEnabled(createFrame_->isEnabled() && (binBox_->isChecked() || asmBox_->isChecked()));
@@ -266,6 +390,7 @@ void MainWindow::setButtonLight(QToolButton* button, std::optional<ReadinessLigh
 void MainWindow::setGeneralLight(std::optional<ReadinessLight> light) {
     generalLight_ = light;
     setButtonLight(generalButton_, light);
+    updatePlayButtons();
 }
 
 void MainWindow::setVoiceLight(std::optional<ReadinessLight> light) {

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
+#include <memory>
 #include <optional>
 
 #include "app/options.hpp"
@@ -12,11 +13,13 @@
 #include "app/ui/dialogs.hpp"
 #include "engine/conversion_request.hpp"
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
+class QProgressBar;
 class QMenu;
 class QToolButton;
 
@@ -28,6 +31,8 @@ class GeneralWindow;
 class MoreWindow;
 class VoiceManagerWindow;
 class OptionsWindow;
+class SongPreview;
+class AudioOut;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -111,6 +116,15 @@ public:
 
     QString statusText() const;
 
+    // Hearing the song: "Play" converts the current choices in memory and
+    // plays them, "Stop" ends it; the File menu's exports write the same
+    // render as a VGM or WAV file. The audio output can be replaced (tests).
+    void playSong();
+    void stopSong();
+    void exportSong(bool wav);
+    void setAudioOut(std::unique_ptr<AudioOut> out);
+    SongPreview& songPreview() { return *preview_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -118,6 +132,8 @@ protected:
 private:
     QToolButton* makeButton(const char* name, const QString& caption, const QString& tip, int iconKind);
     void updateConvertButton();
+    void updatePlayButtons();
+    void connectPreview();
     void setButtonLight(QToolButton* button, std::optional<ReadinessLight> light);
     void showAbout();
     void createExplorer();
@@ -138,6 +154,13 @@ private:
     QCheckBox* binBox_ = nullptr;             // Check1
     QCheckBox* asmBox_ = nullptr;             // Check2
     QCheckBox* smps2asmBox_ = nullptr;        // Check3
+    QToolButton* playButton_ = nullptr;
+    QToolButton* stopButton_ = nullptr;
+    QProgressBar* playProgress_ = nullptr;
+    QLabel* positionPanel_ = nullptr;
+    QAction* exportVgmAction_ = nullptr;
+    QAction* exportWavAction_ = nullptr;
+    SongPreview* preview_ = nullptr;
     QLabel* messagePanel_ = nullptr;
     QLabel* timePanel_ = nullptr;
     QLabel* datePanel_ = nullptr;

@@ -1,9 +1,13 @@
 #include "app/ui/options_window.hpp"
+#include "player/ui/sound_folder.hpp"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QDir>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
@@ -86,6 +90,23 @@ OptionsWindow::OptionsWindow(MainWindow& main, std::filesystem::path settingsFil
     grid->addWidget(exitFrame, 1, 0);
     grid->addWidget(afterFrame, 1, 1);
     grid->addWidget(okButton_, 1, 2, Qt::AlignBottom);
+
+    // The Sonic 1 sounds the previews play: kept for the user, not in the
+    // settings file.
+    auto* soundFrame = new QGroupBox("Listening", this);
+    soundFrame->setObjectName("SoundFrame");
+    auto* soundRow = new QHBoxLayout(soundFrame);
+    soundFolderButton_ = new QPushButton("Sonic 1 sound folder...", soundFrame);
+    soundFolderButton_->setObjectName("SoundFolderButton");
+    soundFolderButton_->setToolTip("A Sonic 1 disassembly: its PSG envelopes and drum samples play in the previews");
+    soundFolderLabel_ = new QLabel(soundFrame);
+    soundFolderLabel_->setObjectName("SoundFolderLabel");
+    soundFolderLabel_->setAccessibleName("Sonic 1 sound folder");
+    soundRow->addWidget(soundFolderButton_);
+    soundRow->addWidget(soundFolderLabel_, 1);
+    grid->addWidget(soundFrame, 2, 0, 1, 3);
+    showSoundFolder();
+    connect(soundFolderButton_, &QPushButton::clicked, this, &OptionsWindow::chooseSoundFolder);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     // Only the user's clicks save; the load below sets the controls quietly
@@ -99,6 +120,20 @@ OptionsWindow::OptionsWindow(MainWindow& main, std::filesystem::path settingsFil
 
     showOptions(loadOptions(settingsFile_));
     Salva();
+}
+
+void OptionsWindow::showSoundFolder() {
+    const QString folder = soundFolderSetting();
+    const QString shown = folder.isEmpty() ? QString("None: built-in sounds") : QDir::toNativeSeparators(folder);
+    soundFolderLabel_->setText(shown);
+    soundFolderLabel_->setAccessibleDescription(shown);
+}
+
+void OptionsWindow::chooseSoundFolder() {
+    const auto folder = main_.dialogs().existingFolder("Sonic 1 sound folder", soundFolderSetting());
+    if (!folder) return;
+    setSoundFolderSetting(*folder);
+    showSoundFolder();
 }
 
 void OptionsWindow::showOptions(const AppOptions& options) {

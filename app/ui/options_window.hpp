@@ -11,6 +11,7 @@
 class QCheckBox;
 class QCloseEvent;
 class QEvent;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
@@ -48,6 +49,8 @@ protected:
 
 private:
     void showOptions(const AppOptions& options);
+    void showSoundFolder();
+    void chooseSoundFolder();
     AppOptions optionsFromControls() const;
 
     MainWindow& main_;
@@ -60,6 +63,8 @@ private:
     QCheckBox* sizeDecimal_ = nullptr;        // Check1
     QCheckBox* sizeHex_ = nullptr;            // Check2
     QPushButton* okButton_ = nullptr;         // Command1
+    QPushButton* soundFolderButton_ = nullptr;
+    QLabel* soundFolderLabel_ = nullptr;
 };
 
 }  // namespace ferro

@@ -5,6 +5,8 @@
 #include "engine/driver_warnings.hpp"
 #include "engine/row_source.hpp"
 #include "engine/request_builder.hpp"
+#include "engine/row_source.hpp"
+#include <QFileInfo>
 #include "params/ui/general_window.hpp"
 #include "params/ui/more_window.hpp"
 #include "voices/ui/voice_manager_window.hpp"
@@ -93,6 +95,33 @@ void mainConversionAction(MainWindow& main) {
     }
     main.dialogs().showMessage(text(result.message),
                                result.failureKind == FailureKind::Refused ? MessageIcon::Exclamation : MessageIcon::Critical);
+}
+
+std::optional<Bytes> songBytesForPreview(MainWindow& main, QString& error) {
+    auto request = gatherRequest(main);
+    if (!request) {
+        error = "No XM file loaded!";
+        return std::nullopt;
+    }
+    if (request->generalLight == ReadinessLight::Red) {
+        error = text(kGeneralRefusedMessage);
+        return std::nullopt;
+    }
+    request->writeBin = true;
+    request->writeAsm = false;
+    ScratchRowSource rows(request->workingDirectory);
+    SongConversion song = convertSong(*request, rows, clockSeededRandom());
+    if (!song.succeeded) {
+        error = text(song.message);
+        return std::nullopt;
+    }
+    return std::move(song.binary);
+}
+
+QString songBaseName(MainWindow& main) {
+    const ExplorerWindow* explorer = main.explorer();
+    if (!explorer || !explorer->module()) return "song";
+    return QFileInfo(QString::fromStdString(explorer->module()->fileName)).completeBaseName();
 }
 
 }  // namespace ferro

@@ -2,11 +2,22 @@
 // The convert action of the main window: the readiness gating, the "Remove
 // rests" pre-pass, and the conversion of the request gathered from the windows.
 
+#include <QString>
+#include <optional>
+
+#include "base/byte_reader.hpp"
+
 namespace ferro {
 
 class MainWindow;
 
 void convertSongAction(MainWindow& main);
 void mainConversionAction(MainWindow& main);
+
+// The song the current choices give, made in memory for listening: nothing
+// is written. Empty with `error` set when there is no song to play.
+std::optional<Bytes> songBytesForPreview(MainWindow& main, QString& error);
+// The name of the loaded module without its extension, for file names and tags.
+QString songBaseName(MainWindow& main);
 
 }  // namespace ferro

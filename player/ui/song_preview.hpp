@@ -57,6 +57,7 @@ public:
     // Stops rendering and playing; stopped() follows.
     void stop();
     bool busy() const { return busy_; }
+    bool outputAvailable() const { return out_->available(); }
 
 signals:
     void progress(int percent);             // rendering, 0..100
