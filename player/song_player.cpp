@@ -320,7 +320,9 @@ void SongPlayer::State::jump(Track& t, bool isLoopJump) {
     if (target < 0 || target >= static_cast<std::int64_t>(song.size()))
         refuse(eventOffset, "jumps outside the song");
     t.pos = static_cast<std::uint32_t>(target);
-    if (isLoopJump && !t.loop && t.firstRead[t.pos] != 0) {
+    // A jump back to bytes first read in this same frame repeats flags within
+    // one driver call: no frame has passed, so it is not yet the song's loop.
+    if (isLoopJump && !t.loop && t.firstRead[t.pos] != 0 && t.firstRead[t.pos] - 1 < frame) {
         const std::uint32_t start = t.firstRead[t.pos] - 1;
         t.loop = SongLoop{start, frame - start};
     }
