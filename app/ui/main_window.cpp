@@ -312,17 +312,22 @@ void MainWindow::setAudioOut(std::unique_ptr<AudioOut> out) {
     updatePlayButtons();
 }
 
+// The current choices converted in memory for hearing or exporting; a song
+// that can't be converted says why and gives nothing.
+std::optional<Bytes> MainWindow::songForPreview() {
+    QString error;
+    auto song = songBytesForPreview(*this, error);
+    if (!song) dialogs_.showMessage(error, MessageIcon::Exclamation);
+    return song;
+}
+
 void MainWindow::playSong() {
     if (!preview_->outputAvailable()) {
         dialogs_.showMessage(kNoAudioOutput, MessageIcon::Exclamation);
         return;
     }
-    QString error;
-    auto song = songBytesForPreview(*this, error);
-    if (!song) {
-        dialogs_.showMessage(error, MessageIcon::Exclamation);
-        return;
-    }
+    auto song = songForPreview();
+    if (!song) return;
     preview_->play({std::move(*song), songBaseName(*this), soundFolderSetting(), kDefaultLoops});
     updatePlayButtons();
 }
@@ -334,12 +339,8 @@ void MainWindow::exportSong(bool wav) {
         dialogs_.showMessage(kNoWavRender, MessageIcon::Exclamation);
         return;
     }
-    QString error;
-    auto song = songBytesForPreview(*this, error);
-    if (!song) {
-        dialogs_.showMessage(error, MessageIcon::Exclamation);
-        return;
-    }
+    auto song = songForPreview();
+    if (!song) return;
     const QString base = songBaseName(*this);
     const auto path = wav ? dialogs_.saveFileName("Export WAV", base + ".wav", "WAV files (*.wav)")
                           : dialogs_.saveFileName("Export VGM", base + ".vgm", "VGM files (*.vgm)");

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/options.hpp"
+#include "base/byte_reader.hpp"
 #include "base/shared_types.hpp"
 #include "app/ui/dialogs.hpp"
 #include "engine/conversion_request.hpp"
@@ -160,6 +161,7 @@ private:
     QLabel* positionPanel_ = nullptr;
     QAction* exportVgmAction_ = nullptr;
     QAction* exportWavAction_ = nullptr;
+    std::optional<Bytes> songForPreview();
     SongPreview* preview_ = nullptr;
     QLabel* messagePanel_ = nullptr;
     QLabel* timePanel_ = nullptr;
