@@ -110,8 +110,14 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     column->addWidget(separator(bar));
     column->addWidget(convertButton_);
     column->addWidget(createFrame_);
-    column->addWidget(playButton_);
-    column->addWidget(stopButton_);
+    // Side by side, so that the bar still fits a 768-pixel screen whole.
+    auto* playRow = new QHBoxLayout;
+    playRow->setSpacing(3);
+    playButton_->setFixedWidth((buttonWidth - 3) / 2);
+    stopButton_->setFixedWidth((buttonWidth - 3) / 2);
+    playRow->addWidget(playButton_);
+    playRow->addWidget(stopButton_);
+    column->addLayout(playRow);
     column->addWidget(separator(bar));
     column->addWidget(exitButton_);
     column->addWidget(separator(bar));
