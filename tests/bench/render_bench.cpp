@@ -3,16 +3,26 @@
 // Without a song it plays a generated one of about three minutes (drums,
 // five FM tracks, one with modulation, three PSG tracks). Times are the
 // process's CPU time, so they count one core whatever else runs.
+//
+// Beside the render itself it plays the same VGM through libgme with none of
+// our code around it, and a VGM of the same length and header that writes
+// nothing: the floor any WAV render through libgme stands on.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "base/byte_reader.hpp"
 #include "base/paths.hpp"
+#include "player/vgm_writer.hpp"
 #include "player/song_render.hpp"
 #include "player/wav_render.hpp"
+
+#ifdef FERRO_WAV_RENDER
+#include <gme/gme.h>
+#endif
 
 namespace {
 
@@ -83,6 +93,39 @@ Bytes generatedSong(int notes) {
 
 double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
+#ifdef FERRO_WAV_RENDER
+// CPU seconds libgme takes to give `frames` stereo frames of `vgm` at
+// 44.1 kHz, nothing else done with them; negative when it refuses the file.
+double libgmeAlone(const Bytes& vgm, std::uint64_t frames) {
+    Music_Emu* emu = nullptr;
+    if (gme_open_data(vgm.data(), static_cast<long>(vgm.size()), &emu, ferro::kRenderRate)) return -1;
+    gme_set_autoload_playback_limit(emu, 0);
+    gme_ignore_silence(emu, 1);
+    gme_start_track(emu, 0);
+    std::vector<short> buffer(8192);
+    const double t0 = cpuSeconds();
+    for (std::uint64_t done = 0; done < frames; done += buffer.size() / 2)
+        gme_play(emu, static_cast<int>(buffer.size()), buffer.data());
+    const double t = cpuSeconds() - t0;
+    gme_delete(emu);
+    return t;
+}
+
+// The VGM's header with every command taken out: frame waits only.
+Bytes silentVgm(const Bytes& vgm, std::uint64_t frames) {
+    Bytes out(vgm.begin(), vgm.begin() + static_cast<std::ptrdiff_t>(ferro::kVgmHeaderSize));
+    for (std::size_t at : {0x14, 0x1C, 0x20}) std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(at), 4, 0);
+    for (std::uint64_t f = 0; f * ferro::kSamplesPerFrame < frames; ++f) out.push_back(0x62);
+    out.push_back(0x66);
+    const auto put32 = [&](std::size_t at, std::uint64_t value) {
+        for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    put32(0x04, out.size() - 4);
+    put32(0x18, frames);
+    return out;
+}
+#endif
+
 int bench(const std::string& name, const Bytes& song) {
     const ferro::SoundData sound = ferro::builtInSoundData();
     // The player and the VGM writer are quick: the best of five runs.
@@ -113,7 +156,31 @@ int bench(const std::string& name, const Bytes& song) {
     const double wavSeconds = static_cast<double>(length) / 44100.0;
     std::printf("  WAV through libgme (intro, one loop, fade: %s): %.3f s CPU, %.0fx real time\n",
                 ferro::minutesAndSeconds(length).c_str(), wavTime, wavSeconds / std::max(wavTime, 1e-6));
-    std::printf("  whole render to WAV: %.0fx real time\n", wavSeconds / std::max(wavTime + vgmTime, 1e-6));
+
+    const auto wavPath = std::filesystem::temp_directory_path() / "ferro_render_bench.wav";
+    const double w0 = cpuSeconds();
+    const auto fileError = ferro::renderVgmToWav(render.vgm, 1, wavPath);
+    const double fileTime = cpuSeconds() - w0 + vgmTime;
+    std::error_code ec;
+    std::filesystem::remove(wavPath, ec);
+    if (fileError) {
+        std::printf("  WAV file: %s\n", fileError->c_str());
+        return 1;
+    }
+    std::printf("  song to WAV file (player, VGM, libgme, libsndfile): %.3f s CPU, %.0fx real time\n", fileTime,
+                wavSeconds / std::max(fileTime, 1e-6));
+#ifdef FERRO_WAV_RENDER
+    const double alone = libgmeAlone(render.vgm, length);
+    const double silent = libgmeAlone(silentVgm(render.vgm, length), length);
+    if (alone < 0 || silent < 0) {
+        std::printf("  libgme refuses the VGM\n");
+        return 1;
+    }
+    std::printf("  libgme alone, the same VGM: %.3f s CPU, %.0fx real time\n", alone, wavSeconds / std::max(alone, 1e-6));
+    std::printf("  libgme alone, a VGM as long that writes nothing: %.3f s CPU, %.0fx real time\n", silent,
+                wavSeconds / std::max(silent, 1e-6));
+    std::printf("  our share of the WAV render: %.1f %%\n", 100.0 * std::max(fileTime - alone, 0.0) / fileTime);
+#endif
     return 0;
 }
 
