@@ -42,7 +42,10 @@ SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& 
     out.vgm = writer.finish(name, out.ended ? kEndTailSamples : 0);
     if (writer.unplayedRequests() > 0)
         out.notes.push_back(std::to_string(writer.unplayedRequests()) +
-                            " DAC requests for samples other than the kick, snare and timpani play silent");
+                            " DAC requests for samples other than the kick, snare, timpani and SEGA voice play silent");
+    if (writer.silentSegaRequests() > 0)
+        out.notes.push_back(std::to_string(writer.silentSegaRequests()) +
+                            " DAC requests for the SEGA voice play silent: the sound data has no sega.pcm");
     return out;
 }
 

@@ -154,6 +154,16 @@ SoundData loadSoundData(const fs::path& folder) {
             data.drums[k].fromFolder = true;
         }
     }
+    const fs::path sega = sound / "dac" / "sega.pcm";
+    const char* silent = "the SEGA voice plays silent";
+    const auto bytes = readWholeFile(sega, 1u << 20);
+    if (!bytes) {
+        data.problems.push_back(utf8FromPath(sega) + " cannot be read: " + silent);
+    } else if (bytes->size() != kSegaPcmSize) {
+        data.problems.push_back(sizeProblem(sega, bytes->size(), kSegaPcmSize, silent));
+    } else {
+        data.sega = {*bytes, true};
+    }
     return data;
 }
 
@@ -169,14 +179,15 @@ std::string SoundData::summary() const {
         for (std::size_t i = 0; i < names.size(); ++i) s += (i ? ", " : "") + names[i];
         return s;
     };
-    if (envelopes == 0 && own.empty())
-        return "Sound data: built in (flat PSG envelopes; synthesised kick, snare and timpani)";
+    const std::string segaVoice = sega.fromFolder ? "; SEGA voice" : "; SEGA voice silent";
+    if (envelopes == 0 && own.empty() && !sega.fromFolder)
+        return "Sound data: built in (flat PSG envelopes; synthesised kick, snare and timpani" + segaVoice + ")";
     std::string s = "Sound data: " + utf8FromPath(folder) + " (";
     s += envelopes == kPsgEnvelopeCount ? std::string("PSG envelopes")
                                         : std::to_string(envelopes) + " of 9 PSG envelopes, the others flat";
     if (!own.empty()) s += "; " + join(own);
     if (!built.empty()) s += "; synthesised " + join(built);
-    return s + ")";
+    return s + segaVoice + ")";
 }
 
 }  // namespace ferro

@@ -1,9 +1,10 @@
 #pragma once
 // The Sonic 1 sounds a song refers to but does not hold: the nine PSG volume
-// envelopes and the three drum samples of the DAC. They are the game's, so
-// the program ships none of them: it reads them from a Sonic 1 disassembly's
-// folder when the user names one, and otherwise plays flat envelopes and
-// drums of its own, synthesised here at the driver's rates.
+// envelopes, the three drum samples of the DAC and the SEGA voice. They are
+// the game's, so the program ships none of them: it reads them from a Sonic 1
+// disassembly's folder when the user names one, and otherwise plays flat
+// envelopes and drums of its own, synthesised here at the driver's rates; the
+// SEGA voice has no stand-in and plays silent.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -29,6 +30,11 @@ inline constexpr std::array<std::size_t, kDrumSampleCount> kDpcmSizes{850, 1904,
 // changed by the notes 88-8D and kept until changed again.
 inline constexpr std::array<int, kDrumSampleCount> kDrumPitches{0x17, 0x01, 0x1B};
 
+// The SEGA voice: 8-bit unsigned PCM the Z80 copies to the DAC as it is, one
+// byte every 220 of its cycles (about 16.3 kHz).
+inline constexpr std::size_t kSegaPcmSize = 27000;
+inline constexpr int kSegaCyclesPerByte = 220;
+
 struct DacSample {
     // The values the Z80 hands the DAC, one per nibble of the DPCM data
     // (8-bit unsigned, 80h the middle).
@@ -42,6 +48,8 @@ struct SoundData {
     // track's own volume.
     PsgEnvelopeSet psgEnvelopes;
     std::array<DacSample, kDrumSampleCount> drums;
+    // Empty when not read from a folder.
+    DacSample sega;
     // One line for each file of the folder that could not be used.
     std::vector<std::string> problems;
     std::filesystem::path folder;  // empty when nothing was read
@@ -54,10 +62,10 @@ struct SoundData {
 // Flat envelopes and the synthesised drums.
 SoundData builtInSoundData();
 
-// Reads sound/psg/psg1.bin .. psg9.bin and sound/dac/{kick,snare,timpani}.dpcm
-// below `folder` (the disassembly's top folder, or its sound folder itself).
+// Reads sound/psg/psg1.bin .. psg9.bin, sound/dac/{kick,snare,timpani}.dpcm
+// and sound/dac/sega.pcm below `folder` (the disassembly's top folder, or its sound folder itself).
 // Each file that is missing, of the wrong size or broken is named in
-// `problems` and its sound is the built-in one.
+// `problems` and its sound is the built-in one (for the SEGA voice: silence).
 SoundData loadSoundData(const std::filesystem::path& folder);
 
 // DPCM as the driver's Z80 code plays it: an accumulator starting at 80h,

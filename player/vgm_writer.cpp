@@ -52,9 +52,12 @@ VgmWriter::VgmWriter(const SoundData& sound) : sound_(sound), out_(kVgmHeaderSiz
         blockOffset_[k] = size;
         size += static_cast<std::uint32_t>(sound_.drums[k].pcm.size());
     }
+    segaOffset_ = size;
+    size += static_cast<std::uint32_t>(sound_.sega.pcm.size());
     out_.insert(out_.end(), {0x67, 0x66, 0x00});
     append32(out_, size);
     for (const auto& drum : sound_.drums) out_.insert(out_.end(), drum.pcm.begin(), drum.pcm.end());
+    out_.insert(out_.end(), sound_.sega.pcm.begin(), sound_.sega.pcm.end());
 }
 
 void VgmWriter::beginFrame() {
@@ -107,7 +110,7 @@ void VgmWriter::markLoop() {
     loopSample_ = pos_;
     // After the jump back the player's data pointer is wherever the end left
     // it: point it at the sample that plays here.
-    if (playing_) seek(playing_->base + static_cast<std::uint32_t>(playing_->next));
+    if (playing_ && !playing_->silent) seek(playing_->base + static_cast<std::uint32_t>(playing_->next));
 }
 
 void VgmWriter::seek(std::uint32_t offset) {
@@ -116,39 +119,77 @@ void VgmWriter::seek(std::uint32_t offset) {
 }
 
 void VgmWriter::startPendingSample() {
-    if (!request_) return;
-    const int k = *request_ - 0x81;
+    // The SEGA voice does not look at requests: the last one made while it
+    // plays waits for its end.
+    if (!request_ || (playing_ && playing_->sega)) return;
+    // The Z80 subtracts 81h in 8 bits: everything from 87h up (and 80h) is
+    // the SEGA voice.
+    const int k = static_cast<std::uint8_t>(*request_ - 0x81);
     request_.reset();
-    if (k < 0 || k >= kDrumSampleCount) {
-        // The SEGA voice and the table entries past the timpani: not played.
+    Playing p;
+    p.startSample = pos_;
+    if (k >= 6) {
+        // The voice goes to the DAC as it is, without enabling it.
+        p.sega = true;
+        p.pitch = 0;
+        p.silent = sound_.sega.pcm.empty();
+        p.base = segaOffset_;
+        p.size = p.silent ? kSegaPcmSize : sound_.sega.pcm.size();
+        if (p.silent)
+            ++silentSega_;
+        else
+            seek(p.base);
+        playing_ = p;
+        return;
+    }
+    if (k >= kDrumSampleCount) {
+        // The table entries past the timpani: no sample.
         playing_.reset();
         ++unplayed_;
         return;
     }
     const auto index = static_cast<std::size_t>(k);
-    Playing p;
     p.base = blockOffset_[index];
     p.size = sound_.drums[index].pcm.size();
     p.pitch = k == 2 ? timpaniPitch_ : kDrumPitches[index];
-    p.startSample = pos_;
     ym(0, 0x2B, 0x80);
     seek(p.base);
     playing_ = p;
 }
 
+std::uint64_t VgmWriter::sampleAt(const Playing& p) const {
+    return p.startSample + p.cycles * kVgmSampleRate / static_cast<std::uint64_t>(kZ80Clock);
+}
+
 void VgmWriter::advanceTo(std::uint64_t sample) {
-    while (playing_ && playing_->next < playing_->size) {
+    while (playing_) {
         Playing& p = *playing_;
-        const std::uint64_t at =
-            p.startSample + p.cycles * kVgmSampleRate / static_cast<std::uint64_t>(kZ80Clock);
+        if (p.next >= p.size) {
+            // A drum is done with its last value; the SEGA voice is deaf
+            // until the time of the byte after its last.
+            if (!p.sega) {
+                playing_.reset();
+                break;
+            }
+            const std::uint64_t end = sampleAt(p);
+            if (end >= sample) break;
+            wait(end - pos_);
+            playing_.reset();
+            startPendingSample();
+            continue;
+        }
+        const std::uint64_t at = sampleAt(p);
         if (at >= sample) break;
         wait(at - pos_);
-        out_.push_back(0x80);
-        lastDacCommand_ = out_.size() - 1;
-        p.cycles += static_cast<std::uint64_t>(p.next % 2 == 0 ? dacCyclesAfterHigh(p.pitch) : dacCyclesAfterLow(p.pitch));
+        if (!p.silent) {
+            out_.push_back(0x80);
+            lastDacCommand_ = out_.size() - 1;
+        }
+        p.cycles += static_cast<std::uint64_t>(p.sega               ? kSegaCyclesPerByte
+                                               : p.next % 2 == 0    ? dacCyclesAfterHigh(p.pitch)
+                                                                    : dacCyclesAfterLow(p.pitch));
         ++p.next;
     }
-    if (playing_ && playing_->next >= playing_->size) playing_.reset();
     wait(sample - pos_);
 }
 

@@ -52,9 +52,12 @@ public:
     Bytes finish(const std::string& songName, std::uint32_t tailSamples = 0);
 
     int frameCount() const { return frames_; }
-    // Requests for samples the program does not play (84-86 overlap the
-    // kick's data, 87 and up the SEGA voice): counted so the caller can say.
+    // Requests 84-86, whose entries in the Z80's table overlap the kick's
+    // data: played silent, counted so the caller can say.
     int unplayedRequests() const { return unplayed_; }
+    // Requests for the SEGA voice (87 and up) heard while the sound data has
+    // none: silent for as long as the voice would play.
+    int silentSegaRequests() const { return silentSega_; }
 
 private:
     void startPendingSample();
@@ -66,6 +69,7 @@ private:
     const SoundData& sound_;
     Bytes out_;
     std::array<std::uint32_t, kDrumSampleCount> blockOffset_{};
+    std::uint32_t segaOffset_ = 0;
     std::uint64_t pos_ = 0;      // samples written so far
     int frames_ = 0;
     std::uint8_t timpaniPitch_ = kInitialTimpaniPitch;
@@ -74,6 +78,7 @@ private:
     std::optional<std::size_t> loopOffset_;
     std::uint64_t loopSample_ = 0;
     int unplayed_ = 0;
+    int silentSega_ = 0;
     std::size_t lastDacCommand_ = SIZE_MAX;  // position of a 0x80 that may still take a wait
 
     // The sample playing: its values' place in the data block, the next one,
@@ -85,7 +90,12 @@ private:
         int pitch = 0;
         std::uint64_t startSample = 0;
         std::uint64_t cycles = 0;
+        // The SEGA voice: a byte every kSegaCyclesPerByte, no request heard
+        // until it ends; silent when the sound data has none.
+        bool sega = false;
+        bool silent = false;
     };
+    std::uint64_t sampleAt(const Playing& p) const;
     std::optional<Playing> playing_;
 };
 

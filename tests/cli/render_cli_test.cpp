@@ -108,11 +108,13 @@ TEST_F(RenderCli, SoundFolderWithABrokenFileWarnsAndPlays) {
     dir_.write("s1/sound/dac/snare.dpcm", Bytes(10, 0x21));
     const RenderRun r = run({in().string(), "-o", out("song.vgm").string(), "--sound-data", folder.string()});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("(PSG envelopes; kick; synthesised snare, timpani)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(PSG envelopes; kick; synthesised snare, timpani; SEGA voice silent)"), std::string::npos)
+        << r.out;
     EXPECT_NE(r.err.find("Warning: " + (folder / "sound" / "dac" / "snare.dpcm").string() + " is 10 bytes, not 1904"),
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("timpani.dpcm cannot be read"), std::string::npos);
+    EXPECT_NE(r.err.find("sega.pcm cannot be read: the SEGA voice plays silent"), std::string::npos);
     // The envelopes of the folder played: the render differs from the built-in one.
     EXPECT_NE(test::readFileBytes(out("song.vgm")), renderSongToVgm(loopingSong(), builtInSoundData(), "song").vgm);
 }

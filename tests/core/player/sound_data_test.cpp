@@ -15,6 +15,13 @@ Bytes envelopeOfSize(std::size_t size) {
     return b;
 }
 
+// Stands in for the SEGA voice: a ramp of the right size.
+Bytes segaRamp() {
+    Bytes b(kSegaPcmSize);
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i);
+    return b;
+}
+
 // A disassembly-like folder: every file present with the game's sizes.
 void writeGoodFolder(const test::TempDir& dir, const std::string& top = "sound/") {
     for (int n = 1; n <= kPsgEnvelopeCount; ++n)
@@ -23,6 +30,7 @@ void writeGoodFolder(const test::TempDir& dir, const std::string& top = "sound/"
     dir.write(top + "dac/kick.dpcm", Bytes(850, 0x11));
     dir.write(top + "dac/snare.dpcm", Bytes(1904, 0x99));
     dir.write(top + "dac/timpani.dpcm", Bytes(4118, 0x1F));
+    dir.write(top + "dac/sega.pcm", segaRamp());
 }
 
 TEST(SoundData, DpcmDecodingFollowsTheZ80) {
@@ -52,7 +60,9 @@ TEST(SoundData, BuiltInIsFlatAndHasThreeAudibleDrums) {
         EXPECT_FALSE(data.drums[k].fromFolder);
     }
     EXPECT_TRUE(data.problems.empty());
-    EXPECT_EQ(data.summary(), "Sound data: built in (flat PSG envelopes; synthesised kick, snare and timpani)");
+    EXPECT_TRUE(data.sega.pcm.empty());
+    EXPECT_EQ(data.summary(),
+              "Sound data: built in (flat PSG envelopes; synthesised kick, snare and timpani; SEGA voice silent)");
 }
 
 TEST(SoundData, GoodFolderEitherTopOrSound) {
@@ -68,7 +78,8 @@ TEST(SoundData, GoodFolderEitherTopOrSound) {
         EXPECT_EQ(data.drum(DrumSample::Kick).pcm, decodeDpcm(Bytes(850, 0x11)));
         EXPECT_TRUE(data.drum(DrumSample::Timpani).fromFolder);
         EXPECT_EQ(data.summary().rfind("Sound data: ", 0), 0u);
-        EXPECT_NE(data.summary().find("(PSG envelopes; kick, snare, timpani)"), std::string::npos);
+        EXPECT_EQ(data.sega.pcm, segaRamp());
+        EXPECT_NE(data.summary().find("(PSG envelopes; kick, snare, timpani; SEGA voice)"), std::string::npos);
     }
 }
 
@@ -78,7 +89,7 @@ TEST(SoundData, BrokenFilesFallBackOneByOne) {
         Bytes bytes;  // empty: removed
         const char* problem;
         int envelope;          // the envelope that falls back, or 0
-        int drum;              // the drum that falls back, or -1
+        int drum;              // the drum that falls back, or -1 (3: the SEGA voice)
     };
     const std::vector<Case> cases{
         {"sound/psg/psg2.bin", {}, "psg2.bin cannot be read: envelope 2 plays flat", 2, -1},
@@ -89,6 +100,9 @@ TEST(SoundData, BrokenFilesFallBackOneByOne) {
         {"sound/dac/kick.dpcm", Bytes(849, 0), "kick.dpcm is 849 bytes, not 850: the built-in kick plays", 0, 0},
         {"sound/dac/timpani.dpcm", Bytes(5000, 0), "timpani.dpcm is 5000 bytes, not 4118: the built-in timpani plays",
          0, 2},
+        {"sound/dac/sega.pcm", {}, "sega.pcm cannot be read: the SEGA voice plays silent", 0, 3},
+        {"sound/dac/sega.pcm", Bytes(26999, 0x80), "sega.pcm is 26999 bytes, not 27000: the SEGA voice plays silent",
+         0, 3},
     };
     const SoundData builtIn = builtInSoundData();
     for (const auto& c : cases) {
@@ -109,13 +123,15 @@ TEST(SoundData, BrokenFilesFallBackOneByOne) {
                 EXPECT_EQ(data.drums[static_cast<std::size_t>(k)].pcm, builtIn.drums[static_cast<std::size_t>(k)].pcm);
             }
         }
+        EXPECT_EQ(data.sega.pcm.empty(), c.drum == 3) << c.file;
+        EXPECT_EQ(data.summary().ends_with("; SEGA voice silent)"), c.drum == 3) << data.summary();
     }
 }
 
 TEST(SoundData, MissingFolderReportsEveryFileAndSaysBuiltIn) {
     test::TempDir dir;
     const SoundData data = loadSoundData(dir / "nowhere");
-    EXPECT_EQ(data.problems.size(), 12u);
+    EXPECT_EQ(data.problems.size(), 13u);
     EXPECT_EQ(data.summary(), builtInSoundData().summary());
 }
 

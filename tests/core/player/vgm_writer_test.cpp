@@ -175,20 +175,65 @@ TEST(VgmWriter, PlayerFramesWithTheZ80HeldPauseTheSample) {
     EXPECT_NE(std::find(r.writes.begin(), r.writes.end(), VgmWrite{2205, Chip::Ym1, 0xB6, 0x80}), r.writes.end());
 }
 
-TEST(VgmWriter, RequestsForUnplayedSamplesStopTheDac) {
+TEST(VgmWriter, RequestsWithoutASampleStopTheDac) {
     const SoundData sound = builtInSoundData();
     VgmWriter w(sound);
     w.beginFrame();
     w.dacRequest(0x81);
     w.beginFrame();
-    w.dacRequest(0x87);  // the SEGA voice
+    w.dacRequest(0x85);  // an entry overlapping the kick's data
     w.beginFrame();
-    const test::VgmRead r = test::readVgm(w.finish("sega", 44100));
+    const test::VgmRead r = test::readVgm(w.finish("garbage", 44100));
     EXPECT_EQ(w.unplayedRequests(), 1);
     const auto dac = dacWrites(r.writes);
     ASSERT_FALSE(dac.empty());
     EXPECT_LT(dac.back().sample, 735u);
     EXPECT_EQ(r.totalSamples, 3u * 735u + 44100u);
+}
+
+// The SEGA voice from the folder and without it: each byte to the DAC every
+// 220 Z80 cycles, no 2B write, and the requests made while it plays waiting
+// for its end (the last of them starting then), with or without its bytes.
+TEST(VgmWriter, SegaVoiceIsDeafUntilItsEnd) {
+    const std::uint64_t segaEnd = 735 + std::uint64_t{kSegaPcmSize} * 220 * 44100 / 3579545;
+    for (const bool fromFolder : {true, false}) {
+        SoundData sound = builtInSoundData();
+        if (fromFolder) {
+            sound.sega.pcm.resize(kSegaPcmSize);
+            for (std::size_t i = 0; i < kSegaPcmSize; ++i) sound.sega.pcm[i] = static_cast<std::uint8_t>(i * 7);
+            sound.sega.fromFolder = true;
+        }
+        VgmWriter w(sound);
+        w.beginFrame();  // 0: a kick, cut by the voice
+        w.dacRequest(0x81);
+        w.beginFrame();  // 1: the voice, asked by one of its many ids
+        w.dacRequest(0xA3);
+        w.beginFrame();  // 2: a snare it does not hear
+        w.dacRequest(0x82);
+        for (int f = 3; f <= 50; ++f) w.beginFrame();
+        w.dacRequest(0x81);  // 50: the kick, heard at the voice's end
+        for (int f = 51; f < 120; ++f) w.beginFrame();
+        const test::VgmRead r = test::readVgm(w.finish("sega"));
+        ASSERT_EQ(r.error, "");
+        EXPECT_EQ(w.silentSegaRequests(), fromFolder ? 0 : 1);
+        EXPECT_EQ(w.unplayedRequests(), 0);
+        const auto dac = dacWrites(r.writes);
+        // Besides the DAC's values, only the two kicks enable it.
+        EXPECT_EQ(r.writes.size() - dac.size(), 2u);
+        const Bytes& kick = sound.drum(DrumSample::Kick).pcm;
+        std::size_t k = 0;
+        for (; k < dac.size() && dac[k].sample < 735; ++k) EXPECT_EQ(dac[k].value, kick[k]);
+        if (fromFolder) {
+            ASSERT_GE(dac.size(), k + kSegaPcmSize);
+            for (std::size_t i = 0; i < kSegaPcmSize; ++i, ++k) {
+                ASSERT_EQ(dac[k].value, sound.sega.pcm[i]) << i;
+                ASSERT_EQ(dac[k].sample, 735 + std::uint64_t{i} * 220 * 44100 / 3579545) << i;
+            }
+        }
+        ASSERT_LT(k, dac.size());
+        EXPECT_EQ(dac[k].sample, segaEnd);
+        for (std::size_t i = 0; k + i < dac.size(); ++i) EXPECT_EQ(dac[k + i].value, kick[i]) << i;
+    }
 }
 
 }  // namespace
