@@ -182,6 +182,7 @@ struct SongPlayer::State {
     Outcome updateFm(Track& t);
     Outcome updatePsg(Track& t);
     Outcome readFlags(Track& t, std::uint8_t& event);
+    Outcome readNote(Track& t);
     Outcome flag(Track& t, std::uint8_t code);
     Outcome stopTrack(Track& t);
     void setDuration(Track& t, std::uint8_t ticks);
@@ -669,6 +670,31 @@ Outcome SongPlayer::State::updateDac(Track& t) {
     return Outcome::Continue;
 }
 
+// ---- FM and PSG ----
+
+// The FM and PSG routines read their next note alike: the flags, the FM
+// key-off, then a note (and its duration, unless a note follows) or a
+// duration alone.
+Outcome SongPlayer::State::readNote(Track& t) {
+    t.noAttack = false;
+    t.rest = false;
+    std::uint8_t event = 0;
+    const Outcome outcome = readFlags(t, event);
+    if (outcome != Outcome::Continue) return outcome;
+    if (!t.isPsg()) fmNoteOff(t);
+    if (event & 0x80) {
+        if (t.isPsg())
+            psgSetFreq(t, event);
+        else
+            fmSetFreq(t, event);
+        if (!(peek(t) & 0x80)) setDuration(t, fetch(t));
+    } else {
+        setDuration(t, event);
+    }
+    finishRead(t);
+    return Outcome::Continue;
+}
+
 // ---- FM ----
 
 void SongPlayer::State::fmNoteOff(const Track& t) {
@@ -722,19 +748,7 @@ Outcome SongPlayer::State::updateFm(Track& t) {
         if (const auto word = modulationStep(t)) fmUpdateFreq(t, *word);
         return Outcome::Continue;
     }
-    t.noAttack = false;
-    t.rest = false;
-    std::uint8_t event = 0;
-    const Outcome outcome = readFlags(t, event);
-    if (outcome != Outcome::Continue) return outcome;
-    fmNoteOff(t);
-    if (event & 0x80) {
-        fmSetFreq(t, event);
-        if (!(peek(t) & 0x80)) setDuration(t, fetch(t));
-    } else {
-        setDuration(t, event);
-    }
-    finishRead(t);
+    if (const Outcome outcome = readNote(t); outcome != Outcome::Continue) return outcome;
     fmPrepareNote(t);
     fmNoteOn(t);
     return Outcome::Continue;
@@ -812,18 +826,7 @@ Outcome SongPlayer::State::updatePsg(Track& t) {
         if (const auto period = modulationStep(t)) psgUpdateFreq(t, *period);
         return Outcome::Continue;
     }
-    t.noAttack = false;
-    t.rest = false;
-    std::uint8_t event = 0;
-    const Outcome outcome = readFlags(t, event);
-    if (outcome != Outcome::Continue) return outcome;
-    if (event & 0x80) {
-        psgSetFreq(t, event);
-        if (!(peek(t) & 0x80)) setDuration(t, fetch(t));
-    } else {
-        setDuration(t, event);
-    }
-    finishRead(t);
+    if (const Outcome outcome = readNote(t); outcome != Outcome::Continue) return outcome;
     if (t.freq & 0x8000)
         t.rest = true;
     else

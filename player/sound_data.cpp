@@ -34,51 +34,49 @@ private:
 
 // The synthesised drums are as long as the game's (two values per DPCM byte)
 // and made for the rate of their own pitch, so that the timpani's other
-// pitches raise and lower them as they do the game's.
-Bytes synthKick() {
-    const double rate = dacRate(kDrumPitches[0]);
-    Bytes out(kDpcmSizes[0] * 2);
-    double phase = 0;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const double t = static_cast<double>(i) / rate;
-        const double freq = 48.0 + 140.0 * std::exp(-t / 0.025);
-        phase += 2.0 * std::numbers::pi * freq / rate;
-        const double click = i < 24 ? 0.4 * (1.0 - static_cast<double>(i) / 24.0) : 0.0;
-        out[i] = toUnsigned(0.95 * std::exp(-t / 0.07) * std::sin(phase) + click);
-    }
+// pitches raise and lower them as they do the game's. `wave` gives the value
+// (-1..1) at time t seconds, the rate and the value's index.
+template <typename Wave>
+Bytes synthesise(DrumSample which, Wave wave) {
+    const auto k = static_cast<std::size_t>(which);
+    const double rate = dacRate(kDrumPitches[k]);
+    Bytes out(kDpcmSizes[k] * 2);
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = toUnsigned(wave(static_cast<double>(i) / rate, rate, i));
     return out;
 }
 
+Bytes synthKick() {
+    double phase = 0;
+    return synthesise(DrumSample::Kick, [&](double t, double rate, std::size_t i) {
+        const double freq = 48.0 + 140.0 * std::exp(-t / 0.025);
+        phase += 2.0 * std::numbers::pi * freq / rate;
+        const double click = i < 24 ? 0.4 * (1.0 - static_cast<double>(i) / 24.0) : 0.0;
+        return 0.95 * std::exp(-t / 0.07) * std::sin(phase) + click;
+    });
+}
+
 Bytes synthSnare() {
-    const double rate = dacRate(kDrumPitches[1]);
-    Bytes out(kDpcmSizes[1] * 2);
     Noise noise;
     double phase = 0;
     double lowPassed = 0;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const double t = static_cast<double>(i) / rate;
+    return synthesise(DrumSample::Snare, [&](double t, double rate, std::size_t) {
         phase += 2.0 * std::numbers::pi * 185.0 / rate;
         lowPassed += 0.5 * (noise.next() - lowPassed);
         const double body = 0.55 * std::exp(-t / 0.025) * std::sin(phase);
         const double rattle = 0.75 * std::exp(-t / 0.045) * lowPassed;
-        out[i] = toUnsigned(body + rattle);
-    }
-    return out;
+        return body + rattle;
+    });
 }
 
 Bytes synthTimpani() {
-    const double rate = dacRate(kDrumPitches[2]);
-    Bytes out(kDpcmSizes[2] * 2);
     double phase = 0;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const double t = static_cast<double>(i) / rate;
+    return synthesise(DrumSample::Timpani, [&](double t, double rate, std::size_t) {
         const double freq = 98.0 * (1.0 + 0.06 * std::exp(-t / 0.05));
         phase += 2.0 * std::numbers::pi * freq / rate;
         const double attack = std::fmin(1.0, t / 0.004);
         const double tone = std::sin(phase) + 0.35 * std::sin(1.51 * phase) + 0.15 * std::sin(1.99 * phase);
-        out[i] = toUnsigned(0.7 * attack * std::exp(-t / 0.3) * tone);
-    }
-    return out;
+        return 0.7 * attack * std::exp(-t / 0.3) * tone;
+    });
 }
 
 // The folder that holds psg/ and dac/: the one named, or its sound/ folder.
