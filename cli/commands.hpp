@@ -9,5 +9,6 @@ void addInfoCommand(CLI::App& app, int& exitCode);
 void addVoicesCommands(CLI::App& app, int& exitCode);  // voices, bank
 void addConvertCommand(CLI::App& app, int& exitCode);
 void addRenderCommand(CLI::App& app, int& exitCode);
+void addSetupCommand(CLI::App& app, int& exitCode);
 
 }  // namespace ferro::cli

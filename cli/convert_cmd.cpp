@@ -11,24 +11,17 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <variant>
 #include <vector>
 
-#include "base/byte_reader.hpp"
-#include "app/options.hpp"
-#include "base/paths.hpp"
 #include "base/shared_types.hpp"
 #include "cli/commands.hpp"
+#include "cli/setup_file.hpp"
 #include "cli/text.hpp"
-#include "engine/conversion.hpp"
-#include "engine/driver_warnings.hpp"
 #include "engine/row_source.hpp"
-#include "engine/request_builder.hpp"
-#include "engine/song_setup.hpp"
-#include "params/validation.hpp"
-#include "voices/voice_manager_logic.hpp"
+#include "song/song_conversion.hpp"
+#include "song/song_model.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro::cli {
@@ -43,27 +36,6 @@ struct ConvertOptions {
     std::optional<std::uint64_t> seed;
     bool strict = false;
 };
-
-// What makes the general light yellow, in words: the status text stays "All
-// channels assigned!" in that case, which says nothing to a script's reader.
-std::string generalYellowReason(const SongSettings& s, const ChannelAssignment& a) {
-    const auto twice = [](const auto& entries, int used) -> std::optional<int> {
-        std::set<int> seen;
-        for (int k = 0; k < used; ++k)
-            if (entries[static_cast<std::size_t>(k)] && !seen.insert(*entries[static_cast<std::size_t>(k)]).second)
-                return *entries[static_cast<std::size_t>(k)];
-        return std::nullopt;
-    };
-    if (const auto channel = twice(a.fm, s.fmChannelCount))
-        return "XM channel " + std::to_string(*channel) + " feeds two FM channels";
-    if (const auto channel = twice(a.psg, s.psgChannelCount))
-        return "XM channel " + std::to_string(*channel) + " feeds two PSG channels";
-    return "the song has no FM, PSG or DAC channel";
-}
-
-std::string voiceYellowReason(int fmChannelCount) {
-    return fmChannelCount > 0 ? "the song has FM channels but no voices" : "the song has voices but no FM channel";
-}
 
 // The success message box's lines, one per output line.
 void printLines(std::ostream& out, const std::string& text) {
@@ -80,62 +52,12 @@ void printLines(std::ostream& out, const std::string& text) {
     out << line << '\n';
 }
 
-int convertLoaded(const fs::path& directory, const std::string& fileName, const Bytes& bytes,
-                  const SongChoices& setup, ReadinessLight generalLight, ReadinessLight voiceLight,
-                  const ConvertOptions& opt) {
-    // The module is read as the explorer reads it, in memory: nothing but the
-    // outputs is written into its folder. "Loop song" = "No" is kept in the
-    // module's facts as loopOption 1, and a load with it, like the explorer's
-    // reload, reads the song without an intro: played once, the song is one
-    // section from its first row.
-    auto parsed = parseXmModule(bytes);
-    if (auto* error = std::get_if<XmError>(&parsed)) {
-        std::cerr << xmErrorMessage(*error) << '\n';
-        return 1;
-    }
-    XmModule& module = std::get<XmModule>(parsed);
-    module.fileName = fileName;
-    module.directory = directory;
-    applyLoopOption(module, loopOptionFor(setup.settings.loopSong));
-    MemoryRowSource rows(module);
-
-    SongChoices choices = setup;
-    // A fresh load: "Remove rests" acts once, then the box is greyed, and the
-    // conversion that follows sees it greyed, as in the windows.
-    const int checkState = choices.settings.removeRests == RemoveRestsState::Checked ? 1 : 0;
-    if (shouldRemoveDacKeyOffs(checkState, choices.settings.hasDrums) && choices.assignment.dac) {
-        if (!rows.removeKeyOffs(*choices.assignment.dac)) {
-            std::cerr << kSomeError << '\n';
-            return 1;
-        }
-        markRemoveRestsApplied(choices.settings);
-    }
-
-    AppOptions options;  // the size lines are the desktop program's option, off here
-    const ConversionRequest request = buildConversionRequest(module, choices, generalLight, voiceLight, options);
-    // What the driver would play wrongly counts as a yellow light.
-    const std::vector<std::string> warnings = driverWarnings(request, rows);
-    for (const std::string& warning : warnings) {
-        if (opt.strict)
-            std::cerr << "Can't convert with --strict: " << warning.substr(warning.find(' ') + 1) << '\n';
-        else
-            std::cerr << warning << '\n';
-    }
-    if (opt.strict && !warnings.empty()) return 1;
-    const ConversionResult result = MAINCONVERSIONCODE(request, rows, opt.seed ? seededRandom(*opt.seed) : clockSeededRandom());
-    if (!result.succeeded) {
-        printLines(std::cerr, result.message);
-        return 1;
-    }
-    printLines(std::cout, result.message);
-    return 0;
-}
-
 int runConvert(const ConvertOptions& opt) {
     const auto [path, directory, fileName] = modulePath(opt.file);
 
-    // Nothing is written before the module's header, the setup file and the
-    // lights have been checked.
+    // Nothing is written before the module and the setup file have been
+    // checked. The module is read as the explorer reads it, in memory: nothing
+    // but the outputs is written into its folder.
     const auto bytes = readXmFile(path);
     if (auto* error = std::get_if<XmError>(&bytes)) {
         std::cerr << xmErrorMessage(*error) << '\n';
@@ -155,45 +77,44 @@ int runConvert(const ConvertOptions& opt) {
 
     SongChoices choices = initialSongChoices(channelCount);
     if (!opt.setup.empty()) {
-        const fs::path setupPath = fs::absolute(pathFromUtf8(opt.setup));
-        const std::optional<Bytes> text = readWholeFile(setupPath);
-        if (!text) {
-            std::cerr << "Cannot read the song setup file " << opt.setup << '\n';
-            return kSetupErrorExitCode;
-        }
-        std::vector<std::string> warnings;
-        auto parsed = parseSongSetup(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()),
-                                     setupPath.parent_path(), channelCount, &warnings);
-        if (auto* error = std::get_if<SongSetupError>(&parsed)) {
-            std::cerr << opt.setup << ": " << error->message << '\n';
-            return error->exitCode;
-        }
-        for (const auto& warning : warnings) std::cerr << "Warning: " << warning << '\n';
-        choices = std::get<SongChoices>(std::move(parsed));
+        auto read = readSetupFile(opt.setup, channelCount);
+        if (auto* failure = std::get_if<int>(&read)) return *failure;
+        choices = std::get<SongChoices>(std::move(read));
     }
 
-    const GeneralValidation general = validateGeneralSettings(choices.settings, choices.assignment);
-    const ReadinessLight voiceLight =
-        voiceReadinessLight(choices.settings.fmChannelCount, static_cast<int>(choices.voices.size()));
-    if (general.light == ReadinessLight::Red) {
-        std::cerr << general.statusText << '\n';
+    auto parsed = parseXmModule(std::get<Bytes>(bytes));
+    if (auto* error = std::get_if<XmError>(&parsed)) {
+        std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
     }
-    std::vector<std::string> doubts;
-    if (general.light == ReadinessLight::Yellow)
-        doubts.push_back("some parametres may be wrong: " + generalYellowReason(choices.settings, choices.assignment));
-    if (voiceLight == ReadinessLight::Yellow)
-        doubts.push_back("there might be some problems with the voices: " +
-                         voiceYellowReason(choices.settings.fmChannelCount));
-    for (const auto& doubt : doubts) {
-        if (opt.strict)
-            std::cerr << "Can't convert with --strict: " << doubt << '\n';
-        else
-            std::cerr << "Warning: conversion is possible, but " << doubt << '\n';
-    }
-    if (opt.strict && !doubts.empty()) return 1;
+    XmModule& parsedModule = std::get<XmModule>(parsed);
+    parsedModule.fileName = fileName;
+    parsedModule.directory = directory;
+    SongModel model;
+    model.load(std::move(parsedModule));
+    model.applyChoices(std::move(choices));
+    MemoryRowSource rows(*model.module());
 
-    return convertLoaded(directory, fileName, std::get<Bytes>(bytes), choices, general.light, voiceLight, opt);
+    // A yellow light warns and converts, or with --strict refuses; a red
+    // light refuses with its status text. The size lines are the desktop
+    // program's option, off here.
+    ConversionSettings settings;
+    settings.generalPolicy = settings.voicePolicy = opt.strict ? YellowPolicy::WarnAndHalt : YellowPolicy::WarnAndAsk;
+    const auto warn = [](const GateStep& step) {
+        std::cerr << "Warning: " << gateWarning(step) << '\n';
+        return true;
+    };
+    const SongConversionOutcome outcome =
+        convertSong(model, settings, warn, rows, opt.seed ? seededRandom(*opt.seed) : clockSeededRandom());
+    if (outcome.stoppedAt) {
+        if (model.generalLight() == ReadinessLight::Red)
+            std::cerr << outcome.stoppedAt->reason << '\n';
+        else
+            std::cerr << "Can't convert with --strict: " << gateDoubt(*outcome.stoppedAt) << '\n';
+        return 1;
+    }
+    printLines(outcome.converted ? std::cout : std::cerr, outcome.message);
+    return outcome.converted ? 0 : 1;
 }
 
 }  // namespace

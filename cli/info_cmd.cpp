@@ -60,7 +60,7 @@ int runInfo(const InfoOptions& opt) {
     out["orderTable"] = h.orderTable;
     out["patternRows"] = m.patternRows;
     out["totalRows"] = m.totalRows;
-    out["loopStartRow"] = m.loopStartRow;
+    out["loopStartRow"] = m.restartRow;  // where the song loops when loaded to loop
     std::cout << out.dump(2) << '\n';
     return 0;
 }

@@ -41,6 +41,7 @@ int run(std::vector<std::string> args) {
     ferro::cli::addVoicesCommands(app, exitCode);
     ferro::cli::addConvertCommand(app, exitCode);
     ferro::cli::addRenderCommand(app, exitCode);
+    ferro::cli::addSetupCommand(app, exitCode);
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     try {

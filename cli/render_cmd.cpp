@@ -20,7 +20,7 @@
 #include "base/shared_types.hpp"
 #include "cli/commands.hpp"
 #include "cli/render_input.hpp"
-#include "engine/song_setup.hpp"
+#include "song/song_setup.hpp"
 #include "player/song_render.hpp"
 #include "player/sound_data.hpp"
 #include "player/wav_render.hpp"

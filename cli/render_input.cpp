@@ -3,16 +3,14 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/options.hpp"
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
+#include "cli/setup_file.hpp"
 #include "cli/text.hpp"
-#include "engine/conversion.hpp"
-#include "engine/request_builder.hpp"
 #include "engine/row_source.hpp"
-#include "engine/song_setup.hpp"
-#include "params/validation.hpp"
-#include "voices/voice_manager_logic.hpp"
+#include "song/song_conversion.hpp"
+#include "song/song_model.hpp"
+#include "song/song_setup.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro::cli {
@@ -70,33 +68,22 @@ void convertModule(RenderInput& out, const fs::path& path, const Bytes& bytes, c
         choices = std::get<SongChoices>(std::move(read));
     }
 
-    const GeneralValidation general = validateGeneralSettings(choices.settings, choices.assignment);
-    const ReadinessLight voiceLight =
-        voiceReadinessLight(choices.settings.fmChannelCount, static_cast<int>(choices.voices.size()));
-    if (general.light == ReadinessLight::Red) {
-        out.message = general.statusText;
+    SongModel model;
+    model.load(std::move(module));
+    model.applyChoices(std::move(choices));
+    MemoryRowSource rows(*model.module());
+    // A yellow light warns and plays on; a red one refuses with its status text.
+    const auto warn = [&out](const GateStep& step) {
+        out.warnings.push_back(gateWarning(step));
+        return true;
+    };
+    const SongConversionOutcome song =
+        convertSongInMemory(model, ConversionSettings{}, warn, rows, seed ? seededRandom(*seed) : clockSeededRandom());
+    if (song.stoppedAt) {
+        out.message = song.stoppedAt->reason;
         return;
     }
-    if (general.light == ReadinessLight::Yellow)
-        out.warnings.push_back("conversion is possible, but some parametres may be wrong");
-    if (voiceLight == ReadinessLight::Yellow)
-        out.warnings.push_back("conversion is possible, but there might be some problems with the voices");
-
-    applyLoopOption(module, loopOptionFor(choices.settings.loopSong));
-    MemoryRowSource rows(module);
-    const int checkState = choices.settings.removeRests == RemoveRestsState::Checked ? 1 : 0;
-    if (shouldRemoveDacKeyOffs(checkState, choices.settings.hasDrums) && choices.assignment.dac) {
-        if (!rows.removeKeyOffs(*choices.assignment.dac)) {
-            out.message = kSomeError;
-            return;
-        }
-        markRemoveRestsApplied(choices.settings);
-    }
-    ConversionRequest request = buildConversionRequest(module, choices, general.light, voiceLight, AppOptions{});
-    request.writeBin = true;
-    request.writeAsm = false;
-    SongConversion song = convertSong(request, rows, seed ? seededRandom(*seed) : clockSeededRandom());
-    if (!song.succeeded) {
+    if (!song.converted) {
         out.message = song.message;
         return;
     }

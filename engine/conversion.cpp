@@ -14,37 +14,7 @@ namespace ferro {
 
 namespace fs = std::filesystem;
 
-// ---- Gating.
-
-std::vector<GateStep> conversionGate(ReadinessLight generalLight, ReadinessLight voiceLight,
-                                     YellowPolicy generalPolicy, YellowPolicy voicePolicy) {
-    std::vector<GateStep> steps;
-    if (generalLight == ReadinessLight::Red) {
-        steps.push_back({GateAction::Refuse, kGeneralRefusedMessage, GateWindow::GeneralParametres});
-        return steps;
-    }
-    if (generalPolicy != YellowPolicy::ConvertAnyway && generalLight == ReadinessLight::Yellow) {
-        if (generalPolicy == YellowPolicy::WarnAndHalt) {
-            steps.push_back({GateAction::Refuse, kGeneralRefusedMessage, GateWindow::GeneralParametres});
-            return steps;
-        }
-        steps.push_back({GateAction::Ask, kGeneralAskMessage, GateWindow::GeneralParametres});
-    }
-    if (voicePolicy != YellowPolicy::ConvertAnyway && voiceLight == ReadinessLight::Yellow) {
-        if (voicePolicy == YellowPolicy::WarnAndHalt) {
-            steps.push_back({GateAction::Refuse, kVoiceRefusedMessage, GateWindow::VoiceManager});
-        } else {
-            steps.push_back({GateAction::Ask, kVoiceAskMessage, GateWindow::VoiceManager});
-        }
-    }
-    return steps;
-}
-
 // ---- "Remove rests".
-
-bool shouldRemoveDacKeyOffs(int removeRestsCheckState, bool hasDrums) {
-    return removeRestsCheckState == 1 && hasDrums;
-}
 
 bool removeDacKeyOffs(const fs::path& directory, int dacChannel) {
     if (dacChannel < 1) return false;
@@ -237,14 +207,7 @@ private:
 
 // The checks every conversion makes before it reads a row.
 void checkRequest(const ConversionRequest& request) {
-    if (request.channelCount < 1) failConversion();
-    if (request.totalRows < 0 || request.loopStartRow < 0 || request.loopStartRow > request.totalRows) {
-        failConversion();
-    }
-    if (request.loopOption != 0 && request.loopOption != 1) failConversion();
-    if (request.dividingTiming < 1 || request.dividingTiming > 9) failConversion();
-    if (request.tempo < 1 || request.tempo > 9) failConversion();
-    if (!outputBaseName(request.fileName)) failConversion();
+    if (!requestIsUsable(request) || !outputBaseName(request.fileName)) failConversion();
 }
 
 // Refuses the first note, in song order, that an FM or PSG tone channel
@@ -323,8 +286,8 @@ ConversionResult writeOutputs(const ConversionRequest& request, const SongImage&
     ConversionResult result;
     result.succeeded = true;
     result.binaryLength = song.binary.size();
-    result.message = conversionSuccessMessage(base, request.writeBin, request.writeAsm, request.showSizeDecimal,
-                                              request.showSizeHex, result.binaryLength);
+    result.baseName = base;
+    result.message = conversionSuccessMessage(base, request.writeBin, request.writeAsm, false, false, result.binaryLength);
     return result;
 }
 

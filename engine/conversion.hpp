@@ -1,8 +1,7 @@
 #pragma once
-// The convert action without its window: whether a conversion may start, the
-// one-shot clean-up of the drum channel, the conversion itself and its
-// success message. The window gathers a ConversionRequest, calls these and
-// shows what they return.
+// The conversion: the one-shot clean-up of the drum channel, the conversion
+// itself and its success message. The song's conversion path (song/) gates
+// it on the lights and calls these.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -16,43 +15,7 @@
 
 namespace ferro {
 
-// ---- Gating on the readiness lights.
-inline constexpr const char* kGeneralRefusedMessage =
-    "Can't convert! Check the general parametres to find out what's wrong";
-inline constexpr const char* kGeneralAskMessage =
-    "Conversion is possible, but some parametres may be wrong.\r\nDo you want to proceed?";
-inline constexpr const char* kVoiceRefusedMessage = "Can't convert! Check the voice manager to find out what's wrong";
-inline constexpr const char* kVoiceAskMessage =
-    "Conversion is possible, but there might be some problems with the voices.\r\nDo you want to proceed?";
-
-enum class GateAction {
-    Ask,     // question box (Yes / No); on No show `window` and stop
-    Refuse,  // critical box; show `window` and stop
-};
-enum class GateWindow { GeneralParametres, VoiceManager };
-
-struct GateStep {
-    GateAction action = GateAction::Refuse;
-    std::string message;
-    GateWindow window = GateWindow::GeneralParametres;
-    bool operator==(const GateStep&) const = default;
-};
-
-// What the convert action does before converting, in order. Empty: proceed at
-// once. Otherwise the window goes through the steps: a Refuse stops the
-// action (it is always the last step); an Ask answered No stops it too; after
-// the last step answered Yes the conversion proceeds. A red general light
-// refuses whatever the policy; a yellow light asks or refuses unless its
-// policy is ConvertAnyway; only the yellow state of the voice light counts.
-std::vector<GateStep> conversionGate(ReadinessLight generalLight, ReadinessLight voiceLight,
-                                     YellowPolicy generalPolicy, YellowPolicy voicePolicy);
-
-// ---- "Remove rests".
-// Whether the convert action clears the DAC channel's key-offs first: the
-// check box is in state exactly 1 (checked, not greyed) and the song has
-// drums. Afterwards the window greys and disables the box (state 2).
-bool shouldRemoveDacKeyOffs(int removeRestsCheckState, bool hasDrums);
-
+// ---- "Remove rests" (see removeRestsWanted in params/song_settings.hpp).
 // Sets the note of every key-off row (97) of C<dacChannel>.tmp in `directory`
 // to 0, in place; a trailing partial row is left alone. Afterwards a drum note
 // lasts until the next drum note. False when the file cannot be read or
@@ -67,6 +30,7 @@ struct ConversionResult {
     // (critical icon), or for FailureKind::Refused the refusal (exclamation).
     std::string message;
     std::uintmax_t binaryLength = 0;  // length of the binary, also when only the listing is written
+    std::string baseName;             // the outputs' name without extension, on success
 };
 
 // The song of one conversion, made in memory: nothing is read from or
@@ -84,13 +48,12 @@ struct SongConversion {
 SongConversion convertSong(const ConversionRequest& request, const RowSource& rows, const RandomSource& random);
 
 // Runs one conversion in request.workingDirectory:
-//  1. checks the request (dividingTiming and tempo 1..9, 0 <= loopStartRow <=
-//     totalRows, loopOption 0 or 1, at least one output, a bare file name)
-//     and builds the channel roles;
+//  1. checks the request (requestIsUsable, a bare file name) and builds the
+//     channel roles;
 //  2. refuses a note that an FM or PSG tone channel cannot play (before any
 //     file is written);
 //  3. writes voices.tmp from request.voices;
-//  4. builds BATMAN<n>.tmp and, with an intro, LOL<n>.tmp for n = 1..channelCount;
+//  4. builds BATMAN<n>.tmp and, with an intro (loopPlan), LOL<n>.tmp for n = 1..channelCount;
 //  5. assembles the song; the formats that are selected go to temporary
 //     files beside the outputs, which replace <base>.bin / <base>.asm only
 //     when everything has succeeded (a failure leaves no partial output and

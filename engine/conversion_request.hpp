@@ -4,10 +4,10 @@
 // files of `workingDirectory`, so it runs the same from the windows, from the
 // command line and from the tests.
 //
-// Who fills it: the main window at the moment "Convert song" is pressed (from
-// the XM explorer, the two parameter windows, the voice manager, the options
-// and its own two format boxes), or the command line from its JSON file. The
-// defaults below are the values a freshly loaded module starts with.
+// Who fills it: the song model (song/), from the loaded module's facts and
+// the song's choices, for the windows and the command line alike. It holds
+// only what the engine reads; the defaults below are the values a freshly
+// loaded module starts with.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -34,10 +34,8 @@ struct ConversionRequest {
 
     // ---- Facts of the loaded module.
     int channelCount = 0;   // XM channels, numbered 1..channelCount; at least 1
-    int loopStartRow = 0;   // song row (0-based, over the whole order list) where the
-                            // looped part starts; 0 = no intro. 0..totalRows
     int totalRows = 0;      // rows of the whole song (= records in every C<n>.tmp); >= 0
-    int loopOption = 0;     // 0 = the song loops (main sections end in a jump), 1 = played once
+    int restartRow = 0;     // song row of the module's restart position (XmModule::restartRow)
     // The module's file name without folder, UTF-8 (e.g. "my song.xm"). The
     // output base name is this less its last three characters.
     std::string fileName;
@@ -61,18 +59,20 @@ struct ConversionRequest {
     std::optional<int> dac;
     bool hasDrums = true;      // the DAC track is made from `dac`; else it is a stop track
     bool useNoise = true;      // the last PSG row used is the noise channel
-    bool loopSong = true;      // "Loop song" now; "Optimise the output" applies only when set
+    bool loopSong = true;      // "Loop song" now: main sections end in a jump, else in a stop;
+                               // "Optimise the output" applies only when set
+    // "Loop song" as it was when the module was last loaded. Only a song
+    // loaded to loop has an intro (the rows before the restart row): a change
+    // of the choice reaches the intro at the next load. See loopPlan.
+    bool loopSongAtLoad = true;
     bool endDacWithE4 = false; // E4 before the DAC track's final F2 when the song is played once
                                // (and always in the stop track that replaces a missing DAC track)
-    int dividingTiming = 3;    // 1..9, header byte 4; also bounds the duration bytes (see
-                               // maxDurationByte in track_encoder.hpp)
-    int tempo = 2;             // 1..9, header byte 5
+    int dividingTiming = 3;    // kMinTempo..kMaxTempo, header byte 4; also bounds the duration
+                               // bytes (see maxDurationByte in track_encoder.hpp)
+    int tempo = 2;             // kMinTempo..kMaxTempo, header byte 5
 
-    // ---- More parametres.
-    // "Remove rests" is checked (check state exactly 1). The engine itself does
-    // not act on it: the caller runs removeDacKeyOffs once before converting
-    // (see shouldRemoveDacKeyOffs in conversion.hpp).
-    bool removeRests = false;
+    // ---- More parametres. ("Remove rests" acts on the row streams before the
+    // conversion, so the engine never sees it.)
     bool optimiseOutput = false;  // shorten each looped main section to its shortest repeat
     // Slots as in ChannelOutputSettings: pan 0..5 = FM 1..6, 6 = DAC;
     // pitch 0..5 = FM 1..6, 6..8 = PSG 1..3 (signed semitones, -256..255 can be
@@ -101,15 +101,28 @@ struct ConversionRequest {
     bool writeBin = true;  // ".bin" checked: write <base>.bin
     bool writeAsm = true;  // ".asm" checked: write <base>.asm (at least one of the two is set)
     AsmStyle asmStyle = AsmStyle::Plain;  // "SMPS2ASM" checked: the .asm is an SMPS2ASM song
-    // The lights and policies are read only by the convert action's gating
-    // (conversionGate); the engine carries them so the request is complete.
-    ReadinessLight generalLight = ReadinessLight::Green;
-    ReadinessLight voiceLight = ReadinessLight::Green;
-    YellowPolicy generalPolicy = YellowPolicy::WarnAndAsk;
-    YellowPolicy voicePolicy = YellowPolicy::WarnAndAsk;
-    bool showSizeDecimal = false;  // success message: a line with the binary's size in decimal
-    bool showSizeHex = false;      // success message: a line with the binary's size in hex
 };
+
+// The one range of both tempo values, wherever they are checked.
+inline constexpr int kMinTempo = 1;
+inline constexpr int kMaxTempo = 9;
+
+// Whether the engine can work from the request: at least one XM channel,
+// 0 <= restartRow <= totalRows, channel counts 0..6 and 0..3, both tempo
+// values in range, at least one output. The engine checks this once, when a
+// conversion starts; every other layer leaves the ranges to it.
+bool requestIsUsable(const ConversionRequest& request);
+
+// How the song loops. `introRows` rows are played once before the main
+// section (an intro only exists for a song loaded to loop whose restart
+// position is past the first row); `looping` says whether the main sections
+// end in a jump back to the loop's start or in a stop.
+struct LoopPlan {
+    int introRows = 0;
+    bool looping = true;
+    bool hasIntro() const { return introRows >= 1; }
+};
+LoopPlan loopPlan(const ConversionRequest& request);
 
 // The value of map key k (1-based), or none when the map has no such key.
 inline std::optional<int> mapValue(const std::string& map, int key) {

@@ -74,11 +74,12 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
                                      ChannelRole role, PanChoice pan, const RandomSource& random) {
     ChannelSections sections;
     if (role == ChannelRole::None) return sections;
-    const int loopStart = request.loopStartRow;
+    const LoopPlan loop = loopPlan(request);
+    const int loopStart = loop.introRows;
     const int totalRows = request.totalRows;
     if (loopStart < 0 || loopStart > totalRows || rows.rowCount() < totalRows) failConversion();
     const int maxDuration = maxDurationByte(request.dividingTiming);
-    const bool looping = request.loopOption == 0;
+    const bool looping = loop.looping;
 
     // Main section.
     Bytes& main = sections.main;
@@ -130,7 +131,7 @@ void buildChannelTracks(const ConversionRequest& request, const std::vector<Chan
     }
     const std::filesystem::path& dir = request.workingDirectory;
     if (!writeWholeFile(dir / mainSectionFileName(channel), sections.main)) failConversion();
-    if (request.loopStartRow >= 1 && !writeWholeFile(dir / introSectionFileName(channel), sections.intro)) {
+    if (loopPlan(request).hasIntro() && !writeWholeFile(dir / introSectionFileName(channel), sections.intro)) {
         failConversion();
     }
 }

@@ -11,7 +11,7 @@
 
 namespace ferro {
 
-// The shortest repeat of the looped rows loopStartRow..totalRows-1: starting
+// The shortest repeat of the looped rows loopStartRow..totalRows-1 (loopStartRow: loopPlan's introRows): starting
 // from the largest power of two up to 256 that divides their number, blocks
 // are halved while every block equals the first one (whole 5-byte rows).
 // Returns the number of looped rows when nothing repeats (0 when there are
@@ -24,7 +24,7 @@ void appendSectionOpening(Bytes& out, ChannelRole role, PanChoice pan);
 
 struct ChannelSections {
     Bytes main;   // the content of BATMAN<n>.tmp
-    Bytes intro;  // the content of LOL<n>.tmp (only written when loopStartRow >= 1)
+    Bytes intro;  // the content of LOL<n>.tmp (only written when the song has an intro, see loopPlan)
 };
 
 // Both sections of one channel, without touching any file. Role None gives
@@ -36,9 +36,9 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
 class RowSource;
 
 // The per-channel step of the windows' conversion: reads channel n's row
-// stream from `rows` (not for role None) and writes BATMAN<n>.tmp and, when
-// loopStartRow >= 1, LOL<n>.tmp into the request's working directory. `roles`
-// is the result of buildChannelRoles.
+// stream from `rows` (not for role None) and writes BATMAN<n>.tmp and, with
+// an intro (loopPlan), LOL<n>.tmp into the request's working directory.
+// `roles` is the result of buildChannelRoles.
 void buildChannelTracks(const ConversionRequest& request, const std::vector<ChannelRole>& roles, int channel,
                         const RowSource& rows, const RandomSource& random);
 

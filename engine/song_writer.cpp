@@ -83,15 +83,12 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
     if (!baseName) failConversion();
     const int fmCount = request.fmChannelCount;
     const int psgCount = request.psgChannelCount;
-    if (fmCount < 0 || fmCount > 6 || psgCount < 0 || psgCount > 3) failConversion();
-    if (request.dividingTiming < 1 || request.dividingTiming > 255 || request.tempo < 0 || request.tempo > 255) {
-        failConversion();
-    }
+    if (!requestIsUsable(request)) failConversion();
     SongLayout song;
     song.label = labelSafeName(*baseName);
     song.dividingTiming = request.dividingTiming;
     song.tempo = request.tempo;
-    song.hasIntro = request.loopStartRow >= 1;
+    song.hasIntro = loopPlan(request).hasIntro();
     auto track = [&](std::string name, const std::optional<int>& channel, int transposition, int volume) {
         if (!channel || *channel < 1 || *channel > request.channelCount) failConversion();
         if (static_cast<std::size_t>(*channel) >= sections.size()) failConversion();
@@ -119,7 +116,7 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
         // own extra-life jingle does. A bare E4 F2 would end the song in its
         // first frame, before a single note.
         Bytes stop;
-        const bool playedOnce = request.loopOption != 0;
+        const bool playedOnce = !loopPlan(request).looping;
         const bool anyTrack = !song.fm.empty() || !song.psg.empty();
         if (playedOnce && request.endDacWithE4 && anyTrack && request.totalRows >= 1) {
             appendRest(stop, request.totalRows, maxDurationByte(request.dividingTiming));
@@ -244,15 +241,14 @@ std::size_t writeSongFiles(const ConversionRequest& request, OutputSink& binary,
         std::optional<Bytes> main = readWholeFile(dir / mainSectionFileName(*channel));
         if (!main) failConversion();
         sections[n].main = std::move(*main);
-        if (request.loopStartRow >= 1) {
+        if (loopPlan(request).hasIntro()) {
             std::optional<Bytes> intro = readWholeFile(dir / introSectionFileName(*channel));
             if (!intro) failConversion();
             sections[n].intro = std::move(*intro);
         }
         loaded[n] = true;
     };
-    if (request.fmChannelCount < 0 || request.fmChannelCount > 6) failConversion();
-    if (request.psgChannelCount < 0 || request.psgChannelCount > 3) failConversion();
+    if (!requestIsUsable(request)) failConversion();
     for (int k = 1; k <= request.fmChannelCount; ++k) load(request.fm[k - 1]);
     for (int k = 1; k <= request.psgChannelCount; ++k) load(request.psg[k - 1]);
     if (request.hasDrums) load(request.dac);

@@ -96,7 +96,7 @@ std::string plainListing(const SongLayout& song);
 
 // The song from sections already in memory: `sections[n]` holds XM channel n's
 // sections (entry 0 unused; only channels that feed a track are read; the
-// intros only when loopStartRow >= 1). `voiceTable` is the voices' bytes. The
+// intros only when the song has an intro, see loopPlan). `voiceTable` is the voices' bytes. The
 // listing is in the request's asmStyle. A song played once without drums
 // that asks for E4 gets a stop track that rests for the song's whole length
 // (totalRows) and then reads E4 F2, so the song plays to its end before the
@@ -108,7 +108,7 @@ std::string plainListing(const SongLayout& song);
 SongImage assembleSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
                        const Bytes& voiceTable);
 
-// Reads BATMAN<n>.tmp, LOL<n>.tmp (when loopStartRow >= 1) of the channels
+// Reads BATMAN<n>.tmp, LOL<n>.tmp (with an intro) of the channels
 // that feed a track, and voices.tmp, from the request's working directory;
 // writes the binary into `binary` and the listing into `listing`; returns the
 // binary's length in bytes. A missing file ends the conversion with the

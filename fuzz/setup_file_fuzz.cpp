@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "engine/conversion.hpp"
-#include "engine/request_builder.hpp"
-#include "engine/song_setup.hpp"
+#include "song/song_choices.hpp"
+#include "song/song_setup.hpp"
 #include "fuzz/fuzz_support.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/song_voice_list.hpp"
@@ -71,7 +71,7 @@ const XmModule& moduleWith(int channels) {
             layout.patterns.push_back(pattern);
         }
         test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
-        auto loaded = loadXmModule(dir, "song.xm", 0);
+        auto loaded = loadXmModule(dir, "song.xm");
         FERRO_FUZZ_CHECK(std::holds_alternative<XmModule>(loaded));
         module = std::get<XmModule>(loaded);
     }
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& c : choices.assignment.fm) FERRO_FUZZ_CHECK(inRange(c));
     for (const auto& c : choices.assignment.psg) FERRO_FUZZ_CHECK(inRange(c));
     FERRO_FUZZ_CHECK(inRange(choices.assignment.dac));
-    FERRO_FUZZ_CHECK(choices.voices.size() <= static_cast<std::size_t>(SongVoiceList::kCapacity));
+    FERRO_FUZZ_CHECK(choices.voices.count() <= SongVoiceList::kCapacity);
     FERRO_FUZZ_CHECK(choices.writeBin || choices.writeAsm);
 
     XmModule module;
@@ -112,15 +112,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     module.orderTable = {0};
     module.patternRows = {64};
     module.totalRows = 64;
-    const ConversionRequest request =
-        buildConversionRequest(module, choices, ReadinessLight::Green, ReadinessLight::Green, AppOptions{});
+    const ConversionRequest request = songRequest(module, choices);
     FERRO_FUZZ_CHECK(request.channelCount == channels);
-    FERRO_FUZZ_CHECK(request.voices.size() == choices.voices.size());
+    FERRO_FUZZ_CHECK(request.voices.size() == static_cast<std::size_t>(choices.voices.count()));
 
     if (channels > kMaxConvertedChannels) return 0;
     const XmModule& loaded = moduleWith(channels);
-    const ConversionRequest real =
-        buildConversionRequest(loaded, choices, ReadinessLight::Green, ReadinessLight::Green, AppOptions{});
+    const ConversionRequest real = songRequest(loaded, choices);
     const ConversionResult result = MAINCONVERSIONCODE(real, seededRandom(data[0]));
     FERRO_FUZZ_CHECK(!result.message.empty());
     for (const auto& entry : std::filesystem::directory_iterator(loaded.directory)) {

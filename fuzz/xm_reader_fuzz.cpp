@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/conversion.hpp"
-#include "engine/request_builder.hpp"
+#include "song/song_choices.hpp"
 #include "engine/row_source.hpp"
 #include "fuzz/fuzz_support.hpp"
 #include "xm/xm_parser.hpp"
@@ -122,13 +122,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkParsedModule(m);
     if (std::int64_t{m.totalRows} * m.channelCount > kMaxConvertedCells) return 0;
 
-    const std::int16_t loopOption = size > 0 && (data[size - 1] & 1) ? 1 : 0;
-    m.loopOption = loopOption;
-    m.loopStartRow = loopOption == 1 ? 0 : m.restartRow;
     const std::uint8_t options = size > 1 ? data[size - 2] : 0;
-    const ConversionRequest request = requestFor(m, options);
+    ConversionRequest request = requestFor(m, options);
+    request.loopSongAtLoad = size > 0 && (data[size - 1] & 1) == 0;
     MemoryRowSource rows(m);
-    if (shouldRemoveDacKeyOffs(1, request.hasDrums)) {
+    if (request.hasDrums) {
         FERRO_FUZZ_CHECK(rows.removeKeyOffs(*request.dac));
         const RowStream dac = rows.rowStream(*request.dac, m.totalRows);
         for (int r = 0; r < dac.rowCount(); ++r) FERRO_FUZZ_CHECK(dac.cell(r).note != kXmKeyOff);

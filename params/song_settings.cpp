@@ -32,11 +32,6 @@ void setHasDrums(SongSettings& settings, bool hasDrums) {
     if (hasDrums) setFmChannelCount(settings, settings.fmChannelCount);
 }
 
-void setLoopSong(SongSettings& settings, XmModule& module, bool loopSong) {
-    settings.loopSong = loopSong;
-    module.loopOption = loopOptionFor(loopSong);
-}
-
 std::vector<std::string> tempoListItems() {
     std::vector<std::string> items;
     for (int i = 1; i <= 9; ++i) items.push_back("0" + std::to_string(i));
@@ -74,13 +69,6 @@ bool removeRestsWanted(const SongSettings& settings) {
 
 void markRemoveRestsApplied(SongSettings& settings) {
     if (settings.removeRests == RemoveRestsState::Checked) settings.removeRests = RemoveRestsState::Greyed;
-}
-
-bool applyModuleReload(SongSettings& settings, ChannelAssignment& assignment, int channelCount) {
-    if (settings.removeRests == RemoveRestsState::Greyed) settings.removeRests = RemoveRestsState::Checked;
-    if (channelCount == assignment.channelCount) return false;
-    resetChannelAssignment(assignment, channelCount);
-    return true;
 }
 
 int psgToneChannelCount(const SongSettings& settings) {

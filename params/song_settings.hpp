@@ -63,10 +63,6 @@ void setPsgChannelCount(SongSettings& settings, int count);
 void setUseNoise(SongSettings& settings, bool useNoise);
 // The "DAC" option. Turning drums on lowers an FM count of 6 to 5.
 void setHasDrums(SongSettings& settings, bool hasDrums);
-// The "Loop song" option. Also stores it in the loaded module's facts as
-// loopOption (0 loop, 1 play once), which a reload and the conversion read.
-// Does not need the validation.
-void setLoopSong(SongSettings& settings, XmModule& module, bool loopSong);
 // The module's loopOption for a "Loop song" choice: 0 loop, 1 play once.
 inline std::int16_t loopOptionFor(bool loopSong) { return loopSong ? 0 : 1; }
 
@@ -96,14 +92,6 @@ void markRemoveRestsApplied(SongSettings& settings);
 // The message shown when a reload finds another channel count (two lines).
 inline constexpr const char* kChannelCountChangedMessage =
     "The XM file now has a different number of channels!\nAll the channel assignments were reseted!";
-
-// A reload of the loaded module: the "Remove rests" box is enabled again (a
-// greyed box becomes checked, since the row stream files were rebuilt with
-// their key-offs). When the channel count differs from the lists' item count,
-// every choice is cleared and true is returned: the window then shows
-// kChannelCountChangedMessage and re-runs the validation. Counts, options and
-// tempo values are kept either way.
-bool applyModuleReload(SongSettings& settings, ChannelAssignment& assignment, int channelCount);
 
 // ---- What the General parametres window shows for the current settings.
 struct GeneralWindowView {

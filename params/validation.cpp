@@ -54,22 +54,4 @@ GeneralValidation validateGeneralSettings(const SongSettings& settings, const Ch
     return result;
 }
 
-LightColour readinessLightColour(ReadinessLight light) {
-    switch (light) {
-    case ReadinessLight::Green: return {0, 255, 0, 10};
-    case ReadinessLight::Yellow: return {255, 255, 0, 14};
-    case ReadinessLight::Red: break;
-    }
-    return {255, 0, 0, 12};
-}
-
-int readinessPictureIndex(ReadinessLight light) {
-    switch (light) {
-    case ReadinessLight::Green: return 2;
-    case ReadinessLight::Yellow: return 1;
-    case ReadinessLight::Red: break;
-    }
-    return 0;
-}
-
 }  // namespace ferro

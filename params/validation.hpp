@@ -1,7 +1,6 @@
 #pragma once
 // The rules behind controllino: whether the channel assignment can be
 // converted, as a readiness light and the one-line status text.
-#include <cstdint>
 #include <string>
 
 #include "base/shared_types.hpp"
@@ -30,16 +29,5 @@ struct GeneralValidation {
 // 1..psgChannelCount and the DAC while the song has drums. A choice outside
 // 1..channelCount counts as unassigned.
 GeneralValidation validateGeneralSettings(const SongSettings& settings, const ChannelAssignment& assignment);
-
-// How a light is shown: the button colour of the main window (entries 10, 14
-// and 12 of the classic 16-colour palette) and which of the three 32x32
-// traffic-light pictures (0 red lamp lit, 1 yellow, 2 green).
-struct LightColour {
-    std::uint8_t red = 0, green = 0, blue = 0;
-    int paletteIndex = 0;
-    bool operator==(const LightColour&) const = default;
-};
-LightColour readinessLightColour(ReadinessLight light);
-int readinessPictureIndex(ReadinessLight light);
 
 }  // namespace ferro

@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "base/byte_reader.hpp"
-#include "engine/song_setup.hpp"
+#include "song/song_setup.hpp"
 #include "params/auto_fill.hpp"
 #include "params/validation.hpp"
 #include "voices/voice_manager_logic.hpp"
@@ -26,7 +26,7 @@ TEST(DemoSong, AutoFillAgreesWithTheSetupFile) {
     SongSettings settings;
     ChannelAssignment assignment;
     resetChannelAssignment(assignment, 7);
-    const auto demo = readXmModule(examples, "demo.xm", 0);
+    const auto demo = readXmModule(examples, "demo.xm");
     ASSERT_TRUE(std::holds_alternative<XmModule>(demo));
     ASSERT_TRUE(autoFillChannels(std::get<XmModule>(demo).channelNames, settings, assignment));
     EXPECT_EQ(settings.fmChannelCount, setup.settings.fmChannelCount);
@@ -38,9 +38,9 @@ TEST(DemoSong, AutoFillAgreesWithTheSetupFile) {
     EXPECT_EQ(assignment.dac, setup.assignment.dac);
 
     EXPECT_EQ(validateGeneralSettings(setup.settings, setup.assignment).light, ReadinessLight::Green);
-    EXPECT_EQ(voiceReadinessLight(setup.settings.fmChannelCount, static_cast<int>(setup.voices.size())),
+    EXPECT_EQ(voiceReadinessLight(setup.settings.fmChannelCount, setup.voices.count()),
               ReadinessLight::Green);
-    EXPECT_EQ(setup.voices.size(), 3u);
+    EXPECT_EQ(setup.voices.count(), 3);
 }
 
 }  // namespace

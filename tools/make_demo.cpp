@@ -318,14 +318,11 @@ std::string makeSetup() {
     setup["dac"] = 7;
     setup["volume"] = {8, 12, 18, 16, 16, 16, 1, 4, 2, 0};
     setup["pan"] = {0, 0, 0, 0, 0, 0, 1};
-    // Instrument 7 is the open hat; 8 and 9 are the kick and the snare.
-    std::vector<int> norri(256, 2);
-    norri[IOpenHat - 1] = 1;
-    std::vector<int> dorri(256, 0x81);
-    dorri[IKick - 1] = 0x81;
-    dorri[ISnare - 1] = 0x82;
-    setup["norri"] = norri;
-    setup["dorri"] = dorri;
+    // Instrument 7 is the open hat; 8 and 9 are the kick and the snare. The
+    // maps hold only what differs from the default: the kick plays sample
+    // $81 like every instrument, the snare $82; every hat is closed but 7.
+    setup["hihatKinds"] = {{std::to_string(IOpenHat), 1}};
+    setup["drumSamples"] = {{std::to_string(ISnare), 0x82}};
     setup["voices"] = nlohmann::ordered_json::array({{{"kind", "ymx"}, {"file", "demo-voices.ymx"}}});
     setup["writeBin"] = true;
     setup["writeAsm"] = true;

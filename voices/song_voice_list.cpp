@@ -65,14 +65,4 @@ void SongVoiceList::notify() {
     if (countChanged_) countChanged_();
 }
 
-bool writeVoicesTemp(const std::filesystem::path& directory, const SongVoiceList& list) {
-    Bytes data;
-    data.reserve(static_cast<std::size_t>(list.count()) * kFmVoiceSize);
-    for (int i = 0; i < list.count(); ++i) {
-        const auto& bytes = list.voice(i).bytes;
-        data.insert(data.end(), bytes.begin(), bytes.end());
-    }
-    return writeWholeFile(directory / kVoicesFileName, data);
-}
-
 }  // namespace ferro

@@ -68,8 +68,4 @@ private:
 // Display text of the entry at `index`: "FF: name".
 std::string voiceDisplayText(int index, std::string_view name);
 
-// Writes voices.tmp in `directory`: the 25 bytes of each voice in list order,
-// nothing else (an empty list gives an empty file). False when it cannot.
-bool writeVoicesTemp(const std::filesystem::path& directory, const SongVoiceList& list);
-
 }  // namespace ferro

@@ -84,10 +84,9 @@ bool writeScratchFiles(const std::filesystem::path& directory, const XmModule& m
     return true;
 }
 
-std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName,
-                                             std::int16_t loopOption) {
+std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName) {
     deleteScratchFiles(directory);
-    auto loaded = readXmModule(directory, fileName, loopOption);
+    auto loaded = readXmModule(directory, fileName);
     if (const auto* module = std::get_if<XmModule>(&loaded)) {
         if (!writeScratchFiles(directory, *module)) {
             deleteScratchFiles(directory);
@@ -104,8 +103,8 @@ ScratchFolder::~ScratchFolder() {
     }
 }
 
-std::variant<XmModule, XmError> ScratchFolder::load(const std::string& fileName, std::int16_t loopOption) {
-    return loadXmModule(directory_, fileName, loopOption);
+std::variant<XmModule, XmError> ScratchFolder::load(const std::string& fileName) {
+    return loadXmModule(directory_, fileName);
 }
 
 void ScratchFolder::clear() { deleteScratchFiles(directory_); }

@@ -35,8 +35,7 @@ bool writeScratchFiles(const std::filesystem::path& directory, const XmModule& m
 // The windows' load of directory/fileName: clears the folder's scratch files,
 // reads and parses the module and writes its scratch files. On a failure no
 // scratch file is left.
-std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName,
-                                             std::int16_t loopOption);
+std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName);
 
 // The scratch files of one folder over a session of the windows: cleared
 // before each load, deleted when a load fails, on unload and when the folder
@@ -49,7 +48,7 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::filesystem::path& directory() const { return directory_; }
-    std::variant<XmModule, XmError> load(const std::string& fileName, std::int16_t loopOption);
+    std::variant<XmModule, XmError> load(const std::string& fileName);
     // Deletes the folder's scratch files (unload, reload, exit).
     void clear();
 

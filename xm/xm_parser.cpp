@@ -233,7 +233,6 @@ std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> byte
     }
     if (total * channels > kMaxCells) return XmError::ReadError;
     m.totalRows = static_cast<std::int32_t>(total);
-    m.loopStartRow = m.restartRow;
 
     // Each row stream is the pattern's channel rows joined in song order.
     m.rowStreams.assign(channelCells, Bytes(static_cast<std::size_t>(total) * kXmCellSize, 0));

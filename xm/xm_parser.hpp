@@ -68,12 +68,10 @@ struct XmModule {
     std::vector<std::int16_t> patternRows;  // effective rows of each stored pattern
     std::int32_t totalRows = 0;             // rows of the whole song
     // The song row where the order position `restartPosition` starts; 0 when
-    // that position is outside the order table.
+    // that position is outside the order table. Whether the song loops from
+    // there is the song's choice, not the module's (see loopPlan in
+    // engine/conversion_request.hpp).
     std::int32_t restartRow = 0;
-    // The loop as chosen at load: loopOption 0 loops from restartRow, 1 plays
-    // the song once from its first row (loopStartRow 0).
-    std::int32_t loopStartRow = 0;
-    std::int16_t loopOption = 0;
 
     std::vector<XmPattern> patterns;  // patternCount entries
     // rowStreams[n-1]: channel n's cells over the whole song (totalRows cells
@@ -106,7 +104,7 @@ std::int16_t RWORD(std::uint8_t b1, std::uint8_t b2);
 // not start with the module's ID text, ReadError when the header is cut short.
 std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> bytes);
 
-// The whole module, with loopOption 0. Refused (ReadError) as a tracker could
+// The whole module. Refused (ReadError) as a tracker could
 // not have written it: no song, no pattern, no channel or more than 128
 // channels, a pattern of 0 or over 1024 rows, a pattern cut short, or more
 // than 2^23 cells in the patterns or in the song; all of this is checked

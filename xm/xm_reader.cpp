@@ -30,13 +30,7 @@ std::variant<XmHeader, XmError> readXmHeader(const fs::path& file) {
     return parseXmHeader(std::get<Bytes>(bytes));
 }
 
-void applyLoopOption(XmModule& module, std::int16_t loopOption) {
-    module.loopOption = loopOption;
-    module.loopStartRow = loopOption == 1 ? 0 : module.restartRow;
-}
-
-std::variant<XmModule, XmError> readXmModule(const fs::path& directory, const std::string& fileName,
-                                             std::int16_t loopOption) {
+std::variant<XmModule, XmError> readXmModule(const fs::path& directory, const std::string& fileName) {
     auto bytes = readXmFile(directory / pathFromUtf8(fileName));
     if (auto* error = std::get_if<XmError>(&bytes)) return *error;
     auto parsed = parseXmModule(std::get<Bytes>(bytes));
@@ -44,7 +38,6 @@ std::variant<XmModule, XmError> readXmModule(const fs::path& directory, const st
     XmModule& module = std::get<XmModule>(parsed);
     module.fileName = fileName;
     module.directory = directory;
-    applyLoopOption(module, loopOption);
     return parsed;
 }
 

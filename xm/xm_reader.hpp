@@ -20,13 +20,7 @@ std::variant<Bytes, XmError> readXmFile(const std::filesystem::path& file);
 std::variant<XmHeader, XmError> readXmHeader(const std::filesystem::path& file);
 
 // Reads and parses directory/fileName (a UTF-8 file name), writing nothing.
-// The module remembers where it came from and the loop choice made at load:
-// with loopOption 1 (played once) the song has no intro, loopStartRow 0.
-std::variant<XmModule, XmError> readXmModule(const std::filesystem::path& directory, const std::string& fileName,
-                                             std::int16_t loopOption);
-
-// Sets the loop choice of a parsed module (0 loop from the restart row, 1 play
-// once from the first row).
-void applyLoopOption(XmModule& module, std::int16_t loopOption);
+// The module remembers where it came from.
+std::variant<XmModule, XmError> readXmModule(const std::filesystem::path& directory, const std::string& fileName);
 
 }  // namespace ferro

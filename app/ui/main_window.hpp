@@ -109,8 +109,6 @@ public:
 
     // The conversion, started by "Convert &song".
     void convertSong();
-    // Gathers the request from the windows and converts.
-    void MAINCONVERSIONCODE();
 
     // Whether the exit sequence may go on (runs the explorer's closing step).
     bool exitAllowed();

@@ -103,7 +103,6 @@ bool MainWindow::exitAllowed() {
 }
 
 void MainWindow::convertSong() { convertSongAction(*this); }
-void MainWindow::MAINCONVERSIONCODE() { mainConversionAction(*this); }
 
 void MainWindow::showAbout() { AboutWindow::show(*this); }
 

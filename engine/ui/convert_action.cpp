@@ -1,12 +1,10 @@
 #include "engine/ui/convert_action.hpp"
 
-#include "app/ui/main_window.hpp"
-#include "engine/conversion.hpp"
-#include "engine/driver_warnings.hpp"
-#include "engine/row_source.hpp"
-#include "engine/request_builder.hpp"
-#include "engine/row_source.hpp"
 #include <QFileInfo>
+
+#include "app/ui/main_window.hpp"
+#include "song/song_conversion.hpp"
+#include "song/song_model.hpp"
 #include "params/ui/general_window.hpp"
 #include "params/ui/more_window.hpp"
 #include "voices/ui/voice_manager_window.hpp"
@@ -18,13 +16,13 @@ namespace {
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
-// Everything the windows hold for one conversion, read at the moment of the click.
-std::optional<ConversionRequest> gatherRequest(MainWindow& main) {
+// The song as the windows hold it, at the moment of the click.
+bool gatherSong(MainWindow& main, SongModel& model) {
     const ExplorerWindow* explorer = main.explorer();
     const GeneralWindow* general = main.generalWindow();
     const MoreWindow* more = main.moreWindow();
     const VoiceManagerWindow* voices = main.voiceManager();
-    if (!explorer || !explorer->module() || !general || !more || !voices) return std::nullopt;
+    if (!explorer || !explorer->module() || !general || !more || !voices) return false;
     SongChoices choices;
     choices.settings = general->settings();
     choices.settings.optimiseOutput = more->optimiseOutput();
@@ -32,85 +30,64 @@ std::optional<ConversionRequest> gatherRequest(MainWindow& main) {
     choices.assignment = general->assignment();
     choices.maps = more->maps();
     choices.channels = more->channelSettings();
-    const SongVoiceList& list = voices->songVoices();
-    for (int i = 0; i < list.count(); ++i) choices.voices.push_back(list.voice(i));
+    choices.voices = voices->songVoices();
     choices.writeBin = main.writeBin();
     choices.writeAsm = main.writeAsm();
     choices.asmStyle = main.asmStyle();
-    for (int i = 0; i < list.count(); ++i) choices.voiceNames.push_back(list.name(i));
-    return buildConversionRequest(*explorer->module(), choices,
-                                  main.generalLight().value_or(ReadinessLight::Red),
-                                  main.voiceLight().value_or(ReadinessLight::Yellow), main.appOptions());
+    choices.loopSongAtLoad = explorer->loopSongAtLoad();
+    model.load(*explorer->module());
+    model.applyChoices(std::move(choices));
+    return true;
 }
 
 }  // namespace
 
 void convertSongAction(MainWindow& main) {
-    const auto request = gatherRequest(main);
-    if (!request) return;
-    const auto steps =
-        conversionGate(request->generalLight, request->voiceLight, request->generalPolicy, request->voicePolicy);
-    for (const GateStep& step : steps) {
-        const bool refused = step.action == GateAction::Refuse ||
-                             !main.dialogs().askYesNo(text(step.message), MessageIcon::Question);
-        if (step.action == GateAction::Refuse) main.dialogs().showMessage(text(step.message), MessageIcon::Critical);
-        if (refused) {
-            if (step.window == GateWindow::GeneralParametres)
-                main.bringToFront(main.generalWindow());
-            else
-                main.bringToFront(main.voiceManager());
-            return;
-        }
-    }
-
-    // What the driver would play wrongly follows the general yellow policy.
-    if (request->generalPolicy != YellowPolicy::ConvertAnyway) {
-        for (const std::string& warning : driverWarnings(*request, ScratchRowSource(request->workingDirectory))) {
-            const bool halt = request->generalPolicy == YellowPolicy::WarnAndHalt;
-            if (halt) main.dialogs().showMessage(text(warning), MessageIcon::Critical);
-            if (halt || !main.dialogs().askYesNo(text(warning + "\r\nDo you want to proceed?"), MessageIcon::Question)) {
-                main.bringToFront(main.generalWindow());
-                return;
-            }
-        }
-    }
-
-    MoreWindow* more = main.moreWindow();
-    const int checkState = more->removeRests() == RemoveRestsState::Checked ? 1 : 0;
-    if (shouldRemoveDacKeyOffs(checkState, request->hasDrums) && request->dac) {
-        // The clean-up changes the row stream for good: it runs once per load.
-        removeDacKeyOffs(request->workingDirectory, *request->dac);
-        more->markRemoveRestsApplied();
-    }
-    mainConversionAction(main);
-}
-
-void mainConversionAction(MainWindow& main) {
-    const auto request = gatherRequest(main);
-    if (!request) return;
-    const ConversionResult result = MAINCONVERSIONCODE(*request);
-    if (result.succeeded) {
-        main.dialogs().showMessage(text(result.message), MessageIcon::Information);
+    SongModel model;
+    if (!gatherSong(main, model)) return;
+    const AppOptions options = main.appOptions();
+    ConversionSettings settings;
+    settings.generalPolicy = options.generalPolicy;
+    settings.voicePolicy = options.voicePolicy;
+    settings.showSizeDecimal = options.showSizeDecimal;
+    settings.showSizeHex = options.showSizeHex;
+    const auto ask = [&main](const GateStep& step) {
+        return main.dialogs().askYesNo(text(step.message), MessageIcon::Question);
+    };
+    const bool wasChecked = model.settings().removeRests == RemoveRestsState::Checked;
+    ScratchRowSource rows(model.module()->directory);
+    const SongConversionOutcome outcome = convertSong(model, settings, ask, rows, clockSeededRandom());
+    if (wasChecked && model.settings().removeRests == RemoveRestsState::Greyed)
+        main.moreWindow()->markRemoveRestsApplied();
+    if (outcome.stoppedAt) {
+        if (outcome.stoppedAt->action == GateAction::Refuse)
+            main.dialogs().showMessage(text(outcome.stoppedAt->message), MessageIcon::Critical);
+        if (outcome.stoppedAt->window == GateWindow::GeneralParametres)
+            main.bringToFront(main.generalWindow());
+        else
+            main.bringToFront(main.voiceManager());
         return;
     }
-    main.dialogs().showMessage(text(result.message),
-                               result.failureKind == FailureKind::Refused ? MessageIcon::Exclamation : MessageIcon::Critical);
+    if (outcome.converted) {
+        main.dialogs().showMessage(text(outcome.message), MessageIcon::Information);
+        return;
+    }
+    main.dialogs().showMessage(text(outcome.message), outcome.failureKind == FailureKind::Refused
+                                                           ? MessageIcon::Exclamation
+                                                           : MessageIcon::Critical);
 }
 
 std::optional<Bytes> songBytesForPreview(MainWindow& main, QString& error) {
-    auto request = gatherRequest(main);
-    if (!request) {
+    SongModel model;
+    if (!gatherSong(main, model)) {
         error = "No XM file loaded!";
         return std::nullopt;
     }
-    if (request->generalLight == ReadinessLight::Red) {
+    if (model.generalLight() == ReadinessLight::Red) {
         error = text(kGeneralRefusedMessage);
         return std::nullopt;
     }
-    request->writeBin = true;
-    request->writeAsm = false;
-    ScratchRowSource rows(request->workingDirectory);
-    SongConversion song = convertSong(*request, rows, clockSeededRandom());
+    SongConversion song = songBytes(model, ScratchRowSource(model.module()->directory), clockSeededRandom());
     if (!song.succeeded) {
         error = text(song.message);
         return std::nullopt;

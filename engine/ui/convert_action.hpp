@@ -1,6 +1,6 @@
 #pragma once
-// The convert action of the main window: the readiness gating, the "Remove
-// rests" pre-pass, and the conversion of the request gathered from the windows.
+// The convert action of the main window: the song's conversion path over the
+// choices gathered from the windows, with its questions and messages in boxes.
 
 #include <QString>
 #include <optional>
@@ -12,7 +12,6 @@ namespace ferro {
 class MainWindow;
 
 void convertSongAction(MainWindow& main);
-void mainConversionAction(MainWindow& main);
 
 // The song the current choices give, made in memory for listening: nothing
 // is written. Empty with `error` set when there is no song to play.

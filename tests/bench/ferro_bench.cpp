@@ -36,7 +36,7 @@
 
 #include "base/byte_reader.hpp"
 #include "engine/conversion.hpp"
-#include "engine/request_builder.hpp"
+#include "song/song_choices.hpp"
 #include "engine/row_source.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/voice_hex.hpp"
@@ -142,7 +142,7 @@ XmModule parseOrDie(const Bytes& bytes) {
 }
 
 XmModule loadOrDie(const fs::path& dir, const std::string& name) {
-    auto loaded = loadXmModule(dir, name, 0);
+    auto loaded = loadXmModule(dir, name);
     if (!std::holds_alternative<XmModule>(loaded)) {
         std::fprintf(stderr, "cannot load %s\n", (dir / name).string().c_str());
         std::exit(1);

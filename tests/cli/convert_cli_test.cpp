@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/conversion.hpp"
-#include "engine/request_builder.hpp"
+#include "song/song_conversion.hpp"
+#include "song/song_model.hpp"
 #include "params/channel_output.hpp"
 #include "params/instrument_maps.hpp"
 #include "params/song_settings.hpp"
@@ -156,70 +156,54 @@ json everyKey() {
             {"writeAsm", true}};
 }
 
-// The same choices as everyKey(), made the way the windows make them, and
-// converted the way the convert button converts them.
-ConversionResult convertThroughTheWindows(const fs::path& dir, const fs::path& voiceFile, std::uint64_t seed) {
-    auto loaded = loadXmModule(dir, "song.xm", 0);
+// The same choices as everyKey(), made through the song model's operations
+// (what the windows call), with "Loop song" = "No" reaching the loop at the
+// reload, and converted through the song's conversion path.
+SongConversionOutcome convertThroughTheModel(const fs::path& dir, const fs::path& voiceFile, std::uint64_t seed) {
+    auto loaded = loadXmModule(dir, "song.xm");
     EXPECT_TRUE(std::holds_alternative<XmModule>(loaded));
-    XmModule module = std::get<XmModule>(loaded);
-
-    SongChoices c;
-    SongSettings& s = c.settings;
-    resetChannelAssignment(c.assignment, module.channelCount);
-    setFmChannelCount(s, 2);
-    setPsgChannelCount(s, 2);
-    setUseNoise(s, true);
-    setHasDrums(s, true);
-    setLoopSong(s, module, false);
-    s.endDacWithE4 = true;
-    s.dividingTiming = tempoFromListIndex(3);
-    s.tempo = tempoFromListIndex(6);
-    s.optimiseOutput = true;
-    setRemoveRests(s, true);
-    c.assignment.fm = {1, 2, std::nullopt, 3, std::nullopt, 5};
-    c.assignment.psg = {3, 4, 1};
-    c.assignment.dac = 5;
+    SongModel model;
+    model.load(std::get<XmModule>(std::move(loaded)));
+    model.setFmChannelCount(2);
+    model.setPsgChannelCount(2);
+    model.setUseNoise(true);
+    model.setHasDrums(true);
+    model.setLoopSong(false);
+    model.setEndDacWithE4(true);
+    model.setDividingTiming(tempoFromListIndex(3));
+    model.setTempo(tempoFromListIndex(6));
+    model.setOptimiseOutput(true);
+    model.setRemoveRests(true);
+    const std::array<XmChannelChoice, kAssignmentRowCount> rows = {1, 2, std::nullopt, 3, std::nullopt, 5, 3, 4, 1, 5};
+    for (int row = 0; row < kAssignmentRowCount; ++row) model.chooseChannel(row, rows[static_cast<std::size_t>(row)]);
     const std::array<int, 9> pitch = {12, -12, 0, 0, 0, 0, -36, -24, -36};
     const std::array<int, 10> volume = {3, 9, 16, 16, 16, 16, 2, 4, 0, 1};
-    for (int i = 0; i < 9; ++i) setPitch(c.channels, i, pitch[static_cast<std::size_t>(i)]);
-    for (int i = 0; i < 10; ++i) setVolume(c.channels, i, volume[static_cast<std::size_t>(i)]);
-    for (int i : {0, 1, 6}) setPan(c.channels, i, 4);
-    for (int k = 1; k <= 256; ++k) setMapValue(c.maps, InstrumentMapKind::Fm, k, k % 3);
-    setMapValue(c.maps, InstrumentMapKind::Psg, 4, 5);
-    setMapValue(c.maps, InstrumentMapKind::Dac, 5, 0x85 - 0x81);
-    setMapValue(c.maps, InstrumentMapKind::Dac, 6, 0x8A - 0x81);
-    setHiHatKeying(c.maps, true);
-    setMapValue(c.maps, InstrumentMapKind::HiHat, 73, 1);  // position 1: "Open HH"
+    for (int i = 0; i < 9; ++i) model.setPitch(i, pitch[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < 10; ++i) model.setVolume(i, volume[static_cast<std::size_t>(i)]);
+    for (int i : {0, 1, 6}) model.setPan(i, 4);
+    for (int k = 1; k <= 256; ++k) model.setMapValue(InstrumentMapKind::Fm, k, k % 3);
+    model.setMapValue(InstrumentMapKind::Psg, 4, 5);
+    model.setMapValue(InstrumentMapKind::Dac, 5, 0x85 - 0x81);
+    model.setMapValue(InstrumentMapKind::Dac, 6, 0x8A - 0x81);
+    model.setHiHatKeying(true);
+    model.setMapValue(InstrumentMapKind::HiHat, 73, 1);  // position 1: "Open HH"
 
-    SongVoiceList list;
     const ImportResult bank = importVoiceFile(VoiceFileKind::Raw25, voiceFile);
-    addFileVoices(list, bank.voices);
-    list.add("typed", formatVoiceHex(voiceOf(9)));
-    list.add(bank.voices[0].name, bank.voices[0].voice);
-    for (int i = 0; i < list.count(); ++i) c.voices.push_back(list.voice(i));
-    c.writeBin = true;
-    c.writeAsm = true;
+    model.addFileVoices(bank.voices);
+    model.I_AM_BATMAN(formatVoiceHex(voiceOf(9)));
+    model.addVoice(bank.voices[0].name, bank.voices[0].voice);
+    model.setWriteBin(true);
+    model.setWriteAsm(true);
 
-    // "Loop song" = "No" reaches the module's facts; the command line loads
-    // with it, as the explorer's reload does, so the song has no intro.
-    auto reloaded = loadXmModule(dir, "song.xm", module.loopOption);
+    auto reloaded = loadXmModule(dir, "song.xm");
     EXPECT_TRUE(std::holds_alternative<XmModule>(reloaded));
-    module = std::get<XmModule>(reloaded);
-    EXPECT_FALSE(applyModuleReload(s, c.assignment, module.channelCount));
-    EXPECT_EQ(module.loopStartRow, 0);
-
-    const GeneralValidation general = validateGeneralSettings(s, c.assignment);
-    const ReadinessLight voices = voiceReadinessLight(s.fmChannelCount, list.count());
-    EXPECT_EQ(general.light, ReadinessLight::Green);
-    EXPECT_EQ(voices, ReadinessLight::Green);
-    if (removeRestsWanted(s)) {
-        removeDacKeyOffs(dir, *c.assignment.dac);
-        markRemoveRestsApplied(s);
-    }
-    const ConversionRequest request = buildConversionRequest(module, c, general.light, voices, AppOptions{});
-    const ConversionResult result = MAINCONVERSIONCODE(request, seededRandom(seed));
+    EXPECT_FALSE(model.reload(std::get<XmModule>(std::move(reloaded))));
+    EXPECT_EQ(model.generalLight(), ReadinessLight::Green);
+    EXPECT_EQ(model.voiceLight(), ReadinessLight::Green);
+    ScratchRowSource scratch(dir);
+    const SongConversionOutcome outcome = convertSong(model, ConversionSettings{}, {}, scratch, seededRandom(seed));
     deleteScratchFiles(dir);
-    return result;
+    return outcome;
 }
 
 TEST_F(ConvertCli, EveryKeyGivesTheBytesOfTheWindows) {
@@ -238,8 +222,8 @@ TEST_F(ConvertCli, EveryKeyGivesTheBytesOfTheWindows) {
     test::TempDir windows;
     test::writeFileBytes(windows / "song.xm", songXm());
     test::writeFileBytes(windows / "bank.bin", raw25(bank));
-    const ConversionResult expected = convertThroughTheWindows(windows.path(), windows / "bank.bin", 42);
-    ASSERT_TRUE(expected.succeeded) << expected.message;
+    const SongConversionOutcome expected = convertThroughTheModel(windows.path(), windows / "bank.bin", 42);
+    ASSERT_TRUE(expected.converted) << expected.message;
     EXPECT_EQ(test::readFileBytes(work() / "song.bin"), test::readFileBytes(windows / "song.bin"));
     EXPECT_EQ(test::readFileBytes(work() / "song.asm"), test::readFileBytes(windows / "song.asm"));
 
@@ -421,7 +405,7 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
 TEST_F(ConvertCli, InfoAndConvertLeaveADesktopSessionsScratchFilesAlone) {
     greenSong();
     // The desktop program has the module loaded: its scratch files are there.
-    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(work(), "song.xm", 0)));
+    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(work(), "song.xm")));
     test::writeFileBytes(work() / "notes.tmp", {1});
     test::writeFileBytes(work() / "C9.tmp", {1});  // one of ours, from an earlier session
     std::map<std::string, std::vector<std::uint8_t>> before;
@@ -457,11 +441,49 @@ TEST_F(ConvertCli, InfoKeepScratchWritesTheExplorersFiles) {
     std::map<std::string, std::vector<std::uint8_t>> files;
     for (const auto& name : written) files[name] = test::readFileBytes(work() / name);
     // The same files, byte for byte, as the explorer's load writes.
-    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(work(), "song.xm", 0)));
+    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(work(), "song.xm")));
     EXPECT_EQ(workFiles(), written);
     for (const auto& name : written) EXPECT_EQ(test::readFileBytes(work() / name), files[name]) << name;
     EXPECT_FALSE(files.count("C9.tmp"));
     EXPECT_TRUE(files.count("C1.tmp") && files.count("P0C1.tmp"));
+}
+
+}  // namespace
+}  // namespace ferro
+
+namespace ferro {
+namespace {
+
+// `setup` prints what a fresh load gives, in the form convert reads: edited
+// and passed back, it converts like the same choices written by hand.
+TEST_F(ConvertCli, SetupPrintsAFileThatConvertReads) {
+    test::writeFileBytes(work() / "song.xm", songXm());
+    test::writeFileBytes(work() / "bank.bin", raw25({voiceOf(1), voiceOf(2)}));
+    const CliRun printed = run({"setup", "song.xm", "--voices", "raw25:bank.bin"});
+    ASSERT_EQ(printed.code, 0) << printed.err;
+    json setup = json::parse(printed.out);
+    EXPECT_EQ(setup["voices"].size(), 2u);
+    EXPECT_EQ(setup["voices"][1]["hex"], formatVoiceHex(voiceOf(2)));
+    EXPECT_EQ(setup["instrumentVoices"], json::object());
+    setup["fmChannelCount"] = 4;
+    setup["psgChannelCount"] = 0;
+    setup["fm"] = {1, 2, 3, 4, nullptr, nullptr};
+    setup["dac"] = 5;
+    writeText(work() / "edited.json", setup.dump());
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "edited.json"}).code, 0);
+    const auto fromSetup = test::readFileBytes(work() / "song.bin");
+
+    const json byHand = {{"fmChannelCount", 4}, {"psgChannelCount", 0}, {"fm", {1, 2, 3, 4, nullptr, nullptr}}, {"dac", 5},
+                         {"voices", {{{"kind", "raw25"}, {"file", "bank.bin"}}}}};
+    writeText(work() / "hand.json", byHand.dump());
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "hand.json"}).code, 0);
+    EXPECT_EQ(test::readFileBytes(work() / "song.bin"), fromSetup);
+
+    const CliRun bad = run({"setup", "song.xm", "--voices", "nokind:bank.bin"});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_EQ(bad.out, "");
+    writeText(work() / "not.xm", "hello");
+    EXPECT_EQ(run({"setup", "not.xm"}).code, 1);
 }
 
 }  // namespace

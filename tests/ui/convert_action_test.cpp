@@ -8,7 +8,8 @@
 
 #include "app/ui/main_window.hpp"
 #include "engine/conversion.hpp"
-#include "engine/request_builder.hpp"
+#include "song/song_choices.hpp"
+#include "song/song_conversion.hpp"
 #include "params/ui/general_window.hpp"
 #include "params/ui/more_window.hpp"
 #include "support/fake_dialogs.hpp"
@@ -118,8 +119,7 @@ private slots:
         choices.settings = general().settings();
         choices.assignment = general().assignment();
         choices.writeBin = choices.writeAsm = true;
-        const ConversionRequest request = buildConversionRequest(*main_->explorer()->module(), choices,
-                                                                 ReadinessLight::Green, ReadinessLight::Yellow, AppOptions{});
+        const ConversionRequest request = songRequest(*main_->explorer()->module(), choices);
         std::filesystem::remove(*dir_ / "my song.bin");
         const ConversionResult result = MAINCONVERSIONCODE(request);
         QVERIFY(result.succeeded);

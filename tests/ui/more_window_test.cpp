@@ -380,12 +380,11 @@ void MoreWindowTest::visibilityFollowsGeneralSettings() {
     Fixture f;
     // The settings as the General parametres window's operations leave them.
     SongSettings settings;
-    XmModule module;
     setHasDrums(settings, drums);
     setFmChannelCount(settings, fm);
     setUseNoise(settings, noise);
     setPsgChannelCount(settings, psg);
-    setLoopSong(settings, module, loop);
+    settings.loopSong = loop;
     f.window->applyGeneralSettings(settings);
 
     const auto visible = [&](const QString& name) { return f.get<QWidget>(name)->isVisibleTo(f.window.get()); };
@@ -415,8 +414,7 @@ void MoreWindowTest::hiddenFramesKeepTheirValues() {
     clickRow(f.list("List6"), 2);
 
     SongSettings hidden;
-    XmModule module;
-    setLoopSong(hidden, module, false);
+    hidden.loopSong = false;
     setHasDrums(hidden, false);
     setPsgChannelCount(hidden, 1);
     f.window->applyGeneralSettings(hidden);

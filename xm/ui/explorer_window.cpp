@@ -209,11 +209,6 @@ void ExplorerWindow::showLoadedState(bool loaded) {
     drives_->setEnabled(!loaded);
 }
 
-void ExplorerWindow::setLoopOption(std::int16_t option) {
-    loopOption_ = option;
-    if (module_) module_->loopOption = option;
-}
-
 void ExplorerWindow::loadSelectedFile() {
     const QString fileName = selectedFileName();
     if (fileName.isEmpty()) return;
@@ -221,7 +216,7 @@ void ExplorerWindow::loadSelectedFile() {
     // A module loaded and not unloaded since: this is a reload.
     const bool reload = module_.has_value();
     if (!scratch_) scratch_.emplace(toPath(folder_));
-    auto result = scratch_->load(fileName.toStdString(), loopOption_);
+    auto result = scratch_->load(fileName.toStdString());
     if (auto* error = std::get_if<XmError>(&result)) {
         if (*error == XmError::InvalidXm) {
             setBusy(false);
@@ -235,6 +230,7 @@ void ExplorerWindow::loadSelectedFile() {
         return;
     }
     module_ = std::get<XmModule>(std::move(result));
+    loopOptionAtLoad_ = loopOption_;
     showLoadedState(true);
     if (reload)
         main_.songModuleReloaded(*module_);

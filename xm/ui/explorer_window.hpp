@@ -25,8 +25,10 @@ public:
     const XmModule* module() const { return module_ ? &*module_ : nullptr; }
     bool isLoaded() const { return module_.has_value(); }
     // The General parametres window's loop choice (0 loop, 1 play once).
-    void setLoopOption(std::int16_t option);
+    void setLoopOption(std::int16_t option) { loopOption_ = option; }
     std::int16_t loopOption() const { return loopOption_; }
+    // The loop choice when the module was last loaded.
+    bool loopSongAtLoad() const { return loopOptionAtLoad_ == 0; }
 
     QString shownFolder() const { return folder_; }
     QString selectedFileName() const;
@@ -74,6 +76,7 @@ private:
     // The loaded module's scratch files; there while a module is loaded.
     std::optional<ScratchFolder> scratch_;
     std::int16_t loopOption_ = 0;
+    std::int16_t loopOptionAtLoad_ = 0;
 };
 
 }  // namespace ferro

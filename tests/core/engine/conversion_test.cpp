@@ -14,39 +14,6 @@ using test::rows;
 using test::show;
 using test::C4;
 
-TEST(ConversionGate, LightsAndPolicies) {
-    using L = ReadinessLight;
-    using P = YellowPolicy;
-    const GateStep refuseGeneral{GateAction::Refuse, kGeneralRefusedMessage, GateWindow::GeneralParametres};
-    const GateStep askGeneral{GateAction::Ask, kGeneralAskMessage, GateWindow::GeneralParametres};
-    const GateStep refuseVoice{GateAction::Refuse, kVoiceRefusedMessage, GateWindow::VoiceManager};
-    const GateStep askVoice{GateAction::Ask, kVoiceAskMessage, GateWindow::VoiceManager};
-    struct Case {
-        L general, voice;
-        P generalPolicy, voicePolicy;
-        std::vector<GateStep> expected;
-    };
-    const std::vector<Case> cases = {
-        {L::Green, L::Green, P::WarnAndAsk, P::WarnAndAsk, {}},
-        {L::Red, L::Green, P::ConvertAnyway, P::ConvertAnyway, {refuseGeneral}},
-        {L::Red, L::Yellow, P::WarnAndAsk, P::WarnAndAsk, {refuseGeneral}},
-        {L::Yellow, L::Green, P::ConvertAnyway, P::WarnAndHalt, {}},
-        {L::Yellow, L::Green, P::WarnAndAsk, P::WarnAndAsk, {askGeneral}},
-        {L::Yellow, L::Yellow, P::WarnAndHalt, P::WarnAndAsk, {refuseGeneral}},
-        {L::Green, L::Yellow, P::WarnAndAsk, P::WarnAndAsk, {askVoice}},
-        {L::Green, L::Yellow, P::WarnAndAsk, P::WarnAndHalt, {refuseVoice}},
-        {L::Green, L::Yellow, P::WarnAndAsk, P::ConvertAnyway, {}},
-        {L::Yellow, L::Yellow, P::WarnAndAsk, P::WarnAndAsk, {askGeneral, askVoice}},
-        {L::Yellow, L::Yellow, P::WarnAndAsk, P::WarnAndHalt, {askGeneral, refuseVoice}},
-        {L::Green, L::Red, P::WarnAndHalt, P::WarnAndHalt, {}},  // only a yellow voice light counts
-    };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const Case& c = cases[i];
-        EXPECT_EQ(conversionGate(c.general, c.voice, c.generalPolicy, c.voicePolicy), c.expected) << "case " << i;
-    }
-    EXPECT_STREQ(kGeneralAskMessage, "Conversion is possible, but some parametres may be wrong.\r\nDo you want to proceed?");
-}
-
 TEST(ConversionMessages, FormatsAndSizeOptions) {
     struct Case {
         bool bin, asmOut, dec, hexSize;
@@ -71,9 +38,6 @@ TEST(ConversionMessages, FormatsAndSizeOptions) {
 }
 
 TEST(RemoveRests, ClearsKeyOffsOfTheDacChannelOnce) {
-    const std::vector<std::tuple<int, bool, bool>> gate = {{1, true, true}, {1, false, false}, {0, true, false}, {2, true, false}};
-    for (const auto& [state, drums, expected] : gate) EXPECT_EQ(shouldRemoveDacKeyOffs(state, drums), expected);
-
     test::TempDir dir;
     dir.writeRowStream(3, rows(3, {{0, note(C4, 1)}, {1, keyOff(2)}, {2, note(97, 0, 8, 0x61)}}));
     // A trailing partial row is not a row.
@@ -143,13 +107,11 @@ TEST(Conversion, CompleteSmallSong) {
     test::TempDir dir;
     dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
     ConversionRequest r = smallSong(dir.path());
-    r.showSizeDecimal = true;
-    r.showSizeHex = true;
     const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
     ASSERT_TRUE(result.succeeded) << result.message;
     EXPECT_EQ(result.binaryLength, 50u);
-    EXPECT_EQ(result.message,
-              "song.bin and song.asm created successfully!\r\nsong.bin is 50 bytes big.\r\nsong.bin is $32 bytes big.");
+    EXPECT_EQ(result.baseName, "song");
+    EXPECT_EQ(result.message, "song.bin and song.asm created successfully!");
     EXPECT_EQ(show(dir.read("song.bin")),
               show(hex(std::string("00 19 02 00 03 02 00 18 00 00 00 0E 00 10 "
                                    "E0 C0 EF 00 B1 08 80 F6 FF F7 F2 ") + kVoiceHex)));
@@ -193,8 +155,6 @@ TEST(Conversion, OnlyTheListingIsWritten) {
     ConversionRequest r = smallSong(dir.path());
     r.fileName = "my song.xm";
     r.writeBin = false;
-    r.showSizeDecimal = true;
-    r.showSizeHex = true;
     const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
     ASSERT_TRUE(result.succeeded);
     EXPECT_EQ(result.message, "my song.asm created successfully!");
@@ -212,7 +172,6 @@ TEST(Conversion, EFourOnlyOnTheDacTrack) {
     r.totalRows = 8;
     r.dac = 2;
     r.hasDrums = true;
-    r.loopOption = 1;
     r.loopSong = false;
     r.endDacWithE4 = true;
     r.pan = {PanChoice::Centre, PanChoice::Default, PanChoice::Default, PanChoice::Default, PanChoice::Default,
@@ -264,7 +223,7 @@ std::vector<FailureCase> failureCases() {
              for (int i = 0; i < 40000; ++i) cells.push_back(note(i % 2 ? C4 : C4 + 2));
              dir.writeRowStream(1, cells);
              r.totalRows = 40000;
-             r.loopOption = 1;
+             r.loopSong = false;
          },
          FailureKind::Error, kSomeError},
         {"a loop jump beyond 32 KB",
@@ -354,8 +313,8 @@ TEST(Conversion, RequestOutsideItsRangesFails) {
         [](ConversionRequest& r) { r.dividingTiming = 0; },
         [](ConversionRequest& r) { r.dividingTiming = 10; },
         [](ConversionRequest& r) { r.tempo = 0; },
-        [](ConversionRequest& r) { r.loopStartRow = 17; },
-        [](ConversionRequest& r) { r.loopOption = 2; },
+        [](ConversionRequest& r) { r.restartRow = 17; },
+        [](ConversionRequest& r) { r.fmChannelCount = 7; },
         [](ConversionRequest& r) { r.channelCount = 0; },
         [](ConversionRequest& r) { r.writeBin = r.writeAsm = false; },
         [](ConversionRequest& r) { r.fileName = "../up.xm"; },

@@ -8,7 +8,7 @@
 #include <variant>
 
 #include "engine/conversion.hpp"
-#include "engine/request_builder.hpp"
+#include "song/song_choices.hpp"
 #include "engine/row_source.hpp"
 #include "engine_test_util.hpp"
 #include "support/xm_writer.hpp"
@@ -60,6 +60,7 @@ SongChoices randomChoices(std::mt19937& g, int channels) {
     c.settings.hasDrums = pick(0, 1);
     c.settings.useNoise = pick(0, 1);
     c.settings.loopSong = pick(0, 3) != 0;
+    c.loopSongAtLoad = pick(0, 3) != 0;
     c.settings.optimiseOutput = pick(0, 1);
     c.settings.endDacWithE4 = pick(0, 1);
     c.settings.dividingTiming = pick(1, 9);
@@ -79,8 +80,10 @@ SongChoices randomChoices(std::mt19937& g, int channels) {
         c.maps.norri.push_back(static_cast<char>(1 + key % 2));
         c.maps.dorri.push_back(static_cast<char>(0x81 + key % 0x5F));
     }
-    c.voices.resize(2);
-    c.voices[1].bytes.fill(0x11);
+    FmVoice second;
+    second.bytes.fill(0x11);
+    c.voices.add("first", FmVoice{});
+    c.voices.add("second", second);
     c.writeBin = true;
     c.writeAsm = pick(0, 2) != 0;
     return c;
@@ -102,7 +105,6 @@ TEST(RowSources, ScratchFilesAndMemoryGiveTheSameSong) {
         const test::XmLayout layout = randomLayout(g);
         const SongChoices choices = randomChoices(g, layout.channelCount);
         const std::uint64_t seed = g();
-        const std::int16_t loopOption = choices.settings.loopSong ? 0 : 1;
         const bool removeRests =
             choices.settings.removeRests == RemoveRestsState::Checked && choices.settings.hasDrums;
         const Bytes bytes = test::buildXm(layout);
@@ -110,11 +112,10 @@ TEST(RowSources, ScratchFilesAndMemoryGiveTheSameSong) {
         // The windows: scratch files, "Remove rests" on C<n>.tmp, working files.
         TempDir windows;
         test::writeFileBytes(windows / "song.xm", bytes);
-        auto loaded = loadXmModule(windows.path(), "song.xm", loopOption);
+        auto loaded = loadXmModule(windows.path(), "song.xm");
         ASSERT_TRUE(std::holds_alternative<XmModule>(loaded));
         const XmModule& onDisk = std::get<XmModule>(loaded);
-        ConversionRequest request = buildConversionRequest(onDisk, choices, ReadinessLight::Green,
-                                                           ReadinessLight::Green, AppOptions{});
+        ConversionRequest request = songRequest(onDisk, choices);
         if (removeRests) ASSERT_TRUE(removeDacKeyOffs(windows.path(), *choices.assignment.dac));
         const ConversionResult fromFiles = MAINCONVERSIONCODE(request, seededRandom(seed));
         Outcome expected{fromFiles.succeeded, fromFiles.message, windows.read("song.bin"), windows.readText("song.asm")};
@@ -123,7 +124,6 @@ TEST(RowSources, ScratchFilesAndMemoryGiveTheSameSong) {
         auto parsed = parseXmModule(bytes);
         ASSERT_TRUE(std::holds_alternative<XmModule>(parsed));
         XmModule inMemory = std::get<XmModule>(std::move(parsed));
-        applyLoopOption(inMemory, loopOption);
         MemoryRowSource rows(inMemory);
         if (removeRests) ASSERT_TRUE(rows.removeKeyOffs(*choices.assignment.dac));
         const SongConversion song = convertSong(request, rows, seededRandom(seed));

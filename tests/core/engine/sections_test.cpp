@@ -76,10 +76,9 @@ std::vector<SectionCase> sectionCases() {
     const auto fm = ChannelRole::Fm;
     const auto centre = PanChoice::Centre;
     auto dt = [](int timing) { return [timing](ConversionRequest& r) { r.dividingTiming = timing; }; };
-    auto intro = [](int loopStart) { return [loopStart](ConversionRequest& r) { r.loopStartRow = loopStart; }; };
+    auto intro = [](int loopStart) { return [loopStart](ConversionRequest& r) { r.restartRow = loopStart; }; };
     auto once = [](bool e4) {
         return [e4](ConversionRequest& r) {
-            r.loopOption = 1;
             r.loopSong = false;
             r.endDacWithE4 = e4;
         };
@@ -114,7 +113,7 @@ std::vector<SectionCase> sectionCases() {
              r.optimiseOutput = true;
              r.loopSong = false;
          },
-         "B1 10 10 10 10 F6 FF F9", ""},
+         "B1 10 10 10 10 F2", ""},
         {"not optimised", fm, centre, pulses, {}, "B1 10 10 10 10 F6 FF F9", ""},
         {"role None writes nothing", ChannelRole::None, centre, rows(4, {{0, note(C4)}}), intro(2), "", ""},
     };
@@ -160,7 +159,7 @@ TEST(ChannelTracks, WritesSectionFiles) {
     request.psgChannelCount = 0;
     request.hasDrums = false;
     request.totalRows = 8;
-    request.loopStartRow = 4;
+    request.restartRow = 4;
     request.pan[0] = PanChoice::Centre;
     dir.writeRowStream(2, rows(8, {{0, note(C4)}, {4, keyOff()}}));
     const std::vector<ChannelRole> roles = buildChannelRoles(request);

@@ -30,7 +30,8 @@ TEST(Smps2asmListing, ReadsAsMusic) {
     r.psg[0] = 2;
     r.useNoise = false;
     r.dac = 3;
-    r.loopStartRow = 2;
+    r.totalRows = 4;
+    r.restartRow = 2;
     r.voiceNames = {"bass\xE9"};
     std::vector<ChannelSections> s(4);
     s[1] = {hex("E0 80 EF 00 B1 0C E7 0C F6 FF F8"), hex("E0 80 80 02")};
@@ -141,9 +142,8 @@ SongDraw drawSong(std::mt19937& g) {
     r.fileName = names[static_cast<std::size_t>(pick(0, static_cast<int>(names.size()) - 1))];
     r.channelCount = pick(1, 10);
     r.totalRows = pick(1, 160);
-    r.loopOption = pick(0, 1);
-    r.loopSong = r.loopOption == 0;
-    r.loopStartRow = pick(0, 2) == 0 ? 0 : pick(0, r.totalRows);
+    r.loopSong = pick(0, 1) == 0;
+    r.restartRow = pick(0, 2) == 0 ? 0 : pick(0, r.totalRows);
     r.optimiseOutput = pick(0, 1) == 1;
     r.hasDrums = pick(0, 1) == 1;
     r.endDacWithE4 = pick(0, 1) == 1;

@@ -117,7 +117,7 @@ TEST(AssembleSong, E4GoesWhereTheSongEnds) {
     for (const Case& c : cases) {
         ConversionRequest r = test::baseRequest();
         r.channelCount = 6;
-        r.loopOption = c.loopOption;
+        r.loopSong = c.loopOption == 0;
         r.hasDrums = c.hasDrums;
         r.endDacWithE4 = true;
         r.totalRows = 300;
@@ -151,12 +151,12 @@ TEST(AssembleSong, E4GoesWhereTheSongEnds) {
 TEST(AssembleSong, AFadingSongWithoutDrumsPlaysToItsEnd) {
     ConversionRequest r = test::baseRequest();
     r.channelCount = 1;
-    r.loopOption = 1;
+    r.loopSong = false;
     r.hasDrums = false;
     r.endDacWithE4 = true;
     r.totalRows = 16;
     r.dividingTiming = 1;
-    r.tempo = 0;
+    r.tempo = 9;  // stalls at frames 9 and 18
     r.fmChannelCount = 1;
     r.psgChannelCount = 0;
     r.fm = {1, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
@@ -176,7 +176,9 @@ TEST(AssembleSong, AFadingSongWithoutDrumsPlaysToItsEnd) {
     ASSERT_TRUE(keyOn);
     ASSERT_TRUE(reset);
     EXPECT_EQ(*keyOn, 1u);
-    EXPECT_EQ(*reset, 18u);  // E4 read with the F2 due at 17 ends that call; the next one resets
+    // The F2 due at tick 16 falls on frame 18, a stall, so 19; the E4 read
+    // with it ends that call, and the next one resets.
+    EXPECT_EQ(*reset, 20u);
 }
 
 TEST(LabelSafeName, EveryOtherCharacterBecomesAnUnderscore) {
@@ -197,7 +199,8 @@ TEST(AssembleSong, IntroSectionsComeFirstAndAreLabelled) {
     r.fm[0] = 1;
     r.psgChannelCount = 0;
     r.dac = 2;
-    r.loopStartRow = 4;
+    r.totalRows = 8;
+    r.restartRow = 4;
     std::vector<ChannelSections> s(3);
     s[1] = {hex("B1 02"), hex("80 0A")};
     s[2] = {hex("81 01"), hex("82")};
@@ -267,6 +270,7 @@ TEST(WriteSongFiles, ReadsTheWorkingFilesAndWritesBothSinks) {
     r.fm[0] = 1;
     r.psgChannelCount = 0;
     r.hasDrums = false;
+    r.totalRows = 16;
     ASSERT_TRUE(writeWholeFile(dir.path() / "BATMAN1.tmp", hex("B1 10 F2")));
     ASSERT_TRUE(writeWholeFile(dir.path() / "voices.tmp", hex("01 02")));
     MemorySink bin;
@@ -276,7 +280,7 @@ TEST(WriteSongFiles, ReadsTheWorkingFilesAndWritesBothSinks) {
     EXPECT_GT(listing.count(), 0u);
 
     // An intro file that is not there ends the conversion.
-    r.loopStartRow = 1;
+    r.restartRow = 1;
     EXPECT_THROW(writeSongFiles(r, bin, listing), ConversionError);
 }
 

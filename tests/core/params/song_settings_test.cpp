@@ -89,45 +89,18 @@ TEST(SongSettings, PsgRowsAndNoiseCaptions) {
     }
 }
 
-TEST(SongSettings, LoopChoiceGoesIntoTheModuleFacts) {
+TEST(SongSettings, LoopChoiceShowsE4AndOptimise) {
     SongSettings s;
-    XmModule m;
-    setLoopSong(s, m, false);
-    EXPECT_EQ(m.loopOption, 1);
+    s.loopSong = false;
     EXPECT_TRUE(generalWindowView(s).e4FrameVisible);
     EXPECT_FALSE(moreWindowView(s).optimiseOutputVisible);
     s.endDacWithE4 = true;
     s.optimiseOutput = true;
-    setLoopSong(s, m, true);
-    EXPECT_EQ(m.loopOption, 0);
+    s.loopSong = true;
     EXPECT_FALSE(generalWindowView(s).e4FrameVisible);
     EXPECT_TRUE(moreWindowView(s).optimiseOutputVisible);
     EXPECT_TRUE(s.endDacWithE4);
     EXPECT_TRUE(s.optimiseOutput);
-}
-
-TEST(SongSettings, ReloadKeepsOrResetsTheAssignment) {
-    SongSettings s;
-    ChannelAssignment a;
-    resetChannelAssignment(a, 8);
-    a.fm[0] = 1;
-    a.fm[5] = 6;  // hidden
-    a.dac = 8;
-    s.tempo = 7;
-    setPsgChannelCount(s, 1);
-
-    EXPECT_FALSE(applyModuleReload(s, a, 8));
-    EXPECT_EQ(a.fm[0], XmChannelChoice(1));
-    EXPECT_EQ(a.dac, XmChannelChoice(8));
-
-    EXPECT_TRUE(applyModuleReload(s, a, 6));
-    EXPECT_EQ(a.channelCount, 6);
-    for (const auto& c : a.fm) EXPECT_FALSE(c);
-    for (const auto& c : a.psg) EXPECT_FALSE(c);
-    EXPECT_FALSE(a.dac);
-    EXPECT_EQ(s.tempo, 7);
-    EXPECT_EQ(s.psgChannelCount, 1);
-    EXPECT_EQ(validateGeneralSettings(s, a).light, ReadinessLight::Red);
 }
 
 TEST(SongSettings, RemoveRestsThreeStates) {
@@ -146,12 +119,7 @@ TEST(SongSettings, RemoveRestsThreeStates) {
     setRemoveRests(s, false);  // a disabled box cannot be changed
     EXPECT_EQ(s.removeRests, RemoveRestsState::Greyed);
 
-    ChannelAssignment a;
-    applyModuleReload(s, a, 0);
-    EXPECT_EQ(s.removeRests, RemoveRestsState::Checked);
-    EXPECT_TRUE(moreWindowView(s).removeRestsEnabled);
-
-    setRemoveRests(s, false);
+    s.removeRests = RemoveRestsState::Off;
     markRemoveRestsApplied(s);  // nothing was applied
     EXPECT_EQ(s.removeRests, RemoveRestsState::Off);
 }
@@ -167,12 +135,11 @@ TEST(SongSettings, MoreWindowVisibility) {
                         SCOPED_TRACE(testing::Message() << "fm " << fm << " psg " << psg << " noise " << noise
                                                         << " drums " << drums << " loop " << loop);
                         SongSettings s;
-                        XmModule m;
                         setHasDrums(s, drums);
                         setFmChannelCount(s, fm);
                         setPsgChannelCount(s, psg);
                         setUseNoise(s, noise);
-                        setLoopSong(s, m, loop);
+                        s.loopSong = loop;
                         const MoreWindowView v = moreWindowView(s);
                         const int tones = noise && psg > 0 ? psg - 1 : psg;
                         EXPECT_EQ(v.fmVoiceFrameVisible, fm >= 1);

@@ -70,14 +70,5 @@ TEST(Validation, OrderedRulesOverAssignments) {
     }
 }
 
-TEST(Validation, LightColoursAndPictures) {
-    EXPECT_EQ(readinessLightColour(ReadinessLight::Green), (LightColour{0, 255, 0, 10}));
-    EXPECT_EQ(readinessLightColour(ReadinessLight::Yellow), (LightColour{255, 255, 0, 14}));
-    EXPECT_EQ(readinessLightColour(ReadinessLight::Red), (LightColour{255, 0, 0, 12}));
-    EXPECT_EQ(readinessPictureIndex(ReadinessLight::Red), 0);
-    EXPECT_EQ(readinessPictureIndex(ReadinessLight::Yellow), 1);
-    EXPECT_EQ(readinessPictureIndex(ReadinessLight::Green), 2);
-}
-
 }  // namespace
 }  // namespace ferro

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/conversion.hpp"
-#include "engine/request_builder.hpp"
+#include "song/song_choices.hpp"
 #include "support/temp_dir.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/scratch_files.hpp"
@@ -199,7 +199,7 @@ protected:
     }
 
     XmModule load() {
-        auto loaded = loadXmModule(dir.path(), "song.xm", 0);
+        auto loaded = loadXmModule(dir.path(), "song.xm");
         EXPECT_TRUE(std::holds_alternative<XmModule>(loaded));
         return std::get<XmModule>(loaded);
     }
@@ -214,7 +214,7 @@ protected:
 TEST_F(FolderSafety, LoadConvertReloadUnloadAndExitTouchOnlyTheirOwnFiles) {
     XmModule module = load();
     ASSERT_EQ(module.totalRows, 80);
-    ASSERT_EQ(module.loopStartRow, 16);
+    ASSERT_EQ(module.restartRow, 16);
     expectOnlyAllowedChanges({}, "load");
 
     ConversionResult result = MAINCONVERSIONCODE(requestFor(module), seededRandom(1));
@@ -262,7 +262,7 @@ TEST_F(FolderSafety, FailedConversionAndFailedLoadLeaveTheFolderAsItWas) {
     cut.resize(cut.size() - 20);
     test::writeFileBytes(dir / "cut.xm", cut);
     before = snapshot(dir.path());
-    const auto failed = loadXmModule(dir.path(), "cut.xm", 0);
+    const auto failed = loadXmModule(dir.path(), "cut.xm");
     ASSERT_TRUE(std::holds_alternative<XmError>(failed));
     EXPECT_TRUE(deleteScratchFiles(dir.path()));
     expectOnlyAllowedChanges({}, "failed load");
@@ -273,7 +273,7 @@ TEST_F(FolderSafety, FailedConversionAndFailedLoadLeaveTheFolderAsItWas) {
     fs::create_directory(dir / "C2.tmp");
     test::writeFileBytes(dir / "C2.tmp" / "mine.txt", bytesFor(99));
     before = snapshot(dir.path());
-    EXPECT_TRUE(std::holds_alternative<XmError>(loadXmModule(dir.path(), "song.xm", 0)));
+    EXPECT_TRUE(std::holds_alternative<XmError>(loadXmModule(dir.path(), "song.xm")));
     EXPECT_TRUE(deleteScratchFiles(dir.path()));
     expectOnlyAllowedChanges({}, "load over a folder");
     EXPECT_EQ(test::readFileBytes(dir / "C2.tmp" / "mine.txt"), bytesFor(99));

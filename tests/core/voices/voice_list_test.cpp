@@ -119,23 +119,5 @@ TEST(SongVoiceList, RenameKeeps255CharactersAndIgnoresEmpty) {
     EXPECT_FALSE(list.rename(1, "nobody"));
 }
 
-TEST(SongVoiceList, VoicesTempHoldsTheRawBytesInListOrder) {
-    test::VoiceTempDir dir;
-    SongVoiceList list;
-    ASSERT_TRUE(writeVoicesTemp(dir.path(), list));
-    EXPECT_TRUE(dir.read(kVoicesFileName).empty());
-
-    for (int i = 0; i < 3; ++i) list.add("v", countingVoice(100 * i));
-    ASSERT_TRUE(writeVoicesTemp(dir.path(), list));
-    const auto bytes = dir.read(kVoicesFileName);
-    ASSERT_EQ(bytes.size(), 75u);
-    for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 25; ++k) EXPECT_EQ(bytes[static_cast<std::size_t>(25 * i + k)], (100 * i + k) & 0xFF);
-
-    list.removeAt(1);  // a later write replaces the earlier content
-    ASSERT_TRUE(writeVoicesTemp(dir.path(), list));
-    EXPECT_EQ(dir.read(kVoicesFileName).size(), 50u);
-}
-
 }  // namespace
 }  // namespace ferro

@@ -24,13 +24,11 @@ XmPatternLayout numberedPattern(int rows, int channels, std::uint8_t tag) {
     return p;
 }
 
-XmModule parseOk(const XmLayout& layout, std::int16_t loopOption = 0) {
+XmModule parseOk(const XmLayout& layout) {
     auto result = parseXmModule(test::buildXm(layout));
     EXPECT_TRUE(std::holds_alternative<XmModule>(result));
     if (!std::holds_alternative<XmModule>(result)) return XmModule{};
-    XmModule m = std::get<XmModule>(std::move(result));
-    applyLoopOption(m, loopOption);
-    return m;
+    return std::get<XmModule>(std::move(result));
 }
 
 std::vector<XmCell> rowStream(const XmModule& m, int channel) {
@@ -69,7 +67,6 @@ TEST(XmParser, SongOrderRowCountsAndLoopStart) {
     XmModule m = parseOk(layout);
     EXPECT_EQ(m.totalRows, 160);
     EXPECT_EQ(m.restartRow, 64);
-    EXPECT_EQ(m.loopStartRow, 64);
     EXPECT_EQ(m.channelCount, 2);
     EXPECT_EQ(m.patternRows, (std::vector<std::int16_t>{64, 32}));
     EXPECT_EQ(m.rowStream(1).size(), 800u);
@@ -86,18 +83,16 @@ TEST(XmParser, SongOrderRowCountsAndLoopStart) {
     EXPECT_TRUE(m.patternChannel(0, 3).empty());
 }
 
-TEST(XmParser, LoopStartFollowsRestartPositionAndLoopChoice) {
-    struct Row { int restart; std::int16_t loopOption; std::int32_t expected; };
-    const Row rows[] = {{0, 0, 0}, {1, 0, 64}, {2, 0, 96}, {3, 0, 0}, {200, 0, 0}, {1, 1, 0}, {-1, 0, 0}};
+TEST(XmParser, RestartRowFollowsRestartPosition) {
+    struct Row { int restart; std::int32_t expected; };
+    const Row rows[] = {{0, 0}, {1, 64}, {2, 96}, {3, 0}, {200, 0}, {-1, 0}};
     for (const Row& r : rows) {
         XmLayout layout;
         layout.channelCount = 1;
         layout.orderTable = {0, 1, 0};
         layout.restartPosition = r.restart;
         layout.patterns = {numberedPattern(64, 1, 0), numberedPattern(32, 1, 0)};
-        XmModule m = parseOk(layout, r.loopOption);
-        EXPECT_EQ(m.loopStartRow, r.expected) << "restart " << r.restart << " loop option " << r.loopOption;
-        EXPECT_EQ(m.loopOption, r.loopOption);
+        EXPECT_EQ(parseOk(layout).restartRow, r.expected) << "restart " << r.restart;
     }
 }
 
@@ -239,7 +234,7 @@ TEST(XmParser, FailuresAreInvalidXmOrReadError) {
     TempDir dir;
     std::filesystem::create_directory(dir / "folder.xm");
     for (const char* name : {"gone.xm", "folder.xm"}) {
-        auto result = readXmModule(dir.path(), name, 0);
+        auto result = readXmModule(dir.path(), name);
         ASSERT_TRUE(std::holds_alternative<XmError>(result)) << name;
         EXPECT_EQ(std::get<XmError>(result), XmError::InvalidXm) << name;
     }
@@ -316,7 +311,7 @@ TEST(ScratchFiles, WrittenFromTheParsedModuleAndGoneWithTheFolderObject) {
     test::writeFileBytes(dir / "P9C9.tmp", {1});  // left by an earlier session
     {
         ScratchFolder scratch(dir.path());
-        auto loaded = scratch.load("song.xm", 0);
+        auto loaded = scratch.load("song.xm");
         ASSERT_TRUE(std::holds_alternative<XmModule>(loaded));
         const XmModule& m = std::get<XmModule>(loaded);
         EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp", "C2.tmp", "P0C1.tmp", "P0C2.tmp", "P1C1.tmp",
@@ -334,9 +329,9 @@ TEST(ScratchFiles, WrittenFromTheParsedModuleAndGoneWithTheFolderObject) {
 
         // A failed load leaves no scratch file.
         test::writeFileBytes(dir / "cut.xm", std::vector<std::uint8_t>(100, 'E'));
-        EXPECT_TRUE(std::holds_alternative<XmError>(scratch.load("cut.xm", 0)));
+        EXPECT_TRUE(std::holds_alternative<XmError>(scratch.load("cut.xm")));
         EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"cut.xm", "song.xm"}));
-        ASSERT_TRUE(std::holds_alternative<XmModule>(scratch.load("song.xm", 1)));
+        ASSERT_TRUE(std::holds_alternative<XmModule>(scratch.load("song.xm")));
     }
     EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"cut.xm", "song.xm"}));
 }
@@ -347,7 +342,7 @@ TEST(ScratchFiles, ALinkUnderAScratchNameIsRemovedNotFollowed) {
     std::filesystem::create_symlink(elsewhere / "target.bin", dir / "C1.tmp", ec);
     if (ec) GTEST_SKIP() << "no symbolic links here";
     test::writeFileBytes(dir / "song.xm", test::buildXm(XmLayout{}));
-    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(dir.path(), "song.xm", 0)));
+    ASSERT_TRUE(std::holds_alternative<XmModule>(loadXmModule(dir.path(), "song.xm")));
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "C1.tmp"));
     EXPECT_TRUE(elsewhere.fileNames().empty()) << "nothing was written through the link";
 }

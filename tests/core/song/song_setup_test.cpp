@@ -1,4 +1,4 @@
-#include "engine/song_setup.hpp"
+#include "song/song_setup.hpp"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +33,12 @@ FmVoice voiceOf(int seed) {
     return v;
 }
 
+std::vector<FmVoice> voicesOf(const SongVoiceList& list) {
+    std::vector<FmVoice> out;
+    for (int i = 0; i < list.count(); ++i) out.push_back(list.voice(i));
+    return out;
+}
+
 std::vector<std::uint8_t> raw25(const std::vector<FmVoice>& voices) {
     std::vector<std::uint8_t> out;
     for (const auto& v : voices) out.insert(out.end(), v.bytes.begin(), v.bytes.end());
@@ -45,7 +51,8 @@ std::string describe(const SongChoices& c) {
     const SongSettings& s = c.settings;
     o << "counts " << s.fmChannelCount << ' ' << s.psgChannelCount << " noise " << s.useNoise << " drums "
       << s.hasDrums << " loop " << s.loopSong << " e4 " << s.endDacWithE4 << " timing " << s.dividingTiming << ' '
-      << s.tempo << " optimise " << s.optimiseOutput << " rests " << static_cast<int>(s.removeRests) << '\n';
+      << s.tempo << " optimise " << s.optimiseOutput << " rests " << static_cast<int>(s.removeRests) << " atLoad "
+      << c.loopSongAtLoad << '\n';
     const auto ch = [&](const XmChannelChoice& x) { o << (x ? std::to_string(*x) : "-") << ' '; };
     o << "channels " << c.assignment.channelCount << ": ";
     for (const auto& x : c.assignment.fm) ch(x);
@@ -63,8 +70,8 @@ std::string describe(const SongChoices& c) {
         for (unsigned char b : *map) o << ' ' << static_cast<int>(b);
         o << '\n';
     }
-    o << "voices " << c.voices.size() << '\n';
-    for (const auto& v : c.voices) o << formatVoiceHex(v) << '\n';
+    o << "voices " << c.voices.count() << '\n';
+    for (int i = 0; i < c.voices.count(); ++i) o << c.voices.name(i) << ": " << c.voices.hex(i) << '\n';
     o << "outputs " << c.writeBin << ' ' << c.writeAsm << '\n';
     return o.str();
 }
@@ -166,8 +173,8 @@ TEST(SongSetup, EveryKeySetsItsField) {
     EXPECT_EQ(static_cast<unsigned char>(c.maps.dorri[94]), 0xDF);
     ASSERT_EQ(c.maps.norri.size(), 96u);
     EXPECT_EQ(c.maps.norri[1], '\2');
-    ASSERT_EQ(c.voices.size(), 1u);
-    EXPECT_EQ(c.voices[0], voiceOf(1));
+    ASSERT_EQ(c.voices.count(), 1);
+    EXPECT_EQ(c.voices.voice(0), voiceOf(1));
     EXPECT_FALSE(c.writeBin);
     EXPECT_TRUE(c.writeAsm);
     EXPECT_EQ(c.asmStyle, AsmStyle::Smps2asm);
@@ -264,6 +271,17 @@ TEST(SongSetup, RefusalsNameTheirKey) {
          "voices[1].index: must be an integer from 0 to 1 (the file holds 2 voices), not 2"},
         {R"({"voices": [{"kind": "raw25", "file": "two.bin", "index": -1}]})", "voices[0].index: must be an integer"},
         {manyVoices, "voices: a song holds at most 256 ($100) voices"},
+        {R"({"instrumentVoices": [1]})", "instrumentVoices: must be an object keyed by instrument number (1 to 256)"},
+        {R"({"instrumentVoices": {"0": 1}})", "instrumentVoices.0: not an instrument number from 1 to 256"},
+        {R"({"instrumentVoices": {"01": 1}})", "instrumentVoices.01: not an instrument number"},
+        {R"({"instrumentVoices": {"257": 1}})", "instrumentVoices.257: not an instrument number from 1 to 256"},
+        {R"({"instrumentVoices": {"2": 256}})", "instrumentVoices.2: must be an integer from 0 to 255, not 256"},
+        {R"({"instrumentPsgEnvelopes": {"2": 128}})", "instrumentPsgEnvelopes.2: must be an integer from 0 to 127"},
+        {R"({"drumSamples": {"5": 128}})", "drumSamples.5: must be an integer from 129 to 223, not 128"},
+        {R"({"drumsByNote": true, "drumSamples": {"97": 129}})", "drumSamples.97: not a note number from 1 to 96"},
+        {R"({"hihatKinds": {"1": 3}})", "hihatKinds.1: must be an integer from 1 to 2, not 3"},
+        {R"({"norri": )" + ints(256, 2) + R"(, "hihatKinds": {}})", "norri, hihatKinds: the same map given twice"},
+        {R"({"loopSongAtLoad": 0})", "loopSongAtLoad: must be true or false"},
     };
     for (const Case& c : cases) {
         auto result = parseSongSetup(c.json, folder.path(), kChannels);
@@ -272,6 +290,64 @@ TEST(SongSetup, RefusalsNameTheirKey) {
         EXPECT_EQ(error->exitCode, 2);
         EXPECT_EQ(error->message.substr(0, c.message.size()), c.message) << c.json.substr(0, 200);
     }
+}
+
+TEST(SongSetup, ReadableMapsHoldOnlyTheirChanges) {
+    const SongChoices c = parsed(R"({"instrumentVoices": {"1": 4, "17": 3}, "instrumentPsgEnvelopes": {"256": 127},
+        "drumsByNote": true, "drumSamples": {"96": 223}, "hihatKinds": {"7": 1}})");
+    SongChoices expected = initialSongChoices(kChannels);
+    expected.maps.corri[0] = 4;
+    expected.maps.corri[16] = 3;
+    expected.maps.psgorri[255] = 127;
+    setDrumKeying(expected.maps, true);
+    expected.maps.dorri[95] = static_cast<char>(0xDF);
+    expected.maps.norri[6] = 1;
+    EXPECT_EQ(describe(c), describe(expected));
+}
+
+// What "Save setup..." writes reads back to the same choices, names and all.
+TEST(SongSetup, WrittenSetupReadsBackTheSameChoices) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 20; ++round) {
+        SongChoices c = initialSongChoices(kChannels);
+        SongSettings& s = c.settings;
+        setHasDrums(s, round % 2 == 0);
+        setFmChannelCount(s, static_cast<int>(random() % 7));
+        setPsgChannelCount(s, static_cast<int>(random() % 4));
+        s.useNoise = round % 3 != 0;
+        s.loopSong = round % 4 != 1;
+        c.loopSongAtLoad = round % 5 != 2;
+        s.endDacWithE4 = round % 2 == 1;
+        s.dividingTiming = 1 + static_cast<int>(random() % 9);
+        s.tempo = 1 + static_cast<int>(random() % 9);
+        s.optimiseOutput = round % 3 == 1;
+        s.removeRests = round % 3 == 2 ? RemoveRestsState::Checked : RemoveRestsState::Off;
+        for (auto& k : c.assignment.fm) k = random() % 3 ? XmChannelChoice(1 + random() % kChannels) : std::nullopt;
+        for (auto& k : c.assignment.psg) k = random() % 3 ? XmChannelChoice(1 + random() % kChannels) : std::nullopt;
+        c.assignment.dac = 1 + static_cast<int>(random() % kChannels);
+        for (int i = 0; i < 9; ++i) setPitch(c.channels, i, static_cast<int>(random() % 256) - 128);
+        for (int i = 0; i < 10; ++i) setVolume(c.channels, i, static_cast<int>(random() % 64));
+        for (int i = 0; i < 7; ++i) setPan(c.channels, i, static_cast<int>(random() % 5));
+        setDrumKeying(c.maps, round % 2 == 1);
+        setHiHatKeying(c.maps, round % 3 == 1);
+        for (int n = 0; n < 30; ++n) {
+            const auto kind = static_cast<InstrumentMapKind>(random() % 4);
+            setMapValue(c.maps, kind, 1 + static_cast<int>(random() % 256), static_cast<int>(random() % 128));
+        }
+        for (int v = 0; v < round % 4; ++v) c.voices.add(v == 1 ? "caf\xe9 \"bass\"" : "v" + std::to_string(v), voiceOf(v));
+        c.writeAsm = round % 2 == 0;
+        const std::string text = writeSongSetup(c);
+        EXPECT_EQ(describe(parsed(text)), describe(c)) << text;
+    }
+    // The maps hold only what differs; voices come as name and hex.
+    SongChoices c = initialSongChoices(kChannels);
+    setMapValue(c.maps, InstrumentMapKind::Fm, 17, 3);
+    c.voices.add("lead", voiceOf(1));
+    const json j = json::parse(writeSongSetup(c));
+    EXPECT_EQ(j["instrumentVoices"], json::parse(R"({"17": 3})"));
+    EXPECT_EQ(j["hihatKinds"], json::object());
+    EXPECT_FALSE(j.contains("loopSongAtLoad"));
+    EXPECT_EQ(j["voices"], json::parse(R"([{"name": "lead", "hex": ")" + formatVoiceHex(voiceOf(1)) + "\"}]"));
 }
 
 TEST(SongSetup, EdgeValuesAreAccepted) {
@@ -287,8 +363,8 @@ TEST(SongSetup, EdgeValuesAreAccepted) {
     std::string lower = formatVoiceHex(voiceOf(7));
     for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     const SongChoices l = parsed(R"({"voices": [{"name": "x", "hex": ")" + lower + "\"}]}");
-    ASSERT_EQ(l.voices.size(), 1u);
-    EXPECT_EQ(l.voices[0], voiceOf(7));
+    ASSERT_EQ(l.voices.count(), 1);
+    EXPECT_EQ(l.voices.voice(0), voiceOf(7));
 }
 
 TEST(SongSetup, VoiceEntriesFromFiles) {
@@ -308,12 +384,12 @@ TEST(SongSetup, VoiceEntriesFromFiles) {
         {"kind": "ymx", "file": "pair.ymx", "index": 1},
         {"kind": "raw25", "file": "bank/three.bin", "index": 0}]})",
                                  folder.path());
-    EXPECT_EQ(c.voices, (std::vector<FmVoice>{voiceOf(1), voiceOf(2), voiceOf(3), voiceOf(6), voiceOf(5), voiceOf(1)}));
+    EXPECT_EQ(voicesOf(c.voices), (std::vector<FmVoice>{voiceOf(1), voiceOf(2), voiceOf(3), voiceOf(6), voiceOf(5), voiceOf(1)}));
 
     // An absolute path is taken as it is.
     const std::string absolute = json((folder.path() / "pair.ymx").string()).dump();
     const SongChoices a = parsed(R"({"voices": [{"kind": "ymx", "file": )" + absolute + "}]}", "/nonexistent");
-    EXPECT_EQ(a.voices, (std::vector<FmVoice>{voiceOf(4), voiceOf(5)}));
+    EXPECT_EQ(voicesOf(a.voices), (std::vector<FmVoice>{voiceOf(4), voiceOf(5)}));
 }
 
 TEST(SongSetup, ImportWarningsArePassedOn) {
@@ -327,7 +403,7 @@ TEST(SongSetup, ImportWarningsArePassedOn) {
     folder.write("pad.tfi", tfi);
     std::vector<std::string> warnings;
     const SongChoices c = parsed(R"({"voices": [{"kind": "tfi", "file": "pad.tfi"}]})", folder.path(), &warnings);
-    EXPECT_EQ(c.voices.size(), 1u);
+    EXPECT_EQ(c.voices.count(), 1);
     EXPECT_EQ(warnings, (std::vector<std::string>{std::string("voices[0] (pad.tfi): ") + kTfiSsgEgWarning}));
 }
 

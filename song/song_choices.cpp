@@ -1,23 +1,26 @@
-#include "engine/request_builder.hpp"
+#include "song/song_choices.hpp"
 
 namespace ferro {
+
+SongChoices initialSongChoices(int channelCount) {
+    SongChoices c;
+    resetChannelAssignment(c.assignment, channelCount);
+    return c;
+}
 
 ConversionRequest moduleRequest(const XmModule& module) {
     ConversionRequest r;
     r.workingDirectory = module.directory;
     r.channelCount = module.channelCount;
-    r.loopStartRow = module.loopStartRow;
     r.totalRows = module.totalRows;
-    r.loopOption = module.loopOption;
+    r.restartRow = module.restartRow;
     r.fileName = module.fileName;
     r.orderTable = module.orderTable;
     r.patternRows = module.patternRows;
     return r;
 }
 
-ConversionRequest buildConversionRequest(const XmModule& module, const SongChoices& choices,
-                                         ReadinessLight generalLight, ReadinessLight voiceLight,
-                                         const AppOptions& options) {
+ConversionRequest songRequest(const XmModule& module, const SongChoices& choices) {
     const SongSettings& s = choices.settings;
     ConversionRequest r = moduleRequest(module);
 
@@ -29,12 +32,11 @@ ConversionRequest buildConversionRequest(const XmModule& module, const SongChoic
     r.hasDrums = s.hasDrums;
     r.useNoise = s.useNoise;
     r.loopSong = s.loopSong;
+    r.loopSongAtLoad = choices.loopSongAtLoad;
     r.endDacWithE4 = s.endDacWithE4;
     r.dividingTiming = s.dividingTiming;
     r.tempo = s.tempo;
 
-    // Only check state exactly 1 counts; a greyed box was applied already.
-    r.removeRests = s.removeRests == RemoveRestsState::Checked;
     r.optimiseOutput = s.optimiseOutput;
     r.pan = choices.channels.pan;
     r.pitch = choices.channels.pitch;
@@ -45,18 +47,14 @@ ConversionRequest buildConversionRequest(const XmModule& module, const SongChoic
     r.psgorri = choices.maps.psgorri;
     r.norri = choices.maps.norri;
     r.dorri = choices.maps.dorri;
-    r.voices = choices.voices;
+    for (int i = 0; i < choices.voices.count(); ++i) {
+        r.voices.push_back(choices.voices.voice(i));
+        r.voiceNames.push_back(choices.voices.name(i));
+    }
 
-    r.voiceNames = choices.voiceNames;
     r.asmStyle = choices.asmStyle;
     r.writeBin = choices.writeBin;
     r.writeAsm = choices.writeAsm;
-    r.generalLight = generalLight;
-    r.voiceLight = voiceLight;
-    r.generalPolicy = options.generalPolicy;
-    r.voicePolicy = options.voicePolicy;
-    r.showSizeDecimal = options.showSizeDecimal;
-    r.showSizeHex = options.showSizeHex;
     return r;
 }
 

@@ -16,11 +16,21 @@
 //   pitch  9 integers -128..127                      [0 x6, -36 x3]
 //   volume 10 integers 0..63                         [16 x6, 0 x4]
 //   pan    7 integers 0..4 (Default, Centre, Left, Right, Random)     [0]
+//   loopSongAtLoad   boolean: "Loop song" when the module was loaded; only a
+//                    song loaded to loop has an intro before its restart row
+//                                                                     [loopSong]
 //   drumsByNote, hihatsByNote   booleans                              [false]
-//   corri   256 integers 0..255                      [entry k = k - 1]
-//   psgorri 256 integers 0..127                      [0]
-//   dorri   256 integers (96 when drumsByNote) 129..223               [129]
-//   norri   256 integers (96 when hihatsByNote) 1..2 (1 open, 2 closed) [2]
+//   The four instrument maps, each as an object keyed by instrument number
+//   (1..256; note number 1..96 for the drum and hi-hat maps keyed by note)
+//   holding only the entries that differ from the default, e.g.
+//   "instrumentVoices": {"1": 4, "17": 3}:
+//   instrumentVoices        FM voice 0..255              [instrument k: k - 1]
+//   instrumentPsgEnvelopes  PSG envelope 0..127                       [0]
+//   drumSamples             DAC sample 129..223                       [129]
+//   hihatKinds              1 open, 2 closed                          [2]
+//   or, as older files write them, as whole arrays: corri (256 entries),
+//   psgorri (256), dorri (256, or 96 when drumsByNote), norri (256, or 96
+//   when hihatsByNote); a map given both ways is refused.
 //   voices  array of voice entries, in song order                     [[]]
 //   writeBin, writeAsm  booleans, at least one true                   [true, false]
 //   asmStyle  "plain" (dc.b lines) or "smps2asm" (an SMPS2ASM song)   ["plain"]
@@ -35,7 +45,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/request_builder.hpp"
+#include "song/song_choices.hpp"
 
 namespace ferro {
 
@@ -49,10 +59,6 @@ struct SongSetupError {
     std::string message;
 };
 
-// The choices of a freshly loaded module with `channelCount` XM channels:
-// what the windows show right after the first load, before any click.
-SongChoices initialSongChoices(int channelCount);
-
 // Reads a setup file's text. `setupFolder` is the folder that relative voice
 // file paths start from; `channelCount` is the loaded module's channel count
 // (the range of the channel choices). Never throws. Warnings that the voice
@@ -62,5 +68,10 @@ std::variant<SongChoices, SongSetupError> parseSongSetup(std::string_view json,
                                                          const std::filesystem::path& setupFolder,
                                                          int channelCount,
                                                          std::vector<std::string>* warnings = nullptr);
+
+// Every choice as a setup file that parseSongSetup reads back to the same
+// choices: the maps in their readable form, the voices as name and hex, so
+// the file stands alone. One key a line, one voice a line.
+std::string writeSongSetup(const SongChoices& choices);
 
 }  // namespace ferro

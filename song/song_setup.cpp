@@ -1,4 +1,4 @@
-#include "engine/song_setup.hpp"
+#include "song/song_setup.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -104,14 +104,37 @@ std::string mapFromJson(const json& value, const std::string& key, std::size_t l
     return out;
 }
 
+// A map as an object keyed by instrument (or note) number holding only the
+// entries that differ from the default, applied over `map` (already of the
+// right length and holding the defaults).
+void mapEntriesFromJson(const json& value, const std::string& key, std::string& map, int low, int high,
+                        const std::string& keyWhat) {
+    const int keys = static_cast<int>(map.size());
+    if (!value.is_object())
+        refuse(key + ": must be an object keyed by " + keyWhat + " number (1 to " + std::to_string(keys) + ")");
+    for (const auto& item : value.items()) {
+        const std::string& name = item.key();
+        int k = 0;
+        const bool digits = !name.empty() && name.size() <= 3 && name[0] != '0' &&
+                            std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (digits) k = std::stoi(name);
+        if (!digits || k < 1 || k > keys)
+            refuse(key + "." + name + ": not " + (keyWhat == "note" ? "a note" : "an instrument") + " number from 1 to " +
+                   std::to_string(keys));
+        map[static_cast<std::size_t>(k - 1)] = static_cast<char>(integerIn(item.value(), key + "." + name, low, high));
+    }
+}
+
 // Every key a setup file may hold.
 const std::set<std::string>& knownKeys() {
     static const std::set<std::string> keys = {
-        "fmChannelCount", "psgChannelCount", "useNoise",    "hasDrums",     "loopSong", "endDacWithE4",
-        "dividingTiming", "tempo",           "fm",          "psg",          "dac",      "optimiseOutput",
-        "removeRests",    "pitch",           "volume",      "pan",          "drumsByNote", "hihatsByNote",
-        "corri",          "psgorri",         "dorri",       "norri",        "voices",   "writeBin",
-        "writeAsm",       "asmStyle"};
+        "fmChannelCount", "psgChannelCount", "useNoise",       "hasDrums",         "loopSong",
+        "loopSongAtLoad", "endDacWithE4",    "dividingTiming", "tempo",            "fm",
+        "psg",            "dac",             "optimiseOutput", "removeRests",      "pitch",
+        "volume",         "pan",             "drumsByNote",    "hihatsByNote",     "corri",
+        "psgorri",        "dorri",           "norri",          "instrumentVoices", "instrumentPsgEnvelopes",
+        "drumSamples",    "hihatKinds",      "voices",         "writeBin",         "writeAsm",
+        "asmStyle"};
     return keys;
 }
 
@@ -130,8 +153,14 @@ bool wellFormedHex(const std::string& text) {
     return parseVoiceHex(text).has_value();
 }
 
+// Adds one voice; a list that is already full is refused by the caller.
+void addVoice(SongVoiceList& voices, std::string name, const FmVoice& voice) {
+    if (voices.add(std::move(name), voice) == AddVoiceResult::Full)
+        refuse("voices: a song holds at most 256 ($100) voices; these entries give more");
+}
+
 void readVoiceEntry(const json& entry, const std::string& key, const std::filesystem::path& setupFolder,
-                    std::vector<FmVoice>& voices, std::vector<std::string>* warnings) {
+                    SongVoiceList& voices, std::vector<std::string>* warnings) {
     const std::string shape = key + R"(: must be {"name": text, "hex": voice text} or {"kind": KIND, "file": path})";
     if (!entry.is_object()) refuse(shape);
     const bool fromFile = entry.contains("kind") || entry.contains("file");
@@ -146,7 +175,7 @@ void readVoiceEntry(const json& entry, const std::string& key, const std::filesy
         const json& hex = entry["hex"];
         if (!hex.is_string() || !wellFormedHex(hex.get<std::string>()))
             refuse(key + ".hex: must be 25 two-digit hexadecimal numbers separated by single spaces");
-        voices.push_back(*parseVoiceHex(hex.get<std::string>()));
+        addVoice(voices, latin1FromUtf8(entry["name"].get<std::string>()), *parseVoiceHex(hex.get<std::string>()));
         return;
     }
 
@@ -175,14 +204,11 @@ void readVoiceEntry(const json& entry, const std::string& key, const std::filesy
     if (entry.contains("index")) {
         const int index = integerIn(entry["index"], key + ".index", 0, count - 1,
                                     " (the file holds " + std::to_string(count) + " voices)");
-        voices.push_back(result.voices[static_cast<std::size_t>(index)].voice);
+        const FileVoiceEntry& v = result.voices[static_cast<std::size_t>(index)];
+        addVoice(voices, v.name, v.voice);
         return;
     }
-    for (const auto& v : result.voices) {
-        // Stop early: the caller refuses a list that is too long anyway.
-        if (static_cast<int>(voices.size()) > SongVoiceList::kCapacity) return;
-        voices.push_back(v.voice);
-    }
+    for (const auto& v : result.voices) addVoice(voices, v.name, v.voice);
 }
 
 SongChoices readSetup(const json& root, const std::filesystem::path& setupFolder, int channelCount,
@@ -200,6 +226,7 @@ SongChoices readSetup(const json& root, const std::filesystem::path& setupFolder
              {"useNoise", &s.useNoise},
              {"hasDrums", &s.hasDrums},
              {"loopSong", &s.loopSong},
+             {"loopSongAtLoad", &c.loopSongAtLoad},
              {"endDacWithE4", &s.endDacWithE4},
              {"optimiseOutput", &s.optimiseOutput},
              {"drumsByNote", &c.maps.drumsByNote},
@@ -208,6 +235,8 @@ SongChoices readSetup(const json& root, const std::filesystem::path& setupFolder
              {"writeAsm", &c.writeAsm}}) {
         if (has(key)) *field = boolean(root[key], key);
     }
+    // A song loaded with its loop choice, unless the file says otherwise.
+    if (!has("loopSongAtLoad")) c.loopSongAtLoad = s.loopSong;
     if (has("removeRests"))
         s.removeRests = boolean(root["removeRests"], "removeRests") ? RemoveRestsState::Checked : RemoveRestsState::Off;
     if (!c.writeBin && !c.writeAsm) refuse("writeBin, writeAsm: at least one of the two outputs must be true");
@@ -228,8 +257,8 @@ SongChoices readSetup(const json& root, const std::filesystem::path& setupFolder
                                       : integerIn(root["fmChannelCount"], "fmChannelCount", 0, kMaxFmChannels);
     }
     if (has("psgChannelCount")) s.psgChannelCount = integerIn(root["psgChannelCount"], "psgChannelCount", 0, kMaxPsgChannels);
-    if (has("dividingTiming")) s.dividingTiming = integerIn(root["dividingTiming"], "dividingTiming", 1, 9);
-    if (has("tempo")) s.tempo = integerIn(root["tempo"], "tempo", 1, 9);
+    if (has("dividingTiming")) s.dividingTiming = integerIn(root["dividingTiming"], "dividingTiming", kMinTempo, kMaxTempo);
+    if (has("tempo")) s.tempo = integerIn(root["tempo"], "tempo", kMinTempo, kMaxTempo);
 
     const std::string channelWhat = "XM channels from 1 to " + std::to_string(channelCount) + " or null";
     if (has("fm")) {
@@ -268,14 +297,32 @@ SongChoices readSetup(const json& root, const std::filesystem::path& setupFolder
                                 c.maps.hihatsByNote ? " (hihatsByNote is true)" : " (hihatsByNote is false)");
     }
 
+    // The readable form of each map: only the entries that differ.
+    for (const auto& [oldKey, newKey] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"corri", "instrumentVoices"},
+             {"psgorri", "instrumentPsgEnvelopes"},
+             {"dorri", "drumSamples"},
+             {"norri", "hihatKinds"}}) {
+        if (has(oldKey) && has(newKey))
+            refuse(std::string(oldKey) + ", " + newKey + ": the same map given twice; keep one of the two");
+    }
+    if (has("instrumentVoices"))
+        mapEntriesFromJson(root["instrumentVoices"], "instrumentVoices", c.maps.corri, 0, 255, "instrument");
+    if (has("instrumentPsgEnvelopes"))
+        mapEntriesFromJson(root["instrumentPsgEnvelopes"], "instrumentPsgEnvelopes", c.maps.psgorri, 0,
+                           kPsgVoiceCount - 1, "instrument");
+    if (has("drumSamples"))
+        mapEntriesFromJson(root["drumSamples"], "drumSamples", c.maps.dorri, kFirstDacSample, kLastDacSample,
+                           c.maps.drumsByNote ? "note" : "instrument");
+    if (has("hihatKinds"))
+        mapEntriesFromJson(root["hihatKinds"], "hihatKinds", c.maps.norri, static_cast<int>(HiHatKind::Open),
+                           static_cast<int>(HiHatKind::Closed), c.maps.hihatsByNote ? "note" : "instrument");
+
     if (has("voices")) {
         const json& list = root["voices"];
         if (!list.is_array()) refuse("voices: must be an array of voice entries");
-        for (std::size_t i = 0; i < list.size(); ++i) {
+        for (std::size_t i = 0; i < list.size(); ++i)
             readVoiceEntry(list[i], "voices[" + std::to_string(i) + "]", setupFolder, c.voices, warnings);
-            if (static_cast<int>(c.voices.size()) > SongVoiceList::kCapacity)
-                refuse("voices: a song holds at most 256 ($100) voices; these entries give more");
-        }
     }
     return c;
 }
@@ -286,14 +333,76 @@ std::string parserMessage(const std::string& what) {
     return end == std::string::npos ? what : what.substr(end + 2);
 }
 
+using ordered = nlohmann::ordered_json;
+
+// The entries of a map that differ from `defaults`, keyed by number.
+ordered changedEntries(const std::string& map, const std::string& defaults) {
+    ordered out = ordered::object();
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        if (i < defaults.size() && map[i] == defaults[i]) continue;
+        out[std::to_string(i + 1)] = static_cast<unsigned char>(map[i]);
+    }
+    return out;
+}
+
+ordered channelJson(const XmChannelChoice& channel) { return channel ? ordered(*channel) : ordered(nullptr); }
+
 }  // namespace
 
-SongChoices initialSongChoices(int channelCount) {
-    SongChoices c;
-    resetChannelAssignment(c.assignment, channelCount);
-    c.writeBin = true;
-    c.writeAsm = false;
-    return c;
+std::string writeSongSetup(const SongChoices& c) {
+    const SongSettings& s = c.settings;
+    ordered root;
+    root["fmChannelCount"] = s.fmChannelCount;
+    root["psgChannelCount"] = s.psgChannelCount;
+    root["useNoise"] = s.useNoise;
+    root["hasDrums"] = s.hasDrums;
+    root["loopSong"] = s.loopSong;
+    if (c.loopSongAtLoad != s.loopSong) root["loopSongAtLoad"] = c.loopSongAtLoad;
+    root["endDacWithE4"] = s.endDacWithE4;
+    root["dividingTiming"] = s.dividingTiming;
+    root["tempo"] = s.tempo;
+    ordered fm = ordered::array();
+    for (const auto& k : c.assignment.fm) fm.push_back(channelJson(k));
+    root["fm"] = fm;
+    ordered psg = ordered::array();
+    for (const auto& k : c.assignment.psg) psg.push_back(channelJson(k));
+    root["psg"] = psg;
+    root["dac"] = channelJson(c.assignment.dac);
+    root["optimiseOutput"] = s.optimiseOutput;
+    // A greyed box has done its work on the loaded row streams; a fresh load
+    // needs it done again.
+    root["removeRests"] = s.removeRests != RemoveRestsState::Off;
+    root["pitch"] = c.channels.pitch;
+    root["volume"] = c.channels.volume;
+    ordered pan = ordered::array();
+    for (PanChoice p : c.channels.pan) pan.push_back(static_cast<int>(p));
+    root["pan"] = pan;
+    root["drumsByNote"] = c.maps.drumsByNote;
+    root["hihatsByNote"] = c.maps.hihatsByNote;
+    InstrumentMaps defaults;
+    setDrumKeying(defaults, c.maps.drumsByNote);
+    setHiHatKeying(defaults, c.maps.hihatsByNote);
+    root["instrumentVoices"] = changedEntries(c.maps.corri, defaults.corri);
+    root["instrumentPsgEnvelopes"] = changedEntries(c.maps.psgorri, defaults.psgorri);
+    root["drumSamples"] = changedEntries(c.maps.dorri, defaults.dorri);
+    root["hihatKinds"] = changedEntries(c.maps.norri, defaults.norri);
+    root["writeBin"] = c.writeBin;
+    root["writeAsm"] = c.writeAsm;
+    root["asmStyle"] = c.asmStyle == AsmStyle::Smps2asm ? "smps2asm" : "plain";
+
+    // One key a line, one voice a line: it reads and diffs well.
+    std::string text = "{\n";
+    for (const auto& item : root.items())
+        text += "  " + ordered(item.key()).dump() + ": " + item.value().dump() + ",\n";
+    text += "  \"voices\": [";
+    for (int i = 0; i < c.voices.count(); ++i) {
+        ordered entry;
+        entry["name"] = utf8FromLatin1(c.voices.name(i));
+        entry["hex"] = c.voices.hex(i);
+        text += (i == 0 ? "\n    " : ",\n    ") + entry.dump();
+    }
+    text += c.voices.count() == 0 ? "]\n}\n" : "\n  ]\n}\n";
+    return text;
 }
 
 std::variant<SongChoices, SongSetupError> parseSongSetup(std::string_view text,

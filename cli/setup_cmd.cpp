@@ -1,0 +1,102 @@
+// `ferrocanto-cli setup SONG.xm [--auto-fill] [--voices KIND:FILE ...]`:
+// prints the song setup a fresh load of the module gives, in the form the
+// desktop program's "Save setup..." writes, ready to edit and pass to
+// `convert --setup`. Exit codes as `convert`: 1 for a module that cannot be
+// read, 2 for an argument that cannot be used.
+#include <iostream>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cli/commands.hpp"
+#include "cli/text.hpp"
+#include "engine/conversion_error.hpp"
+#include "params/auto_fill.hpp"
+#include "song/song_setup.hpp"
+#include "voices/voice_import.hpp"
+#include "xm/xm_reader.hpp"
+
+namespace ferro::cli {
+
+namespace {
+
+struct SetupOptions {
+    std::string file;
+    bool autoFill = false;
+    std::vector<std::string> voices;
+};
+
+std::string voiceKindNames() {
+    std::string names;
+    for (const auto& info : voiceFileKinds())
+        if (info.import != nullptr) names += (names.empty() ? "" : ", ") + std::string(info.cliName);
+    return names;
+}
+
+int runSetup(const SetupOptions& opt) {
+    const auto [path, directory, fileName] = modulePath(opt.file);
+    // The module is read whole, as a load reads it: a module that would not
+    // load has no setup.
+    const auto bytes = readXmFile(path);
+    if (auto* error = std::get_if<XmError>(&bytes)) {
+        std::cerr << xmErrorMessage(*error) << '\n';
+        return 1;
+    }
+    const auto parsed = parseXmModule(std::get<Bytes>(bytes));
+    if (auto* error = std::get_if<XmError>(&parsed)) {
+        std::cerr << xmErrorMessage(*error) << '\n';
+        return 1;
+    }
+    const XmModule& module = std::get<XmModule>(parsed);
+
+    SongChoices choices = initialSongChoices(module.channelCount);
+    if (opt.autoFill && !autoFillChannels(module.channelNames, choices.settings, choices.assignment))
+        std::cerr << "Warning: " << kAutoFillFailedMessage << '\n';
+    for (const std::string& source : opt.voices) {
+        const auto colon = source.find(':');
+        const VoiceKindInfo* kind =
+            colon == std::string::npos ? nullptr : findVoiceKindByCliName(source.substr(0, colon));
+        if (kind == nullptr || kind->import == nullptr) {
+            std::cerr << "--voices: \"" << source << "\" is not KIND:FILE with KIND one of " << voiceKindNames()
+                      << '\n';
+            return kSetupErrorExitCode;
+        }
+        const std::string file = source.substr(colon + 1);
+        const ImportResult result = importVoiceFile(kind->kind, pathFromUtf8(file));
+        if (!result.ok()) {
+            std::cerr << "--voices (" << file << "): " << result.message << '\n';
+            return kSetupErrorExitCode;
+        }
+        if (kind->kindWarning != nullptr) std::cerr << "Warning: " << file << ": " << kind->kindWarning << '\n';
+        if (result.ssgEgWarning) std::cerr << "Warning: " << file << ": " << kTfiSsgEgWarning << '\n';
+        for (const auto& entry : result.voices) {
+            if (choices.voices.add(entry.name, entry.voice) == AddVoiceResult::Full) {
+                std::cerr << "--voices: a song holds at most 256 ($100) voices; these files give more\n";
+                return kSetupErrorExitCode;
+            }
+        }
+    }
+    std::cout << writeSongSetup(choices);
+    return 0;
+}
+
+}  // namespace
+
+void addSetupCommand(CLI::App& app, int& exitCode) {
+    auto opt = std::make_shared<SetupOptions>();
+    CLI::App* cmd = app.add_subcommand("setup", "Print the song setup of a fresh load (JSON), ready for convert --setup");
+    cmd->add_option("file", opt->file, "The XM module")->required();
+    cmd->add_flag("--auto-fill", opt->autoFill, "Assign the channels from their names, as \"Auto fill\" does");
+    cmd->add_option("--voices", opt->voices, "KIND:FILE, voices added to the song in this order");
+    cmd->callback([opt, &exitCode] {
+        try {
+            exitCode = runSetup(*opt);
+        } catch (...) {
+            std::cerr << kSomeError << '\n';
+            exitCode = 1;
+        }
+    });
+}
+
+}  // namespace ferro::cli

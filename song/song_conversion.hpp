@@ -1,0 +1,119 @@
+#pragma once
+// The one way a song is converted, for the convert button and for
+// `ferrocanto-cli convert` alike: gating by the two lights (and the warnings
+// that follow the general yellow policy), "Remove rests", the conversion,
+// the outputs and the message. The caller passes in the answers to the
+// questions and shows what comes back.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/shared_types.hpp"
+#include "engine/conversion.hpp"
+#include "engine/row_source.hpp"
+#include "song/song_model.hpp"
+
+namespace ferro {
+
+// ---- Gating on the readiness lights.
+inline constexpr const char* kGeneralRefusedMessage =
+    "Can't convert! Check the general parametres to find out what's wrong";
+inline constexpr const char* kGeneralAskMessage =
+    "Conversion is possible, but some parametres may be wrong.\r\nDo you want to proceed?";
+inline constexpr const char* kVoiceRefusedMessage = "Can't convert! Check the voice manager to find out what's wrong";
+inline constexpr const char* kVoiceAskMessage =
+    "Conversion is possible, but there might be some problems with the voices.\r\nDo you want to proceed?";
+
+enum class GateAction {
+    Ask,     // question box (Yes / No); on No show `window` and stop
+    Refuse,  // critical box; show `window` and stop
+};
+enum class GateWindow { GeneralParametres, VoiceManager };
+
+struct GateStep {
+    GateAction action = GateAction::Refuse;
+    std::string message;  // the box's text
+    GateWindow window = GateWindow::GeneralParametres;
+    // What is doubtful, in plain words, for a reader without the window
+    // ("XM channel 1 feeds two FM channels"); for a red light its status text.
+    std::string reason;
+    // A step for something the driver would play wrongly, not for a light:
+    // `message` is the warning as the user reads it ("Warning: ..."), the
+    // question adds "Do you want to proceed?".
+    bool driverWarning = false;
+    bool operator==(const GateStep&) const = default;
+};
+
+struct GateInput {
+    ReadinessLight generalLight = ReadinessLight::Green;
+    ReadinessLight voiceLight = ReadinessLight::Green;
+    YellowPolicy generalPolicy = YellowPolicy::WarnAndAsk;
+    YellowPolicy voicePolicy = YellowPolicy::WarnAndAsk;
+    std::string generalReason;  // copied into the general steps
+    std::string voiceReason;    // copied into the voice steps
+    // What the driver would play wrongly (driverWarnings): each follows the
+    // general yellow policy, as its own step after the lights'.
+    std::vector<std::string> warnings;
+};
+
+// What happens before converting, in order. Empty: proceed at once. A Refuse
+// stops (it is always the last step); an Ask answered No stops too; after the
+// last step answered Yes the conversion proceeds. A red general light refuses
+// whatever the policy; a yellow light or a warning asks or refuses unless its
+// policy is ConvertAnyway; only the yellow state of the voice light counts.
+std::vector<GateStep> conversionGate(const GateInput& input);
+
+// The gate's input for the song as it stands, its notes read from `rows`.
+GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, YellowPolicy voicePolicy,
+                        const RowSource& rows);
+
+// ---- The conversion.
+struct ConversionSettings {
+    YellowPolicy generalPolicy = YellowPolicy::WarnAndAsk;
+    YellowPolicy voicePolicy = YellowPolicy::WarnAndAsk;
+    bool showSizeDecimal = false;  // success message: a line with the binary's size in decimal
+    bool showSizeHex = false;      // success message: a line with the binary's size in hex
+};
+
+// Answers one Ask step: true goes on.
+using GateQuestion = std::function<bool(const GateStep&)>;
+
+struct SongConversionOutcome {
+    bool converted = false;
+    // Set when the gate stopped the conversion: the step (a Refuse, or an Ask
+    // answered No). The window shows the refusal's message and brings the
+    // step's window to the front.
+    std::optional<GateStep> stoppedAt;
+    // After the gate: the success message, or the failure's message with
+    // its kind (Refused: exclamation; Error: critical).
+    std::string message;
+    FailureKind failureKind = FailureKind::Error;
+    std::uintmax_t binaryLength = 0;
+    // The song itself, from convertSongInMemory only.
+    Bytes binary;
+    std::string listing;
+};
+
+// Gates, removes the DAC channel's key-offs from `rows` when "Remove rests"
+// asks for it (once per load: the box then greys; a removal that fails stops
+// with the general error), converts and writes the outputs. `rows` are the
+// loaded module's row streams: the windows' scratch files (a ScratchRowSource;
+// the conversion then writes its working files beside them, as the windows
+// always have) or the module in memory (the command line). The model must
+// hold a loaded module.
+SongConversionOutcome convertSong(SongModel& model, const ConversionSettings& settings, const GateQuestion& ask,
+                                  RowSource& rows, const RandomSource& random);
+
+// The same gating and "Remove rests", then the song made in memory from
+// `rows` into the outcome's binary and listing: nothing is written. The
+// message on success is empty.
+SongConversionOutcome convertSongInMemory(SongModel& model, const ConversionSettings& settings,
+                                          const GateQuestion& ask, RowSource& rows, const RandomSource& random);
+
+// The song's bytes as the current choices give them, in memory from `rows`:
+// no gating, no "Remove rests" (a greyed box has already acted on the
+// scratch files), no file written.
+SongConversion songBytes(const SongModel& model, const RowSource& rows, const RandomSource& random);
+
+}  // namespace ferro

@@ -1,0 +1,300 @@
+#include "song/song_model.hpp"
+
+#include <algorithm>
+
+#include "params/auto_fill.hpp"
+
+namespace ferro {
+
+namespace {
+
+inline SongChanges parts(SongPart a) { return static_cast<unsigned>(a); }
+inline SongChanges parts(SongPart a, SongPart b) { return parts(a) | parts(b); }
+
+}  // namespace
+
+int SongModel::subscribe(Observer observer) {
+    observers_.push_back({nextId_, std::move(observer)});
+    return nextId_++;
+}
+
+void SongModel::unsubscribe(int id) {
+    std::erase_if(observers_, [id](const Subscription& s) { return s.id == id; });
+}
+
+void SongModel::notify(SongChanges changes) {
+    // A copy: an observer may subscribe or unsubscribe while being told.
+    const auto observers = observers_;
+    for (const auto& s : observers) s.observer(changes);
+}
+
+// ---- The module.
+
+SongChoices SongModel::keepingOutputs(SongChoices choices) const {
+    // The output formats belong to the main window, not to the module.
+    choices.writeBin = choices_.writeBin;
+    choices.writeAsm = choices_.writeAsm;
+    choices.asmStyle = choices_.asmStyle;
+    return choices;
+}
+
+void SongModel::load(XmModule module) {
+    choices_ = keepingOutputs(initialSongChoices(module.channelCount));
+    choices_.loopSongAtLoad = true;
+    module_ = std::move(module);
+    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+    notify(kAllSongParts);
+}
+
+bool SongModel::reload(XmModule module) {
+    SongSettings& s = choices_.settings;
+    if (s.removeRests == RemoveRestsState::Greyed) s.removeRests = RemoveRestsState::Checked;
+    choices_.loopSongAtLoad = s.loopSong;
+    const bool countChanged = module.channelCount != choices_.assignment.channelCount;
+    if (countChanged) resetChannelAssignment(choices_.assignment, module.channelCount);
+    module_ = std::move(module);
+    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+    notify(kAllSongParts);
+    return countChanged;
+}
+
+void SongModel::unload() {
+    module_.reset();
+    choices_ = keepingOutputs(SongChoices{});
+    general_ = GeneralValidation{};
+    notify(kAllSongParts);
+}
+
+// ---- Reading.
+
+std::optional<ReadinessLight> SongModel::generalLight() const {
+    if (!module_) return std::nullopt;
+    return general_.light;
+}
+
+std::optional<ReadinessLight> SongModel::voiceLight() const {
+    if (!module_) return std::nullopt;
+    return voiceLight_;
+}
+
+XmChannelChoice SongModel::rowChoice(int row) const {
+    const ChannelAssignment& a = choices_.assignment;
+    if (row >= 0 && row < kFirstPsgAssignmentRow) return a.fm[static_cast<std::size_t>(row)];
+    if (row >= kFirstPsgAssignmentRow && row < kDacAssignmentRow)
+        return a.psg[static_cast<std::size_t>(row - kFirstPsgAssignmentRow)];
+    if (row == kDacAssignmentRow) return a.dac;
+    return std::nullopt;
+}
+
+ConversionRequest SongModel::request() const {
+    return module_ ? songRequest(*module_, choices_) : ConversionRequest{};
+}
+
+// ---- The lights.
+
+void SongModel::controllino() {
+    if (!module_) return;
+    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+    notify(parts(SongPart::Lights));
+}
+
+void SongModel::pocketman() {
+    if (!module_) return;
+    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+    notify(parts(SongPart::Lights));
+}
+
+void SongModel::generalChanged(SongChanges changes) {
+    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+    notify(changes | parts(SongPart::Lights));
+}
+
+// ---- General parametres.
+
+void SongModel::setFmChannelCount(int count) {
+    ferro::setFmChannelCount(choices_.settings, count);
+    generalChanged(parts(SongPart::General));
+}
+
+void SongModel::setPsgChannelCount(int count) {
+    ferro::setPsgChannelCount(choices_.settings, count);
+    generalChanged(parts(SongPart::General));
+}
+
+void SongModel::setUseNoise(bool useNoise) {
+    ferro::setUseNoise(choices_.settings, useNoise);
+    generalChanged(parts(SongPart::General));
+}
+
+void SongModel::setHasDrums(bool hasDrums) {
+    ferro::setHasDrums(choices_.settings, hasDrums);
+    generalChanged(parts(SongPart::General));
+}
+
+void SongModel::setLoopSong(bool loopSong) {
+    choices_.settings.loopSong = loopSong;
+    notify(parts(SongPart::General));
+}
+
+void SongModel::setEndDacWithE4(bool on) {
+    choices_.settings.endDacWithE4 = on;
+    notify(parts(SongPart::General));
+}
+
+void SongModel::setDividingTiming(int value) {
+    choices_.settings.dividingTiming = std::clamp(value, kMinTempo, kMaxTempo);
+    notify(parts(SongPart::General));
+}
+
+void SongModel::setTempo(int value) {
+    choices_.settings.tempo = std::clamp(value, kMinTempo, kMaxTempo);
+    notify(parts(SongPart::General));
+}
+
+void SongModel::chooseChannel(int row, XmChannelChoice channel) {
+    ChannelAssignment& a = choices_.assignment;
+    if (channel && (*channel < 1 || *channel > a.channelCount)) channel.reset();
+    if (row >= 0 && row < kFirstPsgAssignmentRow)
+        a.fm[static_cast<std::size_t>(row)] = channel;
+    else if (row >= kFirstPsgAssignmentRow && row < kDacAssignmentRow)
+        a.psg[static_cast<std::size_t>(row - kFirstPsgAssignmentRow)] = channel;
+    else if (row == kDacAssignmentRow)
+        a.dac = channel;
+    else
+        return;
+    generalChanged(parts(SongPart::Assignment));
+}
+
+bool SongModel::autoFill() {
+    if (!module_) return false;
+    if (!autoFillChannels(module_->channelNames, choices_.settings, choices_.assignment)) return false;
+    generalChanged(parts(SongPart::General, SongPart::Assignment));
+    return true;
+}
+
+// ---- More parametres.
+
+void SongModel::setOptimiseOutput(bool on) {
+    choices_.settings.optimiseOutput = on;
+    notify(parts(SongPart::General));
+}
+
+void SongModel::setRemoveRests(bool checked) {
+    ferro::setRemoveRests(choices_.settings, checked);
+    notify(parts(SongPart::General));
+}
+
+void SongModel::markRemoveRestsApplied() {
+    ferro::markRemoveRestsApplied(choices_.settings);
+    notify(parts(SongPart::General));
+}
+
+bool SongModel::setMapValue(InstrumentMapKind kind, int key, int position) {
+    if (!ferro::setMapValue(choices_.maps, kind, key, position)) return false;
+    notify(parts(SongPart::Maps));
+    return true;
+}
+
+void SongModel::setDrumKeying(bool byNote) {
+    ferro::setDrumKeying(choices_.maps, byNote);
+    notify(parts(SongPart::Maps));
+}
+
+void SongModel::setHiHatKeying(bool byNote) {
+    ferro::setHiHatKeying(choices_.maps, byNote);
+    notify(parts(SongPart::Maps));
+}
+
+void SongModel::setPitch(int slot, int value) {
+    ferro::setPitch(choices_.channels, slot, value);
+    notify(parts(SongPart::Channels));
+}
+
+void SongModel::setVolume(int slot, int value) {
+    ferro::setVolume(choices_.channels, slot, value);
+    notify(parts(SongPart::Channels));
+}
+
+void SongModel::setPan(int slot, int position) {
+    ferro::setPan(choices_.channels, slot, position);
+    notify(parts(SongPart::Channels));
+}
+
+// ---- The song's voices.
+
+AddVoiceResult SongModel::addVoice(std::string name, const FmVoice& voice) {
+    const AddVoiceResult result = choices_.voices.add(std::move(name), voice);
+    if (result == AddVoiceResult::Ok) {
+        voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+        notify(parts(SongPart::Voices, SongPart::Lights));
+    }
+    return result;
+}
+
+AddAllOutcome SongModel::addFileVoices(const FileVoiceList& fileVoices) {
+    const AddAllOutcome outcome = ferro::addFileVoices(choices_.voices, fileVoices);
+    if (outcome.added > 0) {
+        voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+        notify(parts(SongPart::Voices, SongPart::Lights));
+    }
+    return outcome;
+}
+
+AddVoiceResult SongModel::I_AM_BATMAN(std::string_view text) {
+    const std::optional<FmVoice> voice = parsePastedVoice(text);
+    if (!voice) return AddVoiceResult::BadText;
+    return addVoice(kPastedVoiceName, *voice);
+}
+
+bool SongModel::removeVoice(int index) {
+    if (!choices_.voices.removeAt(index)) return false;
+    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+    notify(parts(SongPart::Voices, SongPart::Lights));
+    return true;
+}
+
+void SongModel::clearVoices() {
+    choices_.voices.clear();
+    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+    notify(parts(SongPart::Voices, SongPart::Lights));
+}
+
+bool SongModel::renameVoice(int index, std::string_view name) {
+    if (!choices_.voices.rename(index, name)) return false;
+    notify(parts(SongPart::Voices));
+    return true;
+}
+
+// ---- Output formats.
+
+void SongModel::setWriteBin(bool on) {
+    choices_.writeBin = on;
+    notify(parts(SongPart::Outputs));
+}
+
+void SongModel::setWriteAsm(bool on) {
+    choices_.writeAsm = on;
+    notify(parts(SongPart::Outputs));
+}
+
+void SongModel::setAsmStyle(AsmStyle style) {
+    choices_.asmStyle = style;
+    notify(parts(SongPart::Outputs));
+}
+
+// ---- A whole set of choices.
+
+void SongModel::applyChoices(SongChoices choices) {
+    if (choices_.settings.removeRests == RemoveRestsState::Greyed) choices.settings.removeRests = RemoveRestsState::Greyed;
+    if (module_) choices.assignment.channelCount = module_->channelCount;
+    choices_ = std::move(choices);
+    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
+    notify(kAllSongParts & ~parts(SongPart::Module));
+}
+
+}  // namespace ferro

@@ -1,0 +1,165 @@
+#pragma once
+// The song as one window-free record: the loaded module's facts, every
+// choice of the General and More parametres windows, the song's voices, the
+// output formats and the two readiness lights. The windows read it to show
+// themselves and call its operations on input; the command line fills it
+// from a setup file; the conversion reads it. Every operation that changes
+// something tells the observers once, naming the parts that changed.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/shared_types.hpp"
+#include "params/validation.hpp"
+#include "song/song_choices.hpp"
+#include "voices/voice_import.hpp"
+#include "voices/voice_manager_logic.hpp"
+
+namespace ferro {
+
+// The parts of the song an operation changed (a bit set).
+enum class SongPart : unsigned {
+    Module = 1u << 0,      // loaded, reloaded or unloaded
+    General = 1u << 1,     // SongSettings: counts, options, tempo values, output options
+    Assignment = 1u << 2,  // the XM channel of an output channel
+    Maps = 1u << 3,        // the instrument maps and their keying
+    Channels = 1u << 4,    // pitch, volume, pan
+    Voices = 1u << 5,      // the song's voice list
+    Lights = 1u << 6,      // either readiness light or the status text
+    Outputs = 1u << 7,     // .bin / .asm and the listing's style
+};
+using SongChanges = unsigned;
+inline constexpr SongChanges kAllSongParts = 0xFFu;
+inline constexpr bool changed(SongChanges changes, SongPart part) {
+    return (changes & static_cast<unsigned>(part)) != 0;
+}
+
+// Assignment rows, top to bottom as the General parametres window shows them:
+// FM1..FM6, the three PSG rows, DAC.
+inline constexpr int kFirstPsgAssignmentRow = kMaxFmChannels;
+inline constexpr int kDacAssignmentRow = kMaxFmChannels + kMaxPsgChannels;
+inline constexpr int kAssignmentRowCount = kDacAssignmentRow + 1;
+
+class SongModel {
+public:
+    using Observer = std::function<void(SongChanges)>;
+
+    SongModel() = default;
+    SongModel(const SongModel&) = delete;
+    SongModel& operator=(const SongModel&) = delete;
+
+    // Observers are told after each change, in the order they subscribed.
+    int subscribe(Observer observer);
+    void unsubscribe(int id);
+
+    // ---- The module.
+    bool isLoaded() const { return module_.has_value(); }
+    const XmModule* module() const { return module_ ? &*module_ : nullptr; }
+    // The first load: every choice starts as initialSongChoices gives it (the
+    // output formats stay: they belong to the main window), the song is
+    // loaded to loop, and the lights are evaluated.
+    void load(XmModule module);
+    // A reload of the same file: the choices stay, "Loop song" as it is now
+    // becomes the loop choice at load, a greyed "Remove rests" (the row
+    // streams have their key-offs again) becomes checked. When the channel
+    // count differs, every channel choice is cleared and true is returned
+    // (the windows show kChannelCountChangedMessage).
+    bool reload(XmModule module);
+    void unload();
+
+    // ---- Reading.
+    const SongChoices& choices() const { return choices_; }
+    const SongSettings& settings() const { return choices_.settings; }
+    const ChannelAssignment& assignment() const { return choices_.assignment; }
+    const InstrumentMaps& maps() const { return choices_.maps; }
+    const ChannelOutputSettings& channels() const { return choices_.channels; }
+    const SongVoiceList& voices() const { return choices_.voices; }
+    bool writeBin() const { return choices_.writeBin; }
+    bool writeAsm() const { return choices_.writeAsm; }
+    AsmStyle asmStyle() const { return choices_.asmStyle; }
+    bool loopSongAtLoad() const { return choices_.loopSongAtLoad; }
+    // The lights; none while no module is loaded.
+    std::optional<ReadinessLight> generalLight() const;
+    std::optional<ReadinessLight> voiceLight() const;
+    // The General parametres window's status text (empty while unloaded).
+    const std::string& generalStatusText() const { return general_.statusText; }
+    // The XM channel feeding assignment row 0..kAssignmentRowCount-1.
+    XmChannelChoice rowChoice(int row) const;
+    // The request for the conversion; the module must be loaded.
+    ConversionRequest request() const;
+
+    // ---- The lights. controllino validates the general choices and then has
+    // the voice side re-evaluated (pocketman), as every general change does.
+    void controllino();
+    void pocketman();
+
+    // ---- General parametres. All but the loop, E4 and tempo values re-run
+    // controllino.
+    void setFmChannelCount(int count);
+    void setPsgChannelCount(int count);
+    void setUseNoise(bool useNoise);
+    void setHasDrums(bool hasDrums);
+    void setLoopSong(bool loopSong);
+    void setEndDacWithE4(bool on);
+    void setDividingTiming(int value);  // kept within kMinTempo..kMaxTempo
+    void setTempo(int value);           // kept within kMinTempo..kMaxTempo
+    // Row 0..kAssignmentRowCount-1; a channel outside 1..channelCount is none.
+    void chooseChannel(int row, XmChannelChoice channel);
+    // "Auto fill" from the channel names the module was read with; false
+    // (nothing changed) when they give no assignment.
+    bool autoFill();
+
+    // ---- More parametres.
+    void setOptimiseOutput(bool on);
+    void setRemoveRests(bool checked);  // ignored while greyed
+    // After the conversion cleared the DAC channel's key-offs.
+    void markRemoveRestsApplied();
+    bool setMapValue(InstrumentMapKind kind, int key, int position);
+    void setDrumKeying(bool byNote);
+    void setHiHatKeying(bool byNote);
+    void setPitch(int slot, int value);
+    void setVolume(int slot, int value);
+    void setPan(int slot, int position);
+
+    // ---- The song's voices. Each re-runs pocketman.
+    AddVoiceResult addVoice(std::string name, const FmVoice& voice);
+    AddAllOutcome addFileVoices(const FileVoiceList& fileVoices);
+    // A pasted voice, added as "Pasted voice": BadText when the text is not a
+    // voice (kPasteRejectedMessage), Full when the list is full.
+    AddVoiceResult I_AM_BATMAN(std::string_view text);
+    bool removeVoice(int index);
+    void clearVoices();
+    bool renameVoice(int index, std::string_view name);
+
+    // ---- Output formats of the main window.
+    void setWriteBin(bool on);
+    void setWriteAsm(bool on);
+    void setAsmStyle(AsmStyle style);
+
+    // ---- A whole set of choices at once (a setup file). The channel count
+    // of the choices must be the module's. A greyed "Remove rests" stays
+    // greyed: the key-offs are gone until the next reload.
+    void applyChoices(SongChoices choices);
+
+private:
+    void notify(SongChanges changes);
+    SongChoices keepingOutputs(SongChoices choices) const;
+    void generalChanged(SongChanges changes);  // notify after controllino
+
+    std::optional<XmModule> module_;
+    SongChoices choices_;
+    GeneralValidation general_{};
+    ReadinessLight voiceLight_ = ReadinessLight::Green;
+    struct Subscription {
+        int id;
+        Observer observer;
+    };
+    std::vector<Subscription> observers_;
+    int nextId_ = 1;
+};
+
+}  // namespace ferro
