@@ -41,6 +41,41 @@ std::string voiceLoad(const std::string& p, std::uint8_t algorithm, std::uint8_t
 
 const char* kA1 = "28=00 A4=13 A0=FF 28=F0";  // FM1 attacks note A1 (word 13FF)
 
+// FM1 of the tempo change: A1 01 six times, EA 03, A1 01 twelve times.
+Bytes tempoChange() {
+    Bytes out;
+    for (int k = 0; k < 18; ++k) {
+        if (k == 6) out.insert(out.end(), {0xEA, 0x03});
+        out.insert(out.end(), {0xA1, 0x01});
+    }
+    out.push_back(0xF2);
+    return out;
+}
+
+// FM4 (volume 10) loads voices of algorithms 0..7 in turn, TL 11 22 33 7F
+// each, and plays A1 after each: the volume goes to the carriers only.
+TestSong everyAlgorithm() {
+    TestSong song{.fm = {fmBare({0xF2}), fmBare({0xF2}), fmBare({0xF2}), fmBare({}, 0x10)}};
+    for (std::uint8_t a = 0; a < 8; ++a) {
+        song.fm[3].data.insert(song.fm[3].data.end(), {0xEF, a, 0xA1, 0x01});
+        song.voices.push_back(voice(a, 0x11, 0x22, 0x33, 0x7F));
+    }
+    song.fm[3].data.push_back(0xF2);
+    return song;
+}
+std::map<std::uint32_t, std::string> everyAlgorithmWrites() {
+    std::map<std::uint32_t, std::string> out;
+    for (std::uint8_t a = 0; a < 8; ++a)
+        out[2u + a] = std::string(a == 0 ? "28=00 28=01 28=02 " : "") +
+                      voiceLoad("p1 ", a, a == 7 ? 0x21 : 0x11, a >= 4 ? 0x32 : 0x22, a >= 5 ? 0x43 : 0x33, 0x8F,
+                                0xC0) +
+                      " 28=04 p1 A4=13 p1 A0=FF 28=F4";
+    out[10] = "28=04";
+    return out;
+}
+
+const std::string kFm2A1 = "28=01 A5=13 A1=FF 28=F1";
+
 struct Case {
     const char* name;
     TestSong song;
@@ -76,7 +111,20 @@ const Case kCases[] = {
      50, Show::All,
      {{1, "1FFF=81 28=00 A4=13 A0=FF 28=F0 86 35 90"}, {2, "90"}, {3, "90"}, {4, "91"}, {5, "91"}, {6, "91"},
       {8, "28=00 9F"}}},
+    // EA restarts the countdown from the frame that reads it: no stall at 10.
+    {"TempoChangeRestartsTheCountdown",
+     {.tempo = 5, .fm = {fmBare(tempoChange())}}, 30,
+     Show::Keys,
+     {{2, kA1}, {3, kA1}, {4, kA1}, {6, kA1}, {7, kA1}, {8, kA1}, {9, kA1}, {10, kA1}, {11, kA1}, {13, kA1},
+      {14, kA1}, {16, kA1}, {17, kA1}, {19, kA1}, {20, kA1}, {22, kA1}, {23, kA1}, {25, kA1}, {26, "28=00"}}},
+    // EB reaches FM2's duration read later in the same frame.
+    {"DividingTimingForEveryTrack",
+     {.fm = {fmBare({0xA1, 0x02, 0xEB, 0x03, 0xA1, 0x02, 0xA1, 0x02, 0xF2}), fmBare({0xA1, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0xF2})}},
+     25, Show::Keys,
+     {{2, kA1 + (" " + kFm2A1)}, {3, kFm2A1}, {4, kA1 + (" " + kFm2A1)}, {7, kFm2A1}, {10, kA1 + (" " + kFm2A1)},
+      {13, kFm2A1}, {16, "28=00 " + kFm2A1}, {19, "28=01"}}},
     // FM notes.
+    {"VoiceLoadAddsVolumeToCarriers", everyAlgorithm(), 15, Show::All, everyAlgorithmWrites()},
     {"FmLegatoRestsAndDurations",
      {.fm = {fm({0xA1, 0x04, 0xE7, 0xA5, 0x04, 0xA8, 0x04, 0xB1, 0x05, 0xE7, 0x05, 0xE7, 0x03, 0x80, 0x03,
                  0x03, 0x02, 0xA1, 0x02, 0x80, 0xA5, 0xF2})}},
