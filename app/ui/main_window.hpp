@@ -13,6 +13,7 @@
 #include "base/shared_types.hpp"
 #include "app/ui/dialogs.hpp"
 #include "engine/conversion_request.hpp"
+#include "song/song_model.hpp"
 
 class QAction;
 class QCheckBox;
@@ -51,6 +52,12 @@ public:
 
     Dialogs& dialogs() { return dialogs_; }
 
+    // The song being converted: the loaded module's facts and every choice.
+    // The windows read it to show themselves and change it through its
+    // operations; it outlives them all.
+    SongModel& songModel() { return model_; }
+    const SongModel& songModel() const { return model_; }
+
     // Called by the explorer.
     void onModuleLoaded(const QString& folder, const QString& fileName);
     void onModuleUnloaded();
@@ -83,7 +90,9 @@ public:
     // again; after it the song windows keep their settings, and a changed
     // channel count resets the assignment.
     void prepareSongWindowsForReload();
-    void songModuleReloaded(const XmModule& module);
+    // A reload found another channel count: the model has cleared every
+    // channel choice; say so.
+    void songChannelCountChanged();
 
     // Child windows, or null while they do not exist.
     ExplorerWindow* explorer() const;
@@ -140,6 +149,7 @@ private:
     QMdiSubWindow* subWindowOf(QWidget* window) const;
 
     Dialogs& dialogs_;
+    SongModel model_;
     QMdiArea* mdi_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     QToolButton* explorerButton_ = nullptr;   // Command4

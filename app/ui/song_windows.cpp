@@ -75,12 +75,10 @@ void MainWindow::prepareSongWindowsForReload() {
     if (MoreWindow* more = moreWindow()) more->reenableRemoveRests();
 }
 
-void MainWindow::songModuleReloaded(const XmModule& module) {
-    GeneralWindow* general = generalWindow();
-    if (!general || general->channelListCount() == module.channelCount) return;
+void MainWindow::songChannelCountChanged() {
     dialogs_.showMessage("The XM file now has a different number of channels!\r\nAll the channel assignments were reseted!",
                          MessageIcon::Exclamation);
-    general->resetChannelAssignment(module.channelCount);
+    if (GeneralWindow* general = generalWindow()) general->resetChannelAssignment(model_.module()->channelCount);
 }
 
 void MainWindow::discardSongWindows() {

@@ -34,7 +34,7 @@ bool gatherSong(MainWindow& main, SongModel& model) {
     choices.writeBin = main.writeBin();
     choices.writeAsm = main.writeAsm();
     choices.asmStyle = main.asmStyle();
-    choices.loopSongAtLoad = explorer->loopSongAtLoad();
+    choices.loopSongAtLoad = main.songModel().loopSongAtLoad();
     model.load(*explorer->module());
     model.applyChoices(std::move(choices));
     return true;

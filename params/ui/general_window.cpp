@@ -416,7 +416,7 @@ void GeneralWindow::setHasDrums(bool hasDrums) {
 void GeneralWindow::setLoopSong(bool loopSong) {
     settings_.loopSong = loopSong;
     // The reload and the conversion read the choice from the module's facts.
-    if (ExplorerWindow* explorer = main_.explorer()) explorer->setLoopOption(loopOptionFor(loopSong));
+    main_.songModel().setLoopSong(loopSong);
     showRecords();
     updateMoreWindow();
 }

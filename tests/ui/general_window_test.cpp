@@ -249,18 +249,18 @@ private slots:
 
         click("Option1_1");
         QVERIFY(!e4Frame->isHidden());
-        QVERIFY(main_->explorer()->loopSongAtLoad());
+        QVERIFY(main_->songModel().loopSongAtLoad());
         QVERIFY(!general().settings().loopSong);
         e4->click();
         QVERIFY(general().settings().endDacWithE4);
 
         main_->explorer()->reloadXmModule();
-        QVERIFY(!main_->explorer()->loopSongAtLoad());
+        QVERIFY(!main_->songModel().loopSongAtLoad());
         QVERIFY(control<QRadioButton>("Option1_1")->isChecked());
 
         click("Option1_0");
         QVERIFY(e4Frame->isHidden());
-        QVERIFY(!main_->explorer()->loopSongAtLoad());
+        QVERIFY(!main_->songModel().loopSongAtLoad());
         QVERIFY(general().settings().endDacWithE4);  // kept while hidden
         QVERIFY(e4->isChecked());
     }

@@ -214,7 +214,7 @@ void ExplorerWindow::loadSelectedFile() {
     if (fileName.isEmpty()) return;
     setBusy(true);
     // A module loaded and not unloaded since: this is a reload.
-    const bool reload = module_.has_value();
+    const bool reload = isLoaded();
     if (!scratch_) scratch_.emplace(toPath(folder_));
     auto result = scratch_->load(fileName.toStdString());
     if (auto* error = std::get_if<XmError>(&result)) {
@@ -229,13 +229,15 @@ void ExplorerWindow::loadSelectedFile() {
         main_.minimiseOptionsWindow();
         return;
     }
-    module_ = std::get<XmModule>(std::move(result));
-    loopOptionAtLoad_ = loopOption_;
+    SongModel& model = main_.songModel();
+    XmModule& loaded = std::get<XmModule>(result);
     showLoadedState(true);
-    if (reload)
-        main_.songModuleReloaded(*module_);
-    else
-        main_.createSongWindows(*module_);
+    if (reload) {
+        if (model.reload(std::move(loaded))) main_.songChannelCountChanged();
+    } else {
+        model.load(std::move(loaded));
+        main_.createSongWindows(*model.module());
+    }
     main_.onModuleLoaded(QDir::toNativeSeparators(folder_), fileName);
     if (!reload) main_.showSongWindows();
     setBusy(false);
@@ -253,12 +255,11 @@ void ExplorerWindow::reloadXmModule() {
 void ExplorerWindow::unloadXmModule() {
     setBusy(true);
     scratch_.reset();  // deletes the scratch files
-    module_.reset();
+    main_.songModel().unload();
     showLoadedState(false);
     main_.discardSongWindows();
     setFocus();
     main_.onModuleUnloaded();
-    loopOption_ = 0;
     setBusy(false);
 }
 
@@ -267,6 +268,8 @@ void ExplorerWindow::showXmInfo() {
     if (fileName.isEmpty()) return;
     InfoWindow::show(main_, folder_, fileName);
 }
+
+const XmModule* ExplorerWindow::module() const { return main_.songModel().module(); }
 
 void ExplorerWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 

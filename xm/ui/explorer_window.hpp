@@ -1,7 +1,7 @@
 #pragma once
 // The XM explorer: browse drives and folders, load, reload and unload a
-// module. It owns the loaded module's facts and keeps the process's working
-// directory equal to the folder it shows.
+// module into the song model. It owns the module's scratch files and keeps
+// the process's working directory equal to the folder it shows.
 #include <QWidget>
 #include <optional>
 
@@ -21,14 +21,9 @@ class ExplorerWindow : public QWidget {
 public:
     explicit ExplorerWindow(MainWindow& main, QWidget* parent = nullptr);
 
-    // The loaded module, or null while none is loaded.
-    const XmModule* module() const { return module_ ? &*module_ : nullptr; }
-    bool isLoaded() const { return module_.has_value(); }
-    // The General parametres window's loop choice (0 loop, 1 play once).
-    void setLoopOption(std::int16_t option) { loopOption_ = option; }
-    std::int16_t loopOption() const { return loopOption_; }
-    // The loop choice when the module was last loaded.
-    bool loopSongAtLoad() const { return loopOptionAtLoad_ == 0; }
+    // The loaded module (the song model's), or null while none is loaded.
+    const XmModule* module() const;
+    bool isLoaded() const { return module() != nullptr; }
 
     QString shownFolder() const { return folder_; }
     QString selectedFileName() const;
@@ -72,11 +67,8 @@ private:
     QPushButton* reloadButton_ = nullptr;   // Command5
     QPushButton* unloadButton_ = nullptr;   // Command2
     QString folder_;
-    std::optional<XmModule> module_;
     // The loaded module's scratch files; there while a module is loaded.
     std::optional<ScratchFolder> scratch_;
-    std::int16_t loopOption_ = 0;
-    std::int16_t loopOptionAtLoad_ = 0;
 };
 
 }  // namespace ferro
