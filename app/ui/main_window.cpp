@@ -207,15 +207,34 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     connect(stopButton_, &QToolButton::clicked, this, &MainWindow::stopSong);
     preview_ = new SongPreview(systemAudioOut(), this);
     connectPreview();
-    connect(binBox_, &QCheckBox::clicked, this, &MainWindow::updateConvertButton);
-    connect(asmBox_, &QCheckBox::clicked, this, &MainWindow::updateConvertButton);
-    // The style is a choice about the .asm file only.
-    connect(asmBox_, &QCheckBox::toggled, smps2asmBox_, &QCheckBox::setEnabled);
+    // The output formats are the song model's; the boxes show them.
+    connect(binBox_, &QCheckBox::clicked, this, [this](bool on) { model_.setWriteBin(on); });
+    connect(asmBox_, &QCheckBox::clicked, this, [this](bool on) { model_.setWriteAsm(on); });
+    connect(smps2asmBox_, &QCheckBox::clicked, this,
+            [this](bool on) { model_.setAsmStyle(on ? AsmStyle::Smps2asm : AsmStyle::Plain); });
+    modelSubscription_ = model_.subscribe([this](SongChanges changes) { songChanged(changes); });
 
     onModuleUnloaded();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    model_.unsubscribe(modelSubscription_);
+    // The windows in the client area read the model to the last: they go
+    // before it does, not with the main window's children after it.
+    delete mdi_;
+}
+
+void MainWindow::songChanged(SongChanges changes) {
+    if (changed(changes, SongPart::Outputs)) {
+        const QSignalBlocker bin(binBox_), asm_(asmBox_), style(smps2asmBox_);
+        binBox_->setChecked(model_.writeBin());
+        asmBox_->setChecked(model_.writeAsm());
+        // The style is a choice about the .asm file only.
+        smps2asmBox_->setChecked(model_.asmStyle() == AsmStyle::Smps2asm);
+        smps2asmBox_->setEnabled(model_.writeAsm());
+        updateConvertButton();
+    }
+}
 
 QToolButton* MainWindow::makeButton(const char* name, const QString& caption, const QString& tip, int iconKind) {
     auto* b = new QToolButton(this);
@@ -271,9 +290,9 @@ void MainWindow::onModuleUnloaded() {
 
 QString MainWindow::statusText() const { return messagePanel_->text(); }
 
-bool MainWindow::writeBin() const { return binBox_->isChecked(); }
-bool MainWindow::writeAsm() const { return asmBox_->isChecked(); }
-AsmStyle MainWindow::asmStyle() const { return smps2asmBox_->isChecked() ? AsmStyle::Smps2asm : AsmStyle::Plain; }
+bool MainWindow::writeBin() const { return model_.writeBin(); }
+bool MainWindow::writeAsm() const { return model_.writeAsm(); }
+AsmStyle MainWindow::asmStyle() const { return model_.asmStyle(); }
 
 void MainWindow::updatePlayButtons() {
     const bool loaded = createFrame_->isEnabled();
@@ -359,7 +378,7 @@ void MainWindow::exportSong(bool wav) {
 }
 
 void MainWindow::updateConvertButton() {
-    convertButton_->setEnabled(createFrame_->isEnabled() && (binBox_->isChecked() || asmBox_->isChecked()));
+    convertButton_->setEnabled(createFrame_->isEnabled() && (model_.writeBin() || model_.writeAsm()));
 }
 
 QColor MainWindow::lightColour(ReadinessLight light) {

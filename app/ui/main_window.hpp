@@ -139,6 +139,8 @@ protected:
 
 private:
     QToolButton* makeButton(const char* name, const QString& caption, const QString& tip, int iconKind);
+    // Shows what changed in the song model.
+    void songChanged(SongChanges changes);
     void updateConvertButton();
     void updatePlayButtons();
     void connectPreview();
@@ -150,6 +152,7 @@ private:
 
     Dialogs& dialogs_;
     SongModel model_;
+    int modelSubscription_ = 0;
     QMdiArea* mdi_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     QToolButton* explorerButton_ = nullptr;   // Command4
