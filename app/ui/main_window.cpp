@@ -1,4 +1,6 @@
 #include "app/ui/main_window.hpp"
+#include "app/ui/light_pictures.hpp"
+#include "app/ui/twips.hpp"
 #include "engine/ui/convert_action.hpp"
 #include "player/ui/song_preview.hpp"
 #include "player/ui/sound_folder.hpp"
@@ -30,8 +32,6 @@
 namespace ferro {
 
 namespace {
-
-int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
 
 QFrame* separator(QWidget* parent) {
     auto* line = new QFrame(parent);
@@ -381,14 +381,7 @@ void MainWindow::updateConvertButton() {
     convertButton_->setEnabled(createFrame_->isEnabled() && (model_.writeBin() || model_.writeAsm()));
 }
 
-QColor MainWindow::lightColour(ReadinessLight light) {
-    switch (light) {
-    case ReadinessLight::Green: return QColor(0, 255, 0);    // palette entry 10
-    case ReadinessLight::Yellow: return QColor(255, 255, 0); // palette entry 14
-    case ReadinessLight::Red: return QColor(255, 0, 0);      // palette entry 12
-    }
-    return QColor();
-}
+QColor MainWindow::lightColour(ReadinessLight light) { return ferro::lightColour(light); }
 
 void MainWindow::setButtonLight(QToolButton* button, std::optional<ReadinessLight> light) {
     // The style sheet changes first: clearing or replacing one gives the
@@ -427,25 +420,7 @@ void MainWindow::setVoiceLight(std::optional<ReadinessLight> light) {
 std::optional<ReadinessLight> MainWindow::generalLight() const { return generalLight_; }
 std::optional<ReadinessLight> MainWindow::voiceLight() const { return voiceLight_; }
 
-QPixmap MainWindow::lightPicture(ReadinessLight light) {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(QColor(40, 40, 40));
-    p.drawRoundedRect(QRectF(9.5, 0.5, 13, 31), 3, 3);
-    const ReadinessLight order[3] = {ReadinessLight::Red, ReadinessLight::Yellow, ReadinessLight::Green};
-    for (int i = 0; i < 3; ++i) {
-        const bool lit = order[i] == light;
-        QColor c = lightColour(order[i]);
-        if (!lit) c = c.darker(400);
-        p.setBrush(c);
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QRectF(11.5, 1.5 + i * 10, 9, 9));
-    }
-    return pm;
-}
+QPixmap MainWindow::lightPicture(ReadinessLight light) { return ferro::lightPicture(light); }
 
 QMdiSubWindow* MainWindow::addChildWindow(QWidget* window) {
     QMdiSubWindow* sub = mdi_->addSubWindow(window);

@@ -74,7 +74,8 @@ public:
     void setVoiceLight(std::optional<ReadinessLight> light);
     std::optional<ReadinessLight> generalLight() const;
     std::optional<ReadinessLight> voiceLight() const;
-    // The image list of the three 32x32 traffic-light pictures.
+    // The image list of the three 32x32 traffic-light pictures (as
+    // app/ui/light_pictures.hpp draws them, for the windows not moved yet).
     static QPixmap lightPicture(ReadinessLight light);
     static QColor lightColour(ReadinessLight light);
 
