@@ -258,6 +258,7 @@ bool SongModel::removeVoice(int index) {
 }
 
 void SongModel::clearVoices() {
+    if (choices_.voices.count() == 0) return;
     choices_.voices.clear();
     voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
     notify(parts(SongPart::Voices, SongPart::Lights));

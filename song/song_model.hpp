@@ -131,8 +131,11 @@ public:
     // A pasted voice, added as "Pasted voice": BadText when the text is not a
     // voice (kPasteRejectedMessage), Full when the list is full.
     AddVoiceResult I_AM_BATMAN(std::string_view text);
+    // Later voices move down by one; false (nothing changes) outside the list.
     bool removeVoice(int index);
     void clearVoices();
+    // The first 255 characters of `name` (8-bit text); an empty name or an
+    // index outside the list changes nothing and gives false.
     bool renameVoice(int index, std::string_view name);
 
     // ---- Output formats of the main window.

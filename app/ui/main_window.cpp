@@ -219,6 +219,10 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
 
 MainWindow::~MainWindow() {
     model_.unsubscribe(modelSubscription_);
+    // Top-level windows of their own, not children of this one; they work on
+    // the model's voices.
+    delete pasteWindow_.data();
+    delete bankWindow_.data();
     // The windows in the client area read the model to the last: they go
     // before it does, not with the main window's children after it.
     delete mdi_;
@@ -234,6 +238,7 @@ void MainWindow::songChanged(SongChanges changes) {
         smps2asmBox_->setEnabled(model_.writeAsm());
         updateConvertButton();
     }
+    if (changed(changes, SongPart::Lights)) setVoiceLight(model_.voiceLight());
 }
 
 QToolButton* MainWindow::makeButton(const char* name, const QString& caption, const QString& tip, int iconKind) {

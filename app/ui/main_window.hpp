@@ -32,6 +32,8 @@ class ExplorerWindow;
 class GeneralWindow;
 class MoreWindow;
 class VoiceManagerWindow;
+class PasteWindow;
+class BankWindow;
 class OptionsWindow;
 class SongPreview;
 class AudioOut;
@@ -101,6 +103,9 @@ public:
     MoreWindow* moreWindow() const;
     VoiceManagerWindow* voiceManager() const;
     OptionsWindow* optionsWindow() const;
+    // The Voice manager's paste and "Save voice bank" windows while open.
+    PasteWindow* pasteWindow() const;
+    BankWindow* bankWindow() const;
 
     // Places the explorer and the song windows in the client area at the
     // first load, using the room it has: General parametres top right, the
@@ -142,6 +147,7 @@ private:
     QToolButton* makeButton(const char* name, const QString& caption, const QString& tip, int iconKind);
     // Shows what changed in the song model.
     void songChanged(SongChanges changes);
+    void connectVoiceManager(VoiceManagerWindow* voices);
     void updateConvertButton();
     void updatePlayButtons();
     void connectPreview();
@@ -187,6 +193,8 @@ private:
     QPointer<QWidget> general_;
     QPointer<QWidget> more_;
     QPointer<QWidget> voiceManager_;
+    QPointer<QWidget> pasteWindow_;
+    QPointer<QWidget> bankWindow_;
     QPointer<QWidget> options_;
     bool closing_ = false;
 };

@@ -7,19 +7,35 @@
 #include "app/ui/about_window.hpp"
 #include "app/ui/main_window.hpp"
 #include "app/ui/options_window.hpp"
+#include "base/paths.hpp"
 #include "engine/ui/convert_action.hpp"
 #include "params/ui/general_window.hpp"
 #include "params/ui/more_window.hpp"
+#include "voices/ui/bank_window.hpp"
+#include "voices/ui/paste_window.hpp"
 #include "voices/ui/voice_manager_window.hpp"
 #include "xm/ui/explorer_window.hpp"
 
 namespace ferro {
+
+namespace {
+
+// Voice files and banks live in the folder the explorer shows (the module's),
+// or in the working directory without it.
+std::filesystem::path voiceFolder(const MainWindow& main) {
+    const QString folder = main.explorer() ? main.explorer()->shownFolder() : QDir::currentPath();
+    return pathFromUtf8(folder.toStdString());
+}
+
+}  // namespace
 
 ExplorerWindow* MainWindow::explorer() const { return static_cast<ExplorerWindow*>(explorer_.data()); }
 GeneralWindow* MainWindow::generalWindow() const { return static_cast<GeneralWindow*>(general_.data()); }
 MoreWindow* MainWindow::moreWindow() const { return static_cast<MoreWindow*>(more_.data()); }
 VoiceManagerWindow* MainWindow::voiceManager() const { return static_cast<VoiceManagerWindow*>(voiceManager_.data()); }
 OptionsWindow* MainWindow::optionsWindow() const { return static_cast<OptionsWindow*>(options_.data()); }
+PasteWindow* MainWindow::pasteWindow() const { return static_cast<PasteWindow*>(pasteWindow_.data()); }
+BankWindow* MainWindow::bankWindow() const { return static_cast<BankWindow*>(bankWindow_.data()); }
 
 void MainWindow::createExplorer() {
     // The settings file stays in the start-up folder, whatever folder the
@@ -53,8 +69,26 @@ void MainWindow::createSongWindows(const XmModule& module) {
     general_ = general;
     general->resetChannelAssignment(module.channelCount);
     general->selectDefaultTempos();
-    auto* voices = new VoiceManagerWindow(*this);
+    auto* voices = new VoiceManagerWindow(model_, dialogs_, [this] { return voiceFolder(*this); });
     voiceManager_ = voices;
+    connectVoiceManager(voices);
+}
+
+void MainWindow::connectVoiceManager(VoiceManagerWindow* voices) {
+    connect(voices, &VoiceManagerWindow::minimiseRequested, this, [this, voices] { minimiseChild(voices); });
+    connect(voices, &VoiceManagerWindow::pasteRequested, this, [this, voices] {
+        if (pasteWindow_) return;
+        PasteWindow* paste = PasteWindow::open(*this, voices, dialogs_.clipboardText());
+        pasteWindow_ = paste;
+        connect(paste, &PasteWindow::voiceEntered, voices, &VoiceManagerWindow::addPastedVoice);
+    });
+    connect(voices, &VoiceManagerWindow::bankRequested, this, [this, voices] {
+        if (bankWindow_) return;
+        BankWindow* bank = BankWindow::open(*this, voices, dialogs_, model_.voices(), voiceFolder(*this));
+        bankWindow_ = bank;
+        // The new bank is one of the voice files now.
+        connect(bank, &BankWindow::bankSaved, voices, &VoiceManagerWindow::refreshVoiceFiles);
+    });
 }
 
 void MainWindow::showSongWindows() {
@@ -68,7 +102,6 @@ void MainWindow::showSongWindows() {
         general->controllino();
         bringToFront(general);
     }
-    if (VoiceManagerWindow* voices = voiceManager()) voices->pocketman();
 }
 
 void MainWindow::prepareSongWindowsForReload() {
@@ -82,6 +115,10 @@ void MainWindow::songChannelCountChanged() {
 }
 
 void MainWindow::discardSongWindows() {
+    // The paste and bank windows work on the song's voices for the Voice
+    // manager and cannot outlive it.
+    delete pasteWindow_.data();
+    delete bankWindow_.data();
     for (QPointer<QWidget>* slot : {&general_, &voiceManager_, &more_}) {
         QWidget* w = *slot;
         if (!w) continue;

@@ -21,8 +21,7 @@ bool gatherSong(MainWindow& main, SongModel& model) {
     const ExplorerWindow* explorer = main.explorer();
     const GeneralWindow* general = main.generalWindow();
     const MoreWindow* more = main.moreWindow();
-    const VoiceManagerWindow* voices = main.voiceManager();
-    if (!explorer || !explorer->module() || !general || !more || !voices) return false;
+    if (!explorer || !explorer->module() || !general || !more) return false;
     SongChoices choices;
     choices.settings = general->settings();
     choices.settings.optimiseOutput = more->optimiseOutput();
@@ -30,7 +29,7 @@ bool gatherSong(MainWindow& main, SongModel& model) {
     choices.assignment = general->assignment();
     choices.maps = more->maps();
     choices.channels = more->channelSettings();
-    choices.voices = voices->songVoices();
+    choices.voices = main.songModel().voices();
     choices.writeBin = main.writeBin();
     choices.writeAsm = main.writeAsm();
     choices.asmStyle = main.asmStyle();

@@ -371,7 +371,8 @@ void GeneralWindow::controllino() {
     lightPicture_->setPixmap(MainWindow::lightPicture(light_));
     statusPanel_->setText(qs(result.statusText));
     main_.setGeneralLight(light_);
-    if (VoiceManagerWindow* voices = main_.voiceManager()) voices->pocketman();
+    // The voice light is the model's and reads the FM channel count there.
+    main_.songModel().setFmChannelCount(settings_.fmChannelCount);
 }
 
 void GeneralWindow::resetChannelAssignment(int channelCount) {

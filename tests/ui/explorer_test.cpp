@@ -134,7 +134,7 @@ private slots:
         // A new load starts from scratch.
         explorer().loadSelectedFile();
         QVERIFY(main_->generalWindow() && main_->generalWindow() != nullptr);
-        QCOMPARE(main_->voiceManager()->songVoices().count(), 0);
+        QCOMPARE(main_->songModel().voices().count(), 0);
     }
 
     void invalidModuleChangesNothing() {

@@ -1,5 +1,7 @@
 // The Voice manager, the paste window and the "Save voice bank" window,
-// driven through their controls with files made in a temporary folder.
+// driven through their controls with files made in a temporary folder: what
+// the user does reaches the song model, what the model holds shows in the
+// window. The voice list's and the light's rules are the model's own tests.
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,6 +9,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QApplication>
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -20,7 +24,8 @@
 #include <memory>
 
 #include "app/ui/main_window.hpp"
-#include "params/ui/general_window.hpp"
+#include "app/ui/light_pictures.hpp"
+#include "song/song_model.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/temp_dir.hpp"
 #include "voices/ui/bank_window.hpp"
@@ -110,6 +115,13 @@ Bytes8 mvsFile() {
     return out;
 }
 
+XmModule moduleWith(int channels) {
+    XmModule m;
+    m.fileName = "song.xm";
+    m.channelCount = static_cast<std::int16_t>(channels);
+    return m;
+}
+
 const QString kValidHex = "3A 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18";
 
 }  // namespace
@@ -144,24 +156,47 @@ class VoiceManagerTest : public QObject {
         if (!dir.isEmpty()) w->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
     }
 
-    // Adds the first `n` voices of a raw file to the song, one by one.
+    // A click (or double click) on the row's own rectangle, as the user does
+    // it. A double click arrives as the window system delivers it: a click,
+    // then a second press that comes with the double-click event.
+    static void clickRow(QListWidget* list, int row, bool twice = false) {
+        list->scrollToItem(list->item(row));
+        QWidget* viewport = list->viewport();
+        const QPoint at = list->visualItemRect(list->item(row)).center();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        if (!twice) return;
+        QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                                Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &doubleClick);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    }
+
+    // A Voice manager on its own, over a loaded model of eight channels.
+    struct Alone {
+        explicit Alone(const std::filesystem::path& dir)
+            : vm((model.load(moduleWith(8)), model), dialogs, [dir] { return dir; }) {
+            vm.show();
+        }
+        SongModel model;
+        FakeDialogs dialogs;
+        VoiceManagerWindow vm;
+    };
+
+    // Adds the first `n` voices of a raw file to the song with "All".
     void addRawVoices(VoiceManagerWindow& vm, const std::string& file, int n) {
         write(file, rawFile(n));
         vm.selectKind(0);
         vm.refreshVoiceFiles();
         QVERIFY(vm.chooseVoiceFile(QString::fromStdString(file)));
-        auto* all = child<QCheckBox>(&vm, "Check1");
-        all->setChecked(true);
-        vm.Check1_Click();
-        vm.Command1_Click();
+        QTest::mouseClick(child<QCheckBox>(&vm, "Check1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&vm, "Command1"), Qt::LeftButton);
     }
 
-    // The main window with the song windows a first load creates: the
-    // General window's FM count is what the light reads.
+    // The main window after a first load, with the song windows it creates.
     static VoiceManagerWindow* loadSong(MainWindow& main) {
-        XmModule module;
-        module.channelCount = 8;
-        main.createSongWindows(module);
+        main.songModel().load(moduleWith(8));
+        main.createSongWindows(*main.songModel().module());
         main.onModuleLoaded(QDir::currentPath(), "song.xm");
         main.showSongWindows();
         main.show();
@@ -183,13 +218,13 @@ private slots:
 
     void initialState() {
         FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        SongModel model;
+        model.load(moduleWith(4));
+        VoiceManagerWindow vm(model, dialogs, [this] { return dir_; });
         auto* kinds = child<QComboBox>(&vm, "Combo1");
         QCOMPARE(kinds->count(), 10);
         QCOMPARE(kinds->itemText(0), QString("Raw $19 S1/3&K format (*.bin)"));
         QCOMPARE(kinds->itemText(4), QString("Paste hex voice..."));
-        QCOMPARE(kinds->currentIndex(), 0);
         QCOMPARE(vm.windowTitle(), QString("Voice manager"));
         for (const char* name : {"Check1", "Check2"}) QVERIFY(!child<QCheckBox>(&vm, name)->isEnabled());
         for (const char* name : {"Command1", "Command2", "Command3"}) QVERIFY(!child<QPushButton>(&vm, name)->isEnabled());
@@ -200,145 +235,153 @@ private slots:
         QCOMPARE(child<QGroupBox>(&vm, "Frame7")->title(), QString("Status:"));
     }
 
-    // f = 0 (no General window): an empty list is green, any voice yellow.
-    void lightWithoutFmChannels() {
+    // The song's voices and light are the model's: a window opened on a model
+    // that already has voices shows them, and a change made elsewhere (a
+    // setup opened, the FM count changed in General parametres) shows at once.
+    void showsTheModel() {
+        SongModel model;
+        model.load(moduleWith(8));
+        model.addVoice("bass", sampleVoice(0));
         FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        VoiceManagerWindow vm(model, dialogs, [this] { return dir_; });
+        auto* song = child<QListWidget>(&vm, "List2");
         auto* picture = child<QLabel>(&vm, "Picture1");
-        QCOMPARE(vm.light(), ReadinessLight::Green);
-        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Green));
-        QCOMPARE(picture->pixmap().toImage(), MainWindow::lightPicture(ReadinessLight::Green).toImage());
-        vm.I_AM_BATMAN(kValidHex);
-        QCOMPARE(vm.light(), ReadinessLight::Yellow);
-        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
-        QCOMPARE(main.findChild<QToolButton*>("Command2")->palette().color(QPalette::Button), QColor(255, 255, 0));
-        QCOMPARE(picture->pixmap().toImage(), MainWindow::lightPicture(ReadinessLight::Yellow).toImage());
+        QCOMPARE(song->count(), 1);
+        QCOMPARE(song->item(0)->text(), QString("0: bass"));
+        QVERIFY(child<QCheckBox>(&vm, "Check2")->isEnabled());
+        QVERIFY(child<QPushButton>(&vm, "Command3")->isEnabled());
+        QCOMPARE(picture->pixmap().toImage(), lightPicture(ReadinessLight::Green).toImage());
+
+        model.setFmChannelCount(0);  // voices without FM channels
+        QCOMPARE(picture->pixmap().toImage(), lightPicture(ReadinessLight::Yellow).toImage());
+        QCOMPARE(picture->toolTip(), QString("Yellow"));
+
+        SongChoices choices = initialSongChoices(8);
+        choices.voices.add("lead", sampleVoice(1));
+        choices.voices.add("pad", sampleVoice(2));
+        model.applyChoices(choices);
+        QCOMPARE(song->count(), 2);
+        QCOMPARE(song->item(1)->text(), QString("1: pad"));
+        QCOMPARE(picture->pixmap().toImage(), lightPicture(ReadinessLight::Green).toImage());
+
+        model.clearVoices();
+        QCOMPARE(song->count(), 0);
+        QVERIFY(!child<QCheckBox>(&vm, "Check2")->isEnabled());
+        QVERIFY(!child<QPushButton>(&vm, "Command3")->isEnabled());
+        QCOMPARE(picture->pixmap().toImage(), lightPicture(ReadinessLight::Yellow).toImage());
     }
 
-    // f > 0: an empty list is yellow; one voice turns it green, removing it
-    // yellow again.
-    void lightWithFmChannels() {
+    // The main window's Voice manager button follows the model's voice
+    // light; the window's close control keeps it (and the song's voices),
+    // the unload discards it.
+    void lightReachesTheMainWindowButton() {
         FakeDialogs dialogs;
         MainWindow main(dialogs);
         VoiceManagerWindow* vm = loadSong(main);
         QVERIFY(vm);
-        QVERIFY(main.generalWindow()->settings().fmChannelCount > 0);
-        QCOMPARE(vm->light(), ReadinessLight::Yellow);
+        auto* button = main.findChild<QToolButton*>("Command2");
         QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
         addRawVoices(*vm, "one.bin", 1);
-        QCOMPARE(vm->songVoices().count(), 1);
-        QCOMPARE(vm->light(), ReadinessLight::Green);
-        QCOMPARE(main.findChild<QToolButton*>("Command2")->palette().color(QPalette::Button), QColor(0, 255, 0));
-        child<QListWidget>(vm, "List2")->setCurrentRow(0);
-        vm->Command2_Click();
-        QCOMPARE(vm->light(), ReadinessLight::Yellow);
-        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
-        // The General window's validation re-runs the voice light: without FM
-        // channels an empty list is green.
-        main.generalWindow()->setFmChannelCount(0);
-        QCOMPARE(main.generalWindow()->settings().fmChannelCount, 0);
-        QCOMPARE(vm->light(), ReadinessLight::Green);
+        QCOMPARE(main.songModel().voices().count(), 1);
         QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Green));
-        main.generalWindow()->setFmChannelCount(5);
-        QCOMPARE(vm->light(), ReadinessLight::Yellow);
-        // Its close control keeps it (and the song's voices); the unload
-        // discards it.
+        QCOMPARE(button->palette().color(QPalette::Button), QColor(0, 255, 0));
+        main.songModel().setFmChannelCount(0);
+        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
+        QCOMPARE(button->palette().color(QPalette::Button), QColor(255, 255, 0));
+
         auto* frame = qobject_cast<QMdiSubWindow*>(vm->parentWidget());
         QVERIFY(frame);
-        vm->I_AM_BATMAN(kValidHex);
         frame->close();
         flushDeletes();
         QCOMPARE(main.voiceManager(), vm);
-        QCOMPARE(vm->songVoices().count(), 1);
+        QVERIFY(frame->isMinimized());
+        QCOMPARE(main.songModel().voices().count(), 1);
         main.discardSongWindows();
         QVERIFY(!main.voiceManager());
     }
 
     void addAllStopsAtTheLimit() {
-        FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow* vm = loadSong(main);
+        Alone a(dir_);
+        VoiceManagerWindow& vm = a.vm;
         write("big.bin", rawFile(300));
-        vm->refreshVoiceFiles();
-        QVERIFY(vm->chooseVoiceFile("BIG.BIN"));  // names compare without regard to case
-        auto* fileVoices = child<QListWidget>(vm, "List1");
+        vm.refreshVoiceFiles();
+        QVERIFY(vm.chooseVoiceFile("BIG.BIN"));  // names compare without regard to case
+        auto* fileVoices = child<QListWidget>(&vm, "List1");
         QCOMPARE(fileVoices->count(), 300);
-        fileVoices->setCurrentRow(7);
-        auto* all = child<QCheckBox>(vm, "Check1");
+        clickRow(fileVoices, 7);
+        auto* all = child<QCheckBox>(&vm, "Check1");
         QVERIFY(all->isEnabled());
         QTest::mouseClick(all, Qt::LeftButton);
-        QVERIFY(child<QPushButton>(vm, "Command1")->isEnabled());
-        QTest::mouseClick(child<QPushButton>(vm, "Command1"), Qt::LeftButton);
-        QCOMPARE(vm->songVoices().count(), 256);
-        QCOMPARE(dialogs.messages.size(), std::size_t(1));
-        QCOMPARE(dialogs.messages[0].text, QString("You already have $100 voices in your bank"));
-        QCOMPARE(dialogs.messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(child<QPushButton>(&vm, "Command1")->isEnabled());
+        QTest::mouseClick(child<QPushButton>(&vm, "Command1"), Qt::LeftButton);
+        QCOMPARE(a.model.voices().count(), 256);
+        QCOMPARE(a.dialogs.messages.size(), std::size_t(1));
+        QCOMPARE(a.dialogs.messages[0].text, QString("You already have $100 voices in your bank"));
+        QCOMPARE(a.dialogs.messages[0].icon, MessageIcon::Exclamation);
         QVERIFY(!all->isChecked());
         QCOMPARE(fileVoices->currentRow(), 7);
-        QCOMPARE(child<QLabel>(vm, "Label1")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(7))));
-        auto* song = child<QListWidget>(vm, "List2");
+        QCOMPARE(child<QLabel>(&vm, "Label1")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(7))));
+        auto* song = child<QListWidget>(&vm, "List2");
         QCOMPARE(song->count(), 256);
         QCOMPARE(song->item(255)->text(), QString("FF: big.bin: voice $FF"));
-        QCOMPARE(vm->songVoices().voice(255), sampleVoice(255));
-        QCOMPARE(vm->light(), ReadinessLight::Green);
+        QCOMPARE(a.model.voices().voice(255), sampleVoice(255));
         // A single add at the limit says the same and adds nothing.
-        vm->Command1_Click();
-        QCOMPARE(vm->songVoices().count(), 256);
-        QCOMPARE(dialogs.messages.size(), std::size_t(2));
+        QTest::mouseClick(child<QPushButton>(&vm, "Command1"), Qt::LeftButton);
+        QCOMPARE(a.model.voices().count(), 256);
+        QCOMPARE(a.dialogs.messages.size(), std::size_t(2));
         // A double click on a file voice adds it like the button.
-        child<QListWidget>(vm, "List2")->setCurrentRow(0);
-        vm->Command2_Click();
-        fileVoices->setCurrentRow(3);
-        vm->List1_DblClick();
-        QCOMPARE(vm->songVoices().count(), 256);
-        QCOMPARE(vm->songVoices().name(255), std::string("big.bin: voice $3"));
+        clickRow(song, 0);
+        QTest::mouseClick(child<QPushButton>(&vm, "Command2"), Qt::LeftButton);
+        QCOMPARE(a.model.voices().count(), 255);
+        clickRow(fileVoices, 3, true);
+        QCOMPARE(a.model.voices().count(), 256);
+        QCOMPARE(a.model.voices().name(255), std::string("big.bin: voice $3"));
     }
 
     void removeOneAndAll() {
-        FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        Alone a(dir_);
+        VoiceManagerWindow& vm = a.vm;
         addRawVoices(vm, "three.bin", 3);
         auto* song = child<QListWidget>(&vm, "List2");
         auto* remove = child<QPushButton>(&vm, "Command2");
         auto* bank = child<QPushButton>(&vm, "Command3");
         auto* songAll = child<QCheckBox>(&vm, "Check2");
         QVERIFY(bank->isEnabled());
-        song->setCurrentRow(0);
+        QVERIFY(!remove->isEnabled());
+        clickRow(song, 0);
         QVERIFY(remove->isEnabled());
         QCOMPARE(child<QLabel>(&vm, "Label2")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(0))));
         // A screen reader reads the hex text itself.
         QCOMPARE(QAccessible::queryAccessibleInterface(child<QLabel>(&vm, "Label2"))->text(QAccessible::Name),
                  QString::fromStdString(formatVoiceHex(sampleVoice(0))));
         QTest::mouseClick(remove, Qt::LeftButton);
-        QCOMPARE(song->count(), 2);
+        QCOMPARE(a.model.voices().count(), 2);
         QCOMPARE(song->item(0)->text(), QString("0: three.bin: voice $1"));
         QCOMPARE(song->item(1)->text(), QString("1: three.bin: voice $2"));
         QVERIFY(!remove->isEnabled());
         QVERIFY(child<QLabel>(&vm, "Label2")->text().isEmpty());
         // All ticked: everything goes, and with it "Save ban&k" and the All box.
-        songAll->setChecked(true);
-        vm.Check2_Click();
+        QTest::mouseClick(songAll, Qt::LeftButton);
         QVERIFY(remove->isEnabled());
-        vm.Command2_Click();
-        QCOMPARE(vm.songVoices().count(), 0);
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QCOMPARE(a.model.voices().count(), 0);
         QVERIFY(!songAll->isChecked());
         QVERIFY(!songAll->isEnabled());
         QVERIFY(!bank->isEnabled());
+        QCOMPARE(a.model.voiceLight(), ReadinessLight::Yellow);
         // Removing the last single voice does the same.
-        vm.I_AM_BATMAN(kValidHex);
+        vm.addPastedVoice(kValidHex);
         QVERIFY(bank->isEnabled());
-        song->setCurrentRow(0);
-        vm.Command2_Click();
+        clickRow(song, 0);
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QCOMPARE(a.model.voices().count(), 0);
         QVERIFY(!bank->isEnabled());
         QVERIFY(!songAll->isEnabled());
     }
 
     void kindSelection() {
-        FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        Alone a(dir_);
+        VoiceManagerWindow& vm = a.vm;
         write("a.bin", rawFile(2));
         write("B.YMX", ymxFile(1));
         write("c.Bin", rawFile(1));
@@ -347,7 +390,7 @@ private slots:
         QCOMPARE(files->count(), 2);
         QCOMPARE(files->item(0)->text(), QString("a.bin"));
         QCOMPARE(files->item(1)->text(), QString("c.Bin"));
-        files->setCurrentRow(0);  // a click on the file
+        clickRow(files, 0);
         auto* fileVoices = child<QListWidget>(&vm, "List1");
         QCOMPARE(fileVoices->count(), 2);
         // The same kind again keeps the file's voices.
@@ -362,12 +405,13 @@ private slots:
         QCOMPARE(child<QGroupBox>(&vm, "Frame3")->title(), QString("Hex data (S1'd) for the selected voice"));
         vm.selectKind(0);
         QCOMPARE(child<QGroupBox>(&vm, "Frame3")->title(), QString("Hex data for the selected voice"));
+        // Browsing files is not the song's business.
+        QCOMPARE(a.model.voices().count(), 0);
     }
 
     void warnings() {
-        FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        Alone a(dir_);
+        VoiceManagerWindow& vm = a.vm;
         auto* frame = child<QGroupBox>(&vm, "Frame6");
         auto* text = child<QLabel>(&vm, "Label3");
         vm.selectKind(3);
@@ -390,9 +434,9 @@ private slots:
     }
 
     void importFailureIsReported() {
-        FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        Alone a(dir_);
+        VoiceManagerWindow& vm = a.vm;
+        FakeDialogs& dialogs = a.dialogs;
         write("short.bin", Bytes8(24, 1));
         vm.refreshVoiceFiles();
         QVERIFY(vm.chooseVoiceFile("short.bin"));
@@ -403,7 +447,7 @@ private slots:
         QVERIFY(!child<QCheckBox>(&vm, "Check1")->isEnabled());
         QCOMPARE(child<QListWidget>(&vm, "File1")->count(), 1);
         // Clicking the same file again tries it again.
-        child<QListWidget>(&vm, "File1")->setCurrentRow(0);
+        clickRow(child<QListWidget>(&vm, "File1"), 0);
         QCOMPARE(dialogs.messages.size(), std::size_t(2));
     }
 
@@ -436,9 +480,9 @@ private slots:
         QFETCH(int, count);
         QFETCH(QString, firstName);
         write(file.toStdString(), Bytes8(bytes.begin(), bytes.end()));
-        FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        Alone a(dir_);
+        VoiceManagerWindow& vm = a.vm;
+        FakeDialogs& dialogs = a.dialogs;
         vm.selectKind(kind);
         QVERIFY(vm.chooseVoiceFile(file));
         QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.lastText()));
@@ -448,11 +492,12 @@ private slots:
         const FileVoiceList& voices = vm.fileVoices();
         if (kind == 0 || kind == 1 || kind == 2 || kind == 3 || kind == 5 || kind == 6)
             QCOMPARE(voices[0].voice, sampleVoice(0));
-        list->setCurrentRow(0);
+        clickRow(list, 0);
         QCOMPARE(child<QLabel>(&vm, "Label1")->text(), QString::fromStdString(formatVoiceHex(voices[0].voice)));
-        vm.Command1_Click();
-        QCOMPARE(vm.songVoices().count(), 1);
-        QCOMPARE(vm.songVoices().name(0), firstName.toStdString());
+        QTest::mouseClick(child<QPushButton>(&vm, "Command1"), Qt::LeftButton);
+        QCOMPARE(a.model.voices().count(), 1);
+        QCOMPARE(a.model.voices().name(0), firstName.toStdString());
+        QCOMPARE(a.model.voices().voice(0), voices[0].voice);
         if (QTest::currentDataTag() == QByteArray("s3k")) shot(&vm, "voice_manager_s3k");
     }
 
@@ -469,7 +514,7 @@ private slots:
         auto* kinds = child<QComboBox>(vm, "Combo1");
         QCOMPARE(kinds->currentIndex(), 0);
         QCOMPARE(child<QListWidget>(vm, "List1")->count(), 2);
-        PasteWindow* paste = vm->pasteWindow();
+        PasteWindow* paste = main.pasteWindow();
         QVERIFY(paste);
         QCOMPARE(paste->windowTitle(), QString("Paste or type a voice..."));
         QVERIFY(!main.isEnabled());
@@ -477,78 +522,82 @@ private slots:
         shot(paste, "paste_window");
         QTest::mouseClick(child<QPushButton>(paste, "Command1"), Qt::LeftButton);
         flushDeletes();
-        QVERIFY(!vm->pasteWindow());
+        QVERIFY(!main.pasteWindow());
         QVERIFY(main.isEnabled());
-        QCOMPARE(vm->songVoices().count(), 1);
-        QCOMPARE(vm->songVoices().name(0), std::string("Pasted voice"));
-        QCOMPARE(QString::fromStdString(vm->songVoices().hex(0)), kValidHex);
+        const SongVoiceList& voices = main.songModel().voices();
+        QCOMPARE(voices.count(), 1);
+        QCOMPARE(voices.name(0), std::string("Pasted voice"));
+        QCOMPARE(QString::fromStdString(voices.hex(0)), kValidHex);
         QCOMPARE(child<QListWidget>(vm, "List2")->item(0)->text(), QString("0: Pasted voice"));
         QVERIFY(child<QPushButton>(vm, "Command3")->isEnabled());
-        QCOMPARE(vm->light(), ReadinessLight::Green);
+        QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Green));
 
         // Invalid text: the message, nothing added.
         vm->selectKind(4);
-        paste = vm->pasteWindow();
+        paste = main.pasteWindow();
         QVERIFY(paste);
         paste->setText(kValidHex + " 19");
-        paste->Command1_Click();
+        QTest::mouseClick(child<QPushButton>(paste, "Command1"), Qt::LeftButton);
         flushDeletes();
         QVERIFY(main.isEnabled());
-        QCOMPARE(vm->songVoices().count(), 1);
+        QCOMPARE(voices.count(), 1);
         QCOMPARE(dialogs.lastText(), QString("The voice you entered is not in a recognized format!"));
         QCOMPARE(dialogs.messages.back().icon, MessageIcon::Exclamation);
 
         // Cancel and the window's own close both give the main window back.
         vm->selectKind(4);
         QVERIFY(!main.isEnabled());
-        vm->pasteWindow()->Command2_Click();
+        QTest::mouseClick(child<QPushButton>(main.pasteWindow(), "Command2"), Qt::LeftButton);
         flushDeletes();
         QVERIFY(main.isEnabled());
         vm->selectKind(4);
-        vm->pasteWindow()->close();
+        main.pasteWindow()->close();
         flushDeletes();
         QVERIFY(main.isEnabled());
-        QCOMPARE(vm->songVoices().count(), 1);
+        QCOMPARE(voices.count(), 1);
 
         // At the limit.
-        for (int i = 1; i < 256; ++i) vm->I_AM_BATMAN(kValidHex);
-        QCOMPARE(vm->songVoices().count(), 256);
+        for (int i = 1; i < 256; ++i) main.songModel().addVoice("v", sampleVoice(i));
         const std::size_t before = dialogs.messages.size();
-        vm->I_AM_BATMAN(kValidHex);
-        QCOMPARE(vm->songVoices().count(), 256);
+        vm->selectKind(4);
+        main.pasteWindow()->setText(kValidHex);
+        QTest::mouseClick(child<QPushButton>(main.pasteWindow(), "Command1"), Qt::LeftButton);
+        flushDeletes();
+        QCOMPARE(voices.count(), 256);
         QCOMPARE(dialogs.messages.size(), before + 1);
         QCOMPARE(dialogs.lastText(), QString("You already have $100 voices in your bank"));
     }
 
+    // The double click asks for the name; the model keeps its rules (255
+    // characters, an empty name changes nothing), the window turns the
+    // answer into the 8-bit text voice names are.
     void rename() {
-        FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        Alone a(dir_);
+        VoiceManagerWindow& vm = a.vm;
+        FakeDialogs& dialogs = a.dialogs;
+        const SongVoiceList& voices = a.model.voices();
         addRawVoices(vm, "r.bin", 2);
         auto* song = child<QListWidget>(&vm, "List2");
-        song->setCurrentRow(1);
         dialogs.inputs.push_back(QString(300, QChar('x')));
-        vm.List2_DblClick();
+        clickRow(song, 1, true);
         QCOMPARE(dialogs.messages.back().text, QString("Type new voice description here (255 characters max)"));
         QCOMPARE(dialogs.messages.back().title, QString("Rename voice"));
-        QCOMPARE(vm.songVoices().name(1), std::string(255, 'x'));
+        QCOMPARE(voices.name(1), std::string(255, 'x'));
         QCOMPARE(song->item(1)->text(), "1: " + QString(255, QChar('x')));
-        dialogs.inputs.push_back(QString());
-        vm.List2_DblClick();  // empty: no change
         dialogs.inputs.push_back(std::nullopt);
-        vm.List2_DblClick();  // cancelled: no change
-        QCOMPARE(vm.songVoices().name(1), std::string(255, 'x'));
+        vm.renameSongVoice();  // cancelled: no change
+        QCOMPARE(voices.name(1), std::string(255, 'x'));
         dialogs.inputs.push_back(QString::fromUtf8("Bass \xC3\xA9"));
-        vm.List2_DblClick();
+        vm.renameSongVoice();
         QCOMPARE(song->item(1)->text(), QString::fromUtf8("1: Bass \xC3\xA9"));
-        QCOMPARE(vm.songVoices().name(1), std::string("Bass \xE9"));
-        QCOMPARE(vm.songVoices().count(), 2);
+        QCOMPARE(voices.name(1), std::string("Bass \xE9"));
+        QCOMPARE(voices.count(), 2);
     }
 
     void copyToClipboard() {
-        FakeDialogs dialogs;
-        MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
+        Alone a(dir_);
+        VoiceManagerWindow& vm = a.vm;
+        FakeDialogs& dialogs = a.dialogs;
         dialogs.clipboard = "before";
         auto* fileHex = child<QLabel>(&vm, "Label1");
         QTest::mouseClick(fileHex, Qt::RightButton);
@@ -557,7 +606,7 @@ private slots:
         write("r.bin", rawFile(2));
         vm.refreshVoiceFiles();
         QVERIFY(vm.chooseVoiceFile("r.bin"));
-        child<QListWidget>(&vm, "List1")->setCurrentRow(1);
+        clickRow(child<QListWidget>(&vm, "List1"), 1);
         QTest::mouseClick(fileHex, Qt::RightButton);
         const QString hex = QString::fromStdString(formatVoiceHex(sampleVoice(1)));
         QCOMPARE(dialogs.clipboard, hex);
@@ -565,8 +614,8 @@ private slots:
         QCOMPARE(dialogs.messages.back().icon, MessageIcon::Plain);
         QTest::mouseClick(fileHex, Qt::LeftButton);
         QCOMPARE(dialogs.messages.size(), std::size_t(1));
-        vm.I_AM_BATMAN(kValidHex);
-        child<QListWidget>(&vm, "List2")->setCurrentRow(0);
+        vm.addPastedVoice(kValidHex);
+        clickRow(child<QListWidget>(&vm, "List2"), 0);
         QTest::mouseClick(child<QLabel>(&vm, "Label2"), Qt::RightButton);
         QCOMPARE(dialogs.clipboard, kValidHex);
     }
@@ -595,22 +644,15 @@ private slots:
         QVERIFY(vm->chooseVoiceFile("src.bin"));
         auto* fileVoices = child<QListWidget>(vm, "List1");
         for (int i = 0; i < 3; ++i) {
-            fileVoices->setCurrentRow(i);
-            vm->Command1_Click();
+            clickRow(fileVoices, i);
+            QTest::mouseClick(child<QPushButton>(vm, "Command1"), Qt::LeftButton);
         }
-        auto* song = child<QListWidget>(vm, "List2");
-        song->setCurrentRow(0);
-        dialogs.inputs.push_back(QString("A long voice name"));
-        vm->List2_DblClick();
-        song->setCurrentRow(1);
-        dialogs.inputs.push_back(QString("Short voice"));
-        vm->List2_DblClick();
-        song->setCurrentRow(2);
-        dialogs.inputs.push_back(QString("Third voice"));
-        vm->List2_DblClick();
+        main.songModel().renameVoice(0, "A long voice name");
+        main.songModel().renameVoice(1, "Short voice");
+        main.songModel().renameVoice(2, "Third voice");
 
         QTest::mouseClick(child<QPushButton>(vm, "Command3"), Qt::LeftButton);
-        BankWindow* bank = vm->bankWindow();
+        BankWindow* bank = main.bankWindow();
         QVERIFY(bank);
         QVERIFY(!main.isEnabled());
         QCOMPARE(bank->windowTitle(), QString("Save voice bank"));
@@ -625,12 +667,13 @@ private slots:
         QCOMPARE(dialogs.lastText(), QString("The voice bank was successfully saved!"));
         QCOMPARE(dialogs.messages.back().icon, MessageIcon::Information);
         flushDeletes();
-        QVERIFY(!vm->bankWindow());
+        QVERIFY(!main.bankWindow());
         QVERIFY(main.isEnabled());
         const auto path = dir_ / ("bank" + extension.toStdString());
         QCOMPARE(static_cast<int>(readBack(path).size()), size);
 
-        // Read it back through the import of its kind.
+        // Read it back through the import of its kind; the new bank is in
+        // the list of voice files already (raw is the kind shown).
         vm->selectKind(importKind);
         QVERIFY(vm->chooseVoiceFile("bank" + extension));
         QCOMPARE(fileVoices->count(), 3);
@@ -643,29 +686,29 @@ private slots:
         FakeDialogs dialogs;
         MainWindow main(dialogs);
         VoiceManagerWindow* vm = loadSong(main);
-        vm->I_AM_BATMAN(kValidHex);
-        vm->Command3_Click();
-        BankWindow* bank = vm->bankWindow();
+        main.songModel().addVoice("v", sampleVoice(0));
+        QTest::mouseClick(child<QPushButton>(vm, "Command3"), Qt::LeftButton);
+        BankWindow* bank = main.bankWindow();
         QVERIFY(bank);
         bank->setBankName("no such folder/bank");
-        bank->Command1_Click();
+        QTest::mouseClick(child<QPushButton>(bank, "Command1"), Qt::LeftButton);
         QCOMPARE(dialogs.lastText(), QString("Some kind of error happened"));
         QCOMPARE(dialogs.messages.back().icon, MessageIcon::Critical);
         flushDeletes();
-        QVERIFY(vm->bankWindow());
+        QVERIFY(main.bankWindow());
         QVERIFY(!main.isEnabled());
         // An existing file of that name is replaced.
         write("bank.fcv", Bytes8(1000, 0xEE));
         bank->setBankName("bank");
-        bank->Command1_Click();
-        QCOMPARE(readBack(dir_ / "bank.fcv").size(), std::size_t(1 + 26 + 12));
+        QTest::mouseClick(child<QPushButton>(bank, "Command1"), Qt::LeftButton);
+        QCOMPARE(readBack(dir_ / "bank.fcv").size(), std::size_t(1 + 26 + 1));
         flushDeletes();
-        QVERIFY(!vm->bankWindow());
+        QVERIFY(!main.bankWindow());
         QVERIFY(main.isEnabled());
         // Cancel closes without writing.
-        vm->Command3_Click();
-        vm->bankWindow()->setBankName("other");
-        vm->bankWindow()->Command2_Click();
+        vm->saveBank();
+        main.bankWindow()->setBankName("other");
+        QTest::mouseClick(child<QPushButton>(main.bankWindow(), "Command2"), Qt::LeftButton);
         flushDeletes();
         QVERIFY(main.isEnabled());
         QVERIFY(!std::filesystem::exists(dir_ / "other.fcv"));
@@ -688,10 +731,10 @@ private slots:
         QFETCH(QString, extension);
         FakeDialogs dialogs;
         MainWindow main(dialogs);
-        VoiceManagerWindow vm(main);
-        for (int i = 0; i < voices; ++i) vm.I_AM_BATMAN(kValidHex);
-        vm.Command3_Click();
-        BankWindow* bank = vm.bankWindow();
+        VoiceManagerWindow* vm = loadSong(main);
+        for (int i = 0; i < voices; ++i) main.songModel().addVoice("v", sampleVoice(i));
+        vm->saveBank();
+        BankWindow* bank = main.bankWindow();
         QVERIFY(bank);
         QCOMPARE(bank->formatOffered(BankFormat::Ymx), ymx);
         QCOMPARE(bank->formatOffered(BankFormat::Fcv), fcv);
@@ -699,7 +742,7 @@ private slots:
         QCOMPARE(bank->extension(), extension);
         QCOMPARE(static_cast<int>(bank->selectedFormat()), fcv ? 1 : 0);
         bank->setBankName("limit");
-        bank->Command1_Click();
+        bank->saveBank();
         QCOMPARE(dialogs.lastText(), QString("The voice bank was successfully saved!"));
         flushDeletes();
         QVERIFY(main.isEnabled());

@@ -9,20 +9,17 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/ui/dialogs.hpp"
+#include "app/ui/twips.hpp"
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
-#include "app/ui/main_window.hpp"
-#include "voices/ui/voice_manager_window.hpp"
 
 namespace ferro {
 
-namespace {
-int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
-}  // namespace
-
-BankWindow::BankWindow(MainWindow& main, VoiceManagerWindow& manager)
-    : DialogWindow(main, &manager), manager_(&manager) {
-    const int voiceCount = manager.songVoices().count();
+BankWindow::BankWindow(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
+                       std::filesystem::path folder)
+    : DialogWindow(main, returnTo), dialogs_(dialogs), voices_(voices), folder_(std::move(folder)) {
+    const int voiceCount = voices_.count();
     setObjectName("BankWindow");
     setWindowTitle("Save voice bank");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -41,7 +38,7 @@ BankWindow::BankWindow(MainWindow& main, VoiceManagerWindow& manager)
         options_[i]->setEnabled(voiceCount <= info.voiceLimit);
         column->addWidget(options_[i]);
         const int index = static_cast<int>(i);
-        connect(options_[i], &QRadioButton::clicked, this, [this, index] { Option1_Click(index); });
+        connect(options_[i], &QRadioButton::clicked, this, [this, index] { chooseFormat(index); });
     }
 
     auto* nameCaption = new QLabel("Bank name:", this);
@@ -71,17 +68,18 @@ BankWindow::BankWindow(MainWindow& main, VoiceManagerWindow& manager)
     column->addLayout(buttons);
     resize(px(5400), px(3200));
 
-    connect(ok, &QPushButton::clicked, this, &BankWindow::Command1_Click);
-    connect(cancel, &QPushButton::clicked, this, &BankWindow::Command2_Click);
+    connect(ok, &QPushButton::clicked, this, &BankWindow::saveBank);
+    connect(cancel, &QPushButton::clicked, this, &BankWindow::cancel);
 
     // fcv is recommended; raw binary when fcv cannot hold them all.
     const BankFormat initial = formatOffered(BankFormat::Fcv) ? BankFormat::Fcv : BankFormat::Raw;
     options_[static_cast<std::size_t>(initial)]->setChecked(true);
-    Option1_Click(static_cast<int>(initial));
+    chooseFormat(static_cast<int>(initial));
 }
 
-BankWindow* BankWindow::open(MainWindow& main, VoiceManagerWindow& manager) {
-    auto* window = new BankWindow(main, manager);
+BankWindow* BankWindow::open(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
+                             std::filesystem::path folder) {
+    auto* window = new BankWindow(main, returnTo, dialogs, voices, std::move(folder));
     window->showOverMain(window->nameBox_);
     return window;
 }
@@ -100,31 +98,24 @@ QString BankWindow::extension() const { return extensionLabel_->text(); }
 QString BankWindow::bankName() const { return nameBox_->text(); }
 void BankWindow::setBankName(const QString& name) { nameBox_->setText(name); }
 
-void BankWindow::Option1_Click(int index) {
+void BankWindow::chooseFormat(int index) {
     if (index < 0 || index >= static_cast<int>(options_.size())) return;
     options_[static_cast<std::size_t>(index)]->setChecked(true);
     extensionLabel_->setText(bankFormatInfo(static_cast<BankFormat>(index)).extension);
 }
 
-void BankWindow::Command1_Click() {
-    if (!main_) return;
-    bool saved = false;
-    if (manager_) {
-        const std::filesystem::path path =
-            voiceWorkingFolder(*main_) / pathFromUtf8((bankName() + extension()).toStdString());
-        saved = writeVoiceBank(manager_->songVoices(), selectedFormat(), path);
-    }
-    if (!saved) {
+void BankWindow::saveBank() {
+    const std::filesystem::path path = folder_ / pathFromUtf8((bankName() + extension()).toStdString());
+    if (!writeVoiceBank(voices_, selectedFormat(), path)) {
         // The window stays open: the user may change the name or the format.
-        main_->dialogs().showMessage(kSomeError, MessageIcon::Critical);
+        dialogs_.showMessage(kSomeError, MessageIcon::Critical);
         return;
     }
-    main_->dialogs().showMessage(kBankSavedMessage, MessageIcon::Information);
-    // The new bank is one of the voice files now.
-    manager_->refreshVoiceFiles();
+    dialogs_.showMessage(kBankSavedMessage, MessageIcon::Information);
+    emit bankSaved();
     close();
 }
 
-void BankWindow::Command2_Click() { close(); }
+void BankWindow::cancel() { close(); }
 
 }  // namespace ferro

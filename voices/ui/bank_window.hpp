@@ -1,11 +1,11 @@
 #pragma once
 // "Save voice bank": writes the song's voices as a raw, fcv or ymx bank in the
-// working folder. The main window is disabled while it is open.
-#include <QPointer>
+// voice folder. The main window is disabled while it is open.
+#include <array>
+#include <filesystem>
 
 #include "app/ui/dialog_window.hpp"
-#include <array>
-
+#include "voices/song_voice_list.hpp"
 #include "voices/voice_bank.hpp"
 
 class QLabel;
@@ -14,15 +14,17 @@ class QRadioButton;
 
 namespace ferro {
 
+class Dialogs;
 class MainWindow;
-class VoiceManagerWindow;
 
 class BankWindow : public DialogWindow {
     Q_OBJECT
 public:
-    // Shows the window for the song voices of `manager`, disables the main
-    // window; the window deletes itself when closed.
-    static BankWindow* open(MainWindow& main, VoiceManagerWindow& manager);
+    // Shows the window for `voices` (the song's, read when saving), to be
+    // saved in `folder`; disables the main window and gives the focus back
+    // to `returnTo` afterwards. The window deletes itself when closed.
+    static BankWindow* open(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
+                            std::filesystem::path folder);
 
     BankFormat selectedFormat() const;
     bool formatOffered(BankFormat format) const;
@@ -30,13 +32,20 @@ public:
     QString bankName() const;
     void setBankName(const QString& name);
 
-    void Option1_Click(int index);  // a format chosen
-    void Command1_Click();          // "Ok"
-    void Command2_Click();          // "Cancel"
+    void chooseFormat(int index);  // Option1_0..2
+    void saveBank();               // Command1 "Ok"
+    void cancel();                 // Command2 "Cancel"
+
+signals:
+    // The bank file was written: it is one of the voice files now.
+    void bankSaved();
 
 private:
-    BankWindow(MainWindow& main, VoiceManagerWindow& manager);
-    QPointer<VoiceManagerWindow> manager_;
+    BankWindow(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
+               std::filesystem::path folder);
+    Dialogs& dialogs_;
+    const SongVoiceList& voices_;
+    std::filesystem::path folder_;
     std::array<QRadioButton*, 3> options_{};  // Option1_0..2
     QLineEdit* nameBox_ = nullptr;            // Text1
     QLabel* extensionLabel_ = nullptr;        // Label3

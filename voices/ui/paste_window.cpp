@@ -5,17 +5,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ui/main_window.hpp"
-#include "voices/ui/voice_manager_window.hpp"
+#include "app/ui/twips.hpp"
 
 namespace ferro {
 
-namespace {
-int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
-}  // namespace
-
-PasteWindow::PasteWindow(MainWindow& main, VoiceManagerWindow& manager, const QString& text)
-    : DialogWindow(main, &manager), manager_(&manager) {
+PasteWindow::PasteWindow(MainWindow& main, QWidget* returnTo, const QString& text) : DialogWindow(main, returnTo) {
     setObjectName("PasteWindow");
     setWindowTitle("Paste or type a voice...");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -41,12 +35,12 @@ PasteWindow::PasteWindow(MainWindow& main, VoiceManagerWindow& manager, const QS
     column->addLayout(buttons);
     resize(px(6600), px(2400));
 
-    connect(ok, &QPushButton::clicked, this, &PasteWindow::Command1_Click);
-    connect(cancel, &QPushButton::clicked, this, &PasteWindow::Command2_Click);
+    connect(ok, &QPushButton::clicked, this, &PasteWindow::submitVoice);
+    connect(cancel, &QPushButton::clicked, this, &PasteWindow::cancel);
 }
 
-PasteWindow* PasteWindow::open(MainWindow& main, VoiceManagerWindow& manager, const QString& text) {
-    auto* window = new PasteWindow(main, manager, text);
+PasteWindow* PasteWindow::open(MainWindow& main, QWidget* returnTo, const QString& text) {
+    auto* window = new PasteWindow(main, returnTo, text);
     window->showOverMain(window->textBox_);
     window->textBox_->selectAll();
     return window;
@@ -55,11 +49,11 @@ PasteWindow* PasteWindow::open(MainWindow& main, VoiceManagerWindow& manager, co
 QString PasteWindow::text() const { return textBox_->toPlainText(); }
 void PasteWindow::setText(const QString& text) { textBox_->setPlainText(text); }
 
-void PasteWindow::Command1_Click() {
-    if (manager_) manager_->I_AM_BATMAN(text());
+void PasteWindow::submitVoice() {
+    emit voiceEntered(text());
     close();
 }
 
-void PasteWindow::Command2_Click() { close(); }
+void PasteWindow::cancel() { close(); }
 
 }  // namespace ferro

@@ -1,8 +1,7 @@
 #pragma once
-// "Paste or type a voice...": a separate window with one text box whose text
-// goes to the voice manager. The main window is disabled while it is open.
-#include <QPointer>
-
+// "Paste or type a voice...": a separate window with one text box whose text,
+// on "&Ok", goes to whoever listens to voiceEntered (the Voice manager). The
+// main window is disabled while it is open.
 #include "app/ui/dialog_window.hpp"
 
 class QPlainTextEdit;
@@ -11,24 +10,25 @@ class QPushButton;
 namespace ferro {
 
 class MainWindow;
-class VoiceManagerWindow;
 
 class PasteWindow : public DialogWindow {
     Q_OBJECT
 public:
-    // Shows the window holding `text` for `manager`, disables the main
-    // window; the window deletes itself when closed.
-    static PasteWindow* open(MainWindow& main, VoiceManagerWindow& manager, const QString& text);
+    // Shows the window holding `text`, disables the main window; the focus
+    // goes back to `returnTo` afterwards. The window deletes itself when closed.
+    static PasteWindow* open(MainWindow& main, QWidget* returnTo, const QString& text);
 
     QString text() const;
     void setText(const QString& text);
 
-    void Command1_Click();  // "&Ok"
-    void Command2_Click();  // "Canc&el"
+    void submitVoice();  // Command1 "&Ok": hands the text on and closes
+    void cancel();       // Command2 "Canc&el"
+
+signals:
+    void voiceEntered(const QString& text);
 
 private:
-    PasteWindow(MainWindow& main, VoiceManagerWindow& manager, const QString& text);
-    QPointer<VoiceManagerWindow> manager_;
+    PasteWindow(MainWindow& main, QWidget* returnTo, const QString& text);
     QPlainTextEdit* textBox_ = nullptr;  // Text1
 };
 

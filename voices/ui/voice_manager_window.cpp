@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,14 +14,12 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/ui/dialogs.hpp"
+#include "app/ui/light_pictures.hpp"
+#include "app/ui/twips.hpp"
 #include "base/paths.hpp"
-#include "app/ui/main_window.hpp"
-#include "params/ui/general_window.hpp"
-#include "voices/ui/bank_window.hpp"
-#include "voices/ui/paste_window.hpp"
 #include "voices/voice_hex.hpp"
 #include "voices/voice_manager_logic.hpp"
-#include "xm/ui/explorer_window.hpp"
 
 namespace ferro {
 
@@ -41,8 +38,6 @@ protected:
 
 namespace {
 
-int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
-
 // Voice names are 8-bit text.
 QString fromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -56,12 +51,8 @@ QGroupBox* frame(const QString& caption, const char* name, QWidget* parent) {
 
 }  // namespace
 
-std::filesystem::path voiceWorkingFolder(const MainWindow& main) {
-    const QString folder = main.explorer() ? main.explorer()->shownFolder() : QDir::currentPath();
-    return pathFromUtf8(folder.toStdString());
-}
-
-VoiceManagerWindow::VoiceManagerWindow(MainWindow& main, QWidget* parent) : QWidget(parent), main_(main) {
+VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, FolderSource voiceFolder, QWidget* parent)
+    : QWidget(parent), model_(model), dialogs_(dialogs), voiceFolder_(std::move(voiceFolder)) {
     setObjectName("VoiceManagerWindow");
     setWindowTitle("Voice manager");
     setWindowIcon(style()->standardIcon(QStyle::SP_MediaVolume));
@@ -150,8 +141,8 @@ VoiceManagerWindow::VoiceManagerWindow(MainWindow& main, QWidget* parent) : QWid
         hex->setMinimumSize(QFontMetrics(fixed).horizontalAdvance("00 00 00 00"), QFontMetrics(fixed).lineSpacing() * 3);
         hex->setToolTip("Right click to copy the voice to the clipboard");
     }
-    fileHex_->onRightClick = [this] { Label1_RightClick(); };
-    songHex_->onRightClick = [this] { Label2_RightClick(); };
+    fileHex_->onRightClick = [this] { copyFileVoiceHex(); };
+    songHex_->onRightClick = [this] { copySongVoiceHex(); };
 
     // Left: where voices come from, the files above the voices of the
     // chosen file; right: the song's voices. Two columns keep the window
@@ -181,83 +172,66 @@ VoiceManagerWindow::VoiceManagerWindow(MainWindow& main, QWidget* parent) : QWid
 
     // Every way of moving the selection (click, button held while moving,
     // keys, scrolling) ends in the same handler.
-    connect(kindBox_, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
+    connect(kindBox_, &QComboBox::activated, this, [this](int) { applyChosenKind(); });
     connect(fileList_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) File1_Click();
+        if (row >= 0) openChosenVoiceFile();
     });
-    connect(fileVoiceList_, &QListWidget::currentRowChanged, this, [this](int) { List1_Click(); });
-    connect(fileVoiceList_, &QListWidget::itemPressed, this, [this](QListWidgetItem*) { List1_Click(); });
-    connect(fileVoiceList_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { List1_Click(); });
-    connect(fileVoiceList_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { List1_DblClick(); });
-    connect(fileAll_, &QCheckBox::clicked, this, [this] { Check1_Click(); });
-    connect(addButton_, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(songList_, &QListWidget::currentRowChanged, this, [this](int) { List2_Click(); });
-    connect(songList_, &QListWidget::itemPressed, this, [this](QListWidgetItem*) { List2_Click(); });
-    connect(songList_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { List2_Click(); });
-    connect(songList_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { List2_DblClick(); });
-    connect(songAll_, &QCheckBox::clicked, this, [this] { Check2_Click(); });
-    connect(removeButton_, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(bankButton_, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(fileVoiceList_, &QListWidget::currentRowChanged, this, [this](int) { showFileVoice(); });
+    connect(fileVoiceList_, &QListWidget::itemPressed, this, [this](QListWidgetItem*) { showFileVoice(); });
+    connect(fileVoiceList_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { showFileVoice(); });
+    connect(fileVoiceList_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { addDoubleClickedVoice(); });
+    connect(fileAll_, &QCheckBox::clicked, this, [this] { updateAddButton(); });
+    connect(addButton_, &QPushButton::clicked, this, [this] { addSelectedVoices(); });
+    connect(songList_, &QListWidget::currentRowChanged, this, [this](int) { showSongVoice(); });
+    connect(songList_, &QListWidget::itemPressed, this, [this](QListWidgetItem*) { showSongVoice(); });
+    connect(songList_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { showSongVoice(); });
+    connect(songList_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { renameSongVoice(); });
+    connect(songAll_, &QCheckBox::clicked, this, [this] { updateRemoveButton(); });
+    connect(removeButton_, &QPushButton::clicked, this, [this] { removeSelectedVoices(); });
+    connect(bankButton_, &QPushButton::clicked, this, [this] { saveBank(); });
 
-    voices_.setCountChangedCallback([this] { pocketman(); });
-
-    // Initial state, then kind 0 applied as if chosen.
+    // Initial state, then kind 0 applied as if chosen, then the song's
+    // voices and light as the model has them.
     fileAll_->setEnabled(false);
     addButton_->setEnabled(false);
-    songAll_->setEnabled(false);
-    removeButton_->setEnabled(false);
-    bankButton_->setEnabled(false);
     warningFrame_->hide();
     kindBox_->setCurrentIndex(0);
     refreshVoiceFiles();
-    Combo1_Click();
-    pocketman();
+    applyChosenKind();
+    subscription_ = model_.subscribe([this](SongChanges changes) { songChanged(changes); });
+    showSongVoices();
+    showLight();
 }
 
-VoiceManagerWindow::~VoiceManagerWindow() {
-    // The list goes with the window; it must not call back into a half-gone one.
-    voices_.setCountChangedCallback(nullptr);
-    // The two windows work on this one's voices and cannot outlive it.
-    delete pasteWindow_.data();
-    delete bankWindow_.data();
-}
+VoiceManagerWindow::~VoiceManagerWindow() { model_.unsubscribe(subscription_); }
 
 void VoiceManagerWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
-    main_.minimiseChild(this);
+    emit minimiseRequested();
 }
 
-PasteWindow* VoiceManagerWindow::pasteWindow() const { return pasteWindow_; }
-BankWindow* VoiceManagerWindow::bankWindow() const { return bankWindow_; }
-
-void VoiceManagerWindow::pocketman() {
-    const GeneralWindow* general = main_.generalWindow();
-    const int fmChannels = general ? general->settings().fmChannelCount : 0;
-    const ReadinessLight light = voiceReadinessLight(fmChannels, voices_.count());
-    if (!lightShown_ || light != light_) {
-        light_ = light;
-        lightShown_ = true;
-        lightPicture_->setPixmap(MainWindow::lightPicture(light));
-        lightPicture_->setToolTip(light == ReadinessLight::Green ? "Green" : "Yellow");
-    }
-    if (main_.voiceLight() != light) main_.setVoiceLight(light);
+void VoiceManagerWindow::songChanged(SongChanges changes) {
+    if (changed(changes, SongPart::Voices)) showSongVoices();
+    if (changed(changes, SongPart::Lights)) showLight();
 }
 
-void VoiceManagerWindow::I_AM_BATMAN(const QString& text) {
-    const auto voice = parsePastedVoice(text.toStdString());
-    if (!voice) {
-        main_.dialogs().showMessage(kPasteRejectedMessage, MessageIcon::Exclamation);
+void VoiceManagerWindow::showLight() {
+    const std::optional<ReadinessLight> light = model_.voiceLight();
+    if (!light) {
+        lightPicture_->clear();
+        lightPicture_->setToolTip(QString());
         return;
     }
-    if (voices_.isFull()) {
-        main_.dialogs().showMessage(kVoiceListFullMessage, MessageIcon::Exclamation);
-        return;
+    lightPicture_->setPixmap(lightPicture(*light));
+    lightPicture_->setToolTip(*light == ReadinessLight::Green ? "Green" : *light == ReadinessLight::Yellow ? "Yellow" : "Red");
+}
+
+void VoiceManagerWindow::addPastedVoice(const QString& text) {
+    switch (model_.I_AM_BATMAN(text.toStdString())) {
+    case AddVoiceResult::Ok: break;
+    case AddVoiceResult::BadText: dialogs_.showMessage(kPasteRejectedMessage, MessageIcon::Exclamation); break;
+    case AddVoiceResult::Full: dialogs_.showMessage(kVoiceListFullMessage, MessageIcon::Exclamation); break;
     }
-    voices_.add(kPastedVoiceName, *voice);
-    rebuildSongList();
-    songAll_->setEnabled(true);
-    bankButton_->setEnabled(true);
-    pocketman();
 }
 
 // ---- Where voices come from
@@ -272,7 +246,7 @@ void VoiceManagerWindow::updateWarning() {
     warningFrame_->setVisible(text != nullptr);
 }
 
-void VoiceManagerWindow::Combo1_Click() {
+void VoiceManagerWindow::applyChosenKind() {
     const int index = kindBox_->currentIndex();
     if (index < 0 || index >= kVoiceFileKindCount) return;
     const auto chosen = static_cast<VoiceFileKind>(index);
@@ -280,8 +254,8 @@ void VoiceManagerWindow::Combo1_Click() {
         // Pasting is not a kind of file: the selector goes back to the kind
         // before it, and the voices shown stay.
         kindBox_->setCurrentIndex(static_cast<int>(kind_));
-        Combo1_Click();
-        if (!pasteWindow_) pasteWindow_ = PasteWindow::open(main_, *this, main_.dialogs().clipboardText());
+        applyChosenKind();
+        emit pasteRequested();
         return;
     }
     const VoiceKindInfo& info = voiceKindInfo(chosen);
@@ -296,12 +270,12 @@ void VoiceManagerWindow::Combo1_Click() {
 
 void VoiceManagerWindow::selectKind(int index) {
     kindBox_->setCurrentIndex(index);
-    Combo1_Click();
+    applyChosenKind();
 }
 
 void VoiceManagerWindow::refreshVoiceFiles() {
     const QString selected = fileList_->currentItem() ? fileList_->currentItem()->text() : QString();
-    voiceFiles_ = listVoiceFiles(voiceWorkingFolder(main_), voiceKindInfo(kind_).filePattern);
+    voiceFiles_ = listVoiceFiles(voiceFolder_(), voiceKindInfo(kind_).filePattern);
     // Re-reading the list is not choosing a file.
     const QSignalBlocker blocker(fileList_);
     fileList_->clear();
@@ -327,14 +301,14 @@ void VoiceManagerWindow::clearFileVoices() {
     fileAll_->setEnabled(false);
 }
 
-void VoiceManagerWindow::File1_Click() {
+void VoiceManagerWindow::openChosenVoiceFile() {
     clearFileVoices();
     const int row = fileList_->currentRow();
     if (row < 0 || row >= static_cast<int>(voiceFiles_.size())) return;
-    const ImportResult result = importVoiceFile(kind_, voiceWorkingFolder(main_) / voiceFiles_[static_cast<std::size_t>(row)]);
+    const ImportResult result = importVoiceFile(kind_, voiceFolder_() / voiceFiles_[static_cast<std::size_t>(row)]);
     if (!result.ok()) {
         updateWarning();
-        main_.dialogs().showMessage(QString::fromStdString(result.message), MessageIcon::Critical);
+        dialogs_.showMessage(QString::fromStdString(result.message), MessageIcon::Critical);
         refreshVoiceFiles();
         // A second click on the same file tries it again.
         const QSignalBlocker blocker(fileList_);
@@ -358,7 +332,7 @@ bool VoiceManagerWindow::chooseVoiceFile(const QString& name) {
     if (found.isEmpty()) return false;
     const QSignalBlocker blocker(fileList_);
     fileList_->setCurrentItem(found.front());
-    File1_Click();
+    openChosenVoiceFile();
     return true;
 }
 
@@ -366,7 +340,7 @@ void VoiceManagerWindow::updateAddButton() {
     addButton_->setEnabled(fileAll_->isEnabled() && (fileVoiceList_->currentRow() >= 0 || fileAll_->isChecked()));
 }
 
-void VoiceManagerWindow::List1_Click() {
+void VoiceManagerWindow::showFileVoice() {
     const int row = fileVoiceList_->currentRow();
     if (row >= 0 && row < static_cast<int>(fileVoices_.size())) {
         fileHex_->setText(QString::fromStdString(formatVoiceHex(fileVoices_[static_cast<std::size_t>(row)].voice)));
@@ -377,32 +351,22 @@ void VoiceManagerWindow::List1_Click() {
     updateAddButton();
 }
 
-void VoiceManagerWindow::List1_DblClick() {
-    if (addButton_->isEnabled()) Command1_Click();
+void VoiceManagerWindow::addDoubleClickedVoice() {
+    if (addButton_->isEnabled()) addSelectedVoices();
 }
 
-void VoiceManagerWindow::Check1_Click() { updateAddButton(); }
-
-void VoiceManagerWindow::Command1_Click() {
-    songAll_->setEnabled(true);
-    bankButton_->setEnabled(true);
+void VoiceManagerWindow::addSelectedVoices() {
     if (!fileAll_->isChecked()) {
         const int row = fileVoiceList_->currentRow();
         if (row < 0 || row >= static_cast<int>(fileVoices_.size())) return;
-        if (voices_.isFull()) {
-            main_.dialogs().showMessage(kVoiceListFullMessage, MessageIcon::Exclamation);
-            return;
-        }
         const FileVoiceEntry& entry = fileVoices_[static_cast<std::size_t>(row)];
-        voices_.add(entry.name, entry.voice);
-        rebuildSongList();
-        pocketman();
+        if (model_.addVoice(entry.name, entry.voice) == AddVoiceResult::Full)
+            dialogs_.showMessage(kVoiceListFullMessage, MessageIcon::Exclamation);
         return;
     }
     const int remembered = fileVoiceList_->currentRow();
-    const AddAllOutcome outcome = addFileVoices(voices_, fileVoices_);
-    rebuildSongList();
-    if (outcome.reachedLimit) main_.dialogs().showMessage(kVoiceListFullMessage, MessageIcon::Exclamation);
+    const AddAllOutcome outcome = model_.addFileVoices(fileVoices_);
+    if (outcome.reachedLimit) dialogs_.showMessage(kVoiceListFullMessage, MessageIcon::Exclamation);
     fileAll_->setChecked(false);
     {
         const QSignalBlocker blocker(fileVoiceList_);
@@ -410,84 +374,88 @@ void VoiceManagerWindow::Command1_Click() {
         fileVoiceList_->setCurrentRow(remembered);
     }
     if (remembered < 0) fileHex_->clear();
-    List1_Click();
-    pocketman();
+    showFileVoice();
 }
 
-// ---- The song's voices
+// ---- The song's voices, as the model has them
 
-void VoiceManagerWindow::rebuildSongList() {
+void VoiceManagerWindow::showSongVoices() {
+    const SongVoiceList& voices = model_.voices();
+    {
+        const int row = songList_->currentRow();
+        const QSignalBlocker blocker(songList_);
+        const QSignalBlocker scrollBlocker(songList_->verticalScrollBar());
+        const int keepScroll = songList_->verticalScrollBar()->value();
+        songList_->clear();
+        for (int i = 0; i < voices.count(); ++i) songList_->addItem(fromLatin1(voices.displayText(i)));
+        songList_->setCurrentRow(row < voices.count() ? row : -1);
+        songList_->verticalScrollBar()->setValue(keepScroll);
+    }
     const int row = songList_->currentRow();
-    const QSignalBlocker blocker(songList_);
-    const QSignalBlocker scrollBlocker(songList_->verticalScrollBar());
-    const int keepScroll = songList_->verticalScrollBar()->value();
-    songList_->clear();
-    for (int i = 0; i < voices_.count(); ++i) songList_->addItem(fromLatin1(voices_.displayText(i)));
-    songList_->setCurrentRow(row < voices_.count() ? row : -1);
-    songList_->verticalScrollBar()->setValue(keepScroll);
+    if (row >= 0)
+        songHex_->setText(QString::fromStdString(voices.hex(row)));
+    else
+        songHex_->clear();
+    // "All" and "Save ban&k" have something to work on only while the song
+    // has voices.
+    const bool any = voices.count() > 0;
+    if (!any) songAll_->setChecked(false);
+    songAll_->setEnabled(any);
+    bankButton_->setEnabled(any);
+    updateRemoveButton();
 }
 
 void VoiceManagerWindow::updateRemoveButton() {
     removeButton_->setEnabled(songAll_->isEnabled() && (songList_->currentRow() >= 0 || songAll_->isChecked()));
 }
 
-void VoiceManagerWindow::List2_Click() {
+void VoiceManagerWindow::showSongVoice() {
     const int row = songList_->currentRow();
-    if (row >= 0 && row < voices_.count()) {
-        songHex_->setText(QString::fromStdString(voices_.hex(row)));
-        songAll_->setEnabled(true);
-        bankButton_->setEnabled(true);
-    }
+    if (row >= 0 && row < model_.voices().count()) songHex_->setText(QString::fromStdString(model_.voices().hex(row)));
     updateRemoveButton();
 }
 
-void VoiceManagerWindow::Check2_Click() { updateRemoveButton(); }
-
-void VoiceManagerWindow::Command2_Click() {
-    removeButton_->setEnabled(false);
-    songHex_->clear();
-    if (songAll_->isChecked()) {
-        voices_.clear();
-        songAll_->setChecked(false);
-    } else {
-        voices_.removeAt(songList_->currentRow());
-    }
+void VoiceManagerWindow::removeSelectedVoices() {
+    const bool all = songAll_->isChecked();
+    const int row = songList_->currentRow();
+    // Nothing stays selected: the list shows the model's voices afresh.
     {
         const QSignalBlocker blocker(songList_);
         songList_->setCurrentRow(-1);
     }
-    rebuildSongList();
-    if (voices_.count() == 0) {
-        songAll_->setEnabled(false);
-        bankButton_->setEnabled(false);
+    songHex_->clear();
+    if (all) {
+        songAll_->setChecked(false);
+        model_.clearVoices();
+    } else {
+        model_.removeVoice(row);
     }
-    pocketman();
+    updateRemoveButton();
 }
 
-void VoiceManagerWindow::List2_DblClick() {
+void VoiceManagerWindow::renameSongVoice() {
+    const SongVoiceList& voices = model_.voices();
     const int row = songList_->currentRow();
-    if (row < 0 || row >= voices_.count()) return;
-    const auto answer = main_.dialogs().inputText("Type new voice description here (255 characters max)",
-                                                  "Rename voice", fromLatin1(voices_.name(row)));
+    if (row < 0 || row >= voices.count()) return;
+    const auto answer = dialogs_.inputText("Type new voice description here (255 characters max)", "Rename voice",
+                                           fromLatin1(voices.name(row)));
     if (!answer) return;
-    if (!voices_.rename(row, latin1FromUtf8(answer->toStdString()))) return;
-    songList_->item(row)->setText(fromLatin1(voices_.displayText(row)));
+    model_.renameVoice(row, latin1FromUtf8(answer->toStdString()));
 }
 
-void VoiceManagerWindow::Command3_Click() {
-    if (bankWindow_ || voices_.count() == 0) return;
-    bankWindow_ = BankWindow::open(main_, *this);
+void VoiceManagerWindow::saveBank() {
+    if (model_.voices().count() > 0) emit bankRequested();
 }
 
 // ---- Copying a voice
 
 void VoiceManagerWindow::copyHex(const QString& text) {
     if (text.isEmpty()) return;
-    main_.dialogs().setClipboardText(text);
-    main_.dialogs().showMessage("Voice " + text + " copied to the clipboard!", MessageIcon::Plain);
+    dialogs_.setClipboardText(text);
+    dialogs_.showMessage("Voice " + text + " copied to the clipboard!", MessageIcon::Plain);
 }
 
-void VoiceManagerWindow::Label1_RightClick() { copyHex(fileHex_->text()); }
-void VoiceManagerWindow::Label2_RightClick() { copyHex(songHex_->text()); }
+void VoiceManagerWindow::copyFileVoiceHex() { copyHex(fileHex_->text()); }
+void VoiceManagerWindow::copySongVoiceHex() { copyHex(songHex_->text()); }
 
 }  // namespace ferro

@@ -1,14 +1,16 @@
 #pragma once
 // The Voice manager: picks voices out of voice files or pasted text and
-// builds the song's voice list, keeps the voice light, and opens the paste
-// and "Save voice bank" windows.
-#include <QPointer>
+// builds the song's voice list. The song's voices and the voice light are the
+// song model's; the window keeps only what the user is browsing (the kind of
+// file, the voice files and the voices of the chosen file). The paste and
+// "Save voice bank" windows are asked for with a signal.
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "base/shared_types.hpp"
-#include "voices/song_voice_list.hpp"
+#include "song/song_model.hpp"
 #include "voices/voice_import.hpp"
 
 class QCheckBox;
@@ -20,53 +22,53 @@ class QPushButton;
 
 namespace ferro {
 
-class MainWindow;
-class PasteWindow;
-class BankWindow;
+class Dialogs;
 class VoiceHexView;
-
-// The folder voice files and banks live in: the one the explorer shows (the
-// loaded module's folder), or the process's working directory without it.
-std::filesystem::path voiceWorkingFolder(const MainWindow& main);
 
 class VoiceManagerWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit VoiceManagerWindow(MainWindow& main, QWidget* parent = nullptr);
+    // The folder voice files and banks live in, asked for whenever the
+    // window reads it (the explorer's folder).
+    using FolderSource = std::function<std::filesystem::path()>;
+
+    VoiceManagerWindow(SongModel& model, Dialogs& dialogs, FolderSource voiceFolder, QWidget* parent = nullptr);
     ~VoiceManagerWindow() override;
 
-    // Recomputes the voice light from the FM channel count and the number of
-    // song voices; shows it here and on the main window's button.
-    void pocketman();
-    // Takes the paste window's text: adds it as "Pasted voice" or says why not.
-    void I_AM_BATMAN(const QString& text);
-    const SongVoiceList& songVoices() const { return voices_; }
+    // The paste window's text: adds it to the song as "Pasted voice", or
+    // says why not.
+    void addPastedVoice(const QString& text);
 
-    ReadinessLight light() const { return light_; }
     // The kind last applied (never Paste).
     VoiceFileKind kind() const { return kind_; }
     const FileVoiceList& fileVoices() const { return fileVoices_; }
-    // The paste and bank windows while they are open, else null.
-    PasteWindow* pasteWindow() const;
-    BankWindow* bankWindow() const;
 
     // User actions, one per control event.
-    void Combo1_Click();                       // kind selector
-    void selectKind(int index);                // sets the selector, then Combo1_Click
-    void refreshVoiceFiles();                  // re-reads the voice-file list
-    void File1_Click();                        // a voice file chosen
-    bool chooseVoiceFile(const QString& name); // selects it by name, then File1_Click
-    void List1_Click();                        // file voice selection
-    void List1_DblClick();
-    void Check1_Click();                       // file All
-    void Command1_Click();                     // "A&dd voice to the song"
-    void List2_Click();                        // song voice selection
-    void List2_DblClick();                     // rename
-    void Check2_Click();                       // song All
-    void Command2_Click();                     // "&Remove voice"
-    void Command3_Click();                     // "Save ban&k"
-    void Label1_RightClick();                  // copy the file voice's hex
-    void Label2_RightClick();                  // copy the song voice's hex
+    void applyChosenKind();                      // Combo1: the kind selector
+    void selectKind(int index);                  // sets the selector, then applyChosenKind
+    void refreshVoiceFiles();                    // re-reads the voice-file list (File1)
+    void openChosenVoiceFile();                  // File1: a voice file chosen
+    bool chooseVoiceFile(const QString& name);   // selects it by name, then openChosenVoiceFile
+    void showFileVoice();                        // List1: file voice selection
+    void addDoubleClickedVoice();                // List1 double click
+    void updateAddButton();                      // Check1: the file's "All"
+    void addSelectedVoices();                    // Command1 "A&dd voice to the song"
+    void showSongVoice();                        // List2: song voice selection
+    void renameSongVoice();                      // List2 double click
+    void updateRemoveButton();                   // Check2: the song's "All"
+    void removeSelectedVoices();                 // Command2 "&Remove voice"
+    void saveBank();                             // Command3 "Save ban&k"
+    void copyFileVoiceHex();                     // Label1 right click
+    void copySongVoiceHex();                     // Label2 right click
+
+signals:
+    // "Paste hex voice..." was chosen: the paste window is wanted, its text
+    // for addPastedVoice.
+    void pasteRequested();
+    // "Save ban&k" with voices in the song.
+    void bankRequested();
+    // The window's close control: it minimises instead.
+    void minimiseRequested();
 
 protected:
     // The window goes only with the module's unload: closing it would throw
@@ -74,21 +76,22 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void songChanged(SongChanges changes);
+    void showSongVoices();
+    void showLight();
     void updateWarning();
     void clearFileVoices();
-    void rebuildSongList();
-    void updateAddButton();
-    void updateRemoveButton();
     void copyHex(const QString& text);
 
-    MainWindow& main_;
-    SongVoiceList voices_;
+    SongModel& model_;
+    Dialogs& dialogs_;
+    FolderSource voiceFolder_;
+    int subscription_ = 0;
+
     FileVoiceList fileVoices_;
     std::vector<std::filesystem::path> voiceFiles_;  // the names in File1
     VoiceFileKind kind_ = VoiceFileKind::Raw25;
     bool fileSsgEg_ = false;  // the shown TFI voice uses SSG-EG
-    ReadinessLight light_ = ReadinessLight::Green;
-    bool lightShown_ = false;
 
     QComboBox* kindBox_ = nullptr;        // Combo1
     QListWidget* fileList_ = nullptr;     // File1
@@ -105,9 +108,6 @@ private:
     QGroupBox* warningFrame_ = nullptr;   // Frame6
     QLabel* warningText_ = nullptr;       // Label3
     QLabel* lightPicture_ = nullptr;      // Picture1
-
-    QPointer<PasteWindow> pasteWindow_;
-    QPointer<BankWindow> bankWindow_;
 };
 
 }  // namespace ferro

@@ -147,5 +147,72 @@ TEST(SongModel, ReloadKeepsTheChoicesAndTakesTheLoopChoice) {
     EXPECT_EQ(model.settings().tempo, 2);
 }
 
+// The song's voices as the Voice manager changes them: what each operation
+// leaves in the list, what it answers, what it tells, and the voice light
+// (four FM channels: a song with voices is green, an empty one yellow).
+TEST(SongModel, VoiceOperationsAsTheVoiceManagerUsesThem) {
+    using P = SongPart;
+    auto voiceNumbered = [](int i) {
+        FmVoice v;
+        for (int k = 0; k < kFmVoiceSize; ++k) v.bytes[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(i + k);
+        return v;
+    };
+    auto fileOf = [&](int n) {
+        FileVoiceList file;
+        for (int i = 0; i < n; ++i) file.push_back({"f" + std::to_string(i), voiceNumbered(i)});
+        return file;
+    };
+    std::string pasted;
+    for (int i = 0; i < kFmVoiceSize; ++i) pasted += (i ? " " : "") + std::string("0A");
+    struct Case {
+        const char* name;
+        int before;                              // voices in the song first
+        std::function<int(SongModel&)> act;      // its answer as a number
+        int answer;
+        int count;                               // voices after it
+        std::string first;                       // name of voice 0 after it ("" for none)
+        SongChanges told;                        // 0: nothing told
+    };
+    const SongChanges listAndLight = bits({P::Voices, P::Lights});
+    const std::vector<Case> cases = {
+        {"add all of a file", 0, [&](SongModel& m) { return m.addFileVoices(fileOf(3)).added; }, 3, 3, "f0", listAndLight},
+        {"add all up to the limit", 250, [&](SongModel& m) { return m.addFileVoices(fileOf(9)).reachedLimit ? 1 : 0; }, 1,
+         256, "v0", listAndLight},
+        {"add all to a full list", 256, [&](SongModel& m) { return m.addFileVoices(fileOf(2)).reachedLimit ? 1 : 0; }, 1,
+         256, "v0", 0},
+        {"add one to a full list", 256,
+         [&](SongModel& m) { return static_cast<int>(m.addVoice("x", voiceNumbered(1))); },
+         static_cast<int>(AddVoiceResult::Full), 256, "v0", 0},
+        {"paste", 1, [&](SongModel& m) { return static_cast<int>(m.I_AM_BATMAN(pasted)); },
+         static_cast<int>(AddVoiceResult::Ok), 2, "v0", listAndLight},
+        {"paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.I_AM_BATMAN(pasted)); },
+         static_cast<int>(AddVoiceResult::Full), 256, "v0", 0},
+        {"bad paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.I_AM_BATMAN("0A 0B")); },
+         static_cast<int>(AddVoiceResult::BadText), 256, "v0", 0},
+        {"remove the first", 3, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 2, "v1", listAndLight},
+        {"remove the last voice", 1, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 0, "", listAndLight},
+        {"remove past the end", 3, [](SongModel& m) { return m.removeVoice(3) ? 1 : 0; }, 0, 3, "v0", 0},
+        {"clear", 3, [](SongModel& m) { return (m.clearVoices(), 1); }, 1, 0, "", listAndLight},
+        {"clear an empty list", 0, [](SongModel& m) { return (m.clearVoices(), 1); }, 1, 0, "", 0},
+        {"rename", 2, [](SongModel& m) { return m.renameVoice(0, std::string(300, 'n')) ? 1 : 0; }, 1, 2,
+         std::string(255, 'n'), bits({P::Voices})},
+        {"rename to nothing", 2, [](SongModel& m) { return m.renameVoice(0, "") ? 1 : 0; }, 0, 2, "v0", 0},
+        {"rename past the end", 2, [](SongModel& m) { return m.renameVoice(2, "x") ? 1 : 0; }, 0, 2, "v0", 0},
+    };
+    for (const Case& c : cases) {
+        SongModel model;
+        model.load(moduleWith(4));
+        model.setFmChannelCount(4);
+        for (int i = 0; i < c.before; ++i) model.addVoice("v" + std::to_string(i), voiceNumbered(i));
+        std::vector<SongChanges> told;
+        model.subscribe([&told](SongChanges changes) { told.push_back(changes); });
+        EXPECT_EQ(c.act(model), c.answer) << c.name;
+        EXPECT_EQ(model.voices().count(), c.count) << c.name;
+        if (c.count > 0) EXPECT_EQ(model.voices().name(0), c.first) << c.name;
+        EXPECT_EQ(told, c.told ? std::vector<SongChanges>{c.told} : std::vector<SongChanges>{}) << c.name;
+        EXPECT_EQ(model.voiceLight(), c.count > 0 ? ReadinessLight::Green : ReadinessLight::Yellow) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace ferro
