@@ -242,7 +242,8 @@ std::vector<Seed> setupSeeds() {
 }
 
 // Songs that use every flag the driver defines; the first byte picks the
-// player's options (envelopes at hand, the reset first).
+// player's options (envelopes at hand, the reset first) and the sound data
+// (a SEGA voice).
 std::vector<Seed> playerSeeds() {
     using test::TestSong;
     using test::TrackBytes;
@@ -267,6 +268,11 @@ std::vector<Seed> playerSeeds() {
     seeds.push_back(with(0, {.dac = Seed{0x81, 0x04, 0xE4, 0xF2},
                              .fm = {TrackBytes{{0xA1, 0x7F}}},
                              .psg = {TrackBytes{{0x81, 0x7F}}}}));
+    // The SEGA voice (87 and up) over a kick, the requests 84-86 without a
+    // sample, and a loop back into them.
+    seeds.push_back(with(9, {.dac = Seed{0x81, 0x02, 0x87, 0x10, 0x82, 0x02, 0x85, 0x02, 0x90, 0x40, 0x8C, 0x02,
+                                         0xF6, 0xFF, 0xF2},
+                             .fm = {TrackBytes{{0xA1, 0x20, 0xF6, 0xFF, 0xFC}}}}));
     return seeds;
 }
 

@@ -1,12 +1,18 @@
 // The song player on hostile songs. The first byte chooses whether PSG
-// envelopes are at hand; the rest is the song. Whatever the bytes, playback
-// either goes on, ends, or stops with a message, never reading outside the
-// song; a copy of the player plays on exactly as the original.
+// envelopes are at hand and whether the sound data holds a SEGA voice; the
+// rest is the song. Whatever the bytes, playback either goes on, ends, or
+// stops with a message, never reading outside the song; a copy of the player
+// plays on exactly as the original. The song's render into a VGM, bounded in
+// frames, reads back as the player's writes, with its length and loop where
+// the player says.
 #include <cstdint>
 #include <span>
 
 #include "fuzz/fuzz_support.hpp"
 #include "player/song_player.hpp"
+#include "player/song_render.hpp"
+#include "player/vgm_writer.hpp"
+#include "tests/core/player/vgm_read.hpp"
 
 using namespace ferro;
 
@@ -14,6 +20,7 @@ namespace {
 
 constexpr std::uint32_t kFrames = 400;
 constexpr std::uint32_t kCopyAt = 150;
+constexpr std::uint32_t kRenderFrames = 300;
 
 PlayerOptions optionsFor(std::uint8_t choice) {
     PlayerOptions options;
@@ -29,12 +36,92 @@ PlayerOptions optionsFor(std::uint8_t choice) {
     return options;
 }
 
+// Built-in drums, the chosen envelopes and, when asked, a made-up SEGA
+// voice of the right size standing in for the folder's.
+SoundData soundFor(std::uint8_t choice, const PlayerOptions& options) {
+    static const SoundData builtIn = builtInSoundData();
+    static const SoundData withSega = [] {
+        SoundData sound = builtInSoundData();
+        sound.sega.pcm.resize(kSegaPcmSize);
+        for (std::size_t i = 0; i < kSegaPcmSize; ++i) sound.sega.pcm[i] = static_cast<std::uint8_t>(i * 5);
+        sound.sega.fromFolder = true;
+        return sound;
+    }();
+    SoundData sound = choice & 8 ? withSega : builtIn;
+    sound.psgEnvelopes = options.psgEnvelopes;
+    return sound;
+}
+
+using test::VgmWrite;
+
+// The YM2612 and PSG writes a VGM player sends, without the DAC's own (its
+// data and enables, which follow from the requests).
+std::vector<VgmWrite> chipWrites(const std::vector<VgmWrite>& writes) {
+    std::vector<VgmWrite> out;
+    for (const VgmWrite& w : writes) {
+        const bool dac = w.chip == VgmWrite::Chip::Ym0 && (w.reg == 0x2A || (w.reg == 0x2B && w.value == 0x80));
+        if (!dac) out.push_back(w);
+    }
+    return out;
+}
+
+std::vector<VgmWrite> playerWrites(std::span<const std::uint8_t> song, const PlayerOptions& options,
+                                   std::uint32_t frames) {
+    SongPlayer player(song, options);
+    Frame frame;
+    std::vector<VgmWrite> out;
+    while (player.nextFrame() < frames && player.step(frame)) {
+        for (const ChipWrite& w : frame.writes) {
+            if (w.port == ChipPort::Z80) continue;
+            const auto chip = w.port == ChipPort::Psg   ? VgmWrite::Chip::Psg
+                              : w.port == ChipPort::Ym0 ? VgmWrite::Chip::Ym0
+                                                        : VgmWrite::Chip::Ym1;
+            out.push_back({std::uint64_t{frame.index} * kSamplesPerFrame, chip, static_cast<std::uint8_t>(w.address),
+                           w.value});
+        }
+    }
+    return chipWrites(out);
+}
+
+void checkRender(std::span<const std::uint8_t> song, std::uint8_t choice, PlayerOptions options) {
+    const SoundData sound = soundFor(choice, options);
+    const SongRender render = renderSongToVgm(song, sound, "fuzz", kRenderFrames);
+    FERRO_FUZZ_CHECK(!render.notes.empty() && render.notes.front() == sound.summary());
+    if (render.error) {
+        FERRO_FUZZ_CHECK(render.vgm.empty());
+        return;
+    }
+    FERRO_FUZZ_CHECK(render.frames > 0 && render.frames <= kRenderFrames);
+    FERRO_FUZZ_CHECK(!(render.ended && render.loop));
+    const test::VgmRead r = test::readVgm(render.vgm);
+    FERRO_FUZZ_CHECK(r.error.empty());
+    FERRO_FUZZ_CHECK(r.dacReadsPastBlock == 0);
+    for (const std::uint8_t c : r.commands) {
+        FERRO_FUZZ_CHECK(c == 0x50 || c == 0x52 || c == 0x53 || c == 0x61 || c == 0x62 || c == 0x63 || c == 0x66 ||
+                         c == 0x67 || (c & 0xF0) == 0x70 || (c & 0xF0) == 0x80 || c == 0xE0);
+    }
+    const std::uint64_t songSamples = std::uint64_t{render.frames} * kSamplesPerFrame;
+    FERRO_FUZZ_CHECK(r.totalSamples == songSamples + (render.ended ? kEndTailSamples : 0));
+    if (render.loop) {
+        FERRO_FUZZ_CHECK(render.loop->startFrame + render.loop->lengthFrames == render.frames);
+        FERRO_FUZZ_CHECK(r.loopOffsetOnCommand);
+        FERRO_FUZZ_CHECK(r.loopSample == std::uint64_t{render.loop->startFrame} * kSamplesPerFrame);
+        FERRO_FUZZ_CHECK(r.loopSamples == std::uint64_t{render.loop->lengthFrames} * kSamplesPerFrame);
+    } else {
+        FERRO_FUZZ_CHECK(r.loopOffset == 0 && r.loopSamples == 0);
+    }
+    for (const VgmWrite& w : r.writes) FERRO_FUZZ_CHECK(w.sample < r.totalSamples);
+    options.emitReset = true;
+    FERRO_FUZZ_CHECK(chipWrites(r.writes) == playerWrites(song, options, render.frames));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::span<const std::uint8_t> song(data + 1, size - 1);
-    SongPlayer player(song, optionsFor(data[0]));
+    const PlayerOptions options = optionsFor(data[0]);
+    SongPlayer player(song, options);
     std::optional<SongPlayer> copy;
     Frame frame, copied;
     while (player.nextFrame() < kFrames) {
@@ -61,5 +148,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FERRO_FUZZ_CHECK(loop->startFrame + loop->lengthFrames <= frame.index);
         }
     }
+    checkRender(song, data[0], options);
     return 0;
 }

@@ -5,19 +5,20 @@
 
 namespace ferro {
 
-SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name) {
+SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
+                           std::uint32_t maxFrames) {
     SongRender out;
     out.notes.push_back(sound.summary());
     out.notes.insert(out.notes.end(), sound.problems.begin(), sound.problems.end());
 
     PlayerOptions options;
     options.psgEnvelopes = sound.psgEnvelopes;
-    const SongScan scan = scanSong(song, options, kMaxRenderFrames);
+    const SongScan scan = scanSong(song, options, maxFrames);
     if (scan.error) {
         out.error = scan.error;
         return out;
     }
-    std::uint32_t frames = kMaxRenderFrames;
+    std::uint32_t frames = maxFrames;
     if (scan.loop) {
         frames = scan.loop->startFrame + scan.loop->lengthFrames;
         out.loop = scan.loop;
@@ -25,7 +26,11 @@ SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& 
         frames = scan.frames;
         out.ended = true;
     } else {
-        out.notes.push_back("The song neither ends nor loops within 10 minutes: its first 10 minutes play");
+        const std::uint64_t samples = std::uint64_t{maxFrames} * kSamplesPerFrame;
+        const std::string span = samples % (60 * kVgmSampleRate) == 0
+                                     ? std::to_string(samples / (60 * kVgmSampleRate)) + " minutes"
+                                     : minutesAndSeconds(samples);
+        out.notes.push_back("The song neither ends nor loops within " + span + ": its first " + span + " play");
     }
 
     SongPlayer player(song, options);

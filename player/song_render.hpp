@@ -29,7 +29,9 @@ struct SongRender {
     bool ended = false;
 };
 
-SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name);
+// A song that neither loops nor ends within `maxFrames` plays that long.
+SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
+                           std::uint32_t maxFrames = kMaxRenderFrames);
 
 // "1:40" for a count of 44.1 kHz samples (whole seconds, rounded down).
 std::string minutesAndSeconds(std::uint64_t samples);

@@ -90,6 +90,20 @@ TEST(SongRender, EndingSongKeepsOneSecondOfRelease) {
     EXPECT_EQ(withoutDac(r.writes), playerWrites(bytes, builtInSoundData(), render.frames));
 }
 
+TEST(SongRender, SongThatNeverEndsPlaysItsFirstFrames) {
+    // Tempo 1 stalls every frame: the song neither advances, loops nor ends.
+    const Bytes bytes = test::buildSong({.tempo = 1, .fm = {fm({0xA1, 0x01, 0xF6, 0xFF, 0xFC})}});
+    const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Stuck", 150);
+    ASSERT_FALSE(render.error);
+    EXPECT_EQ(render.frames, 150u);
+    EXPECT_FALSE(render.loop);
+    EXPECT_FALSE(render.ended);
+    EXPECT_EQ(render.notes.back(), "The song neither ends nor loops within 0:02: its first 0:02 play");
+    const test::VgmRead r = test::readVgm(render.vgm);
+    EXPECT_EQ(r.totalSamples, 150u * 735u);
+    EXPECT_EQ(r.loopOffset, 0u);
+}
+
 TEST(SongRender, NotesNameTheRequestsThatPlaySilent) {
     // 84 has no sample; 87 is the SEGA voice, deaf to the 90 after it.
     const Bytes bytes = test::buildSong({.dac = Bytes{0x84, 0x02, 0x87, 0x02, 0x90, 0x02, 0xF2}});
