@@ -11,13 +11,13 @@
 #include <QTimer>
 
 #include "app/ui/main_window.hpp"
+#include "app/ui/twips.hpp"
 #include "xm/ui/explorer_window.hpp"
 
 namespace ferro {
 
 namespace {
 
-int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
 QRect twipRect(int left, int top, int width, int height) { return QRect(px(left), px(top), px(width), px(height)); }
 
 constexpr int kPictureTwips = 540;

@@ -238,7 +238,10 @@ void MainWindow::songChanged(SongChanges changes) {
         smps2asmBox_->setEnabled(model_.writeAsm());
         updateConvertButton();
     }
-    if (changed(changes, SongPart::Lights)) setVoiceLight(model_.voiceLight());
+    if (changed(changes, SongPart::Lights)) {
+        setGeneralLight(model_.generalLight());
+        setVoiceLight(model_.voiceLight());
+    }
 }
 
 QToolButton* MainWindow::makeButton(const char* name, const QString& caption, const QString& tip, int iconKind) {
@@ -386,8 +389,6 @@ void MainWindow::updateConvertButton() {
     convertButton_->setEnabled(createFrame_->isEnabled() && (model_.writeBin() || model_.writeAsm()));
 }
 
-QColor MainWindow::lightColour(ReadinessLight light) { return ferro::lightColour(light); }
-
 void MainWindow::setButtonLight(QToolButton* button, std::optional<ReadinessLight> light) {
     // The style sheet changes first: clearing or replacing one gives the
     // button back the palette it had when the sheet was set, which would undo
@@ -424,8 +425,6 @@ void MainWindow::setVoiceLight(std::optional<ReadinessLight> light) {
 
 std::optional<ReadinessLight> MainWindow::generalLight() const { return generalLight_; }
 std::optional<ReadinessLight> MainWindow::voiceLight() const { return voiceLight_; }
-
-QPixmap MainWindow::lightPicture(ReadinessLight light) { return ferro::lightPicture(light); }
 
 QMdiSubWindow* MainWindow::addChildWindow(QWidget* window) {
     QMdiSubWindow* sub = mdi_->addSubWindow(window);

@@ -43,7 +43,6 @@ class MainWindow : public QMainWindow {
 public:
     static constexpr int kMinWidthTwips = 12435;
     static constexpr int kMinHeightTwips = 9915;
-    static constexpr int kTwipsPerPixel = 15;
 
     explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -70,16 +69,12 @@ public:
     // "SMPS2ASM" (enabled while ".asm" is ticked): how the .asm is written.
     AsmStyle asmStyle() const;
 
-    // The readiness lights, kept as the colours of two buttons. No value:
-    // the button face (no module loaded).
+    // The readiness lights, kept as the colours of two buttons; they follow
+    // the model's lights. No value: the button face (no module loaded).
     void setGeneralLight(std::optional<ReadinessLight> light);
     void setVoiceLight(std::optional<ReadinessLight> light);
     std::optional<ReadinessLight> generalLight() const;
     std::optional<ReadinessLight> voiceLight() const;
-    // The image list of the three 32x32 traffic-light pictures (as
-    // app/ui/light_pictures.hpp draws them, for the windows not moved yet).
-    static QPixmap lightPicture(ReadinessLight light);
-    static QColor lightColour(ReadinessLight light);
 
     // The options in force (their defaults until the Options window exists).
     AppOptions appOptions() const;
@@ -89,10 +84,6 @@ public:
     void createSongWindows(const XmModule& module);
     void discardSongWindows();
     void showSongWindows();
-    // The explorer's reload: before it, "Remove rests" becomes available
-    // again; after it the song windows keep their settings, and a changed
-    // channel count resets the assignment.
-    void prepareSongWindowsForReload();
     // A reload found another channel count: the model has cleared every
     // channel choice; say so.
     void songChannelCountChanged();

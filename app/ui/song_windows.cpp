@@ -61,14 +61,12 @@ AppOptions MainWindow::appOptions() const {
     return AppOptions{};
 }
 
-void MainWindow::createSongWindows(const XmModule& module) {
-    auto* more = new MoreWindow(*this);
+void MainWindow::createSongWindows(const XmModule&) {
+    auto* more = new MoreWindow(model_, dialogs_);
     more_ = more;
-    more->fillForFirstLoad();
-    auto* general = new GeneralWindow(*this);
+    auto* general = new GeneralWindow(model_, dialogs_);
     general_ = general;
-    general->resetChannelAssignment(module.channelCount);
-    general->selectDefaultTempos();
+    connect(general, &GeneralWindow::minimiseRequested, this, [this] { minimiseChild(general_); });
     auto* voices = new VoiceManagerWindow(model_, dialogs_, [this] { return voiceFolder(*this); });
     voiceManager_ = voices;
     connectVoiceManager(voices);
@@ -98,20 +96,15 @@ void MainWindow::showSongWindows() {
         bringToFront(w);
     }
     if (MoreWindow* more = moreWindow()) placeSongWindows(more->wholeSizeHint());
-    if (GeneralWindow* general = generalWindow()) {
-        general->controllino();
-        bringToFront(general);
-    }
-}
-
-void MainWindow::prepareSongWindowsForReload() {
-    if (MoreWindow* more = moreWindow()) more->reenableRemoveRests();
+    model_.controllino();
+    bringToFront(general_);
 }
 
 void MainWindow::songChannelCountChanged() {
+    // The model has cleared every channel choice, and General parametres
+    // refilled its lists for the new count.
     dialogs_.showMessage("The XM file now has a different number of channels!\r\nAll the channel assignments were reseted!",
                          MessageIcon::Exclamation);
-    if (GeneralWindow* general = generalWindow()) general->resetChannelAssignment(model_.module()->channelCount);
 }
 
 void MainWindow::discardSongWindows() {

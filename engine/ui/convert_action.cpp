@@ -6,7 +6,6 @@
 #include "song/song_conversion.hpp"
 #include "song/song_model.hpp"
 #include "params/ui/general_window.hpp"
-#include "params/ui/more_window.hpp"
 #include "voices/ui/voice_manager_window.hpp"
 #include "xm/ui/explorer_window.hpp"
 
@@ -19,21 +18,18 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 // The song as the windows hold it, at the moment of the click.
 bool gatherSong(MainWindow& main, SongModel& model) {
     const ExplorerWindow* explorer = main.explorer();
-    const GeneralWindow* general = main.generalWindow();
-    const MoreWindow* more = main.moreWindow();
-    if (!explorer || !explorer->module() || !general || !more) return false;
+    if (!explorer || !explorer->module()) return false;
+    const SongModel& song = main.songModel();
     SongChoices choices;
-    choices.settings = general->settings();
-    choices.settings.optimiseOutput = more->optimiseOutput();
-    choices.settings.removeRests = more->removeRests();
-    choices.assignment = general->assignment();
-    choices.maps = more->maps();
-    choices.channels = more->channelSettings();
-    choices.voices = main.songModel().voices();
+    choices.settings = song.settings();
+    choices.assignment = song.assignment();
+    choices.maps = song.maps();
+    choices.channels = song.channels();
+    choices.voices = song.voices();
     choices.writeBin = main.writeBin();
     choices.writeAsm = main.writeAsm();
     choices.asmStyle = main.asmStyle();
-    choices.loopSongAtLoad = main.songModel().loopSongAtLoad();
+    choices.loopSongAtLoad = song.loopSongAtLoad();
     model.load(*explorer->module());
     model.applyChoices(std::move(choices));
     return true;
@@ -57,7 +53,7 @@ void convertSongAction(MainWindow& main) {
     ScratchRowSource rows(model.module()->directory);
     const SongConversionOutcome outcome = convertSong(model, settings, ask, rows, clockSeededRandom());
     if (wasChecked && model.settings().removeRests == RemoveRestsState::Greyed)
-        main.moreWindow()->markRemoveRestsApplied();
+        main.songModel().markRemoveRestsApplied();
     if (outcome.stoppedAt) {
         if (outcome.stoppedAt->action == GateAction::Refuse)
             main.dialogs().showMessage(text(outcome.stoppedAt->message), MessageIcon::Critical);

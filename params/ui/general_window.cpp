@@ -17,19 +17,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "base/paths.hpp"
-#include "app/ui/main_window.hpp"
+#include "app/ui/dialogs.hpp"
+#include "app/ui/light_pictures.hpp"
+#include "app/ui/twips.hpp"
 #include "params/auto_fill.hpp"
-#include "params/ui/more_window.hpp"
-#include "params/validation.hpp"
-#include "voices/ui/voice_manager_window.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "params/song_settings.hpp"
 
 namespace ferro {
 
 namespace {
-
-int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -83,24 +79,48 @@ QListWidget* tempoList(const char* name, const QString& accessible, QWidget* par
 
 }  // namespace
 
-GeneralWindow::GeneralWindow(MainWindow& main, QWidget* parent) : QWidget(parent), main_(main) {
+GeneralWindow::GeneralWindow(SongModel& model, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), model_(model), dialogs_(dialogs) {
     setObjectName("GeneralWindow");
     setWindowTitle("General parametres");
     setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-    buildControls();
-    showRecords();
-    updateMoreWindow();
-    controllino();
+
+    auto* left = new QVBoxLayout;
+    left->addLayout(buildOptionFrames());
+    left->addWidget(buildFmCountFrame());
+    left->addWidget(buildPsgCountFrame());
+    left->addWidget(buildTempoFrame());
+    left->addStretch(1);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(buildAssignmentFrame());
+    right->addWidget(buildStatusFrame());
+    right->addStretch(1);
+
+    buildStatusBar();
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 0);
+    outer->addLayout(columns, 1);
+    outer->addWidget(statusBar_);
+
+    connectOptions();
+    showChanges(kAllSongParts);
+    subscription_ = model_.subscribe([this](SongChanges changes) { showChanges(changes); });
 }
 
 GeneralWindow::~GeneralWindow() {
+    model_.unsubscribe(subscription_);
     // The lists still exist while QWidget tears the children down; a focus
     // change then must not reach a half-destroyed window.
     tearingDown_ = true;
 }
 
-void GeneralWindow::buildControls() {
-    // ---- Options: loop, drums and the E4 toggle.
+// ---- Building.
+
+QHBoxLayout* GeneralWindow::buildOptionFrames() {
     auto* loopFrame = frame("Frame1", "Loop song", this);
     loopYes_ = optionButton("Option1_0", "Yes", "Click here if you want to create a looping song", loopFrame);
     loopNo_ = optionButton("Option1_1", "No", "Click here if your song should play only once", loopFrame);
@@ -142,8 +162,11 @@ void GeneralWindow::buildControls() {
     optionRow->addWidget(dacFrame);
     optionRow->addWidget(e4Frame_);
     optionRow->addStretch(1);
+    return optionRow;
+}
 
-    // ---- Channel counts. The number beside a slider is the count itself.
+// The number beside a slider is the count itself.
+QGroupBox* GeneralWindow::buildFmCountFrame() {
     auto* fmFrame = frame("Frame4", "FM channels", this);
     fmSlider_ = new QSlider(Qt::Horizontal, fmFrame);
     fmSlider_->setObjectName("Slider1");
@@ -158,7 +181,10 @@ void GeneralWindow::buildControls() {
     auto* fmLayout = new QHBoxLayout(fmFrame);
     fmLayout->addWidget(fmSlider_, 1);
     fmLayout->addWidget(fmCount_);
+    return fmFrame;
+}
 
+QGroupBox* GeneralWindow::buildPsgCountFrame() {
     auto* psgFrame = frame("Frame5", "PSG channels", this);
     psgSlider_ = new QSlider(Qt::Horizontal, psgFrame);
     psgSlider_->setObjectName("Slider2");
@@ -182,8 +208,11 @@ void GeneralWindow::buildControls() {
     psgLayout->addWidget(psgCount_, 0, 1);
     psgLayout->addWidget(noiseFrame_, 1, 0, 1, 2);
     psgLayout->setColumnStretch(0, 1);
+    return psgFrame;
+}
 
-    // ---- Tempo: dividing timing on the left, tempo on the right.
+// Dividing timing on the left, tempo on the right.
+QGroupBox* GeneralWindow::buildTempoFrame() {
     auto* tempoFrame = frame("Frame7", "Tempo", this);
     timingList_ = tempoList("List1", "Dividing timing", tempoFrame);
     tempoList_ = tempoList("List2", "Tempo", tempoFrame);
@@ -200,25 +229,22 @@ void GeneralWindow::buildControls() {
         tempoLayout->addWidget(list, 1, column++);
     }
     tempoLayout->setColumnStretch(column, 1);
+    return tempoFrame;
+}
 
-    auto* left = new QVBoxLayout;
-    left->addLayout(optionRow);
-    left->addWidget(fmFrame);
-    left->addWidget(psgFrame);
-    left->addWidget(tempoFrame);
-    left->addStretch(1);
-
-    // ---- The assignment rows. Hidden rows keep their place, so the rows
-    // that stay do not jump about while the counts change.
+// Hidden rows keep their place, so the rows that stay do not jump about
+// while the counts change.
+QGroupBox* GeneralWindow::buildAssignmentFrame() {
     auto* assignFrame = frame("Frame8", "XM channels assignments", this);
     auto* assignLayout = new QGridLayout(assignFrame);
     assignLayout->setVerticalSpacing(4);
-    for (int row = 0; row < kRowCount; ++row) {
+    for (int row = 0; row < kAssignmentRowCount; ++row) {
         QString caption;
-        if (row < kFirstPsgRow)
+        if (row < kFirstPsgAssignmentRow)
             caption = qs(fmRowCaption(row + 1));
-        else if (row < kDacRow)
-            caption = row == kDacRow - 1 ? QString("Noise") : "PSG" + QString::number(row - kFirstPsgRow + 1);
+        else if (row < kDacAssignmentRow)
+            caption = row == kDacAssignmentRow - 1 ? QString("Noise")
+                                                   : "PSG" + QString::number(row - kFirstPsgAssignmentRow + 1);
         else
             caption = kDacRowCaption;
         auto* label = new QLabel(caption, assignFrame);
@@ -236,13 +262,17 @@ void GeneralWindow::buildControls() {
         assignLayout->addWidget(label, row, 0);
         assignLayout->addWidget(list, row, 1);
         assignLayout->setRowMinimumHeight(row, list->sizeHint().height());
-        connect(list, &QComboBox::activated, this, [this, row](int index) { chooseChannel(row, index); });
+        connect(list, &QComboBox::activated, this, [this, row](int index) { pickChannel(row, index); });
     }
     autoFillButton_ = new QPushButton("Auto fill", assignFrame);
     autoFillButton_->setObjectName("Command1");
-    assignLayout->addWidget(autoFillButton_, kRowCount, 0, 1, 2);
+    assignLayout->addWidget(autoFillButton_, kAssignmentRowCount, 0, 1, 2);
     assignLayout->setColumnStretch(1, 1);
+    connect(autoFillButton_, &QPushButton::clicked, this, &GeneralWindow::fillAssignmentFromNames);
+    return assignFrame;
+}
 
+QGroupBox* GeneralWindow::buildStatusFrame() {
     auto* statusFrame = frame("Frame9", "Status:", this);
     lightPicture_ = new QLabel(statusFrame);
     lightPicture_->setObjectName("Picture1");
@@ -250,88 +280,76 @@ void GeneralWindow::buildControls() {
     lightPicture_->setFixedSize(32, 32);
     auto* statusLayout = new QHBoxLayout(statusFrame);
     statusLayout->addWidget(lightPicture_, 0, Qt::AlignCenter);
+    return statusFrame;
+}
 
-    auto* right = new QVBoxLayout;
-    right->addWidget(assignFrame);
-    right->addWidget(statusFrame);
-    right->addStretch(1);
-
+void GeneralWindow::buildStatusBar() {
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName("StatusBar1");
     statusBar_->setSizeGripEnabled(false);
     statusPanel_ = new QLabel(statusBar_);
     statusPanel_->setObjectName("StatusBar1_Panel1");
     statusBar_->addWidget(statusPanel_, 1);
+}
 
-    auto* columns = new QHBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(6, 6, 6, 0);
-    outer->addLayout(columns, 1);
-    outer->addWidget(statusBar_);
-
+void GeneralWindow::connectOptions() {
     // A radio button's click reports the choice even when it was already set;
-    // the handlers are idempotent, so that does no harm.
-    connect(loopYes_, &QRadioButton::clicked, this, [this] { setLoopSong(true); });
-    connect(loopNo_, &QRadioButton::clicked, this, [this] { setLoopSong(false); });
-    connect(dacYes_, &QRadioButton::clicked, this, [this] { setHasDrums(true); });
-    connect(dacNo_, &QRadioButton::clicked, this, [this] { setHasDrums(false); });
-    connect(noiseYes_, &QRadioButton::clicked, this, [this] { setUseNoise(true); });
-    connect(noiseNo_, &QRadioButton::clicked, this, [this] { setUseNoise(false); });
+    // the model's operations are idempotent, so that does no harm.
+    connect(loopYes_, &QRadioButton::clicked, this, [this] { model_.setLoopSong(true); });
+    connect(loopNo_, &QRadioButton::clicked, this, [this] { model_.setLoopSong(false); });
+    connect(dacYes_, &QRadioButton::clicked, this, [this] { model_.setHasDrums(true); });
+    connect(dacNo_, &QRadioButton::clicked, this, [this] { model_.setHasDrums(false); });
+    connect(noiseYes_, &QRadioButton::clicked, this, [this] { model_.setUseNoise(true); });
+    connect(noiseNo_, &QRadioButton::clicked, this, [this] { model_.setUseNoise(false); });
     connect(e4Box_, &QToolButton::toggled, this, [this](bool on) {
-        if (!showing_) setEndDacWithE4(on);
+        if (!showing_) model_.setEndDacWithE4(on);
     });
-    connect(fmSlider_, &QSlider::valueChanged, this, [this](int v) {
-        if (!showing_) setFmChannelCount(v);
+    connect(fmSlider_, &QSlider::valueChanged, this, [this](int count) {
+        if (!showing_) model_.setFmChannelCount(count);
     });
-    connect(psgSlider_, &QSlider::valueChanged, this, [this](int v) {
-        if (!showing_) setPsgChannelCount(v);
+    connect(psgSlider_, &QSlider::valueChanged, this, [this](int count) {
+        if (!showing_) model_.setPsgChannelCount(count);
     });
-    // A list that merely gets the focus has a current row but no selection;
-    // only a selected item is a choice.
-    auto selectedRow = [](QListWidget* list) {
-        const auto selected = list->selectedItems();
-        return selected.isEmpty() ? -1 : list->row(selected.first());
-    };
-    connect(timingList_, &QListWidget::itemSelectionChanged, this, [this, selectedRow] {
-        if (!showing_) selectDividingTiming(selectedRow(timingList_));
-    });
-    connect(tempoList_, &QListWidget::itemSelectionChanged, this, [this, selectedRow] {
-        if (!showing_) selectTempo(selectedRow(tempoList_));
-    });
-    connect(autoFillButton_, &QPushButton::clicked, this, &GeneralWindow::autoFill);
+    connect(timingList_, &QListWidget::itemSelectionChanged, this, &GeneralWindow::pickDividingTiming);
+    connect(tempoList_, &QListWidget::itemSelectionChanged, this, &GeneralWindow::pickTempo);
 }
 
-XmChannelChoice& GeneralWindow::rowChoice(int row) {
-    if (row < kFirstPsgRow) return assignment_.fm[row];
-    if (row < kDacRow) return assignment_.psg[row - kFirstPsgRow];
-    return assignment_.dac;
+// ---- Showing the model.
+
+void GeneralWindow::showChanges(SongChanges changes) {
+    if (changed(changes, SongPart::Module) || changed(changes, SongPart::General)) showSettings();
+    // The lists hold one item per XM channel of the module.
+    if (changed(changes, SongPart::Module) || changed(changes, SongPart::Assignment)) showAssignment();
+    if (changed(changes, SongPart::Module) || changed(changes, SongPart::Lights)) showLight();
 }
 
-void GeneralWindow::showRecords() {
-    const GeneralWindowView view = generalWindowView(settings_);
+void GeneralWindow::showSettings() {
+    const SongSettings& settings = model_.settings();
+    const GeneralWindowView view = generalWindowView(settings);
     showing_ = true;
 
-    (settings_.loopSong ? loopYes_ : loopNo_)->setChecked(true);
-    (settings_.hasDrums ? dacYes_ : dacNo_)->setChecked(true);
-    (settings_.useNoise ? noiseYes_ : noiseNo_)->setChecked(true);
+    (settings.loopSong ? loopYes_ : loopNo_)->setChecked(true);
+    (settings.hasDrums ? dacYes_ : dacNo_)->setChecked(true);
+    (settings.useNoise ? noiseYes_ : noiseNo_)->setChecked(true);
     e4Frame_->setVisible(view.e4FrameVisible);
-    e4Box_->setChecked(settings_.endDacWithE4);
+    e4Box_->setChecked(settings.endDacWithE4);
 
     fmSlider_->setMaximum(view.fmSliderMax);
-    fmSlider_->setValue(settings_.fmChannelCount);
+    fmSlider_->setValue(settings.fmChannelCount);
     fmCount_->setText(qs(view.fmCountText));
-    psgSlider_->setValue(settings_.psgChannelCount);
+    psgSlider_->setValue(settings.psgChannelCount);
     psgCount_->setText(qs(view.psgCountText));
     noiseFrame_->setEnabled(view.noiseFrameEnabled);
+
+    timingList_->setCurrentRow(tempoToListIndex(settings.dividingTiming));
+    tempoList_->setCurrentRow(tempoToListIndex(settings.tempo));
 
     for (int k = 0; k < kMaxFmChannels; ++k) {
         rowCaptions_[k]->setVisible(view.fmRowVisible[k]);
         rowLists_[k]->setVisible(view.fmRowVisible[k]);
     }
     for (int m = 0; m < kMaxPsgChannels; ++m) {
-        const int row = kFirstPsgRow + m;
+        const int row = kFirstPsgAssignmentRow + m;
         const bool visible = view.psgRowVisible[m];
         // A hidden row keeps the caption it had.
         if (visible) {
@@ -342,11 +360,15 @@ void GeneralWindow::showRecords() {
         rowCaptions_[row]->setVisible(visible);
         rowLists_[row]->setVisible(visible);
     }
-    rowCaptions_[kDacRow]->setVisible(view.dacRowVisible);
-    rowLists_[kDacRow]->setVisible(view.dacRowVisible);
+    rowCaptions_[kDacAssignmentRow]->setVisible(view.dacRowVisible);
+    rowLists_[kDacAssignmentRow]->setVisible(view.dacRowVisible);
+    showing_ = false;
+}
 
-    const int count = assignment_.channelCount;
-    for (int row = 0; row < kRowCount; ++row) {
+void GeneralWindow::showAssignment() {
+    const int count = model_.assignment().channelCount;
+    showing_ = true;
+    for (int row = 0; row < kAssignmentRowCount; ++row) {
         QComboBox* list = rowLists_[row];
         if (list->count() != count) {
             list->clear();
@@ -354,121 +376,48 @@ void GeneralWindow::showRecords() {
         }
         // Adding items to an empty list selects the first one; none is shown
         // as no selection at all.
-        list->setCurrentIndex(channelToListIndex(rowChoice(row), count));
+        list->setCurrentIndex(channelToListIndex(model_.rowChoice(row), count));
     }
     showing_ = false;
 }
 
-void GeneralWindow::updateMoreWindow() {
-    if (MoreWindow* more = main_.moreWindow()) more->applyGeneralSettings(settings_);
+void GeneralWindow::showLight() {
+    const std::optional<ReadinessLight> light = model_.generalLight();
+    if (light)
+        lightPicture_->setPixmap(lightPicture(*light));
+    else
+        lightPicture_->clear();
+    statusPanel_->setText(qs(model_.generalStatusText()));
 }
 
-QString GeneralWindow::statusText() const { return statusPanel_->text(); }
+// ---- The user's input.
 
-void GeneralWindow::controllino() {
-    const GeneralValidation result = validateGeneralSettings(settings_, assignment_);
-    light_ = result.light;
-    lightPicture_->setPixmap(MainWindow::lightPicture(light_));
-    statusPanel_->setText(qs(result.statusText));
-    main_.setGeneralLight(light_);
-    // The voice light is the model's and reads the FM channel count there.
-    main_.songModel().setFmChannelCount(settings_.fmChannelCount);
+void GeneralWindow::pickChannel(int row, int listIndex) {
+    model_.chooseChannel(row, channelFromListIndex(listIndex, model_.assignment().channelCount));
 }
 
-void GeneralWindow::resetChannelAssignment(int channelCount) {
-    ferro::resetChannelAssignment(assignment_, channelCount);
-    showRecords();
-    controllino();
+// A list that merely gets the focus has a current row but no selection; only
+// a selected item is a choice. The value is the position + 1.
+void GeneralWindow::pickDividingTiming() {
+    if (showing_) return;
+    const auto selected = timingList_->selectedItems();
+    if (!selected.isEmpty()) model_.setDividingTiming(tempoFromListIndex(timingList_->row(selected.first())));
 }
 
-void GeneralWindow::selectDefaultTempos() {
-    selectDividingTiming(tempoToListIndex(3));
-    selectTempo(tempoToListIndex(2));
+void GeneralWindow::pickTempo() {
+    if (showing_) return;
+    const auto selected = tempoList_->selectedItems();
+    if (!selected.isEmpty()) model_.setTempo(tempoFromListIndex(tempoList_->row(selected.first())));
 }
 
-void GeneralWindow::setFmChannelCount(int count) {
-    ferro::setFmChannelCount(settings_, count);
-    showRecords();
-    updateMoreWindow();
-    controllino();
-}
-
-void GeneralWindow::setPsgChannelCount(int count) {
-    ferro::setPsgChannelCount(settings_, count);
-    showRecords();
-    updateMoreWindow();
-    controllino();
-}
-
-void GeneralWindow::setUseNoise(bool useNoise) {
-    ferro::setUseNoise(settings_, useNoise);
-    showRecords();
-    updateMoreWindow();
-    controllino();
-}
-
-void GeneralWindow::setHasDrums(bool hasDrums) {
-    ferro::setHasDrums(settings_, hasDrums);
-    showRecords();
-    updateMoreWindow();
-    controllino();
-}
-
-void GeneralWindow::setLoopSong(bool loopSong) {
-    settings_.loopSong = loopSong;
-    // The reload and the conversion read the choice from the module's facts.
-    main_.songModel().setLoopSong(loopSong);
-    showRecords();
-    updateMoreWindow();
-}
-
-void GeneralWindow::setEndDacWithE4(bool on) {
-    settings_.endDacWithE4 = on;
-    showing_ = true;
-    e4Box_->setChecked(on);
-    showing_ = false;
-}
-
-void GeneralWindow::selectDividingTiming(int listIndex) {
-    if (listIndex < 0 || listIndex >= timingList_->count()) return;
-    settings_.dividingTiming = tempoFromListIndex(listIndex);
-    showing_ = true;
-    timingList_->setCurrentRow(listIndex);
-    showing_ = false;
-}
-
-void GeneralWindow::selectTempo(int listIndex) {
-    if (listIndex < 0 || listIndex >= tempoList_->count()) return;
-    settings_.tempo = tempoFromListIndex(listIndex);
-    showing_ = true;
-    tempoList_->setCurrentRow(listIndex);
-    showing_ = false;
-}
-
-void GeneralWindow::chooseChannel(int row, int listIndex) {
-    if (row < 0 || row >= kRowCount) return;
-    rowChoice(row) = channelFromListIndex(listIndex, assignment_.channelCount);
-    showRecords();
-    controllino();
-}
-
-void GeneralWindow::autoFill() {
-    const ExplorerWindow* explorer = main_.explorer();
-    const XmModule* module = explorer ? explorer->module() : nullptr;
+void GeneralWindow::fillAssignmentFromNames() {
     // The names were read with the module, so the file on disk no longer matters.
-    const bool filled = module && autoFillChannels(module->channelNames, settings_, assignment_);
-    if (!filled) {
-        main_.dialogs().showMessage(kAutoFillFailedMessage, MessageIcon::Information);
-        return;
-    }
-    showRecords();
-    updateMoreWindow();
-    controllino();
+    if (!model_.autoFill()) dialogs_.showMessage(kAutoFillFailedMessage, MessageIcon::Information);
 }
 
 void GeneralWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
-    main_.minimiseChild(this);
+    emit minimiseRequested();
 }
 
 bool GeneralWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -476,7 +425,7 @@ bool GeneralWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn && !tearingDown_) {
         for (QComboBox* list : rowLists_)
             if (watched == list) {
-                controllino();
+                model_.controllino();
                 break;
             }
     }

@@ -1,92 +1,72 @@
 #pragma once
 // The General parametres window: channel counts, noise, drums, loop, tempo and
 // the assignment of XM channels to output channels, with its readiness light.
-// It owns SongSettings and ChannelAssignment; every user action changes them
-// through the window-free operations and then re-displays both records.
-#include <QString>
+// It shows the song model and calls the model's operations on input; it keeps
+// no choice of its own.
 #include <QWidget>
 #include <array>
 
 #include "base/shared_types.hpp"
-#include "params/song_settings.hpp"
+#include "song/song_model.hpp"
 
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QListWidget;
-class QPushButton;
 class QRadioButton;
+class QPushButton;
 class QSlider;
 class QStatusBar;
 class QToolButton;
+class QVBoxLayout;
 
 namespace ferro {
 
-class MainWindow;
+class Dialogs;
 
 class GeneralWindow : public QWidget {
     Q_OBJECT
 public:
-    // Assignment rows, top to bottom: FM1..FM6, the three PSG rows, DAC.
-    static constexpr int kFirstPsgRow = kMaxFmChannels;
-    static constexpr int kDacRow = kMaxFmChannels + kMaxPsgChannels;
-    static constexpr int kRowCount = kDacRow + 1;
-
-    // Creating the window runs controllino (red while the lists are empty).
-    explicit GeneralWindow(MainWindow& main, QWidget* parent = nullptr);
+    GeneralWindow(SongModel& model, Dialogs& dialogs, QWidget* parent = nullptr);
     ~GeneralWindow() override;
 
-    // ---- Routines the other windows call.
-    // The XM load: clears every choice and refills the ten lists with
-    // "1".."channelCount", then runs controllino.
-    void resetChannelAssignment(int channelCount);
-    // The number of items in each channel list.
-    int channelListCount() const { return assignment_.channelCount; }
-    // The first load selects "03" and "02" in the two tempo lists.
-    void selectDefaultTempos();
-    // Validates the assignment: sets the light picture, the status text and
-    // the main window's button colour, then asks the voice side to re-evaluate.
-    void controllino();
-    const SongSettings& settings() const { return settings_; }
-    const ChannelAssignment& assignment() const { return assignment_; }
-    ReadinessLight light() const { return light_; }
-    QString statusText() const;
-
-    // ---- User actions (one handler each).
-    void setFmChannelCount(int count);
-    void setPsgChannelCount(int count);
-    void setUseNoise(bool useNoise);
-    void setHasDrums(bool hasDrums);
-    // Also writes loopOption into the loaded module's facts. No validation.
-    void setLoopSong(bool loopSong);
-    void setEndDacWithE4(bool on);
-    // The tempo lists: the value is the selected position + 1.
-    void selectDividingTiming(int listIndex);
-    void selectTempo(int listIndex);
-    // A choice in assignment row 0..9 (list position, -1 for none).
-    void chooseChannel(int row, int listIndex);
-    // "Auto fill": the assignment from the channel names of the loaded file.
-    void autoFill();
+signals:
+    // The close control was used: the window lives as long as the module is
+    // loaded, so it is only minimised and no choice is lost.
+    void minimiseRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // The window lives as long as the module is loaded: its close control
-    // only minimises it, so the settings are never lost.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildControls();
-    // Shows both records in the controls without triggering their handlers.
-    void showRecords();
-    // The counts, noise, drums or loop changed: the More window follows.
-    void updateMoreWindow();
-    XmChannelChoice& rowChoice(int row);
+    // The builders, one per frame or group of frames.
+    QHBoxLayout* buildOptionFrames();
+    QGroupBox* buildFmCountFrame();
+    QGroupBox* buildPsgCountFrame();
+    QGroupBox* buildTempoFrame();
+    QGroupBox* buildAssignmentFrame();
+    QGroupBox* buildStatusFrame();
+    void buildStatusBar();
+    void connectOptions();
 
-    MainWindow& main_;
-    SongSettings settings_;
-    ChannelAssignment assignment_;
-    ReadinessLight light_ = ReadinessLight::Red;
-    bool showing_ = false;  // true while showRecords writes the controls
+    // Showing the model, without running the handlers.
+    void showChanges(SongChanges changes);
+    void showSettings();
+    void showAssignment();
+    void showLight();
+
+    // Handlers of the user's input.
+    void pickChannel(int row, int listIndex);
+    void pickDividingTiming();
+    void pickTempo();
+    void fillAssignmentFromNames();
+
+    SongModel& model_;
+    Dialogs& dialogs_;
+    int subscription_ = 0;
+    bool showing_ = false;  // true while the window writes its own controls
     bool tearingDown_ = false;
 
     QRadioButton* loopYes_ = nullptr;   // Option1_0
@@ -104,12 +84,12 @@ private:
     QRadioButton* noiseNo_ = nullptr;   // Option3_1
     QListWidget* timingList_ = nullptr; // List1
     QListWidget* tempoList_ = nullptr;  // List2
-    std::array<QLabel*, kRowCount> rowCaptions_{};   // Label3_0..9
-    std::array<QComboBox*, kRowCount> rowLists_{};   // Combo1_0..9
+    std::array<QLabel*, kAssignmentRowCount> rowCaptions_{};  // Label3_0..9
+    std::array<QComboBox*, kAssignmentRowCount> rowLists_{};  // Combo1_0..9
     QPushButton* autoFillButton_ = nullptr;  // Command1
     QLabel* lightPicture_ = nullptr;    // Picture1
     QStatusBar* statusBar_ = nullptr;   // StatusBar1
-    QLabel* statusPanel_ = nullptr;
+    QLabel* statusPanel_ = nullptr;     // StatusBar1_Panel1
 };
 
 }  // namespace ferro

@@ -18,7 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/ui/main_window.hpp"
+#include "app/ui/dialogs.hpp"
+#include "params/song_settings.hpp"
 
 namespace ferro {
 
@@ -98,7 +99,8 @@ QPixmap catPicture() {
 
 }  // namespace
 
-MoreWindow::MoreWindow(MainWindow& main, QWidget* parent) : QWidget(parent), main_(main) {
+MoreWindow::MoreWindow(SongModel& model, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), model_(model), dialogs_(dialogs) {
     setObjectName("MoreWindow");
     setWindowTitle(kMoreParametresCaption);
     // It lives from the first load to the unload: no close control.
@@ -109,81 +111,19 @@ MoreWindow::MoreWindow(MainWindow& main, QWidget* parent) : QWidget(parent), mai
     auto* content = new QWidget;
     content->setObjectName("MoreContent");
 
-    // ---- The instrument maps, two frames a row.
-    auto* maps = new QGridLayout;
-    maps->setSpacing(6);
-    maps->addWidget(buildMapFrame(InstrumentMapKind::Fm, "Frame1", "List1", "List2"), 0, 0);
-    maps->addWidget(buildMapFrame(InstrumentMapKind::Psg, "Frame2", "List3", "List4"), 0, 1);
-    maps->addWidget(buildMapFrame(InstrumentMapKind::Dac, "Frame3", "List5", "List6"), 1, 0);
-    maps->addWidget(buildMapFrame(InstrumentMapKind::HiHat, "Frame4", "List7", nullptr), 1, 1);
-    maps->setColumnStretch(2, 1);  // frames keep their width, packed left
-
-    // The option that concerns the whole song and the picture close the
-    // window at the bottom.
-    picture_ = new QToolButton;
-    picture_->setObjectName("Picture1");
-    picture_->setAccessibleName("Cat");
-    picture_->setAutoRaise(true);
-    picture_->setIcon(QIcon(catPicture()));
-    picture_->setIconSize(QSize(32, 32));
-    connect(picture_, &QToolButton::clicked, this, &MoreWindow::pictureClicked);
-    optimiseBox_ = new QCheckBox(kOptimiseOutputCaption);
-    optimiseBox_->setObjectName("Check1");
-    connect(optimiseBox_, &QCheckBox::toggled, this, [this](bool on) { settings_.optimiseOutput = on; });
-
-    // ---- The channel frames, one line each: FM 1..6 in the left column;
-    // PSG, noise and DAC in the right one, with the output option and the
-    // picture below them.
-    auto* fmColumn = new QVBoxLayout;
-    fmColumn->setSpacing(4);
-    for (int k = 1; k <= kMaxFmChannels; ++k) {
-        fmFrames_[k - 1] = buildChannelFrame(qs(fmFrameCaption(k)), k - 1, k - 1, k - 1);
-        fmFrames_[k - 1]->setObjectName(QString("Frame5_%1").arg(k - 1));
-        fmColumn->addWidget(fmFrames_[k - 1]);
-    }
-    fmColumn->addStretch(1);
-
-    auto* psgColumn = new QVBoxLayout;
-    psgColumn->setSpacing(4);
-    for (int k = 1; k <= kMaxPsgChannels; ++k) {
-        const int slot = kFirstPsgSlot + k - 1;
-        psgFrames_[k - 1] = buildChannelFrame(qs(psgFrameCaption(k)), slot, slot, -1);
-        psgFrames_[k - 1]->setObjectName(QString("Frame6_%1").arg(k - 1));
-        psgColumn->addWidget(psgFrames_[k - 1]);
-    }
-    noiseFrame_ = buildChannelFrame(kNoiseFrameCaption, -1, kNoiseVolumeSlot, -1);
-    noiseFrame_->setObjectName("Frame7");
-    psgColumn->addWidget(noiseFrame_);
-    dacFrame_ = buildChannelFrame(kDacFrameCaption, -1, -1, kDacPanSlot);
-    dacFrame_->setObjectName("Frame8");
-    removeRestsBox_ = new QCheckBox(kRemoveRestsCaption);
-    removeRestsBox_->setObjectName("Check2");
-    static_cast<QGridLayout*>(dacFrame_->layout())->addWidget(removeRestsBox_, 0, 2, 1, 2);
-    // Only the user's clicks store a value; the greyed state is set by the
-    // conversion through markRemoveRestsApplied.
-    connect(removeRestsBox_, &QCheckBox::clicked, this, [this](bool checked) {
-        setRemoveRests(settings_, checked);
-        showRemoveRests();
-    });
-    psgColumn->addWidget(dacFrame_);
-    auto* footer = new QHBoxLayout;
-    footer->setContentsMargins(4, 0, 0, 0);
-    footer->addWidget(optimiseBox_);
-    footer->addStretch(1);
-    footer->addWidget(picture_);
-    psgColumn->addLayout(footer);
-    psgColumn->addStretch(1);
-
+    // The channel frames, one line each: FM 1..6 in the left column; PSG,
+    // noise and DAC in the right one, with the output option and the picture
+    // below them.
     auto* channels = new QHBoxLayout;
     channels->setSpacing(6);
-    channels->addLayout(fmColumn);
-    channels->addLayout(psgColumn);
+    channels->addLayout(buildFmColumn());
+    channels->addLayout(buildPsgColumn());
     channels->addStretch(1);
 
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(6);
-    column->addLayout(maps);
+    column->addLayout(buildMapFrames());
     column->addLayout(channels);
     column->addStretch(1);
 
@@ -200,13 +140,29 @@ MoreWindow::MoreWindow(MainWindow& main, QWidget* parent) : QWidget(parent), mai
     scroll_ = scroll;
     resize(sizeHint());
 
-    showRemoveRests();
-    applyGeneralSettings(settings_);
+    showChanges(kAllSongParts);
+    subscription_ = model_.subscribe([this](SongChanges changes) { showChanges(changes); });
+}
+
+MoreWindow::~MoreWindow() { model_.unsubscribe(subscription_); }
+
+// ---- Building.
+
+// The instrument maps, two frames a row.
+QGridLayout* MoreWindow::buildMapFrames() {
+    auto* maps = new QGridLayout;
+    maps->setSpacing(6);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Fm, "Frame1", "List1", "List2"), 0, 0);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Psg, "Frame2", "List3", "List4"), 0, 1);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Dac, "Frame3", "List5", "List6"), 1, 0);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::HiHat, "Frame4", "List7", nullptr), 1, 1);
+    maps->setColumnStretch(2, 1);  // frames keep their width, packed left
+    return maps;
 }
 
 QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameName, const char* keysName,
                                      const char* valuesName) {
-    const MapFrameTexts texts = mapFrameTexts(maps_, kind);
+    const MapFrameTexts texts = mapFrameTexts(model_.maps(), kind);
     MapFrame& f = frame(kind);
     f.box = new QGroupBox(qs(texts.frameCaption));
     f.box->setObjectName(frameName);
@@ -235,19 +191,7 @@ QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameNa
 
     if (kind == InstrumentMapKind::HiHat) {
         f.keys->setAccessibleName("Hi-hat keys");
-        closedHiHat_ = new QRadioButton(kClosedHiHatCaption);
-        closedHiHat_->setObjectName("Option1_0");
-        openHiHat_ = new QRadioButton(kOpenHiHatCaption);
-        openHiHat_->setObjectName("Option1_1");
-        closedHiHat_->setChecked(true);
-        connect(closedHiHat_, &QRadioButton::clicked, this, [this] { pickMapValue(InstrumentMapKind::HiHat, 0); });
-        connect(openHiHat_, &QRadioButton::clicked, this, [this] { pickMapValue(InstrumentMapKind::HiHat, 1); });
-        auto* kinds = new QVBoxLayout;
-        kinds->addStretch(1);
-        kinds->addWidget(closedHiHat_);
-        kinds->addWidget(openHiHat_);
-        kinds->addStretch(1);
-        grid->addLayout(kinds, 1, 2);
+        buildHiHatKinds(grid);
     } else {
         auto* heading = new QLabel(qs(texts.valueHeading));
         heading->setWordWrap(true);
@@ -258,6 +202,7 @@ QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameNa
         fitListToRows(f.values, kKeyListWidth);
         f.values->setSelectionMode(QAbstractItemView::SingleSelection);
         f.values->setAccessibleName(qs(texts.valueHeading));
+        fillList(f.values, mapValueItems(kind));
         f.keys->setAccessibleName(kind == InstrumentMapKind::Fm    ? "FM voice keys"
                                   : kind == InstrumentMapKind::Psg ? "PSG voice keys"
                                                                    : "DAC keys");
@@ -274,41 +219,109 @@ QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameNa
         // the key under the mouse, which shows its voice through
         // currentRowChanged; scrolling shows the selected key's voice again.
         connect(f.keys->verticalScrollBar(), &QScrollBar::valueChanged, this,
-                [this, kind] { showMapValue(kind); });
+                [this, kind] { showMapValue(kind, true); });
     }
-
-    if (kind == InstrumentMapKind::Dac || kind == InstrumentMapKind::HiHat) {
-        const bool dac = kind == InstrumentMapKind::Dac;
-        auto* each = new QRadioButton(dac ? kEachDrumOption : kEachHiHatOption);
-        auto* byNote = new QRadioButton(dac ? kDrumsByNoteOption : kHiHatsByNoteOption);
-        each->setObjectName(dac ? "Option2_0" : "Option3_0");
-        byNote->setObjectName(dac ? "Option2_1" : "Option3_1");
-        each->setChecked(true);
-        // The two keying options form their own group, apart from the hi-hat
-        // kinds in the same frame.
-        auto* pair = new QWidget;
-        auto* pairLayout = new QVBoxLayout(pair);
-        pairLayout->setContentsMargins(0, 4, 0, 0);
-        pairLayout->setSpacing(2);
-        pairLayout->addWidget(each);
-        pairLayout->addWidget(byNote);
-        grid->addWidget(pair, 2, 0, 1, 4);
-        (dac ? eachDrum_ : eachHiHat_) = each;
-        (dac ? drumsByNote_ : hiHatsByNote_) = byNote;
-        for (QRadioButton* option : {each, byNote}) {
-            const bool optionByNote = option == byNote;
-            connect(option, &QRadioButton::toggled, this, [this, dac, optionByNote](bool on) {
-                if (!on) return;
-                if (dac)
-                    chooseDrumKeying(optionByNote);
-                else
-                    chooseHiHatKeying(optionByNote);
-            });
-        }
-    }
+    if (kind == InstrumentMapKind::Dac || kind == InstrumentMapKind::HiHat) buildKeyingOptions(kind, grid);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(3, 1);
     return f.box;
+}
+
+void MoreWindow::buildHiHatKinds(QGridLayout* grid) {
+    closedHiHat_ = new QRadioButton(kClosedHiHatCaption);
+    closedHiHat_->setObjectName("Option1_0");
+    openHiHat_ = new QRadioButton(kOpenHiHatCaption);
+    openHiHat_->setObjectName("Option1_1");
+    connect(closedHiHat_, &QRadioButton::clicked, this, [this] { pickMapValue(InstrumentMapKind::HiHat, 0); });
+    connect(openHiHat_, &QRadioButton::clicked, this, [this] { pickMapValue(InstrumentMapKind::HiHat, 1); });
+    auto* kinds = new QVBoxLayout;
+    kinds->addStretch(1);
+    kinds->addWidget(closedHiHat_);
+    kinds->addWidget(openHiHat_);
+    kinds->addStretch(1);
+    grid->addLayout(kinds, 1, 2);
+}
+
+void MoreWindow::buildKeyingOptions(InstrumentMapKind kind, QGridLayout* grid) {
+    const bool dac = kind == InstrumentMapKind::Dac;
+    MapFrame& f = frame(kind);
+    f.each = new QRadioButton(dac ? kEachDrumOption : kEachHiHatOption);
+    f.byNote = new QRadioButton(dac ? kDrumsByNoteOption : kHiHatsByNoteOption);
+    f.each->setObjectName(dac ? "Option2_0" : "Option3_0");
+    f.byNote->setObjectName(dac ? "Option2_1" : "Option3_1");
+    // The two keying options form their own group, apart from the hi-hat
+    // kinds in the same frame.
+    auto* pair = new QWidget;
+    auto* pairLayout = new QVBoxLayout(pair);
+    pairLayout->setContentsMargins(0, 4, 0, 0);
+    pairLayout->setSpacing(2);
+    pairLayout->addWidget(f.each);
+    pairLayout->addWidget(f.byNote);
+    grid->addWidget(pair, 2, 0, 1, 4);
+    for (QRadioButton* option : {f.each, f.byNote}) {
+        const bool byNote = option == f.byNote;
+        connect(option, &QRadioButton::toggled, this, [this, kind, byNote](bool on) {
+            if (on && !showing_) chooseKeying(kind, byNote);
+        });
+    }
+}
+
+QVBoxLayout* MoreWindow::buildFmColumn() {
+    auto* fmColumn = new QVBoxLayout;
+    fmColumn->setSpacing(4);
+    for (int k = 1; k <= kMaxFmChannels; ++k) {
+        fmFrames_[k - 1] = buildChannelFrame(qs(fmFrameCaption(k)), k - 1, k - 1, k - 1);
+        fmFrames_[k - 1]->setObjectName(QString("Frame5_%1").arg(k - 1));
+        fmColumn->addWidget(fmFrames_[k - 1]);
+    }
+    fmColumn->addStretch(1);
+    return fmColumn;
+}
+
+QVBoxLayout* MoreWindow::buildPsgColumn() {
+    auto* psgColumn = new QVBoxLayout;
+    psgColumn->setSpacing(4);
+    for (int k = 1; k <= kMaxPsgChannels; ++k) {
+        const int slot = kFirstPsgSlot + k - 1;
+        psgFrames_[k - 1] = buildChannelFrame(qs(psgFrameCaption(k)), slot, slot, -1);
+        psgFrames_[k - 1]->setObjectName(QString("Frame6_%1").arg(k - 1));
+        psgColumn->addWidget(psgFrames_[k - 1]);
+    }
+    noiseFrame_ = buildChannelFrame(kNoiseFrameCaption, -1, kNoiseVolumeSlot, -1);
+    noiseFrame_->setObjectName("Frame7");
+    psgColumn->addWidget(noiseFrame_);
+    dacFrame_ = buildChannelFrame(kDacFrameCaption, -1, -1, kDacPanSlot);
+    dacFrame_->setObjectName("Frame8");
+    removeRestsBox_ = new QCheckBox(kRemoveRestsCaption);
+    removeRestsBox_->setObjectName("Check2");
+    static_cast<QGridLayout*>(dacFrame_->layout())->addWidget(removeRestsBox_, 0, 2, 1, 2);
+    // Only the user's clicks store a value; the conversion greys the box
+    // through the model.
+    connect(removeRestsBox_, &QCheckBox::clicked, this, [this](bool checked) { model_.setRemoveRests(checked); });
+    psgColumn->addWidget(dacFrame_);
+
+    // The option that concerns the whole song and the picture close the
+    // window at the bottom.
+    optimiseBox_ = new QCheckBox(kOptimiseOutputCaption);
+    optimiseBox_->setObjectName("Check1");
+    connect(optimiseBox_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!showing_) model_.setOptimiseOutput(on);
+    });
+    picture_ = new QToolButton;
+    picture_->setObjectName("Picture1");
+    picture_->setAccessibleName("Cat");
+    picture_->setAutoRaise(true);
+    picture_->setIcon(QIcon(catPicture()));
+    picture_->setIconSize(QSize(32, 32));
+    connect(picture_, &QToolButton::clicked, this, &MoreWindow::meow);
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(4, 0, 0, 0);
+    footer->addWidget(optimiseBox_);
+    footer->addStretch(1);
+    footer->addWidget(picture_);
+    psgColumn->addLayout(footer);
+    psgColumn->addStretch(1);
+    return psgColumn;
 }
 
 QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, int volumeSlot, int panSlot) {
@@ -339,9 +352,9 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
         spin->setObjectName(QString("Text1_%1").arg(pitchSlot));
         spin->setAccessibleName(caption + " pitch");
         spin->setRange(kPitchMin, kPitchMax);
-        spin->setValue(channels_.pitch[pitchSlot]);
-        connect(spin, &QSpinBox::valueChanged, this,
-                [this, pitchSlot](int v) { setPitch(channels_, pitchSlot, v); });
+        connect(spin, &QSpinBox::valueChanged, this, [this, pitchSlot](int v) {
+            if (!showing_) model_.setPitch(pitchSlot, v);
+        });
         pitch_[pitchSlot] = spin;
         addValue(column, kPitchLabel, spin, spinWidth);
         column += 2;
@@ -354,9 +367,9 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
         spin->setObjectName(QString("Text2_%1").arg(volumeSlot));
         spin->setAccessibleName(caption + " volume");
         spin->setRange(kVolumeMin, kVolumeMax);
-        spin->setValue(channels_.volume[volumeSlot]);
-        connect(spin, &QSpinBox::valueChanged, this,
-                [this, volumeSlot](int v) { setVolume(channels_, volumeSlot, v); });
+        connect(spin, &QSpinBox::valueChanged, this, [this, volumeSlot](int v) {
+            if (!showing_) model_.setVolume(volumeSlot, v);
+        });
         volume_[volumeSlot] = spin;
         addValue(column, kVolumeLabel, spin, spinWidth);
         column += 2;
@@ -366,10 +379,8 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
         list->setObjectName(QString("Combo1_%1").arg(panSlot));
         list->setAccessibleName(caption + " pan");
         for (const std::string& item : panListItems()) list->addItem(qs(item));
-        // No choice shows until the first load sets every pan to "Default".
-        list->setCurrentIndex(-1);
         connect(list, &QComboBox::currentIndexChanged, this, [this, panSlot](int position) {
-            if (position >= 0) setPan(channels_, panSlot, position);
+            if (!showing_ && position >= 0) model_.setPan(panSlot, position);
         });
         pan_[panSlot] = list;
         addValue(column, kPanLabel, list, listWidth);
@@ -392,101 +403,19 @@ QSize MoreWindow::sizeHint() const {
     return wanted.boundedTo(QSize(kMostWidth, kMostHeight));
 }
 
-void MoreWindow::fillForFirstLoad() {
-    for (InstrumentMapKind kind :
-         {InstrumentMapKind::Fm, InstrumentMapKind::Psg, InstrumentMapKind::Dac, InstrumentMapKind::HiHat}) {
-        MapFrame& f = frame(kind);
-        if (f.values) {
-            const QSignalBlocker block(f.values);
-            fillList(f.values, mapValueItems(kind));
-        }
-        refillKeys(kind);
-    }
-    for (QComboBox* list : pan_) list->setCurrentIndex(static_cast<int>(PanChoice::Default));
+// ---- Showing the model.
+
+void MoreWindow::showChanges(SongChanges changes) {
+    const bool all = changed(changes, SongPart::Module);
+    if (all || changed(changes, SongPart::General)) showFrames();
+    if (all || changed(changes, SongPart::Maps)) showMaps();
+    if (all || changed(changes, SongPart::Channels)) showChannels();
 }
 
-void MoreWindow::refillKeys(InstrumentMapKind kind) {
-    MapFrame& f = frame(kind);
-    f.keyHeading->setText(qs(mapFrameTexts(maps_, kind).keyHeading));
-    {
-        const QSignalBlocker block(f.keys);
-        fillList(f.keys, mapKeyItems(maps_, kind));
-        f.keys->setCurrentRow(0);
-        f.keys->scrollToTop();
-    }
-    showMapValue(kind);
-}
-
-void MoreWindow::showMapValue(InstrumentMapKind kind, bool bringIntoView) {
-    MapFrame& f = frame(kind);
-    const int position = mapValuePosition(maps_, kind, f.keys->currentRow() + 1);
-    showing_ = true;
-    if (f.values) {
-        if (position >= 0 && position < f.values->count()) {
-            f.values->setCurrentRow(position);
-            if (bringIntoView) f.values->scrollToItem(f.values->item(position), QAbstractItemView::PositionAtCenter);
-        } else {
-            f.values->setCurrentRow(-1);
-        }
-    } else if (position >= 0) {
-        (position == 0 ? closedHiHat_ : openHiHat_)->setChecked(true);
-    }
-    showing_ = false;
-}
-
-void MoreWindow::selectMapKey(InstrumentMapKind kind, int key) {
-    MapFrame& f = frame(kind);
-    if (key < 1 || key > f.keys->count()) return;
-    if (f.keys->currentRow() != key - 1) {
-        showing_ = true;
-        f.keys->setCurrentRow(key - 1);
-        showing_ = false;
-    }
-    showMapValue(kind);
-}
-
-void MoreWindow::pickMapValue(InstrumentMapKind kind, int position) {
-    MapFrame& f = frame(kind);
-    const int key = f.keys->currentRow() + 1;
-    // A key is always selected once the lists are filled; before that there
-    // is nothing to store.
-    if (!setMapValue(maps_, kind, key, position)) return;
-    // The value was picked in its own list, where it is already in view; a
-    // scroll here would run under the mouse press that picked it, and the
-    // press would then select whatever came under the pointer.
-    showMapValue(kind, false);
-}
-
-void MoreWindow::chooseDrumKeying(bool byNote) {
-    {
-        const QSignalBlocker a(eachDrum_), b(drumsByNote_);
-        (byNote ? drumsByNote_ : eachDrum_)->setChecked(true);
-    }
-    setDrumKeying(maps_, byNote);
-    refillKeys(InstrumentMapKind::Dac);
-}
-
-void MoreWindow::chooseHiHatKeying(bool byNote) {
-    {
-        const QSignalBlocker a(eachHiHat_), b(hiHatsByNote_);
-        (byNote ? hiHatsByNote_ : eachHiHat_)->setChecked(true);
-    }
-    setHiHatKeying(maps_, byNote);
-    refillKeys(InstrumentMapKind::HiHat);
-}
-
-void MoreWindow::pictureClicked() { main_.dialogs().showMessage(kMeowMessage, MessageIcon::Plain); }
-
-void MoreWindow::applyGeneralSettings(const SongSettings& general) {
-    // The output options belong to this window; everything else follows the
-    // General parametres window.
-    const bool optimise = settings_.optimiseOutput;
-    const RemoveRestsState removeRests = settings_.removeRests;
-    settings_ = general;
-    settings_.optimiseOutput = optimise;
-    settings_.removeRests = removeRests;
-
-    const MoreWindowView view = moreWindowView(settings_);
+// The frames follow the General choices; hidden frames keep their values.
+void MoreWindow::showFrames() {
+    const SongSettings& settings = model_.settings();
+    const MoreWindowView view = moreWindowView(settings);
     frame(InstrumentMapKind::Fm).box->setVisible(view.fmVoiceFrameVisible);
     frame(InstrumentMapKind::Psg).box->setVisible(view.psgVoiceFrameVisible);
     frame(InstrumentMapKind::Dac).box->setVisible(view.dacMapFrameVisible);
@@ -496,24 +425,44 @@ void MoreWindow::applyGeneralSettings(const SongSettings& general) {
     noiseFrame_->setVisible(view.noiseFrameVisible);
     dacFrame_->setVisible(view.dacFrameVisible);
     optimiseBox_->setVisible(view.optimiseOutputVisible);
+    showing_ = true;
+    optimiseBox_->setChecked(settings.optimiseOutput);
+    showing_ = false;
     showRemoveRests();
 }
 
-void MoreWindow::reenableRemoveRests() {
-    // The reload rebuilds the DAC channel's row stream with its key-offs, so
-    // a greyed box is checked again and can be applied once more.
-    if (settings_.removeRests == RemoveRestsState::Greyed) settings_.removeRests = RemoveRestsState::Checked;
-    showRemoveRests();
+void MoreWindow::showMaps() {
+    const InstrumentMaps& maps = model_.maps();
+    for (InstrumentMapKind kind :
+         {InstrumentMapKind::Fm, InstrumentMapKind::Psg, InstrumentMapKind::Dac, InstrumentMapKind::HiHat}) {
+        MapFrame& f = frame(kind);
+        if (f.each) {
+            const bool byNote = kind == InstrumentMapKind::Dac ? maps.drumsByNote : maps.hihatsByNote;
+            showing_ = true;
+            (byNote ? f.byNote : f.each)->setChecked(true);
+            showing_ = false;
+        }
+        // A new keying starts over at key 1; otherwise the selected key stays.
+        if (f.keys->count() != mapKeyCount(maps, kind))
+            refillKeys(kind);
+        else
+            showMapValue(kind, false);
+    }
 }
 
-void MoreWindow::markRemoveRestsApplied() {
-    ferro::markRemoveRestsApplied(settings_);
-    showRemoveRests();
+void MoreWindow::showChannels() {
+    const ChannelOutputSettings& channels = model_.channels();
+    showing_ = true;
+    for (int slot = 0; slot < kPitchSlots; ++slot) pitch_[slot]->setValue(channels.pitch[slot]);
+    for (int slot = 0; slot < kVolumeSlots; ++slot) volume_[slot]->setValue(channels.volume[slot]);
+    for (int slot = 0; slot < kPanSlots; ++slot) pan_[slot]->setCurrentIndex(static_cast<int>(channels.pan[slot]));
+    showing_ = false;
 }
 
 void MoreWindow::showRemoveRests() {
+    const SongSettings& settings = model_.settings();
     const QSignalBlocker block(removeRestsBox_);
-    switch (settings_.removeRests) {
+    switch (settings.removeRests) {
     case RemoveRestsState::Off:
         removeRestsBox_->setCheckState(Qt::Unchecked);
         removeRestsBox_->setTristate(false);
@@ -527,7 +476,72 @@ void MoreWindow::showRemoveRests() {
         removeRestsBox_->setCheckState(Qt::PartiallyChecked);
         break;
     }
-    removeRestsBox_->setEnabled(moreWindowView(settings_).removeRestsEnabled);
+    removeRestsBox_->setEnabled(moreWindowView(settings).removeRestsEnabled);
 }
+
+void MoreWindow::refillKeys(InstrumentMapKind kind) {
+    MapFrame& f = frame(kind);
+    f.keyHeading->setText(qs(mapFrameTexts(model_.maps(), kind).keyHeading));
+    {
+        const QSignalBlocker block(f.keys);
+        fillList(f.keys, mapKeyItems(model_.maps(), kind));
+        f.keys->setCurrentRow(0);
+        f.keys->scrollToTop();
+    }
+    showMapValue(kind, true);
+}
+
+void MoreWindow::showMapValue(InstrumentMapKind kind, bool bringIntoView) {
+    MapFrame& f = frame(kind);
+    const int position = mapValuePosition(model_.maps(), kind, f.keys->currentRow() + 1);
+    showing_ = true;
+    if (f.values) {
+        if (position >= 0 && position < f.values->count()) {
+            // A value that moved is brought into view too. A value picked in
+            // its own list is already there: a scroll then would run under
+            // the mouse press that picked it, and the press would select
+            // whatever came under the pointer.
+            const bool moved = f.values->currentRow() != position;
+            f.values->setCurrentRow(position);
+            if (bringIntoView || moved)
+                f.values->scrollToItem(f.values->item(position), QAbstractItemView::PositionAtCenter);
+        } else {
+            f.values->setCurrentRow(-1);
+        }
+    } else if (position >= 0) {
+        (position == 0 ? closedHiHat_ : openHiHat_)->setChecked(true);
+    }
+    showing_ = false;
+}
+
+// ---- The user's input.
+
+void MoreWindow::selectMapKey(InstrumentMapKind kind, int key) {
+    MapFrame& f = frame(kind);
+    if (key < 1 || key > f.keys->count()) return;
+    if (f.keys->currentRow() != key - 1) {
+        showing_ = true;
+        f.keys->setCurrentRow(key - 1);
+        showing_ = false;
+    }
+    showMapValue(kind, true);
+}
+
+void MoreWindow::pickMapValue(InstrumentMapKind kind, int position) {
+    // The model shows the stored value through its notification; a value it
+    // did not take is shown back as it was.
+    if (!model_.setMapValue(kind, frame(kind).keys->currentRow() + 1, position)) showMapValue(kind, false);
+}
+
+// Either keying resets the map: the key list is refilled when the model
+// tells of the change.
+void MoreWindow::chooseKeying(InstrumentMapKind kind, bool byNote) {
+    if (kind == InstrumentMapKind::Dac)
+        model_.setDrumKeying(byNote);
+    else
+        model_.setHiHatKeying(byNote);
+}
+
+void MoreWindow::meow() { dialogs_.showMessage(kMeowMessage, MessageIcon::Plain); }
 
 }  // namespace ferro

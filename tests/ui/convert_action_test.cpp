@@ -10,7 +10,6 @@
 #include "engine/conversion.hpp"
 #include "song/song_choices.hpp"
 #include "song/song_conversion.hpp"
-#include "params/ui/general_window.hpp"
 #include "params/ui/more_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/xm_writer.hpp"
@@ -27,17 +26,17 @@ class ConvertActionTest : public QObject {
     std::unique_ptr<MainWindow> main_;
     QString startFolder_;
 
-    GeneralWindow& general() { return *main_->generalWindow(); }
+    SongModel& model() { return main_->songModel(); }
 
     // Two FM channels on XM 1 and 2, the noise channel on 3, drums on 4.
     void assignGreen() {
-        general().setFmChannelCount(2);
-        general().setPsgChannelCount(1);
-        general().chooseChannel(0, 0);
-        general().chooseChannel(1, 1);
-        general().chooseChannel(GeneralWindow::kFirstPsgRow, 2);
-        general().chooseChannel(GeneralWindow::kDacRow, 3);
-        QCOMPARE(general().light(), ReadinessLight::Green);
+        model().setFmChannelCount(2);
+        model().setPsgChannelCount(1);
+        model().chooseChannel(0, 1);
+        model().chooseChannel(1, 2);
+        model().chooseChannel(kFirstPsgAssignmentRow, 3);
+        model().chooseChannel(kDacAssignmentRow, 4);
+        QCOMPARE(model().generalLight(), ReadinessLight::Green);
         QCOMPARE(main_->generalLight(), std::optional<ReadinessLight>(ReadinessLight::Green));
     }
 
@@ -116,8 +115,8 @@ private slots:
         const auto listing = test::readFileBytes(*dir_ / "my song.asm");
 
         SongChoices choices;
-        choices.settings = general().settings();
-        choices.assignment = general().assignment();
+        choices.settings = model().settings();
+        choices.assignment = model().assignment();
         choices.writeBin = choices.writeAsm = true;
         const ConversionRequest request = songRequest(*main_->explorer()->module(), choices);
         std::filesystem::remove(*dir_ / "my song.bin");
@@ -132,17 +131,17 @@ private slots:
         assignGreen();
         auto* removeRests = main_->moreWindow()->findChild<QCheckBox*>("Check2");
         removeRests->click();
-        QCOMPARE(main_->moreWindow()->removeRests(), RemoveRestsState::Checked);
+        QCOMPARE(model().settings().removeRests, RemoveRestsState::Checked);
         dialogs_->answers = {true};
         main_->convertSong();
-        QCOMPARE(main_->moreWindow()->removeRests(), RemoveRestsState::Greyed);
+        QCOMPARE(model().settings().removeRests, RemoveRestsState::Greyed);
         QVERIFY(!removeRests->isEnabled());
         // The drum channel (XM 4) lost its key-off at row 8; the others keep theirs.
         QCOMPARE(test::readFileBytes(*dir_ / "C4.tmp")[8 * 5], std::uint8_t(0));
         QCOMPARE(test::readFileBytes(*dir_ / "C3.tmp")[8 * 5], kXmKeyOff);
 
         main_->explorer()->reloadXmModule();
-        QCOMPARE(main_->moreWindow()->removeRests(), RemoveRestsState::Checked);
+        QCOMPARE(model().settings().removeRests, RemoveRestsState::Checked);
         QVERIFY(removeRests->isEnabled());
         QCOMPARE(test::readFileBytes(*dir_ / "C4.tmp")[8 * 5], kXmKeyOff);
     }

@@ -99,7 +99,7 @@ private slots:
         QVERIFY(explorer().isLoaded());
         QCOMPARE(explorer().module()->channelCount, 4);
         QVERIFY(main_->generalWindow() && main_->moreWindow() && main_->voiceManager());
-        QCOMPARE(main_->generalWindow()->channelListCount(), 4);
+        QCOMPARE(main_->songModel().assignment().channelCount, 4);
         QVERIFY(button("Command5")->isVisibleTo(&explorer()));
         QVERIFY(!button("Command1")->isVisibleTo(&explorer()));
         QVERIFY(button("Command2")->isEnabled());
@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(dialogs_->lastText(),
                  QString("The XM file now has a different number of channels!\r\nAll the channel assignments were reseted!"));
         QCOMPARE(main_->generalWindow(), general);
-        QCOMPARE(general->channelListCount(), 6);
+        QCOMPARE(main_->songModel().assignment().channelCount, 6);
 
         explorer().unloadXmModule();
         QVERIFY(!explorer().isLoaded());

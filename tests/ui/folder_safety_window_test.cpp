@@ -10,7 +10,6 @@
 #include <memory>
 
 #include "app/ui/main_window.hpp"
-#include "params/ui/general_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/scratch_files.hpp"
@@ -70,11 +69,11 @@ private slots:
             main.explorer()->selectFile();
             main.explorer()->loadSelectedFile();
             QVERIFY(main.explorer()->isLoaded());
-            GeneralWindow* general = main.generalWindow();
-            general->setFmChannelCount(1);
-            general->setPsgChannelCount(0);
-            general->setHasDrums(false);
-            general->chooseChannel(0, 0);
+            SongModel& model = main.songModel();
+            model.setFmChannelCount(1);
+            model.setPsgChannelCount(0);
+            model.setHasDrums(false);
+            model.chooseChannel(0, 1);
             main.convertSong();
             QCOMPARE(dialogs.lastText(), QString("song.bin created successfully!"));
             main.explorer()->reloadXmModule();

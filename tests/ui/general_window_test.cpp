@@ -1,5 +1,6 @@
-#include <algorithm>
-
+// The General parametres window over the song model: its controls change the
+// model, the model's changes show in its controls, and the main window wires
+// it (the button's light, the reload, the close control).
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/ui/light_pictures.hpp"
 #include "app/ui/main_window.hpp"
 #include "params/auto_fill.hpp"
 #include "params/ui/general_window.hpp"
@@ -23,9 +25,52 @@ using namespace ferro;
 
 namespace {
 
+XmModule moduleFacts(int channels, std::vector<std::string> names = {}) {
+    XmModule m;
+    m.fileName = "song.xm";
+    m.channelCount = static_cast<std::int16_t>(channels);
+    m.totalRows = 64;
+    m.channelNames = std::move(names);
+    return m;
+}
+
+// The window alone over a model with a module loaded.
+struct Fixture {
+    explicit Fixture(XmModule module = moduleFacts(10)) {
+        model.load(std::move(module));
+        window = std::make_unique<GeneralWindow>(model, dialogs);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) qFatal("the window was not shown");
+    }
+    template <typename T>
+    T* get(const QString& name) {
+        T* w = window->findChild<T*>(name);
+        if (!w) qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    QComboBox* row(int r) { return get<QComboBox>(QString("Combo1_%1").arg(r)); }
+    QLabel* caption(int r) { return get<QLabel>(QString("Label3_%1").arg(r)); }
+    // The user picks item `index` of assignment row `r` with the keyboard,
+    // as the list's own keys move and report it.
+    void choose(int r, int index) {
+        QComboBox* list = row(r);
+        if (list->currentIndex() < 0) QTest::keyClick(list, Qt::Key_Home);
+        while (list->currentIndex() < index) QTest::keyClick(list, Qt::Key_Down);
+        while (list->currentIndex() > index) QTest::keyClick(list, Qt::Key_Up);
+    }
+    void clickItem(QListWidget* list, int index) {
+        list->scrollToItem(list->item(index));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(index)).center());
+    }
+
+    test::FakeDialogs dialogs;
+    SongModel model;
+    std::unique_ptr<GeneralWindow> window;
+};
+
 // A module with `channels` channels; with names, a "CNAM" block after the
 // patterns carries them (20 bytes each, zero padded).
-std::vector<std::uint8_t> module(int channels, const std::vector<std::string>& names = {}) {
+std::vector<std::uint8_t> moduleFile(int channels, const std::vector<std::string>& names = {}) {
     test::XmLayout layout;
     layout.channelCount = channels;
     test::XmPatternLayout p;
@@ -48,34 +93,24 @@ std::vector<std::uint8_t> module(int channels, const std::vector<std::string>& n
 class GeneralWindowTest : public QObject {
     Q_OBJECT
 
+    // The whole program, for the wiring the main window does.
     std::unique_ptr<test::TempDir> dir_;
     std::unique_ptr<test::FakeDialogs> dialogs_;
     std::unique_ptr<MainWindow> main_;
     QString startFolder_;
 
-    QString folder() { return QString::fromStdString(dir_->path().string()); }
-    GeneralWindow& general() { return *main_->generalWindow(); }
-    template <typename T>
-    T* control(const QString& name) {
-        T* w = general().findChild<T*>(name);
-        if (!w) qFatal("no control %s", qPrintable(name));
-        return w;
+    void startMain() {
+        startFolder_ = QDir::currentPath();
+        dir_ = std::make_unique<test::TempDir>();
+        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
+        dialogs_ = std::make_unique<test::FakeDialogs>();
+        main_ = std::make_unique<MainWindow>(*dialogs_);
+        QVERIFY(main_->startUp());
+        // The explorer tells a reload from a first load by its visible
+        // "Reload" button, so the windows must be on screen.
+        main_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
     }
-    QComboBox* row(int r) { return control<QComboBox>(QString("Combo1_%1").arg(r)); }
-    QLabel* caption(int r) { return control<QLabel>(QString("Label3_%1").arg(r)); }
-    QSlider* fmSlider() { return control<QSlider>("Slider1"); }
-    QSlider* psgSlider() { return control<QSlider>("Slider2"); }
-    void click(const char* name) { control<QRadioButton>(name)->click(); }
-    // The user picks item `index` of assignment row `r`.
-    void choose(int r, int index) {
-        row(r)->setCurrentIndex(index);
-        emit row(r)->activated(index);
-    }
-    QColor generalButtonColour() {
-        auto* button = main_->findChild<QToolButton*>("Command1");
-        return button->palette().color(QPalette::Button);
-    }
-
     // Writes `name` into the temporary folder and loads it with the explorer.
     void load(const QString& name, const std::vector<std::uint8_t>& bytes) {
         test::writeFileBytes(*dir_ / name.toStdString(), bytes);
@@ -89,277 +124,215 @@ class GeneralWindowTest : public QObject {
         explorer.loadSelectedFile();
         QVERIFY(main_->generalWindow() != nullptr);
     }
-
-    // Assigns every row in use to its own channel: FM k -> k, PSG m -> 5 + m,
-    // DAC -> 9 (a 10-channel module).
-    void assignAllDistinct() {
-        for (int r = 0; r < GeneralWindow::kRowCount; ++r) choose(r, r);
+    QColor generalButtonColour() {
+        return main_->findChild<QToolButton*>("Command1")->palette().color(QPalette::Button);
     }
 
 private slots:
-    void init() {
-        startFolder_ = QDir::currentPath();
-        dir_ = std::make_unique<test::TempDir>();
-        QDir::setCurrent(folder());
-        dialogs_ = std::make_unique<test::FakeDialogs>();
-        main_ = std::make_unique<MainWindow>(*dialogs_);
-        QVERIFY(main_->startUp());
-        // The explorer tells a reload from a first load by its visible
-        // "Reload" button, so the windows must be on screen.
-        main_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
-    }
     void cleanup() {
+        if (!main_) return;
         main_.reset();
         dialogs_.reset();
         QDir::setCurrent(startFolder_);
         dir_.reset();
     }
 
-    void firstLoadFillsListsAndLightsRed() {
-        load("four.xm", module(4));
-        for (int r = 0; r < GeneralWindow::kRowCount; ++r) {
-            QCOMPARE(row(r)->count(), 4);
-            QCOMPARE(row(r)->itemText(0), QString("1"));
-            QCOMPARE(row(r)->itemText(3), QString("4"));
-            QCOMPARE(row(r)->currentIndex(), -1);
-            QVERIFY(!row(r)->isEditable());
+    void firstLoadShowsTheModel() {
+        Fixture f(moduleFacts(4));
+        for (int r = 0; r < kAssignmentRowCount; ++r) {
+            QCOMPARE(f.row(r)->count(), 4);
+            QCOMPARE(f.row(r)->itemText(0), QString("1"));
+            QCOMPARE(f.row(r)->itemText(3), QString("4"));
+            QCOMPARE(f.row(r)->currentIndex(), -1);
+            QVERIFY(!f.row(r)->isEditable());
         }
-        QVERIFY(row(5)->isHidden());  // FM6 while drums are on
-        QCOMPARE(caption(8)->text(), QString("Noise"));
-        QCOMPARE(control<QListWidget>("List1")->currentItem()->text(), QString("03"));
-        QCOMPARE(control<QListWidget>("List2")->currentItem()->text(), QString("02"));
-        QCOMPARE(general().settings().dividingTiming, 3);
-        QCOMPARE(general().settings().tempo, 2);
-        QCOMPARE(general().light(), ReadinessLight::Red);
-        QCOMPARE(general().statusText(), QString("Can't convert. Unassigned FM channels exist."));
-        QVERIFY(control<QGroupBox>("Frame3")->isHidden());
-
-        // A tempo pick stores position + 1.
-        control<QListWidget>("List2")->setCurrentRow(8);
-        QCOMPARE(general().settings().tempo, 9);
+        QVERIFY(f.row(5)->isHidden());  // FM6 while drums are on
+        QCOMPARE(f.caption(8)->text(), QString("Noise"));
+        QCOMPARE(f.get<QListWidget>("List1")->currentItem()->text(), QString("03"));
+        QCOMPARE(f.get<QListWidget>("List2")->currentItem()->text(), QString("02"));
+        QCOMPARE(f.get<QLabel>("StatusBar1_Panel1")->text(), QString("Can't convert. Unassigned FM channels exist."));
+        QCOMPARE(f.get<QLabel>("Picture1")->pixmap().toImage(), lightPicture(ReadinessLight::Red).toImage());
+        QVERIFY(f.get<QGroupBox>("Frame3")->isHidden());
     }
 
-    // Each tempo list has its caption just above it, and is read as it.
-    void tempoListsAreCaptioned() {
-        load("four.xm", module(4));
+    // Each tempo list has its caption just above it, and is read as it; a
+    // click on an item stores its position + 1.
+    void tempoListsAreCaptionedAndClicked() {
+        Fixture f;
         for (auto [name, text] : {std::pair{"List1", "Dividing timing"}, std::pair{"List2", "Tempo"}}) {
-            auto* list = control<QListWidget>(name);
+            auto* list = f.get<QListWidget>(name);
             QCOMPARE(list->accessibleName(), QString(text));
-            const auto labels = general().findChildren<QLabel*>();
+            const auto labels = f.window->findChildren<QLabel*>();
             auto caption = std::find_if(labels.begin(), labels.end(), [&](QLabel* l) { return l->buddy() == list; });
             QVERIFY(caption != labels.end() && (*caption)->text() == text);
             const QRect c = (*caption)->geometry(), l = list->geometry();
             QVERIFY(c.bottom() < l.top() && l.top() - c.bottom() < 12 && c.left() >= l.left() - 2);
             QVERIFY(c.width() >= (*caption)->fontMetrics().horizontalAdvance(text));
         }
+        f.clickItem(f.get<QListWidget>("List2"), 8);
+        f.clickItem(f.get<QListWidget>("List1"), 0);
+        QCOMPARE(f.model.settings().tempo, 9);
+        QCOMPARE(f.model.settings().dividingTiming, 1);
     }
 
-    // Red, yellow and green reach the window's picture, its status bar and
-    // the main window's button.
-    void lightColoursReachTheMainWindow() {
-        load("ten.xm", module(10));
-        QCOMPARE(generalButtonColour(), QColor(255, 0, 0));
-        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Red));
+    // Every control reaches its operation of the model.
+    void controlsChangeTheModel() {
+        Fixture f;
+        f.get<QRadioButton>("Option2_1")->click();  // no drums
+        QVERIFY(!f.model.settings().hasDrums);
+        QCOMPARE(f.get<QSlider>("Slider1")->maximum(), 6);
+        QVERIFY(f.row(kDacAssignmentRow)->isHidden());
+        f.get<QSlider>("Slider1")->setValue(6);
+        QCOMPARE(f.model.settings().fmChannelCount, 6);
+        QCOMPARE(f.get<QLabel>("Label1")->text(), QString("6"));
+        QVERIFY(!f.row(5)->isHidden());
+        f.choose(5, 6);
+        QCOMPARE(f.model.assignment().fm[5], std::optional(7));
 
-        assignAllDistinct();
-        QCOMPARE(general().light(), ReadinessLight::Green);
-        QCOMPARE(general().statusText(), QString("All channels assigned!"));
+        f.get<QSlider>("Slider2")->setValue(1);
+        QCOMPARE(f.model.settings().psgChannelCount, 1);
+        QCOMPARE(f.caption(6)->text(), QString("Noise"));
+        f.get<QRadioButton>("Option3_1")->click();  // no noise
+        QVERIFY(!f.model.settings().useNoise);
+        QCOMPARE(f.caption(6)->text(), QString("PSG1"));
+        QCOMPARE(f.row(6)->accessibleName(), QString("PSG1 channel"));
+
+        f.get<QRadioButton>("Option1_1")->click();  // play once
+        QVERIFY(!f.model.settings().loopSong);
+        QVERIFY(!f.get<QGroupBox>("Frame3")->isHidden());
+        f.get<QToolButton>("Check1")->click();
+        QVERIFY(f.model.settings().endDacWithE4);
+        f.get<QRadioButton>("Option1_0")->click();
+        QVERIFY(f.get<QGroupBox>("Frame3")->isHidden());
+        QVERIFY(f.model.settings().endDacWithE4);  // kept while hidden
+    }
+
+    // Whoever changes the model (a setup file, the other windows), the
+    // window shows it, and showing it changes nothing back.
+    void modelChangesShowInTheControls() {
+        Fixture f;
+        SongChoices choices = initialSongChoices(10);
+        setHasDrums(choices.settings, false);
+        setFmChannelCount(choices.settings, 6);
+        choices.settings.loopSong = false;
+        choices.settings.endDacWithE4 = true;
+        choices.settings.tempo = 7;
+        choices.settings.dividingTiming = 5;
+        choices.assignment.fm = {1, 2, 3, 4, 5, 6};
+        choices.assignment.psg = {7, 8, 9};
+        int told = 0;
+        f.model.subscribe([&](SongChanges) { ++told; });
+        f.model.applyChoices(choices);
+        QCOMPARE(told, 1);
+        QCOMPARE(f.get<QSlider>("Slider1")->value(), 6);
+        QVERIFY(f.get<QRadioButton>("Option2_1")->isChecked());
+        QVERIFY(f.get<QRadioButton>("Option1_1")->isChecked());
+        QVERIFY(f.get<QToolButton>("Check1")->isChecked());
+        QCOMPARE(f.get<QListWidget>("List1")->currentItem()->text(), QString("05"));
+        QCOMPARE(f.get<QListWidget>("List2")->currentItem()->text(), QString("07"));
+        for (int r = 0; r < kDacAssignmentRow; ++r) QCOMPARE(f.row(r)->currentText(), QString::number(r + 1));
+        QCOMPARE(f.get<QLabel>("StatusBar1_Panel1")->text(), QString("All channels assigned!"));
+        QCOMPARE(f.get<QLabel>("Picture1")->pixmap().toImage(), lightPicture(ReadinessLight::Green).toImage());
+
+        f.model.chooseChannel(0, std::nullopt);
+        QCOMPARE(f.row(0)->currentIndex(), -1);
+        QCOMPARE(f.get<QLabel>("Picture1")->pixmap().toImage(), lightPicture(ReadinessLight::Red).toImage());
+    }
+
+    void autoFillFromChannelNames() {
+        Fixture f(moduleFacts(6, {"FM1 lead", "FM 2 bass", "psg1", "PSG 2", "HATS", "  dac "}));
+        f.get<QPushButton>("Command1")->click();
+        QVERIFY(f.dialogs.messages.empty());
+        QCOMPARE(f.model.settings().fmChannelCount, 2);
+        QCOMPARE(f.get<QSlider>("Slider1")->value(), 2);
+        QCOMPARE(f.get<QLabel>("Label2")->text(), QString("3"));
+        QVERIFY(f.row(2)->isHidden());
+        const QStringList shown = {f.row(0)->currentText(), f.row(1)->currentText(), f.row(6)->currentText(),
+                                   f.row(7)->currentText(), f.row(8)->currentText(), f.row(9)->currentText()};
+        QCOMPARE(shown, QStringList({"1", "2", "3", "4", "5", "6"}));
+        QCOMPARE(f.model.generalLight(), ReadinessLight::Green);
+    }
+
+    void autoFillFailureSaysSo() {
+        Fixture f(moduleFacts(4, {"DAC", "dac", "FM1"}));
+        f.choose(0, 2);
+        const ChannelAssignment before = f.model.assignment();
+        f.get<QPushButton>("Command1")->click();
+        QCOMPARE(f.dialogs.messages.size(), std::size_t(1));
+        QCOMPARE(f.dialogs.lastText(), QString(kAutoFillFailedMessage));
+        QCOMPARE(f.dialogs.messages.back().icon, MessageIcon::Information);
+        QVERIFY(f.model.assignment().fm == before.fm);
+        QCOMPARE(f.row(0)->currentText(), QString("3"));
+    }
+
+    // The main window's General button follows the model's light; the
+    // unload gives it its face colour back.
+    void theMainWindowsButtonFollowsTheLight() {
+        startMain();
+        load("ten.xm", moduleFile(10));
+        QCOMPARE(generalButtonColour(), QColor(255, 0, 0));
+        SongModel& model = main_->songModel();
+        for (int r = 0; r < kAssignmentRowCount; ++r) model.chooseChannel(r, r + 1);
         QCOMPARE(generalButtonColour(), QColor(0, 255, 0));
-        QCOMPARE(control<QLabel>("Picture1")->pixmap().toImage(),
-                 MainWindow::lightPicture(ReadinessLight::Green).toImage());
-
-        choose(2, 0);  // FM3 on the same channel as FM1
-        QCOMPARE(general().light(), ReadinessLight::Yellow);
-        QCOMPARE(general().statusText(), QString("All channels assigned!"));
+        model.chooseChannel(2, 1);  // FM3 on the same channel as FM1
         QCOMPARE(generalButtonColour(), QColor(255, 255, 0));
-        QCOMPARE(control<QLabel>("Picture1")->pixmap().toImage(),
-                 MainWindow::lightPicture(ReadinessLight::Yellow).toImage());
+        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Yellow));
 
-        choose(6, 0);  // PSG1 on FM1's channel
-        QCOMPARE(general().light(), ReadinessLight::Red);
-        QCOMPARE(general().statusText(), QString("Can't convert. FM and PSG both on channel 1"));
-        QCOMPARE(generalButtonColour(), QColor(255, 0, 0));
+        // Moving the focus into a channel list validates again.
+        main_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+        main_->setGeneralLight(ReadinessLight::Green);  // stale on purpose
+        auto* list = main_->generalWindow()->findChild<QComboBox*>("Combo1_1");
+        list->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(list->hasFocus());
+        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Yellow));
 
-        // The unload gives the button its face colour back.
         main_->explorer()->unloadXmModule();
         QVERIFY(!main_->generalLight());
     }
 
-    void drumSwitchLowersFmCountAndKeepsFm6() {
-        load("ten.xm", module(10));
-        click("Option2_1");  // no drums
-        QCOMPARE(fmSlider()->maximum(), 6);
-        QVERIFY(row(9)->isHidden());
-        fmSlider()->setValue(6);
-        QCOMPARE(control<QLabel>("Label1")->text(), QString("6"));
-        QVERIFY(!row(5)->isHidden());
-        choose(5, 6);
-        QCOMPARE(general().assignment().fm[5], std::optional(7));
-
-        click("Option2_0");  // drums again
-        QCOMPARE(general().settings().fmChannelCount, 5);
-        QCOMPARE(control<QLabel>("Label1")->text(), QString("5"));
-        QCOMPARE(fmSlider()->maximum(), 5);
-        QCOMPARE(fmSlider()->value(), 5);
-        QVERIFY(row(5)->isHidden());
-        QVERIFY(!row(9)->isHidden());
-        QCOMPARE(general().assignment().fm[5], std::optional(7));
-
-        click("Option2_1");
-        fmSlider()->setValue(6);
-        QVERIFY(!row(5)->isHidden());
-        QCOMPARE(row(5)->currentText(), QString("7"));
-    }
-
-    void psgCountAndNoiseCaptions() {
-        load("four.xm", module(4));
-        auto* noiseFrame = control<QGroupBox>("Frame6");
-
-        psgSlider()->setValue(0);
-        QCOMPARE(control<QLabel>("Label2")->text(), QString("0"));
-        QVERIFY(!noiseFrame->isEnabled());
-        for (int r = 6; r <= 8; ++r) QVERIFY(row(r)->isHidden());
-        QCOMPARE(caption(8)->text(), QString("Noise"));  // left as it was
-
-        psgSlider()->setValue(1);
-        QVERIFY(noiseFrame->isEnabled());
-        QVERIFY(!row(6)->isHidden());
-        QVERIFY(row(7)->isHidden());
-        QCOMPARE(caption(6)->text(), QString("Noise"));
-        click("Option3_1");  // no noise
-        QCOMPARE(caption(6)->text(), QString("PSG1"));
-        QCOMPARE(general().settings().psgChannelCount, 1);
-
-        psgSlider()->setValue(3);
-        QCOMPARE(caption(6)->text(), QString("PSG1"));
-        QCOMPARE(caption(7)->text(), QString("PSG2"));
-        QCOMPARE(caption(8)->text(), QString("PSG3"));
-        click("Option3_0");
-        QCOMPARE(caption(8)->text(), QString("Noise"));
-        QCOMPARE(row(8)->accessibleName(), QString("Noise channel"));
-    }
-
-    // "E4" shows only while the song plays once; the choice reaches the loop
-    // at the next load and survives a reload.
-    void e4FrameFollowsLoopSong() {
-        load("four.xm", module(4));
-        auto* e4Frame = control<QGroupBox>("Frame3");
-        auto* e4 = control<QToolButton>("Check1");
-
-        click("Option1_1");
-        QVERIFY(!e4Frame->isHidden());
-        QVERIFY(main_->songModel().loopSongAtLoad());
-        QVERIFY(!general().settings().loopSong);
-        e4->click();
-        QVERIFY(general().settings().endDacWithE4);
-
-        main_->explorer()->reloadXmModule();
-        QVERIFY(!main_->songModel().loopSongAtLoad());
-        QVERIFY(control<QRadioButton>("Option1_1")->isChecked());
-
-        click("Option1_0");
-        QVERIFY(e4Frame->isHidden());
-        QVERIFY(!main_->songModel().loopSongAtLoad());
-        QVERIFY(general().settings().endDacWithE4);  // kept while hidden
-        QVERIFY(e4->isChecked());
-    }
-
-    void reloadKeepsOrResetsTheAssignment() {
-        load("song.xm", module(4));
-        choose(0, 3);
-        psgSlider()->setValue(2);
+    void reloadKeepsOrRefillsTheLists() {
+        startMain();
+        load("song.xm", moduleFile(4));
+        main_->songModel().chooseChannel(0, 4);
         dialogs_->messages.clear();
+        auto* list = main_->generalWindow()->findChild<QComboBox*>("Combo1_0");
 
         main_->explorer()->reloadXmModule();  // same channel count
         QVERIFY(dialogs_->messages.empty());
-        QCOMPARE(row(0)->currentText(), QString("4"));
+        QCOMPARE(list->currentText(), QString("4"));
 
-        test::writeFileBytes(*dir_ / "song.xm", module(6));
+        test::writeFileBytes(*dir_ / "song.xm", moduleFile(6));
         main_->explorer()->reloadXmModule();
         QCOMPARE(dialogs_->messages.size(), std::size_t(1));
         QVERIFY(dialogs_->lastText().startsWith("The XM file now has a different number of channels!"));
-        QCOMPARE(row(0)->count(), 6);
-        QCOMPARE(row(0)->currentIndex(), -1);
-        QVERIFY(!general().assignment().fm[0]);
-        QCOMPARE(general().settings().psgChannelCount, 2);
-        QCOMPARE(general().light(), ReadinessLight::Red);
+        QCOMPARE(list->count(), 6);
+        QCOMPARE(list->currentIndex(), -1);
     }
 
-    void autoFillFromChannelNames() {
-        load("named.xm", module(6, {"FM1 lead", "FM 2 bass", "psg1", "PSG 2", "HATS", "  dac "}));
-        // The names were read with the module: the file is not read again.
-        std::filesystem::remove(*dir_ / "named.xm");
-        control<QPushButton>("Command1")->click();
-        QVERIFY(dialogs_->messages.empty());
-        const SongSettings& s = general().settings();
-        QCOMPARE(s.fmChannelCount, 2);
-        QCOMPARE(s.psgChannelCount, 3);
-        QVERIFY(s.hasDrums);
-        QVERIFY(s.useNoise);
-        QCOMPARE(fmSlider()->value(), 2);
-        QCOMPARE(control<QLabel>("Label2")->text(), QString("3"));
-        QVERIFY(row(2)->isHidden());
-        const QStringList shown = {row(0)->currentText(), row(1)->currentText(), row(6)->currentText(),
-                                   row(7)->currentText(), row(8)->currentText(), row(9)->currentText()};
-        QCOMPARE(shown, QStringList({"1", "2", "3", "4", "5", "6"}));
-        QCOMPARE(caption(8)->text(), QString("Noise"));
-        QCOMPARE(general().light(), ReadinessLight::Green);
-        QCOMPARE(generalButtonColour(), QColor(0, 255, 0));
-    }
-
-    void autoFillFailureChangesNothing_data() {
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("no names block") << QStringList();
-        QTest::newRow("two DAC names") << QStringList({"DAC", "dac", "FM1"});
-    }
-    void autoFillFailureChangesNothing() {
-        QFETCH(QStringList, names);
-        std::vector<std::string> plain;
-        for (const QString& n : names) plain.push_back(n.toStdString());
-        load("song.xm", module(4, plain));
-        choose(0, 2);
-        const SongSettings before = general().settings();
-        const ChannelAssignment assigned = general().assignment();
-
-        control<QPushButton>("Command1")->click();
-        QCOMPARE(dialogs_->messages.size(), std::size_t(1));
-        QCOMPARE(dialogs_->lastText(), QString(kAutoFillFailedMessage));
-        QCOMPARE(dialogs_->messages.back().icon, MessageIcon::Information);
-        QCOMPARE(general().settings().fmChannelCount, before.fmChannelCount);
-        QCOMPARE(general().settings().hasDrums, before.hasDrums);
-        QVERIFY(general().assignment().fm == assigned.fm);
-        QCOMPARE(row(0)->currentText(), QString("3"));
-    }
-
-    void focusingAChannelListRunsControllino() {
-        load("four.xm", module(4));
-        main_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(main_.get()));
-        main_->setGeneralLight(ReadinessLight::Green);  // stale on purpose
-        row(1)->setFocus(Qt::TabFocusReason);
-        QTRY_VERIFY(row(1)->hasFocus());
-        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Red));
-    }
-
-    void closeControlKeepsTheWindow() {
-        load("four.xm", module(4));
-        choose(0, 1);
-        QVERIFY(!general().parentWidget()->close());  // the frame's close control
-        QVERIFY(main_->generalWindow() != nullptr);
-        QCOMPARE(general().assignment().fm[0], std::optional(2));
+    void closeControlOnlyMinimises() {
+        startMain();
+        load("four.xm", moduleFile(4));
+        main_->songModel().chooseChannel(0, 2);
+        QWidget* general = main_->generalWindow();
+        QVERIFY(!general->parentWidget()->close());  // the frame's close control
+        QCOMPARE(main_->generalWindow(), general);
+        QVERIFY(general->parentWidget()->isMinimized());
+        QCOMPARE(main_->songModel().assignment().fm[0], std::optional(2));
     }
 
     // With FERRO_SHOT_DIR set: pictures of a fresh and of a filled window.
     void screenshots() {
         const QString shots = qEnvironmentVariable("FERRO_SHOT_DIR");
         if (shots.isEmpty()) QSKIP("FERRO_SHOT_DIR not set");
-        load("song.xm", module(8, {"FM1", "FM2", "FM3", "FM4", "FM5", "PSG1", "noise", "DAC"}));
+        startMain();
+        load("song.xm", moduleFile(8, {"FM1", "FM2", "FM3", "FM4", "FM5", "PSG1", "noise", "DAC"}));
         main_->resize(1280, 900);
-        general().grab().save(shots + "/general_red.png");
-        control<QPushButton>("Command1")->click();
-        click("Option1_1");
-        general().grab().save(shots + "/general_green.png");
+        GeneralWindow& general = *main_->generalWindow();
+        general.grab().save(shots + "/general_red.png");
+        general.findChild<QPushButton*>("Command1")->click();
+        general.findChild<QRadioButton*>("Option1_1")->click();
+        general.grab().save(shots + "/general_green.png");
         main_->grab().save(shots + "/general_main.png");
     }
 };

@@ -157,7 +157,7 @@ private slots:
         for (QPushButton* b : w.explorer()->findChildren<QPushButton*>()) parts << b;
         for (const char* name : {"Picture1", "StatusBar1", "List1", "List2", "Command1"})
             parts << general->findChild<QWidget*>(name);
-        for (int r = 0; r < GeneralWindow::kRowCount; ++r) parts << general->findChild<QWidget*>(QString("Combo1_%1").arg(r));
+        for (int r = 0; r < kAssignmentRowCount; ++r) parts << general->findChild<QWidget*>(QString("Combo1_%1").arg(r));
         for (const char* name : {"File1", "List1", "List2"}) parts << voices->findChild<QWidget*>(name);
         for (const char* name : {"Check1", "Check2", "Combo1_6"}) parts << more->findChild<QWidget*>(name);
         for (QWidget* part : parts)

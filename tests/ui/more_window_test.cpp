@@ -1,6 +1,7 @@
-// The More parametres window: what a first load shows, storing and showing
-// map entries, the keying options, visibility for the general settings, the
-// channel values and the "Remove rests" states across reloads.
+// The More parametres window over the song model: what a first load shows,
+// picking and showing map entries, the keying options, the frames following
+// the General choices, the channel values and "Remove rests", each control
+// reaching the model and each change of the model showing in the controls.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -22,13 +23,23 @@ using namespace ferro;
 
 namespace {
 
+XmModule moduleFacts(int channels) {
+    XmModule m;
+    m.fileName = "song.xm";
+    m.channelCount = static_cast<std::int16_t>(channels);
+    m.totalRows = 64;
+    return m;
+}
+
+// The window alone over a model with a module loaded.
 struct Fixture {
     test::FakeDialogs dialogs;
-    MainWindow main{dialogs};
+    SongModel model;
     std::unique_ptr<MoreWindow> window;
 
-    explicit Fixture(bool firstLoad = true) : window(std::make_unique<MoreWindow>(main)) {
-        if (firstLoad) window->fillForFirstLoad();
+    Fixture() {
+        model.load(moduleFacts(8));
+        window = std::make_unique<MoreWindow>(model, dialogs);
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get())) qFatal("the window was not shown");
     }
@@ -59,12 +70,14 @@ void sendMouse(QListWidget* list, QEvent::Type type, int row, Qt::MouseButtons b
 
 int byteAt(const std::string& map, int key) { return static_cast<unsigned char>(map.at(key - 1)); }
 
+// Whether `name` shows when the window does.
+bool visible(Fixture& f, const QString& name) { return f.get<QWidget>(name)->isVisibleTo(f.window.get()); }
+
 }  // namespace
 
 class MoreWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void beforeTheFirstLoadNothingIsChosen();
     void initialValuesAfterFirstLoad();
     void storedValueShowsAgain_data();
     void storedValueShowsAgain();
@@ -74,22 +87,14 @@ private slots:
     void draggingThroughKeyListsFollowsTheMouse();
     void keyingChangeLosesEveryEntry_data();
     void keyingChangeLosesEveryEntry();
-    void visibilityFollowsGeneralSettings_data();
-    void visibilityFollowsGeneralSettings();
-    void hiddenFramesKeepTheirValues();
+    void framesFollowTheGeneralChoices_data();
+    void framesFollowTheGeneralChoices();
     void channelControlsStoreTheirSlots();
-    void removeRestsAcrossReloads();
+    void modelChangesShowInTheControls();
+    void removeRestsShowsTheModelsState();
     void pictureMeows();
     void screenshot();
 };
-
-void MoreWindowTest::beforeTheFirstLoadNothingIsChosen() {
-    Fixture f(false);
-    QCOMPARE(f.list("List1")->count(), 0);
-    QCOMPARE(f.get<QComboBox>("Combo1_0")->currentIndex(), -1);
-    QCOMPARE(f.get<QComboBox>("Combo1_6")->currentIndex(), -1);
-    QCOMPARE(f.window->windowTitle(), QString("More parametres"));
-}
 
 void MoreWindowTest::initialValuesAfterFirstLoad() {
     Fixture f;
@@ -130,10 +135,7 @@ void MoreWindowTest::initialValuesAfterFirstLoad() {
     }
     QVERIFY(f.get<QRadioButton>("Option2_0")->isChecked());
     QVERIFY(f.get<QRadioButton>("Option3_0")->isChecked());
-    QCOMPARE(f.window->corri(), initialCorri());
-    QCOMPARE(f.window->psgorri(), std::string(256, '\0'));
-    QCOMPARE(f.window->dorri(), std::string(256, '\x81'));
-    QCOMPARE(f.window->norri(), std::string(256, '\x02'));
+    QCOMPARE(f.window->windowTitle(), QString("More parametres"));
 
     // Headings and connecting captions.
     QStringList texts;
@@ -158,8 +160,6 @@ void MoreWindowTest::initialValuesAfterFirstLoad() {
 
     QVERIFY(!f.get<QCheckBox>("Check1")->isChecked());
     QCOMPARE(f.get<QCheckBox>("Check2")->checkState(), Qt::Unchecked);
-    QVERIFY(!f.window->optimiseOutput());
-    QCOMPARE(f.window->removeRests(), RemoveRestsState::Off);
 }
 
 void MoreWindowTest::storedValueShowsAgain_data() {
@@ -187,7 +187,8 @@ void MoreWindowTest::storedValueShowsAgain() {
     QListWidget* keyList = f.list(qPrintable(keys));
     QListWidget* valueList = f.list(qPrintable(values));
     const auto map = [&] {
-        return mapIndex == 0 ? f.window->corri() : mapIndex == 1 ? f.window->psgorri() : f.window->dorri();
+        const InstrumentMaps& m = f.model.maps();
+        return mapIndex == 0 ? m.corri : mapIndex == 1 ? m.psgorri : m.dorri;
     };
     const std::string before = map();
 
@@ -239,7 +240,7 @@ void MoreWindowTest::clickStoresTheValueUnderThePointer() {
             QCOMPARE(current(valueList), chosen);
             QCOMPARE(valueList->selectedItems().size(), 1);
             QCOMPARE(valueList->selectedItems().front()->text(), chosen);
-            QCOMPARE(QString::number(byteAt(f.window->maps().*maps[mapIndex], key), 16).toUpper(), chosen);
+            QCOMPARE(QString::number(byteAt(f.model.maps().*maps[mapIndex], key), 16).toUpper(), chosen);
         }
     }
 }
@@ -248,14 +249,14 @@ void MoreWindowTest::hiHatKindIsStoredByKey() {
     Fixture f;
     clickRow(f.list("List7"), 2);
     QTest::mouseClick(f.get<QRadioButton>("Option1_1"), Qt::LeftButton);
-    QCOMPARE(byteAt(f.window->norri(), 3), 1);
-    QCOMPARE(byteAt(f.window->norri(), 2), 2);
+    QCOMPARE(byteAt(f.model.maps().norri, 3), 1);
+    QCOMPARE(byteAt(f.model.maps().norri, 2), 2);
     clickRow(f.list("List7"), 3);
     QVERIFY(f.get<QRadioButton>("Option1_0")->isChecked());
     clickRow(f.list("List7"), 2);
     QVERIFY(f.get<QRadioButton>("Option1_1")->isChecked());
     QTest::mouseClick(f.get<QRadioButton>("Option1_0"), Qt::LeftButton);
-    QCOMPARE(byteAt(f.window->norri(), 3), 2);
+    QCOMPARE(byteAt(f.model.maps().norri, 3), 2);
 }
 
 void MoreWindowTest::draggingThroughKeyListsFollowsTheMouse() {
@@ -298,7 +299,7 @@ void MoreWindowTest::keyingChangeLosesEveryEntry() {
     for (QLabel* l : f.window->findChildren<QLabel*>())
         if (l->buddy() == keys) heading = l;
     QVERIFY(heading);
-    const auto map = [&] { return drums ? f.window->dorri() : f.window->norri(); };
+    const auto map = [&] { return drums ? f.model.maps().dorri : f.model.maps().norri; };
     const char initial = drums ? '\x81' : '\x02';
     // Store a value for the selected key, as a user would.
     const auto edit = [&](int key) {
@@ -325,7 +326,7 @@ void MoreWindowTest::keyingChangeLosesEveryEntry() {
     QCOMPARE(heading->text(), QString("XM note number"));
     QCOMPARE(map(), std::string(96, initial));
     QVERIFY(shownIsInitial());
-    QCOMPARE(drums ? f.window->maps().drumsByNote : f.window->maps().hihatsByNote, true);
+    QCOMPARE(drums ? f.model.maps().drumsByNote : f.model.maps().hihatsByNote, true);
 
     edit(96);
     QTest::mouseClick(each, Qt::LeftButton);
@@ -334,9 +335,9 @@ void MoreWindowTest::keyingChangeLosesEveryEntry() {
     QCOMPARE(heading->text(), QString("XM instrument number"));
     QCOMPARE(map(), std::string(256, initial));
     QVERIFY(shownIsInitial());
-    QCOMPARE(drums ? f.window->maps().drumsByNote : f.window->maps().hihatsByNote, false);
+    QCOMPARE(drums ? f.model.maps().drumsByNote : f.model.maps().hihatsByNote, false);
     // The other maps are untouched.
-    QCOMPARE(drums ? f.window->norri() : f.window->dorri(), std::string(256, drums ? '\x02' : '\x81'));
+    QCOMPARE(drums ? f.model.maps().norri : f.model.maps().dorri, std::string(256, drums ? '\x02' : '\x81'));
 }
 
 namespace {
@@ -349,7 +350,9 @@ struct Shown {
 }  // namespace
 Q_DECLARE_METATYPE(Shown)
 
-void MoreWindowTest::visibilityFollowsGeneralSettings_data() {
+// Which frame shows for which choices is the settings' own rule, tested
+// with them; here each frame follows the model's General changes.
+void MoreWindowTest::framesFollowTheGeneralChoices_data() {
     QTest::addColumn<int>("fm");
     QTest::addColumn<int>("psg");
     QTest::addColumn<bool>("noise");
@@ -358,19 +361,13 @@ void MoreWindowTest::visibilityFollowsGeneralSettings_data() {
     QTest::addColumn<Shown>("shown");
     //                                      fm psg noise drums loop   fmM   psgM   dacM   hhM  fmN psgN noise dac  opt
     QTest::newRow("initial") << 5 << 3 << true << true << true << Shown{true, true, true, true, 5, 2, true, true, true};
-    QTest::newRow("noise, 2 PSG") << 5 << 2 << true << true << true << Shown{true, true, true, true, 5, 1, true, true, true};
-    QTest::newRow("noise, 1 PSG") << 5 << 1 << true << true << true << Shown{true, false, true, true, 5, 0, true, true, true};
-    QTest::newRow("noise, 0 PSG") << 5 << 0 << true << true << true << Shown{true, false, true, false, 5, 0, false, true, true};
     QTest::newRow("no noise, 3 PSG") << 5 << 3 << false << true << true << Shown{true, true, true, false, 5, 3, false, true, true};
-    QTest::newRow("no noise, 1 PSG") << 5 << 1 << false << true << true << Shown{true, true, true, false, 5, 1, false, true, true};
-    QTest::newRow("no noise, 0 PSG") << 5 << 0 << false << true << true << Shown{true, false, true, false, 5, 0, false, true, true};
     QTest::newRow("no drums, 6 FM") << 6 << 3 << true << false << true << Shown{true, true, false, true, 6, 2, true, false, true};
-    QTest::newRow("no FM") << 0 << 3 << true << true << true << Shown{false, true, true, true, 0, 2, true, true, true};
     QTest::newRow("play once") << 2 << 3 << true << true << false << Shown{true, true, true, true, 2, 2, true, true, false};
     QTest::newRow("nothing") << 0 << 0 << false << false << false << Shown{false, false, false, false, 0, 0, false, false, false};
 }
 
-void MoreWindowTest::visibilityFollowsGeneralSettings() {
+void MoreWindowTest::framesFollowTheGeneralChoices() {
     QFETCH(int, fm);
     QFETCH(int, psg);
     QFETCH(bool, noise);
@@ -378,65 +375,27 @@ void MoreWindowTest::visibilityFollowsGeneralSettings() {
     QFETCH(bool, loop);
     QFETCH(Shown, shown);
     Fixture f;
-    // The settings as the General parametres window's operations leave them.
-    SongSettings settings;
-    setHasDrums(settings, drums);
-    setFmChannelCount(settings, fm);
-    setUseNoise(settings, noise);
-    setPsgChannelCount(settings, psg);
-    settings.loopSong = loop;
-    f.window->applyGeneralSettings(settings);
+    f.model.setHasDrums(drums);
+    f.model.setFmChannelCount(fm);
+    f.model.setUseNoise(noise);
+    f.model.setPsgChannelCount(psg);
+    f.model.setLoopSong(loop);
 
-    const auto visible = [&](const QString& name) { return f.get<QWidget>(name)->isVisibleTo(f.window.get()); };
-    QCOMPARE(visible("Frame1"), shown.fmMap);
-    QCOMPARE(visible("Frame2"), shown.psgMap);
-    QCOMPARE(visible("Frame3"), shown.dacMap);
-    QCOMPARE(visible("Frame4"), shown.hiHatMap);
-    for (int k = 1; k <= 6; ++k) QCOMPARE(visible(QString("Frame5_%1").arg(k - 1)), k <= shown.fmFrames);
-    for (int k = 1; k <= 3; ++k) QCOMPARE(visible(QString("Frame6_%1").arg(k - 1)), k <= shown.psgFrames);
-    QCOMPARE(visible("Frame7"), shown.noise);
-    QCOMPARE(visible("Frame8"), shown.dac);
-    QCOMPARE(visible("Check2"), shown.dac);
-    QCOMPARE(visible("Check1"), shown.optimise);
+    QCOMPARE(visible(f, "Frame1"), shown.fmMap);
+    QCOMPARE(visible(f, "Frame2"), shown.psgMap);
+    QCOMPARE(visible(f, "Frame3"), shown.dacMap);
+    QCOMPARE(visible(f, "Frame4"), shown.hiHatMap);
+    for (int k = 1; k <= 6; ++k) QCOMPARE(visible(f, QString("Frame5_%1").arg(k - 1)), k <= shown.fmFrames);
+    for (int k = 1; k <= 3; ++k) QCOMPARE(visible(f, QString("Frame6_%1").arg(k - 1)), k <= shown.psgFrames);
+    QCOMPARE(visible(f, "Frame7"), shown.noise);
+    QCOMPARE(visible(f, "Frame8"), shown.dac);
+    QCOMPARE(visible(f, "Check2"), shown.dac);
+    QCOMPARE(visible(f, "Check1"), shown.optimise);
     // The frames carry the channel names with a space.
     QCOMPARE(f.get<QGroupBox>("Frame5_5")->title(), QString("FM 6"));
     QCOMPARE(f.get<QGroupBox>("Frame6_2")->title(), QString("PSG 3"));
     QCOMPARE(f.get<QGroupBox>("Frame7")->title(), QString("Noise"));
     QCOMPARE(f.get<QGroupBox>("Frame8")->title(), QString("DAC"));
-}
-
-void MoreWindowTest::hiddenFramesKeepTheirValues() {
-    Fixture f;
-    f.get<QCheckBox>("Check1")->click();
-    f.get<QCheckBox>("Check2")->click();
-    f.get<QSpinBox>("Text1_8")->setValue(-12);
-    clickRow(f.list("List5"), 6);
-    clickRow(f.list("List6"), 2);
-
-    SongSettings hidden;
-    hidden.loopSong = false;
-    setHasDrums(hidden, false);
-    setPsgChannelCount(hidden, 1);
-    f.window->applyGeneralSettings(hidden);
-    QVERIFY(!f.get<QWidget>("Check1")->isVisibleTo(f.window.get()));
-    QVERIFY(!f.get<QWidget>("Frame3")->isVisibleTo(f.window.get()));
-
-    // The General window's copy of the output options does not reach this
-    // window: it owns them.
-    SongSettings shownAgain;
-    shownAgain.optimiseOutput = false;
-    shownAgain.removeRests = RemoveRestsState::Off;
-    setUseNoise(shownAgain, false);
-    f.window->applyGeneralSettings(shownAgain);
-    QVERIFY(f.get<QCheckBox>("Check1")->isChecked());
-    QVERIFY(f.window->optimiseOutput());
-    QCOMPARE(f.get<QCheckBox>("Check2")->checkState(), Qt::Checked);
-    QCOMPARE(f.window->removeRests(), RemoveRestsState::Checked);
-    QCOMPARE(f.get<QSpinBox>("Text1_8")->value(), -12);
-    QCOMPARE(f.window->channelSettings().pitch[8], -12);
-    QCOMPARE(byteAt(f.window->dorri(), 7), 0x83);
-    QCOMPARE(f.list("List5")->currentRow(), 6);
-    QCOMPARE(current(f.list("List6")), QString("83"));
 }
 
 void MoreWindowTest::channelControlsStoreTheirSlots() {
@@ -448,7 +407,7 @@ void MoreWindowTest::channelControlsStoreTheirSlots() {
     } spins[] = {{"Text1_0", -128, -128}, {"Text1_5", 127, 127}, {"Text1_7", 300, 127},
                  {"Text2_3", 63, 63},     {"Text2_6", -1, 0},    {"Text2_9", 7, 7}};
     for (const auto& s : spins) f.get<QSpinBox>(s.name)->setValue(s.value);
-    const ChannelOutputSettings& c = f.window->channelSettings();
+    const ChannelOutputSettings& c = f.model.channels();
     QCOMPARE(c.pitch[0], -128);
     QCOMPARE(c.pitch[5], 127);
     QCOMPARE(c.pitch[7], 127);
@@ -471,47 +430,67 @@ void MoreWindowTest::channelControlsStoreTheirSlots() {
     QCOMPARE(c.pan[6], PanChoice::Random);
     QCOMPARE(c.pan[0], PanChoice::Default);
     QVERIFY(!f.get<QComboBox>("Combo1_6")->isEditable());
+
+    f.get<QCheckBox>("Check1")->click();
+    QVERIFY(f.model.settings().optimiseOutput);
 }
 
-void MoreWindowTest::removeRestsAcrossReloads() {
+// A whole set of choices (a setup file) shows in every control at once, and
+// showing it tells the model nothing back.
+void MoreWindowTest::modelChangesShowInTheControls() {
+    Fixture f;
+    clickRow(f.list("List1"), 4);
+    clickRow(f.list("List5"), 2);
+    SongChoices choices = initialSongChoices(8);
+    setMapValue(choices.maps, InstrumentMapKind::Fm, 5, 0x1F);
+    setHiHatKeying(choices.maps, true);
+    setMapValue(choices.maps, InstrumentMapKind::HiHat, 1, 1);
+    setPitch(choices.channels, 7, -12);
+    setVolume(choices.channels, 9, 5);
+    setPan(choices.channels, 6, 4);
+    choices.settings.optimiseOutput = true;
+    int told = 0;
+    f.model.subscribe([&](SongChanges) { ++told; });
+    f.model.applyChoices(choices);
+    QCOMPARE(told, 1);
+
+    // The selected keys stay where the keying stays; a new keying starts at key 1.
+    QCOMPARE(f.list("List1")->currentRow(), 4);
+    QCOMPARE(current(f.list("List2")), QString("1F"));
+    QCOMPARE(f.list("List5")->currentRow(), 2);
+    QCOMPARE(current(f.list("List6")), QString("81"));
+    QCOMPARE(f.list("List7")->count(), 96);
+    QCOMPARE(f.list("List7")->currentRow(), 0);
+    QVERIFY(f.get<QRadioButton>("Option3_1")->isChecked());
+    QVERIFY(f.get<QRadioButton>("Option1_1")->isChecked());
+    QCOMPARE(f.get<QSpinBox>("Text1_7")->value(), -12);
+    QCOMPARE(f.get<QSpinBox>("Text2_9")->value(), 5);
+    QCOMPARE(f.get<QComboBox>("Combo1_6")->currentText(), QString("Random!"));
+    QVERIFY(f.get<QCheckBox>("Check1")->isChecked());
+}
+
+// The box shows the model's three states; only Off and Checked are the
+// user's, greyed comes from the conversion and goes with the next reload.
+void MoreWindowTest::removeRestsShowsTheModelsState() {
     Fixture f;
     QCheckBox* box = f.get<QCheckBox>("Check2");
     const auto expect = [&](RemoveRestsState state, Qt::CheckState shown, bool enabled) {
-        QCOMPARE(f.window->removeRests(), state);
+        QCOMPARE(f.model.settings().removeRests, state);
         QCOMPARE(box->checkState(), shown);
         QCOMPARE(box->isEnabled(), enabled);
     };
-    expect(RemoveRestsState::Off, Qt::Unchecked, true);
-    // A conversion with the box off applied nothing.
-    f.window->markRemoveRestsApplied();
-    expect(RemoveRestsState::Off, Qt::Unchecked, true);
-    f.window->reenableRemoveRests();
-    expect(RemoveRestsState::Off, Qt::Unchecked, true);
-
     QTest::mouseClick(box, Qt::LeftButton);
     expect(RemoveRestsState::Checked, Qt::Checked, true);
-    f.window->markRemoveRestsApplied();
+    f.model.markRemoveRestsApplied();
     expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
-    // A second conversion leaves it greyed; a click on the disabled box does
-    // nothing.
-    f.window->markRemoveRestsApplied();
-    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::mouseClick(box, Qt::LeftButton);  // disabled: nothing happens
     expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
 
-    // Drums switched off and on again: still greyed.
-    SongSettings noDrums;
-    setHasDrums(noDrums, false);
-    f.window->applyGeneralSettings(noDrums);
-    f.window->applyGeneralSettings(SongSettings{});
-    expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
-
-    f.window->reenableRemoveRests();
+    f.model.reload(moduleFacts(8));
     expect(RemoveRestsState::Checked, Qt::Checked, true);
     // Back to two states: clicking turns it off, not greyed.
     QTest::mouseClick(box, Qt::LeftButton);
     expect(RemoveRestsState::Off, Qt::Unchecked, true);
-    QTest::mouseClick(box, Qt::LeftButton);
-    expect(RemoveRestsState::Checked, Qt::Checked, true);
 }
 
 void MoreWindowTest::pictureMeows() {
@@ -533,23 +512,22 @@ void MoreWindowTest::screenshot() {
     MainWindow main(dialogs);
     main.resize(main.minimumSize());
     main.show();
-    auto* more = new MoreWindow(main);
-    more->fillForFirstLoad();
-    main.addChildWindow(more);
-    main.bringToFront(more);
+    SongModel& model = main.songModel();
+    model.load(moduleFacts(8));
+    auto more = std::make_unique<MoreWindow>(model, dialogs);
+    main.addChildWindow(more.get());
+    main.bringToFront(more.get());
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QTest::qWait(100);
     more->grab().save(dir + "/more_window.png");
     main.grab().save(dir + "/more_in_main.png");
     // The widest arrangement: six FM channels and three PSG tone channels.
-    SongSettings widest;
-    setHasDrums(widest, false);
-    setFmChannelCount(widest, 6);
-    setUseNoise(widest, false);
-    more->applyGeneralSettings(widest);
+    model.setHasDrums(false);
+    model.setFmChannelCount(6);
+    model.setUseNoise(false);
     QTest::qWait(50);
     main.grab().save(dir + "/more_widest.png");
-    more->applyGeneralSettings(SongSettings{});
+    model.applyChoices(initialSongChoices(8));
     more->resize(more->width(), 1000);
     more->grab().save(dir + "/more_window_full.png");
 }

@@ -14,6 +14,7 @@
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
 #include "app/ui/main_window.hpp"
+#include "app/ui/twips.hpp"
 #include "xm/scratch_files.hpp"
 #include "xm/ui/info_window.hpp"
 
@@ -21,7 +22,6 @@ namespace ferro {
 
 namespace {
 constexpr int kFolderRole = Qt::UserRole + 1;
-int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
 std::filesystem::path toPath(const QString& s) { return pathFromUtf8(s.toStdString()); }
 }  // namespace
 
@@ -247,7 +247,6 @@ void ExplorerWindow::loadSelectedFile() {
 void ExplorerWindow::reloadXmModule() {
     setBusy(true);
     if (scratch_) scratch_->clear();
-    main_.prepareSongWindowsForReload();
     setBusy(false);
     loadSelectedFile();
 }

@@ -12,14 +12,11 @@
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
 #include "app/ui/main_window.hpp"
+#include "app/ui/twips.hpp"
 #include "xm/ui/explorer_window.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro {
-
-namespace {
-int px(int twips) { return twips / MainWindow::kTwipsPerPixel; }
-}  // namespace
 
 QStringList InfoWindow::captions() {
     return {"Path:", "Filename:", "Filesize:", "Module name:", "Tracker name:", "XM subversion:",
