@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -212,6 +213,43 @@ TEST(SongModel, VoiceOperationsAsTheVoiceManagerUsesThem) {
         EXPECT_EQ(told, c.told ? std::vector<SongChanges>{c.told} : std::vector<SongChanges>{}) << c.name;
         EXPECT_EQ(model.voiceLight(), c.count > 0 ? ReadinessLight::Green : ReadinessLight::Yellow) << c.name;
     }
+}
+
+// "Auto fill" as the General parametres window's button uses it: the names
+// read with the module give the counts and the whole assignment, told once;
+// names that give none change nothing and tell nothing (the window then
+// says so).
+TEST(SongModel, AutoFillFromTheModulesChannelNames) {
+    using P = SongPart;
+    struct Case {
+        const char* name;
+        std::optional<std::vector<std::string>> names;
+        bool filled;
+        int fmCount;
+        XmChannelChoice dac;
+    };
+    const std::vector<Case> cases = {
+        {"names for every row", std::vector<std::string>{"FM1", "FM 2", "psg1", "HATS", " dac "}, true, 2, 5},
+        {"no CNAM block", std::nullopt, false, 5, 4},
+        {"two DAC names", std::vector<std::string>{"DAC", "dac", "FM1"}, false, 5, 4},
+    };
+    for (const Case& c : cases) {
+        XmModule module = moduleWith(5);
+        module.channelNames = c.names;
+        SongModel model;
+        model.load(std::move(module));
+        model.chooseChannel(kDacAssignmentRow, 4);
+        std::vector<SongChanges> told;
+        model.subscribe([&told](SongChanges changes) { told.push_back(changes); });
+        EXPECT_EQ(model.autoFill(), c.filled) << c.name;
+        EXPECT_EQ(model.settings().fmChannelCount, c.fmCount) << c.name;
+        EXPECT_EQ(model.assignment().dac, c.dac) << c.name;
+        EXPECT_EQ(told, c.filled ? std::vector<SongChanges>{bits({P::General, P::Assignment, P::Lights})}
+                                 : std::vector<SongChanges>{})
+            << c.name;
+    }
+    SongModel unloaded;
+    EXPECT_FALSE(unloaded.autoFill());
 }
 
 }  // namespace
