@@ -96,6 +96,7 @@ void checkRender(std::span<const std::uint8_t> song, std::uint8_t choice, Player
     const test::VgmRead r = test::readVgm(render.vgm);
     FERRO_FUZZ_CHECK(r.error.empty());
     FERRO_FUZZ_CHECK(r.dacReadsPastBlock == 0);
+    FERRO_FUZZ_CHECK(r.eofOffset + 4u == render.vgm.size());
     for (const std::uint8_t c : r.commands) {
         FERRO_FUZZ_CHECK(c == 0x50 || c == 0x52 || c == 0x53 || c == 0x61 || c == 0x62 || c == 0x63 || c == 0x66 ||
                          c == 0x67 || (c & 0xF0) == 0x70 || (c & 0xF0) == 0x80 || c == 0xE0);

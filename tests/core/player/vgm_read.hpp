@@ -20,7 +20,7 @@ struct VgmWrite {
 
 struct VgmRead {
     std::string error;  // empty when the file read cleanly
-    std::uint32_t version = 0, totalSamples = 0, loopOffset = 0, loopSamples = 0, rate = 0;
+    std::uint32_t eofOffset = 0, version = 0, totalSamples = 0, loopOffset = 0, loopSamples = 0, rate = 0;
     std::uint32_t ymClock = 0, psgClock = 0, gd3Offset = 0;
     std::uint16_t feedback = 0;
     std::uint8_t shiftWidth = 0;
@@ -47,6 +47,7 @@ inline VgmRead readVgm(const Bytes& vgm, int loopPasses = 0) {
         r.error = "no VGM header";
         return r;
     }
+    r.eofOffset = field(0x04);
     r.version = field(0x08);
     r.psgClock = field(0x0C);
     r.gd3Offset = field(0x14);

@@ -32,8 +32,10 @@ TEST(VgmWriter, HeaderFieldsAndGd3) {
     const SoundData sound = builtInSoundData();
     VgmWriter w(sound);
     for (int f = 0; f < 4; ++f) w.beginFrame();
-    const test::VgmRead r = test::readVgm(w.finish("Green Hill \xC3\xA9t\xC3\xA9"));
+    const Bytes vgm = w.finish("Green Hill \xC3\xA9t\xC3\xA9");
+    const test::VgmRead r = test::readVgm(vgm);
     ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.eofOffset + 4u, vgm.size());
     EXPECT_GE(r.version, 0x150u);
     EXPECT_EQ(r.ymClock, 7670453u);
     EXPECT_EQ(r.psgClock, 3579545u);
