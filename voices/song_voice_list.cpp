@@ -20,7 +20,6 @@ std::string voiceDisplayText(int index, std::string_view name) {
 AddVoiceResult SongVoiceList::add(std::string name, const FmVoice& voice) {
     if (isFull()) return AddVoiceResult::Full;
     entries_.push_back(Entry{std::move(name), voice, formatVoiceHex(voice)});
-    notify();
     return AddVoiceResult::Ok;
 }
 
@@ -33,15 +32,10 @@ AddVoiceResult SongVoiceList::add(std::string name, std::string_view hex) {
 bool SongVoiceList::removeAt(int index) {
     if (index < 0 || index >= count()) return false;
     entries_.erase(entries_.begin() + index);
-    notify();
     return true;
 }
 
-void SongVoiceList::clear() {
-    if (entries_.empty()) return;
-    entries_.clear();
-    notify();
-}
+void SongVoiceList::clear() { entries_.clear(); }
 
 bool SongVoiceList::rename(int index, std::string_view newName) {
     if (index < 0 || index >= count()) return false;
@@ -60,9 +54,5 @@ const std::string& SongVoiceList::name(int index) const { return entry(index).na
 const VoiceHexText& SongVoiceList::hex(int index) const { return entry(index).hex; }
 const FmVoice& SongVoiceList::voice(int index) const { return entry(index).voice; }
 std::string SongVoiceList::displayText(int index) const { return voiceDisplayText(index, entry(index).name); }
-
-void SongVoiceList::notify() {
-    if (countChanged_) countChanged_();
-}
 
 }  // namespace ferro

@@ -4,7 +4,6 @@
 #include "voices/voice_hex.hpp"
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,10 +24,6 @@ class SongVoiceList {
 public:
     static constexpr int kCapacity = 0x100;
     static constexpr std::size_t kMaxRenameLength = 255;
-
-    // Called after every operation that changed count() (add, remove, clear;
-    // a rename does not call it). The voice light listens here.
-    void setCountChangedCallback(std::function<void()> callback) { countChanged_ = std::move(callback); }
 
     int count() const { return static_cast<int>(entries_.size()); }
     bool isFull() const { return count() >= kCapacity; }
@@ -59,10 +54,8 @@ private:
         VoiceHexText hex;
     };
     const Entry& entry(int index) const;
-    void notify();
 
     std::vector<Entry> entries_;
-    std::function<void()> countChanged_;
 };
 
 // Display text of the entry at `index`: "FF: name".
