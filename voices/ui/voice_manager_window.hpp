@@ -39,8 +39,7 @@ public:
     // says why not.
     void addPastedVoice(const QString& text);
 
-    // The kind last applied (never Paste).
-    VoiceFileKind kind() const { return kind_; }
+    // The voices of the chosen voice file.
     const FileVoiceList& fileVoices() const { return fileVoices_; }
 
     // User actions, one per control event.
@@ -90,7 +89,7 @@ private:
 
     FileVoiceList fileVoices_;
     std::vector<std::filesystem::path> voiceFiles_;  // the names in File1
-    VoiceFileKind kind_ = VoiceFileKind::Raw25;
+    VoiceFileKind kind_ = VoiceFileKind::Raw25;  // the kind last applied (never Paste)
     bool fileSsgEg_ = false;  // the shown TFI voice uses SSG-EG
 
     QComboBox* kindBox_ = nullptr;        // Combo1
