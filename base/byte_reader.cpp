@@ -1,6 +1,7 @@
 #include "base/byte_reader.hpp"
 
 #include <fstream>
+#include <string>
 #include <system_error>
 
 namespace ferro {
@@ -25,6 +26,27 @@ bool writeWholeFile(const std::filesystem::path& path, std::span<const std::uint
     if (!data.empty()) out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     out.close();
     return !out.fail();
+}
+
+bool replaceWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data) {
+    std::filesystem::path temporary = path;
+    temporary += ".new";
+    std::error_code ec;
+    for (int n = 2; std::filesystem::symlink_status(temporary, ec).type() != std::filesystem::file_type::not_found; ++n) {
+        if (n > 1000) return false;
+        temporary = path;
+        temporary += ".new" + std::to_string(n);
+    }
+    if (!writeWholeFile(temporary, data)) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace ferro

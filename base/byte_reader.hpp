@@ -138,4 +138,9 @@ std::optional<Bytes> readWholeFile(const std::filesystem::path& path,
 // Writes a whole file, replacing it. Returns false when it cannot.
 bool writeWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data);
 
+// The same for a file the user keeps: the bytes go to a new file beside it,
+// which then takes its name, so that a failed write leaves the old file
+// whole. Returns false when it cannot.
+bool replaceWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data);
+
 }  // namespace ferro

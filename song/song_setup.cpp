@@ -5,9 +5,11 @@
 #include <limits>
 #include <optional>
 #include <set>
+#include <span>
 
 #include <nlohmann/json.hpp>
 
+#include "base/byte_reader.hpp"
 #include "base/paths.hpp"
 #include "params/channel_output.hpp"
 #include "params/instrument_maps.hpp"
@@ -444,6 +446,24 @@ std::variant<SongChoices, SongSetupError> parseSongSetup(std::string_view text,
     } catch (...) {
         return SongSetupError{kSetupErrorExitCode, "The song setup file cannot be read"};
     }
+}
+
+std::optional<SongSetupError> openSongSetup(SongModel& model, const std::filesystem::path& file,
+                                            std::vector<std::string>* warnings) {
+    const XmModule* module = model.module();
+    if (!module) return SongSetupError{kSetupErrorExitCode, "no XM file loaded"};
+    const std::optional<Bytes> text = readWholeFile(file);
+    if (!text) return SongSetupError{kSetupErrorExitCode, "cannot be read"};
+    auto parsed = parseSongSetup(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()),
+                                 file.parent_path(), module->channelCount, warnings);
+    if (auto* error = std::get_if<SongSetupError>(&parsed)) return *error;
+    model.applyChoices(std::get<SongChoices>(std::move(parsed)));
+    return std::nullopt;
+}
+
+bool saveSongSetup(const SongModel& model, const std::filesystem::path& file) {
+    const std::string text = writeSongSetup(model.choices());
+    return replaceWholeFile(file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace ferro

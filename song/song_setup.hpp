@@ -40,12 +40,14 @@
 // file's folder, and "index" the 0-based position of one voice in that file;
 // without "index" every voice of the file is added in order.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
 #include "song/song_choices.hpp"
+#include "song/song_model.hpp"
 
 namespace ferro {
 
@@ -73,5 +75,16 @@ std::variant<SongChoices, SongSetupError> parseSongSetup(std::string_view json,
 // choices: the maps in their readable form, the voices as name and hex, so
 // the file stands alone. One key a line, one voice a line.
 std::string writeSongSetup(const SongChoices& choices);
+
+// Reads the setup file `file` for the loaded module of `model` and, when it
+// can be used, applies it to the model. When it can't, the error's message
+// names the key (as the command line prints it after the file's name) and
+// the model is left as it was.
+std::optional<SongSetupError> openSongSetup(SongModel& model, const std::filesystem::path& file,
+                                            std::vector<std::string>* warnings = nullptr);
+
+// Writes the song's choices to `file`; an earlier file there stays whole
+// when the write fails. False when it can't be written.
+bool saveSongSetup(const SongModel& model, const std::filesystem::path& file);
 
 }  // namespace ferro

@@ -29,6 +29,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "base/paths.hpp"
+#include "song/song_setup.hpp"
+
 namespace ferro {
 
 namespace {
@@ -140,6 +143,11 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
         fileMenu = menuBar()->addMenu("&File");
         fileMenu->setObjectName("FileMenu");
     }
+    openSetupAction_ = fileMenu->addAction("Open setup...", this, &MainWindow::openSetup);
+    openSetupAction_->setObjectName("OpenSetupAction");
+    saveSetupAction_ = fileMenu->addAction("Save setup...", this, &MainWindow::saveSetup);
+    saveSetupAction_->setObjectName("SaveSetupAction");
+    fileMenu->addSeparator();
     exportVgmAction_ = fileMenu->addAction("Export VGM...", this, [this] { exportSong(false); });
     exportVgmAction_->setObjectName("ExportVgmAction");
     exportWavAction_ = fileMenu->addAction("Export WAV...", this, [this] { exportSong(true); });
@@ -274,6 +282,8 @@ void MainWindow::onModuleLoaded(const QString& folder, const QString& fileName) 
     voiceButton_->setEnabled(true);
     moreButton_->setEnabled(true);
     createFrame_->setEnabled(true);
+    openSetupAction_->setEnabled(true);
+    saveSetupAction_->setEnabled(true);
     updateConvertButton();
     updatePlayButtons();
     // The folder and the name joined with the platform's own separator
@@ -281,6 +291,44 @@ void MainWindow::onModuleLoaded(const QString& folder, const QString& fileName) 
     QString shownFolder = QDir::toNativeSeparators(folder);
     if (shownFolder.endsWith(QDir::separator())) shownFolder.chop(1);
     messagePanel_->setText("XM file loaded: " + shownFolder + QDir::separator() + fileName);
+}
+
+RandomSource MainWindow::panRandom() const { return panSeed_ ? seededRandom(*panSeed_) : clockSeededRandom(); }
+
+void MainWindow::saveSetup() {
+    const XmModule* module = model_.module();
+    if (!module) return;
+    const QString suggested = QString::fromStdU16String(
+        (module->directory / pathFromUtf8(utf8FromPath(pathFromUtf8(module->fileName).stem()) + ".json")).u16string());
+    const auto chosen = dialogs_.saveFileName("Save setup", suggested, "Song setup files (*.json)");
+    if (!chosen) return;
+    QString file = *chosen;
+    if (!file.endsWith(".json", Qt::CaseInsensitive)) file += ".json";
+    SongModel song;
+    if (!songAsItStands(*this, song)) return;
+    if (!saveSongSetup(song, std::filesystem::path(file.toStdU16String())))
+        dialogs_.showMessage(QDir::toNativeSeparators(file) + " cannot be written.", MessageIcon::Critical);
+}
+
+void MainWindow::openSetup() {
+    const XmModule* module = model_.module();
+    if (!module) return;
+    const auto chosen = dialogs_.openFileName("Open setup", QString::fromStdU16String(module->directory.u16string()),
+                                              "Song setup files (*.json)");
+    if (!chosen) return;
+    std::vector<std::string> warnings;
+    const auto error = openSongSetup(model_, std::filesystem::path(chosen->toStdU16String()), &warnings);
+    if (error) {
+        // The command line's message, after the file's name: it names the key.
+        dialogs_.showMessage(QDir::toNativeSeparators(*chosen) + ": " + QString::fromStdString(error->message),
+                             MessageIcon::Exclamation);
+        return;
+    }
+    if (!warnings.empty()) {
+        QStringList lines;
+        for (const std::string& w : warnings) lines << QString::fromStdString(w);
+        dialogs_.showMessage(lines.join("\r\n"), MessageIcon::Exclamation);
+    }
 }
 
 void MainWindow::onModuleUnloaded() {
@@ -292,6 +340,8 @@ void MainWindow::onModuleUnloaded() {
     moreButton_->setEnabled(false);
     convertButton_->setEnabled(false);
     createFrame_->setEnabled(false);
+    openSetupAction_->setEnabled(false);
+    saveSetupAction_->setEnabled(false);
     if (preview_) preview_->stop();
     updatePlayButtons();
 }

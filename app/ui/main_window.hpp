@@ -13,6 +13,7 @@
 #include "base/shared_types.hpp"
 #include "app/ui/dialogs.hpp"
 #include "engine/conversion_request.hpp"
+#include "engine/track_encoder.hpp"
 #include "song/song_model.hpp"
 
 class QAction;
@@ -126,6 +127,18 @@ public:
     // render as a VGM or WAV file. The audio output can be replaced (tests).
     void playSong();
     void stopSong();
+    // The File menu's "Save setup..." and "Open setup...": every choice of
+    // the song as the command line's setup file, and such a file read back
+    // into the song (a file that can't be used changes nothing and says
+    // which key is wrong). Enabled while a module is loaded.
+    void saveSetup();
+    void openSetup();
+
+    // The generator behind the "Random" pan choice: the clock's, or one
+    // seeded as the command line's --seed seeds it, for songs that must come
+    // out the same every time.
+    void setPanSeed(std::optional<std::uint64_t> seed) { panSeed_ = seed; }
+    RandomSource panRandom() const;
     void exportSong(bool wav);
     void setAudioOut(std::unique_ptr<AudioOut> out);
     SongPreview& songPreview() { return *preview_; }
@@ -150,6 +163,7 @@ private:
 
     Dialogs& dialogs_;
     SongModel model_;
+    std::optional<std::uint64_t> panSeed_;
     int modelSubscription_ = 0;
     QMdiArea* mdi_ = nullptr;
     QMenu* windowMenu_ = nullptr;
@@ -168,6 +182,8 @@ private:
     QToolButton* stopButton_ = nullptr;
     QProgressBar* playProgress_ = nullptr;
     QLabel* positionPanel_ = nullptr;
+    QAction* openSetupAction_ = nullptr;
+    QAction* saveSetupAction_ = nullptr;
     QAction* exportVgmAction_ = nullptr;
     QAction* exportWavAction_ = nullptr;
     std::optional<Bytes> songForPreview();

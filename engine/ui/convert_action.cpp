@@ -37,6 +37,8 @@ bool gatherSong(MainWindow& main, SongModel& model) {
 
 }  // namespace
 
+bool songAsItStands(MainWindow& main, SongModel& song) { return gatherSong(main, song); }
+
 void convertSongAction(MainWindow& main) {
     SongModel model;
     if (!gatherSong(main, model)) return;
@@ -51,7 +53,7 @@ void convertSongAction(MainWindow& main) {
     };
     const bool wasChecked = model.settings().removeRests == RemoveRestsState::Checked;
     ScratchRowSource rows(model.module()->directory);
-    const SongConversionOutcome outcome = convertSong(model, settings, ask, rows, clockSeededRandom());
+    const SongConversionOutcome outcome = convertSong(model, settings, ask, rows, main.panRandom());
     if (wasChecked && model.settings().removeRests == RemoveRestsState::Greyed)
         main.songModel().markRemoveRestsApplied();
     if (outcome.stoppedAt) {
@@ -82,7 +84,7 @@ std::optional<Bytes> songBytesForPreview(MainWindow& main, QString& error) {
         error = text(kGeneralRefusedMessage);
         return std::nullopt;
     }
-    SongConversion song = songBytes(model, ScratchRowSource(model.module()->directory), clockSeededRandom());
+    SongConversion song = songBytes(model, ScratchRowSource(model.module()->directory), main.panRandom());
     if (!song.succeeded) {
         error = text(song.message);
         return std::nullopt;

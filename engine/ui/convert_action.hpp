@@ -10,8 +10,12 @@
 namespace ferro {
 
 class MainWindow;
+class SongModel;
 
 void convertSongAction(MainWindow& main);
+
+// The song as the windows hold it, copied into `song`; false without a module.
+bool songAsItStands(MainWindow& main, SongModel& song);
 
 // The song the current choices give, made in memory for listening: nothing
 // is written. Empty with `error` set when there is no song to play.

@@ -1,0 +1,298 @@
+// Choices made through the windows, saved with "Save setup...", converted by
+// the command line, give the bytes the windows' own conversion gives; and the
+// same file opened with "Open setup..." in a fresh session gives them again.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QtTest>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "app/ui/main_window.hpp"
+#include "song/song_setup.hpp"
+#include "support/fake_dialogs.hpp"
+#include "support/run_program.hpp"
+#include "support/xm_writer.hpp"
+#include "voices/voice_hex.hpp"
+#include "xm/ui/explorer_window.hpp"
+
+using namespace ferro;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kSeed = 11;
+
+// Every control is found by its control name in the main window's tree.
+template <typename T>
+T* control(QWidget& root, const QString& window, const char* name) {
+    for (T* w : root.findChildren<T*>(name)) {
+        for (QWidget* p = w; p; p = p->parentWidget())
+            if (p->objectName() == window) return w;
+    }
+    return nullptr;
+}
+
+// The user's gestures: a click on a button or on a list item's rectangle,
+// arrow keys on sliders, lists and spin boxes.
+void click(QAbstractButton* b) {
+    QVERIFY(b);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
+}
+void clickRow(QListWidget* list, int row) {
+    QVERIFY(list);
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+}
+void keys(QWidget* w, Qt::Key key, int times) {
+    QVERIFY(w);
+    for (int i = 0; i < times; ++i) QTest::keyClick(w, key);
+}
+
+struct Session {
+    test::FakeDialogs dialogs;
+    std::unique_ptr<MainWindow> main;
+
+    explicit Session(const QString& fileName) {
+        main = std::make_unique<MainWindow>(dialogs);
+        if (!main->startUp()) return;
+        auto* files = main->explorer()->findChild<QListWidget*>("File1");
+        const auto found = files->findItems(fileName, Qt::MatchExactly);
+        if (found.isEmpty()) return;
+        files->setCurrentItem(found.front());
+        main->explorer()->selectFile();
+        main->explorer()->loadSelectedFile();
+        dialogs.messages.clear();
+    }
+    QWidget& root() { return *main; }
+    QComboBox* combo(const char* window, const char* name) { return control<QComboBox>(root(), window, name); }
+    QListWidget* list(const char* window, const char* name) { return control<QListWidget>(root(), window, name); }
+    QAbstractButton* button(const char* window, const char* name) {
+        return control<QAbstractButton>(root(), window, name);
+    }
+    // Assignment row 0..9 of General parametres gets XM channel `channel`.
+    void assign(int row, int channel) {
+        QComboBox* c = combo("GeneralWindow", QString("Combo1_%1").arg(row).toUtf8().constData());
+        QVERIFY(c);
+        c->setFocus();
+        const int target = channel - 1;
+        if (c->currentIndex() > target) keys(c, Qt::Key_Up, c->currentIndex() - target);
+        if (c->currentIndex() < target) keys(c, Qt::Key_Down, target - c->currentIndex());
+        QCOMPARE(c->currentIndex(), target);
+    }
+    // The windows' conversion, Yes to every question.
+    std::pair<Bytes, Bytes> convert(const fs::path& dir, const std::string& base) {
+        dialogs.answers = {true, true, true, true, true};
+        main->convertSong();
+        const auto read = [&](const char* ext) {
+            const fs::path p = dir / (base + ext);
+            Bytes bytes = fs::exists(p) ? test::readFileBytes(p) : Bytes{};
+            fs::remove(p);
+            return bytes;
+        };
+        Bytes bin = read(".bin");
+        return {std::move(bin), read(".asm")};
+    }
+};
+
+// A module of `channels` channels, 2 patterns of 16 rows (order 0 1 0):
+// notes with instruments 1..3 on every channel, key-offs on the last.
+Bytes module(int channels, int restartPosition) {
+    test::XmLayout layout;
+    layout.channelCount = channels;
+    layout.orderTable = {0, 1, 0};
+    layout.restartPosition = restartPosition;
+    layout.patterns.clear();
+    for (int p = 0; p < 2; ++p) {
+        test::XmPatternLayout pattern;
+        pattern.rows = 16;
+        pattern.cells.assign(static_cast<std::size_t>(16 * channels), XmCell{});
+        for (int row = 0; row < 16; row += 4)
+            for (int n = 0; n < channels; ++n) {
+                const auto note = static_cast<std::uint8_t>(37 + (row + 3 * n + 5 * p) % 24);
+                const auto instrument = static_cast<std::uint8_t>(1 + (row / 4 + n) % 3);
+                pattern.cells[static_cast<std::size_t>(row * channels + n)] = test::noteCell(note, instrument);
+            }
+        pattern.cells[static_cast<std::size_t>(10 * channels + channels - 1)] = test::noteCell(kXmKeyOff);
+        layout.patterns.push_back(pattern);
+    }
+    return test::buildXm(layout);
+}
+
+struct Case {
+    const char* name;
+    int channels;
+    int restartPosition;
+    std::function<void(Session&)> choose;
+};
+
+}  // namespace
+
+class SetupParityTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempDir> dir_;
+    std::unique_ptr<test::TempDir> capture_;
+    QString startFolder_;
+
+private slots:
+    void init() {
+        startFolder_ = QDir::currentPath();
+        dir_ = std::make_unique<test::TempDir>();
+        capture_ = std::make_unique<test::TempDir>();
+        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
+    }
+    void cleanup() {
+        QDir::setCurrent(startFolder_);
+        dir_.reset();
+        capture_.reset();
+    }
+
+    void windowsSetupAndCommandLineGiveTheSameBytes() {
+        const FmVoice voice = *parseVoiceHex("3A 01 07 01 01 8E 8F 8D 53 0E 0E 0E 03 00 00 00 00 1F FF FF 0F 18 28 27 80");
+        const std::vector<Case> cases = {
+            {"drums, PSG, noise, an intro, maps, Random pan", 4, 1,
+             [](Session& s) {
+                 // FM 1, 2 on XM 1, 2; PSG noise on 3; drums on 4.
+                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "Slider1");
+                 keys(fm, Qt::Key_Left, fm->value() - 2);
+                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "Slider2");
+                 keys(psg, Qt::Key_Left, psg->value() - 1);
+                 s.assign(0, 1);
+                 s.assign(1, 2);
+                 s.assign(6, 3);
+                 s.assign(9, 4);
+                 // Instrument 2 plays voice 1, instrument 3 PSG envelope 5,
+                 // drum instrument 1 the snare ($82).
+                 clickRow(s.list("MoreWindow", "List1"), 1);
+                 clickRow(s.list("MoreWindow", "List2"), 1);
+                 clickRow(s.list("MoreWindow", "List3"), 2);
+                 clickRow(s.list("MoreWindow", "List4"), 5);
+                 clickRow(s.list("MoreWindow", "List5"), 0);
+                 clickRow(s.list("MoreWindow", "List6"), 1);
+                 QComboBox* pan = s.combo("MoreWindow", "Combo1_0");
+                 pan->setFocus();
+                 keys(pan, Qt::Key_Down, 4);  // Random!
+                 keys(control<QSpinBox>(s.root(), "MoreWindow", "Text1_1"), Qt::Key_Up, 2);
+                 keys(control<QSpinBox>(s.root(), "MoreWindow", "Text2_0"), Qt::Key_Down, 3);
+             }},
+            {"played once without drums, E4, tempo lists, SMPS2ASM", 3, 0,
+             [](Session& s) {
+                 click(s.button("GeneralWindow", "Option2_1"));  // no drums
+                 click(s.button("GeneralWindow", "Option1_1"));  // play once
+                 click(s.button("GeneralWindow", "Check1"));     // E4
+                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "Slider1");
+                 keys(fm, Qt::Key_Left, fm->value() - 1);
+                 click(s.button("GeneralWindow", "Option3_1"));  // no noise
+                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "Slider2");
+                 keys(psg, Qt::Key_Left, psg->value() - 2);
+                 s.assign(0, 3);
+                 s.assign(6, 1);
+                 s.assign(7, 2);
+                 clickRow(s.list("GeneralWindow", "List1"), 1);
+                 clickRow(s.list("GeneralWindow", "List2"), 4);
+                 keys(control<QSpinBox>(s.root(), "MoreWindow", "Text1_6"), Qt::Key_Down, 12);
+                 click(s.button("MainWindow", "Check2"));  // .asm
+                 click(s.button("MainWindow", "Check3"));  // SMPS2ASM
+             }},
+            {"drums by note, hi-hats, optimised loop", 5, 0,
+             [](Session& s) {
+                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "Slider1");
+                 keys(fm, Qt::Key_Left, fm->value() - 3);
+                 s.assign(0, 1);
+                 s.assign(1, 2);
+                 s.assign(2, 3);
+                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "Slider2");
+                 keys(psg, Qt::Key_Left, psg->value() - 1);
+                 s.assign(6, 4);
+                 s.assign(9, 5);
+                 click(s.button("MoreWindow", "Option2_1"));  // drums by note
+                 click(s.button("MoreWindow", "Option3_1"));  // hi-hats by note
+                 clickRow(s.list("MoreWindow", "List5"), 40);
+                 clickRow(s.list("MoreWindow", "List6"), 2);
+                 clickRow(s.list("MoreWindow", "List7"), 44);
+                 click(s.button("MoreWindow", "Option1_1"));  // open
+                 click(s.button("MoreWindow", "Check1"));     // optimise
+                 QComboBox* pan = s.combo("MoreWindow", "Combo1_6");
+                 pan->setFocus();
+                 keys(pan, Qt::Key_Down, 2);  // DAC left
+             }},
+        };
+        const fs::path cli = FERRO_CLI_PATH;
+        for (const Case& c : cases) {
+            const std::string name = std::string("song ") + c.name[0] + ".xm";
+            const std::string base = name.substr(0, name.size() - 3);
+            test::writeFileBytes(*dir_ / name, module(c.channels, c.restartPosition));
+            const fs::path setupFile = *dir_ / (base + ".json");
+
+            std::pair<Bytes, Bytes> windows;
+            {
+                Session s(QString::fromStdString(name));
+                QVERIFY2(s.main->songModel().isLoaded(), c.name);
+                // Voices come in through the song's voice list, as a paste would.
+                s.main->songModel().addVoice("lead", voice);
+                s.main->songModel().addVoice("bass", voice);
+                c.choose(s);
+                s.main->setPanSeed(kSeed);
+                windows = s.convert(dir_->path(), base);
+                QVERIFY2(!windows.first.empty() || !windows.second.empty(), c.name);
+                s.dialogs.files = {QString::fromStdU16String(setupFile.u16string())};
+                s.main->saveSetup();
+                QVERIFY2(fs::exists(setupFile), c.name);
+            }
+
+            const test::ProgramRun run = test::runProgram(
+                cli, {"convert", name, "--setup", base + ".json", "--seed", std::to_string(kSeed)}, dir_->path(),
+                capture_->path());
+            QVERIFY2(run.code == 0, (std::string(c.name) + ": " + run.err).c_str());
+            const auto read = [&](const char* ext) {
+                const fs::path p = *dir_ / (base + ext);
+                Bytes bytes = fs::exists(p) ? test::readFileBytes(p) : Bytes{};
+                fs::remove(p);
+                return bytes;
+            };
+            QVERIFY2(read(".bin") == windows.first, c.name);
+            QVERIFY2(read(".asm") == windows.second, c.name);
+
+            // A fresh session opens the file and converts the same song.
+            Session again(QString::fromStdString(name));
+            again.dialogs.files = {QString::fromStdU16String(setupFile.u16string())};
+            again.main->openSetup();
+            QVERIFY2(again.dialogs.messages.empty(), c.name);
+            again.main->setPanSeed(kSeed);
+            QVERIFY2(again.convert(dir_->path(), base) == windows, c.name);
+        }
+    }
+
+    void aSetupThatCannotBeUsedChangesNothing() {
+        test::writeFileBytes(*dir_ / "song.xm", module(4, 0));
+        Session s("song.xm");
+        QVERIFY(s.main->songModel().isLoaded());
+        const std::string before = writeSongSetup(s.main->songModel().choices());
+        const struct {
+            const char* text;
+            const char* message;
+        } cases[] = {
+            {R"({"tempo": 12})", "tempo"},
+            {R"({"fm": [9, null, null, null, null, null]})", "fm"},
+            {"not json", ""},
+        };
+        for (const auto& c : cases) {
+            test::writeFileBytes(*dir_ / "bad.json", Bytes(c.text, c.text + std::strlen(c.text)));
+            s.dialogs.messages.clear();
+            s.dialogs.files = {QString::fromStdU16String((*dir_ / "bad.json").u16string())};
+            s.main->openSetup();
+            QCOMPARE(s.dialogs.messages.size(), std::size_t(1));
+            QVERIFY2(s.dialogs.lastText().contains(QString("bad.json: ") + c.message), c.text);
+            QCOMPARE(writeSongSetup(s.main->songModel().choices()), before);
+        }
+    }
+};
+
+QTEST_MAIN(SetupParityTest)
+#include "setup_parity_test.moc"
