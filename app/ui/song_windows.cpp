@@ -15,6 +15,7 @@
 #include "voices/ui/paste_window.hpp"
 #include "voices/ui/voice_manager_window.hpp"
 #include "xm/ui/explorer_window.hpp"
+#include "xm/ui/info_window.hpp"
 
 namespace ferro {
 
@@ -42,8 +43,23 @@ void MainWindow::createExplorer() {
     // explorer shows later.
     const std::filesystem::path settingsFile =
         std::filesystem::path(QDir::currentPath().toStdU16String()) / "ferrosettings.ini";
-    auto* explorer = new ExplorerWindow(*this);
+    auto* explorer = new ExplorerWindow(model_, dialogs_);
     explorer_ = explorer;
+    connect(explorer, &ExplorerWindow::moduleLoaded, this,
+            [this](const QString& folder, const QString& fileName, bool reload) {
+                if (!reload) createSongWindows(*model_.module());
+                onModuleLoaded(folder, fileName);
+                if (!reload) showSongWindows();
+                minimiseOptionsWindow();
+            });
+    connect(explorer, &ExplorerWindow::channelCountChanged, this, &MainWindow::songChannelCountChanged);
+    connect(explorer, &ExplorerWindow::moduleUnloaded, this, [this] {
+        discardSongWindows();
+        onModuleUnloaded();
+    });
+    connect(explorer, &ExplorerWindow::loadFailed, this, &MainWindow::minimiseOptionsWindow);
+    connect(explorer, &ExplorerWindow::infoRequested, this,
+            [this](const QString& folder, const QString& fileName) { InfoWindow::show(*this, folder, fileName); });
     // The explorer stays for the whole run: its frame has no close control.
     addChildWindow(explorer)->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                              Qt::WindowMinimizeButtonHint);
@@ -126,7 +142,7 @@ void MainWindow::discardSongWindows() {
 }
 
 bool MainWindow::exitAllowed() {
-    if (ExplorerWindow* e = explorer()) return e->closingStep();
+    if (ExplorerWindow* e = explorer()) return e->closingStep(appOptions().exitPolicy);
     return true;
 }
 

@@ -13,10 +13,10 @@
 
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
-#include "app/ui/main_window.hpp"
+#include "app/ui/dialogs.hpp"
 #include "app/ui/twips.hpp"
+#include "song/song_model.hpp"
 #include "xm/scratch_files.hpp"
-#include "xm/ui/info_window.hpp"
 
 namespace ferro {
 
@@ -25,7 +25,8 @@ constexpr int kFolderRole = Qt::UserRole + 1;
 std::filesystem::path toPath(const QString& s) { return pathFromUtf8(s.toStdString()); }
 }  // namespace
 
-ExplorerWindow::ExplorerWindow(MainWindow& main, QWidget* parent) : QWidget(parent), main_(main) {
+ExplorerWindow::ExplorerWindow(SongModel& model, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), model_(model), dialogs_(dialogs) {
     setObjectName("ExplorerWindow");
     setWindowTitle("XM explorer");
     setWindowIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
@@ -118,7 +119,7 @@ void ExplorerWindow::changeDrive(int index) {
     QDir dir(root);
     // A drive that cannot be read leaves the explorer where it was.
     if (!dir.exists() || !dir.isReadable()) {
-        main_.dialogs().showMessage("The drive " + root + " cannot be read.", MessageIcon::Exclamation);
+        dialogs_.showMessage("The drive " + root + " cannot be read.", MessageIcon::Exclamation);
         fillFolders();
         return;
     }
@@ -220,28 +221,24 @@ void ExplorerWindow::loadSelectedFile() {
     if (auto* error = std::get_if<XmError>(&result)) {
         if (*error == XmError::InvalidXm) {
             setBusy(false);
-            main_.dialogs().showMessage(kInvalidXmMessage, MessageIcon::Critical);
+            dialogs_.showMessage(kInvalidXmMessage, MessageIcon::Critical);
             return;
         }
         setBusy(false);
-        main_.dialogs().showMessage(kSomeError, MessageIcon::Critical);
+        dialogs_.showMessage(kSomeError, MessageIcon::Critical);
         unloadXmModule();
-        main_.minimiseOptionsWindow();
+        emit loadFailed();
         return;
     }
-    SongModel& model = main_.songModel();
     XmModule& loaded = std::get<XmModule>(result);
     showLoadedState(true);
     if (reload) {
-        if (model.reload(std::move(loaded))) main_.songChannelCountChanged();
+        if (model_.reload(std::move(loaded))) emit channelCountChanged();
     } else {
-        model.load(std::move(loaded));
-        main_.createSongWindows(*model.module());
+        model_.load(std::move(loaded));
     }
-    main_.onModuleLoaded(QDir::toNativeSeparators(folder_), fileName);
-    if (!reload) main_.showSongWindows();
     setBusy(false);
-    main_.minimiseOptionsWindow();
+    emit moduleLoaded(QDir::toNativeSeparators(folder_), fileName, reload);
 }
 
 void ExplorerWindow::reloadXmModule() {
@@ -254,29 +251,27 @@ void ExplorerWindow::reloadXmModule() {
 void ExplorerWindow::unloadXmModule() {
     setBusy(true);
     scratch_.reset();  // deletes the scratch files
-    main_.songModel().unload();
+    model_.unload();
     showLoadedState(false);
-    main_.discardSongWindows();
     setFocus();
-    main_.onModuleUnloaded();
+    emit moduleUnloaded();
     setBusy(false);
 }
 
 void ExplorerWindow::showXmInfo() {
     const QString fileName = selectedFileName();
     if (fileName.isEmpty()) return;
-    InfoWindow::show(main_, folder_, fileName);
+    emit infoRequested(folder_, fileName);
 }
 
-const XmModule* ExplorerWindow::module() const { return main_.songModel().module(); }
+const XmModule* ExplorerWindow::module() const { return model_.module(); }
 
 void ExplorerWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 
-bool ExplorerWindow::closingStep() {
-    const ExitPolicy policy = main_.appOptions().exitPolicy;
+bool ExplorerWindow::closingStep(ExitPolicy policy) {
     if (policy == ExitPolicy::DoNotExit) return false;
     const bool ask = policy == ExitPolicy::AskAlways || (policy == ExitPolicy::AskIfLoaded && isLoaded());
-    if (ask && !main_.dialogs().askYesNo("Are you sure you want to quit?", MessageIcon::Question)) return false;
+    if (ask && !dialogs_.askYesNo("Are you sure you want to quit?", MessageIcon::Question)) return false;
     if (isLoaded()) scratch_.reset();  // deletes the scratch files
     return true;
 }

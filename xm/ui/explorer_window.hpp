@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "app/options.hpp"
 #include "xm/scratch_files.hpp"
 
 class QComboBox;
@@ -14,12 +15,13 @@ class QPushButton;
 
 namespace ferro {
 
-class MainWindow;
+class Dialogs;
+class SongModel;
 
 class ExplorerWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit ExplorerWindow(MainWindow& main, QWidget* parent = nullptr);
+    ExplorerWindow(SongModel& model, Dialogs& dialogs, QWidget* parent = nullptr);
 
     // The loaded module (the song model's), or null while none is loaded.
     const XmModule* module() const;
@@ -40,7 +42,22 @@ public:
 
     // Part of the main window's exit sequence: applies the exit policy;
     // false cancels the closing.
-    bool closingStep();
+    bool closingStep(ExitPolicy policy);
+
+signals:
+    // The module is in the song model: a first load, or a reload of the same
+    // file (whose choices stayed).
+    void moduleLoaded(const QString& folder, const QString& fileName, bool reload);
+    // A reload found another channel count: every channel choice is cleared.
+    void channelCountChanged();
+    // The module left the song model (after an unload or a failed load).
+    void moduleUnloaded();
+    // A load failed and was reported.
+    void loadFailed();
+    // "Show XM info...": the header facts of a file that is not loaded.
+    void infoRequested(const QString& folder, const QString& fileName);
+
+public:
 
     static std::int32_t LDWORD(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4) {
         return ferro::LDWORD(b1, b2, b3, b4);
@@ -57,7 +74,8 @@ private:
     void setBusy(bool busy);
     void showLoadedState(bool loaded);
 
-    MainWindow& main_;
+    SongModel& model_;
+    Dialogs& dialogs_;
     QComboBox* drives_ = nullptr;     // Drive1
     QListWidget* folders_ = nullptr;  // Dir1
     QListWidget* files_ = nullptr;    // File1
