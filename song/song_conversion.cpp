@@ -147,12 +147,16 @@ SongConversionOutcome convertSong(SongModel& model, const ConversionSettings& se
     return outcome;
 }
 
-SongConversion songBytes(const SongModel& model, const RowSource& rows, const RandomSource& random) {
+SongConversion songBytes(const SongModel& model, const RandomSource& random) {
     if (!model.isLoaded()) {
         SongConversion failed;
         failed.message = kSomeError;
         return failed;
     }
+    MemoryRowSource rows(*model.module());
+    const SongSettings& s = model.settings();
+    if (s.hasDrums && s.removeRests != RemoveRestsState::Off && model.assignment().dac)
+        rows.removeKeyOffs(*model.assignment().dac);
     return convertSong(model.request(), rows, random);
 }
 

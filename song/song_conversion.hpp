@@ -111,9 +111,10 @@ SongConversionOutcome convertSong(SongModel& model, const ConversionSettings& se
 SongConversionOutcome convertSongInMemory(SongModel& model, const ConversionSettings& settings,
                                           const GateQuestion& ask, RowSource& rows, const RandomSource& random);
 
-// The song's bytes as the current choices give them, in memory from `rows`:
-// no gating, no "Remove rests" (a greyed box has already acted on the
-// scratch files), no file written.
-SongConversion songBytes(const SongModel& model, const RowSource& rows, const RandomSource& random);
+// The song's bytes as the convert button would make them now, for hearing
+// and exporting: from the loaded module in memory, without its DAC key-offs
+// when "Remove rests" is checked (still to act) or greyed (has acted on the
+// scratch files); no gating, nothing read from or written to any folder.
+SongConversion songBytes(const SongModel& model, const RandomSource& random);
 
 }  // namespace ferro

@@ -1,7 +1,6 @@
 #include "app/ui/main_window.hpp"
 #include "app/ui/light_pictures.hpp"
 #include "app/ui/twips.hpp"
-#include "engine/ui/convert_action.hpp"
 #include "player/ui/song_preview.hpp"
 #include "player/ui/sound_folder.hpp"
 #include "player/wav_render.hpp"
@@ -13,6 +12,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,6 +30,7 @@
 #include <QVBoxLayout>
 
 #include "base/paths.hpp"
+#include "song/song_conversion.hpp"
 #include "song/song_setup.hpp"
 
 namespace ferro {
@@ -304,9 +305,7 @@ void MainWindow::saveSetup() {
     if (!chosen) return;
     QString file = *chosen;
     if (!file.endsWith(".json", Qt::CaseInsensitive)) file += ".json";
-    SongModel song;
-    if (!songAsItStands(*this, song)) return;
-    if (!saveSongSetup(song, std::filesystem::path(file.toStdU16String())))
+    if (!saveSongSetup(model_, std::filesystem::path(file.toStdU16String())))
         dialogs_.showMessage(QDir::toNativeSeparators(file) + " cannot be written.", MessageIcon::Critical);
 }
 
@@ -399,9 +398,49 @@ void MainWindow::setAudioOut(std::unique_ptr<AudioOut> out) {
 // that can't be converted says why and gives nothing.
 std::optional<Bytes> MainWindow::songForPreview() {
     QString error;
-    auto song = songBytesForPreview(*this, error);
-    if (!song) dialogs_.showMessage(error, MessageIcon::Exclamation);
-    return song;
+    if (!model_.isLoaded()) {
+        error = "No XM file loaded!";
+    } else if (model_.generalLight() == ReadinessLight::Red) {
+        error = kGeneralRefusedMessage;
+    } else {
+        SongConversion song = songBytes(model_, panRandom());
+        if (song.succeeded) return std::move(song.binary);
+        error = QString::fromStdString(song.message);
+    }
+    dialogs_.showMessage(error, MessageIcon::Exclamation);
+    return std::nullopt;
+}
+
+QString MainWindow::songBaseName() const {
+    const XmModule* module = model_.module();
+    if (!module) return "song";
+    return QFileInfo(QString::fromStdString(module->fileName)).completeBaseName();
+}
+
+void MainWindow::convertSong() {
+    if (!model_.isLoaded()) return;
+    const AppOptions options = appOptions();
+    ConversionSettings settings;
+    settings.generalPolicy = options.generalPolicy;
+    settings.voicePolicy = options.voicePolicy;
+    settings.showSizeDecimal = options.showSizeDecimal;
+    settings.showSizeHex = options.showSizeHex;
+    const auto ask = [this](const GateStep& step) {
+        return dialogs_.askYesNo(QString::fromStdString(step.message), MessageIcon::Question);
+    };
+    // The windows' conversion works beside the module's scratch files.
+    ScratchRowSource rows(model_.module()->directory);
+    const SongConversionOutcome outcome = ferro::convertSong(model_, settings, ask, rows, panRandom());
+    if (outcome.stoppedAt) {
+        if (outcome.stoppedAt->action == GateAction::Refuse)
+            dialogs_.showMessage(QString::fromStdString(outcome.stoppedAt->message), MessageIcon::Critical);
+        bringToFront(outcome.stoppedAt->window == GateWindow::GeneralParametres ? general_ : voiceManager_);
+        return;
+    }
+    const MessageIcon icon = outcome.converted                                ? MessageIcon::Information
+                             : outcome.failureKind == FailureKind::Refused ? MessageIcon::Exclamation
+                                                                           : MessageIcon::Critical;
+    dialogs_.showMessage(QString::fromStdString(outcome.message), icon);
 }
 
 void MainWindow::playSong() {
@@ -411,7 +450,7 @@ void MainWindow::playSong() {
     }
     auto song = songForPreview();
     if (!song) return;
-    preview_->play({std::move(*song), songBaseName(*this), soundFolderSetting(), kDefaultLoops});
+    preview_->play({std::move(*song), songBaseName(), soundFolderSetting(), kDefaultLoops});
     updatePlayButtons();
 }
 
@@ -424,7 +463,7 @@ void MainWindow::exportSong(bool wav) {
     }
     auto song = songForPreview();
     if (!song) return;
-    const QString base = songBaseName(*this);
+    const QString base = songBaseName();
     const auto path = wav ? dialogs_.saveFileName("Export WAV", base + ".wav", "WAV files (*.wav)")
                           : dialogs_.saveFileName("Export VGM", base + ".vgm", "VGM files (*.vgm)");
     if (!path) return;

@@ -187,6 +187,8 @@ private:
     QAction* exportVgmAction_ = nullptr;
     QAction* exportWavAction_ = nullptr;
     std::optional<Bytes> songForPreview();
+    // The loaded module's name without its extension, for file names and tags.
+    QString songBaseName() const;
     SongPreview* preview_ = nullptr;
     QLabel* messagePanel_ = nullptr;
     QLabel* timePanel_ = nullptr;

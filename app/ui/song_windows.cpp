@@ -8,7 +8,6 @@
 #include "app/ui/main_window.hpp"
 #include "app/ui/options_window.hpp"
 #include "base/paths.hpp"
-#include "engine/ui/convert_action.hpp"
 #include "params/ui/general_window.hpp"
 #include "params/ui/more_window.hpp"
 #include "voices/ui/bank_window.hpp"
@@ -146,7 +145,6 @@ bool MainWindow::exitAllowed() {
     return true;
 }
 
-void MainWindow::convertSong() { convertSongAction(*this); }
 
 void MainWindow::showAbout() { AboutWindow::show(*this); }
 

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+#include <nlohmann/json.hpp>
+
 #include "app/ui/main_window.hpp"
 #include "song/song_setup.hpp"
 #include "support/fake_dialogs.hpp"
@@ -129,6 +131,8 @@ struct Case {
     int channels;
     int restartPosition;
     std::function<void(Session&)> choose;
+    // What the gestures must have chosen, as the saved file says it.
+    nlohmann::json expected;
 };
 
 }  // namespace
@@ -167,10 +171,10 @@ private slots:
                  s.assign(1, 2);
                  s.assign(6, 3);
                  s.assign(9, 4);
-                 // Instrument 2 plays voice 1, instrument 3 PSG envelope 5,
+                 // Instrument 2 plays voice 0, instrument 3 PSG envelope 5,
                  // drum instrument 1 the snare ($82).
                  clickRow(s.list("MoreWindow", "List1"), 1);
-                 clickRow(s.list("MoreWindow", "List2"), 1);
+                 clickRow(s.list("MoreWindow", "List2"), 0);
                  clickRow(s.list("MoreWindow", "List3"), 2);
                  clickRow(s.list("MoreWindow", "List4"), 5);
                  clickRow(s.list("MoreWindow", "List5"), 0);
@@ -180,7 +184,11 @@ private slots:
                  keys(pan, Qt::Key_Down, 4);  // Random!
                  keys(control<QSpinBox>(s.root(), "MoreWindow", "Text1_1"), Qt::Key_Up, 2);
                  keys(control<QSpinBox>(s.root(), "MoreWindow", "Text2_0"), Qt::Key_Down, 3);
-             }},
+             },
+             {{"fmChannelCount", 2}, {"psgChannelCount", 1}, {"fm", {1, 2, nullptr, nullptr, nullptr, nullptr}},
+              {"psg", {3, nullptr, nullptr}}, {"dac", 4}, {"instrumentVoices", {{"2", 0}}},
+              {"instrumentPsgEnvelopes", {{"3", 5}}}, {"drumSamples", {{"1", 0x82}}}, {"pan", {4, 0, 0, 0, 0, 0, 0}},
+              {"pitch", {0, 2, 0, 0, 0, 0, -36, -36, -36}}, {"volume", {13, 16, 16, 16, 16, 16, 0, 0, 0, 0}}}},
             {"played once without drums, E4, tempo lists, SMPS2ASM", 3, 0,
              [](Session& s) {
                  click(s.button("GeneralWindow", "Option2_1"));  // no drums
@@ -199,7 +207,11 @@ private slots:
                  keys(control<QSpinBox>(s.root(), "MoreWindow", "Text1_6"), Qt::Key_Down, 12);
                  click(s.button("MainWindow", "Check2"));  // .asm
                  click(s.button("MainWindow", "Check3"));  // SMPS2ASM
-             }},
+             },
+             {{"hasDrums", false}, {"loopSong", false}, {"endDacWithE4", true}, {"fmChannelCount", 1},
+              {"useNoise", false}, {"psgChannelCount", 2}, {"fm", {3, nullptr, nullptr, nullptr, nullptr, nullptr}},
+              {"psg", {1, 2, nullptr}}, {"dividingTiming", 2}, {"tempo", 5}, {"writeAsm", true},
+              {"asmStyle", "smps2asm"}, {"pitch", {0, 0, 0, 0, 0, 0, -48, -36, -36}}}},
             {"drums by note, hi-hats, optimised loop", 5, 0,
              [](Session& s) {
                  QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "Slider1");
@@ -221,7 +233,9 @@ private slots:
                  QComboBox* pan = s.combo("MoreWindow", "Combo1_6");
                  pan->setFocus();
                  keys(pan, Qt::Key_Down, 2);  // DAC left
-             }},
+             },
+             {{"fmChannelCount", 3}, {"psgChannelCount", 1}, {"dac", 5}, {"drumsByNote", true},
+              {"hihatsByNote", true}, {"optimiseOutput", true}, {"pan", {0, 0, 0, 0, 0, 0, 2}}}},
         };
         const fs::path cli = FERRO_CLI_PATH;
         for (const Case& c : cases) {
@@ -244,6 +258,10 @@ private slots:
                 s.dialogs.files = {QString::fromStdU16String(setupFile.u16string())};
                 s.main->saveSetup();
                 QVERIFY2(fs::exists(setupFile), c.name);
+                const Bytes text = test::readFileBytes(setupFile);
+                const nlohmann::json saved = nlohmann::json::parse(text.begin(), text.end());
+                for (const auto& [key, value] : c.expected.items())
+                    QVERIFY2(saved[key] == value, (std::string(c.name) + ": " + key + " is " + saved[key].dump()).c_str());
             }
 
             const test::ProgramRun run = test::runProgram(
@@ -267,6 +285,8 @@ private slots:
             const Bytes saved = test::readFileBytes(setupFile);
             QVERIFY2(writeSongSetup(again.main->songModel().choices()) == std::string(saved.begin(), saved.end()),
                      c.name);
+            again.main->setPanSeed(kSeed);
+            QVERIFY2(again.convert(dir_->path(), base) == windows, c.name);
         }
     }
 

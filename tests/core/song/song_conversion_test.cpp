@@ -63,6 +63,12 @@ struct LoadedSong {
         dir.writeRowStream(1, melody);
         if (dacStream) dir.writeRowStream(2, drums);
         XmModule m;
+        // The same rows in memory, as a load parses them.
+        for (const auto* cells : {&melody, &drums}) {
+            Bytes& stream = m.rowStreams.emplace_back();
+            for (const XmCell& c : *cells)
+                stream.insert(stream.end(), {c.note, c.instrument, c.volume, c.effectType, c.effectParameter});
+        }
         m.fileName = "song.xm";
         m.directory = dir.path();
         m.channelCount = 2;
@@ -130,16 +136,23 @@ TEST(SongConversion, RemoveRestsActsOnceAndItsFailureStopsTheConversion) {
     EXPECT_FALSE(broken.dir.exists("song.bin"));
 }
 
-TEST(SongConversion, BytesInMemoryAreTheBytesOfTheFiles) {
-    LoadedSong song;
-    song.model.setWriteAsm(true);
-    const SongConversion bytes = songBytes(song.model, song.rows, fixedRandom());
-    ASSERT_TRUE(bytes.succeeded) << bytes.message;
-    EXPECT_FALSE(song.dir.exists("song.bin"));
-    EXPECT_FALSE(song.dir.exists("song.asm"));
-    ASSERT_TRUE(convertSong(song.model, {}, {}, song.rows, fixedRandom()).converted);
-    EXPECT_EQ(bytes.binary, song.dir.read("song.bin"));
-    EXPECT_EQ(bytes.listing, song.dir.readText("song.asm"));
+TEST(SongConversion, BytesForHearingAreTheBytesTheButtonWrites) {
+    // Remove rests off, then checked (heard before it acts), then greyed
+    // (heard after it acted on the scratch files): each time the bytes in
+    // memory are the bytes the conversion writes.
+    for (const bool removeRests : {false, true}) {
+        LoadedSong song;
+        song.model.setWriteAsm(true);
+        song.model.setRemoveRests(removeRests);
+        const SongConversion before = songBytes(song.model, fixedRandom());
+        ASSERT_TRUE(before.succeeded) << before.message;
+        EXPECT_FALSE(song.dir.exists("song.bin"));
+        EXPECT_FALSE(song.dir.exists("song.asm"));
+        ASSERT_TRUE(convertSong(song.model, {}, {}, song.rows, fixedRandom()).converted);
+        EXPECT_EQ(before.binary, song.dir.read("song.bin")) << removeRests;
+        EXPECT_EQ(before.listing, song.dir.readText("song.asm")) << removeRests;
+        EXPECT_EQ(songBytes(song.model, fixedRandom()).binary, before.binary) << removeRests;
+    }
 }
 
 }  // namespace
