@@ -10,9 +10,7 @@
 #include <QRadialGradient>
 #include <QTimer>
 
-#include "app/ui/main_window.hpp"
 #include "app/ui/twips.hpp"
-#include "xm/ui/explorer_window.hpp"
 
 namespace ferro {
 
@@ -104,7 +102,7 @@ QString AboutWindow::creditText() {
     return lines.join("\r\n");
 }
 
-AboutWindow::AboutWindow(MainWindow& main) : DialogWindow(main, main.explorer()) {
+AboutWindow::AboutWindow(QWidget& over, QWidget* returnTo) : DialogWindow(over, returnTo) {
     setObjectName("AboutWindow");
     setWindowTitle("About Ferrocanto...");
     // A fixed dialog frame with no close, minimise or maximise control: "O&k"
@@ -112,7 +110,7 @@ AboutWindow::AboutWindow(MainWindow& main) : DialogWindow(main, main.explorer())
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(px(3855), px(3360));
 
-    title_ = new QLabel(main.windowTitle(), this);
+    title_ = new QLabel(over.windowTitle(), this);
     title_->setObjectName("Label1");
     title_->setGeometry(twipRect(120, 240, 3615, 255));
     // The caption is the main window's and may be long: shrink the type
@@ -149,20 +147,20 @@ AboutWindow::AboutWindow(MainWindow& main) : DialogWindow(main, main.explorer())
     okButton_->setObjectName("Command1");
     okButton_->setGeometry(twipRect(2640, 2940, 1035, 300));
     okButton_->setDefault(true);
-    connect(okButton_, &QPushButton::clicked, this, &AboutWindow::Command1_Click);
+    connect(okButton_, &QPushButton::clicked, this, &AboutWindow::closeWindow);
 
     placeImage();
     timer_ = new QTimer(this);
     timer_->setObjectName("Timer1");
-    connect(timer_, &QTimer::timeout, this, &AboutWindow::Timer1_Timer);
+    connect(timer_, &QTimer::timeout, this, &AboutWindow::moveImage);
     timer_->start(kTickMs);
 
     // Should the main window go first (the program ending), this one goes too.
-    connect(&main, &QObject::destroyed, this, [this] { delete this; });
+    connect(&over, &QObject::destroyed, this, [this] { delete this; });
 }
 
-AboutWindow* AboutWindow::show(MainWindow& main) {
-    auto* about = new AboutWindow(main);
+AboutWindow* AboutWindow::show(QWidget& over, QWidget* returnTo) {
+    auto* about = new AboutWindow(over, returnTo);
     about->showOverMain(about->okButton_);
     return about;
 }
@@ -172,7 +170,7 @@ void AboutWindow::placeImage() {
     moving_->setProperty("Tag", tag_);
 }
 
-void AboutWindow::Timer1_Timer() {
+void AboutWindow::moveImage() {
     if (tag_ == "1") {
         imageTop_ += kImageStep;
         if (imageTop_ >= kImageTopEnd) tag_ = "2";
@@ -183,7 +181,7 @@ void AboutWindow::Timer1_Timer() {
     placeImage();
 }
 
-void AboutWindow::Command1_Click() { close(); }
+void AboutWindow::closeWindow() { close(); }
 
 void AboutWindow::closeEvent(QCloseEvent* event) {
     // However it closes, the main window takes input again.

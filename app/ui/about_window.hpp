@@ -13,8 +13,6 @@ class QTimer;
 
 namespace ferro {
 
-class MainWindow;
-
 class AboutWindow : public DialogWindow {
     Q_OBJECT
 public:
@@ -24,9 +22,10 @@ public:
     static constexpr int kImageStep = 30;
     static constexpr int kTickMs = 50;
 
-    // Opens a new About window, gives it the focus and disables the main
-    // window until it closes.
-    static AboutWindow* show(MainWindow& main);
+    // Opens a new About window captioned with `over`'s title, gives it the
+    // focus and disables `over` (the main window) until it closes; the focus
+    // goes back to `returnTo` then.
+    static AboutWindow* show(QWidget& over, QWidget* returnTo);
 
     // The credit lines as shown, joined by CR LF.
     static QString creditText();
@@ -36,16 +35,17 @@ public:
     QString imageTag() const { return tag_; }
 
 public slots:
-    // One tick of the timer: moves the picture a step.
-    void Timer1_Timer();
-    // "O&k": enables the main window, gives the explorer the focus and closes.
-    void Command1_Click();
+    // One tick of the timer (Timer1): moves the picture a step.
+    void moveImage();
+    // "O&k" (Command1): closes; the main window takes input again and the
+    // window shown before gets the focus back.
+    void closeWindow();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    explicit AboutWindow(MainWindow& main);
+    AboutWindow(QWidget& over, QWidget* returnTo);
     void placeImage();
 
     QLabel* title_ = nullptr;     // Label1

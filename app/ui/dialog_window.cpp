@@ -1,13 +1,14 @@
 #include "app/ui/dialog_window.hpp"
 
 #include <QCloseEvent>
-
-#include "app/ui/main_window.hpp"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 namespace ferro {
 
-// No parent: a child of the main window would be disabled along with it.
-DialogWindow::DialogWindow(MainWindow& main, QWidget* returnTo) : QWidget(nullptr), main_(&main), returnTo_(returnTo) {
+// No parent: a child of the window it is shown over would be disabled along
+// with it.
+DialogWindow::DialogWindow(QWidget& over, QWidget* returnTo) : QWidget(nullptr), over_(&over), returnTo_(returnTo) {
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
@@ -15,14 +16,21 @@ void DialogWindow::showOverMain(QWidget* focus) {
     show();
     activateWindow();
     (focus ? focus : this)->setFocus();
-    if (main_) main_->setEnabled(false);
+    if (over_) over_->setEnabled(false);
 }
 
 void DialogWindow::closeEvent(QCloseEvent* event) {
-    if (main_) {
-        main_->setEnabled(true);
+    if (over_) {
+        over_->setEnabled(true);
         if (returnTo_) {
-            main_->bringToFront(returnTo_);
+            // The child window comes back the way its own button brings it:
+            // restored, shown and made the active one of its client area.
+            if (auto* sub = qobject_cast<QMdiSubWindow*>(returnTo_->parentWidget())) {
+                if (sub->isMinimized()) sub->showNormal();
+                sub->show();
+                if (QMdiArea* area = sub->mdiArea()) area->setActiveSubWindow(sub);
+                sub->raise();
+            }
             returnTo_->setFocus();
         }
     }

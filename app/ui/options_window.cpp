@@ -14,7 +14,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/ui/main_window.hpp"
+#include "app/ui/dialogs.hpp"
 
 namespace ferro {
 
@@ -50,8 +50,8 @@ int selectedIndex(const std::array<QRadioButton*, N>& buttons, int fallback) {
 
 }  // namespace
 
-OptionsWindow::OptionsWindow(MainWindow& main, std::filesystem::path settingsFile, QWidget* parent)
-    : QWidget(parent), main_(main), settingsFile_(std::move(settingsFile)) {
+OptionsWindow::OptionsWindow(Dialogs& dialogs, std::filesystem::path settingsFile, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), settingsFile_(std::move(settingsFile)) {
     setObjectName("OptionsWindow");
     setWindowTitle(kCaption);
     setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
@@ -116,7 +116,7 @@ OptionsWindow::OptionsWindow(MainWindow& main, std::filesystem::path settingsFil
     for (QRadioButton* b : exit_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::Salva);
     connect(sizeDecimal_, &QCheckBox::clicked, this, &OptionsWindow::Salva);
     connect(sizeHex_, &QCheckBox::clicked, this, &OptionsWindow::Salva);
-    connect(okButton_, &QPushButton::clicked, this, &OptionsWindow::Command1_Click);
+    connect(okButton_, &QPushButton::clicked, this, &OptionsWindow::minimiseWindow);
 
     showOptions(loadOptions(settingsFile_));
     Salva();
@@ -130,7 +130,7 @@ void OptionsWindow::showSoundFolder() {
 }
 
 void OptionsWindow::chooseSoundFolder() {
-    const auto folder = main_.dialogs().existingFolder("Sonic 1 sound folder", soundFolderSetting());
+    const auto folder = dialogs_.existingFolder("Sonic 1 sound folder", soundFolderSetting());
     if (!folder) return;
     setSoundFolderSetting(*folder);
     showSoundFolder();
@@ -160,7 +160,7 @@ void OptionsWindow::Salva() {
     setWindowTitle(saveFailed_ ? kCaptionUnsaved : kCaption);
 }
 
-void OptionsWindow::Command1_Click() { main_.minimiseChild(this); }
+void OptionsWindow::minimiseWindow() { emit minimiseRequested(); }
 
 void OptionsWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 

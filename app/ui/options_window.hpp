@@ -17,7 +17,7 @@ class QRadioButton;
 
 namespace ferro {
 
-class MainWindow;
+class Dialogs;
 
 class OptionsWindow : public QWidget {
     Q_OBJECT
@@ -26,19 +26,24 @@ public:
     static constexpr const char* kCaptionUnsaved = "Options (warning: can't be saved)";
 
     // Reads the settings file (the defaults when it is missing or broken),
-    // shows the choices and saves them at once.
-    OptionsWindow(MainWindow& main, std::filesystem::path settingsFile, QWidget* parent = nullptr);
+    // shows the choices and saves them at once; `dialogs` asks for the sound
+    // folder.
+    OptionsWindow(Dialogs& dialogs, std::filesystem::path settingsFile, QWidget* parent = nullptr);
 
     // The choices in force.
     AppOptions options() const { return options_; }
     // Takes the choices from the controls and writes the settings file; on
     // failure the caption says so and the choices stay in effect for this run.
     void Salva();
-    // "Ok": minimises the window.
-    void Command1_Click();
+    // "Ok" (Command1): asks to be minimised.
+    void minimiseWindow();
 
     const std::filesystem::path& settingsFile() const { return settingsFile_; }
     bool lastSaveFailed() const { return saveFailed_; }
+
+signals:
+    // The main window, which holds the window's frame, minimises it.
+    void minimiseRequested();
 
 protected:
     // The window stays for the whole run; only the end of the program
@@ -53,7 +58,7 @@ private:
     void chooseSoundFolder();
     AppOptions optionsFromControls() const;
 
-    MainWindow& main_;
+    Dialogs& dialogs_;
     std::filesystem::path settingsFile_;
     AppOptions options_;
     bool saveFailed_ = false;

@@ -58,13 +58,16 @@ void MainWindow::createExplorer() {
     });
     connect(explorer, &ExplorerWindow::loadFailed, this, &MainWindow::minimiseOptionsWindow);
     connect(explorer, &ExplorerWindow::infoRequested, this,
-            [this](const QString& folder, const QString& fileName) { InfoWindow::show(*this, folder, fileName); });
+            [this, explorer](const QString& folder, const QString& fileName) {
+                InfoWindow::show(*this, explorer, dialogs_, folder, fileName);
+            });
     // The explorer stays for the whole run: its frame has no close control.
     addChildWindow(explorer)->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                              Qt::WindowMinimizeButtonHint);
     // The explorer's creation brings the Options window.
-    auto* options = new OptionsWindow(*this, settingsFile);
+    auto* options = new OptionsWindow(dialogs_, settingsFile);
     options_ = options;
+    connect(options, &OptionsWindow::minimiseRequested, this, &MainWindow::minimiseOptionsWindow);
     addChildWindow(options);
     bringToFront(explorer);
 }
@@ -146,6 +149,6 @@ bool MainWindow::exitAllowed() {
 }
 
 
-void MainWindow::showAbout() { AboutWindow::show(*this); }
+void MainWindow::showAbout() { AboutWindow::show(*this, explorer()); }
 
 }  // namespace ferro

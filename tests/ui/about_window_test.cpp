@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
@@ -75,31 +77,31 @@ private slots:
     // The picture goes down 30 twips (2 pixels) a tick from 540 to 2040 and
     // back; the timer's slot is driven by hand.
     void pictureTravelsDownAndBack() {
-        QPointer<AboutWindow> about = AboutWindow::show(*main_);
+        QPointer<AboutWindow> about = AboutWindow::show(*main_, nullptr);
         QCOMPARE(about->imageTop(), 540);
         QCOMPARE(imageY(about), 36);
         QCOMPARE(about->imageTag(), QString("1"));
-        for (int i = 0; i < 49; ++i) about->Timer1_Timer();
+        for (int i = 0; i < 49; ++i) about->moveImage();
         QCOMPARE(about->imageTop(), 2010);
         QCOMPARE(about->imageTag(), QString("1"));
-        about->Timer1_Timer();
+        about->moveImage();
         QCOMPARE(about->imageTop(), 2040);
         QCOMPARE(imageY(about), 136);
         QCOMPARE(about->imageTag(), QString("2"));
         QCOMPARE(about->findChild<QLabel*>("Image1_0")->property("Tag").toString(), QString("2"));
-        about->Timer1_Timer();
+        about->moveImage();
         QCOMPARE(about->imageTop(), 2010);
-        for (int i = 0; i < 49; ++i) about->Timer1_Timer();
+        for (int i = 0; i < 49; ++i) about->moveImage();
         QCOMPARE(about->imageTop(), 540);
         QCOMPARE(imageY(about), 36);
         QCOMPARE(about->imageTag(), QString("1"));
-        about->Timer1_Timer();
+        about->moveImage();
         QCOMPARE(about->imageTop(), 570);
         about->close();
     }
 
     void timerRunsEveryFiftyMilliseconds() {
-        QPointer<AboutWindow> about = AboutWindow::show(*main_);
+        QPointer<AboutWindow> about = AboutWindow::show(*main_, nullptr);
         auto* timer = about->findChild<QTimer*>("Timer1");
         QVERIFY(timer && timer->isActive());
         QCOMPARE(timer->interval(), 50);
@@ -120,8 +122,28 @@ private slots:
         QTRY_VERIFY(about.isNull());
     }
 
+    // The main window gives the explorer as the window to return to: closing
+    // brings its frame back from minimised, makes it the active one and gives
+    // it the focus.
+    void closingReturnsToTheExplorer() {
+        auto* mdi = main_->findChild<QMdiArea*>();
+        QMdiSubWindow* explorerFrame = nullptr;
+        for (QMdiSubWindow* sub : mdi->subWindowList())
+            if (sub->widget()->objectName() == "ExplorerWindow") explorerFrame = sub;
+        QVERIFY(explorerFrame);
+        explorerFrame->showMinimized();
+        QPointer<AboutWindow> about = openByButton();
+        QVERIFY(about);
+        QTest::mouseClick(about->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QTRY_VERIFY(about.isNull());
+        QVERIFY(!explorerFrame->isMinimized());
+        QCOMPARE(mdi->activeSubWindow(), explorerFrame);
+        QVERIFY(explorerFrame->widget()->isAncestorOf(QApplication::focusWidget()) ||
+                QApplication::focusWidget() == explorerFrame->widget());
+    }
+
     void anyCloseEnablesTheMainWindow() {
-        QPointer<AboutWindow> about = AboutWindow::show(*main_);
+        QPointer<AboutWindow> about = AboutWindow::show(*main_, nullptr);
         QVERIFY(!main_->isEnabled());
         about->close();
         QVERIFY(main_->isEnabled());
@@ -129,11 +151,11 @@ private slots:
     }
 
     void reopenedWindowStartsAtTheTop() {
-        QPointer<AboutWindow> first = AboutWindow::show(*main_);
-        for (int i = 0; i < 10; ++i) first->Timer1_Timer();
-        first->Command1_Click();
+        QPointer<AboutWindow> first = AboutWindow::show(*main_, nullptr);
+        for (int i = 0; i < 10; ++i) first->moveImage();
+        first->closeWindow();
         QTRY_VERIFY(first.isNull());
-        QPointer<AboutWindow> second = AboutWindow::show(*main_);
+        QPointer<AboutWindow> second = AboutWindow::show(*main_, nullptr);
         QCOMPARE(second->imageTop(), 540);
         QCOMPARE(second->imageTag(), QString("1"));
         second->close();

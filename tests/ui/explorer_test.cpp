@@ -223,7 +223,7 @@ private slots:
         test::writeFileBytes(*dir_ / "info.xm", bytes);
         explorer().refreshFileList();
         select("info.xm");
-        InfoWindow* info = InfoWindow::show(*main_, folder(), "info.xm");
+        InfoWindow* info = InfoWindow::show(*main_, &explorer(), *dialogs_, folder(), "info.xm");
         QVERIFY(info);
         QVERIFY(!main_->isEnabled());
         const QStringList v = info->values();
@@ -248,7 +248,7 @@ private slots:
         info->close();
         QVERIFY(main_->isEnabled());
         // A file that is no XM: the message and no window.
-        QVERIFY(!InfoWindow::show(*main_, folder(), "fake.xm"));
+        QVERIFY(!InfoWindow::show(*main_, &explorer(), *dialogs_, folder(), "fake.xm"));
         QCOMPARE(dialogs_->lastText(), QString("File isn't a valid XM"));
         QVERIFY(main_->isEnabled());
     }

@@ -55,7 +55,7 @@ private slots:
             main.explorer()->selectFile();
             if (!shots.isEmpty()) {
                 main.grab().save(shots + "/main-start" + size + ".png");
-                InfoWindow* info = InfoWindow::show(main, QDir::currentPath(), "song.xm");
+                InfoWindow* info = InfoWindow::show(main, main.explorer(), main.dialogs(), QDir::currentPath(), "song.xm");
                 QVERIFY(info);
                 info->grab().save(shots + "/InfoWindow" + size + ".png");
                 info->close();

@@ -16,9 +16,9 @@
 
 namespace ferro {
 
-BankWindow::BankWindow(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
+BankWindow::BankWindow(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
                        std::filesystem::path folder)
-    : DialogWindow(main, returnTo), dialogs_(dialogs), voices_(voices), folder_(std::move(folder)) {
+    : DialogWindow(over, returnTo), dialogs_(dialogs), voices_(voices), folder_(std::move(folder)) {
     const int voiceCount = voices_.count();
     setObjectName("BankWindow");
     setWindowTitle("Save voice bank");
@@ -77,9 +77,9 @@ BankWindow::BankWindow(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, co
     chooseFormat(static_cast<int>(initial));
 }
 
-BankWindow* BankWindow::open(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
+BankWindow* BankWindow::open(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
                              std::filesystem::path folder) {
-    auto* window = new BankWindow(main, returnTo, dialogs, voices, std::move(folder));
+    auto* window = new BankWindow(over, returnTo, dialogs, voices, std::move(folder));
     window->showOverMain(window->nameBox_);
     return window;
 }

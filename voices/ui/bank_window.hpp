@@ -15,15 +15,14 @@ class QRadioButton;
 namespace ferro {
 
 class Dialogs;
-class MainWindow;
 
 class BankWindow : public DialogWindow {
     Q_OBJECT
 public:
     // Shows the window for `voices` (the song's, read when saving), to be
-    // saved in `folder`; disables the main window and gives the focus back
+    // saved in `folder`; disables `over` (the main window) and gives the focus back
     // to `returnTo` afterwards. The window deletes itself when closed.
-    static BankWindow* open(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
+    static BankWindow* open(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
                             std::filesystem::path folder);
 
     BankFormat selectedFormat() const;
@@ -41,7 +40,7 @@ signals:
     void bankSaved();
 
 private:
-    BankWindow(MainWindow& main, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
+    BankWindow(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const SongVoiceList& voices,
                std::filesystem::path folder);
     Dialogs& dialogs_;
     const SongVoiceList& voices_;

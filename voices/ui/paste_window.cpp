@@ -9,7 +9,7 @@
 
 namespace ferro {
 
-PasteWindow::PasteWindow(MainWindow& main, QWidget* returnTo, const QString& text) : DialogWindow(main, returnTo) {
+PasteWindow::PasteWindow(QWidget& over, QWidget* returnTo, const QString& text) : DialogWindow(over, returnTo) {
     setObjectName("PasteWindow");
     setWindowTitle("Paste or type a voice...");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -39,8 +39,8 @@ PasteWindow::PasteWindow(MainWindow& main, QWidget* returnTo, const QString& tex
     connect(cancel, &QPushButton::clicked, this, &PasteWindow::cancel);
 }
 
-PasteWindow* PasteWindow::open(MainWindow& main, QWidget* returnTo, const QString& text) {
-    auto* window = new PasteWindow(main, returnTo, text);
+PasteWindow* PasteWindow::open(QWidget& over, QWidget* returnTo, const QString& text) {
+    auto* window = new PasteWindow(over, returnTo, text);
     window->showOverMain(window->textBox_);
     window->textBox_->selectAll();
     return window;

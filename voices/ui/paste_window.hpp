@@ -9,14 +9,13 @@ class QPushButton;
 
 namespace ferro {
 
-class MainWindow;
 
 class PasteWindow : public DialogWindow {
     Q_OBJECT
 public:
-    // Shows the window holding `text`, disables the main window; the focus
+    // Shows the window holding `text`, disables `over` (the main window); the focus
     // goes back to `returnTo` afterwards. The window deletes itself when closed.
-    static PasteWindow* open(MainWindow& main, QWidget* returnTo, const QString& text);
+    static PasteWindow* open(QWidget& over, QWidget* returnTo, const QString& text);
 
     QString text() const;
     void setText(const QString& text);
@@ -28,7 +27,7 @@ signals:
     void voiceEntered(const QString& text);
 
 private:
-    PasteWindow(MainWindow& main, QWidget* returnTo, const QString& text);
+    PasteWindow(QWidget& over, QWidget* returnTo, const QString& text);
     QPlainTextEdit* textBox_ = nullptr;  // Text1
 };
 

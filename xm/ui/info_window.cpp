@@ -11,9 +11,8 @@
 
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
-#include "app/ui/main_window.hpp"
+#include "app/ui/dialogs.hpp"
 #include "app/ui/twips.hpp"
-#include "xm/ui/explorer_window.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro {
@@ -42,7 +41,7 @@ QString InfoWindow::nameText(const std::string& raw, const QFont& font) {
     return out;
 }
 
-InfoWindow::InfoWindow(MainWindow& main) : DialogWindow(main, main.explorer()) {
+InfoWindow::InfoWindow(QWidget& over, QWidget* returnTo) : DialogWindow(over, returnTo) {
     setObjectName("InfoWindow");
     setWindowTitle("XM info");
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -79,15 +78,16 @@ InfoWindow::InfoWindow(MainWindow& main) : DialogWindow(main, main.explorer()) {
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
 }
 
-InfoWindow* InfoWindow::show(MainWindow& main, const QString& folder, const QString& fileName) {
+InfoWindow* InfoWindow::show(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const QString& folder,
+                             const QString& fileName) {
     const QString fullPath = QDir(folder).filePath(fileName);
     const std::filesystem::path path = pathFromUtf8(fullPath.toStdString());
     auto header = readXmHeader(path);
     if (auto* error = std::get_if<XmError>(&header)) {
-        main.dialogs().showMessage(xmErrorMessage(*error), MessageIcon::Critical);
+        dialogs.showMessage(xmErrorMessage(*error), MessageIcon::Critical);
         return nullptr;
     }
-    auto* window = new InfoWindow(main);
+    auto* window = new InfoWindow(over, returnTo);
     window->fill(QDir::toNativeSeparators(folder), fileName, QFileInfo(fullPath).size(), std::get<XmHeader>(header));
     window->showOverMain();
     return window;

@@ -8,15 +8,18 @@ class QLabel;
 
 namespace ferro {
 
-class MainWindow;
+class Dialogs;
 struct XmHeader;
 
 class InfoWindow : public DialogWindow {
     Q_OBJECT
 public:
-    // Reads the file and shows the window, or reports the failure; returns
-    // the window shown (owned by itself, deleted when closed) or null.
-    static InfoWindow* show(MainWindow& main, const QString& folder, const QString& fileName);
+    // Reads the file and shows the window over `over` (disabled meanwhile;
+    // `returnTo` gets the focus back), or reports the failure through
+    // `dialogs`; returns the window shown (owned by itself, deleted when
+    // closed) or null.
+    static InfoWindow* show(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const QString& folder,
+                            const QString& fileName);
 
     // The value shown beside each caption, in row order.
     QStringList values() const;
@@ -26,7 +29,7 @@ public:
     static QString nameText(const std::string& raw, const QFont& font);
 
 private:
-    InfoWindow(MainWindow& main);
+    InfoWindow(QWidget& over, QWidget* returnTo);
     void fill(const QString& folder, const QString& fileName, qint64 size, const XmHeader& h);
     QList<QLabel*> values_;
 };
