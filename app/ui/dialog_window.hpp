@@ -19,9 +19,8 @@ protected:
     void showOverMain(QWidget* focus = nullptr);
     void closeEvent(QCloseEvent* event) override;
 
-    QPointer<QWidget> over_;
-
 private:
+    QPointer<QWidget> over_;
     QPointer<QWidget> returnTo_;
 };
 
