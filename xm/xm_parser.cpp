@@ -279,13 +279,4 @@ std::optional<std::vector<std::string>> findChannelNames(std::span<const std::ui
     return names;
 }
 
-std::vector<XmCell> decodeCells(const std::uint8_t* data, std::size_t cellCount) {
-    std::vector<XmCell> cells(cellCount);
-    for (std::size_t i = 0; i < cellCount; ++i) {
-        const std::uint8_t* c = data + i * kXmCellSize;
-        cells[i] = XmCell{c[0], c[1], c[2], c[3], c[4]};
-    }
-    return cells;
-}
-
 }  // namespace ferro

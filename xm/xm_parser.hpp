@@ -119,7 +119,4 @@ inline constexpr std::size_t kChannelNameSearchSpan = 1300;
 inline constexpr std::size_t kChannelNameSize = 20;
 std::optional<std::vector<std::string>> findChannelNames(std::span<const std::uint8_t> bytes, int count);
 
-// The cells of `cellCount` 5-byte records.
-std::vector<XmCell> decodeCells(const std::uint8_t* data, std::size_t cellCount);
-
 }  // namespace ferro

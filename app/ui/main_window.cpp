@@ -638,14 +638,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    closing_ = true;
     event->accept();
-}
-
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    // The minimum size keeps the button bar whole; Qt enforces it for
-    // dragging, and a maximised or minimised window is left alone.
-    QMainWindow::resizeEvent(event);
 }
 
 }  // namespace ferro

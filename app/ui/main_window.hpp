@@ -145,7 +145,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QToolButton* makeButton(const char* name, const QString& caption, const QString& tip, int iconKind);
@@ -205,7 +204,6 @@ private:
     QPointer<QWidget> pasteWindow_;
     QPointer<QWidget> bankWindow_;
     QPointer<QWidget> options_;
-    bool closing_ = false;
 };
 
 }  // namespace ferro

@@ -31,6 +31,16 @@ XmModule parseOk(const XmLayout& layout) {
     return std::get<XmModule>(std::move(result));
 }
 
+// The cells of `cellCount` 5-byte records.
+std::vector<XmCell> decodeCells(const std::uint8_t* data, std::size_t cellCount) {
+    std::vector<XmCell> cells(cellCount);
+    for (std::size_t i = 0; i < cellCount; ++i) {
+        const std::uint8_t* c = data + i * kXmCellSize;
+        cells[i] = XmCell{c[0], c[1], c[2], c[3], c[4]};
+    }
+    return cells;
+}
+
 std::vector<XmCell> rowStream(const XmModule& m, int channel) {
     const auto bytes = m.rowStream(channel);
     EXPECT_EQ(bytes.size() % 5, 0u);
