@@ -26,12 +26,7 @@ int runInfo(const InfoOptions& opt) {
     const auto [path, directory, fileName] = modulePath(opt.file);
     // Read in memory: a desktop session that has the same module loaded
     // keeps its scratch files, unless they are asked for.
-    const auto bytes = readXmFile(path);
-    if (auto* error = std::get_if<XmError>(&bytes)) {
-        std::cerr << xmErrorMessage(*error) << '\n';
-        return 1;
-    }
-    const auto parsed = parseXmModule(std::get<Bytes>(bytes));
+    const auto parsed = readXmModule(directory, fileName);
     if (auto* error = std::get_if<XmError>(&parsed)) {
         std::cerr << xmErrorMessage(*error) << '\n';
         return 1;

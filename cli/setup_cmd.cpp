@@ -38,12 +38,7 @@ int runSetup(const SetupOptions& opt) {
     const auto [path, directory, fileName] = modulePath(opt.file);
     // The module is read whole, as a load reads it: a module that would not
     // load has no setup.
-    const auto bytes = readXmFile(path);
-    if (auto* error = std::get_if<XmError>(&bytes)) {
-        std::cerr << xmErrorMessage(*error) << '\n';
-        return 1;
-    }
-    const auto parsed = parseXmModule(std::get<Bytes>(bytes));
+    const auto parsed = readXmModule(directory, fileName);
     if (auto* error = std::get_if<XmError>(&parsed)) {
         std::cerr << xmErrorMessage(*error) << '\n';
         return 1;

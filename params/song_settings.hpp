@@ -63,8 +63,6 @@ void setPsgChannelCount(SongSettings& settings, int count);
 void setUseNoise(SongSettings& settings, bool useNoise);
 // The "DAC" option. Turning drums on lowers an FM count of 6 to 5.
 void setHasDrums(SongSettings& settings, bool hasDrums);
-// The module's loopOption for a "Loop song" choice: 0 loop, 1 play once.
-inline std::int16_t loopOptionFor(bool loopSong) { return loopSong ? 0 : 1; }
 
 // A tempo list shows "01".."09"; the value is the selected position + 1.
 std::vector<std::string> tempoListItems();
