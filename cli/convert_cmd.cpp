@@ -128,14 +128,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("--seed", opt->seed, "Seed for the \"Random\" pan choice, for reproducible builds")
         ->check(CLI::NonNegativeNumber);
     cmd->add_flag("--strict", opt->strict, "Refuse a yellow light instead of warning");
-    cmd->callback([opt, &exitCode] {
-        try {
-            exitCode = runConvert(*opt);
-        } catch (...) {
-            std::cerr << kSomeError << '\n';
-            exitCode = 1;
-        }
-    });
+    cmd->callback([opt, &exitCode] { exitCode = runConvert(*opt); });
 }
 
 }  // namespace ferro::cli

@@ -5,6 +5,7 @@
 // pathFromUtf8. On Windows the narrow argv is in the ANSI code page, which
 // cannot hold every file name, so the arguments are taken as UTF-16 (wmain)
 // and turned into UTF-8 first.
+#include "base/shared_types.hpp"
 #include "cli/commands.hpp"
 
 #include <iostream>
@@ -49,6 +50,11 @@ int run(std::vector<std::string> args) {
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? 0 : 2;
+    } catch (...) {
+        // Whatever a verb did not foresee ends in the general error, never
+        // in an uncaught exception.
+        std::cerr << ferro::kSomeError << '\n';
+        return 1;
     }
     return exitCode;
 }

@@ -116,14 +116,7 @@ void addRenderCommand(CLI::App& app, int& exitCode) {
         ->check(CLI::Range(1, 100));
     cmd->add_option("--sound-data", opt->soundData,
                     "A Sonic 1 disassembly's folder: PSG envelopes and drum samples from its sound folder");
-    cmd->callback([opt, &exitCode] {
-        try {
-            exitCode = runRender(*opt);
-        } catch (...) {
-            std::cerr << kSomeError << '\n';
-            exitCode = 1;
-        }
-    });
+    cmd->callback([opt, &exitCode] { exitCode = runRender(*opt); });
 }
 
 }  // namespace ferro::cli

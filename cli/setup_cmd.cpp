@@ -84,14 +84,7 @@ void addSetupCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("file", opt->file, "The XM module")->required();
     cmd->add_flag("--auto-fill", opt->autoFill, "Assign the channels from their names, as \"Auto fill\" does");
     cmd->add_option("--voices", opt->voices, "KIND:FILE, voices added to the song in this order");
-    cmd->callback([opt, &exitCode] {
-        try {
-            exitCode = runSetup(*opt);
-        } catch (...) {
-            std::cerr << kSomeError << '\n';
-            exitCode = 1;
-        }
-    });
+    cmd->callback([opt, &exitCode] { exitCode = runSetup(*opt); });
 }
 
 }  // namespace ferro::cli
