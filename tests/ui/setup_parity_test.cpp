@@ -1,6 +1,7 @@
 // Choices made through the windows, saved with "Save setup...", converted by
 // the command line, give the bytes the windows' own conversion gives; and the
 // same file opened with "Open setup..." in a fresh session gives them again.
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -294,6 +295,11 @@ private slots:
         test::writeFileBytes(*dir_ / "song.xm", module(4, 0));
         Session s("song.xm");
         QVERIFY(s.main->songModel().isLoaded());
+        // The File menu's two entries, enabled while a module is loaded.
+        QAction* open = s.main->findChild<QAction*>("OpenSetupAction");
+        QAction* save = s.main->findChild<QAction*>("SaveSetupAction");
+        QVERIFY(open && save);
+        QVERIFY(open->isEnabled() && save->isEnabled());
         const std::string before = writeSongSetup(s.main->songModel().choices());
         const struct {
             const char* text;
@@ -307,11 +313,13 @@ private slots:
             test::writeFileBytes(*dir_ / "bad.json", Bytes(c.text, c.text + std::strlen(c.text)));
             s.dialogs.messages.clear();
             s.dialogs.files = {QString::fromStdU16String((*dir_ / "bad.json").u16string())};
-            s.main->openSetup();
+            open->trigger();
             QCOMPARE(s.dialogs.messages.size(), std::size_t(1));
             QVERIFY2(s.dialogs.lastText().contains(QString("bad.json: ") + c.message), c.text);
             QCOMPARE(writeSongSetup(s.main->songModel().choices()), before);
         }
+        s.main->explorer()->unloadXmModule();
+        QVERIFY(!open->isEnabled() && !save->isEnabled());
     }
 };
 
