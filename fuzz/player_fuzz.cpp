@@ -67,20 +67,7 @@ std::vector<VgmWrite> chipWrites(const std::vector<VgmWrite>& writes) {
 
 std::vector<VgmWrite> playerWrites(std::span<const std::uint8_t> song, const PlayerOptions& options,
                                    std::uint32_t frames) {
-    SongPlayer player(song, options);
-    Frame frame;
-    std::vector<VgmWrite> out;
-    while (player.nextFrame() < frames && player.step(frame)) {
-        for (const ChipWrite& w : frame.writes) {
-            if (w.port == ChipPort::Z80) continue;
-            const auto chip = w.port == ChipPort::Psg   ? VgmWrite::Chip::Psg
-                              : w.port == ChipPort::Ym0 ? VgmWrite::Chip::Ym0
-                                                        : VgmWrite::Chip::Ym1;
-            out.push_back({std::uint64_t{frame.index} * kSamplesPerFrame, chip, static_cast<std::uint8_t>(w.address),
-                           w.value});
-        }
-    }
-    return chipWrites(out);
+    return chipWrites(test::playerVgmWrites(song, options, frames));
 }
 
 void checkRender(std::span<const std::uint8_t> song, std::uint8_t choice, PlayerOptions options) {

@@ -14,24 +14,10 @@ using test::VgmWrite;
 test::TrackBytes fm(Bytes data, std::uint8_t volume = 0) { return {std::move(data), 0, volume, 0, false}; }
 test::TrackBytes psg(Bytes data, std::uint8_t envelope) { return {std::move(data), 0, 0, envelope, false}; }
 
-// What the player sends to the YM2612 and the PSG, placed at its frame's
-// first sample, for the frames the render covers.
 std::vector<VgmWrite> playerWrites(const Bytes& song, const SoundData& sound, std::uint32_t frames) {
     PlayerOptions options;
     options.psgEnvelopes = sound.psgEnvelopes;
-    SongPlayer player(song, options);
-    Frame frame;
-    std::vector<VgmWrite> out;
-    while (player.nextFrame() < frames && player.step(frame)) {
-        for (const ChipWrite& w : frame.writes) {
-            if (w.port == ChipPort::Z80) continue;
-            const auto chip = w.port == ChipPort::Psg   ? VgmWrite::Chip::Psg
-                              : w.port == ChipPort::Ym0 ? VgmWrite::Chip::Ym0
-                                                        : VgmWrite::Chip::Ym1;
-            out.push_back({std::uint64_t{frame.index} * 735, chip, static_cast<std::uint8_t>(w.address), w.value});
-        }
-    }
-    return out;
+    return test::playerVgmWrites(song, options, frames);
 }
 
 std::vector<VgmWrite> withoutDac(const std::vector<VgmWrite>& writes) {

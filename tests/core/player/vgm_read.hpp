@@ -2,10 +2,12 @@
 // Reads a VGM back into chip writes with the sample each falls on, so tests
 // compare what a player would send to the chips, not sound.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/byte_reader.hpp"
+#include "player/song_player.hpp"
 
 namespace ferro::test {
 
@@ -123,6 +125,26 @@ inline VgmRead readVgm(const Bytes& vgm, int loopPasses = 0) {
         }
     }
     return r;
+}
+
+// What the player sends to the YM2612 and the PSG over its first `frames`
+// frames, each write placed at its frame's first sample, as a VGM of the
+// song holds them.
+inline std::vector<VgmWrite> playerVgmWrites(std::span<const std::uint8_t> song, const PlayerOptions& options,
+                                             std::uint32_t frames) {
+    SongPlayer player(song, options);
+    Frame frame;
+    std::vector<VgmWrite> out;
+    while (player.nextFrame() < frames && player.step(frame)) {
+        for (const ChipWrite& w : frame.writes) {
+            if (w.port == ChipPort::Z80) continue;
+            const auto chip = w.port == ChipPort::Psg   ? VgmWrite::Chip::Psg
+                              : w.port == ChipPort::Ym0 ? VgmWrite::Chip::Ym0
+                                                        : VgmWrite::Chip::Ym1;
+            out.push_back({std::uint64_t{frame.index} * 735, chip, static_cast<std::uint8_t>(w.address), w.value});
+        }
+    }
+    return out;
 }
 
 }  // namespace ferro::test
