@@ -247,10 +247,7 @@ void MainWindow::songChanged(SongChanges changes) {
         smps2asmBox_->setEnabled(model_.writeAsm());
         updateConvertButton();
     }
-    if (changed(changes, SongPart::Lights)) {
-        setGeneralLight(model_.generalLight());
-        setVoiceLight(model_.voiceLight());
-    }
+    if (changed(changes, SongPart::Lights) || changed(changes, SongPart::Module)) showLights();
 }
 
 QToolButton* MainWindow::makeButton(const char* name, const QString& caption, const QString& tip, int iconKind) {
@@ -333,8 +330,7 @@ void MainWindow::openSetup() {
 void MainWindow::onModuleUnloaded() {
     messagePanel_->setText("No XM file loaded!");
     generalButton_->setEnabled(false);
-    setGeneralLight(std::nullopt);
-    setVoiceLight(std::nullopt);
+    showLights();
     voiceButton_->setEnabled(false);
     moreButton_->setEnabled(false);
     convertButton_->setEnabled(false);
@@ -354,7 +350,7 @@ AsmStyle MainWindow::asmStyle() const { return model_.asmStyle(); }
 void MainWindow::updatePlayButtons() {
     const bool loaded = createFrame_->isEnabled();
     const bool busy = preview_ && preview_->busy();
-    const bool convertible = loaded && generalLight_ != ReadinessLight::Red;
+    const bool convertible = loaded && model_.generalLight() != ReadinessLight::Red;
     playButton_->setEnabled(convertible && !busy);
     stopButton_->setEnabled(busy);
     exportVgmAction_->setEnabled(convertible && !busy);
@@ -501,19 +497,14 @@ void MainWindow::setButtonLight(QToolButton* button, std::optional<ReadinessLigh
     button->setPalette(pal);
 }
 
-void MainWindow::setGeneralLight(std::optional<ReadinessLight> light) {
-    generalLight_ = light;
-    setButtonLight(generalButton_, light);
+void MainWindow::showLights() {
+    setButtonLight(generalButton_, model_.generalLight());
+    setButtonLight(voiceButton_, model_.voiceLight());
     updatePlayButtons();
 }
 
-void MainWindow::setVoiceLight(std::optional<ReadinessLight> light) {
-    voiceLight_ = light;
-    setButtonLight(voiceButton_, light);
-}
-
-std::optional<ReadinessLight> MainWindow::generalLight() const { return generalLight_; }
-std::optional<ReadinessLight> MainWindow::voiceLight() const { return voiceLight_; }
+std::optional<ReadinessLight> MainWindow::generalLight() const { return model_.generalLight(); }
+std::optional<ReadinessLight> MainWindow::voiceLight() const { return model_.voiceLight(); }
 
 QMdiSubWindow* MainWindow::addChildWindow(QWidget* window) {
     QMdiSubWindow* sub = mdi_->addSubWindow(window);

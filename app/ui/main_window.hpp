@@ -70,10 +70,8 @@ public:
     // "SMPS2ASM" (enabled while ".asm" is ticked): how the .asm is written.
     AsmStyle asmStyle() const;
 
-    // The readiness lights, kept as the colours of two buttons; they follow
-    // the model's lights. No value: the button face (no module loaded).
-    void setGeneralLight(std::optional<ReadinessLight> light);
-    void setVoiceLight(std::optional<ReadinessLight> light);
+    // The model's readiness lights, shown as the colours of two buttons. No
+    // value: the button face (no module loaded).
     std::optional<ReadinessLight> generalLight() const;
     std::optional<ReadinessLight> voiceLight() const;
 
@@ -152,6 +150,7 @@ private:
     void songChanged(SongChanges changes);
     void connectVoiceManager(VoiceManagerWindow* voices);
     void updateConvertButton();
+    void showLights();
     void updatePlayButtons();
     void connectPreview();
     void setButtonLight(QToolButton* button, std::optional<ReadinessLight> light);
@@ -192,8 +191,6 @@ private:
     QLabel* messagePanel_ = nullptr;
     QLabel* timePanel_ = nullptr;
     QLabel* datePanel_ = nullptr;
-    std::optional<ReadinessLight> generalLight_;
-    std::optional<ReadinessLight> voiceLight_;
 
     // Held as QObject pointers so that this header needs none of the
     // windows' own headers; song_windows.cpp knows their types.

@@ -281,7 +281,6 @@ private slots:
         // Moving the focus into a channel list validates again.
         main_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main_.get()));
-        main_->setGeneralLight(ReadinessLight::Green);  // stale on purpose
         auto* list = main_->generalWindow()->findChild<QComboBox*>("Combo1_1");
         list->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(list->hasFocus());

@@ -105,7 +105,6 @@ private slots:
         QVERIFY(button(w, "Command9")->isEnabled());
         QVERIFY(!w.writeBin() && w.writeAsm());
         asmBox->click();
-        w.setGeneralLight(ReadinessLight::Green);
         w.onModuleUnloaded();
         QCOMPARE(w.statusText(), QString("No XM file loaded!"));
         QVERIFY(!w.generalLight().has_value());
