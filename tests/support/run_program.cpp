@@ -66,14 +66,8 @@ int start(const fs::path& program, const std::vector<std::string>& args, const f
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    // Under wine, with other test programs starting processes at the same
-    // time, a start now and then fails for a moment; a real failure stays.
-    BOOL started = FALSE;
-    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-        if (attempt > 0) Sleep(200);
-        started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                 folder.wstring().c_str(), &startup, &process);
-    }
+    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        folder.wstring().c_str(), &startup, &process);
     CloseHandle(out);
     CloseHandle(err);
     if (!started) return -1;
