@@ -13,6 +13,11 @@ using namespace ferro;
 
 namespace {
 
+// How long a render may take before a test gives up waiting for it: under the
+// sanitizers, with the other tests running beside it, rendering the short
+// song to WAV took 8.5 s. A wait ends as soon as its condition holds.
+constexpr int kRenderWait = 120'000;
+
 // A song of a few seconds that ends: FM1 plays two notes.
 Bytes shortSong() {
     return test::buildSong({.div = 3, .tempo = 2, .fm = {{{0xA1, 0x30, 0xA5, 0x30, 0xF2}, 0, 0, 0, true}}});
@@ -52,7 +57,7 @@ private slots:
         QSignalSpy progress(preview_.get(), &SongPreview::progress);
         preview_->play({shortSong(), "x", {}, 2});
         QVERIFY(preview_->busy());
-        QTRY_VERIFY(!progress.isEmpty() && progress.last().at(0).toInt() == 100);
+        QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().at(0).toInt() == 100, kRenderWait);
         QCOMPARE(used.count(), 1);
         QVERIFY(used.at(0).at(0).toString().startsWith("Sound data: built in"));
         QCOMPARE(audio_.starts, 1);
@@ -61,7 +66,7 @@ private slots:
         const SongRender render = renderSongToVgm(shortSong(), builtInSoundData(), "x");
         QVERIFY(render.ended);
         QCOMPARE(static_cast<std::uint64_t>(audio_.readBytes), renderedLength(render.vgm, 2) * 4);
-        QTRY_COMPARE(stopped.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 1, kRenderWait);
         const QString length = QString::fromStdString(minutesAndSeconds(renderedLength(render.vgm, 2)));
         QCOMPARE(position.last().at(0).toString(), length + " / " + length);
         QVERIFY(!preview_->busy());
@@ -74,7 +79,7 @@ private slots:
         QSignalSpy stopped(preview_.get(), &SongPreview::stopped);
         QSignalSpy failed(preview_.get(), &SongPreview::failed);
         preview_->play({song, "x", {}, 100});
-        QTRY_COMPARE(audio_.starts, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(audio_.starts, 1, kRenderWait);
         preview_->stop();
         QCOMPARE(stopped.count(), 1);
         QCOMPARE(audio_.stops, 1);
@@ -88,7 +93,7 @@ private slots:
         QSignalSpy failed(preview_.get(), &SongPreview::failed);
         QSignalSpy stopped(preview_.get(), &SongPreview::stopped);
         preview_->play({test::buildSong({.fm = {{{0xA1, 0x01, 0xFA}, 0, 0, 0, false}}}), "x", {}, 2});
-        QTRY_COMPARE(stopped.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 1, kRenderWait);
         QCOMPARE(failed.count(), 1);
         QCOMPARE(failed.at(0).at(0).toString(), QString("FM1 at offset 0010: flag FA is undefined"));
         QCOMPARE(audio_.starts, 0);
@@ -100,13 +105,13 @@ private slots:
         QSignalSpy stopped(preview_.get(), &SongPreview::stopped);
         const QString vgm = QString::fromStdString((dir / "song.vgm").string());
         preview_->exportFile({shortSong(), "Song", {}, 2}, vgm);
-        QTRY_COMPARE(stopped.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 1, kRenderWait);
         QCOMPARE(exported.count(), 1);
         QCOMPARE(exported.at(0).at(0).toString(), vgm);
         QCOMPARE(dir.read("song.vgm"), renderSongToVgm(shortSong(), builtInSoundData(), "Song").vgm);
         if (!wavRenderAvailable()) return;
         preview_->exportFile({shortSong(), "Song", {}, 2}, QString::fromStdString((dir / "song.wav").string()));
-        QTRY_COMPARE(stopped.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 2, kRenderWait);
         QCOMPARE(exported.count(), 2);
         QVERIFY(dir.read("song.wav").size() > 44 + 44100 * 4);
         QCOMPARE(audio_.starts, 0);
