@@ -75,7 +75,10 @@ int runRender(const RenderOptions& opt) {
     }
     for (const auto& warning : input.warnings) std::cerr << "Warning: " << warning << '\n';
 
-    const SongRender render = renderSongToVgm(*input.song, sound, input.name);
+    // A WAV hears the driver straight on; a VGM loops where the song does.
+    const SongHearing hearing = kind == ".vgm" ? SongHearing{renderSongToVgm(*input.song, sound, input.name), {}}
+                                               : renderSongToHear(*input.song, sound, input.name, opt.loops);
+    const SongRender& render = hearing.render;
     if (render.error) {
         std::cerr << *render.error << '\n';
         return 1;
@@ -88,11 +91,11 @@ int runRender(const RenderOptions& opt) {
             std::cerr << "Cannot write " << opt.output << '\n';
             return 1;
         }
-    } else if (const auto error = renderVgmToWav(render.vgm, opt.loops, out)) {
+    } else if (const auto error = renderVgmToWav(render.vgm, hearing.span, out)) {
         std::cerr << *error << '\n';
         return 1;
     }
-    const std::uint64_t length = kind == ".vgm" ? std::uint64_t{render.frames} * 735 : renderedLength(render.vgm, opt.loops);
+    const std::uint64_t length = kind == ".vgm" ? std::uint64_t{render.frames} * 735 : hearing.span.length;
     std::cout << "Wrote " << opt.output << ": " << minutesAndSeconds(length);
     if (render.loop)
         std::cout << " (loops from " << minutesAndSeconds(std::uint64_t{render.loop->startFrame} * 735) << ")";

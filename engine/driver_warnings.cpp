@@ -15,68 +15,131 @@ int tableEntry(int noteByte, int base, int transposition) {
     return ((noteByte - base + transposition) % 128 + 128) % 128;
 }
 
-struct ToneTrack {
-    std::string name;  // "FM 1", "PSG 2"
+enum class TrackKind { Fm, PsgTone, Dac };
+
+struct SongTrack {
+    std::string name;  // "FM 1", "PSG 2", "DAC"
     int channel = 0;
     int transposition = 0;
-    bool psg = false;
+    TrackKind kind = TrackKind::Fm;
 };
 
-// The notes of the FM and PSG tone tracks that read past their table.
-std::optional<std::string> outOfRangeNotesWarning(const ConversionRequest& request, const RowSource& rows) {
-    std::vector<ToneTrack> tracks;
-    auto add = [&](std::string name, const std::optional<int>& channel, int transposition, bool psg) {
+// The tracks made from XM channels, in song order (DAC, FM, PSG).
+std::vector<SongTrack> songTracks(const ConversionRequest& request) {
+    std::vector<SongTrack> tracks;
+    auto add = [&](std::string name, const std::optional<int>& channel, int transposition, TrackKind kind) {
         if (channel && *channel >= 1 && *channel <= request.channelCount)
-            tracks.push_back({std::move(name), *channel, transposition, psg});
+            tracks.push_back({std::move(name), *channel, transposition, kind});
     };
+    if (request.hasDrums) add("DAC", request.dac, 0, TrackKind::Dac);
     for (int k = 1; k <= request.fmChannelCount && k <= 6; ++k)
-        add("FM " + std::to_string(k), request.fm[k - 1], request.pitch[k - 1], false);
+        add("FM " + std::to_string(k), request.fm[k - 1], request.pitch[k - 1], TrackKind::Fm);
     const int toneCount = request.useNoise ? request.psgChannelCount - 1 : request.psgChannelCount;
     for (int k = 1; k <= toneCount && k <= 3; ++k)
-        add("PSG " + std::to_string(k), request.psg[k - 1], request.pitch[5 + k], true);
+        add("PSG " + std::to_string(k), request.psg[k - 1], request.pitch[5 + k], TrackKind::PsgTone);
+    return tracks;
+}
 
+// The notes of one kind of doubt: how many, and the first (earliest row, then
+// the first track in song order).
+struct Doubt {
     long count = 0;
-    struct First {
-        int row;
-        const ToneTrack* track;
-        int note;
-    };
-    std::optional<First> first;
-    std::map<int, RowStream> streams;
-    for (const ToneTrack& t : tracks) {
-        auto it = streams.find(t.channel);
-        if (it == streams.end()) it = streams.emplace(t.channel, rows.rowStream(t.channel, request.totalRows)).first;
-        const RowStream& stream = it->second;
-        const int rowCount = std::min(request.totalRows, stream.rowCount());
-        for (int r = 0; r < rowCount; ++r) {
-            const int note = stream.cell(r).note;
-            // Other values are rests, or refused by the conversion.
-            if (note < 1 || note > kHighestToneNote) continue;
-            const int entry = t.psg ? tableEntry(note + 0x80, 0x81, t.transposition)
-                                    : tableEntry(note + 0x80, 0x80, t.transposition);
-            if (entry < (t.psg ? kPsgFrequencyEntries : kFmFrequencyEntries)) continue;
-            ++count;
-            // Tracks are visited in song order, so a tie keeps the first track.
-            if (!first || r < first->row) first = First{r, &t, note};
+    int firstRow = 0;
+    std::string first;  // "XM channel 3, order position 0 (pattern 0), row 2, ..."
+
+    void add(const ConversionRequest& request, const SongTrack& track, int row, const std::string& what) {
+        if (count++ == 0 || row < firstRow) {
+            firstRow = row;
+            first = "XM channel " + std::to_string(track.channel) + ", " + songPlaceText(request, row) + ", " + what;
         }
     }
-    if (count == 0) return std::nullopt;
-    return "Warning: " + std::to_string(count) +
-           " notes fall outside the Sonic 1 driver's range and will play at a wrong pitch. First: XM channel " +
-           std::to_string(first->track->channel) + ", " + songPlaceText(request, first->row) + ", note " +
-           xmNoteName(first->note) + " on " + first->track->name + ".";
+};
+
+struct Doubts {
+    Doubt offTable, voice, envelope, sample;
+};
+
+std::string hexByte(int value) {
+    static const char digits[] = "0123456789ABCDEF";
+    return {digits[(value >> 4) & 15], digits[value & 15]};
+}
+
+void readTrack(const ConversionRequest& request, const SongTrack& t, const RowStream& stream, Doubts& doubts) {
+    const int voiceCount = static_cast<int>(request.voices.size());
+    const int rowCount = std::min(request.totalRows, stream.rowCount());
+    int instrument = 0;  // the last one the channel named
+    for (int r = 0; r < rowCount; ++r) {
+        const XmCell cell = stream.cell(r);
+        if (cell.instrument != 0) instrument = cell.instrument;
+        const int note = cell.note;
+        if (t.kind == TrackKind::Dac) {
+            if (note == 0 || note == kXmKeyOff) continue;
+            // Other keys are refused by the conversion.
+            const std::optional<int> sample = mapValue(request.dorri, request.drumsByNote ? note : instrument);
+            if (sample && *sample >= 0x81 && *sample <= 0xDF && !dacSampleHasSound(*sample))
+                doubts.sample.add(request, t, r, "sample " + hexByte(*sample));
+            continue;
+        }
+        // Other values are rests, or refused by the conversion.
+        if (note < 1 || note > kHighestToneNote) continue;
+        const bool psg = t.kind == TrackKind::PsgTone;
+        const int entry = psg ? tableEntry(note + 0x80, 0x81, t.transposition)
+                              : tableEntry(note + 0x80, 0x80, t.transposition);
+        if (entry >= (psg ? kPsgFrequencyEntries : kFmFrequencyEntries))
+            doubts.offTable.add(request, t, r, "note " + xmNoteName(note) + " on " + t.name);
+        if (instrument == 0) continue;
+        if (!psg && voiceCount >= 1) {
+            const std::optional<int> voice = mapValue(request.corri, instrument);
+            if (voice && *voice >= voiceCount)
+                doubts.voice.add(request, t, r,
+                                 "instrument " + std::to_string(instrument) + " plays voice " + std::to_string(*voice));
+        }
+        if (psg) {
+            const std::optional<int> envelope = mapValue(request.psgorri, instrument);
+            if (envelope && *envelope > kDriverPsgEnvelopes)
+                doubts.envelope.add(request, t, r,
+                                    "instrument " + std::to_string(instrument) + " uses envelope " +
+                                        std::to_string(*envelope));
+        }
+    }
+}
+
+Doubts songDoubts(const ConversionRequest& request, const RowSource& rows) {
+    Doubts doubts;
+    std::map<int, RowStream> streams;
+    for (const SongTrack& t : songTracks(request)) {
+        auto it = streams.find(t.channel);
+        if (it == streams.end()) it = streams.emplace(t.channel, rows.rowStream(t.channel, request.totalRows)).first;
+        readTrack(request, t, it->second, doubts);
+    }
+    return doubts;
 }
 
 }  // namespace
 
+bool dacSampleHasSound(int sample) {
+    return (sample >= 0x81 && sample <= 0x83) || sample == 0x87 || (sample >= 0x88 && sample <= 0x8B);
+}
+
 std::vector<std::string> driverWarnings(const ConversionRequest& request, const RowSource& rows) {
     std::vector<std::string> warnings;
     if (request.tempo == 1) warnings.push_back(kTempoOneWarning);
+    Doubts doubts;
     try {
-        if (std::optional<std::string> notes = outOfRangeNotesWarning(request, rows)) warnings.push_back(*notes);
+        doubts = songDoubts(request, rows);
     } catch (const ConversionError&) {
         // The conversion reports a stream it cannot read.
+        return warnings;
     }
+    const auto say = [&](const Doubt& d, const std::string& what) {
+        if (d.count > 0) warnings.push_back("Warning: " + std::to_string(d.count) + " " + what + " First: " + d.first + ".");
+    };
+    say(doubts.offTable, "notes fall outside the Sonic 1 driver's range and will play at a wrong pitch.");
+    const auto voices = std::to_string(request.voices.size());
+    say(doubts.voice, "notes play an FM voice the song does not have (it has " + voices + " voices, 0 to " +
+                          std::to_string(static_cast<long>(request.voices.size()) - 1) + ").");
+    say(doubts.envelope, "notes use a PSG envelope the Sonic 1 driver does not have (1 to 9, 0 for none).");
+    say(doubts.sample, "drums ask for a DAC sample the Sonic 1 driver has no sound for (it has 81-83, 87 and 88-8B).");
     return warnings;
 }
 

@@ -4,7 +4,9 @@
 // stops with a message, never reading outside the song; a copy of the player
 // plays on exactly as the original. The song's render into a VGM, bounded in
 // frames, reads back as the player's writes, with its length and loop where
-// the player says.
+// the player says; where the loop is the driver's state coming back, the VGM
+// played on through its loop is, write for write (the DAC's included), the
+// song stepped straight on.
 #include <cstdint>
 #include <span>
 
@@ -21,6 +23,7 @@ namespace {
 constexpr std::uint32_t kFrames = 400;
 constexpr std::uint32_t kCopyAt = 150;
 constexpr std::uint32_t kRenderFrames = 300;
+constexpr int kLoopPasses = 2;
 
 PlayerOptions optionsFor(std::uint8_t choice) {
     PlayerOptions options;
@@ -70,6 +73,19 @@ std::vector<VgmWrite> playerWrites(std::span<const std::uint8_t> song, const Pla
     return chipWrites(test::playerVgmWrites(song, options, frames));
 }
 
+// The song stepped straight on for `frames` frames into a VGM without a loop.
+Bytes straightVgm(std::span<const std::uint8_t> song, const SoundData& sound, PlayerOptions options,
+                  std::uint32_t frames) {
+    options.emitReset = true;
+    options.loopSearchFrames = 0;
+    SongPlayer player(song, options);
+    VgmWriter writer(sound);
+    Frame frame;
+    while (player.nextFrame() < frames && player.step(frame)) writer.addFrame(frame);
+    FERRO_FUZZ_CHECK(!player.error());
+    return writer.finish("fuzz");
+}
+
 void checkRender(std::span<const std::uint8_t> song, std::uint8_t choice, PlayerOptions options) {
     const SoundData sound = soundFor(choice, options);
     const SongRender render = renderSongToVgm(song, sound, "fuzz", kRenderFrames);
@@ -78,8 +94,11 @@ void checkRender(std::span<const std::uint8_t> song, std::uint8_t choice, Player
         FERRO_FUZZ_CHECK(render.vgm.empty());
         return;
     }
-    FERRO_FUZZ_CHECK(render.frames > 0 && render.frames <= kRenderFrames);
+    // Without a repeat, the intro and two passes of a loop found within the
+    // frames looked at.
+    FERRO_FUZZ_CHECK(render.frames > 0 && render.frames <= (render.loop && !render.stateRepeats ? 2 : 1) * kRenderFrames);
     FERRO_FUZZ_CHECK(!(render.ended && render.loop));
+    FERRO_FUZZ_CHECK(!render.stateRepeats || render.loop);
     const test::VgmRead r = test::readVgm(render.vgm);
     FERRO_FUZZ_CHECK(r.error.empty());
     FERRO_FUZZ_CHECK(r.dacReadsPastBlock == 0);
@@ -101,6 +120,12 @@ void checkRender(std::span<const std::uint8_t> song, std::uint8_t choice, Player
     for (const VgmWrite& w : r.writes) FERRO_FUZZ_CHECK(w.sample < r.totalSamples);
     options.emitReset = true;
     FERRO_FUZZ_CHECK(chipWrites(r.writes) == playerWrites(song, options, render.frames));
+    if (render.stateRepeats) {
+        const test::VgmRead looped = test::readVgm(render.vgm, kLoopPasses);
+        const test::VgmRead straight = test::readVgm(straightVgm(
+            song, sound, options, render.loop->startFrame + (kLoopPasses + 1) * render.loop->lengthFrames));
+        FERRO_FUZZ_CHECK(looped.writes == straight.writes);
+    }
 }
 
 }  // namespace
@@ -131,9 +156,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FERRO_FUZZ_CHECK(w.port == ChipPort::Z80 ? (w.address == kZ80SampleRequest || w.address == kZ80TimpaniPitch)
                                                      : w.address <= 0xFF);
         }
-        if (const auto loop = player.loop()) {
+        if (const auto loop = player.trackLoop()) {
             FERRO_FUZZ_CHECK(loop->lengthFrames > 0);
             FERRO_FUZZ_CHECK(loop->startFrame + loop->lengthFrames <= frame.index);
+        }
+        if (const auto loop = player.loop()) {
+            FERRO_FUZZ_CHECK(loop->lengthFrames > 0 && loop->startFrame >= 1);
+            FERRO_FUZZ_CHECK(loop->startFrame + loop->lengthFrames <= player.nextFrame());
         }
     }
     checkRender(song, data[0], options);

@@ -50,17 +50,21 @@ struct Frame {
 // every step writes the track's volume.
 using PsgEnvelopeSet = std::array<std::optional<Bytes>, 9>;
 
+// How far the player looks for the song's repeat: 10 minutes of frames.
+inline constexpr std::uint32_t kLoopSearchFrames = 36000;
+
 struct PlayerOptions {
     PsgEnvelopeSet psgEnvelopes;
     // Frame 0 starts with the driver's stop-all (as at power-on) before the
     // load's own writes.
     bool emitReset = true;
+    // The player looks for the frame where the driver's whole state comes
+    // back over the first this many frames (0: not at all).
+    std::uint32_t loopSearchFrames = kLoopSearchFrames;
 };
 
-// The song's loop: the longest looping track's (a track loops when a jump
-// goes back to bytes it has already played). Its first pass starts at
-// `startFrame`; frame startFrame + lengthFrames plays as startFrame again for
-// that track.
+// A stretch of frames that repeats: its first pass starts at `startFrame`,
+// and frame startFrame + lengthFrames plays as startFrame again.
 struct SongLoop {
     std::uint32_t startFrame = 0;
     std::uint32_t lengthFrames = 0;
@@ -72,7 +76,14 @@ struct SongLoop {
 struct SongScan {
     std::uint32_t frames = 0;        // frames produced (0 .. frames-1)
     bool ended = false;              // every track stopped: no loop
-    std::optional<SongLoop> loop;    // known once every track still playing has looped
+    // Where the driver's whole state comes back: from there the song repeats
+    // for ever, write for write.
+    std::optional<SongLoop> loop;
+    // The longest looping track's jump back (a track loops when a jump goes
+    // back to bytes it has already played), known once every track still
+    // playing has looped: where the song's state does not come back, the
+    // nearest thing to a loop it has.
+    std::optional<SongLoop> trackLoop;
     std::optional<std::string> error;
 };
 

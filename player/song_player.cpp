@@ -1,9 +1,14 @@
 #include "player/song_player.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
+#include <cstring>
 #include <set>
+#include <unordered_map>
 #include <utility>
+
+#include "player/sound_data.hpp"
 
 namespace ferro {
 namespace {
@@ -70,6 +75,13 @@ constexpr std::uint8_t kRecordEnd = 0x30;
 constexpr std::size_t kMaxSongSize = 1u << 20;
 constexpr std::uint8_t kLoopCounters = 0x24;
 
+// The Z80's samples are timed as the VGM writer times them: in samples of
+// 44.1 kHz, 735 to a frame.
+constexpr std::uint64_t kSampleRate = 44100;
+constexpr std::uint64_t kFrameSamples = 735;
+constexpr int kNoSample = -1;
+constexpr int kSegaSample = 6;  // the Z80's index for requests 87 and up
+
 std::string hex(unsigned value, int width) {
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", width, value);
@@ -95,6 +107,9 @@ struct Track {
     std::uint8_t volume = 0;
     std::uint8_t pan = 0;
     std::uint8_t voice = 0;      // FM voice; on a PSG track, the envelope (one field in the driver)
+    // Not the driver's: the last EF asked for a voice outside the song, so
+    // the channel's notes play silent until the next voice.
+    bool voiceLost = false;
     std::uint8_t algorithm = 0;  // feedback/algorithm byte of the voice; PSG: the noise byte
     std::uint8_t envelopePos = 0;
     std::uint8_t detune = 0;
@@ -111,6 +126,9 @@ struct Track {
     std::uint8_t stackPointer = kRecordEnd;
     std::array<std::uint8_t, kRecordEnd - kLoopCounters> record{};
 
+    // Not the driver's: where the last note, rest or duration read lies (the
+    // track's start before any), for the warnings.
+    std::uint32_t lastEvent = 0;
     // Loop detection: the frame (+1) in which each song byte was first
     // consumed by this track, 0 = never.
     std::vector<std::uint32_t> firstRead;
@@ -118,6 +136,91 @@ struct Track {
 
     bool isPsg() const { return channel & 0x80; }
 };
+
+// What the Z80 is doing at the end of a frame, as far as the sound to come
+// depends on it: the drum sample or SEGA voice playing and how far, a
+// request it has not taken yet, the timpani's pitch.
+struct Z80Sample {
+    std::uint8_t timpaniPitch = kInitialTimpaniPitch;
+    std::uint8_t pending = 0;  // a request waiting (bit 7 set), 0 for none
+    int kind = kNoSample;      // 0..2 a drum, kSegaSample, or kNoSample
+    int pitch = 0;
+    std::uint64_t age = 0;  // samples played of it
+
+    // Samples from the start of what plays to its end: a drum's last value,
+    // the end of the SEGA voice's last byte.
+    std::uint64_t length() const {
+        std::uint64_t cycles = 0;
+        if (kind == kSegaSample) {
+            cycles = std::uint64_t{kSegaPcmSize} * kSegaCyclesPerByte;
+        } else {
+            const std::uint64_t bytes = kDpcmSizes[static_cast<std::size_t>(kind)];
+            cycles = bytes * static_cast<std::uint64_t>(dacCyclesAfterHigh(pitch)) +
+                     (bytes - 1) * static_cast<std::uint64_t>(dacCyclesAfterLow(pitch));
+        }
+        return cycles * kSampleRate / static_cast<std::uint64_t>(kZ80Clock);
+    }
+
+    // The request waiting starts, unless the SEGA voice plays (deaf to
+    // requests until its end).
+    void startPending() {
+        if (pending == 0 || kind == kSegaSample) return;
+        const int k = static_cast<std::uint8_t>(pending - 0x81);
+        pending = 0;
+        age = 0;
+        if (k >= kSegaSample) {
+            kind = kSegaSample;
+            pitch = 0;
+        } else if (k >= kDrumSampleCount) {
+            kind = kNoSample;  // no sample there: silence
+        } else {
+            kind = k;
+            pitch = k == 2 ? timpaniPitch : kDrumPitches[static_cast<std::size_t>(k)];
+        }
+    }
+
+    // A frame's writes to the Z80, then the frame played.
+    void play(const Frame& f) {
+        for (const ChipWrite& w : f.writes) {
+            if (w.port != ChipPort::Z80) continue;
+            if (w.address == kZ80TimpaniPitch) timpaniPitch = w.value;
+            if (w.address == kZ80SampleRequest && (w.value & 0x80)) pending = w.value;
+        }
+        // The 68000 holds the Z80's bus: nothing moves until the next frame.
+        if (f.z80HeldUntilNextFrame) return;
+        startPending();
+        std::uint64_t left = kFrameSamples;
+        while (kind != kNoSample) {
+            const std::uint64_t end = length();
+            if (end >= age + left) {
+                age += left;
+                return;
+            }
+            const bool sega = kind == kSegaSample;
+            left = age + left - end;
+            kind = kNoSample;
+            // A request made while the SEGA voice played starts at its end.
+            if (sega) startPending();
+        }
+    }
+};
+
+// The driver's state between frames as bytes (SongPlayer::State::saveState):
+// three for the tempo, 50 for each track record, 13 for the Z80's sample.
+constexpr std::size_t kTrackStateSize = 50;
+constexpr std::size_t kStateSize = 3 + kRecords * kTrackStateSize + 13;
+using StateBytes = std::array<std::uint8_t, kStateSize>;
+
+std::uint64_t stateHash(const StateBytes& state) {
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    for (std::size_t i = 0; i < state.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, state.data() + i, std::min<std::size_t>(8, state.size() - i));
+        h = (h ^ word) * 0x100000001B3ull;
+        h ^= h >> 29;
+    }
+    return h;
+}
 
 }  // namespace
 
@@ -128,7 +231,7 @@ struct SongPlayer::State {
     bool ended = false;
     std::optional<std::string> error;
     std::vector<std::string> warnings;
-    std::set<std::pair<int, std::uint32_t>> warned;
+    std::set<std::pair<int, std::string>> warned;  // track and what, said once
 
     std::uint16_t voicePointer = 0;
     int fmCount = 0;
@@ -136,7 +239,12 @@ struct SongPlayer::State {
     std::uint8_t tempoCounter = 0;
     bool resetPending = false;
     std::array<Track, kRecords> tracks;
-    std::optional<SongLoop> songLoop;
+    std::optional<SongLoop> songLoop;  // the longest track's
+    Z80Sample z80Sample;
+
+    // The song's repeat: the state after each frame searched, by its hash.
+    std::optional<SongLoop> stateLoop;
+    std::unordered_map<std::uint64_t, std::uint32_t> statesSeen;
 
     // The frame being played.
     std::vector<ChipWrite>* out = nullptr;
@@ -145,7 +253,13 @@ struct SongPlayer::State {
     std::uint32_t eventOffset = 0;
 
     void readHeader();
+    // One frame: the driver's call, the Z80's sample, the search for the
+    // repeat.
+    void advance(Frame& frame);
     void playFrame(Frame& frame);
+    StateBytes saveState() const;
+    void searchRepeat();
+    StateBytes stateAfter(std::uint32_t frame) const;
     void emitReset();
     void emitLoad();
     void fmSilence();
@@ -166,8 +280,9 @@ struct SongPlayer::State {
     [[noreturn]] void refuse(std::uint32_t offset, const std::string& what) const {
         throw Refusal{std::string(kRecordNames[current]) + " at offset " + hex(offset, 4) + ": " + what};
     }
+    // One warning for each track and thing played silent, at its first place.
     void warn(std::uint32_t offset, const std::string& what) {
-        if (!warned.insert({current, offset}).second) return;
+        if (!warned.insert({current, what}).second) return;
         warnings.push_back(std::string(kRecordNames[current]) + " at offset " + hex(offset, 4) + ": " + what);
     }
 
@@ -195,6 +310,7 @@ struct SongPlayer::State {
     void fmNoteOn(const Track& t);
     void fmUpdateFreq(const Track& t, std::uint16_t word);
     void setVoice(Track& t);
+    bool voiceMissing(const Track& t) const;
     void sendVoiceTl(Track& t);
     void psgNoteOff(const Track& t);
     void psgSetFreq(Track& t, std::uint8_t note);
@@ -236,6 +352,7 @@ void SongPlayer::State::readHeader() {
         t.transpose = transpose;
         t.volume = volume;
         t.pan = 0xC0;
+        t.lastEvent = pointer;
     };
     for (int k = 0; k < fmCount; ++k) {
         const auto pointer = reader.u16be();
@@ -331,6 +448,95 @@ void SongPlayer::State::jump(Track& t, bool isLoopJump) {
 
 // ---- frame ----
 
+void SongPlayer::State::advance(Frame& f) {
+    playFrame(f);
+    z80Sample.play(f);
+    if (!ended && !stateLoop && f.index < options.loopSearchFrames) searchRepeat();
+}
+
+// Everything the driver (and the Z80) carries from one frame to the next:
+// equal bytes, equal frames from here on.
+StateBytes SongPlayer::State::saveState() const {
+    StateBytes out{};
+    std::size_t at = 0;
+    const auto put = [&out, &at](std::uint64_t value, int bytes) {
+        for (int k = 0; k < bytes; ++k) out[at++] = static_cast<std::uint8_t>(value >> (8 * k));
+    };
+    put(tempo, 1);
+    put(tempoCounter, 1);
+    put(resetPending, 1);
+    for (const Track& t : tracks) {
+        put(t.defined, 1);
+        put(t.playing, 1);
+        put(t.channel, 1);
+        put(t.pos, 4);
+        // Stalls count on in every record; a stopped track's counter is
+        // never read again.
+        put(t.playing ? t.counter : 0, 1);
+        put(t.savedDuration, 1);
+        put(t.divider, 1);
+        put(t.transpose, 1);
+        put(t.volume, 1);
+        put(t.pan, 1);
+        put(t.voice, 1);
+        put(t.voiceLost, 1);
+        put(t.algorithm, 1);
+        put(t.envelopePos, 1);
+        put(t.detune, 1);
+        put(t.freq, 2);
+        put(t.savedSample, 1);
+        put(t.rest, 1);
+        put(t.noAttack, 1);
+        put(t.noteFill, 1);
+        put(t.noteFillMaster, 1);
+        put(t.modulating, 1);
+        put(t.modParams.has_value(), 1);
+        put(t.modParams.value_or(0), 4);
+        put(t.modWait, 1);
+        put(t.modSpeed, 1);
+        put(t.modDelta, 1);
+        put(t.modSteps, 1);
+        put(t.modOffset, 2);
+        put(t.stackPointer, 1);
+        for (std::uint8_t b : t.record) put(b, 1);
+    }
+    const Z80Sample& z = z80Sample;
+    put(z.timpaniPitch, 1);
+    put(z.pending, 1);
+    put(static_cast<std::uint64_t>(z.kind + 1), 1);
+    put(z.kind == kNoSample ? 0 : static_cast<std::uint64_t>(z.pitch), 2);
+    put(z.kind == kNoSample ? 0 : z.age, 8);
+    assert(at == kStateSize);
+    return out;
+}
+
+void SongPlayer::State::searchRepeat() {
+    const StateBytes state = saveState();
+    const auto [seen, added] = statesSeen.try_emplace(stateHash(state), frame);
+    if (added) return;
+    const std::uint32_t earlier = seen->second;
+    // Equal hashes: the states themselves are compared (played again).
+    if (stateAfter(earlier) != state) return;
+    stateLoop = SongLoop{earlier + 1, frame - earlier};
+    statesSeen = {};
+}
+
+StateBytes SongPlayer::State::stateAfter(std::uint32_t last) const {
+    State again;
+    again.song = song;
+    again.options = options;
+    again.options.loopSearchFrames = 0;
+    again.readHeader();
+    Frame f;
+    for (std::uint32_t k = 0; k <= last; ++k) {
+        f.writes.clear();
+        f.z80HeldUntilNextFrame = false;
+        f.index = k;
+        again.advance(f);
+    }
+    return again.saveState();
+}
+
 void SongPlayer::State::playFrame(Frame& f) {
     out = &f.writes;
     frame = f.index;
@@ -393,6 +599,7 @@ Outcome SongPlayer::State::readFlags(Track& t, std::uint8_t& event) {
         const std::uint8_t b = fetch(t);
         if (b < 0xE0) {
             event = b;
+            t.lastEvent = eventOffset;
             return Outcome::Continue;
         }
         const Outcome outcome = flag(t, b);
@@ -608,10 +815,20 @@ Outcome SongPlayer::State::flag(Track& t, std::uint8_t code) {
     }
 }
 
+bool SongPlayer::State::voiceMissing(const Track& t) const {
+    return std::size_t{voicePointer} + kVoiceSize * t.voice + kVoiceSize > song.size();
+}
+
 void SongPlayer::State::setVoice(Track& t) {
     const std::uint32_t base = voicePointer + kVoiceSize * t.voice;
-    if (base + kVoiceSize > song.size())
-        refuse(eventOffset, "voice " + hex(t.voice, 2) + " lies outside the song");
+    t.voiceLost = voiceMissing(t);
+    if (t.voiceLost) {
+        // Whatever follows the song would load as a voice: none is heard.
+        warn(eventOffset, "voice " + hex(t.voice, 2) +
+                              " lies outside the song: the channel plays silent until its next voice");
+        ym0(0x28, t.channel);
+        return;
+    }
     const std::uint8_t* v = song.data() + base;
     t.algorithm = v[0];
     fmWrite(t, 0xB0, v[0]);
@@ -630,6 +847,8 @@ void SongPlayer::State::setVoice(Track& t) {
 // byte as the algorithm, writing whatever registers that gives.
 void SongPlayer::State::sendVoiceTl(Track& t) {
     if (t.volume & 0x80) return;
+    // A channel without its voice stays silent.
+    if (!t.isPsg() && t.voiceLost) return;
     const std::uint32_t base = voicePointer + kVoiceSize * t.voice;
     const std::uint8_t carriers = kCarrierMask[t.algorithm & 7];
     for (int k = 0; k < 4; ++k) {
@@ -663,8 +882,10 @@ Outcome SongPlayer::State::updateDac(Track& t) {
         z80(kZ80SampleRequest, sample);
         return Outcome::Continue;
     }
-    if (sample < 0x88 || sample > 0x8D)
-        refuse(noteAt, "DAC note " + hex(sample, 2) + " takes its pitch from outside the driver's table");
+    if (sample < 0x88 || sample > 0x8D) {
+        warn(noteAt, "DAC note " + hex(sample, 2) + " takes its pitch from outside the driver's table: played silent");
+        return Outcome::Continue;
+    }
     z80(kZ80TimpaniPitch, kTimpaniPitches[sample - 0x88]);
     z80(kZ80SampleRequest, 0x83);
     return Outcome::Continue;
@@ -738,7 +959,7 @@ void SongPlayer::State::fmUpdateFreq(const Track& t, std::uint16_t word) {
 }
 
 void SongPlayer::State::fmNoteOn(const Track& t) {
-    if (t.rest) return;
+    if (t.rest || t.voiceLost) return;
     ym0(0x28, static_cast<std::uint8_t>(t.channel | 0xF0));
 }
 
@@ -776,8 +997,12 @@ void SongPlayer::State::psgSetFreq(Track& t, std::uint8_t note) {
             return;
         }
     }
-    refuse(eventOffset, "PSG note " + hex(note, 2) + " gives pitch index " + hex(index, 2) +
-                            ", past the driver's table: its pitch is undefined");
+    // Past the table the driver reads its own program bytes: no note.
+    warn(eventOffset, "PSG note " + hex(note, 2) + " gives pitch index " + hex(index, 2) +
+                          ", past the driver's table: played silent");
+    t.rest = true;
+    t.freq = 0xFFFF;
+    psgNoteOff(t);
 }
 
 void SongPlayer::State::psgUpdateFreq(const Track& t, std::uint16_t period) {
@@ -793,14 +1018,25 @@ void SongPlayer::State::psgUpdateFreq(const Track& t, std::uint16_t period) {
 void SongPlayer::State::psgVolumeStep(Track& t) {
     std::uint8_t v = t.volume;
     if (t.voice != 0) {
-        if (t.voice > 9) refuse(eventOffset, "PSG envelope " + hex(t.voice, 2) + " is undefined");
-        const auto& envelope = options.psgEnvelopes[t.voice - 1];
-        std::uint8_t x = 0;  // an envelope not at hand plays flat
-        if (envelope) {
-            if (t.envelopePos >= envelope->size())
-                refuse(eventOffset, "PSG envelope " + std::to_string(t.voice) + " is read past its end");
-            x = (*envelope)[t.envelopePos];
+        if (t.voice > kPsgEnvelopeCount) {
+            // The driver reads a pointer from past its table: the attack
+            // silences the channel and the steps write nothing.
+            if (t.envelopePos != 0) return;
+            warn(t.lastEvent, "PSG envelope " + hex(t.voice, 2) + " is undefined: played silent");
+            t.envelopePos = 1;
+            psgSetVolume(t, 0x0F);
+            return;
         }
+        const auto& envelope = options.psgEnvelopes[t.voice - 1];
+        // An envelope not at hand plays flat: the volume, from a position
+        // that does not move.
+        if (!envelope) {
+            psgSetVolume(t, t.volume >= 0x10 ? 0x0F : t.volume);
+            return;
+        }
+        if (t.envelopePos >= envelope->size())
+            refuse(eventOffset, "PSG envelope " + std::to_string(t.voice) + " is read past its end");
+        const std::uint8_t x = (*envelope)[t.envelopePos];
         ++t.envelopePos;
         if (x == 0x80) {
             --t.envelopePos;
@@ -864,7 +1100,7 @@ bool SongPlayer::step(Frame& frame) {
     if (s.ended || s.error) return false;
     frame.index = s.next++;
     try {
-        s.playFrame(frame);
+        s.advance(frame);
     } catch (const Refusal& refusal) {
         s.error = refusal.message;
         return false;
@@ -875,17 +1111,21 @@ bool SongPlayer::step(Frame& frame) {
 std::uint32_t SongPlayer::nextFrame() const { return state_->next; }
 bool SongPlayer::ended() const { return state_->ended; }
 const std::optional<std::string>& SongPlayer::error() const { return state_->error; }
-std::optional<SongLoop> SongPlayer::loop() const { return state_->songLoop; }
+std::optional<SongLoop> SongPlayer::loop() const { return state_->stateLoop; }
+std::optional<SongLoop> SongPlayer::trackLoop() const { return state_->songLoop; }
 const std::vector<std::string>& SongPlayer::warnings() const { return state_->warnings; }
 
 SongScan scanSong(std::span<const std::uint8_t> song, const PlayerOptions& options,
                   std::uint32_t maxFrames) {
-    SongPlayer player(song, options);
+    PlayerOptions searching = options;
+    searching.loopSearchFrames = maxFrames;
+    SongPlayer player(song, searching);
     SongScan scan;
     Frame frame;
     while (scan.frames < maxFrames && !player.loop() && player.step(frame)) ++scan.frames;
     scan.ended = player.ended();
     scan.loop = player.loop();
+    scan.trackLoop = player.trackLoop();
     scan.error = player.error();
     return scan;
 }

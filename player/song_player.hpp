@@ -5,10 +5,22 @@
 // gives each frame's chip writes in the driver's order.
 //
 // The song bytes are untrusted: every read is bounded. Where the driver's
-// behaviour depends on memory outside the song (undefined flags, notes off
-// the pitch tables, returns without a call, ...) playback stops with a
-// message naming the track and the song offset; a few such notes play silent
-// instead, with a warning.
+// behaviour depends on memory outside the song, what a song Ferrocanto
+// writes can hold plays silent, with one warning naming the track and the
+// song offset: an FM voice past the song's table (the channel is silent until
+// its next voice), a PSG envelope past the nine, a DAC note whose pitch lies
+// outside the driver's table, an FM or PSG note whose pitch does. What only
+// a foreign or damaged song holds (undefined flags, E4 off the DAC track,
+// returns without a call, an envelope read past its end, ...) stops playback
+// with a message naming the track and the song offset.
+//
+// While it plays, the player keeps the state the driver keeps between frames
+// (every track's position, call stack, loop counters, timers, note, pitch,
+// note fill, modulation, detune, transposition, volume, voice, pan and
+// flags; the tempo, the DAC and noise state, every PSG envelope position,
+// and the drum sample the Z80 is playing) and finds the first frame whose
+// whole state comes back: from there the song repeats for ever, write for
+// write.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -43,9 +55,16 @@ public:
     // played: later driver calls would write nothing.
     bool ended() const;
     const std::optional<std::string>& error() const;
-    // Known once every track still playing has jumped back at least once.
+    // Known once the driver's whole state after a frame is the state after
+    // an earlier one (looked for over options.loopSearchFrames): the loop
+    // starts at the frame after the earlier one, and startFrame +
+    // lengthFrames is the next frame to play.
     std::optional<SongLoop> loop() const;
-    // Notes played silent because their pitch is undefined, one line each.
+    // The longest looping track's jump back, known once every track still
+    // playing has jumped back at least once.
+    std::optional<SongLoop> trackLoop() const;
+    // The reads played silent because what they ask for is undefined, one
+    // line each.
     const std::vector<std::string>& warnings() const;
 
     struct State;
@@ -54,8 +73,9 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// Plays up to `maxFrames` frames and tells how the song runs: where it loops
-// or that it ends, or why it was refused.
+// Plays up to `maxFrames` frames (looking for the loop over as many) and
+// tells how the song runs: where it loops or that it ends, or why it was
+// refused.
 SongScan scanSong(std::span<const std::uint8_t> song, const PlayerOptions& options,
                   std::uint32_t maxFrames);
 

@@ -1,46 +1,76 @@
 #include "player/song_render.hpp"
 
+#include <algorithm>
+
 #include "player/song_player.hpp"
 #include "player/vgm_writer.hpp"
 
 namespace ferro {
 
-SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                           std::uint32_t maxFrames) {
-    SongRender out;
-    out.notes.push_back(sound.summary());
-    out.notes.insert(out.notes.end(), sound.problems.begin(), sound.problems.end());
+namespace {
 
-    PlayerOptions options;
-    options.psgEnvelopes = sound.psgEnvelopes;
-    const SongScan scan = scanSong(song, options, maxFrames);
+// 5 seconds: 300 frames of 735 samples.
+constexpr std::uint32_t kFadeFrames =
+    static_cast<std::uint32_t>(static_cast<std::uint64_t>(kFadeSeconds) * kRenderRate / kSamplesPerFrame);
+
+// "10 minutes", or "0:02" for a span of frames that is no whole minute.
+std::string spanText(std::uint32_t frames) {
+    const std::uint64_t samples = std::uint64_t{frames} * kSamplesPerFrame;
+    return samples % (60 * kVgmSampleRate) == 0 ? std::to_string(samples / (60 * kVgmSampleRate)) + " minutes"
+                                                : minutesAndSeconds(samples);
+}
+
+// How the song runs, from one scan: the frames to write and where the VGM
+// loops.
+struct RenderPlan {
+    SongScan scan;
+    std::uint32_t frames = 0;
+    std::optional<SongLoop> vgmLoop;
+};
+
+RenderPlan planRender(std::span<const std::uint8_t> song, const PlayerOptions& options, std::uint32_t maxFrames,
+                      SongRender& out) {
+    RenderPlan plan;
+    plan.scan = scanSong(song, options, maxFrames);
+    const SongScan& scan = plan.scan;
     if (scan.error) {
         out.error = scan.error;
-        return out;
+        return plan;
     }
-    std::uint32_t frames = maxFrames;
+    plan.frames = maxFrames;
     if (scan.loop) {
-        frames = scan.loop->startFrame + scan.loop->lengthFrames;
-        out.loop = scan.loop;
+        plan.vgmLoop = scan.loop;
+        out.stateRepeats = true;
     } else if (scan.ended) {
-        frames = scan.frames;
+        plan.frames = scan.frames;
         out.ended = true;
+    } else if (scan.trackLoop) {
+        // The intro and two passes, the second looped: the VGM jumps back
+        // where the second ends.
+        const SongLoop& t = *scan.trackLoop;
+        plan.vgmLoop = SongLoop{t.startFrame + t.lengthFrames, t.lengthFrames};
     } else {
-        const std::uint64_t samples = std::uint64_t{maxFrames} * kSamplesPerFrame;
-        const std::string span = samples % (60 * kVgmSampleRate) == 0
-                                     ? std::to_string(samples / (60 * kVgmSampleRate)) + " minutes"
-                                     : minutesAndSeconds(samples);
+        const std::string span = spanText(maxFrames);
         out.notes.push_back("The song neither ends nor loops within " + span + ": its first " + span + " play");
     }
+    if (plan.vgmLoop) plan.frames = plan.vgmLoop->startFrame + plan.vgmLoop->lengthFrames;
+    return plan;
+}
 
-    SongPlayer player(song, options);
+// Plays the song's first `frames` frames into the VGM writer, the loop's
+// first frame marked, and gives what the render says about them.
+void writeVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
+              const PlayerOptions& options, std::uint32_t frames, std::optional<std::uint32_t> loopStart,
+              SongRender& out) {
+    PlayerOptions playing = options;
+    playing.loopSearchFrames = 0;
+    SongPlayer player(song, playing);
     VgmWriter writer(sound);
     Frame frame;
-    while (player.nextFrame() < frames && player.step(frame))
-        writer.addFrame(frame, out.loop && frame.index == out.loop->startFrame);
+    while (player.nextFrame() < frames && player.step(frame)) writer.addFrame(frame, frame.index == loopStart);
     if (player.error()) {
         out.error = player.error();
-        return out;
+        return;
     }
     out.frames = static_cast<std::uint32_t>(writer.frameCount());
     for (const auto& warning : player.warnings()) out.notes.push_back(warning);
@@ -51,7 +81,67 @@ SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& 
     if (writer.silentSegaRequests() > 0)
         out.notes.push_back(std::to_string(writer.silentSegaRequests()) +
                             " DAC requests for the SEGA voice play silent: the sound data has no sega.pcm");
+}
+
+SongRender startRender(const SoundData& sound) {
+    SongRender out;
+    out.notes.push_back(sound.summary());
+    out.notes.insert(out.notes.end(), sound.problems.begin(), sound.problems.end());
     return out;
+}
+
+PlayerOptions optionsFor(const SoundData& sound) {
+    PlayerOptions options;
+    options.psgEnvelopes = sound.psgEnvelopes;
+    return options;
+}
+
+}  // namespace
+
+SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
+                           std::uint32_t maxFrames) {
+    SongRender out = startRender(sound);
+    const PlayerOptions options = optionsFor(sound);
+    const RenderPlan plan = planRender(song, options, maxFrames, out);
+    if (out.error) return out;
+    if (plan.vgmLoop && !out.stateRepeats) {
+        out.notes.push_back(kNoRepeatNoteStart + spanText(maxFrames) + "; from " +
+                            minutesAndSeconds(std::uint64_t{plan.frames} * kSamplesPerFrame) +
+                            " the VGM repeats a pass where the game would go on");
+    }
+    out.loop = plan.vgmLoop;
+    writeVgm(song, sound, name, options, plan.frames,
+             plan.vgmLoop ? std::optional(plan.vgmLoop->startFrame) : std::nullopt, out);
+    return out;
+}
+
+SongHearing renderSongToHear(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
+                             int loops, std::uint32_t maxFrames) {
+    SongHearing hearing;
+    SongRender& out = hearing.render;
+    out = startRender(sound);
+    const PlayerOptions options = optionsFor(sound);
+    const RenderPlan plan = planRender(song, options, maxFrames, out);
+    if (out.error) return hearing;
+    if (!plan.vgmLoop || out.stateRepeats) {
+        // Played again, the VGM's loop is what the driver plays next.
+        out.loop = plan.vgmLoop;
+        writeVgm(song, sound, name, options, plan.frames,
+                 plan.vgmLoop ? std::optional(plan.vgmLoop->startFrame) : std::nullopt, out);
+        if (!out.error) hearing.span = renderSpan(out.vgm, loops);
+        return hearing;
+    }
+    // The song straight on: the intro, the longest track's loop `loops`
+    // times, and the fade over what follows.
+    const SongLoop& t = *plan.scan.trackLoop;
+    out.loop = t;
+    const std::uint32_t fadeFrame = t.startFrame + static_cast<std::uint32_t>(std::max(loops, 1)) * t.lengthFrames;
+    writeVgm(song, sound, name, options, fadeFrame + kFadeFrames, std::nullopt, out);
+    if (!out.error) {
+        hearing.span.fadeStart = std::uint64_t{fadeFrame} * kSamplesPerFrame;
+        hearing.span.length = std::uint64_t{out.frames} * kSamplesPerFrame;
+    }
+    return hearing;
 }
 
 std::string minutesAndSeconds(std::uint64_t samples) {

@@ -108,6 +108,9 @@ void VgmWriter::dacRequest(std::uint8_t id) { request_ = id; }
 void VgmWriter::markLoop() {
     loopOffset_ = out_.size();
     loopSample_ = pos_;
+    // A wait after the loop's start must not join a DAC command before it:
+    // the jump back would skip it.
+    lastDacCommand_ = SIZE_MAX;
     // After the jump back the player's data pointer is wherever the end left
     // it: point it at the sample that plays here.
     if (playing_ && !playing_->silent) seek(playing_->base + static_cast<std::uint32_t>(playing_->next));

@@ -34,24 +34,36 @@ VgmLengths vgmLengths(std::span<const std::uint8_t> vgm) {
 
 }  // namespace
 
-std::uint64_t renderedLength(std::span<const std::uint8_t> vgm, int loops) {
+RenderSpan renderSpan(std::span<const std::uint8_t> vgm, int loops) {
     const VgmLengths l = vgmLengths(vgm);
-    if (l.loop == 0) return l.total;
+    if (l.loop == 0) return {l.total, l.total};
     const std::uint64_t intro = l.total - l.loop;
-    return intro + static_cast<std::uint64_t>(std::max(loops, 1)) * l.loop +
-           static_cast<std::uint64_t>(kFadeSeconds) * kRenderRate;
+    const std::uint64_t fadeStart = intro + static_cast<std::uint64_t>(std::max(loops, 1)) * l.loop;
+    return {fadeStart + static_cast<std::uint64_t>(kFadeSeconds) * kRenderRate, fadeStart};
+}
+
+std::uint64_t renderedLength(std::span<const std::uint8_t> vgm, int loops) { return renderSpan(vgm, loops).length; }
+
+std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, int loops, const PcmSink& sink,
+                                     const RenderProgress& progress) {
+    return renderVgm(vgm, renderSpan(vgm, loops), sink, progress);
+}
+
+std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int loops,
+                                          const std::filesystem::path& out, const RenderProgress& progress) {
+    return renderVgmToWav(vgm, renderSpan(vgm, loops), out, progress);
 }
 
 #ifdef FERRO_WAV_RENDER
 
 bool wavRenderAvailable() { return true; }
 
-std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, int loops, const PcmSink& sink,
+std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, const RenderSpan& span, const PcmSink& sink,
                                      const RenderProgress& progress) {
     const VgmLengths l = vgmLengths(vgm);
-    if (l.total == 0) return "The VGM has no length";
-    const std::uint64_t length = renderedLength(vgm, loops);
-    const std::uint64_t fadeStart = l.loop == 0 ? length : length - static_cast<std::uint64_t>(kFadeSeconds) * kRenderRate;
+    if (l.total == 0 || span.length == 0) return "The VGM has no length";
+    const std::uint64_t length = span.length;
+    const std::uint64_t fadeStart = std::min(span.fadeStart, length);
 
     Music_Emu* emu = nullptr;
     if (gme_err_t err = gme_open_data(vgm.data(), static_cast<long>(vgm.size()), &emu, kRenderRate))
@@ -92,7 +104,7 @@ std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, int loop
     return std::nullopt;
 }
 
-std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int loops,
+std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, const RenderSpan& span,
                                           const std::filesystem::path& out, const RenderProgress& progress) {
     SF_INFO info{};
     info.samplerate = kRenderRate;
@@ -106,7 +118,7 @@ std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int
     if (!file) return "Cannot write " + out.string() + ": " + sf_strerror(nullptr);
     bool writeFailed = false;
     auto error = renderVgm(
-        vgm, loops,
+        vgm, span,
         [&](std::span<const std::int16_t> pcm) {
             const auto frames = static_cast<sf_count_t>(pcm.size() / 2);
             if (sf_writef_short(file, pcm.data(), frames) != frames) writeFailed = true;
@@ -126,12 +138,13 @@ std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int
 
 bool wavRenderAvailable() { return false; }
 
-std::optional<std::string> renderVgm(std::span<const std::uint8_t>, int, const PcmSink&, const RenderProgress&) {
+std::optional<std::string> renderVgm(std::span<const std::uint8_t>, const RenderSpan&, const PcmSink&,
+                                     const RenderProgress&) {
     return kNoWavRender;
 }
 
-std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t>, int, const std::filesystem::path&,
-                                          const RenderProgress&) {
+std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t>, const RenderSpan&,
+                                          const std::filesystem::path&, const RenderProgress&) {
     return kNoWavRender;
 }
 

@@ -21,6 +21,18 @@ bool wavRenderAvailable();
 // The one line said when it is.
 inline constexpr const char* kNoWavRender = "This build of Ferrocanto cannot render WAV files (no libgme)";
 
+// What a render plays of a VGM, in stereo frames (samples per channel):
+// `length` in all, fading out from `fadeStart` to the end (no fade when it is
+// `length`).
+struct RenderSpan {
+    std::uint64_t length = 0;
+    std::uint64_t fadeStart = 0;
+    bool operator==(const RenderSpan&) const = default;
+};
+// The span of a VGM as the VGM writer writes it: the intro, the loop `loops`
+// times and a 5-second fade; a VGM without a loop to its end.
+RenderSpan renderSpan(std::span<const std::uint8_t> vgm, int loops);
+
 // Stereo frames (samples per channel) the render of a VGM gives.
 std::uint64_t renderedLength(std::span<const std::uint8_t> vgm, int loops);
 
@@ -33,9 +45,14 @@ using RenderProgress = std::function<void(double)>;
 // nothing when done (or stopped by the sink).
 std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, int loops, const PcmSink& sink,
                                      const RenderProgress& progress = {});
+// The same for a given span of the VGM.
+std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, const RenderSpan& span, const PcmSink& sink,
+                                     const RenderProgress& progress = {});
 
 // Renders into a WAV file.
 std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int loops,
+                                          const std::filesystem::path& out, const RenderProgress& progress = {});
+std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, const RenderSpan& span,
                                           const std::filesystem::path& out, const RenderProgress& progress = {});
 
 }  // namespace ferro

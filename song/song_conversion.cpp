@@ -66,6 +66,12 @@ std::vector<GateStep> conversionGate(const GateInput& in) {
     return steps;
 }
 
+std::vector<std::string> songDriverWarnings(const SongModel& model) {
+    if (!model.isLoaded()) return {};
+    const MemoryRowSource rows(*model.module());
+    return driverWarnings(model.request(), rows);
+}
+
 GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, YellowPolicy voicePolicy,
                         const RowSource& rows) {
     GateInput in;

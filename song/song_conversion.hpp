@@ -64,6 +64,11 @@ struct GateInput {
 // policy is ConvertAnyway; only the yellow state of the voice light counts.
 std::vector<GateStep> conversionGate(const GateInput& input);
 
+// What the Sonic 1 driver would play wrongly in the song as it stands
+// (driverWarnings), its notes read from the module in memory; none while no
+// module is loaded.
+std::vector<std::string> songDriverWarnings(const SongModel& model);
+
 // The gate's input for the song as it stands, its notes read from `rows`.
 GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, YellowPolicy voicePolicy,
                         const RowSource& rows);

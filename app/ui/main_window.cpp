@@ -348,7 +348,10 @@ bool MainWindow::writeAsm() const { return model_.writeAsm(); }
 AsmStyle MainWindow::asmStyle() const { return model_.asmStyle(); }
 
 void MainWindow::updatePlayButtons() {
-    const bool loaded = createFrame_->isEnabled();
+    // The model's word, not a widget's enabled state: while a window such as
+    // "Paste or type a voice..." is open the whole main window is disabled,
+    // and a light that changes then must still be shown when it closes.
+    const bool loaded = model_.isLoaded();
     const bool busy = preview_ && preview_->busy();
     const bool convertible = loaded && model_.generalLight() != ReadinessLight::Red;
     playButton_->setEnabled(convertible && !busy);
@@ -370,8 +373,12 @@ void MainWindow::connectPreview() {
     connect(preview_, &SongPreview::soundDataUsed, this, [this](const QString& line) {
         statusBar()->showMessage(line, 8000);
     });
+    connect(preview_, &SongPreview::loopNote, this, [this](const QString& line) { exportNote_ = line; });
     connect(preview_, &SongPreview::exported, this, [this](const QString& path) {
-        dialogs_.showMessage(QDir::toNativeSeparators(path) + " written", MessageIcon::Information);
+        QString text = QDir::toNativeSeparators(path) + " written";
+        if (!exportNote_.isEmpty()) text += "\r\n" + exportNote_.left(1).toUpper() + exportNote_.mid(1);
+        exportNote_.clear();
+        dialogs_.showMessage(text, MessageIcon::Information);
     });
     connect(preview_, &SongPreview::failed, this, [this](const QString& message) {
         dialogs_.showMessage(message, MessageIcon::Exclamation);
@@ -391,7 +398,8 @@ void MainWindow::setAudioOut(std::unique_ptr<AudioOut> out) {
 }
 
 // The current choices converted in memory for hearing or exporting; a song
-// that can't be converted says why and gives nothing.
+// that can't be converted says why and gives nothing. The lights and the
+// driver's warnings ask or refuse first, as "Convert song" does.
 std::optional<Bytes> MainWindow::songForPreview() {
     QString error;
     if (!model_.isLoaded()) {
@@ -399,6 +407,18 @@ std::optional<Bytes> MainWindow::songForPreview() {
     } else if (model_.generalLight() == ReadinessLight::Red) {
         error = kGeneralRefusedMessage;
     } else {
+        const AppOptions options = appOptions();
+        const MemoryRowSource rows(*model_.module());
+        for (const GateStep& step :
+             conversionGate(songGateInput(model_, options.generalPolicy, options.voicePolicy, rows))) {
+            const bool goOn = step.action == GateAction::Ask &&
+                              dialogs_.askYesNo(QString::fromStdString(step.message), MessageIcon::Question);
+            if (goOn) continue;
+            if (step.action == GateAction::Refuse)
+                dialogs_.showMessage(QString::fromStdString(step.message), MessageIcon::Critical);
+            bringToFront(step.window == GateWindow::GeneralParametres ? general_ : voiceManager_);
+            return std::nullopt;
+        }
         SongConversion song = songBytes(model_, panRandom());
         if (song.succeeded) return std::move(song.binary);
         error = QString::fromStdString(song.message);
@@ -463,6 +483,7 @@ void MainWindow::exportSong(bool wav) {
     const auto path = wav ? dialogs_.saveFileName("Export WAV", base + ".wav", "WAV files (*.wav)")
                           : dialogs_.saveFileName("Export VGM", base + ".vgm", "VGM files (*.vgm)");
     if (!path) return;
+    exportNote_.clear();
     QString file = *path;
     const QString ext = wav ? ".wav" : ".vgm";
     if (!file.endsWith(ext, Qt::CaseInsensitive)) file += ext;

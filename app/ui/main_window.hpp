@@ -188,6 +188,7 @@ private:
     // The loaded module's name without its extension, for file names and tags.
     QString songBaseName() const;
     SongPreview* preview_ = nullptr;
+    QString exportNote_;  // the export's line about its loop, shown with "written"
     QLabel* messagePanel_ = nullptr;
     QLabel* timePanel_ = nullptr;
     QLabel* datePanel_ = nullptr;

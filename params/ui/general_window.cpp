@@ -22,6 +22,7 @@
 #include "app/ui/twips.hpp"
 #include "params/auto_fill.hpp"
 #include "params/song_settings.hpp"
+#include "song/song_conversion.hpp"
 
 namespace ferro {
 
@@ -320,7 +321,9 @@ void GeneralWindow::showChanges(SongChanges changes) {
     if (changed(changes, SongPart::Module) || changed(changes, SongPart::General)) showSettings();
     // The lists hold one item per XM channel of the module.
     if (changed(changes, SongPart::Module) || changed(changes, SongPart::Assignment)) showAssignment();
-    if (changed(changes, SongPart::Module) || changed(changes, SongPart::Lights)) showLight();
+    // The status line also says what the driver would play wrongly, which
+    // every choice of the song may change.
+    if (changes != 0) showLight();
 }
 
 void GeneralWindow::showSettings() {
@@ -387,7 +390,16 @@ void GeneralWindow::showLight() {
         lightPicture_->setPixmap(lightPicture(*light));
     else
         lightPicture_->clear();
-    statusPanel_->setText(qs(model_.generalStatusText()));
+    // With a light that lets the song convert, the first thing the Sonic 1
+    // driver would play wrongly, if any, so that it can be mended before
+    // converting.
+    QString status = qs(model_.generalStatusText());
+    if (light && *light != ReadinessLight::Red) {
+        const std::vector<std::string> warnings = songDriverWarnings(model_);
+        if (!warnings.empty()) status = qs(warnings.front());
+    }
+    statusPanel_->setText(status);
+    statusPanel_->setToolTip(status);
 }
 
 // ---- The user's input.

@@ -150,13 +150,24 @@ void SongPreview::startWorker(PreviewRequest request, const QString& exportPath)
             const SoundData sound = request.soundFolder.isEmpty()
                                         ? builtInSoundData()
                                         : loadSoundData(pathFromUtf8(request.soundFolder.toStdString()));
-            const SongRender render = renderSongToVgm(request.song, sound, request.name.toStdString());
+            // A VGM file loops where the song does; what is heard follows the
+            // driver straight on.
+            const bool vgmFile = exportPath.endsWith(".vgm", Qt::CaseInsensitive);
+            const SongHearing hearing =
+                vgmFile ? SongHearing{renderSongToVgm(request.song, sound, request.name.toStdString()), {}}
+                        : renderSongToHear(request.song, sound, request.name.toStdString(), request.loops);
+            const SongRender& render = hearing.render;
             if (render.error) {
                 error = QString::fromStdString(*render.error);
             } else {
                 post([this, line = QString::fromStdString(render.notes.front())] { emit soundDataUsed(line); });
+                if (vgmFile && render.loop && !render.stateRepeats) {
+                    for (const std::string& note : render.notes)
+                        if (note.starts_with(kNoRepeatNoteStart))
+                            post([this, line = QString::fromStdString(note)] { emit loopNote(line); });
+                }
                 if (exportPath.isEmpty()) {
-                    const std::uint64_t total = renderedLength(render.vgm, request.loops);
+                    const std::uint64_t total = hearing.span.length;
                     post([this, total, stream] {
                         if (stream != stream_ || !busy_) return;
                         totalSamples_ = total;
@@ -169,12 +180,12 @@ void SongPreview::startWorker(PreviewRequest request, const QString& exportPath)
                         stream->append(pcm);
                         return !cancel_;
                     };
-                    if (auto e = renderVgm(render.vgm, request.loops, sink, report)) error = QString::fromStdString(*e);
+                    if (auto e = renderVgm(render.vgm, hearing.span, sink, report)) error = QString::fromStdString(*e);
                     stream->finish();
-                } else if (exportPath.endsWith(".vgm", Qt::CaseInsensitive)) {
+                } else if (vgmFile) {
                     if (!writeWholeFile(pathFromUtf8(exportPath.toStdString()), render.vgm))
                         error = "Cannot write " + exportPath;
-                } else if (auto e = renderVgmToWav(render.vgm, request.loops, pathFromUtf8(exportPath.toStdString()),
+                } else if (auto e = renderVgmToWav(render.vgm, hearing.span, pathFromUtf8(exportPath.toStdString()),
                                                    report)) {
                     error = QString::fromStdString(*e);
                 }

@@ -64,6 +64,9 @@ signals:
     void soundDataUsed(const QString& line);  // which sound data the render used
     void positionChanged(const QString& text);  // "0:12 / 1:40" while playing
     void exported(const QString& path);
+    // Before exported(): the one line saying that the VGM repeats a pass
+    // where the game would go on (the song's state did not come back).
+    void loopNote(const QString& line);
     void stopped();                          // after play() or exportFile() ends, whichever way
     void failed(const QString& message);     // then stopped()
 

@@ -104,12 +104,15 @@ protected:
         return names;
     }
 
-    // A module with a valid setup whose light is green.
+    // A module with a valid setup whose light is green: its FM channels play
+    // instruments 1 and 2, voices 0 and 1.
     void greenSong(const json& extra = json::object()) {
         test::writeFileBytes(work() / "song.xm", songXm());
         json setup = {{"fmChannelCount", 2}, {"psgChannelCount", 2}, {"fm", {1, 2, nullptr, nullptr, nullptr, nullptr}},
                       {"psg", {3, 4, nullptr}}, {"dac", 5},
-                      {"voices", {{{"name", "a"}, {"hex", formatVoiceHex(voiceOf(1))}}}}};
+                      {"voices",
+                       {{{"name", "a"}, {"hex", formatVoiceHex(voiceOf(1))}},
+                        {{"name", "b"}, {"hex", formatVoiceHex(voiceOf(2))}}}}};
         setup.update(extra);
         writeText(work() / "setup.json", setup.dump());
     }
@@ -123,7 +126,7 @@ json everyKey() {
     std::vector<int> corri(256), psgorri(256, 0), dorri(256, 0x81), norri(96, 2);
     for (int k = 0; k < 256; ++k) corri[static_cast<std::size_t>(k)] = (k + 1) % 3;
     psgorri[3] = 5;
-    dorri[4] = 0x85;
+    dorri[4] = 0x82;
     dorri[5] = 0x8A;
     norri[72] = 1;  // C-6, the hi-hat note of channel 4
     return {{"fmChannelCount", 2},
@@ -183,7 +186,7 @@ SongConversionOutcome convertThroughTheModel(const fs::path& dir, const fs::path
     for (int i : {0, 1, 6}) model.setPan(i, 4);
     for (int k = 1; k <= 256; ++k) model.setMapValue(InstrumentMapKind::Fm, k, k % 3);
     model.setMapValue(InstrumentMapKind::Psg, 4, 5);
-    model.setMapValue(InstrumentMapKind::Dac, 5, 0x85 - 0x81);
+    model.setMapValue(InstrumentMapKind::Dac, 5, 0x82 - 0x81);
     model.setMapValue(InstrumentMapKind::Dac, 6, 0x8A - 0x81);
     model.setHiHatKeying(true);
     model.setMapValue(InstrumentMapKind::HiHat, 73, 1);  // position 1: "Open HH"
@@ -292,6 +295,15 @@ TEST_F(ConvertCli, LightsDecide) {
         {"tempo 1", {{"tempo", 1}}, {}, 0, "Warning: tempo 1 never plays in the Sonic 1 driver.\n", true},
         {"tempo 1, strict", {{"tempo", 1}}, {"--strict"}, 1,
          "Can't convert with --strict: tempo 1 never plays in the Sonic 1 driver.\n", false},
+        {"a voice the song does not have", {{"voices", {{{"name", "a"}, {"hex", formatVoiceHex(voiceOf(1))}}}}}, {},
+         0,
+         "Warning: 36 notes play an FM voice the song does not have (it has 1 voices, 0 to 0). First: XM channel 2, "
+         "order position 0 (pattern 0), row 1, instrument 2 plays voice 1.\n",
+         true},
+        {"a drum without a sound, strict", {{"drumSamples", {{"5", 0x86}}}}, {"--strict"}, 1,
+         "Can't convert with --strict: 6 drums ask for a DAC sample the Sonic 1 driver has no sound for (it has "
+         "81-83, 87 and 88-8B). First: XM channel 5, order position 0 (pattern 0), row 0, sample 86.\n",
+         false},
         {"nothing to convert and voices without FM",
          {{"fmChannelCount", 0}, {"psgChannelCount", 0}, {"hasDrums", false}}, {}, 0,
          "Warning: conversion is possible, but some parametres may be wrong: the song has no FM, PSG or DAC channel\n"

@@ -160,6 +160,36 @@ TEST_F(RenderCli, ModuleIsConvertedInMemoryAsConvertWouldConvertIt) {
     EXPECT_FALSE(fs::exists(out("red.vgm")));
 }
 
+// FM1 raises its volume on every pass of 144 frames: its state comes back
+// after 256 passes, past the 10 minutes looked ahead.
+Bytes risingSong() {
+    return test::buildSong({.div = 1, .tempo = 2, .fm = {{{0xE6, 0x01, 0xA1, 0x48, 0xF6, 0xFF, 0xFA}, 0, 0, 0, true}}});
+}
+
+TEST_F(RenderCli, ASongWhoseStateDoesNotRepeatSaysWhereTheVgmRepeatsAPass) {
+    test::writeFileBytes(in("rising.bin"), risingSong());
+    const RenderRun r = run({in("rising.bin").string(), "-o", out("rising.vgm").string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "Warning: the song's state does not repeat within 10 minutes; from 0:04 the VGM repeats a pass where "
+              "the game would go on\n");
+    EXPECT_NE(r.out.find("Wrote " + out("rising.vgm").string() + ": 0:04 (loops from 0:02)\n"), std::string::npos)
+        << r.out;
+#ifdef FERRO_WAV_RENDER
+    // What is heard goes straight on: the intro, two passes, the fade.
+    const RenderRun wav = run({in("rising.bin").string(), "-o", out("rising.wav").string()});
+    ASSERT_EQ(wav.code, 0) << wav.err;
+    EXPECT_EQ(wav.err, "");
+    EXPECT_NE(wav.out.find("Wrote " + out("rising.wav").string() + ": 0:09 (loops from 0:00)\n"), std::string::npos)
+        << wav.out;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(out("rising.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr);
+    sf_close(f);
+    EXPECT_EQ(static_cast<std::uint64_t>(info.frames), 735u * (3u + 2u * 144u + 300u));
+#endif
+}
+
 #ifdef FERRO_WAV_RENDER
 TEST_F(RenderCli, WavHasTheIntroTheLoopsAndTheFade) {
     const RenderRun r = run({in().string(), "-o", out("song.wav").string(), "--loops", "3"});

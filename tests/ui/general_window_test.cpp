@@ -20,6 +20,7 @@
 #include "support/fake_dialogs.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/ui/explorer_window.hpp"
+#include "xm/xm_parser.hpp"
 
 using namespace ferro;
 
@@ -263,6 +264,38 @@ private slots:
         QCOMPARE(f.dialogs.messages.back().icon, MessageIcon::Information);
         QVERIFY(f.model.assignment().fm == before.fm);
         QCOMPARE(f.row(0)->currentText(), QString("3"));
+    }
+
+    // With a light that converts, the status line says the first thing the
+    // driver would play wrongly, and goes back when the choice is mended.
+    void statusLineSaysWhatTheDriverWouldPlayWrongly() {
+        test::XmLayout layout;
+        layout.channelCount = 1;
+        test::XmPatternLayout pattern;
+        pattern.rows = 4;
+        pattern.cells = {test::noteCell(49, 1), XmCell{}, test::noteCell(51, 2), XmCell{}};
+        layout.patterns = {pattern};
+        auto parsed = parseXmModule(test::buildXm(layout));
+        QVERIFY(std::holds_alternative<XmModule>(parsed));
+        Fixture f(std::get<XmModule>(std::move(parsed)));
+        auto* status = f.get<QLabel>("StatusBar1_Panel1");
+        f.model.setHasDrums(false);
+        f.model.setPsgChannelCount(0);
+        f.model.setFmChannelCount(1);
+        f.model.chooseChannel(0, 1);
+        QCOMPARE(status->text(), QString(kAllAssignedText));  // no voice at all: the voice light's
+        FmVoice voice;
+        voice.bytes[0] = 0x3A;
+        f.model.addVoice("a", voice);
+        const QString warning = "Warning: 1 notes play an FM voice the song does not have (it has 1 voices, 0 to 0). "
+                                "First: XM channel 1, order position 0 (pattern 0), row 2, instrument 2 plays voice 1.";
+        QCOMPARE(status->text(), warning);
+        QCOMPARE(status->toolTip(), warning);
+        QCOMPARE(f.model.generalLight(), ReadinessLight::Green);
+        QVERIFY(f.model.setMapValue(InstrumentMapKind::Fm, 2, 0));
+        QCOMPARE(status->text(), QString(kAllAssignedText));
+        f.model.chooseChannel(0, std::nullopt);  // red: the light's own text
+        QCOMPARE(status->text(), QString(kUnassignedFmText));
     }
 
     // The main window's General button follows the model's light; the

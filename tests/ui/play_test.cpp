@@ -1,5 +1,8 @@
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
@@ -9,9 +12,11 @@
 #include "app/ui/main_window.hpp"
 #include "player/ui/song_preview.hpp"
 #include "player/ui/sound_folder.hpp"
+#include "song/song_conversion.hpp"
 #include "support/fake_audio_out.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/xm_writer.hpp"
+#include "voices/ui/paste_window.hpp"
 #include "xm/ui/explorer_window.hpp"
 
 using namespace ferro;
@@ -90,6 +95,109 @@ private slots:
         QCOMPARE(dialogs_->lastText(), QString("No audio output device"));
         QVERIFY(button("PlayButton")->isEnabled());
         QVERIFY(!button("StopButton")->isEnabled());
+    }
+
+    // Found driving the program from outside: with both lights green, Play
+    // stayed greyed. Pasting a voice turns the voice light green while the
+    // paste window keeps the main window disabled, and Play took "a module
+    // is loaded" from a widget's enabled state, which was false then.
+    void playComesOnWhenTheWindowsTurnBothLightsGreen() {
+        // Nine channels, every one with notes of instrument 1 (voice 0).
+        test::XmLayout layout;
+        layout.channelCount = 9;
+        test::XmPatternLayout pattern;
+        pattern.rows = 16;
+        pattern.cells.assign(16 * 9, XmCell{});
+        for (int row = 0; row < 16; row += 4)
+            for (int n = 0; n < 9; ++n)
+                pattern.cells[static_cast<std::size_t>(row * 9 + n)] =
+                    test::noteCell(static_cast<std::uint8_t>(37 + row + n), 1);
+        layout.patterns = {pattern};
+        test::writeFileBytes(*dir_ / "nine.xm", test::buildXm(layout));
+        dialogs_->screen = {1280, 1024};
+        main_->resize(1280, 1024);
+        main_->explorer()->findChild<QPushButton*>("Command3")->click();  // the file list again
+
+        const auto click = [](QWidget* w) {
+            QVERIFY(w && w->isVisible() && w->isEnabled());
+            QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(8, w->height() / 2));
+        };
+        const auto clickItem = [](QAbstractItemView* view, int row) {
+            const QModelIndex index = view->model()->index(row, 0);
+            view->scrollTo(index);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+        };
+        // A drop-down list opened with a click and an item clicked in it. A
+        // click soon after the opening is taken for the opening's own and
+        // ignored (Qt waits a double-click interval), so on a busy machine
+        // the item is clicked again until the list closes.
+        const auto choose = [&](QComboBox* box, int row) {
+            QVERIFY(box && box->isVisible());
+            QTest::mouseClick(box, Qt::LeftButton);
+            QTRY_VERIFY(box->view()->isVisible());
+            QTest::qWait(QApplication::doubleClickInterval());
+            for (int attempt = 0; attempt < 50 && box->view()->isVisible(); ++attempt) {
+                clickItem(box->view(), row);
+                QTest::qWait(50);
+            }
+            QVERIFY(!box->view()->isVisible());
+        };
+
+        auto* files = main_->explorer()->findChild<QListWidget*>("File1");
+        const auto found = files->findItems("nine.xm", Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        clickItem(files, files->row(found.front()));
+        click(main_->explorer()->findChild<QPushButton*>("Command1"));
+        QVERIFY(main_->songModel().isLoaded());
+
+        // Every channel of General parametres: FM 1-5, PSG 1-2, noise, DAC.
+        int channel = 0;
+        for (int row : {0, 1, 2, 3, 4, 6, 7, 8, 9}) {
+            auto* list = main_->findChild<QWidget*>("GeneralWindow")->findChild<QComboBox*>(QString("Combo1_%1").arg(row));
+            choose(list, channel);
+            QCOMPARE(list->currentIndex(), channel++);
+        }
+        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Green));
+        QVERIFY(button("PlayButton")->isEnabled());
+
+        // A voice pasted in the Voice manager.
+        auto* voices = main_->findChild<QWidget*>("VoiceManagerWindow");
+        choose(voices->findChild<QComboBox*>("Combo1"), 4);
+        QTRY_VERIFY(main_->pasteWindow());
+        auto* text = main_->pasteWindow()->findChild<QPlainTextEdit*>("Text1");
+        text->selectAll();
+        QTest::keyClicks(text, "3A 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18");
+        click(main_->pasteWindow()->findChild<QPushButton*>("Command1"));
+        QTRY_VERIFY(!main_->pasteWindow());
+        QVERIFY(main_->isEnabled());
+        QCOMPARE(main_->voiceLight(), std::optional(ReadinessLight::Green));
+        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Green));
+
+        QVERIFY(button("PlayButton")->isEnabled());
+        QVERIFY(!button("StopButton")->isEnabled());
+        QVERIFY(action("ExportVgmAction")->isEnabled());
+        click(button("PlayButton"));
+        QVERIFY(dialogs_->messages.empty());  // nothing to ask: it plays
+        QTRY_COMPARE(audio_.starts, 1);
+        QVERIFY(button("StopButton")->isEnabled());
+        click(button("StopButton"));
+        QTRY_VERIFY(button("PlayButton")->isEnabled());
+    }
+
+    // Play on a yellow song asks as "Convert song" does, then plays.
+    void playOnAYellowSongAsksFirst() {
+        load();
+        makeYellow();
+        dialogs_->answers = {false};
+        QTest::mouseClick(button("PlayButton"), Qt::LeftButton);
+        QCOMPARE(dialogs_->messages.size(), std::size_t(1));
+        QVERIFY(dialogs_->messages.back().question);
+        QCOMPARE(dialogs_->lastText(), QString(kGeneralAskMessage));
+        QVERIFY(!main_->songPreview().busy());
+        dialogs_->answers = {true};
+        QTest::mouseClick(button("PlayButton"), Qt::LeftButton);
+        QCOMPARE(dialogs_->messages.size(), std::size_t(2));
+        QTRY_COMPARE(audio_.starts, 1);
     }
 
     void soundFolderIsKeptForTheUser() {

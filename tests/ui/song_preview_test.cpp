@@ -116,6 +116,30 @@ private slots:
         QVERIFY(dir.read("song.wav").size() > 44 + 44100 * 4);
         QCOMPARE(audio_.starts, 0);
     }
+
+    // A VGM that repeats a pass where the game would go on says so in one
+    // line before it is written.
+    void exportedVgmWithoutARepeatSaysSo() {
+        // FM1 raises its volume on every pass of 144 frames: 256 passes, past
+        // the 10 minutes looked ahead.
+        const Bytes rising =
+            test::buildSong({.div = 1, .tempo = 2, .fm = {{{0xE6, 0x01, 0xA1, 0x48, 0xF6, 0xFF, 0xFA}, 0, 0, 0, true}}});
+        test::TempDir dir;
+        QSignalSpy note(preview_.get(), &SongPreview::loopNote);
+        QSignalSpy exported(preview_.get(), &SongPreview::exported);
+        QSignalSpy stopped(preview_.get(), &SongPreview::stopped);
+        preview_->exportFile({rising, "Rising", {}, 2}, QString::fromStdString((dir / "rising.vgm").string()));
+        QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 1, 30000);
+        QCOMPARE(exported.count(), 1);
+        QCOMPARE(note.count(), 1);
+        QCOMPARE(note.at(0).at(0).toString(),
+                 QString("the song's state does not repeat within 10 minutes; from 0:04 the VGM repeats a pass where "
+                         "the game would go on"));
+        // A song whose state repeats says nothing.
+        preview_->exportFile({shortSong(), "Song", {}, 2}, QString::fromStdString((dir / "song.vgm").string()));
+        QTRY_COMPARE(stopped.count(), 2);
+        QCOMPARE(note.count(), 1);
+    }
 };
 
 QTEST_MAIN(SongPreviewTest)

@@ -392,8 +392,12 @@ TEST(SongPlayer, LoopIsTheLongestTracksJumpBack) {
     EXPECT_NE(all[99].find("40=20 48=20 44=20 4C=20 B4=C0"), std::string::npos);
 
     const SongScan scan = scanSong(buildSong(song), testOptions(), 10000);
+    ASSERT_TRUE(scan.trackLoop);
+    EXPECT_EQ(*scan.trackLoop, (SongLoop{3, 96}));
+    // The state before frame 3 is the load's; the state after frame 3 comes
+    // back after frame 99.
     ASSERT_TRUE(scan.loop);
-    EXPECT_EQ(*scan.loop, (SongLoop{3, 96}));
+    EXPECT_EQ(*scan.loop, (SongLoop{4, 96}));
     EXPECT_FALSE(scan.ended);
     EXPECT_FALSE(scan.error);
 }
@@ -413,9 +417,13 @@ TEST(SongPlayer, AJumpBackWithinOneFrameIsNoLoopOfZeroFrames) {
     SongPlayer player(song);
     Frame frame;
     while (player.nextFrame() < 400 && player.step(frame)) {
-        if (const auto loop = player.loop()) {
+        if (const auto loop = player.trackLoop()) {
             EXPECT_GT(loop->lengthFrames, 0u) << frame.index;
             EXPECT_LE(loop->startFrame + loop->lengthFrames, frame.index);
+        }
+        if (const auto loop = player.loop()) {
+            EXPECT_GT(loop->lengthFrames, 0u) << frame.index;
+            EXPECT_LE(loop->startFrame + loop->lengthFrames, player.nextFrame());
         }
     }
 }
@@ -443,27 +451,38 @@ TEST(SongPlayer, FmNotePastTheTablePlaysSilentWithAWarning) {
     Frame frame;
     while (warned.step(frame)) {
     }
-    ASSERT_EQ(warned.warnings().size(), 2u);
+    // The same note twice: one warning, at its first place.
+    ASSERT_EQ(warned.warnings().size(), 1u);
     EXPECT_EQ(warned.warnings()[0], "FM1 at offset 000E: FM note C1 gives pitch index 61, past the driver's "
                                     "table: played silent");
 }
 
+// What the driver would take from outside the song: a refusal, or, for what
+// a song Ferrocanto writes can hold, a read played silent with one warning.
 struct Refused {
     const char* name;
     Bytes song;
-    std::uint32_t frame;  // the frame that fails
-    const char* message;
+    std::uint32_t frame;  // the frame that fails; played silent: the frames up to the song's end
+    const char* message;  // the refusal, or the warning
+    std::optional<Lines> silent = std::nullopt;  // played silent: every frame from 1 on that writes
 };
 
 class Undefined : public testing::TestWithParam<Refused> {};
 
-TEST_P(Undefined, EndsPlaybackNamingTrackAndOffset) {
+TEST_P(Undefined, EndsPlaybackNamingTrackAndOffsetOrPlaysSilent) {
     const Refused& c = GetParam();
     SongPlayer player(c.song, testOptions());
     Frame frame;
     std::uint32_t played = 0;
     while (player.step(frame)) ++played;
     EXPECT_EQ(played, c.frame);
+    if (c.silent) {
+        EXPECT_FALSE(player.error()) << *player.error();
+        EXPECT_TRUE(player.ended());
+        EXPECT_EQ(player.warnings(), std::vector<std::string>{c.message});
+        EXPECT_EQ(nonEmpty(playLines(c.song, c.frame)), *c.silent);
+        return;
+    }
     ASSERT_TRUE(player.error());
     EXPECT_EQ(*player.error(), c.message);
     EXPECT_FALSE(player.ended());
@@ -493,15 +512,25 @@ const Refused kRefused[] = {
     {"Hang", fmOnly({0xE7, 0xF6, 0xFF, 0xFE}), 2,
      "FM1 at offset 000F: more than 65536 flags without a note or a duration: the driver would not finish its "
      "frame"},
-    {"VoiceOutside", fmOnly({0xEF, 0x05}), 2, "FM1 at offset 000E: voice 05 lies outside the song"},
-    {"PsgPitchUndefined", buildSong({.psg = {psg({0xD0, 0x01})}}), 2,
-     "PSG1 at offset 0010: PSG note D0 gives pitch index 4F, past the driver's table: its pitch is undefined"},
-    {"DacPitchUndefined", buildSong({.dac = Bytes{0x8E, 0x01}}), 1,
-     "DAC at offset 000A: DAC note 8E takes its pitch from outside the driver's table"},
-    {"EnvelopeUndefined", buildSong({.psg = {psg({0x81, 0x01}, 0, 0x0A)}}), 2,
-     "PSG1 at offset 0010: PSG envelope 0A is undefined"},
     {"EnvelopePastItsEnd", buildSong({.psg = {psg({0x81, 0x0C, 0xE7, 0xF5, 0x02, 0x81, 0x01}, 0, 9)}}), 14,
      "PSG1 at offset 0015: PSG envelope 2 is read past its end"},
+    // Played silent. A voice past the song's: no key-on until the next
+    // voice, and its volume changes write nothing.
+    {"VoiceOutside", fmOnly({0xEF, 0x05, 0xA1, 0x01, 0xE6, 0x02, 0xA5, 0x01, 0xEF, 0x00, 0xA1, 0x01, 0xF2}), 6,
+     "FM1 at offset 000E: voice 05 lies outside the song: the channel plays silent until its next voice",
+     Lines{{2, "28=00 28=00 A4=13 A0=FF"},
+           {3, "28=00 A4=1A A0=84"},
+           {4, voiceLoad("", 7, 0x12, 0x12, 0x12, 0x12, 0xC0) + " " + kA1},
+           {5, "28=00"}}},
+    {"PsgPitchUndefined", buildSong({.psg = {psg({0xD0, 0x01, 0x81, 0x01, 0xF2})}}), 5,
+     "PSG1 at offset 0010: PSG note D0 gives pitch index 4F, past the driver's table: played silent",
+     Lines{{2, "9F"}, {3, "86 35 90"}, {4, "9F"}}},
+    {"DacPitchUndefined", buildSong({.dac = Bytes{0x81, 0x01, 0x8E, 0x01, 0x88, 0x01, 0xF2}}), 5,
+     "DAC at offset 000C: DAC note 8E takes its pitch from outside the driver's table: played silent",
+     Lines{{1, "1FFF=81"}, {3, "00EA=12 1FFF=83"}}},
+    {"EnvelopeUndefined", buildSong({.psg = {psg({0x81, 0x02, 0xF5, 0x01, 0x85, 0x02, 0xF2}, 0, 0x0A)}}), 7,
+     "PSG1 at offset 0010: PSG envelope 0A is undefined: played silent",
+     Lines{{2, "86 35 9F"}, {4, "85 2A 90"}, {5, "90"}, {6, "9F"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Driver, Undefined, testing::ValuesIn(kRefused),

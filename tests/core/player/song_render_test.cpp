@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "player/song_player.hpp"
+#include "player/vgm_writer.hpp"
 #include "player_test_util.hpp"
 #include "vgm_read.hpp"
 
@@ -77,9 +80,10 @@ TEST(SongRender, EndingSongKeepsOneSecondOfRelease) {
 }
 
 TEST(SongRender, SongThatNeverEndsPlaysItsFirstFrames) {
-    // Tempo 1 stalls every frame: the song neither advances, loops nor ends.
-    const Bytes bytes = test::buildSong({.tempo = 1, .fm = {fm({0xA1, 0x01, 0xF6, 0xFF, 0xFC})}});
-    const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Stuck", 150);
+    // Notes of 127 frames and no jump: within 150 frames the song neither
+    // ends, loops nor comes back to a state it had.
+    const Bytes bytes = test::buildSong({.fm = {fm({0xA1, 0x7F, 0xA5, 0x7F, 0xA8, 0x7F, 0xF2})}});
+    const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Long", 150);
     ASSERT_FALSE(render.error);
     EXPECT_EQ(render.frames, 150u);
     EXPECT_FALSE(render.loop);
@@ -88,6 +92,172 @@ TEST(SongRender, SongThatNeverEndsPlaysItsFirstFrames) {
     const test::VgmRead r = test::readVgm(render.vgm);
     EXPECT_EQ(r.totalSamples, 150u * 735u);
     EXPECT_EQ(r.loopOffset, 0u);
+}
+
+TEST(SongRender, TempoOneLoopsItsSilence) {
+    // Tempo 1 stalls every frame: the song never advances, and from frame 1
+    // on every frame is the one before.
+    const Bytes bytes = test::buildSong({.tempo = 1, .fm = {fm({0xA1, 0x01, 0xF6, 0xFF, 0xFC})}});
+    const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Stuck");
+    ASSERT_FALSE(render.error);
+    ASSERT_TRUE(render.loop);
+    EXPECT_TRUE(render.stateRepeats);
+    EXPECT_EQ(*render.loop, (SongLoop{1, 1}));
+    EXPECT_EQ(render.frames, 2u);
+}
+
+// The VGM's writes, its loop played `passes` more times, against a VGM of
+// the song stepped straight on for as long: the same writes at the same
+// samples, the DAC's included. The first write that differs, if any (past
+// the end of the shorter).
+std::optional<std::size_t> firstDifferenceFromTheDriver(const Bytes& bytes, const SongRender& render, int passes) {
+    const std::uint32_t frames =
+        render.loop->startFrame + static_cast<std::uint32_t>(passes + 1) * render.loop->lengthFrames;
+    const SoundData sound = builtInSoundData();
+    PlayerOptions options;
+    options.psgEnvelopes = sound.psgEnvelopes;
+    options.loopSearchFrames = 0;
+    SongPlayer player(bytes, options);
+    VgmWriter writer(sound);
+    Frame frame;
+    while (player.nextFrame() < frames && player.step(frame)) writer.addFrame(frame);
+    EXPECT_FALSE(player.error());
+    const test::VgmRead straight = test::readVgm(writer.finish("x"));
+    const test::VgmRead looped = test::readVgm(render.vgm, passes);
+    EXPECT_EQ(looped.error, "");
+    EXPECT_EQ(straight.error, "");
+    const auto [a, b] = std::mismatch(looped.writes.begin(), looped.writes.end(), straight.writes.begin(),
+                                      straight.writes.end());
+    if (a == looped.writes.end() && b == straight.writes.end()) return std::nullopt;
+    return static_cast<std::size_t>(a - looped.writes.begin());
+}
+
+// Songs whose driver state comes back only after tracks of different loop
+// lengths meet again, or after what every pass changes has come round.
+struct LoopCase {
+    const char* name;
+    test::TestSong song;
+    SongLoop loop;       // where the state comes back
+    SongLoop trackLoop;  // the longest track's jump back, which replayed would be wrong
+};
+
+class DriverLoop : public testing::TestWithParam<LoopCase> {};
+
+TEST_P(DriverLoop, VgmLoopPlayedOnIsTheDriverStraightOn) {
+    const LoopCase& c = GetParam();
+    const Bytes bytes = test::buildSong(c.song);
+    const SongScan scan = scanSong(bytes, test::testOptions(), kMaxRenderFrames);
+    ASSERT_TRUE(scan.trackLoop);
+    EXPECT_EQ(*scan.trackLoop, c.trackLoop);
+    const SongRender render = renderSongToVgm(bytes, builtInSoundData(), c.name);
+    ASSERT_FALSE(render.error) << *render.error;
+    ASSERT_TRUE(render.loop);
+    EXPECT_TRUE(render.stateRepeats);
+    EXPECT_EQ(*render.loop, c.loop);
+    EXPECT_EQ(render.frames, c.loop.startFrame + c.loop.lengthFrames);
+    EXPECT_EQ(firstDifferenceFromTheDriver(bytes, render, 3), std::nullopt);
+
+    // What the VGM used to loop, the longest track's pass, is not what the
+    // driver plays next.
+    SongRender trackPass = render;
+    PlayerOptions options;
+    options.loopSearchFrames = 0;
+    SongPlayer player(bytes, options);
+    const SoundData sound = builtInSoundData();
+    VgmWriter writer(sound);
+    Frame frame;
+    const std::uint32_t trackEnd = c.trackLoop.startFrame + c.trackLoop.lengthFrames;
+    while (player.nextFrame() < trackEnd && player.step(frame))
+        writer.addFrame(frame, frame.index == c.trackLoop.startFrame);
+    trackPass.vgm = writer.finish("x");
+    trackPass.loop = c.trackLoop;
+    EXPECT_NE(firstDifferenceFromTheDriver(bytes, trackPass, 3), std::nullopt);
+}
+
+// A jump back to offset `to` from the F6 at offset `at` of the same track.
+Bytes jumpBack(std::size_t at, std::size_t to) {
+    const auto offset = static_cast<std::uint16_t>(static_cast<int>(to) - static_cast<int>(at) - 1);
+    return {0xF6, static_cast<std::uint8_t>(offset >> 8), static_cast<std::uint8_t>(offset)};
+}
+Bytes loopOf(Bytes before, const Bytes& body) {
+    const std::size_t start = before.size();
+    before.insert(before.end(), body.begin(), body.end());
+    const Bytes jump = jumpBack(before.size() + 1, start);
+    before.insert(before.end(), jump.begin(), jump.end());
+    return before;
+}
+
+const LoopCase kLoopCases[] = {
+    // Bars of 8 ticks, 24 frames each (div 2, a stall every third frame):
+    // FM1 loops every 3 bars, FM2 and the drums every 4, PSG1 every 2.
+    {"LoopsOfThreeAndFourBars",
+     {.div = 2, .tempo = 3,
+      .dac = loopOf({}, {0x81, 0x08, 0x82, 0x08, 0x88, 0x08, 0x80, 0x08}),
+      .fm = {test::TrackBytes{loopOf({}, {0xA1, 0x08, 0xA5, 0x08, 0xA8, 0x08}), 0, 0, 0, true},
+             test::TrackBytes{loopOf({}, {0xB1, 0x08, 0xB3, 0x08, 0xB5, 0x08, 0xB6, 0x08}), 0, 0, 0, true}},
+      .psg = {psg(loopOf({}, {0x81, 0x08, 0x85, 0x08}), 1)}},
+     {50, 288}, {1, 96}},
+    // Every pass raises the volume by one: the state comes back when it has
+    // gone round all 256 values (from 80 on the driver writes no TL).
+    {"VolumeChangeReadOnEveryPass",
+     {.div = 1, .tempo = 2, .fm = {test::TrackBytes{loopOf({}, {0xE6, 0x01, 0xA1, 0x02}), 0, 0, 0, true}}},
+     {4, 1024}, {3, 4}},
+    // Legato notes: the modulation runs on across the jump, and its swing
+    // of 16 steps meets the pass of 6 steps (7 frames) every 8 passes.
+    {"ModulationAcrossTheJump",
+     {.div = 1, .tempo = 7,
+      .fm = {test::TrackBytes{loopOf({0xF0, 0x01, 0x01, 0x01, 0x07, 0xA1, 0x06}, {0xE7, 0xA1, 0x06}), 0, 0, 0,
+                              true}}},
+     {10, 56}, {9, 7}},
+    // A note played three times by an F7 loop inside the F6 loop, against
+    // a PSG track of another length.
+    {"RepeatLoopInsideTheJump",
+     {.div = 1, .tempo = 4,
+      .fm = {test::TrackBytes{loopOf({}, {0xA1, 0x02, 0xF7, 0x00, 0x03, 0xFF, 0xFA, 0xA5, 0x04}), 0, 0, 0, true}},
+      .psg = {psg(loopOf({}, {0x81, 0x03}), 0)}},
+     {3, 40}, {2, 13}},
+};
+
+INSTANTIATE_TEST_SUITE_P(SongRender, DriverLoop, testing::ValuesIn(kLoopCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SongRender, WithoutARepeatTheVgmLoopsTheLongestTracksSecondPass) {
+    // The volume change of every pass needs 1024 frames to come round; the
+    // search looks 300 ahead.
+    const Bytes bytes = test::buildSong(
+        {.div = 1, .tempo = 2, .fm = {test::TrackBytes{loopOf({}, {0xE6, 0x01, 0xA1, 0x02}), 0, 0, 0, true}}});
+    const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Rising", 300);
+    ASSERT_FALSE(render.error);
+    ASSERT_TRUE(render.loop);
+    EXPECT_FALSE(render.stateRepeats);
+    EXPECT_EQ(*render.loop, (SongLoop{7, 4}));
+    EXPECT_EQ(render.frames, 11u);
+    EXPECT_EQ(render.notes.back(), "the song's state does not repeat within 0:05; from 0:00 the VGM repeats a pass "
+                                   "where the game would go on");
+    const test::VgmRead r = test::readVgm(render.vgm);
+    EXPECT_EQ(withoutDac(r.writes), playerWrites(bytes, builtInSoundData(), 11));
+    EXPECT_EQ(r.loopSample, 7u * 735u);
+
+    // What is heard goes on as the driver does: three passes and the fade,
+    // straight on, no loop in the VGM.
+    const SongHearing hearing = renderSongToHear(bytes, builtInSoundData(), "Rising", 3, 300);
+    ASSERT_FALSE(hearing.render.error);
+    EXPECT_EQ(hearing.render.loop, (SongLoop{3, 4}));
+    EXPECT_EQ(hearing.render.frames, 3u + 3u * 4u + 300u);
+    EXPECT_EQ(hearing.span, (RenderSpan{315u * 735u, 15u * 735u}));
+    const test::VgmRead heard = test::readVgm(hearing.render.vgm);
+    EXPECT_EQ(heard.loopOffset, 0u);
+    EXPECT_EQ(withoutDac(heard.writes), playerWrites(bytes, builtInSoundData(), 315));
+}
+
+TEST(SongRender, WhereTheStateRepeatsTheHeardVgmIsTheVgm) {
+    const Bytes bytes = test::buildSong({.fm = {fm({0xA1, 0x04, 0xA5, 0x04, 0xF6, 0xFF, 0xFA})}});
+    const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "x");
+    const SongHearing hearing = renderSongToHear(bytes, builtInSoundData(), "x", 2);
+    ASSERT_TRUE(render.stateRepeats);
+    EXPECT_EQ(hearing.render.vgm, render.vgm);
+    EXPECT_EQ(hearing.render.loop, render.loop);
+    EXPECT_EQ(hearing.span, renderSpan(render.vgm, 2));
 }
 
 TEST(SongRender, NotesNameTheRequestsThatPlaySilent) {
