@@ -19,7 +19,6 @@
 #include "cli/commands.hpp"
 #include "cli/setup_file.hpp"
 #include "cli/text.hpp"
-#include "engine/row_source.hpp"
 #include "song/song_conversion.hpp"
 #include "song/song_model.hpp"
 #include "xm/xm_reader.hpp"
@@ -93,19 +92,19 @@ int runConvert(const ConvertOptions& opt) {
     SongModel model;
     model.load(std::move(parsedModule));
     model.applyChoices(std::move(choices));
-    MemoryRowSource rows(*model.module());
 
     // A yellow light warns and converts, or with --strict refuses; a red
     // light refuses with its status text. The size lines are the desktop
     // program's option, off here.
     ConversionSettings settings;
     settings.generalPolicy = settings.voicePolicy = opt.strict ? YellowPolicy::WarnAndHalt : YellowPolicy::WarnAndAsk;
+    settings.target = SongTarget::Outputs;
     const auto warn = [](const GateStep& step) {
         std::cerr << "Warning: " << gateWarning(step) << '\n';
         return true;
     };
     const SongConversionOutcome outcome =
-        convertSong(model, settings, warn, rows, opt.seed ? seededRandom(*opt.seed) : clockSeededRandom());
+        convertSong(model, settings, warn, opt.seed ? seededRandom(*opt.seed) : clockSeededRandom());
     if (outcome.stoppedAt) {
         if (model.generalLight() == ReadinessLight::Red)
             std::cerr << outcome.stoppedAt->reason << '\n';

@@ -7,7 +7,6 @@
 #include "base/shared_types.hpp"
 #include "cli/setup_file.hpp"
 #include "cli/text.hpp"
-#include "engine/row_source.hpp"
 #include "song/song_conversion.hpp"
 #include "song/song_model.hpp"
 #include "song/song_setup.hpp"
@@ -71,14 +70,13 @@ void convertModule(RenderInput& out, const fs::path& path, const Bytes& bytes, c
     SongModel model;
     model.load(std::move(module));
     model.applyChoices(std::move(choices));
-    MemoryRowSource rows(*model.module());
     // A yellow light warns and plays on; a red one refuses with its status text.
     const auto warn = [&out](const GateStep& step) {
         out.warnings.push_back(gateWarning(step));
         return true;
     };
     const SongConversionOutcome song =
-        convertSongInMemory(model, ConversionSettings{}, warn, rows, seed ? seededRandom(*seed) : clockSeededRandom());
+        convertSong(model, ConversionSettings{}, warn, seed ? seededRandom(*seed) : clockSeededRandom());
     if (song.stoppedAt) {
         out.message = song.stoppedAt->reason;
         return;

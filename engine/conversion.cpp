@@ -1,37 +1,15 @@
 #include "engine/conversion.hpp"
 
-#include <fstream>
-#include <set>
 #include <system_error>
 
 #include "base/byte_reader.hpp"
 #include "base/paths.hpp"
 #include "engine/sections.hpp"
 #include "engine/song_writer.hpp"
-#include "xm/scratch_files.hpp"
 
 namespace ferro {
 
 namespace fs = std::filesystem;
-
-// ---- "Remove rests".
-
-bool removeDacKeyOffs(const fs::path& directory, int dacChannel) {
-    if (dacChannel < 1) return false;
-    const fs::path file = directory / rowStreamFileName(dacChannel);
-    const std::optional<Bytes> data = readWholeFile(file);
-    if (!data) return false;
-    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
-    if (!stream) return false;
-    const std::size_t rows = data->size() / kXmCellSize;
-    for (std::size_t i = 0; i < rows; ++i) {
-        if ((*data)[i * kXmCellSize] != kXmKeyOff) continue;
-        stream.seekp(static_cast<std::streamoff>(i * kXmCellSize));
-        stream.put('\0');
-    }
-    stream.flush();
-    return static_cast<bool>(stream);
-}
 
 // ---- Messages.
 
@@ -59,63 +37,6 @@ std::string conversionSuccessMessage(const std::string& baseName, bool writeBin,
         text += "\r\n" + binName + " is $" + hex + " bytes big.";
     }
     return text;
-}
-
-// ---- Section files.
-
-namespace {
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
-// Deletes the section files when the conversion ends, however it ends.
-class SectionFilesGuard {
-public:
-    SectionFilesGuard(fs::path directory, int channelCount)
-        : directory_(std::move(directory)), channelCount_(channelCount) {}
-    ~SectionFilesGuard() {
-        try {
-            deleteSectionFiles(directory_, channelCount_);
-        } catch (...) {
-        }
-    }
-    SectionFilesGuard(const SectionFilesGuard&) = delete;
-    SectionFilesGuard& operator=(const SectionFilesGuard&) = delete;
-
-private:
-    fs::path directory_;
-    int channelCount_;
-};
-
-}  // namespace
-
-void deleteSectionFiles(const fs::path& directory, int channelCount) {
-    std::error_code ec;
-    std::set<std::string> names;
-    for (int n = 1; n <= channelCount; ++n) {
-        fs::remove(directory / mainSectionFileName(n), ec);
-        names.insert(lowerAscii(mainSectionFileName(n)));
-    }
-    for (int n = 1; n <= channelCount; ++n) {
-        fs::remove(directory / introSectionFileName(n), ec);
-        names.insert(lowerAscii(introSectionFileName(n)));
-    }
-    // Where letter case matters, another spelling of the same names (left by
-    // an earlier run) is the same working file to this program.
-    fs::directory_iterator it(directory, ec);
-    if (ec) return;
-    std::vector<fs::path> doomed;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) break;
-        std::error_code typeEc;
-        if (!it->is_regular_file(typeEc) || it->is_symlink(typeEc)) continue;
-        if (names.count(lowerAscii(utf8FromPath(it->path().filename())))) doomed.push_back(it->path());
-    }
-    for (const fs::path& p : doomed) fs::remove(p, ec);
 }
 
 // ---- Outputs replaced only when everything succeeded.
@@ -234,12 +155,6 @@ void refuseUnplayableNotes(const ConversionRequest& request, const RowSource& so
     }
 }
 
-Bytes voiceTableOf(const ConversionRequest& request) {
-    Bytes voiceTable;
-    for (const FmVoice& v : request.voices) voiceTable.insert(voiceTable.end(), v.bytes.begin(), v.bytes.end());
-    return voiceTable;
-}
-
 // The song, every part of it in memory.
 SongImage buildSong(const ConversionRequest& request, const RowSource& source, const RandomSource& random) {
     checkRequest(request);
@@ -252,58 +167,16 @@ SongImage buildSong(const ConversionRequest& request, const RowSource& source, c
         sections[static_cast<std::size_t>(n)] = buildChannelSections(
             request, source.rowStream(n, request.totalRows), role, panChoiceFor(request, n), random);
     }
-    return assembleSong(request, sections, voiceTableOf(request));
-}
-
-// The same song through the working files the windows' conversion writes
-// beside the module: voices.tmp, then BATMAN<n>.tmp and LOL<n>.tmp, read
-// back to assemble the song and deleted on every path.
-SongImage buildSongThroughWorkingFiles(const ConversionRequest& request, const RowSource& source,
-                                       const RandomSource& random) {
-    checkRequest(request);
-    const fs::path& dir = request.workingDirectory;
-    SectionFilesGuard sectionFiles(dir, request.channelCount);
-    const std::vector<ChannelRole> roles = buildChannelRoles(request);
-    refuseUnplayableNotes(request, source, roles);
-    if (!writeWholeFile(dir / kVoicesFileName, voiceTableOf(request))) failConversion();
-    for (int n = 1; n <= request.channelCount; ++n) buildChannelTracks(request, roles, n, source, random);
-    MemorySink binary;
-    MemorySink listing;
-    writeSongFiles(request, binary, listing);
-    const Bytes& text = listing.bytes();
-    return SongImage{binary.bytes(), std::string(text.begin(), text.end())};
-}
-
-// Places the selected outputs and says so.
-ConversionResult writeOutputs(const ConversionRequest& request, const SongImage& song) {
-    const std::string base = *outputBaseName(request.fileName);
-    const Bytes listing(song.listing.begin(), song.listing.end());
-    OutputCommit outputs;
-    const fs::path& dir = request.workingDirectory;
-    if (request.writeBin) outputs.add(dir / pathFromUtf8(base + ".bin"), song.binary);
-    if (request.writeAsm) outputs.add(dir / pathFromUtf8(base + ".asm"), listing);
-    outputs.commit();
-    ConversionResult result;
-    result.succeeded = true;
-    result.binaryLength = song.binary.size();
-    result.baseName = base;
-    result.message = conversionSuccessMessage(base, request.writeBin, request.writeAsm, false, false, result.binaryLength);
-    return result;
-}
-
-template <typename Convert>
-ConversionResult convertAndWrite(const ConversionRequest& request, Convert convert) {
-    try {
-        if (!request.writeBin && !request.writeAsm) failConversion();
-        return writeOutputs(request, convert());
-    } catch (const ConversionError& e) {
-        return ConversionResult{false, e.kind(), e.what(), 0};
-    } catch (...) {
-        return ConversionResult{false, FailureKind::Error, kSomeError, 0};
-    }
+    return assembleSong(request, sections, voiceTable(request));
 }
 
 }  // namespace
+
+Bytes voiceTable(const ConversionRequest& request) {
+    Bytes table;
+    for (const FmVoice& v : request.voices) table.insert(table.end(), v.bytes.begin(), v.bytes.end());
+    return table;
+}
 
 SongConversion convertSong(const ConversionRequest& request, const RowSource& rows, const RandomSource& random) {
     SongConversion result;
@@ -322,18 +195,32 @@ SongConversion convertSong(const ConversionRequest& request, const RowSource& ro
     return result;
 }
 
-ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RandomSource& random) {
-    const ScratchRowSource rows(request.workingDirectory);
-    return convertAndWrite(request, [&] { return buildSongThroughWorkingFiles(request, rows, random); });
-}
-
-ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RowSource& rows,
-                                    const RandomSource& random) {
-    return convertAndWrite(request, [&] { return buildSong(request, rows, random); });
-}
-
-ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request) {
-    return MAINCONVERSIONCODE(request, clockSeededRandom());
+ConversionResult writeSong(const ConversionRequest& request, const SongConversion& song) {
+    const auto failed = [](FailureKind kind, std::string message) {
+        ConversionResult result;
+        result.failureKind = kind;
+        result.message = std::move(message);
+        return result;
+    };
+    const std::optional<std::string> base = outputBaseName(request.fileName);
+    if ((!request.writeBin && !request.writeAsm) || !base) return failed(FailureKind::Error, kSomeError);
+    if (!song.succeeded) return failed(song.failureKind, song.message);
+    try {
+        const Bytes listing(song.listing.begin(), song.listing.end());
+        OutputCommit outputs;
+        const fs::path& dir = request.workingDirectory;
+        if (request.writeBin) outputs.add(dir / pathFromUtf8(*base + ".bin"), song.binary);
+        if (request.writeAsm) outputs.add(dir / pathFromUtf8(*base + ".asm"), listing);
+        outputs.commit();
+    } catch (...) {
+        return failed(FailureKind::Error, kSomeError);
+    }
+    ConversionResult result;
+    result.succeeded = true;
+    result.binaryLength = song.binary.size();
+    result.baseName = *base;
+    result.message = conversionSuccessMessage(*base, request.writeBin, request.writeAsm, false, false, result.binaryLength);
+    return result;
 }
 
 }  // namespace ferro

@@ -1,11 +1,9 @@
 #pragma once
-// The conversion: the one-shot clean-up of the drum channel, the conversion
-// itself and its success message. The song's conversion path (song/) gates
-// it on the lights and calls these.
+// The conversion of one song in memory, the placing of its outputs and the
+// success message. The song's conversion path (song/) gates it on the lights
+// and calls these.
 #include <cstdint>
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "base/shared_types.hpp"
 #include "engine/conversion_error.hpp"
@@ -14,13 +12,6 @@
 #include "engine/track_encoder.hpp"
 
 namespace ferro {
-
-// ---- "Remove rests" (see removeRestsWanted in params/song_settings.hpp).
-// Sets the note of every key-off row (97) of C<dacChannel>.tmp in `directory`
-// to 0, in place; a trailing partial row is left alone. Afterwards a drum note
-// lasts until the next drum note. False when the file cannot be read or
-// written.
-bool removeDacKeyOffs(const std::filesystem::path& directory, int dacChannel);
 
 // ---- The conversion.
 struct ConversionResult {
@@ -43,40 +34,30 @@ struct SongConversion {
     Bytes binary;
     std::string listing;
 };
-// Steps 1, 2 and 4 below without any file, over the row streams of `rows`
-// (usually a MemoryRowSource). Never throws.
+// The song from the row streams of `rows` (a MemoryRowSource over the loaded
+// module): checks the request (requestIsUsable, a bare file name), builds the
+// channel roles, refuses a note that an FM or PSG tone channel cannot play,
+// encodes every channel's sections and assembles the song. Nothing is read
+// from or written to any folder. Never throws. `random` serves the "Random"
+// pan choice.
 SongConversion convertSong(const ConversionRequest& request, const RowSource& rows, const RandomSource& random);
 
-// Runs one conversion in request.workingDirectory:
-//  1. checks the request (requestIsUsable, a bare file name) and builds the
-//     channel roles;
-//  2. refuses a note that an FM or PSG tone channel cannot play (before any
-//     file is written);
-//  3. writes voices.tmp from request.voices;
-//  4. builds BATMAN<n>.tmp and, with an intro (loopPlan), LOL<n>.tmp for n = 1..channelCount;
-//  5. assembles the song; the formats that are selected go to temporary
-//     files beside the outputs, which replace <base>.bin / <base>.asm only
-//     when everything has succeeded (a failure leaves no partial output and
-//     earlier outputs as they were);
-//  6. deletes the section files, on every path.
-// Never throws. `random` serves the "Random" pan choice. This is the windows'
-// conversion: the row streams are the scratch files C<n>.tmp of the folder.
-ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RandomSource& random);
-// The same with a generator seeded from the clock.
-ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request);
-// The same song from the row streams of `rows`, made in memory (convertSong):
-// only step 5 touches the folder, which gets the outputs and nothing else.
-ConversionResult MAINCONVERSIONCODE(const ConversionRequest& request, const RowSource& rows,
-                                    const RandomSource& random);
+// Places the outputs the request selects, <base>.bin and/or <base>.asm, in
+// request.workingDirectory: each is written to a temporary file beside it,
+// and they replace the earlier outputs only when every one was written (a
+// failure leaves no partial output and the earlier ones as they were). A
+// song that failed, or a request with neither output, gives its failure and
+// writes nothing. Never throws. The result's message is the success message
+// without the size lines.
+ConversionResult writeSong(const ConversionRequest& request, const SongConversion& song);
+
+// The voices' bytes back to back, in list order: the song's voice table.
+Bytes voiceTable(const ConversionRequest& request);
 
 // The success message: "song.bin and song.asm created successfully!", then
 // with writeBin the size lines "song.bin is 1234 bytes big." (decimal) and
 // "song.bin is $4D2 bytes big." (hex) as asked; lines joined by CR LF.
 std::string conversionSuccessMessage(const std::string& baseName, bool writeBin, bool writeAsm,
                                      bool showSizeDecimal, bool showSizeHex, std::uintmax_t binaryLength);
-
-// Deletes BATMAN<n>.tmp and LOL<n>.tmp for n = 1..channelCount in `directory`,
-// in any letter case; nothing else. Failures are ignored.
-void deleteSectionFiles(const std::filesystem::path& directory, int channelCount);
 
 }  // namespace ferro

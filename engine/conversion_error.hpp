@@ -1,6 +1,6 @@
 #pragma once
 // How the engine's steps stop a conversion: they throw ConversionError, and
-// MAINCONVERSIONCODE turns it into the result the window shows.
+// convertSong turns it into the result the window shows.
 #include <stdexcept>
 #include <string>
 

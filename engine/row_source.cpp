@@ -1,6 +1,5 @@
 #include "engine/row_source.hpp"
 
-#include "engine/conversion.hpp"
 #include "engine/conversion_error.hpp"
 
 namespace ferro {
@@ -13,12 +12,6 @@ void clearKeyOffs(Bytes& rows) {
 }
 
 }  // namespace
-
-RowStream ScratchRowSource::rowStream(int channel, int rows) const {
-    return readRowStream(directory_, channel, rows);
-}
-
-bool ScratchRowSource::removeKeyOffs(int channel) { return removeDacKeyOffs(directory_, channel); }
 
 RowStream MemoryRowSource::rowStream(int channel, int rows) const {
     if (channel < 1 || channel > module_.channelCount) failConversion();

@@ -1,9 +1,7 @@
 #pragma once
-// Where a conversion reads the XM channels' row streams: the scratch files
-// C<n>.tmp beside a module loaded in the windows, or a parsed module in
-// memory (the command line, the fuzzer, a preview). Either way the song's
-// bytes are the same.
-#include <filesystem>
+// Where a conversion reads the XM channels' row streams: the parsed module
+// in memory, with the drum channel's key-offs removed when "Remove rests"
+// asks for it.
 #include <map>
 
 #include "engine/track_encoder.hpp"
@@ -21,17 +19,6 @@ public:
     // afterwards a drum note lasts until the next drum note. A trailing
     // partial row is left alone. False when the stream cannot be changed.
     virtual bool removeKeyOffs(int channel) = 0;
-};
-
-// The row stream files C<n>.tmp of one folder.
-class ScratchRowSource final : public RowSource {
-public:
-    explicit ScratchRowSource(std::filesystem::path directory) : directory_(std::move(directory)) {}
-    RowStream rowStream(int channel, int rows) const override;
-    bool removeKeyOffs(int channel) override;
-
-private:
-    std::filesystem::path directory_;
 };
 
 // The row streams of a parsed module, which must outlive the source. The

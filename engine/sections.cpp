@@ -1,8 +1,6 @@
 #include "engine/sections.hpp"
 
 #include "engine/conversion_error.hpp"
-#include "engine/row_source.hpp"
-#include "xm/scratch_files.hpp"
 
 namespace ferro {
 
@@ -118,22 +116,6 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
                       SectionRows{0, loopStart - 1, loopStart, mainFirstNote - loopStart}, random, intro);
     }
     return sections;
-}
-
-void buildChannelTracks(const ConversionRequest& request, const std::vector<ChannelRole>& roles, int channel,
-                        const RowSource& rows, const RandomSource& random) {
-    if (channel < 1 || static_cast<std::size_t>(channel) >= roles.size()) failConversion();
-    const ChannelRole role = roles[static_cast<std::size_t>(channel)];
-    ChannelSections sections;
-    if (role != ChannelRole::None) {
-        sections = buildChannelSections(request, rows.rowStream(channel, request.totalRows), role,
-                                        panChoiceFor(request, channel), random);
-    }
-    const std::filesystem::path& dir = request.workingDirectory;
-    if (!writeWholeFile(dir / mainSectionFileName(channel), sections.main)) failConversion();
-    if (loopPlan(request).hasIntro() && !writeWholeFile(dir / introSectionFileName(channel), sections.intro)) {
-        failConversion();
-    }
 }
 
 }  // namespace ferro

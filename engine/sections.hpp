@@ -23,8 +23,8 @@ int findRepeatLength(const RowStream& rows, int loopStartRow, int totalRows);
 void appendSectionOpening(Bytes& out, ChannelRole role, PanChoice pan);
 
 struct ChannelSections {
-    Bytes main;   // the content of BATMAN<n>.tmp
-    Bytes intro;  // the content of LOL<n>.tmp (only written when the song has an intro, see loopPlan)
+    Bytes main;   // looped, or played once and stopped
+    Bytes intro;  // played once before the main section (only when the song has an intro, see loopPlan)
 };
 
 // Both sections of one channel, without touching any file. Role None gives
@@ -32,14 +32,5 @@ struct ChannelSections {
 // failures and on a loop jump or loop target that does not fit in 16 bits.
 ChannelSections buildChannelSections(const ConversionRequest& request, const RowStream& rows,
                                      ChannelRole role, PanChoice pan, const RandomSource& random);
-
-class RowSource;
-
-// The per-channel step of the windows' conversion: reads channel n's row
-// stream from `rows` (not for role None) and writes BATMAN<n>.tmp and, with
-// an intro (loopPlan), LOL<n>.tmp into the request's working directory.
-// `roles` is the result of buildChannelRoles.
-void buildChannelTracks(const ConversionRequest& request, const std::vector<ChannelRole>& roles, int channel,
-                        const RowSource& rows, const RandomSource& random);
 
 }  // namespace ferro

@@ -3,7 +3,6 @@
 #include "base/paths.hpp"
 #include "engine/conversion_error.hpp"
 #include "engine/smps2asm_writer.hpp"
-#include "xm/scratch_files.hpp"
 
 namespace ferro {
 
@@ -227,38 +226,6 @@ SongImage assembleSong(const ConversionRequest& request, const std::vector<Chann
     Bytes binary = songBinary(song);
     std::string listing = request.asmStyle == AsmStyle::Smps2asm ? smps2asmListing(song) : plainListing(song);
     return SongImage{std::move(binary), std::move(listing)};
-}
-
-std::size_t writeSongFiles(const ConversionRequest& request, OutputSink& binary, OutputSink& listing) {
-    const std::filesystem::path& dir = request.workingDirectory;
-    if (request.channelCount < 1) failConversion();
-    std::vector<ChannelSections> sections(static_cast<std::size_t>(request.channelCount) + 1);
-    std::vector<bool> loaded(sections.size(), false);
-    auto load = [&](const std::optional<int>& channel) {
-        if (!channel || *channel < 1 || *channel > request.channelCount) failConversion();
-        const auto n = static_cast<std::size_t>(*channel);
-        if (loaded[n]) return;
-        std::optional<Bytes> main = readWholeFile(dir / mainSectionFileName(*channel));
-        if (!main) failConversion();
-        sections[n].main = std::move(*main);
-        if (loopPlan(request).hasIntro()) {
-            std::optional<Bytes> intro = readWholeFile(dir / introSectionFileName(*channel));
-            if (!intro) failConversion();
-            sections[n].intro = std::move(*intro);
-        }
-        loaded[n] = true;
-    };
-    if (!requestIsUsable(request)) failConversion();
-    for (int k = 1; k <= request.fmChannelCount; ++k) load(request.fm[k - 1]);
-    for (int k = 1; k <= request.psgChannelCount; ++k) load(request.psg[k - 1]);
-    if (request.hasDrums) load(request.dac);
-    std::optional<Bytes> voices = readWholeFile(dir / kVoicesFileName);
-    if (!voices) failConversion();
-
-    const SongImage song = assembleSong(request, sections, *voices);
-    binary.write(song.binary.data(), song.binary.size());
-    listing.write(reinterpret_cast<const std::uint8_t*>(song.listing.data()), song.listing.size());
-    return song.binary.size();
 }
 
 }  // namespace ferro

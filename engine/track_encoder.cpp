@@ -7,7 +7,6 @@
 #include <random>
 
 #include "engine/conversion_error.hpp"
-#include "xm/scratch_files.hpp"
 
 namespace ferro {
 
@@ -33,14 +32,6 @@ bool RowStream::sameRow(int a, int b) const {
     if (a < 0 || a >= rowCount() || b < 0 || b >= rowCount()) failConversion();
     return std::memcmp(data_.data() + static_cast<std::size_t>(a) * kXmCellSize,
                        data_.data() + static_cast<std::size_t>(b) * kXmCellSize, kXmCellSize) == 0;
-}
-
-RowStream readRowStream(const std::filesystem::path& directory, int channel, int rows) {
-    std::optional<Bytes> data = readWholeFile(directory / rowStreamFileName(channel));
-    if (!data) failConversion();
-    RowStream stream(channel, std::move(*data));
-    if (stream.rowCount() < rows) failConversion();
-    return stream;
 }
 
 // ---- Random numbers.

@@ -38,11 +38,11 @@ inline constexpr std::uint8_t kFlagJump = 0xF6;
 inline constexpr int kHighestToneNote = 95;
 inline constexpr int kXmB7 = 96;
 
-// ---- One channel's row stream (C<n>.tmp): 5-byte cells, song row r at byte 5r.
+// ---- One channel's row stream: 5-byte cells, song row r at byte 5r.
 class RowStream {
 public:
     RowStream() = default;
-    // `data` is the file's content; only whole 5-byte records count as rows.
+    // `data` is the channel's cells; only whole 5-byte records count as rows.
     RowStream(int channel, Bytes data) : channel_(channel), data_(std::move(data)) {}
     static RowStream fromCells(int channel, const std::vector<XmCell>& cells);
 
@@ -58,10 +58,6 @@ private:
     int channel_ = 0;
     Bytes data_;
 };
-
-// Reads C<n>.tmp of `directory`. It must hold at least `rows` rows; a missing,
-// unreadable or short file ends the conversion with the general error.
-RowStream readRowStream(const std::filesystem::path& directory, int channel, int rows);
 
 // ---- Random numbers for the "Random" pan choice. Called with n, returns an
 // integer drawn uniformly from 0..n-1.

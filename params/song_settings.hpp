@@ -47,7 +47,7 @@ struct ChannelAssignment {
 };
 
 // ---- Operations. Every one of them except setLoopSong, the tempo setters and
-// setEndDacWithE4 is followed by the validation (controllino) in the window.
+// setEndDacWithE4 is followed by the validation (checkAssignment) in the model.
 
 // Clears every choice (hidden ones included) and sets the number of list items.
 void resetChannelAssignment(ChannelAssignment& assignment, int count);

@@ -1,5 +1,5 @@
 #pragma once
-// The rules behind controllino: whether the channel assignment can be
+// The rules of the General parametres light: whether the channel assignment can be
 // converted, as a readiness light and the one-line status text.
 #include <string>
 

@@ -3,7 +3,9 @@
 #include <set>
 #include <string_view>
 
+#include "base/byte_reader.hpp"
 #include "engine/driver_warnings.hpp"
+#include "xm/scratch_files.hpp"
 
 namespace ferro {
 
@@ -91,10 +93,39 @@ GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, Yell
 
 namespace {
 
-// The gate and "Remove rests": an outcome when the conversion stops here.
-std::optional<SongConversionOutcome> gateAndPrepare(SongModel& model, const ConversionSettings& settings,
-                                                    const GateQuestion& ask, RowSource& rows) {
+// The loaded module's row streams as this load's conversions read them.
+MemoryRowSource songRows(const SongModel& model) {
+    MemoryRowSource rows(*model.module());
+    // Once removed, the key-offs stay gone from that channel until a reload,
+    // whichever channel is the DAC's now.
+    if (const std::optional<int> cleared = model.keyOffsRemovedFrom())
+        rows.removeKeyOffs(*cleared);
+    else if (removeRestsWanted(model.settings()) && model.assignment().dac)
+        rows.removeKeyOffs(*model.assignment().dac);
+    return rows;
+}
+
+// The windows keep the drum channel's scratch file as the conversion reads
+// it: "Remove rests" edits it once per load, and the box greys.
+bool removeRestsFromScratchFile(SongModel& model) {
+    if (!removeRestsWanted(model.settings()) || !model.assignment().dac) return true;
+    if (!removeRowStreamKeyOffs(model.module()->directory, *model.assignment().dac)) return false;
+    model.markRemoveRestsApplied();
+    return true;
+}
+
+}  // namespace
+
+SongConversionOutcome convertSong(SongModel& model, const ConversionSettings& settings, const GateQuestion& ask,
+                                  const RandomSource& random) {
     SongConversionOutcome outcome;
+    if (!model.isLoaded()) {
+        // Nothing to convert: refused as a red light.
+        outcome.stoppedAt = GateStep{GateAction::Refuse, kGeneralRefusedMessage, GateWindow::GeneralParametres,
+                                     model.generalStatusText()};
+        return outcome;
+    }
+    const MemoryRowSource rows = songRows(model);
     const GateInput gate = songGateInput(model, settings.generalPolicy, settings.voicePolicy, rows);
     for (const GateStep& step : conversionGate(gate)) {
         if (step.action == GateAction::Refuse || !ask || !ask(step)) {
@@ -102,68 +133,33 @@ std::optional<SongConversionOutcome> gateAndPrepare(SongModel& model, const Conv
             return outcome;
         }
     }
-    if (!model.isLoaded()) {
+    const bool scratchFiles = settings.target == SongTarget::OutputsAndScratchFiles;
+    if (scratchFiles && !removeRestsFromScratchFile(model)) {
         outcome.message = kSomeError;
         return outcome;
     }
-
-    // The clean-up changes the row stream for good: it runs once per load.
-    if (removeRestsWanted(model.settings()) && model.assignment().dac) {
-        if (!rows.removeKeyOffs(*model.assignment().dac)) {
-            outcome.message = kSomeError;
-            outcome.failureKind = FailureKind::Error;
-            return outcome;
-        }
-        model.markRemoveRestsApplied();
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
-SongConversionOutcome convertSongInMemory(SongModel& model, const ConversionSettings& settings,
-                                          const GateQuestion& ask, RowSource& rows, const RandomSource& random) {
-    if (auto stopped = gateAndPrepare(model, settings, ask, rows)) return *stopped;
-    SongConversion song = convertSong(model.request(), rows, random);
-    SongConversionOutcome outcome;
-    outcome.converted = song.succeeded;
+    const ConversionRequest request = model.request();
+    SongConversion song = convertSong(request, rows, random);
+    if (song.succeeded && scratchFiles &&
+        !writeWholeFile(request.workingDirectory / kVoicesFileName, voiceTable(request)))
+        song = SongConversion{false, FailureKind::Error, kSomeError, {}, {}};
     outcome.failureKind = song.failureKind;
-    outcome.message = song.message;
-    outcome.binaryLength = song.binary.size();
+    if (settings.target == SongTarget::Memory) {
+        outcome.converted = song.succeeded;
+        outcome.message = song.message;
+    } else {
+        const ConversionResult written = writeSong(request, song);
+        outcome.converted = written.succeeded;
+        outcome.failureKind = written.failureKind;
+        outcome.message = written.succeeded
+                              ? conversionSuccessMessage(written.baseName, request.writeBin, request.writeAsm,
+                                                         settings.showSizeDecimal, settings.showSizeHex,
+                                                         written.binaryLength)
+                              : written.message;
+    }
     outcome.binary = std::move(song.binary);
     outcome.listing = std::move(song.listing);
     return outcome;
-}
-
-SongConversionOutcome convertSong(SongModel& model, const ConversionSettings& settings, const GateQuestion& ask,
-                                  RowSource& rows, const RandomSource& random) {
-    if (auto stopped = gateAndPrepare(model, settings, ask, rows)) return *stopped;
-    SongConversionOutcome outcome;
-    const ConversionRequest request = model.request();
-    const bool scratchFiles = dynamic_cast<const ScratchRowSource*>(&rows) != nullptr;
-    const ConversionResult result =
-        scratchFiles ? MAINCONVERSIONCODE(request, random) : MAINCONVERSIONCODE(request, rows, random);
-    outcome.converted = result.succeeded;
-    outcome.failureKind = result.failureKind;
-    outcome.binaryLength = result.binaryLength;
-    outcome.message = result.succeeded
-                          ? conversionSuccessMessage(result.baseName, request.writeBin, request.writeAsm,
-                                                     settings.showSizeDecimal, settings.showSizeHex, result.binaryLength)
-                          : result.message;
-    return outcome;
-}
-
-SongConversion songBytes(const SongModel& model, const RandomSource& random) {
-    if (!model.isLoaded()) {
-        SongConversion failed;
-        failed.message = kSomeError;
-        return failed;
-    }
-    MemoryRowSource rows(*model.module());
-    const SongSettings& s = model.settings();
-    if (s.hasDrums && s.removeRests != RemoveRestsState::Off && model.assignment().dac)
-        rows.removeKeyOffs(*model.assignment().dac);
-    return convertSong(model.request(), rows, random);
 }
 
 }  // namespace ferro

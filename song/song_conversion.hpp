@@ -11,7 +11,6 @@
 
 #include "base/shared_types.hpp"
 #include "engine/conversion.hpp"
-#include "engine/row_source.hpp"
 #include "song/song_model.hpp"
 
 namespace ferro {
@@ -74,11 +73,21 @@ GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, Yell
                         const RowSource& rows);
 
 // ---- The conversion.
+// Where the song goes besides the outcome.
+enum class SongTarget {
+    Memory,   // nowhere: hearing, exporting, rendering
+    Outputs,  // the selected outputs <base>.bin / <base>.asm beside the module (the command line)
+    // The outputs, and beside them the scratch files the windows keep:
+    // voices.tmp, and "Remove rests" applied to the drum channel's C<n>.tmp.
+    OutputsAndScratchFiles,
+};
+
 struct ConversionSettings {
     YellowPolicy generalPolicy = YellowPolicy::WarnAndAsk;
     YellowPolicy voicePolicy = YellowPolicy::WarnAndAsk;
     bool showSizeDecimal = false;  // success message: a line with the binary's size in decimal
     bool showSizeHex = false;      // success message: a line with the binary's size in hex
+    SongTarget target = SongTarget::Memory;
 };
 
 // Answers one Ask step: true goes on.
@@ -90,36 +99,25 @@ struct SongConversionOutcome {
     // answered No). The window shows the refusal's message and brings the
     // step's window to the front.
     std::optional<GateStep> stoppedAt;
-    // After the gate: the success message, or the failure's message with
-    // its kind (Refused: exclamation; Error: critical).
+    // After the gate: the success message (empty for SongTarget::Memory), or
+    // the failure's message with its kind (Refused: exclamation; Error:
+    // critical).
     std::string message;
     FailureKind failureKind = FailureKind::Error;
-    std::uintmax_t binaryLength = 0;
-    // The song itself, from convertSongInMemory only.
+    // The song itself.
     Bytes binary;
     std::string listing;
 };
 
-// Gates, removes the DAC channel's key-offs from `rows` when "Remove rests"
-// asks for it (once per load: the box then greys; a removal that fails stops
-// with the general error), converts and writes the outputs. `rows` are the
-// loaded module's row streams: the windows' scratch files (a ScratchRowSource;
-// the conversion then writes its working files beside them, as the windows
-// always have) or the module in memory (the command line). The model must
-// hold a loaded module.
+// The one way a song is converted, for "Convert song", Play, Export and the
+// command line: gates (an Ask step without `ask` stops), makes the song in
+// memory from the loaded module with the model's choices and places it as
+// `settings.target` says. The drum channel loses its key-offs while "Remove
+// rests" is checked with drums (with OutputsAndScratchFiles the scratch file
+// too, once per load: the box then greys; a scratch file that cannot be
+// changed stops with the general error) and after it has acted in this load.
+// The model must hold a loaded module, or the gate stops.
 SongConversionOutcome convertSong(SongModel& model, const ConversionSettings& settings, const GateQuestion& ask,
-                                  RowSource& rows, const RandomSource& random);
-
-// The same gating and "Remove rests", then the song made in memory from
-// `rows` into the outcome's binary and listing: nothing is written. The
-// message on success is empty.
-SongConversionOutcome convertSongInMemory(SongModel& model, const ConversionSettings& settings,
-                                          const GateQuestion& ask, RowSource& rows, const RandomSource& random);
-
-// The song's bytes as the convert button would make them now, for hearing
-// and exporting: from the loaded module in memory, without its DAC key-offs
-// when "Remove rests" is checked (still to act) or greyed (has acted on the
-// scratch files); no gating, nothing read from or written to any folder.
-SongConversion songBytes(const SongModel& model, const RandomSource& random);
+                                  const RandomSource& random);
 
 }  // namespace ferro

@@ -42,8 +42,8 @@ void SongModel::load(XmModule module) {
     choices_ = keepingOutputs(initialSongChoices(module.channelCount));
     choices_.loopSongAtLoad = true;
     module_ = std::move(module);
+    keyOffsRemovedFrom_.reset();
     general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
-    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
     notify(kAllSongParts);
 }
 
@@ -54,14 +54,15 @@ bool SongModel::reload(XmModule module) {
     const bool countChanged = module.channelCount != choices_.assignment.channelCount;
     if (countChanged) resetChannelAssignment(choices_.assignment, module.channelCount);
     module_ = std::move(module);
+    keyOffsRemovedFrom_.reset();
     general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
-    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
     notify(kAllSongParts);
     return countChanged;
 }
 
 void SongModel::unload() {
     module_.reset();
+    keyOffsRemovedFrom_.reset();
     choices_ = keepingOutputs(SongChoices{});
     general_ = GeneralValidation{};
     notify(kAllSongParts);
@@ -76,7 +77,7 @@ std::optional<ReadinessLight> SongModel::generalLight() const {
 
 std::optional<ReadinessLight> SongModel::voiceLight() const {
     if (!module_) return std::nullopt;
-    return voiceLight_;
+    return voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
 }
 
 XmChannelChoice SongModel::rowChoice(int row) const {
@@ -94,22 +95,14 @@ ConversionRequest SongModel::request() const {
 
 // ---- The lights.
 
-void SongModel::controllino() {
+void SongModel::checkAssignment() {
     if (!module_) return;
     general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
-    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
-    notify(parts(SongPart::Lights));
-}
-
-void SongModel::pocketman() {
-    if (!module_) return;
-    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
     notify(parts(SongPart::Lights));
 }
 
 void SongModel::generalChanged(SongChanges changes) {
     general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
-    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
     notify(changes | parts(SongPart::Lights));
 }
 
@@ -189,6 +182,7 @@ void SongModel::setRemoveRests(bool checked) {
 }
 
 void SongModel::markRemoveRestsApplied() {
+    if (choices_.settings.removeRests == RemoveRestsState::Checked) keyOffsRemovedFrom_ = choices_.assignment.dac;
     ferro::markRemoveRestsApplied(choices_.settings);
     notify(parts(SongPart::General));
 }
@@ -226,11 +220,13 @@ void SongModel::setPan(int slot, int position) {
 
 // ---- The song's voices.
 
+// The voice light follows the list: the observers hear of both.
+void SongModel::voicesChanged() { notify(parts(SongPart::Voices, SongPart::Lights)); }
+
 AddVoiceResult SongModel::addVoice(std::string name, const FmVoice& voice) {
     const AddVoiceResult result = choices_.voices.add(std::move(name), voice);
     if (result == AddVoiceResult::Ok) {
-        voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
-        notify(parts(SongPart::Voices, SongPart::Lights));
+            voicesChanged();
     }
     return result;
 }
@@ -238,13 +234,12 @@ AddVoiceResult SongModel::addVoice(std::string name, const FmVoice& voice) {
 AddAllOutcome SongModel::addFileVoices(const FileVoiceList& fileVoices) {
     const AddAllOutcome outcome = ferro::addFileVoices(choices_.voices, fileVoices);
     if (outcome.added > 0) {
-        voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
-        notify(parts(SongPart::Voices, SongPart::Lights));
+            voicesChanged();
     }
     return outcome;
 }
 
-AddVoiceResult SongModel::I_AM_BATMAN(std::string_view text) {
+AddVoiceResult SongModel::addPastedVoice(std::string_view text) {
     const std::optional<FmVoice> voice = parsePastedVoice(text);
     if (!voice) return AddVoiceResult::BadText;
     return addVoice(kPastedVoiceName, *voice);
@@ -252,16 +247,14 @@ AddVoiceResult SongModel::I_AM_BATMAN(std::string_view text) {
 
 bool SongModel::removeVoice(int index) {
     if (!choices_.voices.removeAt(index)) return false;
-    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
-    notify(parts(SongPart::Voices, SongPart::Lights));
+    voicesChanged();
     return true;
 }
 
 void SongModel::clearVoices() {
     if (choices_.voices.count() == 0) return;
     choices_.voices.clear();
-    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
-    notify(parts(SongPart::Voices, SongPart::Lights));
+    voicesChanged();
 }
 
 bool SongModel::renameVoice(int index, std::string_view name) {
@@ -294,7 +287,6 @@ void SongModel::applyChoices(SongChoices choices) {
     if (module_) choices.assignment.channelCount = module_->channelCount;
     choices_ = std::move(choices);
     general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
-    voiceLight_ = voiceReadinessLight(choices_.settings.fmChannelCount, choices_.voices.count());
     notify(kAllSongParts & ~parts(SongPart::Module));
 }
 

@@ -92,13 +92,12 @@ public:
     // The request for the conversion; the module must be loaded.
     ConversionRequest request() const;
 
-    // ---- The lights. controllino validates the general choices and then has
-    // the voice side re-evaluated (pocketman), as every general change does.
-    void controllino();
-    void pocketman();
+    // ---- The lights. Checks the channel assignment again, as every general
+    // change does; the voice light follows the voices and the FM count.
+    void checkAssignment();
 
-    // ---- General parametres. All but the loop, E4 and tempo values re-run
-    // controllino.
+    // ---- General parametres. All but the loop, E4 and tempo values check
+    // the assignment again.
     void setFmChannelCount(int count);
     void setPsgChannelCount(int count);
     void setUseNoise(bool useNoise);
@@ -116,8 +115,12 @@ public:
     // ---- More parametres.
     void setOptimiseOutput(bool on);
     void setRemoveRests(bool checked);  // ignored while greyed
-    // After the conversion cleared the DAC channel's key-offs.
+    // After the conversion cleared the DAC channel's key-offs from its
+    // scratch file: the box greys until the next reload.
     void markRemoveRestsApplied();
+    // The XM channel whose key-offs "Remove rests" cleared in this load; none
+    // before, and after a reload.
+    std::optional<int> keyOffsRemovedFrom() const { return keyOffsRemovedFrom_; }
     bool setMapValue(InstrumentMapKind kind, int key, int position);
     void setDrumKeying(bool byNote);
     void setHiHatKeying(bool byNote);
@@ -125,12 +128,12 @@ public:
     void setVolume(int slot, int value);
     void setPan(int slot, int position);
 
-    // ---- The song's voices. Each re-runs pocketman.
+    // ---- The song's voices.
     AddVoiceResult addVoice(std::string name, const FmVoice& voice);
     AddAllOutcome addFileVoices(const FileVoiceList& fileVoices);
     // A pasted voice, added as "Pasted voice": BadText when the text is not a
     // voice (kPasteRejectedMessage), Full when the list is full.
-    AddVoiceResult I_AM_BATMAN(std::string_view text);
+    AddVoiceResult addPastedVoice(std::string_view text);
     // Later voices move down by one; false (nothing changes) outside the list.
     bool removeVoice(int index);
     void clearVoices();
@@ -151,12 +154,13 @@ public:
 private:
     void notify(SongChanges changes);
     SongChoices keepingOutputs(SongChoices choices) const;
-    void generalChanged(SongChanges changes);  // notify after controllino
+    void generalChanged(SongChanges changes);  // notify after checking the assignment
+    void voicesChanged();
 
     std::optional<XmModule> module_;
     SongChoices choices_;
     GeneralValidation general_{};
-    ReadinessLight voiceLight_ = ReadinessLight::Green;
+    std::optional<int> keyOffsRemovedFrom_;
     struct Subscription {
         int id;
         Observer observer;

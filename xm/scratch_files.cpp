@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
 #include <string_view>
 #include <system_error>
 
@@ -14,8 +15,6 @@ std::string patternChannelFileName(int pattern, int channel) {
     return "P" + std::to_string(pattern) + "C" + std::to_string(channel) + ".tmp";
 }
 std::string rowStreamFileName(int channel) { return "C" + std::to_string(channel) + ".tmp"; }
-std::string mainSectionFileName(int channel) { return "BATMAN" + std::to_string(channel) + ".tmp"; }
-std::string introSectionFileName(int channel) { return "LOL" + std::to_string(channel) + ".tmp"; }
 
 namespace {
 
@@ -82,6 +81,23 @@ bool writeScratchFiles(const std::filesystem::path& directory, const XmModule& m
         if (!writeWholeFile(directory / rowStreamFileName(n), module.rowStream(n))) return false;
     }
     return true;
+}
+
+bool removeRowStreamKeyOffs(const std::filesystem::path& directory, int channel) {
+    if (channel < 1) return false;
+    const std::filesystem::path file = directory / rowStreamFileName(channel);
+    const std::optional<Bytes> data = readWholeFile(file);
+    if (!data) return false;
+    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+    if (!stream) return false;
+    const std::size_t rows = data->size() / kXmCellSize;
+    for (std::size_t i = 0; i < rows; ++i) {
+        if ((*data)[i * kXmCellSize] != kXmKeyOff) continue;
+        stream.seekp(static_cast<std::streamoff>(i * kXmCellSize));
+        stream.put('\0');
+    }
+    stream.flush();
+    return static_cast<bool>(stream);
 }
 
 std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName) {

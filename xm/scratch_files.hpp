@@ -3,8 +3,10 @@
 // parsed module, and their removal. Only these names are ever deleted.
 //   P<p>C<n>.tmp  channel n's rows of stored pattern p (p from 0, n from 1)
 //   C<n>.tmp      channel n's row stream over the whole song
-// Both hold 5-byte cells (note, instrument, volume, effect, parameter); the
-// conversion adds voices.tmp, BATMAN<n>.tmp and LOL<n>.tmp while it runs.
+//   voices.tmp    the song's voice table, written by each conversion in the windows
+// The first two hold 5-byte cells (note, instrument, volume, effect,
+// parameter). The windows' "Remove rests" edits the drum channel's C<n>.tmp
+// in place, once per load.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -16,12 +18,11 @@ namespace ferro {
 
 std::string patternChannelFileName(int pattern, int channel);  // P<p>C<n>.tmp
 std::string rowStreamFileName(int channel);                     // C<n>.tmp
-std::string mainSectionFileName(int channel);                   // BATMAN<n>.tmp
-std::string introSectionFileName(int channel);                  // LOL<n>.tmp
 inline constexpr const char* kVoicesFileName = "voices.tmp";
 
-// True for exactly the names above (numbers in plain decimal without leading
-// zeros, any letter case).
+// True for exactly the names above and BATMAN<n>.tmp and LOL<n>.tmp, the
+// working files earlier versions wrote while converting (numbers in plain
+// decimal without leading zeros, any letter case).
 bool isScratchFileName(const std::string& name);
 
 // Deletes every scratch file in `directory` and nothing else. A file that
@@ -31,6 +32,11 @@ bool deleteScratchFiles(const std::filesystem::path& directory);
 // Writes the pattern channel files of every stored pattern, then the row
 // streams, into `directory`. False when a file cannot be written.
 bool writeScratchFiles(const std::filesystem::path& directory, const XmModule& module);
+
+// "Remove rests" on the scratch files: every key-off (97) of C<channel>.tmp in
+// `directory` becomes "no note" (0), in place; a trailing partial row is left
+// alone. False when the file cannot be read or written.
+bool removeRowStreamKeyOffs(const std::filesystem::path& directory, int channel);
 
 // The windows' load of directory/fileName: clears the folder's scratch files,
 // reads and parses the module and writes its scratch files. On a failure no

@@ -141,16 +141,6 @@ void appendCell(std::uint8_t* out, const XmCell& c) {
 
 }  // namespace
 
-std::int32_t LDWORD(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4) {
-    const std::uint32_t v = static_cast<std::uint32_t>(b1) | (static_cast<std::uint32_t>(b2) << 8) |
-                            (static_cast<std::uint32_t>(b3) << 16) | (static_cast<std::uint32_t>(b4) << 24);
-    return static_cast<std::int32_t>(v);
-}
-
-std::int16_t RWORD(std::uint8_t b1, std::uint8_t b2) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(b1 | (b2 << 8)));
-}
-
 std::span<const std::uint8_t> XmModule::rowStream(int channel) const {
     if (channel < 1 || static_cast<std::size_t>(channel) > rowStreams.size()) return {};
     return rowStreams[static_cast<std::size_t>(channel) - 1];

@@ -96,10 +96,6 @@ inline constexpr const char* xmErrorMessage(XmError error) {
     return error == XmError::InvalidXm ? kInvalidXmMessage : "Some kind of error happened";
 }
 
-// Little-endian helpers of the explorer: 32 bits wrapping, 16 bits signed.
-std::int32_t LDWORD(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4);
-std::int16_t RWORD(std::uint8_t b1, std::uint8_t b2);
-
 // The header alone, as the info window shows it. InvalidXm when the bytes do
 // not start with the module's ID text, ReadError when the header is cut short.
 std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> bytes);

@@ -408,19 +408,20 @@ std::optional<Bytes> MainWindow::songForPreview() {
         error = kGeneralRefusedMessage;
     } else {
         const AppOptions options = appOptions();
-        const MemoryRowSource rows(*model_.module());
-        for (const GateStep& step :
-             conversionGate(songGateInput(model_, options.generalPolicy, options.voicePolicy, rows))) {
-            const bool goOn = step.action == GateAction::Ask &&
-                              dialogs_.askYesNo(QString::fromStdString(step.message), MessageIcon::Question);
-            if (goOn) continue;
-            if (step.action == GateAction::Refuse)
-                dialogs_.showMessage(QString::fromStdString(step.message), MessageIcon::Critical);
-            bringToFront(step.window == GateWindow::GeneralParametres ? general_ : voiceManager_);
+        ConversionSettings hearing;
+        hearing.generalPolicy = options.generalPolicy;
+        hearing.voicePolicy = options.voicePolicy;
+        const auto ask = [this](const GateStep& step) {
+            return dialogs_.askYesNo(QString::fromStdString(step.message), MessageIcon::Question);
+        };
+        SongConversionOutcome song = ferro::convertSong(model_, hearing, ask, panRandom());
+        if (song.stoppedAt) {
+            if (song.stoppedAt->action == GateAction::Refuse)
+                dialogs_.showMessage(QString::fromStdString(song.stoppedAt->message), MessageIcon::Critical);
+            bringToFront(song.stoppedAt->window == GateWindow::GeneralParametres ? general_ : voiceManager_);
             return std::nullopt;
         }
-        SongConversion song = songBytes(model_, panRandom());
-        if (song.succeeded) return std::move(song.binary);
+        if (song.converted) return std::move(song.binary);
         error = QString::fromStdString(song.message);
     }
     dialogs_.showMessage(error, MessageIcon::Exclamation);
@@ -441,12 +442,11 @@ void MainWindow::convertSong() {
     settings.voicePolicy = options.voicePolicy;
     settings.showSizeDecimal = options.showSizeDecimal;
     settings.showSizeHex = options.showSizeHex;
+    settings.target = SongTarget::OutputsAndScratchFiles;
     const auto ask = [this](const GateStep& step) {
         return dialogs_.askYesNo(QString::fromStdString(step.message), MessageIcon::Question);
     };
-    // The windows' conversion works beside the module's scratch files.
-    ScratchRowSource rows(model_.module()->directory);
-    const SongConversionOutcome outcome = ferro::convertSong(model_, settings, ask, rows, panRandom());
+    const SongConversionOutcome outcome = ferro::convertSong(model_, settings, ask, panRandom());
     if (outcome.stoppedAt) {
         if (outcome.stoppedAt->action == GateAction::Refuse)
             dialogs_.showMessage(QString::fromStdString(outcome.stoppedAt->message), MessageIcon::Critical);

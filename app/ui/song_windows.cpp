@@ -114,7 +114,7 @@ void MainWindow::showSongWindows() {
         bringToFront(w);
     }
     if (MoreWindow* more = moreWindow()) placeSongWindows(more->wholeSizeHint());
-    model_.controllino();
+    model_.checkAssignment();
     bringToFront(general_);
 }
 

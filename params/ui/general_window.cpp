@@ -437,7 +437,7 @@ bool GeneralWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn && !tearingDown_) {
         for (QComboBox* list : rowLists_)
             if (watched == list) {
-                model_.controllino();
+                model_.checkAssignment();
                 break;
             }
     }

@@ -193,7 +193,7 @@ SongConversionOutcome convertThroughTheModel(const fs::path& dir, const fs::path
 
     const ImportResult bank = importVoiceFile(VoiceFileKind::Raw25, voiceFile);
     model.addFileVoices(bank.voices);
-    model.I_AM_BATMAN(formatVoiceHex(voiceOf(9)));
+    model.addPastedVoice(formatVoiceHex(voiceOf(9)));
     model.addVoice(bank.voices[0].name, bank.voices[0].voice);
     model.setWriteBin(true);
     model.setWriteAsm(true);
@@ -203,8 +203,9 @@ SongConversionOutcome convertThroughTheModel(const fs::path& dir, const fs::path
     EXPECT_FALSE(model.reload(std::get<XmModule>(std::move(reloaded))));
     EXPECT_EQ(model.generalLight(), ReadinessLight::Green);
     EXPECT_EQ(model.voiceLight(), ReadinessLight::Green);
-    ScratchRowSource scratch(dir);
-    const SongConversionOutcome outcome = convertSong(model, ConversionSettings{}, {}, scratch, seededRandom(seed));
+    ConversionSettings windows;
+    windows.target = SongTarget::OutputsAndScratchFiles;
+    const SongConversionOutcome outcome = convertSong(model, windows, {}, seededRandom(seed));
     deleteScratchFiles(dir);
     return outcome;
 }

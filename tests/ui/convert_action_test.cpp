@@ -7,8 +7,6 @@
 #include <memory>
 
 #include "app/ui/main_window.hpp"
-#include "engine/conversion.hpp"
-#include "song/song_choices.hpp"
 #include "song/song_conversion.hpp"
 #include "params/ui/more_window.hpp"
 #include "support/fake_dialogs.hpp"
@@ -103,28 +101,6 @@ private slots:
             QVERIFY2(name.rfind("BATMAN", 0) != 0 && name.rfind("LOL", 0) != 0, name.c_str());
             QVERIFY2(name.find(".new") == std::string::npos && name.find(".old") == std::string::npos, name.c_str());
         }
-    }
-
-    void windowsGiveTheSameBytesAsTheLibrary() {
-        assignGreen();
-        main_->findChild<QCheckBox*>("Check2")->click();  // .asm too
-        dialogs_->answers = {true};
-        main_->convertSong();
-        QCOMPARE(dialogs_->lastText(), QString("my song.bin and my song.asm created successfully!"));
-        const auto bin = test::readFileBytes(*dir_ / "my song.bin");
-        const auto listing = test::readFileBytes(*dir_ / "my song.asm");
-
-        SongChoices choices;
-        choices.settings = model().settings();
-        choices.assignment = model().assignment();
-        choices.writeBin = choices.writeAsm = true;
-        const ConversionRequest request = songRequest(*main_->explorer()->module(), choices);
-        std::filesystem::remove(*dir_ / "my song.bin");
-        const ConversionResult result = MAINCONVERSIONCODE(request);
-        QVERIFY(result.succeeded);
-        QVERIFY(test::readFileBytes(*dir_ / "my song.bin") == bin);
-        QVERIFY(test::readFileBytes(*dir_ / "my song.asm") == listing);
-        QVERIFY(!bin.empty());
     }
 
     void removeRestsRunsOnceAndAReloadBringsItBack() {

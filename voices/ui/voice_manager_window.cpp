@@ -227,7 +227,7 @@ void VoiceManagerWindow::showLight() {
 }
 
 void VoiceManagerWindow::addPastedVoice(const QString& text) {
-    switch (model_.I_AM_BATMAN(text.toStdString())) {
+    switch (model_.addPastedVoice(text.toStdString())) {
     case AddVoiceResult::Ok: break;
     case AddVoiceResult::BadText: dialogs_.showMessage(kPasteRejectedMessage, MessageIcon::Exclamation); break;
     case AddVoiceResult::Full: dialogs_.showMessage(kVoiceListFullMessage, MessageIcon::Exclamation); break;

@@ -57,13 +57,6 @@ signals:
     // "Show XM info...": the header facts of a file that is not loaded.
     void infoRequested(const QString& folder, const QString& fileName);
 
-public:
-
-    static std::int32_t LDWORD(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4) {
-        return ferro::LDWORD(b1, b2, b3, b4);
-    }
-    static std::int16_t RWORD(std::uint8_t b1, std::uint8_t b2) { return ferro::RWORD(b1, b2); }
-
 protected:
     // Only the program's end closes the explorer.
     void closeEvent(QCloseEvent* event) override;

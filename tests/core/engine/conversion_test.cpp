@@ -37,18 +37,6 @@ TEST(ConversionMessages, FormatsAndSizeOptions) {
               "my song.bin created successfully!\r\nmy song.bin is $0 bytes big.");
 }
 
-TEST(RemoveRests, ClearsKeyOffsOfTheDacChannelOnce) {
-    test::TempDir dir;
-    dir.writeRowStream(3, rows(3, {{0, note(C4, 1)}, {1, keyOff(2)}, {2, note(97, 0, 8, 0x61)}}));
-    // A trailing partial row is not a row.
-    Bytes data = dir.read("C3.tmp");
-    data.insert(data.end(), {97, 97});
-    ASSERT_TRUE(writeWholeFile(dir.path() / "C3.tmp", data));
-    ASSERT_TRUE(removeDacKeyOffs(dir.path(), 3));
-    EXPECT_EQ(show(dir.read("C3.tmp")), "31 01 00 00 00 00 02 00 00 00 00 00 00 08 61 61 61");
-    EXPECT_FALSE(removeDacKeyOffs(dir.path(), 4));
-}
-
 // The complete small song: one FM channel fed by XM channel 1, no PSG, no
 // drums, looping, 16 rows, C-4 with instrument 1 on row 0 and a key-off on row 8.
 ConversionRequest smallSong(const std::filesystem::path& dir) {
@@ -105,9 +93,10 @@ std::string listingOfSmallSong() {
 
 TEST(Conversion, CompleteSmallSong) {
     test::TempDir dir;
-    dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+    test::CellRows streams;
+    streams.set(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
     ConversionRequest r = smallSong(dir.path());
-    const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+    const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
     ASSERT_TRUE(result.succeeded) << result.message;
     EXPECT_EQ(result.binaryLength, 50u);
     EXPECT_EQ(result.baseName, "song");
@@ -116,9 +105,7 @@ TEST(Conversion, CompleteSmallSong) {
               show(hex(std::string("00 19 02 00 03 02 00 18 00 00 00 0E 00 10 "
                                    "E0 C0 EF 00 B1 08 80 F6 FF F7 F2 ") + kVoiceHex)));
     EXPECT_EQ(dir.readText("song.asm"), listingOfSmallSong());
-    // Section files are gone, voices.tmp stays, nothing else was left behind.
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
-    EXPECT_EQ(show(dir.read("voices.tmp")), show(hex(kVoiceHex)));
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"song.asm", "song.bin"}));
 }
 
 // The same song with 300 rows and the key-off on row 150: durations above 85
@@ -137,12 +124,13 @@ TEST(Conversion, LongNotesFollowTheDividingTiming) {
     };
     for (const Case& c : cases) {
         test::TempDir dir;
-        dir.writeRowStream(1, rows(300, {{0, note(C4, 1)}, {150, keyOff()}}));
+        test::CellRows streams;
+        streams.set(1, rows(300, {{0, note(C4, 1)}, {150, keyOff()}}));
         ConversionRequest r = smallSong(dir.path());
         r.totalRows = 300;
         r.dividingTiming = c.dividingTiming;
         r.writeAsm = false;
-        const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+        const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
         ASSERT_TRUE(result.succeeded) << result.message;
         EXPECT_EQ(show(dir.read("song.bin")), show(hex(c.expected + " " + kVoiceHex))) << c.dividingTiming;
         EXPECT_FALSE(dir.exists("song.asm"));
@@ -151,11 +139,12 @@ TEST(Conversion, LongNotesFollowTheDividingTiming) {
 
 TEST(Conversion, OnlyTheListingIsWritten) {
     test::TempDir dir;
-    dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+    test::CellRows streams;
+    streams.set(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
     ConversionRequest r = smallSong(dir.path());
     r.fileName = "my song.xm";
     r.writeBin = false;
-    const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+    const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
     ASSERT_TRUE(result.succeeded);
     EXPECT_EQ(result.message, "my song.asm created successfully!");
     EXPECT_EQ(result.binaryLength, 50u);
@@ -165,8 +154,9 @@ TEST(Conversion, OnlyTheListingIsWritten) {
 
 TEST(Conversion, EFourOnlyOnTheDacTrack) {
     test::TempDir dir;
-    dir.writeRowStream(1, rows(8, {{0, note(C4, 1)}}));
-    dir.writeRowStream(2, rows(8, {{0, note(C4, 1)}}));
+    test::CellRows streams;
+    streams.set(1, rows(8, {{0, note(C4, 1)}}));
+    streams.set(2, rows(8, {{0, note(C4, 1)}}));
     ConversionRequest r = smallSong(dir.path());
     r.channelCount = 2;
     r.totalRows = 8;
@@ -177,30 +167,31 @@ TEST(Conversion, EFourOnlyOnTheDacTrack) {
     r.pan = {PanChoice::Centre, PanChoice::Default, PanChoice::Default, PanChoice::Default, PanChoice::Default,
              PanChoice::Default, PanChoice::Centre};
     r.writeAsm = false;
-    ASSERT_TRUE(MAINCONVERSIONCODE(r, test::noRandom()).succeeded);
+    ASSERT_TRUE(test::convertAndWrite(r, streams, test::noRandom()).succeeded);
     EXPECT_EQ(show(dir.read("song.bin")),
               show(hex(std::string("00 17 02 00 03 02 00 13 00 00 00 0E 00 10 EF 00 B1 08 F2 81 08 E4 F2 ") + kVoiceHex)));
 }
 
 TEST(Conversion, RandomPanIsRepeatableWithASeed) {
     test::TempDir dir;
+    test::CellRows streams;
     std::vector<XmCell> cells;
     for (int i = 0; i < 64; ++i) cells.push_back(note(C4 + i % 12, 1));
-    dir.writeRowStream(1, cells);
+    streams.set(1, cells);
     ConversionRequest r = smallSong(dir.path());
     r.totalRows = 64;
     r.pan[0] = PanChoice::Random;
     r.writeAsm = false;
-    ASSERT_TRUE(MAINCONVERSIONCODE(r, seededRandom(7)).succeeded);
+    ASSERT_TRUE(test::convertAndWrite(r, streams, seededRandom(7)).succeeded);
     const Bytes first = dir.read("song.bin");
-    ASSERT_TRUE(MAINCONVERSIONCODE(r, seededRandom(7)).succeeded);
+    ASSERT_TRUE(test::convertAndWrite(r, streams, seededRandom(7)).succeeded);
     EXPECT_EQ(dir.read("song.bin"), first);
     EXPECT_EQ(first[14], 0xE0);  // the first note always sets the pan
 }
 
 struct FailureCase {
     std::string name;
-    std::function<void(test::TempDir&, ConversionRequest&)> setup;
+    std::function<void(test::CellRows&, ConversionRequest&)> setup;
     FailureKind kind;
     std::string message;
 };
@@ -208,43 +199,43 @@ struct FailureCase {
 std::vector<FailureCase> failureCases() {
     return {
         {"drum before any instrument (map index 0)",
-         [](test::TempDir& dir, ConversionRequest& r) {
-             dir.writeRowStream(2, rows(16, {{3, note(C4)}}));
+         [](test::CellRows& streams, ConversionRequest& r) {
+             streams.set(2, rows(16, {{3, note(C4)}}));
              r.channelCount = 2;
              r.hasDrums = true;
              r.dac = 2;
          },
          FailureKind::Error, kSomeError},
         {"instrument past the end of the FM map",
-         [](test::TempDir&, ConversionRequest& r) { r.corri.clear(); }, FailureKind::Error, kSomeError},
+         [](test::CellRows&, ConversionRequest& r) { r.corri.clear(); }, FailureKind::Error, kSomeError},
         {"pointer beyond 32767",
-         [](test::TempDir& dir, ConversionRequest& r) {
+         [](test::CellRows& streams, ConversionRequest& r) {
              std::vector<XmCell> cells;
              for (int i = 0; i < 40000; ++i) cells.push_back(note(i % 2 ? C4 : C4 + 2));
-             dir.writeRowStream(1, cells);
+             streams.set(1, cells);
              r.totalRows = 40000;
              r.loopSong = false;
          },
          FailureKind::Error, kSomeError},
         {"a loop jump beyond 32 KB",
-         [](test::TempDir& dir, ConversionRequest& r) {
+         [](test::CellRows& streams, ConversionRequest& r) {
              std::vector<XmCell> cells;
              for (int i = 0; i < 40000; ++i) cells.push_back(note(i % 2 ? C4 : C4 + 2));
-             dir.writeRowStream(1, cells);
+             streams.set(1, cells);
              r.totalRows = 40000;
          },
          FailureKind::Error, kSomeError},
         {"missing row stream",
-         [](test::TempDir&, ConversionRequest& r) {
+         [](test::CellRows&, ConversionRequest& r) {
              r.channelCount = 2;
              r.fm[0] = 2;
          },
          FailureKind::Error, kSomeError},
-        {"FM entry without a channel", [](test::TempDir&, ConversionRequest& r) { r.fm[0] = std::nullopt; },
+        {"FM entry without a channel", [](test::CellRows&, ConversionRequest& r) { r.fm[0] = std::nullopt; },
          FailureKind::Error, kSomeError},
         {"B-7 on an FM channel",
-         [](test::TempDir& dir, ConversionRequest& r) {
-             dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {13, note(96)}}));
+         [](test::CellRows& streams, ConversionRequest& r) {
+             streams.set(1, rows(16, {{0, note(C4, 1)}, {13, note(96)}}));
              r.orderTable = {0, 0};
              r.patternRows = {8};
          },
@@ -254,58 +245,51 @@ std::vector<FailureCase> failureCases() {
     };
 }
 
-// A failed conversion leaves earlier outputs as they were, no section file,
-// no temporary output, and for a refused note not even voices.tmp.
+// A failed conversion leaves earlier outputs as they were and no temporary
+// output.
 TEST(Conversion, FailuresLeaveNoPartialOutput) {
     for (const FailureCase& c : failureCases()) {
         SCOPED_TRACE(c.name);
         test::TempDir dir;
-        dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+        test::CellRows streams;
+        streams.set(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
         ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
         ASSERT_TRUE(writeWholeFile(dir.path() / "song.asm", hex("41 42")));
-        ASSERT_TRUE(writeWholeFile(dir.path() / "batman1.TMP", hex("99")));
         ConversionRequest r = smallSong(dir.path());
-        c.setup(dir, r);
+        c.setup(streams, r);
         const std::vector<std::string> before = dir.fileNames();
 
-        const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+        const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
         EXPECT_FALSE(result.succeeded);
         EXPECT_EQ(result.failureKind, c.kind);
         EXPECT_EQ(result.message, c.message);
         EXPECT_EQ(show(dir.read("song.bin")), "01 02 03");
         EXPECT_EQ(show(dir.read("song.asm")), "41 42");
-        std::vector<std::string> expected;
-        for (const std::string& name : before) {
-            if (name != "batman1.TMP") expected.push_back(name);
-        }
-        std::vector<std::string> after = dir.fileNames();
-        std::erase(after, std::string("voices.tmp"));
-        EXPECT_EQ(after, expected);
-        if (c.kind == FailureKind::Refused) EXPECT_FALSE(dir.exists("voices.tmp"));
+        EXPECT_EQ(dir.fileNames(), before);
     }
 }
 
 TEST(Conversion, SuccessReplacesEarlierOutputs) {
     test::TempDir dir;
-    dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+    test::CellRows streams;
+    streams.set(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
     ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
-    ASSERT_TRUE(writeWholeFile(dir.path() / "LOL1.tmp", hex("01")));
     ConversionRequest r = smallSong(dir.path());
-    ASSERT_TRUE(MAINCONVERSIONCODE(r, test::noRandom()).succeeded);
+    ASSERT_TRUE(test::convertAndWrite(r, streams, test::noRandom()).succeeded);
     EXPECT_EQ(dir.read("song.bin").size(), 50u);
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"song.asm", "song.bin"}));
 
     // A folder under an output's name is never touched; the other output stays as it was.
     std::filesystem::remove(dir.path() / "song.asm");
     std::filesystem::create_directory(dir.path() / "song.asm");
     ASSERT_TRUE(writeWholeFile(dir.path() / "song.asm" / "keep.txt", hex("4B")));
     ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
-    const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+    const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
     EXPECT_FALSE(result.succeeded);
     EXPECT_EQ(result.message, kSomeError);
     EXPECT_EQ(show(dir.read("song.bin")), "01 02 03");
     EXPECT_TRUE(dir.exists("song.asm/keep.txt"));
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp", "song.asm", "song.bin", "voices.tmp"}));
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"song.asm", "song.bin"}));
 }
 
 TEST(Conversion, RequestOutsideItsRangesFails) {
@@ -321,13 +305,14 @@ TEST(Conversion, RequestOutsideItsRangesFails) {
     };
     for (const auto& breakIt : broken) {
         test::TempDir dir;
-        dir.writeRowStream(1, rows(16, {{0, note(C4, 1)}}));
+        test::CellRows streams;
+        streams.set(1, rows(16, {{0, note(C4, 1)}}));
         ConversionRequest r = smallSong(dir.path());
         breakIt(r);
-        const ConversionResult result = MAINCONVERSIONCODE(r, test::noRandom());
+        const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
         EXPECT_FALSE(result.succeeded);
         EXPECT_EQ(result.message, kSomeError);
-        EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"C1.tmp"}));
+        EXPECT_TRUE(dir.fileNames().empty());
     }
 }
 

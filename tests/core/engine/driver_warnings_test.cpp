@@ -167,7 +167,7 @@ TEST(DriverWarnings, UnreadableRowStreamsLeaveTheNotesToTheConversion) {
     r.fmChannelCount = 1;
     r.fm[0] = 1;
     r.tempo = 1;
-    EXPECT_EQ(driverWarnings(r, ScratchRowSource(dir.path())), std::vector<std::string>{kTempoOneWarning});
+    EXPECT_EQ(driverWarnings(r, test::CellRows()), std::vector<std::string>{kTempoOneWarning});
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -14,7 +15,9 @@
 
 #include "base/byte_reader.hpp"
 #include "support/temp_dir.hpp"
+#include "engine/conversion.hpp"
 #include "engine/conversion_request.hpp"
+#include "engine/row_source.hpp"
 #include "engine/track_encoder.hpp"
 #include "xm/xm_reader.hpp"
 
@@ -64,6 +67,27 @@ inline std::vector<XmCell> rows(int count, std::initializer_list<std::pair<int, 
     return cells;
 }
 
+// Row streams set channel by channel, as the conversion reads a module's. A
+// channel never set is missing, and ends the conversion with the general error.
+class CellRows final : public RowSource {
+public:
+    void set(int channel, const std::vector<XmCell>& cells) { streams_[channel] = RowStream::fromCells(channel, cells); }
+    RowStream rowStream(int channel, int rows) const override {
+        const auto found = streams_.find(channel);
+        if (found == streams_.end() || found->second.rowCount() < rows) failConversion();
+        return found->second;
+    }
+    bool removeKeyOffs(int) override { return false; }
+
+private:
+    std::map<int, RowStream> streams_;
+};
+
+// The song converted from `rows` and its outputs placed, as the command line does.
+inline ConversionResult convertAndWrite(const ConversionRequest& request, const RowSource& rows,
+                                        const RandomSource& random) {
+    return writeSong(request, convertSong(request, rows, random));
+}
 
 // Draws the given values in order and counts the draws.
 struct ScriptedRandom {

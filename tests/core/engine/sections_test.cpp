@@ -3,7 +3,6 @@
 #include <functional>
 
 #include "engine/conversion_error.hpp"
-#include "engine/row_source.hpp"
 #include "engine_test_util.hpp"
 
 namespace ferro {
@@ -147,34 +146,6 @@ TEST(ChannelSections, LoopJumpMustFitSixteenBits) {
     ASSERT_EQ(fits.main.size(), 32766u + 3u);
     EXPECT_EQ(show(Bytes(fits.main.end() - 3, fits.main.end())), "F6 80 00");
     EXPECT_THROW(build(32766), ConversionError);
-}
-
-TEST(ChannelTracks, WritesSectionFiles) {
-    test::TempDir dir;
-    ConversionRequest request = test::baseRequest();
-    request.workingDirectory = dir.path();
-    request.channelCount = 2;
-    request.fmChannelCount = 1;
-    request.fm[0] = 2;
-    request.psgChannelCount = 0;
-    request.hasDrums = false;
-    request.totalRows = 8;
-    request.restartRow = 4;
-    request.pan[0] = PanChoice::Centre;
-    dir.writeRowStream(2, rows(8, {{0, note(C4)}, {4, keyOff()}}));
-    const std::vector<ChannelRole> roles = buildChannelRoles(request);
-    for (int n = 1; n <= 2; ++n) buildChannelTracks(request, roles, n, ScratchRowSource(dir.path()), test::noRandom());
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"BATMAN1.tmp", "BATMAN2.tmp", "C2.tmp", "LOL1.tmp", "LOL2.tmp"}));
-    EXPECT_TRUE(dir.read("BATMAN1.tmp").empty());
-    EXPECT_TRUE(dir.read("LOL1.tmp").empty());
-    EXPECT_EQ(show(dir.read("LOL2.tmp")), "B1 04");
-    EXPECT_EQ(show(dir.read("BATMAN2.tmp")), "80 04 F6 FF FC");
-
-    // A row stream shorter than the song, or none at all, ends the conversion.
-    request.totalRows = 9;
-    EXPECT_THROW(buildChannelTracks(request, roles, 2, ScratchRowSource(dir.path()), test::noRandom()), ConversionError);
-    request.fm[0] = 1;
-    EXPECT_THROW(buildChannelTracks(request, buildChannelRoles(request), 1, ScratchRowSource(dir.path()), test::noRandom()), ConversionError);
 }
 
 }  // namespace

@@ -262,27 +262,5 @@ TEST(AssembleSong, ValuesThatDoNotFitEndTheConversion) {
     }
 }
 
-TEST(WriteSongFiles, ReadsTheWorkingFilesAndWritesBothSinks) {
-    test::TempDir dir;
-    ConversionRequest r = test::baseRequest();
-    r.workingDirectory = dir.path();
-    r.fmChannelCount = 1;
-    r.fm[0] = 1;
-    r.psgChannelCount = 0;
-    r.hasDrums = false;
-    r.totalRows = 16;
-    ASSERT_TRUE(writeWholeFile(dir.path() / "BATMAN1.tmp", hex("B1 10 F2")));
-    ASSERT_TRUE(writeWholeFile(dir.path() / "voices.tmp", hex("01 02")));
-    MemorySink bin;
-    DiscardSink listing;
-    EXPECT_EQ(writeSongFiles(r, bin, listing), 20u);
-    EXPECT_EQ(show(bin.bytes()), "00 12 02 00 03 02 00 11 00 00 00 0E 00 10 B1 10 F2 F2 01 02");
-    EXPECT_GT(listing.count(), 0u);
-
-    // An intro file that is not there ends the conversion.
-    r.restartRow = 1;
-    EXPECT_THROW(writeSongFiles(r, bin, listing), ConversionError);
-}
-
 }  // namespace
 }  // namespace ferro

@@ -1,5 +1,5 @@
 // The program works in the user's own folder: the module's folder holds the
-// scratch files, the working files and the outputs. These tests run the
+// scratch files and the outputs. These tests run the
 // library calls the windows make (load, convert, reload, convert, unload,
 // exit) in a folder full of the user's files, many named almost like the
 // scratch files, and check file by file that nothing else was created,
@@ -18,6 +18,7 @@
 
 #include "engine/conversion.hpp"
 #include "song/song_choices.hpp"
+#include "song/song_conversion.hpp"
 #include "support/temp_dir.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/scratch_files.hpp"
@@ -94,6 +95,30 @@ std::vector<std::uint8_t> songModule() {
     }
     layout.patterns = {intro, loop};
     return test::buildXm(layout);
+}
+
+// The choices of requestFor made in the windows, with "Remove rests".
+void chooseAsRequestFor(SongModel& model) {
+    model.setFmChannelCount(2);
+    model.setPsgChannelCount(1);
+    model.setUseNoise(false);
+    model.chooseChannel(0, 1);
+    model.chooseChannel(1, 2);
+    model.chooseChannel(kFirstPsgAssignmentRow, 3);
+    model.chooseChannel(kDacAssignmentRow, 4);
+    model.setOptimiseOutput(true);
+    model.setRemoveRests(true);
+    model.addVoice("one", FmVoice{});
+    model.addVoice("two", FmVoice{});
+    model.setWriteBin(true);
+    model.setWriteAsm(true);
+}
+
+// "Convert song" in the windows.
+SongConversionOutcome convertInWindows(SongModel& model, std::uint64_t seed) {
+    ConversionSettings settings;
+    settings.target = SongTarget::OutputsAndScratchFiles;
+    return convertSong(model, settings, {}, seededRandom(seed));
 }
 
 ConversionRequest requestFor(const XmModule& m) {
@@ -180,15 +205,6 @@ protected:
         }
     }
 
-    std::vector<std::string> sectionFilesLeft() const {
-        std::vector<std::string> left;
-        for (const auto& entry : fs::directory_iterator(dir.path())) {
-            const std::string name = entry.path().filename().string();
-            if (isScratchFileName(name) && (name.rfind("BATMAN", 0) == 0 || name.rfind("LOL", 0) == 0)) left.push_back(name);
-        }
-        return left;
-    }
-
     std::vector<std::string> scratchFilesLeft() const {
         std::vector<std::string> left;
         for (const auto& entry : fs::directory_iterator(dir.path())) {
@@ -212,29 +228,28 @@ protected:
 };
 
 TEST_F(FolderSafety, LoadConvertReloadUnloadAndExitTouchOnlyTheirOwnFiles) {
-    XmModule module = load();
-    ASSERT_EQ(module.totalRows, 80);
-    ASSERT_EQ(module.restartRow, 16);
+    SongModel model;
+    model.load(load());
+    ASSERT_EQ(model.module()->totalRows, 80);
+    ASSERT_EQ(model.module()->restartRow, 16);
     expectOnlyAllowedChanges({}, "load");
 
-    ConversionResult result = MAINCONVERSIONCODE(requestFor(module), seededRandom(1));
-    ASSERT_TRUE(result.succeeded) << result.message;
+    chooseAsRequestFor(model);
+    SongConversionOutcome result = convertInWindows(model, 1);
+    ASSERT_TRUE(result.converted) << result.message;
     expectOnlyAllowedChanges({"song.bin", "song.asm"}, "first conversion");
-    EXPECT_TRUE(sectionFilesLeft().empty());
     EXPECT_TRUE(fs::exists(dir / "voices.tmp"));
     const Bytes firstBinary = test::readFileBytes(dir / "song.bin");
 
-    module = load();  // reload
+    model.reload(load());
     expectOnlyAllowedChanges({"song.bin", "song.asm"}, "reload");
 
     // Only the listing this time: the binary stays as the first run wrote it.
-    ConversionRequest asmOnly = requestFor(module);
-    asmOnly.writeBin = false;
-    result = MAINCONVERSIONCODE(asmOnly, seededRandom(2));
-    ASSERT_TRUE(result.succeeded) << result.message;
+    model.setWriteBin(false);
+    result = convertInWindows(model, 2);
+    ASSERT_TRUE(result.converted) << result.message;
     expectOnlyAllowedChanges({"song.bin", "song.asm"}, "second conversion");
     EXPECT_EQ(test::readFileBytes(dir / "song.bin"), firstBinary);
-    EXPECT_TRUE(sectionFilesLeft().empty());
 
     EXPECT_TRUE(deleteScratchFiles(dir.path()));  // unload
     EXPECT_TRUE(deleteScratchFiles(dir.path()));  // exit
@@ -248,13 +263,12 @@ TEST_F(FolderSafety, FailedConversionAndFailedLoadLeaveTheFolderAsItWas) {
     // The instrument map misses instrument 2: the conversion stops half-way.
     ConversionRequest broken = requestFor(module);
     broken.corri = std::string(1, '\0');
-    const ConversionResult result = MAINCONVERSIONCODE(broken, seededRandom(3));
+    const ConversionResult result = writeSong(broken, convertSong(broken, MemoryRowSource(module), seededRandom(3)));
     EXPECT_FALSE(result.succeeded);
     EXPECT_EQ(result.message, kSomeError);
     expectOnlyAllowedChanges({}, "failed conversion");
     EXPECT_EQ(test::readFileBytes(dir / "song.asm"), before.at("song.asm").content);
     EXPECT_FALSE(fs::exists(dir / "song.bin"));
-    EXPECT_TRUE(sectionFilesLeft().empty());
 
     // A module cut short in its second pattern fails after writing some
     // scratch files; the explorer then unloads.

@@ -51,19 +51,19 @@ TEST(ConversionGate, LightsAndPolicies) {
     EXPECT_STREQ(kGeneralAskMessage, "Conversion is possible, but some parametres may be wrong.\r\nDo you want to proceed?");
 }
 
-// Two XM channels of 16 rows in `dir`: channel 1 a note, channel 2 a drum
-// with a key-off on row 8. FM 1 plays channel 1, the DAC channel 2.
+// Two XM channels of 16 rows, loaded from `dir` as the windows load them:
+// channel 1 a note, channel 2 a drum with a key-off on row 8. FM 1 plays
+// channel 1, the DAC channel 2.
 struct LoadedSong {
-    explicit LoadedSong(bool dacStream = true) {
+    explicit LoadedSong(bool dacScratchFile = true, bool dacKeyOff = true) {
         const auto cell = [](std::uint8_t note) { return XmCell{note, 1, 0, 0, 0}; };
         std::vector<XmCell> melody(16), drums(16);
         melody[0] = cell(49);
         drums[0] = cell(49);
-        drums[8] = cell(kXmKeyOff);
+        if (dacKeyOff) drums[8] = cell(kXmKeyOff);
         dir.writeRowStream(1, melody);
-        if (dacStream) dir.writeRowStream(2, drums);
+        if (dacScratchFile) dir.writeRowStream(2, drums);
         XmModule m;
-        // The same rows in memory, as a load parses them.
         for (const auto* cells : {&melody, &drums}) {
             Bytes& stream = m.rowStreams.emplace_back();
             for (const XmCell& c : *cells)
@@ -78,21 +78,25 @@ struct LoadedSong {
         model.setPsgChannelCount(0);
         model.chooseChannel(0, 1);
         model.chooseChannel(kDacAssignmentRow, 2);
-        std::string hex;
-        for (int i = 0; i < 25; ++i) hex += (i ? " 0" : "0") + std::to_string(i % 10);
-        model.I_AM_BATMAN(hex);
+        model.addPastedVoice(kVoiceHex);
     }
+    static constexpr const char* kVoiceHex = "00 01 02 03 04 05 06 07 08 09 00 01 02 03 04 05 06 07 08 09 00 01 02 03 04";
     test::TempDir dir;
     SongModel model;
-    ScratchRowSource rows{dir.path()};
 };
 
 RandomSource fixedRandom() { return seededRandom(7); }
 
+ConversionSettings windows() {
+    ConversionSettings settings;
+    settings.target = SongTarget::OutputsAndScratchFiles;
+    return settings;
+}
+
 TEST(SongConversion, GateStopsBeforeAnythingIsWritten) {
     LoadedSong song;
     song.model.chooseChannel(kDacAssignmentRow, std::nullopt);
-    SongConversionOutcome out = convertSong(song.model, {}, {}, song.rows, fixedRandom());
+    SongConversionOutcome out = convertSong(song.model, windows(), {}, fixedRandom());
     ASSERT_TRUE(out.stoppedAt);
     EXPECT_EQ(out.stoppedAt->action, GateAction::Refuse);
     EXPECT_EQ(out.stoppedAt->reason, kUnassignedDacText);
@@ -101,34 +105,48 @@ TEST(SongConversion, GateStopsBeforeAnythingIsWritten) {
     song.model.chooseChannel(kDacAssignmentRow, 2);
     song.model.clearVoices();
     std::vector<std::string> asked;
-    out = convertSong(song.model, {}, [&](const GateStep& s) { asked.push_back(s.message); return false; }, song.rows, fixedRandom());
+    const auto no = [&](const GateStep& s) {
+        asked.push_back(s.message);
+        return false;
+    };
+    out = convertSong(song.model, windows(), no, fixedRandom());
     ASSERT_TRUE(out.stoppedAt);
     EXPECT_EQ(out.stoppedAt->window, GateWindow::VoiceManager);
     EXPECT_EQ(asked, std::vector<std::string>{kVoiceAskMessage});
-    EXPECT_FALSE(song.dir.exists("song.bin"));
+    EXPECT_EQ(song.dir.fileNames(), (std::vector<std::string>{"C1.tmp", "C2.tmp"}));
 
-    out = convertSong(song.model, {}, [](const GateStep&) { return true; }, song.rows, fixedRandom());
+    out = convertSong(song.model, windows(), [](const GateStep&) { return true; }, fixedRandom());
     EXPECT_TRUE(out.converted) << out.message;
     EXPECT_TRUE(song.dir.exists("song.bin"));
 }
 
-TEST(SongConversion, RemoveRestsActsOnceAndItsFailureStopsTheConversion) {
+TEST(SongConversion, TheWindowsKeepTheirScratchFilesBesideTheSong) {
     LoadedSong song;
     song.model.setRemoveRests(true);
-    ConversionSettings sizes;
+    ConversionSettings sizes = windows();
     sizes.showSizeDecimal = true;
-    const SongConversionOutcome out = convertSong(song.model, sizes, {}, song.rows, fixedRandom());
+    const SongConversionOutcome out = convertSong(song.model, sizes, {}, fixedRandom());
     ASSERT_TRUE(out.converted) << out.message;
-    EXPECT_EQ(out.message, "song.bin created successfully!\r\nsong.bin is " + std::to_string(out.binaryLength) +
+    EXPECT_EQ(out.message, "song.bin created successfully!\r\nsong.bin is " + std::to_string(out.binary.size()) +
                                " bytes big.");
+    EXPECT_EQ(song.dir.read("song.bin"), out.binary);
     EXPECT_EQ(song.dir.read("C2.tmp")[8 * kXmCellSize], 0);
     EXPECT_EQ(song.model.settings().removeRests, RemoveRestsState::Greyed);
+    const FmVoice voice = song.model.request().voices.at(0);
+    EXPECT_EQ(song.dir.read("voices.tmp"), Bytes(voice.bytes.begin(), voice.bytes.end()));
 
-    // The drum channel's row stream cannot be changed: refused, as the
-    // command line refuses it, and the box stays checked.
+    // The command line writes the outputs and nothing else.
+    LoadedSong cli;
+    ConversionSettings outputs;
+    outputs.target = SongTarget::Outputs;
+    ASSERT_TRUE(convertSong(cli.model, outputs, {}, fixedRandom()).converted);
+    EXPECT_EQ(cli.dir.fileNames(), (std::vector<std::string>{"C1.tmp", "C2.tmp", "song.bin"}));
+}
+
+TEST(SongConversion, ARemoveRestsThatCannotActStopsTheConversion) {
     LoadedSong broken(false);
     broken.model.setRemoveRests(true);
-    const SongConversionOutcome failed = convertSong(broken.model, {}, {}, broken.rows, fixedRandom());
+    const SongConversionOutcome failed = convertSong(broken.model, windows(), {}, fixedRandom());
     EXPECT_FALSE(failed.converted);
     EXPECT_FALSE(failed.stoppedAt);
     EXPECT_EQ(failed.message, kSomeError);
@@ -144,15 +162,36 @@ TEST(SongConversion, BytesForHearingAreTheBytesTheButtonWrites) {
         LoadedSong song;
         song.model.setWriteAsm(true);
         song.model.setRemoveRests(removeRests);
-        const SongConversion before = songBytes(song.model, fixedRandom());
-        ASSERT_TRUE(before.succeeded) << before.message;
-        EXPECT_FALSE(song.dir.exists("song.bin"));
-        EXPECT_FALSE(song.dir.exists("song.asm"));
-        ASSERT_TRUE(convertSong(song.model, {}, {}, song.rows, fixedRandom()).converted);
+        const SongConversionOutcome before = convertSong(song.model, {}, {}, fixedRandom());
+        ASSERT_TRUE(before.converted) << before.message;
+        EXPECT_TRUE(before.message.empty());
+        EXPECT_EQ(song.dir.fileNames(), (std::vector<std::string>{"C1.tmp", "C2.tmp"}));
+        ASSERT_TRUE(convertSong(song.model, windows(), {}, fixedRandom()).converted);
         EXPECT_EQ(before.binary, song.dir.read("song.bin")) << removeRests;
         EXPECT_EQ(before.listing, song.dir.readText("song.asm")) << removeRests;
-        EXPECT_EQ(songBytes(song.model, fixedRandom()).binary, before.binary) << removeRests;
+        EXPECT_EQ(convertSong(song.model, {}, {}, fixedRandom()).binary, before.binary) << removeRests;
     }
+}
+
+TEST(SongConversion, KeyOffsStayGoneFromTheChannelThatLostThemUntilAReload) {
+    const auto swapChannels = [](SongModel& model) {
+        model.chooseChannel(0, 2);
+        model.chooseChannel(kDacAssignmentRow, 1);
+    };
+    LoadedSong song;
+    song.model.setRemoveRests(true);
+    ASSERT_TRUE(convertSong(song.model, windows(), {}, fixedRandom()).converted);
+    // Channel 2 now plays on FM 1 without its key-off, as its scratch file holds it.
+    swapChannels(song.model);
+    LoadedSong withoutKeyOff(true, false);
+    swapChannels(withoutKeyOff.model);
+    const Bytes expected = convertSong(withoutKeyOff.model, {}, {}, fixedRandom()).binary;
+    EXPECT_EQ(convertSong(song.model, {}, {}, fixedRandom()).binary, expected);
+    ASSERT_TRUE(convertSong(song.model, windows(), {}, fixedRandom()).converted);
+    EXPECT_EQ(song.dir.read("song.bin"), expected);
+
+    song.model.reload(*song.model.module());
+    EXPECT_NE(convertSong(song.model, {}, {}, fixedRandom()).binary, expected);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST(SongModel, EachOperationTellsOnceWhatChanged) {
     Watched w;
     EXPECT_FALSE(w.model.setMapValue(InstrumentMapKind::Psg, 1, 200));
     EXPECT_FALSE(w.model.removeVoice(0));
-    EXPECT_EQ(w.model.I_AM_BATMAN("not a voice"), AddVoiceResult::BadText);
+    EXPECT_EQ(w.model.addPastedVoice("not a voice"), AddVoiceResult::BadText);
     EXPECT_TRUE(w.told.empty());
 }
 
@@ -96,10 +96,10 @@ TEST(SongModel, LightsFollowTheChoices) {
     EXPECT_EQ(model.generalLight(), ReadinessLight::Green);
     EXPECT_EQ(model.generalStatusText(), kAllAssignedText);
 
-    EXPECT_EQ(model.I_AM_BATMAN(std::string(25 * 3 - 1, '0').replace(2, 1, " ")), AddVoiceResult::BadText);
+    EXPECT_EQ(model.addPastedVoice(std::string(25 * 3 - 1, '0').replace(2, 1, " ")), AddVoiceResult::BadText);
     std::string text;
     for (int i = 0; i < 25; ++i) text += (i ? " " : "") + std::string("1F");
-    EXPECT_EQ(model.I_AM_BATMAN(text), AddVoiceResult::Ok);
+    EXPECT_EQ(model.addPastedVoice(text), AddVoiceResult::Ok);
     EXPECT_EQ(model.voices().name(0), kPastedVoiceName);
     EXPECT_EQ(model.voiceLight(), ReadinessLight::Green);
     model.setFmChannelCount(0);
@@ -184,11 +184,11 @@ TEST(SongModel, VoiceOperationsAsTheVoiceManagerUsesThem) {
         {"add one to a full list", 256,
          [&](SongModel& m) { return static_cast<int>(m.addVoice("x", voiceNumbered(1))); },
          static_cast<int>(AddVoiceResult::Full), 256, "v0", 0},
-        {"paste", 1, [&](SongModel& m) { return static_cast<int>(m.I_AM_BATMAN(pasted)); },
+        {"paste", 1, [&](SongModel& m) { return static_cast<int>(m.addPastedVoice(pasted)); },
          static_cast<int>(AddVoiceResult::Ok), 2, "v0", listAndLight},
-        {"paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.I_AM_BATMAN(pasted)); },
+        {"paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.addPastedVoice(pasted)); },
          static_cast<int>(AddVoiceResult::Full), 256, "v0", 0},
-        {"bad paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.I_AM_BATMAN("0A 0B")); },
+        {"bad paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.addPastedVoice("0A 0B")); },
          static_cast<int>(AddVoiceResult::BadText), 256, "v0", 0},
         {"remove the first", 3, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 2, "v1", listAndLight},
         {"remove the last voice", 1, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 0, "", listAndLight},

@@ -53,21 +53,6 @@ XmError parseError(const std::vector<std::uint8_t>& bytes) {
     return std::holds_alternative<XmError>(result) ? std::get<XmError>(result) : XmError{};
 }
 
-TEST(XmWords, LittleEndianWithSignedResults) {
-    struct Row { std::uint8_t b[4]; std::int32_t dword; std::int16_t word; };
-    const Row rows[] = {
-        {{0x14, 0x01, 0, 0}, 276, 276},
-        {{0xFF, 0x7F, 0, 0}, 32767, 32767},
-        {{0x00, 0x80, 0, 0}, 32768, -32768},
-        {{0xFF, 0xFF, 0xFF, 0xFF}, -1, -1},
-        {{0x00, 0x00, 0x00, 0x80}, INT32_MIN, 0},
-    };
-    for (const Row& r : rows) {
-        EXPECT_EQ(LDWORD(r.b[0], r.b[1], r.b[2], r.b[3]), r.dword);
-        EXPECT_EQ(RWORD(r.b[0], r.b[1]), r.word);
-    }
-}
-
 TEST(XmParser, SongOrderRowCountsAndLoopStart) {
     XmLayout layout;
     layout.channelCount = 2;
@@ -344,6 +329,15 @@ TEST(ScratchFiles, WrittenFromTheParsedModuleAndGoneWithTheFolderObject) {
         ASSERT_TRUE(std::holds_alternative<XmModule>(scratch.load("song.xm")));
     }
     EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"cut.xm", "song.xm"}));
+}
+
+TEST(ScratchFiles, RemovingRestsClearsTheKeyOffsOfOneRowStream) {
+    test::TempDir dir;
+    // A note, a key-off, a key-off with an effect, and a trailing partial row.
+    dir.write("C3.tmp", {49, 1, 0, 0, 0, 97, 2, 0, 0, 0, 97, 0, 0, 8, 0x61, 97, 97});
+    ASSERT_TRUE(removeRowStreamKeyOffs(dir.path(), 3));
+    EXPECT_EQ(dir.read("C3.tmp"), (Bytes{49, 1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 8, 0x61, 97, 97}));
+    EXPECT_FALSE(removeRowStreamKeyOffs(dir.path(), 4));
 }
 
 TEST(ScratchFiles, ALinkUnderAScratchNameIsRemovedNotFollowed) {
