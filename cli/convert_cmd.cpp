@@ -21,6 +21,7 @@
 #include "cli/text.hpp"
 #include "song/song_conversion.hpp"
 #include "song/song_model.hpp"
+#include "song/song_setup.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro::cli {
@@ -62,36 +63,13 @@ int runConvert(const ConvertOptions& opt) {
         std::cerr << xmErrorMessage(*error) << '\n';
         return 1;
     }
-    auto header = parseXmHeader(std::get<Bytes>(bytes));
-    if (auto* error = std::get_if<XmError>(&header)) {
-        std::cerr << xmErrorMessage(*error) << '\n';
-        return 1;
-    }
-    const int channelCount = std::get<XmHeader>(header).channelCount;
-    if (channelCount < 1) {
-        // The load refuses such a module; say so before judging the setup by it.
-        std::cerr << kSomeError << '\n';
-        return 1;
-    }
-
-    SongChoices choices = initialSongChoices(channelCount);
-    if (!opt.setup.empty()) {
-        auto read = readSetupFile(opt.setup, channelCount);
-        if (auto* failure = std::get_if<int>(&read)) return *failure;
-        choices = std::get<SongChoices>(std::move(read));
-    }
-
-    auto parsed = parseXmModule(std::get<Bytes>(bytes));
-    if (auto* error = std::get_if<XmError>(&parsed)) {
-        std::cerr << xmErrorMessage(*error) << '\n';
-        return 1;
-    }
-    XmModule& parsedModule = std::get<XmModule>(parsed);
-    parsedModule.fileName = fileName;
-    parsedModule.directory = directory;
     SongModel model;
-    model.load(std::move(parsedModule));
-    model.applyChoices(std::move(choices));
+    std::vector<std::string> warnings;
+    if (const auto failure = loadSongWithSetup(model, std::get<Bytes>(bytes), path, opt.setup, &warnings)) {
+        std::cerr << failure->message << '\n';
+        return failure->exitCode;
+    }
+    for (const auto& warning : warnings) std::cerr << "Warning: " << warning << '\n';
 
     // A yellow light warns and converts, or with --strict refuses; a red
     // light refuses with its status text. The size lines are the desktop

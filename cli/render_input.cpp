@@ -29,47 +29,17 @@ bool isXm(const Bytes& bytes) {
 // into the binary, which the player reads.
 void convertModule(RenderInput& out, const fs::path& path, const Bytes& bytes, const std::string& setup,
                    std::optional<std::uint64_t> seed) {
-    auto parsed = parseXmModule(bytes);
-    if (auto* error = std::get_if<XmError>(&parsed)) {
-        out.message = xmErrorMessage(*error);
-        return;
-    }
-    XmModule& module = std::get<XmModule>(parsed);
-    // The request names the song after the module, as the windows do; nothing
-    // is written under that name.
-    module.fileName = utf8FromPath(path.filename());
-    module.directory = path.parent_path();
-    if (module.channelCount < 1) {
-        out.message = kSomeError;
+    SongModel model;
+    if (const auto failure = loadSongWithSetup(model, bytes, path, setup, &out.warnings)) {
+        out.message = failure->message;
+        out.exitCode = failure->exitCode;
         return;
     }
     // The module's own name, as the tracker padded it.
-    std::string name = module.header.moduleName;
+    std::string name = model.module()->header.moduleName;
     while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
     if (!name.empty()) out.name = latin1ToUtf8(name);
 
-    SongChoices choices = initialSongChoices(module.channelCount);
-    if (!setup.empty()) {
-        const fs::path setupPath = fs::absolute(pathFromUtf8(setup));
-        const std::optional<Bytes> text = readWholeFile(setupPath);
-        if (!text) {
-            out.message = "Cannot read the song setup file " + setup;
-            out.exitCode = kSetupErrorExitCode;
-            return;
-        }
-        auto read = parseSongSetup(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()),
-                                   setupPath.parent_path(), module.channelCount, &out.warnings);
-        if (auto* error = std::get_if<SongSetupError>(&read)) {
-            out.message = setup + ": " + error->message;
-            out.exitCode = error->exitCode;
-            return;
-        }
-        choices = std::get<SongChoices>(std::move(read));
-    }
-
-    SongModel model;
-    model.load(std::move(module));
-    model.applyChoices(std::move(choices));
     // A yellow light warns and plays on; a red one refuses with its status text.
     const auto warn = [&out](const GateStep& step) {
         out.warnings.push_back(gateWarning(step));

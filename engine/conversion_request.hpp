@@ -81,15 +81,15 @@ struct ConversionRequest {
     std::array<PanChoice, 7> pan{};
     std::array<int, 9> pitch{0, 0, 0, 0, 0, 0, -36, -36, -36};
     std::array<int, 10> volume{16, 16, 16, 16, 16, 16, 0, 0, 0, 0};
-    bool drumsByNote = false;   // dorri is keyed by XM note 1..96, else by instrument 1..256
-    bool hihatsByNote = false;  // norri is keyed by XM note 1..96, else by instrument 1..256
+    bool drumsByNote = false;   // drumSamples is keyed by XM note 1..96, else by instrument 1..256
+    bool hihatsByNote = false;  // hihatKinds is keyed by XM note 1..96, else by instrument 1..256
     // The instrument maps, byte strings indexed from 1: the value for key k is
     // the unsigned byte at string index k-1 (see mapValue below). A key past
     // the end of the string ends the conversion with the general error.
-    std::string corri;    // XM instrument -> FM voice number (0-based position in `voices`)
-    std::string psgorri;  // XM instrument -> PSG envelope 0..127
-    std::string norri;    // XM instrument or note -> hi-hat envelope (1 open, 2 closed)
-    std::string dorri;    // XM instrument or note -> DAC note byte $81..$DF
+    std::string instrumentVoices;    // XM instrument -> FM voice number (0-based position in `voices`)
+    std::string instrumentPsgEnvelopes;  // XM instrument -> PSG envelope 0..127
+    std::string hihatKinds;    // XM instrument or note -> hi-hat envelope (1 open, 2 closed)
+    std::string drumSamples;    // XM instrument or note -> DAC note byte $81..$DF
 
     // ---- Voice manager: the song's voices in list order (at most $100).
     std::vector<FmVoice> voices;

@@ -75,7 +75,7 @@ void readTrack(const ConversionRequest& request, const SongTrack& t, const RowSt
         if (t.kind == TrackKind::Dac) {
             if (note == 0 || note == kXmKeyOff) continue;
             // Other keys are refused by the conversion.
-            const std::optional<int> sample = mapValue(request.dorri, request.drumsByNote ? note : instrument);
+            const std::optional<int> sample = mapValue(request.drumSamples, request.drumsByNote ? note : instrument);
             if (sample && *sample >= 0x81 && *sample <= 0xDF && !dacSampleHasSound(*sample))
                 doubts.sample.add(request, t, r, "sample " + hexByte(*sample));
             continue;
@@ -89,13 +89,13 @@ void readTrack(const ConversionRequest& request, const SongTrack& t, const RowSt
             doubts.offTable.add(request, t, r, "note " + xmNoteName(note) + " on " + t.name);
         if (instrument == 0) continue;
         if (!psg && voiceCount >= 1) {
-            const std::optional<int> voice = mapValue(request.corri, instrument);
+            const std::optional<int> voice = mapValue(request.instrumentVoices, instrument);
             if (voice && *voice >= voiceCount)
                 doubts.voice.add(request, t, r,
                                  "instrument " + std::to_string(instrument) + " plays voice " + std::to_string(*voice));
         }
         if (psg) {
-            const std::optional<int> envelope = mapValue(request.psgorri, instrument);
+            const std::optional<int> envelope = mapValue(request.instrumentPsgEnvelopes, instrument);
             if (envelope && *envelope > kDriverPsgEnvelopes)
                 doubts.envelope.add(request, t, r,
                                     "instrument " + std::to_string(instrument) + " uses envelope " +

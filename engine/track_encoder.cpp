@@ -163,13 +163,13 @@ void encodeInstrument(const ConversionRequest& request, const XmCell& cell, Chan
     };
     switch (role) {
         case ChannelRole::Fm:
-            flagged(request.corri, kFlagVoice);
+            flagged(request.instrumentVoices, kFlagVoice);
             break;
         case ChannelRole::PsgTone:
-            flagged(request.psgorri, kFlagPsgEnvelope);
+            flagged(request.instrumentPsgEnvelopes, kFlagPsgEnvelope);
             break;
         case ChannelRole::PsgNoise:
-            flagged(request.norri, kFlagPsgEnvelope);
+            flagged(request.hihatKinds, kFlagPsgEnvelope);
             break;
         case ChannelRole::Dac:
         case ChannelRole::None:
@@ -217,7 +217,7 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
                     b = kNoiseNote;
                     break;
                 case ChannelRole::Dac:
-                    b = lookup(request.dorri, request.drumsByNote ? v : state.currentInstrument);
+                    b = lookup(request.drumSamples, request.drumsByNote ? v : state.currentInstrument);
                     // Anything else would be read as a rest, a flag or a duration.
                     if (b < 0x81 || b > 0xDF) failConversion();
                     break;

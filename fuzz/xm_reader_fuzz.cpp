@@ -98,10 +98,10 @@ ConversionRequest requestFor(const XmModule& m, std::uint8_t options) {
     r.tempo = 1 + (options >> 4) % 9;
     for (int k = 0; k < 7; ++k) r.pan[static_cast<std::size_t>(k)] = static_cast<PanChoice>((options + k) % 5);
     for (int key = 0; key < 256; ++key) {
-        r.corri.push_back(static_cast<char>(key % 3));
-        r.psgorri.push_back(static_cast<char>(key % 128));
-        r.norri.push_back(static_cast<char>(1 + key % 2));
-        r.dorri.push_back(static_cast<char>(0x81 + key % 0x5F));
+        r.instrumentVoices.push_back(static_cast<char>(key % 3));
+        r.instrumentPsgEnvelopes.push_back(static_cast<char>(key % 128));
+        r.hihatKinds.push_back(static_cast<char>(1 + key % 2));
+        r.drumSamples.push_back(static_cast<char>(0x81 + key % 0x5F));
     }
     r.voices.resize(3);
     r.writeBin = true;

@@ -8,12 +8,12 @@ namespace {
 
 std::string& mapBytes(InstrumentMaps& maps, InstrumentMapKind kind) {
     switch (kind) {
-    case InstrumentMapKind::Fm: return maps.corri;
-    case InstrumentMapKind::Psg: return maps.psgorri;
-    case InstrumentMapKind::Dac: return maps.dorri;
+    case InstrumentMapKind::Fm: return maps.instrumentVoices;
+    case InstrumentMapKind::Psg: return maps.instrumentPsgEnvelopes;
+    case InstrumentMapKind::Dac: return maps.drumSamples;
     case InstrumentMapKind::HiHat: break;
     }
-    return maps.norri;
+    return maps.hihatKinds;
 }
 
 bool keyedByNote(const InstrumentMaps& maps, InstrumentMapKind kind) {
@@ -46,7 +46,7 @@ int positionFromValue(InstrumentMapKind kind, int value) {
 
 }  // namespace
 
-std::string initialCorri() {
+std::string initialInstrumentVoices() {
     std::string map(kInstrumentKeyCount, '\0');
     for (int k = 1; k <= kInstrumentKeyCount; ++k) map[k - 1] = static_cast<char>(k - 1);
     return map;
@@ -83,12 +83,12 @@ bool setMapValue(InstrumentMaps& maps, InstrumentMapKind kind, int key, int posi
 
 void setDrumKeying(InstrumentMaps& maps, bool byNote) {
     maps.drumsByNote = byNote;
-    maps.dorri.assign(byNote ? kNoteKeyCount : kInstrumentKeyCount, static_cast<char>(kFirstDacSample));
+    maps.drumSamples.assign(byNote ? kNoteKeyCount : kInstrumentKeyCount, static_cast<char>(kFirstDacSample));
 }
 
 void setHiHatKeying(InstrumentMaps& maps, bool byNote) {
     maps.hihatsByNote = byNote;
-    maps.norri.assign(byNote ? kNoteKeyCount : kInstrumentKeyCount, static_cast<char>(HiHatKind::Closed));
+    maps.hihatKinds.assign(byNote ? kNoteKeyCount : kInstrumentKeyCount, static_cast<char>(HiHatKind::Closed));
 }
 
 MapFrameTexts mapFrameTexts(const InstrumentMaps& maps, InstrumentMapKind kind) {

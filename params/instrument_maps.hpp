@@ -20,15 +20,15 @@ inline constexpr int kFirstDacSample = 0x81;     // DAC values $81..$DF
 inline constexpr int kLastDacSample = 0xDF;
 inline constexpr int kPsgVoiceCount = 128;       // PSG values 0..$7F
 
-std::string initialCorri();  // 256 entries, entry k = k - 1
+std::string initialInstrumentVoices();  // 256 entries, entry k = k - 1
 
 struct InstrumentMaps {
-    std::string corri = initialCorri();                                                // FM voice 0..255
-    std::string psgorri = std::string(kInstrumentKeyCount, '\0');                     // PSG voice 0..127
-    std::string dorri = std::string(kInstrumentKeyCount, static_cast<char>(kFirstDacSample));  // $81..$DF
-    std::string norri = std::string(kInstrumentKeyCount, static_cast<char>(HiHatKind::Closed));  // 1 or 2
-    bool drumsByNote = false;   // dorri keyed by XM note (96 keys) instead of instrument
-    bool hihatsByNote = false;  // norri keyed by XM note (96 keys) instead of instrument
+    std::string instrumentVoices = initialInstrumentVoices();                                                // FM voice 0..255
+    std::string instrumentPsgEnvelopes = std::string(kInstrumentKeyCount, '\0');                     // PSG voice 0..127
+    std::string drumSamples = std::string(kInstrumentKeyCount, static_cast<char>(kFirstDacSample));  // $81..$DF
+    std::string hihatKinds = std::string(kInstrumentKeyCount, static_cast<char>(HiHatKind::Closed));  // 1 or 2
+    bool drumsByNote = false;   // drumSamples keyed by XM note (96 keys) instead of instrument
+    bool hihatsByNote = false;  // hihatKinds keyed by XM note (96 keys) instead of instrument
 };
 
 const std::string& mapBytes(const InstrumentMaps& maps, InstrumentMapKind kind);

@@ -43,10 +43,10 @@ ConversionRequest songRequest(const XmModule& module, const SongChoices& choices
     r.volume = choices.channels.volume;
     r.drumsByNote = choices.maps.drumsByNote;
     r.hihatsByNote = choices.maps.hihatsByNote;
-    r.corri = choices.maps.corri;
-    r.psgorri = choices.maps.psgorri;
-    r.norri = choices.maps.norri;
-    r.dorri = choices.maps.dorri;
+    r.instrumentVoices = choices.maps.instrumentVoices;
+    r.instrumentPsgEnvelopes = choices.maps.instrumentPsgEnvelopes;
+    r.hihatKinds = choices.maps.hihatKinds;
+    r.drumSamples = choices.maps.drumSamples;
     for (int i = 0; i < choices.voices.count(); ++i) {
         r.voices.push_back(choices.voices.voice(i));
         r.voiceNames.push_back(choices.voices.name(i));

@@ -11,12 +11,14 @@
 
 #include "base/byte_reader.hpp"
 #include "base/paths.hpp"
+#include "base/shared_types.hpp"
 #include "params/channel_output.hpp"
 #include "params/instrument_maps.hpp"
 #include "params/song_settings.hpp"
 #include "voices/song_voice_list.hpp"
 #include "voices/voice_hex.hpp"
 #include "voices/voice_import.hpp"
+#include "xm/xm_parser.hpp"
 
 namespace ferro {
 
@@ -127,19 +129,6 @@ void mapEntriesFromJson(const json& value, const std::string& key, std::string& 
     }
 }
 
-// Every key a setup file may hold.
-const std::set<std::string>& knownKeys() {
-    static const std::set<std::string> keys = {
-        "fmChannelCount", "psgChannelCount", "useNoise",       "hasDrums",         "loopSong",
-        "loopSongAtLoad", "endDacWithE4",    "dividingTiming", "tempo",            "fm",
-        "psg",            "dac",             "optimiseOutput", "removeRests",      "pitch",
-        "volume",         "pan",             "drumsByNote",    "hihatsByNote",     "corri",
-        "psgorri",        "dorri",           "norri",          "instrumentVoices", "instrumentPsgEnvelopes",
-        "drumSamples",    "hihatKinds",      "voices",         "writeBin",         "writeAsm",
-        "asmStyle"};
-    return keys;
-}
-
 std::string fileKindNames() {
     std::string names;
     for (const auto& info : voiceFileKinds())
@@ -213,118 +202,202 @@ void readVoiceEntry(const json& entry, const std::string& key, const std::filesy
     for (const auto& v : result.voices) addVoice(voices, v.name, v.voice);
 }
 
+// What the keys of one file are read into.
+struct Reading {
+    const json& root;
+    SongChoices& c;
+    const std::filesystem::path& setupFolder;
+    int channelCount;
+    std::vector<std::string>* warnings;
+    bool has(const char* key) const { return root.contains(key); }
+};
+
+// One key of a setup file and how it is read. A step without a name runs
+// whichever keys the file holds: it checks or completes what the keys above
+// it read.
+struct SetupKey {
+    const char* name;
+    void (*read)(const json& value, const std::string& key, Reading& r);
+};
+
+const json kAbsent;
+
+template <bool SongChoices::*Field>
+void choiceFlag(const json& v, const std::string& key, Reading& r) {
+    r.c.*Field = boolean(v, key);
+}
+template <bool SongSettings::*Field>
+void settingFlag(const json& v, const std::string& key, Reading& r) {
+    r.c.settings.*Field = boolean(v, key);
+}
+template <bool InstrumentMaps::*Field>
+void keyingFlag(const json& v, const std::string& key, Reading& r) {
+    r.c.maps.*Field = boolean(v, key);
+}
+
+void assignmentRows(const json& v, const std::string& key, Reading& r, std::span<XmChannelChoice> rows) {
+    const std::string what = "XM channels from 1 to " + std::to_string(r.channelCount) + " or null";
+    const json& list = arrayOf(v, key, rows.size(), what);
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        rows[k] = channel(list[k], key + "[" + std::to_string(k) + "]", r.channelCount);
+}
+
+// A map as the user reads it, only the entries that differ from the default;
+// the older whole-array key of the same map must not be given too.
+void readableMap(const json& v, const std::string& key, Reading& r, const char* oldKey, std::string& map, int low,
+                 int high, bool byNote) {
+    if (r.has(oldKey)) refuse(std::string(oldKey) + ", " + key + ": the same map given twice; keep one of the two");
+    mapEntriesFromJson(v, key, map, low, high, byNote ? "note" : "instrument");
+}
+
+// The keys in the order they are read: options first, as the ranges of the
+// counts and the lengths of the maps depend on them.
+const std::vector<SetupKey>& setupKeys() {
+    static const std::vector<SetupKey> keys = {
+        {"useNoise", settingFlag<&SongSettings::useNoise>},
+        {"hasDrums", settingFlag<&SongSettings::hasDrums>},
+        {"loopSong", settingFlag<&SongSettings::loopSong>},
+        {"loopSongAtLoad", choiceFlag<&SongChoices::loopSongAtLoad>},
+        {"endDacWithE4", settingFlag<&SongSettings::endDacWithE4>},
+        {"optimiseOutput", settingFlag<&SongSettings::optimiseOutput>},
+        {"drumsByNote", keyingFlag<&InstrumentMaps::drumsByNote>},
+        {"hihatsByNote", keyingFlag<&InstrumentMaps::hihatsByNote>},
+        {"writeBin", choiceFlag<&SongChoices::writeBin>},
+        {"writeAsm", choiceFlag<&SongChoices::writeAsm>},
+        {nullptr,
+         [](const json&, const std::string&, Reading& r) {
+             // A song loaded with its loop choice, unless the file says otherwise.
+             if (!r.has("loopSongAtLoad")) r.c.loopSongAtLoad = r.c.settings.loopSong;
+         }},
+        {"removeRests",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.settings.removeRests = boolean(v, key) ? RemoveRestsState::Checked : RemoveRestsState::Off;
+         }},
+        {nullptr,
+         [](const json&, const std::string&, Reading& r) {
+             if (!r.c.writeBin && !r.c.writeAsm)
+                 refuse("writeBin, writeAsm: at least one of the two outputs must be true");
+         }},
+        {"asmStyle",
+         [](const json& v, const std::string& key, Reading& r) {
+             if (v == "plain")
+                 r.c.asmStyle = AsmStyle::Plain;
+             else if (v == "smps2asm")
+                 r.c.asmStyle = AsmStyle::Smps2asm;
+             else
+                 refuse(key + ": must be \"plain\" or \"smps2asm\", not " + shown(v));
+         }},
+        {"fmChannelCount",
+         [](const json& v, const std::string& key, Reading& r) {
+             SongSettings& s = r.c.settings;
+             s.fmChannelCount = s.hasDrums ? integerIn(v, key, 0, kMaxFmChannelsWithDrums, " while hasDrums is true")
+                                           : integerIn(v, key, 0, kMaxFmChannels);
+         }},
+        {"psgChannelCount",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.settings.psgChannelCount = integerIn(v, key, 0, kMaxPsgChannels);
+         }},
+        {"dividingTiming",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.settings.dividingTiming = integerIn(v, key, kMinTempo, kMaxTempo);
+         }},
+        {"tempo",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.settings.tempo = integerIn(v, key, kMinTempo, kMaxTempo);
+         }},
+        {"fm", [](const json& v, const std::string& key, Reading& r) { assignmentRows(v, key, r, r.c.assignment.fm); }},
+        {"psg",
+         [](const json& v, const std::string& key, Reading& r) { assignmentRows(v, key, r, r.c.assignment.psg); }},
+        {"dac",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.assignment.dac = channel(v, key, r.channelCount);
+         }},
+        {"pitch",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.channels.pitch = integers<kPitchSlots>(v, key, kPitchMin, kPitchMax);
+         }},
+        {"volume",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.channels.volume = integers<kVolumeSlots>(v, key, kVolumeMin, kVolumeMax);
+         }},
+        {"pan",
+         [](const json& v, const std::string& key, Reading& r) {
+             const auto pan = integers<kPanSlots>(v, key, 0, static_cast<int>(PanChoice::Random));
+             for (std::size_t i = 0; i < kPanSlots; ++i) r.c.channels.pan[i] = static_cast<PanChoice>(pan[i]);
+         }},
+        {nullptr,
+         [](const json&, const std::string&, Reading& r) {
+             // The keying decides the length of the drum and hi-hat maps; a map
+             // left out starts as the window starts it for that keying.
+             setDrumKeying(r.c.maps, r.c.maps.drumsByNote);
+             setHiHatKeying(r.c.maps, r.c.maps.hihatsByNote);
+         }},
+        // The older files' whole arrays.
+        {"corri",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.maps.instrumentVoices = mapFromJson(v, key, kInstrumentKeyCount, 0, 255);
+         }},
+        {"psgorri",
+         [](const json& v, const std::string& key, Reading& r) {
+             r.c.maps.instrumentPsgEnvelopes = mapFromJson(v, key, kInstrumentKeyCount, 0, kPsgVoiceCount - 1);
+         }},
+        {"dorri",
+         [](const json& v, const std::string& key, Reading& r) {
+             const bool byNote = r.c.maps.drumsByNote;
+             r.c.maps.drumSamples = mapFromJson(v, key, byNote ? kNoteKeyCount : kInstrumentKeyCount, kFirstDacSample,
+                                                kLastDacSample,
+                                                byNote ? " (drumsByNote is true)" : " (drumsByNote is false)");
+         }},
+        {"norri",
+         [](const json& v, const std::string& key, Reading& r) {
+             const bool byNote = r.c.maps.hihatsByNote;
+             r.c.maps.hihatKinds = mapFromJson(v, key, byNote ? kNoteKeyCount : kInstrumentKeyCount,
+                                               static_cast<int>(HiHatKind::Open), static_cast<int>(HiHatKind::Closed),
+                                               byNote ? " (hihatsByNote is true)" : " (hihatsByNote is false)");
+         }},
+        {"instrumentVoices",
+         [](const json& v, const std::string& key, Reading& r) {
+             readableMap(v, key, r, "corri", r.c.maps.instrumentVoices, 0, 255, false);
+         }},
+        {"instrumentPsgEnvelopes",
+         [](const json& v, const std::string& key, Reading& r) {
+             readableMap(v, key, r, "psgorri", r.c.maps.instrumentPsgEnvelopes, 0, kPsgVoiceCount - 1, false);
+         }},
+        {"drumSamples",
+         [](const json& v, const std::string& key, Reading& r) {
+             readableMap(v, key, r, "dorri", r.c.maps.drumSamples, kFirstDacSample, kLastDacSample,
+                         r.c.maps.drumsByNote);
+         }},
+        {"hihatKinds",
+         [](const json& v, const std::string& key, Reading& r) {
+             readableMap(v, key, r, "norri", r.c.maps.hihatKinds, static_cast<int>(HiHatKind::Open),
+                         static_cast<int>(HiHatKind::Closed), r.c.maps.hihatsByNote);
+         }},
+        {"voices",
+         [](const json& v, const std::string& key, Reading& r) {
+             if (!v.is_array()) refuse(key + ": must be an array of voice entries");
+             for (std::size_t i = 0; i < v.size(); ++i)
+                 readVoiceEntry(v[i], key + "[" + std::to_string(i) + "]", r.setupFolder, r.c.voices, r.warnings);
+         }},
+    };
+    return keys;
+}
+
 SongChoices readSetup(const json& root, const std::filesystem::path& setupFolder, int channelCount,
                       std::vector<std::string>* warnings) {
     if (!root.is_object()) refuse("The song setup file must hold one JSON object");
-    for (const auto& item : root.items())
-        if (!knownKeys().count(item.key())) refuse(item.key() + ": unknown key");
-
+    for (const auto& item : root.items()) {
+        const auto& keys = setupKeys();
+        if (std::none_of(keys.begin(), keys.end(), [&](const SetupKey& k) { return k.name && item.key() == k.name; }))
+            refuse(item.key() + ": unknown key");
+    }
     SongChoices c = initialSongChoices(channelCount);
-    SongSettings& s = c.settings;
-    const auto has = [&](const char* key) { return root.contains(key); };
-
-    // Options first: the ranges of the counts and the map lengths depend on them.
-    for (const auto& [key, field] : std::initializer_list<std::pair<const char*, bool*>>{
-             {"useNoise", &s.useNoise},
-             {"hasDrums", &s.hasDrums},
-             {"loopSong", &s.loopSong},
-             {"loopSongAtLoad", &c.loopSongAtLoad},
-             {"endDacWithE4", &s.endDacWithE4},
-             {"optimiseOutput", &s.optimiseOutput},
-             {"drumsByNote", &c.maps.drumsByNote},
-             {"hihatsByNote", &c.maps.hihatsByNote},
-             {"writeBin", &c.writeBin},
-             {"writeAsm", &c.writeAsm}}) {
-        if (has(key)) *field = boolean(root[key], key);
-    }
-    // A song loaded with its loop choice, unless the file says otherwise.
-    if (!has("loopSongAtLoad")) c.loopSongAtLoad = s.loopSong;
-    if (has("removeRests"))
-        s.removeRests = boolean(root["removeRests"], "removeRests") ? RemoveRestsState::Checked : RemoveRestsState::Off;
-    if (!c.writeBin && !c.writeAsm) refuse("writeBin, writeAsm: at least one of the two outputs must be true");
-    if (has("asmStyle")) {
-        const json& style = root["asmStyle"];
-        if (style == "plain") {
-            c.asmStyle = AsmStyle::Plain;
-        } else if (style == "smps2asm") {
-            c.asmStyle = AsmStyle::Smps2asm;
-        } else {
-            refuse("asmStyle: must be \"plain\" or \"smps2asm\", not " + shown(style));
-        }
-    }
-
-    if (has("fmChannelCount")) {
-        s.fmChannelCount = s.hasDrums ? integerIn(root["fmChannelCount"], "fmChannelCount", 0, kMaxFmChannelsWithDrums,
-                                                  " while hasDrums is true")
-                                      : integerIn(root["fmChannelCount"], "fmChannelCount", 0, kMaxFmChannels);
-    }
-    if (has("psgChannelCount")) s.psgChannelCount = integerIn(root["psgChannelCount"], "psgChannelCount", 0, kMaxPsgChannels);
-    if (has("dividingTiming")) s.dividingTiming = integerIn(root["dividingTiming"], "dividingTiming", kMinTempo, kMaxTempo);
-    if (has("tempo")) s.tempo = integerIn(root["tempo"], "tempo", kMinTempo, kMaxTempo);
-
-    const std::string channelWhat = "XM channels from 1 to " + std::to_string(channelCount) + " or null";
-    if (has("fm")) {
-        const json& fm = arrayOf(root["fm"], "fm", kMaxFmChannels, channelWhat);
-        for (std::size_t k = 0; k < kMaxFmChannels; ++k)
-            c.assignment.fm[k] = channel(fm[k], "fm[" + std::to_string(k) + "]", channelCount);
-    }
-    if (has("psg")) {
-        const json& psg = arrayOf(root["psg"], "psg", kMaxPsgChannels, channelWhat);
-        for (std::size_t k = 0; k < kMaxPsgChannels; ++k)
-            c.assignment.psg[k] = channel(psg[k], "psg[" + std::to_string(k) + "]", channelCount);
-    }
-    if (has("dac")) c.assignment.dac = channel(root["dac"], "dac", channelCount);
-
-    if (has("pitch")) c.channels.pitch = integers<kPitchSlots>(root["pitch"], "pitch", kPitchMin, kPitchMax);
-    if (has("volume")) c.channels.volume = integers<kVolumeSlots>(root["volume"], "volume", kVolumeMin, kVolumeMax);
-    if (has("pan")) {
-        const auto pan = integers<kPanSlots>(root["pan"], "pan", 0, static_cast<int>(PanChoice::Random));
-        for (std::size_t i = 0; i < kPanSlots; ++i) c.channels.pan[i] = static_cast<PanChoice>(pan[i]);
-    }
-
-    // The keying decides the length of the drum and hi-hat maps; a map left
-    // out starts as the window starts it for that keying.
-    setDrumKeying(c.maps, c.maps.drumsByNote);
-    setHiHatKeying(c.maps, c.maps.hihatsByNote);
-    if (has("corri")) c.maps.corri = mapFromJson(root["corri"], "corri", kInstrumentKeyCount, 0, 255);
-    if (has("psgorri")) c.maps.psgorri = mapFromJson(root["psgorri"], "psgorri", kInstrumentKeyCount, 0, kPsgVoiceCount - 1);
-    if (has("dorri")) {
-        c.maps.dorri = mapFromJson(root["dorri"], "dorri", c.maps.drumsByNote ? kNoteKeyCount : kInstrumentKeyCount,
-                                kFirstDacSample, kLastDacSample,
-                                c.maps.drumsByNote ? " (drumsByNote is true)" : " (drumsByNote is false)");
-    }
-    if (has("norri")) {
-        c.maps.norri = mapFromJson(root["norri"], "norri", c.maps.hihatsByNote ? kNoteKeyCount : kInstrumentKeyCount,
-                                static_cast<int>(HiHatKind::Open), static_cast<int>(HiHatKind::Closed),
-                                c.maps.hihatsByNote ? " (hihatsByNote is true)" : " (hihatsByNote is false)");
-    }
-
-    // The readable form of each map: only the entries that differ.
-    for (const auto& [oldKey, newKey] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"corri", "instrumentVoices"},
-             {"psgorri", "instrumentPsgEnvelopes"},
-             {"dorri", "drumSamples"},
-             {"norri", "hihatKinds"}}) {
-        if (has(oldKey) && has(newKey))
-            refuse(std::string(oldKey) + ", " + newKey + ": the same map given twice; keep one of the two");
-    }
-    if (has("instrumentVoices"))
-        mapEntriesFromJson(root["instrumentVoices"], "instrumentVoices", c.maps.corri, 0, 255, "instrument");
-    if (has("instrumentPsgEnvelopes"))
-        mapEntriesFromJson(root["instrumentPsgEnvelopes"], "instrumentPsgEnvelopes", c.maps.psgorri, 0,
-                           kPsgVoiceCount - 1, "instrument");
-    if (has("drumSamples"))
-        mapEntriesFromJson(root["drumSamples"], "drumSamples", c.maps.dorri, kFirstDacSample, kLastDacSample,
-                           c.maps.drumsByNote ? "note" : "instrument");
-    if (has("hihatKinds"))
-        mapEntriesFromJson(root["hihatKinds"], "hihatKinds", c.maps.norri, static_cast<int>(HiHatKind::Open),
-                           static_cast<int>(HiHatKind::Closed), c.maps.hihatsByNote ? "note" : "instrument");
-
-    if (has("voices")) {
-        const json& list = root["voices"];
-        if (!list.is_array()) refuse("voices: must be an array of voice entries");
-        for (std::size_t i = 0; i < list.size(); ++i)
-            readVoiceEntry(list[i], "voices[" + std::to_string(i) + "]", setupFolder, c.voices, warnings);
+    Reading reading{root, c, setupFolder, channelCount, warnings};
+    for (const SetupKey& key : setupKeys()) {
+        if (key.name == nullptr)
+            key.read(kAbsent, "", reading);
+        else if (reading.has(key.name))
+            key.read(root[key.name], key.name, reading);
     }
     return c;
 }
@@ -384,10 +457,10 @@ std::string writeSongSetup(const SongChoices& c) {
     InstrumentMaps defaults;
     setDrumKeying(defaults, c.maps.drumsByNote);
     setHiHatKeying(defaults, c.maps.hihatsByNote);
-    root["instrumentVoices"] = changedEntries(c.maps.corri, defaults.corri);
-    root["instrumentPsgEnvelopes"] = changedEntries(c.maps.psgorri, defaults.psgorri);
-    root["drumSamples"] = changedEntries(c.maps.dorri, defaults.dorri);
-    root["hihatKinds"] = changedEntries(c.maps.norri, defaults.norri);
+    root["instrumentVoices"] = changedEntries(c.maps.instrumentVoices, defaults.instrumentVoices);
+    root["instrumentPsgEnvelopes"] = changedEntries(c.maps.instrumentPsgEnvelopes, defaults.instrumentPsgEnvelopes);
+    root["drumSamples"] = changedEntries(c.maps.drumSamples, defaults.drumSamples);
+    root["hihatKinds"] = changedEntries(c.maps.hihatKinds, defaults.hihatKinds);
     root["writeBin"] = c.writeBin;
     root["writeAsm"] = c.writeAsm;
     root["asmStyle"] = c.asmStyle == AsmStyle::Smps2asm ? "smps2asm" : "plain";
@@ -448,14 +521,51 @@ std::variant<SongChoices, SongSetupError> parseSongSetup(std::string_view text,
     }
 }
 
+std::variant<SongChoices, SongSetupError> readSongSetupFile(const std::filesystem::path& file, int channelCount,
+                                                            std::vector<std::string>* warnings) {
+    const std::optional<Bytes> text = readWholeFile(file);
+    if (!text) return SongSetupError{kSetupErrorExitCode, kSetupFileUnreadable};
+    return parseSongSetup(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()),
+                          file.parent_path(), channelCount, warnings);
+}
+
+std::optional<SongSetupError> loadSongWithSetup(SongModel& model, const Bytes& bytes,
+                                                const std::filesystem::path& modulePath, const std::string& setupName,
+                                                std::vector<std::string>* warnings) {
+    const auto header = parseXmHeader(bytes);
+    if (const auto* error = std::get_if<XmError>(&header)) return SongSetupError{1, xmErrorMessage(*error)};
+    const int channelCount = std::get<XmHeader>(header).channelCount;
+    // The load refuses such a module; say so before judging the setup by it.
+    if (channelCount < 1) return SongSetupError{1, kSomeError};
+
+    SongChoices choices = initialSongChoices(channelCount);
+    if (!setupName.empty()) {
+        const std::filesystem::path setupPath = std::filesystem::absolute(pathFromUtf8(setupName));
+        auto read = readSongSetupFile(setupPath, channelCount, warnings);
+        if (auto* error = std::get_if<SongSetupError>(&read)) {
+            if (error->message == kSetupFileUnreadable)
+                return SongSetupError{kSetupErrorExitCode, "Cannot read the song setup file " + setupName};
+            return SongSetupError{error->exitCode, setupName + ": " + error->message};
+        }
+        choices = std::get<SongChoices>(std::move(read));
+    }
+
+    auto parsed = parseXmModule(bytes);
+    if (const auto* error = std::get_if<XmError>(&parsed)) return SongSetupError{1, xmErrorMessage(*error)};
+    XmModule& module = std::get<XmModule>(parsed);
+    // The outputs are named after the module and go beside it.
+    module.fileName = utf8FromPath(modulePath.filename());
+    module.directory = modulePath.parent_path();
+    model.load(std::move(module));
+    model.applyChoices(std::move(choices));
+    return std::nullopt;
+}
+
 std::optional<SongSetupError> openSongSetup(SongModel& model, const std::filesystem::path& file,
                                             std::vector<std::string>* warnings) {
     const XmModule* module = model.module();
     if (!module) return SongSetupError{kSetupErrorExitCode, "no XM file loaded"};
-    const std::optional<Bytes> text = readWholeFile(file);
-    if (!text) return SongSetupError{kSetupErrorExitCode, "cannot be read"};
-    auto parsed = parseSongSetup(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()),
-                                 file.parent_path(), module->channelCount, warnings);
+    auto parsed = readSongSetupFile(file, module->channelCount, warnings);
     if (auto* error = std::get_if<SongSetupError>(&parsed)) return *error;
     model.applyChoices(std::get<SongChoices>(std::move(parsed)));
     return std::nullopt;

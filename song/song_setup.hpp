@@ -76,6 +76,23 @@ std::variant<SongChoices, SongSetupError> parseSongSetup(std::string_view json,
 // the file stands alone. One key a line, one voice a line.
 std::string writeSongSetup(const SongChoices& choices);
 
+// Reads the setup file `file` for a module of `channelCount` channels; a file
+// that cannot be read gives the message kSetupFileUnreadable.
+inline constexpr const char* kSetupFileUnreadable = "cannot be read";
+std::variant<SongChoices, SongSetupError> readSongSetupFile(const std::filesystem::path& file, int channelCount,
+                                                            std::vector<std::string>* warnings = nullptr);
+
+// What `convert` and `render` do first: the module's bytes, read from
+// `modulePath`, loaded into `model` in memory (nothing is written beside it),
+// with the choices of the setup file `setupName` (as the user named it; none
+// when empty). A module that cannot be loaded fails with exit code 1 and the
+// load's message; a setup file that cannot be used with kSetupErrorExitCode
+// and a message that starts with its name. The module's header is judged
+// before the setup file, the rest of the module after it.
+std::optional<SongSetupError> loadSongWithSetup(SongModel& model, const Bytes& module,
+                                                const std::filesystem::path& modulePath, const std::string& setupName,
+                                                std::vector<std::string>* warnings);
+
 // Reads the setup file `file` for the loaded module of `model` and, when it
 // can be used, applies it to the model. When it can't, the error's message
 // names the key (as the command line prints it after the file's name) and

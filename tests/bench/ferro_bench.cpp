@@ -121,10 +121,10 @@ ConversionRequest requestFor(const XmModule& m) {
     for (int k = 0; k < 3; ++k) r.psg[static_cast<std::size_t>(k)] = channel(7 + k);
     r.optimiseOutput = true;
     for (int key = 0; key < 256; ++key) {
-        r.corri.push_back(static_cast<char>(key % 2));
-        r.psgorri.push_back(static_cast<char>(1 + key % 8));
-        r.norri.push_back(static_cast<char>(1 + key % 2));
-        r.dorri.push_back(static_cast<char>(0x81 + key % 6));
+        r.instrumentVoices.push_back(static_cast<char>(key % 2));
+        r.instrumentPsgEnvelopes.push_back(static_cast<char>(1 + key % 8));
+        r.hihatKinds.push_back(static_cast<char>(1 + key % 2));
+        r.drumSamples.push_back(static_cast<char>(0x81 + key % 6));
     }
     r.voices.resize(2);
     return r;
@@ -270,19 +270,19 @@ void registerRealModule(const fs::path& file) {
 // The choices of requestFor() as a song setup file for the command line.
 std::string setupText(int channels) {
     auto channel = [channels](int k) { return (k - 1) % channels + 1; };
-    nlohmann::json corri, psgorri, norri, dorri;
+    nlohmann::json instrumentVoices, instrumentPsgEnvelopes, hihatKinds, drumSamples;
     for (int key = 0; key < 256; ++key) {
-        corri.push_back(key % 2);
-        psgorri.push_back(1 + key % 8);
-        norri.push_back(1 + key % 2);
-        dorri.push_back(0x81 + key % 6);
+        instrumentVoices.push_back(key % 2);
+        instrumentPsgEnvelopes.push_back(1 + key % 8);
+        hihatKinds.push_back(1 + key % 2);
+        drumSamples.push_back(0x81 + key % 6);
     }
     const std::string silent = formatVoiceHex(FmVoice{});
     const nlohmann::json setup = {
         {"fmChannelCount", 5}, {"psgChannelCount", 3}, {"hasDrums", true}, {"useNoise", true},
         {"fm", {channel(1), channel(2), channel(3), channel(4), channel(5), nullptr}},
         {"dac", channel(6)}, {"psg", {channel(7), channel(8), channel(9)}}, {"optimiseOutput", true},
-        {"corri", corri}, {"psgorri", psgorri}, {"norri", norri}, {"dorri", dorri},
+        {"corri", instrumentVoices}, {"psgorri", instrumentPsgEnvelopes}, {"norri", hihatKinds}, {"dorri", drumSamples},
         {"voices", {{{"name", "a"}, {"hex", silent}}, {{"name", "b"}, {"hex", silent}}}},
         {"writeBin", true}, {"writeAsm", true}};
     return setup.dump();

@@ -123,12 +123,12 @@ protected:
 // Every key of the setup file, each away from its initial value where the
 // song lets it be.
 json everyKey() {
-    std::vector<int> corri(256), psgorri(256, 0), dorri(256, 0x81), norri(96, 2);
-    for (int k = 0; k < 256; ++k) corri[static_cast<std::size_t>(k)] = (k + 1) % 3;
-    psgorri[3] = 5;
-    dorri[4] = 0x82;
-    dorri[5] = 0x8A;
-    norri[72] = 1;  // C-6, the hi-hat note of channel 4
+    std::vector<int> instrumentVoices(256), instrumentPsgEnvelopes(256, 0), drumSamples(256, 0x81), hihatKinds(96, 2);
+    for (int k = 0; k < 256; ++k) instrumentVoices[static_cast<std::size_t>(k)] = (k + 1) % 3;
+    instrumentPsgEnvelopes[3] = 5;
+    drumSamples[4] = 0x82;
+    drumSamples[5] = 0x8A;
+    hihatKinds[72] = 1;  // C-6, the hi-hat note of channel 4
     return {{"fmChannelCount", 2},
             {"psgChannelCount", 2},
             {"useNoise", true},
@@ -147,10 +147,10 @@ json everyKey() {
             {"pan", {4, 4, 0, 0, 0, 0, 4}},
             {"drumsByNote", false},
             {"hihatsByNote", true},
-            {"corri", corri},
-            {"psgorri", psgorri},
-            {"dorri", dorri},
-            {"norri", norri},
+            {"corri", instrumentVoices},
+            {"psgorri", instrumentPsgEnvelopes},
+            {"dorri", drumSamples},
+            {"norri", hihatKinds},
             {"voices",
              {{{"kind", "raw25"}, {"file", "voices/bank.bin"}},
               {{"name", "typed"}, {"hex", formatVoiceHex(voiceOf(9))}},

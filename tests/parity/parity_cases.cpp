@@ -131,17 +131,17 @@ json setup(int index, Dice& dice) {
     const bool hihatsByNote = index % 3 == 2;
     s["drumsByNote"] = drumsByNote;
     s["hihatsByNote"] = hihatsByNote;
-    json corri = json::array(), psgorri = json::array(), dorri = json::array(), norri = json::array();
+    json instrumentVoices = json::array(), instrumentPsgEnvelopes = json::array(), drumSamples = json::array(), hihatKinds = json::array();
     for (int k = 0; k < 256; ++k) {
-        corri.push_back(dice.roll(3));
-        psgorri.push_back(dice.roll(10));
+        instrumentVoices.push_back(dice.roll(3));
+        instrumentPsgEnvelopes.push_back(dice.roll(10));
     }
-    for (int k = 0; k < (drumsByNote ? 96 : 256); ++k) dorri.push_back(129 + dice.roll(8));
-    for (int k = 0; k < (hihatsByNote ? 96 : 256); ++k) norri.push_back(1 + dice.roll(2));
-    s["corri"] = corri;
-    s["psgorri"] = psgorri;
-    s["dorri"] = dorri;
-    s["norri"] = norri;
+    for (int k = 0; k < (drumsByNote ? 96 : 256); ++k) drumSamples.push_back(129 + dice.roll(8));
+    for (int k = 0; k < (hihatsByNote ? 96 : 256); ++k) hihatKinds.push_back(1 + dice.roll(2));
+    s["corri"] = instrumentVoices;
+    s["psgorri"] = instrumentPsgEnvelopes;
+    s["dorri"] = drumSamples;
+    s["norri"] = hihatKinds;
     json voices = json::array();
     for (int k = 0; k < (fm > 0 ? 3 : 0); ++k) voices.push_back({{"name", "v" + std::to_string(k)}, {"hex", voiceHex(dice)}});
     s["voices"] = voices;

@@ -167,7 +167,7 @@ void MoreWindowTest::storedValueShowsAgain_data() {
     QTest::addColumn<QString>("values");
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("value");
-    QTest::addColumn<int>("mapIndex");  // 0 corri, 1 psgorri, 2 dorri
+    QTest::addColumn<int>("mapIndex");  // 0 instrumentVoices, 1 instrumentPsgEnvelopes, 2 drumSamples
     QTest::addColumn<int>("byte");
     QTest::newRow("FM 5 uses 1F") << "List1" << "List2" << 5 << "1F" << 0 << 0x1F;
     QTest::newRow("FM 256 uses 3") << "List1" << "List2" << 256 << "3" << 0 << 3;
@@ -188,7 +188,7 @@ void MoreWindowTest::storedValueShowsAgain() {
     QListWidget* valueList = f.list(qPrintable(values));
     const auto map = [&] {
         const InstrumentMaps& m = f.model.maps();
-        return mapIndex == 0 ? m.corri : mapIndex == 1 ? m.psgorri : m.dorri;
+        return mapIndex == 0 ? m.instrumentVoices : mapIndex == 1 ? m.instrumentPsgEnvelopes : m.drumSamples;
     };
     const std::string before = map();
 
@@ -212,7 +212,7 @@ void MoreWindowTest::storedValueShowsAgain() {
 void MoreWindowTest::clickStoresTheValueUnderThePointer_data() {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("values");
-    QTest::addColumn<int>("mapIndex");  // 0 corri, 1 psgorri, 2 dorri
+    QTest::addColumn<int>("mapIndex");  // 0 instrumentVoices, 1 instrumentPsgEnvelopes, 2 drumSamples
     QTest::newRow("FM voice") << "List1" << "List2" << 0;
     QTest::newRow("DAC sample") << "List5" << "List6" << 2;
 }
@@ -225,7 +225,7 @@ void MoreWindowTest::clickStoresTheValueUnderThePointer() {
     QFETCH(int, mapIndex);
     Fixture f;
     QListWidget* valueList = f.list(qPrintable(values));
-    const std::string InstrumentMaps::*maps[] = {&InstrumentMaps::corri, &InstrumentMaps::psgorri, &InstrumentMaps::dorri};
+    const std::string InstrumentMaps::*maps[] = {&InstrumentMaps::instrumentVoices, &InstrumentMaps::instrumentPsgEnvelopes, &InstrumentMaps::drumSamples};
     for (int key : {1, 2, 40}) {
         clickRow(f.list(qPrintable(keys)), key - 1);
         const int rowHeight = valueList->visualItemRect(valueList->item(0)).height();
@@ -249,14 +249,14 @@ void MoreWindowTest::hiHatKindIsStoredByKey() {
     Fixture f;
     clickRow(f.list("List7"), 2);
     QTest::mouseClick(f.get<QRadioButton>("Option1_1"), Qt::LeftButton);
-    QCOMPARE(byteAt(f.model.maps().norri, 3), 1);
-    QCOMPARE(byteAt(f.model.maps().norri, 2), 2);
+    QCOMPARE(byteAt(f.model.maps().hihatKinds, 3), 1);
+    QCOMPARE(byteAt(f.model.maps().hihatKinds, 2), 2);
     clickRow(f.list("List7"), 3);
     QVERIFY(f.get<QRadioButton>("Option1_0")->isChecked());
     clickRow(f.list("List7"), 2);
     QVERIFY(f.get<QRadioButton>("Option1_1")->isChecked());
     QTest::mouseClick(f.get<QRadioButton>("Option1_0"), Qt::LeftButton);
-    QCOMPARE(byteAt(f.model.maps().norri, 3), 2);
+    QCOMPARE(byteAt(f.model.maps().hihatKinds, 3), 2);
 }
 
 void MoreWindowTest::draggingThroughKeyListsFollowsTheMouse() {
@@ -299,7 +299,7 @@ void MoreWindowTest::keyingChangeLosesEveryEntry() {
     for (QLabel* l : f.window->findChildren<QLabel*>())
         if (l->buddy() == keys) heading = l;
     QVERIFY(heading);
-    const auto map = [&] { return drums ? f.model.maps().dorri : f.model.maps().norri; };
+    const auto map = [&] { return drums ? f.model.maps().drumSamples : f.model.maps().hihatKinds; };
     const char initial = drums ? '\x81' : '\x02';
     // Store a value for the selected key, as a user would.
     const auto edit = [&](int key) {
@@ -337,7 +337,7 @@ void MoreWindowTest::keyingChangeLosesEveryEntry() {
     QVERIFY(shownIsInitial());
     QCOMPARE(drums ? f.model.maps().drumsByNote : f.model.maps().hihatsByNote, false);
     // The other maps are untouched.
-    QCOMPARE(drums ? f.model.maps().norri : f.model.maps().dorri, std::string(256, drums ? '\x02' : '\x81'));
+    QCOMPARE(drums ? f.model.maps().hihatKinds : f.model.maps().drumSamples, std::string(256, drums ? '\x02' : '\x81'));
 }
 
 namespace {

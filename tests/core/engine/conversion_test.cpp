@@ -207,7 +207,7 @@ std::vector<FailureCase> failureCases() {
          },
          FailureKind::Error, kSomeError},
         {"instrument past the end of the FM map",
-         [](test::CellRows&, ConversionRequest& r) { r.corri.clear(); }, FailureKind::Error, kSomeError},
+         [](test::CellRows&, ConversionRequest& r) { r.instrumentVoices.clear(); }, FailureKind::Error, kSomeError},
         {"pointer beyond 32767",
          [](test::CellRows& streams, ConversionRequest& r) {
              std::vector<XmCell> cells;

@@ -79,7 +79,7 @@ TEST(DriverWarnings, TempoOneAndNotesOffTheFrequencyTables) {
          {voices(3, 3, "XM channel 1, " + at + "2, instrument 4 plays voice 3")}},
         {"a remapped instrument", {}, {{2, 3, note(49, 7)}},
          {voices(1, 3, "XM channel 2, " + at + "3, instrument 7 plays voice 200")},
-         [](ConversionRequest& r) { r.corri[6] = static_cast<char>(200); }},
+         [](ConversionRequest& r) { r.instrumentVoices[6] = static_cast<char>(200); }},
         {"no voices at all is the voice light's", {}, {{1, 2, note(49, 9)}}, {},
          [](ConversionRequest& r) { r.voices.clear(); }},
         {"a PSG channel plays no FM voice", {}, {{3, 2, note(49, 9)}}, {}},
@@ -88,45 +88,45 @@ TEST(DriverWarnings, TempoOneAndNotesOffTheFrequencyTables) {
         // PSG envelopes past the nine.
         {"envelopes 0 to 9 are the driver's", {}, {{3, 2, note(49, 2)}, {3, 4, note(49, 3)}}, {},
          [](ConversionRequest& r) {
-             r.psgorri[1] = 9;
-             r.psgorri[2] = 1;
+             r.instrumentPsgEnvelopes[1] = 9;
+             r.instrumentPsgEnvelopes[2] = 1;
          }},
         {"envelope 10 on a PSG tone channel", {}, {{3, 2, note(49, 2)}, {3, 9, test::keyOff()}, {3, 10, note(49)}},
          {envelopes(2, "XM channel 3, " + at + "2, instrument 2 uses envelope 10")},
-         [](ConversionRequest& r) { r.psgorri[1] = 10; }},
+         [](ConversionRequest& r) { r.instrumentPsgEnvelopes[1] = 10; }},
         {"the noise channel takes the hi-hat map, an FM channel no envelope", {},
-         {{4, 2, note(49, 2)}, {1, 2, note(49, 2)}}, {}, [](ConversionRequest& r) { r.psgorri[1] = 127; }},
+         {{4, 2, note(49, 2)}, {1, 2, note(49, 2)}}, {}, [](ConversionRequest& r) { r.instrumentPsgEnvelopes[1] = 127; }},
         // DAC samples without a sound.
         {"the driver's own drums", {}, {{4, 2, note(49, 1)}, {4, 3, note(49, 2)}, {4, 4, note(49, 3)}, {4, 5, note(49, 4)}}, {},
          [](ConversionRequest& r) {
              r.dac = 4;
-             r.dorri[1] = static_cast<char>(0x87);
-             r.dorri[2] = static_cast<char>(0x88);
-             r.dorri[3] = static_cast<char>(0x8B);
+             r.drumSamples[1] = static_cast<char>(0x87);
+             r.drumSamples[2] = static_cast<char>(0x88);
+             r.drumSamples[3] = static_cast<char>(0x8B);
          }},
         {"84 to 86 read garbage, 8C and up take their pitch from outside the table", {},
          {{4, 2, note(49, 1)}, {4, 3, note(49, 2)}, {4, 4, note(49, 3)}, {4, 5, test::keyOff()}, {4, 6, note(49, 4)}},
          {samples(4, "XM channel 4, " + at + "2, sample 84")},
          [](ConversionRequest& r) {
              r.dac = 4;
-             r.dorri[0] = static_cast<char>(0x84);
-             r.dorri[1] = static_cast<char>(0x86);
-             r.dorri[2] = static_cast<char>(0x8C);
-             r.dorri[3] = static_cast<char>(0xDF);
+             r.drumSamples[0] = static_cast<char>(0x84);
+             r.drumSamples[1] = static_cast<char>(0x86);
+             r.drumSamples[2] = static_cast<char>(0x8C);
+             r.drumSamples[3] = static_cast<char>(0xDF);
          }},
         {"drums keyed by note", {}, {{4, 2, note(12)}, {4, 4, note(13)}},
          {samples(1, "XM channel 4, " + at + "4, sample 85")},
          [](ConversionRequest& r) {
              r.dac = 4;
              r.drumsByNote = true;
-             r.dorri = std::string(96, static_cast<char>(0x82));
-             r.dorri[12] = static_cast<char>(0x85);
+             r.drumSamples = std::string(96, static_cast<char>(0x82));
+             r.drumSamples[12] = static_cast<char>(0x85);
          }},
         {"without drums the DAC channel is not read", {}, {{4, 2, note(49, 1)}}, {},
          [](ConversionRequest& r) {
              r.dac = 4;
              r.hasDrums = false;
-             r.dorri[0] = static_cast<char>(0x84);
+             r.drumSamples[0] = static_cast<char>(0x84);
          }},
         {"every warning, in order", {{0, 50}}, {{1, 2, note(49, 5)}, {3, 2, note(49, 2)}, {4, 2, note(49, 1)}},
          {kTempoOneWarning, notes(1, "XM channel 1, " + at + "2, note C-4 on FM 1"),
@@ -136,8 +136,8 @@ TEST(DriverWarnings, TempoOneAndNotesOffTheFrequencyTables) {
          [](ConversionRequest& r) {
              r.tempo = 1;
              r.dac = 4;
-             r.psgorri[1] = 12;
-             r.dorri[0] = static_cast<char>(0x90);
+             r.instrumentPsgEnvelopes[1] = 12;
+             r.drumSamples[0] = static_cast<char>(0x90);
          }},
     };
     for (const Case& c : cases) {

@@ -116,11 +116,11 @@ inline ConversionRequest baseRequest() {
     ConversionRequest r;
     r.channelCount = 1;
     r.fileName = "song.xm";
-    r.corri.resize(256);
-    for (int k = 0; k < 256; ++k) r.corri[static_cast<std::size_t>(k)] = static_cast<char>(k);
-    r.psgorri = std::string(256, '\0');
-    r.dorri = std::string(256, static_cast<char>(0x81));
-    r.norri = std::string(256, '\2');
+    r.instrumentVoices.resize(256);
+    for (int k = 0; k < 256; ++k) r.instrumentVoices[static_cast<std::size_t>(k)] = static_cast<char>(k);
+    r.instrumentPsgEnvelopes = std::string(256, '\0');
+    r.drumSamples = std::string(256, static_cast<char>(0x81));
+    r.hihatKinds = std::string(256, '\2');
     return r;
 }
 

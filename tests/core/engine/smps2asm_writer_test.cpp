@@ -160,10 +160,10 @@ SongDraw drawSong(std::mt19937& g) {
     for (auto& v : r.volume) v = pick(0, 63);
     r.drumsByNote = pick(0, 1) == 1;
     r.hihatsByNote = pick(0, 1) == 1;
-    for (auto& c : r.corri) c = static_cast<char>(pick(0, 255));
-    for (auto& c : r.psgorri) c = static_cast<char>(pick(0, 12));
-    for (auto& c : r.norri) c = static_cast<char>(pick(1, 2));
-    for (auto& c : r.dorri) c = static_cast<char>(pick(0x81, 0xDF));
+    for (auto& c : r.instrumentVoices) c = static_cast<char>(pick(0, 255));
+    for (auto& c : r.instrumentPsgEnvelopes) c = static_cast<char>(pick(0, 12));
+    for (auto& c : r.hihatKinds) c = static_cast<char>(pick(1, 2));
+    for (auto& c : r.drumSamples) c = static_cast<char>(pick(0x81, 0xDF));
     // Now and then a full voice list ($100 voices).
     const int voiceCount = pick(0, 24) == 0 ? 256 : pick(0, 3);
     for (int k = 0; k < voiceCount; ++k) {

@@ -95,45 +95,45 @@ std::vector<EncodeCase> encodeCases() {
         {"instruments with the same voice write one EF", fm, centre,
          rows(3, {{0, note(C4, 1)}, {1, note(C4, 2)}, {2, note(C4, 3)}}), 3, "EF 00 B1 01 01 EF 05 01",
          [](ConversionRequest& r) {
-             setMap(r.corri, 1, 0);
-             setMap(r.corri, 2, 0);
-             setMap(r.corri, 3, 5);
+             setMap(r.instrumentVoices, 1, 0);
+             setMap(r.instrumentVoices, 2, 0);
+             setMap(r.instrumentVoices, 3, 5);
          }},
         {"an instrument without a note still sets the voice", fm, centre, rows(2, {{0, test::instrumentOnly(4)}, {1, note(C4)}}), 3,
          "EF 03 B1 01"},
         {"PSG tone envelope", ChannelRole::PsgTone, centre, rows(2, {{0, note(C4, 1)}}), 3, "F5 03 B1 02",
-         [](ConversionRequest& r) { setMap(r.psgorri, 1, 3); }},
+         [](ConversionRequest& r) { setMap(r.instrumentPsgEnvelopes, 1, 3); }},
         {"noise is always D1", ChannelRole::PsgNoise, centre, rows(3, {{0, note(1, 1)}, {1, note(96)}, {2, note(C4)}}), 3,
          "F5 02 D1 01 01 01"},
         {"hi-hats by note", ChannelRole::PsgNoise, centre, rows(2, {{0, note(C4, 1)}, {1, note(D4, 1)}}), 3, "F5 01 D1 01 F5 02 01",
          [](ConversionRequest& r) {
              r.hihatsByNote = true;
-             r.norri = std::string(96, '\2');
-             setMap(r.norri, C4, 1);
+             r.hihatKinds = std::string(96, '\2');
+             setMap(r.hihatKinds, C4, 1);
          }},
         {"hi-hats by note: an instrument number equal to the last note still changes the kind", ChannelRole::PsgNoise,
          centre, rows(2, {{0, note(3, 1)}, {1, note(4, 3)}}), 3, "F5 02 D1 01 F5 01 01",
          [](ConversionRequest& r) {
              r.hihatsByNote = true;
-             r.norri = std::string(96, '\2');
-             setMap(r.norri, 4, 1);
+             r.hihatKinds = std::string(96, '\2');
+             setMap(r.hihatKinds, 4, 1);
          }},
         {"drums by note", dac, centre, rows(2, {{0, note(C4, 3)}, {1, note(D4)}}), 3, "85 01 8A",
          [](ConversionRequest& r) {
              r.drumsByNote = true;
-             r.dorri = std::string(96, '\x81');
-             setMap(r.dorri, C4, 0x85);
-             setMap(r.dorri, D4, 0x8A);
+             r.drumSamples = std::string(96, '\x81');
+             setMap(r.drumSamples, C4, 0x85);
+             setMap(r.drumSamples, D4, 0x8A);
          }},
         {"drums by instrument keep the last instrument", dac, centre,
          rows(3, {{0, note(C4, 2)}, {1, note(C4)}, {2, note(E4, 1)}}), 3, "82 01 01 81 01",
-         [](ConversionRequest& r) { setMap(r.dorri, 2, 0x82); }},
+         [](ConversionRequest& r) { setMap(r.drumSamples, 2, 0x82); }},
         {"B-7 is fine on the noise channel", ChannelRole::PsgNoise, centre, rows(1, {{0, note(96)}}), 3, "D1 01"},
         {"note 96 is fine for drums by note", dac, centre, rows(1, {{0, note(96)}}), 3, "DF 01",
          [](ConversionRequest& r) {
              r.drumsByNote = true;
-             r.dorri = std::string(96, '\x81');
-             setMap(r.dorri, 96, 0xDF);
+             r.drumSamples = std::string(96, '\x81');
+             setMap(r.drumSamples, 96, 0xDF);
          }},
         {"A#7 is the highest FM note", fm, centre, rows(1, {{0, note(95)}}), 3, "DF 01"},
     };
@@ -183,13 +183,13 @@ TEST(EncodeSection, FailuresEndTheConversion) {
     const std::vector<FailCase> cases = {
         {"drum before any instrument", ChannelRole::Dac, rows(1, {{0, note(C4)}}), FailureKind::Error},
         {"hi-hat row with an instrument and no note", ChannelRole::PsgNoise, rows(1, {{0, test::instrumentOnly(1)}}),
-         FailureKind::Error, [](ConversionRequest& r) { r.hihatsByNote = true; r.norri = std::string(96, '\2'); }},
+         FailureKind::Error, [](ConversionRequest& r) { r.hihatsByNote = true; r.hihatKinds = std::string(96, '\2'); }},
         {"key-off with an instrument, hi-hats by note", ChannelRole::PsgNoise, rows(1, {{0, keyOff(1)}}), FailureKind::Error,
-         [](ConversionRequest& r) { r.hihatsByNote = true; r.norri = std::string(96, '\2'); }},
+         [](ConversionRequest& r) { r.hihatsByNote = true; r.hihatKinds = std::string(96, '\2'); }},
         {"instrument past the end of corri", ChannelRole::Fm, rows(1, {{0, note(C4, 2)}}), FailureKind::Error,
-         [](ConversionRequest& r) { r.corri = std::string(1, '\0'); }},
+         [](ConversionRequest& r) { r.instrumentVoices = std::string(1, '\0'); }},
         {"DAC map value that is no drum", ChannelRole::Dac, rows(1, {{0, note(C4, 1)}}), FailureKind::Error,
-         [](ConversionRequest& r) { setMap(r.dorri, 1, 0x05); }},
+         [](ConversionRequest& r) { setMap(r.drumSamples, 1, 0x05); }},
         {"B-7 on FM", ChannelRole::Fm, rows(1, {{0, note(96)}}), FailureKind::Refused},
         {"note value 98 on PSG", ChannelRole::PsgTone, rows(1, {{0, note(98)}}), FailureKind::Refused},
         {"note value 200 on FM", ChannelRole::Fm, rows(1, {{0, note(200)}}), FailureKind::Refused},

@@ -16,10 +16,10 @@ std::string shownValue(const InstrumentMaps& maps, Kind kind, int key) {
 
 TEST(InstrumentMaps, InitialValuesAfterFirstLoad) {
     const InstrumentMaps maps;
-    EXPECT_EQ(maps.corri.size(), 256u);
-    EXPECT_EQ(maps.psgorri.size(), 256u);
-    EXPECT_EQ(maps.dorri.size(), 256u);
-    EXPECT_EQ(maps.norri.size(), 256u);
+    EXPECT_EQ(maps.instrumentVoices.size(), 256u);
+    EXPECT_EQ(maps.instrumentPsgEnvelopes.size(), 256u);
+    EXPECT_EQ(maps.drumSamples.size(), 256u);
+    EXPECT_EQ(maps.hihatKinds.size(), 256u);
     const struct {
         Kind kind;
         int key;
@@ -68,16 +68,16 @@ TEST(InstrumentMaps, ListItemsAndTexts) {
 TEST(InstrumentMaps, StoringAValueAndShowingItAgain) {
     InstrumentMaps maps;
     EXPECT_TRUE(setMapValue(maps, Kind::Fm, 5, 0x1F));
-    EXPECT_EQ(static_cast<unsigned char>(maps.corri[4]), 31);
+    EXPECT_EQ(static_cast<unsigned char>(maps.instrumentVoices[4]), 31);
     EXPECT_EQ(shownValue(maps, Kind::Fm, 5), "1F");
     EXPECT_EQ(shownValue(maps, Kind::Fm, 6), "5");
 
     EXPECT_TRUE(setMapValue(maps, Kind::HiHat, 3, 1));  // "Open HH"
-    EXPECT_EQ(maps.norri[2], 1);
+    EXPECT_EQ(maps.hihatKinds[2], 1);
     EXPECT_EQ(shownValue(maps, Kind::HiHat, 3), "Open HH");
 
     EXPECT_TRUE(setMapValue(maps, Kind::Dac, 7, 94));  // last item
-    EXPECT_EQ(static_cast<unsigned char>(maps.dorri[6]), 0xDF);
+    EXPECT_EQ(static_cast<unsigned char>(maps.drumSamples[6]), 0xDF);
     EXPECT_EQ(shownValue(maps, Kind::Dac, 7), "DF");
 
     EXPECT_TRUE(setMapValue(maps, Kind::Psg, 256, 127));
@@ -90,10 +90,10 @@ TEST(InstrumentMaps, StoringAValueAndShowingItAgain) {
     EXPECT_FALSE(setMapValue(maps, Kind::HiHat, 1, 2));
     EXPECT_FALSE(setMapValue(maps, Kind::Fm, 0, 1));
     EXPECT_FALSE(setMapValue(maps, Kind::Fm, 257, 1));
-    EXPECT_EQ(maps.corri, before.corri);
-    EXPECT_EQ(maps.psgorri, before.psgorri);
-    EXPECT_EQ(maps.dorri, before.dorri);
-    EXPECT_EQ(maps.norri, before.norri);
+    EXPECT_EQ(maps.instrumentVoices, before.instrumentVoices);
+    EXPECT_EQ(maps.instrumentPsgEnvelopes, before.instrumentPsgEnvelopes);
+    EXPECT_EQ(maps.drumSamples, before.drumSamples);
+    EXPECT_EQ(maps.hihatKinds, before.hihatKinds);
 }
 
 TEST(InstrumentMaps, KeyingChangesLoseEveryEntry) {
@@ -128,7 +128,7 @@ TEST(InstrumentMaps, KeyingChangesLoseEveryEntry) {
     setDrumKeying(maps, true);
     EXPECT_TRUE(maps.drumsByNote);
     EXPECT_FALSE(maps.hihatsByNote);
-    EXPECT_EQ(maps.norri.size(), 256u);
+    EXPECT_EQ(maps.hihatKinds.size(), 256u);
 }
 
 TEST(ChannelOutput, InitialValuesAndRanges) {

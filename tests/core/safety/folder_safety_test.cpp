@@ -131,10 +131,10 @@ ConversionRequest requestFor(const XmModule& m) {
     r.hasDrums = true;
     r.dac = 4;
     r.optimiseOutput = true;
-    r.corri = std::string("\x00\x01\x00", 3);
-    r.psgorri = std::string("\x01\x02", 2);
-    r.dorri = "\x81\x82";
-    r.norri = "\x01\x02";
+    r.instrumentVoices = std::string("\x00\x01\x00", 3);
+    r.instrumentPsgEnvelopes = std::string("\x01\x02", 2);
+    r.drumSamples = "\x81\x82";
+    r.hihatKinds = "\x01\x02";
     r.voices.resize(2);
     return r;
 }
@@ -262,7 +262,7 @@ TEST_F(FolderSafety, FailedConversionAndFailedLoadLeaveTheFolderAsItWas) {
     XmModule module = load();
     // The instrument map misses instrument 2: the conversion stops half-way.
     ConversionRequest broken = requestFor(module);
-    broken.corri = std::string(1, '\0');
+    broken.instrumentVoices = std::string(1, '\0');
     const ConversionResult result = writeSong(broken, convertSong(broken, MemoryRowSource(module), seededRandom(3)));
     EXPECT_FALSE(result.succeeded);
     EXPECT_EQ(result.message, kSomeError);

@@ -65,7 +65,7 @@ std::string describe(const SongChoices& c) {
     o << "\npan";
     for (PanChoice p : c.channels.pan) o << ' ' << static_cast<int>(p);
     o << "\nbyNote " << c.maps.drumsByNote << ' ' << c.maps.hihatsByNote << '\n';
-    for (const std::string* map : {&c.maps.corri, &c.maps.psgorri, &c.maps.dorri, &c.maps.norri}) {
+    for (const std::string* map : {&c.maps.instrumentVoices, &c.maps.instrumentPsgEnvelopes, &c.maps.drumSamples, &c.maps.hihatKinds}) {
         o << "map " << map->size() << ':';
         for (unsigned char b : *map) o << ' ' << static_cast<int>(b);
         o << '\n';
@@ -95,13 +95,13 @@ TEST(SongSetup, MissingKeysTakeTheValuesOfAFreshLoad) {
     expected.writeAsm = false;
     EXPECT_EQ(describe(fresh), describe(expected));
     EXPECT_EQ(describe(fresh), describe(initialSongChoices(kChannels)));
-    EXPECT_EQ(fresh.maps.corri[0], '\0');
-    EXPECT_EQ(static_cast<unsigned char>(fresh.maps.corri[255]), 255);
+    EXPECT_EQ(fresh.maps.instrumentVoices[0], '\0');
+    EXPECT_EQ(static_cast<unsigned char>(fresh.maps.instrumentVoices[255]), 255);
 
     // A keying given without its map: the map starts as the window starts it.
     const SongChoices byNote = parsed(R"({"drumsByNote": true, "hihatsByNote": true})");
-    EXPECT_EQ(byNote.maps.dorri, std::string(96, static_cast<char>(0x81)));
-    EXPECT_EQ(byNote.maps.norri, std::string(96, '\2'));
+    EXPECT_EQ(byNote.maps.drumSamples, std::string(96, static_cast<char>(0x81)));
+    EXPECT_EQ(byNote.maps.hihatKinds, std::string(96, '\2'));
 }
 
 TEST(SongSetup, EveryKeySetsItsField) {
@@ -124,19 +124,19 @@ TEST(SongSetup, EveryKeySetsItsField) {
     j["pan"] = {0, 1, 2, 3, 4, 0, 4};
     j["drumsByNote"] = true;
     j["hihatsByNote"] = true;
-    std::vector<int> corri(256), psgorri(256), dorri(96), norri(96);
+    std::vector<int> instrumentVoices(256), instrumentPsgEnvelopes(256), drumSamples(96), hihatKinds(96);
     for (int k = 0; k < 256; ++k) {
-        corri[static_cast<std::size_t>(k)] = 255 - k;
-        psgorri[static_cast<std::size_t>(k)] = k % 128;
+        instrumentVoices[static_cast<std::size_t>(k)] = 255 - k;
+        instrumentPsgEnvelopes[static_cast<std::size_t>(k)] = k % 128;
     }
     for (int k = 0; k < 96; ++k) {
-        dorri[static_cast<std::size_t>(k)] = 0x81 + k % 95;
-        norri[static_cast<std::size_t>(k)] = 1 + k % 2;
+        drumSamples[static_cast<std::size_t>(k)] = 0x81 + k % 95;
+        hihatKinds[static_cast<std::size_t>(k)] = 1 + k % 2;
     }
-    j["corri"] = corri;
-    j["psgorri"] = psgorri;
-    j["dorri"] = dorri;
-    j["norri"] = norri;
+    j["corri"] = instrumentVoices;
+    j["psgorri"] = instrumentPsgEnvelopes;
+    j["dorri"] = drumSamples;
+    j["norri"] = hihatKinds;
     j["voices"] = {{{"name", "pasted"}, {"hex", formatVoiceHex(voiceOf(1))}}};
     j["writeBin"] = false;
     j["writeAsm"] = true;
@@ -165,14 +165,14 @@ TEST(SongSetup, EveryKeySetsItsField) {
     EXPECT_EQ(c.channels.pan[3], PanChoice::Right);
     EXPECT_TRUE(c.maps.drumsByNote);
     EXPECT_TRUE(c.maps.hihatsByNote);
-    ASSERT_EQ(c.maps.corri.size(), 256u);
-    EXPECT_EQ(static_cast<unsigned char>(c.maps.corri[0]), 255);
-    EXPECT_EQ(static_cast<unsigned char>(c.maps.psgorri[200]), 200 % 128);
-    ASSERT_EQ(c.maps.dorri.size(), 96u);
-    EXPECT_EQ(static_cast<unsigned char>(c.maps.dorri[95]), 0x81);
-    EXPECT_EQ(static_cast<unsigned char>(c.maps.dorri[94]), 0xDF);
-    ASSERT_EQ(c.maps.norri.size(), 96u);
-    EXPECT_EQ(c.maps.norri[1], '\2');
+    ASSERT_EQ(c.maps.instrumentVoices.size(), 256u);
+    EXPECT_EQ(static_cast<unsigned char>(c.maps.instrumentVoices[0]), 255);
+    EXPECT_EQ(static_cast<unsigned char>(c.maps.instrumentPsgEnvelopes[200]), 200 % 128);
+    ASSERT_EQ(c.maps.drumSamples.size(), 96u);
+    EXPECT_EQ(static_cast<unsigned char>(c.maps.drumSamples[95]), 0x81);
+    EXPECT_EQ(static_cast<unsigned char>(c.maps.drumSamples[94]), 0xDF);
+    ASSERT_EQ(c.maps.hihatKinds.size(), 96u);
+    EXPECT_EQ(c.maps.hihatKinds[1], '\2');
     ASSERT_EQ(c.voices.count(), 1);
     EXPECT_EQ(c.voices.voice(0), voiceOf(1));
     EXPECT_FALSE(c.writeBin);
@@ -296,12 +296,12 @@ TEST(SongSetup, ReadableMapsHoldOnlyTheirChanges) {
     const SongChoices c = parsed(R"({"instrumentVoices": {"1": 4, "17": 3}, "instrumentPsgEnvelopes": {"256": 127},
         "drumsByNote": true, "drumSamples": {"96": 223}, "hihatKinds": {"7": 1}})");
     SongChoices expected = initialSongChoices(kChannels);
-    expected.maps.corri[0] = 4;
-    expected.maps.corri[16] = 3;
-    expected.maps.psgorri[255] = 127;
+    expected.maps.instrumentVoices[0] = 4;
+    expected.maps.instrumentVoices[16] = 3;
+    expected.maps.instrumentPsgEnvelopes[255] = 127;
     setDrumKeying(expected.maps, true);
-    expected.maps.dorri[95] = static_cast<char>(0xDF);
-    expected.maps.norri[6] = 1;
+    expected.maps.drumSamples[95] = static_cast<char>(0xDF);
+    expected.maps.hihatKinds[6] = 1;
     EXPECT_EQ(describe(c), describe(expected));
 }
 
@@ -357,8 +357,8 @@ TEST(SongSetup, EdgeValuesAreAccepted) {
     EXPECT_EQ(c.settings.fmChannelCount, 6);
     EXPECT_EQ(c.assignment.fm[5], 8);
     EXPECT_EQ(c.assignment.dac, std::nullopt);
-    EXPECT_EQ(c.maps.dorri, std::string(256, static_cast<char>(0xDF)));
-    EXPECT_EQ(c.maps.norri, std::string(256, '\1'));
+    EXPECT_EQ(c.maps.drumSamples, std::string(256, static_cast<char>(0xDF)));
+    EXPECT_EQ(c.maps.hihatKinds, std::string(256, '\1'));
     // Lower-case hexadecimal digits are the same voice.
     std::string lower = formatVoiceHex(voiceOf(7));
     for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
