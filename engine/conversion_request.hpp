@@ -1,13 +1,13 @@
 #pragma once
 // Every input of one conversion, gathered once when the conversion starts and
 // read-only afterwards. The engine reads nothing else but this record and the
-// files of `workingDirectory`, so it runs the same from the windows, from the
+// module's row streams, so it runs the same from the windows, from the
 // command line and from the tests.
 //
 // Who fills it: the song model (song/), from the loaded module's facts and
-// the song's choices, for the windows and the command line alike. It holds
-// only what the engine reads; the defaults below are the values a freshly
-// loaded module starts with.
+// the song's choices, for the windows and the command line alike. The
+// choices come in as the song keeps them (the records it derives from); the
+// defaults are the values a freshly loaded module starts with.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "base/shared_types.hpp"
+#include "params/channel_output.hpp"
+#include "params/instrument_maps.hpp"
+#include "params/song_settings.hpp"
 #include "voices/fm_voice.hpp"
 
 namespace ferro {
@@ -25,16 +28,15 @@ namespace ferro {
 // includes after its macro file.
 enum class AsmStyle : std::uint8_t { Plain, Smps2asm };
 
-struct ConversionRequest {
+struct ConversionRequest : SongSettings, ChannelOutputSettings, InstrumentMaps {
     // ---- Where everything lies.
-    // Folder of the loaded module: holds the row streams C<n>.tmp; the working
-    // files (voices.tmp, BATMAN<n>.tmp, LOL<n>.tmp) and the outputs
-    // (<base>.bin, <base>.asm) are written here.
+    // Folder of the loaded module: the outputs (<base>.bin, <base>.asm) are
+    // written here.
     std::filesystem::path workingDirectory;
 
     // ---- Facts of the loaded module.
     int channelCount = 0;   // XM channels, numbered 1..channelCount; at least 1
-    int totalRows = 0;      // rows of the whole song (= records in every C<n>.tmp); >= 0
+    int totalRows = 0;      // rows of the whole song (of every channel's row stream); >= 0
     int restartRow = 0;     // song row of the module's restart position (XmModule::restartRow)
     // The module's file name without folder, UTF-8 (e.g. "my song.xm"). The
     // output base name is this less its last three characters.
@@ -46,9 +48,8 @@ struct ConversionRequest {
     std::vector<std::uint8_t> orderTable;
     std::vector<std::int16_t> patternRows;
 
-    // ---- General parametres.
-    int fmChannelCount = 5;   // 0..6
-    int psgChannelCount = 3;  // 0..3, the noise channel included when useNoise
+    // ---- General parametres (SongSettings, less "Remove rests", which acts
+    // on the row streams before the conversion, so the engine never reads it).
     // XM channel (1..channelCount) feeding each output channel, or none.
     // Indexed like ChannelAssignment: fm[k-1] feeds FM k, psg[k-1] feeds PSG
     // row k. Only fm[0..fmChannelCount-1], psg[0..psgChannelCount-1] and, with
@@ -57,39 +58,17 @@ struct ConversionRequest {
     std::array<std::optional<int>, 6> fm{};
     std::array<std::optional<int>, 3> psg{};  // psg[psgChannelCount-1] is the noise channel when useNoise
     std::optional<int> dac;
-    bool hasDrums = true;      // the DAC track is made from `dac`; else it is a stop track
-    bool useNoise = true;      // the last PSG row used is the noise channel
-    bool loopSong = true;      // "Loop song" now: main sections end in a jump, else in a stop;
-                               // "Optimise the output" applies only when set
     // "Loop song" as it was when the module was last loaded. Only a song
     // loaded to loop has an intro (the rows before the restart row): a change
     // of the choice reaches the intro at the next load. See loopPlan.
     bool loopSongAtLoad = true;
-    bool endDacWithE4 = false; // E4 before the DAC track's final F2 when the song is played once
-                               // (and always in the stop track that replaces a missing DAC track)
-    int dividingTiming = 3;    // kMinTempo..kMaxTempo, header byte 4; also bounds the duration
-                               // bytes (see maxDurationByte in track_encoder.hpp)
-    int tempo = 2;             // kMinTempo..kMaxTempo, header byte 5
 
-    // ---- More parametres. ("Remove rests" acts on the row streams before the
-    // conversion, so the engine never sees it.)
-    bool optimiseOutput = false;  // shorten each looped main section to its shortest repeat
-    // Slots as in ChannelOutputSettings: pan 0..5 = FM 1..6, 6 = DAC;
-    // pitch 0..5 = FM 1..6, 6..8 = PSG 1..3 (signed semitones, -256..255 can be
-    // written, the window offers -128..127); volume 0..5 = FM 1..6, 6..8 =
-    // PSG 1..3, 9 = noise (0..255 can be written, the window offers 0..63).
-    std::array<PanChoice, 7> pan{};
-    std::array<int, 9> pitch{0, 0, 0, 0, 0, 0, -36, -36, -36};
-    std::array<int, 10> volume{16, 16, 16, 16, 16, 16, 0, 0, 0, 0};
-    bool drumsByNote = false;   // drumSamples is keyed by XM note 1..96, else by instrument 1..256
-    bool hihatsByNote = false;  // hihatKinds is keyed by XM note 1..96, else by instrument 1..256
-    // The instrument maps, byte strings indexed from 1: the value for key k is
-    // the unsigned byte at string index k-1 (see mapValue below). A key past
-    // the end of the string ends the conversion with the general error.
-    std::string instrumentVoices;    // XM instrument -> FM voice number (0-based position in `voices`)
-    std::string instrumentPsgEnvelopes;  // XM instrument -> PSG envelope 0..127
-    std::string hihatKinds;    // XM instrument or note -> hi-hat envelope (1 open, 2 closed)
-    std::string drumSamples;    // XM instrument or note -> DAC note byte $81..$DF
+    // ---- More parametres: the pitch, volume and pan slots of
+    // ChannelOutputSettings (pitch -256..255 and volume 0..255 can be written,
+    // the window offers -128..127 and 0..63) and the instrument maps of
+    // InstrumentMaps, byte strings indexed from 1: the value for key k is the
+    // unsigned byte at string index k-1 (see mapValue below). A key past the
+    // end of a map ends the conversion with the general error.
 
     // ---- Voice manager: the song's voices in list order (at most $100).
     std::vector<FmVoice> voices;
