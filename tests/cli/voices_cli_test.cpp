@@ -133,33 +133,22 @@ TEST_F(VoicesCli, BankJoinsFilesInOrderAndReadsBack) {
 }
 
 TEST_F(VoicesCli, BankRefusesMoreVoicesThanTheFormatHolds) {
+    // Each format's limit is the bank writer's (voice_bank_test); here the
+    // refusals reach the user and write nothing.
     write("128.bin", countingVoices(128));
-    write("127.bin", countingVoices(127));
     write("2.bin", countingVoices(2));
     write("short.bin", Data(3));
-    struct Case {
-        std::vector<std::string> args;
-        int code;
+    const std::vector<std::vector<std::string>> refused = {
+        {"bank", "out.ymx", "--format", "ymx", "raw25:128.bin"},
+        {"bank", "out.bin", "--format", "raw", "raw25:2.bin", "raw25:short.bin"},
+        {"bank", "out.bin", "--format", "raw", "2.bin"},
+        {"bank", "out.bin", "--format", "raw", "wav:2.bin"},
     };
-    const std::vector<Case> cases = {
-        {{"bank", "out.ymx", "--format", "ymx", "raw25:128.bin"}, 1},
-        {{"bank", "out.ymx", "--format", "ymx", "raw25:127.bin"}, 0},
-        {{"bank", "out.fcv", "--format", "fcv", "raw25:128.bin", "raw25:127.bin"}, 0},
-        {{"bank", "out.fcv", "--format", "fcv", "raw25:128.bin", "raw25:127.bin", "raw25:2.bin"}, 1},
-        {{"bank", "out.bin", "--format", "raw", "raw25:128.bin", "raw25:127.bin", "raw25:2.bin"}, 1},
-        {{"bank", "out.bin", "--format", "raw", "raw25:128.bin", "raw25:127.bin"}, 0},
-        {{"bank", "out.bin", "--format", "raw", "raw25:2.bin", "raw25:short.bin"}, 1},
-        {{"bank", "out.bin", "--format", "raw", "2.bin"}, 1},
-        {{"bank", "out.bin", "--format", "raw", "wav:2.bin"}, 1},
-    };
-    for (const auto& c : cases) {
-        fs::remove(dir_ / c.args[1]);
-        const CliRun r = run(c.args);
-        EXPECT_EQ(r.code, c.code) << r.err;
-        EXPECT_EQ(fs::exists(dir_ / c.args[1]), c.code == 0) << c.args.back();
-        if (c.code != 0) {
-            EXPECT_FALSE(r.err.empty());
-        }
+    for (const auto& args : refused) {
+        const CliRun r = run(args);
+        EXPECT_EQ(r.code, 1) << r.err;
+        EXPECT_FALSE(fs::exists(dir_ / args[1])) << args.back();
+        EXPECT_FALSE(r.err.empty());
     }
     const CliRun r = run({"bank", "out.ymx", "--format", "ymx", "raw25:128.bin"});
     EXPECT_NE(r.err.find("127"), std::string::npos) << r.err;

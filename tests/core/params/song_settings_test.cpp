@@ -154,13 +154,5 @@ TEST(SongSettings, MoreWindowVisibility) {
                     }
 }
 
-TEST(SongSettings, MoreWindowWithInitialSettings) {
-    const MoreWindowView v = moreWindowView(SongSettings{});
-    EXPECT_EQ(v.fmFrameVisible, (std::array<bool, 6>{true, true, true, true, true, false}));
-    EXPECT_EQ(v.psgFrameVisible, (std::array<bool, 3>{true, true, false}));
-    EXPECT_TRUE(v.noiseFrameVisible);
-    EXPECT_TRUE(v.dacFrameVisible);
-}
-
 }  // namespace
 }  // namespace ferro

@@ -177,17 +177,11 @@ TEST(SongModel, VoiceOperationsAsTheVoiceManagerUsesThem) {
     const SongChanges listAndLight = bits({P::Voices, P::Lights});
     const std::vector<Case> cases = {
         {"add all of a file", 0, [&](SongModel& m) { return m.addFileVoices(fileOf(3)).added; }, 3, 3, "f0", listAndLight},
-        {"add all up to the limit", 250, [&](SongModel& m) { return m.addFileVoices(fileOf(9)).reachedLimit ? 1 : 0; }, 1,
-         256, "v0", listAndLight},
-        {"add all to a full list", 256, [&](SongModel& m) { return m.addFileVoices(fileOf(2)).reachedLimit ? 1 : 0; }, 1,
-         256, "v0", 0},
         {"add one to a full list", 256,
          [&](SongModel& m) { return static_cast<int>(m.addVoice("x", voiceNumbered(1))); },
          static_cast<int>(AddVoiceResult::Full), 256, "v0", 0},
         {"paste", 1, [&](SongModel& m) { return static_cast<int>(m.addPastedVoice(pasted)); },
          static_cast<int>(AddVoiceResult::Ok), 2, "v0", listAndLight},
-        {"paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.addPastedVoice(pasted)); },
-         static_cast<int>(AddVoiceResult::Full), 256, "v0", 0},
         {"bad paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.addPastedVoice("0A 0B")); },
          static_cast<int>(AddVoiceResult::BadText), 256, "v0", 0},
         {"remove the first", 3, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 2, "v1", listAndLight},
