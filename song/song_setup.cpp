@@ -252,148 +252,144 @@ void readableMap(const json& v, const std::string& key, Reading& r, const char* 
 
 // The keys in the order they are read: options first, as the ranges of the
 // counts and the lengths of the maps depend on them.
-const std::vector<SetupKey>& setupKeys() {
-    static const std::vector<SetupKey> keys = {
-        {"useNoise", settingFlag<&SongSettings::useNoise>},
-        {"hasDrums", settingFlag<&SongSettings::hasDrums>},
-        {"loopSong", settingFlag<&SongSettings::loopSong>},
-        {"loopSongAtLoad", choiceFlag<&SongChoices::loopSongAtLoad>},
-        {"endDacWithE4", settingFlag<&SongSettings::endDacWithE4>},
-        {"optimiseOutput", settingFlag<&SongSettings::optimiseOutput>},
-        {"drumsByNote", keyingFlag<&InstrumentMaps::drumsByNote>},
-        {"hihatsByNote", keyingFlag<&InstrumentMaps::hihatsByNote>},
-        {"writeBin", choiceFlag<&SongChoices::writeBin>},
-        {"writeAsm", choiceFlag<&SongChoices::writeAsm>},
-        {nullptr,
-         [](const json&, const std::string&, Reading& r) {
-             // A song loaded with its loop choice, unless the file says otherwise.
-             if (!r.has("loopSongAtLoad")) r.c.loopSongAtLoad = r.c.settings.loopSong;
-         }},
-        {"removeRests",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.settings.removeRests = boolean(v, key) ? RemoveRestsState::Checked : RemoveRestsState::Off;
-         }},
-        {nullptr,
-         [](const json&, const std::string&, Reading& r) {
-             if (!r.c.writeBin && !r.c.writeAsm)
-                 refuse("writeBin, writeAsm: at least one of the two outputs must be true");
-         }},
-        {"asmStyle",
-         [](const json& v, const std::string& key, Reading& r) {
-             if (v == "plain")
-                 r.c.asmStyle = AsmStyle::Plain;
-             else if (v == "smps2asm")
-                 r.c.asmStyle = AsmStyle::Smps2asm;
-             else
-                 refuse(key + ": must be \"plain\" or \"smps2asm\", not " + shown(v));
-         }},
-        {"fmChannelCount",
-         [](const json& v, const std::string& key, Reading& r) {
-             SongSettings& s = r.c.settings;
-             s.fmChannelCount = s.hasDrums ? integerIn(v, key, 0, kMaxFmChannelsWithDrums, " while hasDrums is true")
-                                           : integerIn(v, key, 0, kMaxFmChannels);
-         }},
-        {"psgChannelCount",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.settings.psgChannelCount = integerIn(v, key, 0, kMaxPsgChannels);
-         }},
-        {"dividingTiming",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.settings.dividingTiming = integerIn(v, key, kMinTempo, kMaxTempo);
-         }},
-        {"tempo",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.settings.tempo = integerIn(v, key, kMinTempo, kMaxTempo);
-         }},
-        {"fm", [](const json& v, const std::string& key, Reading& r) { assignmentRows(v, key, r, r.c.assignment.fm); }},
-        {"psg",
-         [](const json& v, const std::string& key, Reading& r) { assignmentRows(v, key, r, r.c.assignment.psg); }},
-        {"dac",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.assignment.dac = channel(v, key, r.channelCount);
-         }},
-        {"pitch",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.channels.pitch = integers<kPitchSlots>(v, key, kPitchMin, kPitchMax);
-         }},
-        {"volume",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.channels.volume = integers<kVolumeSlots>(v, key, kVolumeMin, kVolumeMax);
-         }},
-        {"pan",
-         [](const json& v, const std::string& key, Reading& r) {
-             const auto pan = integers<kPanSlots>(v, key, 0, static_cast<int>(PanChoice::Random));
-             for (std::size_t i = 0; i < kPanSlots; ++i) r.c.channels.pan[i] = static_cast<PanChoice>(pan[i]);
-         }},
-        {nullptr,
-         [](const json&, const std::string&, Reading& r) {
-             // The keying decides the length of the drum and hi-hat maps; a map
-             // left out starts as the window starts it for that keying.
-             setDrumKeying(r.c.maps, r.c.maps.drumsByNote);
-             setHiHatKeying(r.c.maps, r.c.maps.hihatsByNote);
-         }},
-        // The older files' whole arrays.
-        {"corri",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.maps.instrumentVoices = mapFromJson(v, key, kInstrumentKeyCount, 0, 255);
-         }},
-        {"psgorri",
-         [](const json& v, const std::string& key, Reading& r) {
-             r.c.maps.instrumentPsgEnvelopes = mapFromJson(v, key, kInstrumentKeyCount, 0, kPsgVoiceCount - 1);
-         }},
-        {"dorri",
-         [](const json& v, const std::string& key, Reading& r) {
-             const bool byNote = r.c.maps.drumsByNote;
-             r.c.maps.drumSamples = mapFromJson(v, key, byNote ? kNoteKeyCount : kInstrumentKeyCount, kFirstDacSample,
-                                                kLastDacSample,
-                                                byNote ? " (drumsByNote is true)" : " (drumsByNote is false)");
-         }},
-        {"norri",
-         [](const json& v, const std::string& key, Reading& r) {
-             const bool byNote = r.c.maps.hihatsByNote;
-             r.c.maps.hihatKinds = mapFromJson(v, key, byNote ? kNoteKeyCount : kInstrumentKeyCount,
-                                               static_cast<int>(HiHatKind::Open), static_cast<int>(HiHatKind::Closed),
-                                               byNote ? " (hihatsByNote is true)" : " (hihatsByNote is false)");
-         }},
-        {"instrumentVoices",
-         [](const json& v, const std::string& key, Reading& r) {
-             readableMap(v, key, r, "corri", r.c.maps.instrumentVoices, 0, 255, false);
-         }},
-        {"instrumentPsgEnvelopes",
-         [](const json& v, const std::string& key, Reading& r) {
-             readableMap(v, key, r, "psgorri", r.c.maps.instrumentPsgEnvelopes, 0, kPsgVoiceCount - 1, false);
-         }},
-        {"drumSamples",
-         [](const json& v, const std::string& key, Reading& r) {
-             readableMap(v, key, r, "dorri", r.c.maps.drumSamples, kFirstDacSample, kLastDacSample,
-                         r.c.maps.drumsByNote);
-         }},
-        {"hihatKinds",
-         [](const json& v, const std::string& key, Reading& r) {
-             readableMap(v, key, r, "norri", r.c.maps.hihatKinds, static_cast<int>(HiHatKind::Open),
-                         static_cast<int>(HiHatKind::Closed), r.c.maps.hihatsByNote);
-         }},
-        {"voices",
-         [](const json& v, const std::string& key, Reading& r) {
-             if (!v.is_array()) refuse(key + ": must be an array of voice entries");
-             for (std::size_t i = 0; i < v.size(); ++i)
-                 readVoiceEntry(v[i], key + "[" + std::to_string(i) + "]", r.setupFolder, r.c.voices, r.warnings);
-         }},
-    };
-    return keys;
-}
+const SetupKey kSetupKeys[] = {
+    {"useNoise", settingFlag<&SongSettings::useNoise>},
+    {"hasDrums", settingFlag<&SongSettings::hasDrums>},
+    {"loopSong", settingFlag<&SongSettings::loopSong>},
+    {"loopSongAtLoad", choiceFlag<&SongChoices::loopSongAtLoad>},
+    {"endDacWithE4", settingFlag<&SongSettings::endDacWithE4>},
+    {"optimiseOutput", settingFlag<&SongSettings::optimiseOutput>},
+    {"drumsByNote", keyingFlag<&InstrumentMaps::drumsByNote>},
+    {"hihatsByNote", keyingFlag<&InstrumentMaps::hihatsByNote>},
+    {"writeBin", choiceFlag<&SongChoices::writeBin>},
+    {"writeAsm", choiceFlag<&SongChoices::writeAsm>},
+    {nullptr,
+     [](const json&, const std::string&, Reading& r) {
+         // A song loaded with its loop choice, unless the file says otherwise.
+         if (!r.has("loopSongAtLoad")) r.c.loopSongAtLoad = r.c.settings.loopSong;
+     }},
+    {"removeRests",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.settings.removeRests = boolean(v, key) ? RemoveRestsState::Checked : RemoveRestsState::Off;
+     }},
+    {nullptr,
+     [](const json&, const std::string&, Reading& r) {
+         if (!r.c.writeBin && !r.c.writeAsm)
+             refuse("writeBin, writeAsm: at least one of the two outputs must be true");
+     }},
+    {"asmStyle",
+     [](const json& v, const std::string& key, Reading& r) {
+         if (v == "plain")
+             r.c.asmStyle = AsmStyle::Plain;
+         else if (v == "smps2asm")
+             r.c.asmStyle = AsmStyle::Smps2asm;
+         else
+             refuse(key + ": must be \"plain\" or \"smps2asm\", not " + shown(v));
+     }},
+    {"fmChannelCount",
+     [](const json& v, const std::string& key, Reading& r) {
+         SongSettings& s = r.c.settings;
+         s.fmChannelCount = s.hasDrums ? integerIn(v, key, 0, kMaxFmChannelsWithDrums, " while hasDrums is true")
+                                       : integerIn(v, key, 0, kMaxFmChannels);
+     }},
+    {"psgChannelCount",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.settings.psgChannelCount = integerIn(v, key, 0, kMaxPsgChannels);
+     }},
+    {"dividingTiming",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.settings.dividingTiming = integerIn(v, key, kMinTempo, kMaxTempo);
+     }},
+    {"tempo",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.settings.tempo = integerIn(v, key, kMinTempo, kMaxTempo);
+     }},
+    {"fm", [](const json& v, const std::string& key, Reading& r) { assignmentRows(v, key, r, r.c.assignment.fm); }},
+    {"psg",
+     [](const json& v, const std::string& key, Reading& r) { assignmentRows(v, key, r, r.c.assignment.psg); }},
+    {"dac",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.assignment.dac = channel(v, key, r.channelCount);
+     }},
+    {"pitch",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.channels.pitch = integers<kPitchSlots>(v, key, kPitchMin, kPitchMax);
+     }},
+    {"volume",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.channels.volume = integers<kVolumeSlots>(v, key, kVolumeMin, kVolumeMax);
+     }},
+    {"pan",
+     [](const json& v, const std::string& key, Reading& r) {
+         const auto pan = integers<kPanSlots>(v, key, 0, static_cast<int>(PanChoice::Random));
+         for (std::size_t i = 0; i < kPanSlots; ++i) r.c.channels.pan[i] = static_cast<PanChoice>(pan[i]);
+     }},
+    {nullptr,
+     [](const json&, const std::string&, Reading& r) {
+         // The keying decides the length of the drum and hi-hat maps; a map
+         // left out starts as the window starts it for that keying.
+         setDrumKeying(r.c.maps, r.c.maps.drumsByNote);
+         setHiHatKeying(r.c.maps, r.c.maps.hihatsByNote);
+     }},
+    // The older files' whole arrays.
+    {"corri",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.maps.instrumentVoices = mapFromJson(v, key, kInstrumentKeyCount, 0, 255);
+     }},
+    {"psgorri",
+     [](const json& v, const std::string& key, Reading& r) {
+         r.c.maps.instrumentPsgEnvelopes = mapFromJson(v, key, kInstrumentKeyCount, 0, kPsgVoiceCount - 1);
+     }},
+    {"dorri",
+     [](const json& v, const std::string& key, Reading& r) {
+         const bool byNote = r.c.maps.drumsByNote;
+         r.c.maps.drumSamples = mapFromJson(v, key, byNote ? kNoteKeyCount : kInstrumentKeyCount, kFirstDacSample,
+                                            kLastDacSample,
+                                            byNote ? " (drumsByNote is true)" : " (drumsByNote is false)");
+     }},
+    {"norri",
+     [](const json& v, const std::string& key, Reading& r) {
+         const bool byNote = r.c.maps.hihatsByNote;
+         r.c.maps.hihatKinds = mapFromJson(v, key, byNote ? kNoteKeyCount : kInstrumentKeyCount,
+                                           static_cast<int>(HiHatKind::Open), static_cast<int>(HiHatKind::Closed),
+                                           byNote ? " (hihatsByNote is true)" : " (hihatsByNote is false)");
+     }},
+    {"instrumentVoices",
+     [](const json& v, const std::string& key, Reading& r) {
+         readableMap(v, key, r, "corri", r.c.maps.instrumentVoices, 0, 255, false);
+     }},
+    {"instrumentPsgEnvelopes",
+     [](const json& v, const std::string& key, Reading& r) {
+         readableMap(v, key, r, "psgorri", r.c.maps.instrumentPsgEnvelopes, 0, kPsgVoiceCount - 1, false);
+     }},
+    {"drumSamples",
+     [](const json& v, const std::string& key, Reading& r) {
+         readableMap(v, key, r, "dorri", r.c.maps.drumSamples, kFirstDacSample, kLastDacSample,
+                     r.c.maps.drumsByNote);
+     }},
+    {"hihatKinds",
+     [](const json& v, const std::string& key, Reading& r) {
+         readableMap(v, key, r, "norri", r.c.maps.hihatKinds, static_cast<int>(HiHatKind::Open),
+                     static_cast<int>(HiHatKind::Closed), r.c.maps.hihatsByNote);
+     }},
+    {"voices",
+     [](const json& v, const std::string& key, Reading& r) {
+         if (!v.is_array()) refuse(key + ": must be an array of voice entries");
+         for (std::size_t i = 0; i < v.size(); ++i)
+             readVoiceEntry(v[i], key + "[" + std::to_string(i) + "]", r.setupFolder, r.c.voices, r.warnings);
+     }},
+};
 
 SongChoices readSetup(const json& root, const std::filesystem::path& setupFolder, int channelCount,
                       std::vector<std::string>* warnings) {
     if (!root.is_object()) refuse("The song setup file must hold one JSON object");
     for (const auto& item : root.items()) {
-        const auto& keys = setupKeys();
-        if (std::none_of(keys.begin(), keys.end(), [&](const SetupKey& k) { return k.name && item.key() == k.name; }))
-            refuse(item.key() + ": unknown key");
+        const auto known = [&](const SetupKey& k) { return k.name && item.key() == k.name; };
+        if (std::none_of(std::begin(kSetupKeys), std::end(kSetupKeys), known)) refuse(item.key() + ": unknown key");
     }
     SongChoices c = initialSongChoices(channelCount);
     Reading reading{root, c, setupFolder, channelCount, warnings};
-    for (const SetupKey& key : setupKeys()) {
+    for (const SetupKey& key : kSetupKeys) {
         if (key.name == nullptr)
             key.read(kAbsent, "", reading);
         else if (reading.has(key.name))

@@ -159,6 +159,41 @@ std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> byte
     return readHeader(in);
 }
 
+namespace {
+
+// The song rows, the restart row and each channel's row stream: the
+// pattern's channel rows joined in song order. False when the streams would
+// hold more cells than a module can need.
+bool joinRowStreams(XmModule& m) {
+    const int channels = m.channelCount;
+    std::int64_t total = 0;
+    for (int i = 0; i < m.songLength; ++i) {
+        if (i == m.restartPosition) m.restartRow = static_cast<std::int32_t>(total);
+        const std::uint8_t pattern = m.orderTable[static_cast<std::size_t>(i)];
+        total += pattern < m.patternCount ? m.patternRows[pattern] : kMissingPatternRows;
+    }
+    if (total * channels > kMaxCells) return false;
+    m.totalRows = static_cast<std::int32_t>(total);
+
+    m.rowStreams.assign(static_cast<std::size_t>(channels), Bytes(static_cast<std::size_t>(total) * kXmCellSize, 0));
+    for (int n = 1; n <= channels; ++n) {
+        std::uint8_t* out = m.rowStreams[static_cast<std::size_t>(n - 1)].data();
+        for (int i = 0; i < m.songLength; ++i) {
+            const std::uint8_t pattern = m.orderTable[static_cast<std::size_t>(i)];
+            if (pattern < m.patternCount) {
+                const auto rows = m.patternChannel(pattern, n);
+                std::copy(rows.begin(), rows.end(), out);
+                out += rows.size();
+            } else {
+                out += static_cast<std::size_t>(kMissingPatternRows) * kXmCellSize;  // already empty
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes) {
     ByteReader in(bytes);
     auto header = readHeader(in);
@@ -214,32 +249,7 @@ std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> byte
         m.patterns.push_back(std::move(pattern));
     }
 
-    // Song rows, the restart row and the size of the row streams.
-    std::int64_t total = 0;
-    for (int i = 0; i < m.songLength; ++i) {
-        if (i == m.restartPosition) m.restartRow = static_cast<std::int32_t>(total);
-        const std::uint8_t pattern = m.orderTable[static_cast<std::size_t>(i)];
-        total += pattern < m.patternCount ? m.patternRows[pattern] : kMissingPatternRows;
-    }
-    if (total * channels > kMaxCells) return XmError::ReadError;
-    m.totalRows = static_cast<std::int32_t>(total);
-
-    // Each row stream is the pattern's channel rows joined in song order.
-    m.rowStreams.assign(channelCells, Bytes(static_cast<std::size_t>(total) * kXmCellSize, 0));
-    for (int n = 1; n <= channels; ++n) {
-        std::uint8_t* out = m.rowStreams[static_cast<std::size_t>(n - 1)].data();
-        for (int i = 0; i < m.songLength; ++i) {
-            const std::uint8_t pattern = m.orderTable[static_cast<std::size_t>(i)];
-            if (pattern < m.patternCount) {
-                const auto rows = m.patternChannel(pattern, n);
-                std::copy(rows.begin(), rows.end(), out);
-                out += rows.size();
-            } else {
-                out += static_cast<std::size_t>(kMissingPatternRows) * kXmCellSize;  // already empty
-            }
-        }
-    }
-
+    if (!joinRowStreams(m)) return XmError::ReadError;
     m.channelNames = findChannelNames(bytes, channels);
     return m;
 }
