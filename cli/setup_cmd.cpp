@@ -11,7 +11,6 @@
 
 #include "cli/commands.hpp"
 #include "cli/text.hpp"
-#include "engine/conversion_error.hpp"
 #include "params/auto_fill.hpp"
 #include "song/song_setup.hpp"
 #include "voices/voice_import.hpp"

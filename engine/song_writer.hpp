@@ -2,7 +2,6 @@
 // Joins the header, the channel tracks and the voice table into one SMPS song
 // in the Sonic 1 layout, and writes it twice: as a binary image and as a 68000
 // assembler listing of the same bytes with labels.
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>

@@ -4,7 +4,6 @@
 // The window only shows these records and forwards the user's actions here;
 // the conversion reads the same records.
 #include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>

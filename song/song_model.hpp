@@ -5,7 +5,6 @@
 // themselves and call its operations on input; the command line fills it
 // from a setup file; the conversion reads it. Every operation that changes
 // something tells the observers once, naming the parts that changed.
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>

@@ -1,7 +1,6 @@
 #include "voices/song_voice_list.hpp"
 
 #include "base/byte_reader.hpp"
-#include "xm/scratch_files.hpp"
 
 #include <cstdio>
 #include <stdexcept>

@@ -7,7 +7,6 @@
 // The first two hold 5-byte cells (note, instrument, volume, effect,
 // parameter). The windows' "Remove rests" edits the drum channel's C<n>.tmp
 // in place, once per load.
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <variant>

@@ -2,7 +2,6 @@
 // Reads a module file and hands its bytes to the parser (xm_parser.hpp). The
 // windows' load, which also writes the scratch files, is ScratchFolder::load
 // (scratch_files.hpp).
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>

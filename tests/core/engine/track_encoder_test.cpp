@@ -186,7 +186,7 @@ TEST(EncodeSection, FailuresEndTheConversion) {
          FailureKind::Error, [](ConversionRequest& r) { r.hihatsByNote = true; r.hihatKinds = std::string(96, '\2'); }},
         {"key-off with an instrument, hi-hats by note", ChannelRole::PsgNoise, rows(1, {{0, keyOff(1)}}), FailureKind::Error,
          [](ConversionRequest& r) { r.hihatsByNote = true; r.hihatKinds = std::string(96, '\2'); }},
-        {"instrument past the end of corri", ChannelRole::Fm, rows(1, {{0, note(C4, 2)}}), FailureKind::Error,
+        {"instrument past the end of the FM voice map", ChannelRole::Fm, rows(1, {{0, note(C4, 2)}}), FailureKind::Error,
          [](ConversionRequest& r) { r.instrumentVoices = std::string(1, '\0'); }},
         {"DAC map value that is no drum", ChannelRole::Dac, rows(1, {{0, note(C4, 1)}}), FailureKind::Error,
          [](ConversionRequest& r) { setMap(r.drumSamples, 1, 0x05); }},
