@@ -53,7 +53,7 @@ void printLines(std::ostream& out, const std::string& text) {
 }
 
 int runConvert(const ConvertOptions& opt) {
-    const auto [path, directory, fileName] = modulePath(opt.file);
+    const std::filesystem::path path = modulePath(opt.file).path;
 
     // Nothing is written before the module and the setup file have been
     // checked. The module is read as the explorer reads it, in memory: nothing

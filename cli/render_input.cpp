@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "base/paths.hpp"
-#include "base/shared_types.hpp"
 #include "cli/setup_file.hpp"
 #include "cli/text.hpp"
 #include "song/song_conversion.hpp"

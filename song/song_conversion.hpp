@@ -1,8 +1,9 @@
 #pragma once
-// The one way a song is converted, for the convert button and for
-// `ferrocanto-cli convert` alike: gating by the two lights (and the warnings
-// that follow the general yellow policy), "Remove rests", the conversion,
-// the outputs and the message. The caller passes in the answers to the
+// The one way a song is converted, for "Convert song", Play and Export in the
+// windows and for `ferrocanto-cli convert` and `render` alike: gating by the
+// two lights (and the warnings that follow the general yellow policy),
+// "Remove rests", the conversion in memory, the files beside the module and
+// the message. The caller passes in the answers to the
 // questions and shows what comes back.
 #include <functional>
 #include <optional>
