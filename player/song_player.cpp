@@ -299,6 +299,18 @@ struct SongPlayer::State {
     Outcome readFlags(Track& t, std::uint8_t& event);
     Outcome readNote(Track& t);
     Outcome flag(Track& t, std::uint8_t code);
+    void setPan(Track& t);
+    void returnFromCall(Track& t);
+    Outcome restoreSavedSong();
+    void addVolumeAndSend(Track& t);
+    void setEveryDivider(std::uint8_t divider);
+    Outcome stopAndReloadFm4Voice(Track& t);
+    void startModulation(Track& t);
+    void resumeModulation(Track& t);
+    void setNoise(Track& t);
+    void loopBack(Track& t);
+    void callSubroutine(Track& t);
+    void releaseFm1Operators2And4();
     Outcome stopTrack(Track& t);
     void setDuration(Track& t, std::uint8_t ticks);
     void finishRead(Track& t);
@@ -673,146 +685,150 @@ Outcome SongPlayer::State::stopTrack(Track& t) {
 
 // ---- flags ----
 
+// One coordination flag, E0 to F9: the one-byte settings are done here,
+// every flag with more to it has a step of its own below.
 Outcome SongPlayer::State::flag(Track& t, std::uint8_t code) {
-    const std::uint32_t at = eventOffset;
     switch (code) {
-    case 0xE0: {  // pan, AMS, FMS
-        const std::uint8_t pp = fetch(t);
-        if (t.isPsg()) return Outcome::Continue;
-        t.pan = static_cast<std::uint8_t>((t.pan & 0x37) | pp);
-        fmWrite(t, 0xB4, t.pan);
-        return Outcome::Continue;
+    case 0xE0: setPan(t); return Outcome::Continue;
+    case 0xE1: t.detune = fetch(t); return Outcome::Continue;
+    case 0xE2: fetch(t); return Outcome::Continue;  // a byte for the game
+    case 0xE3: returnFromCall(t); return Outcome::Continue;
+    case 0xE4: return restoreSavedSong();
+    case 0xE5: t.divider = fetch(t); return Outcome::Continue;
+    case 0xE6: addVolumeAndSend(t); return Outcome::Continue;
+    case 0xE7: t.noAttack = true; return Outcome::Continue;
+    case 0xE8: t.noteFill = t.noteFillMaster = fetch(t); return Outcome::Continue;
+    case 0xE9: t.transpose = static_cast<std::uint8_t>(t.transpose + fetch(t)); return Outcome::Continue;
+    case 0xEA: tempo = tempoCounter = fetch(t); return Outcome::Continue;
+    case 0xEB: setEveryDivider(fetch(t)); return Outcome::Continue;
+    case 0xEC: t.volume = static_cast<std::uint8_t>(t.volume + fetch(t)); return Outcome::Continue;
+    case 0xED: return Outcome::Continue;  // a game flag
+    case 0xEE: return stopAndReloadFm4Voice(t);
+    case 0xEF: t.voice = fetch(t); setVoice(t); return Outcome::Continue;
+    case 0xF0: startModulation(t); return Outcome::Continue;
+    case 0xF1: resumeModulation(t); return Outcome::Continue;
+    case 0xF2: return stopTrack(t);
+    case 0xF3: setNoise(t); return Outcome::Continue;
+    case 0xF4: t.modulating = false; return Outcome::Continue;
+    case 0xF5: t.voice = fetch(t); return Outcome::Continue;
+    case 0xF6: jump(t, true); return Outcome::Continue;
+    case 0xF7: loopBack(t); return Outcome::Continue;
+    case 0xF8: callSubroutine(t); return Outcome::Continue;
+    case 0xF9: releaseFm1Operators2And4(); return Outcome::Continue;
+    default: refuse(eventOffset, "flag " + hex(code, 2) + " is undefined");
     }
-    case 0xE1:
-        t.detune = fetch(t);
-        return Outcome::Continue;
-    case 0xE2:  // a byte for the game
-        fetch(t);
-        return Outcome::Continue;
-    case 0xE3: {  // return from a call
-        const std::uint8_t sp = t.stackPointer;
-        if (sp >= kRecordEnd) refuse(at, "return (E3) without a call");
-        std::uint32_t saved = 0;
-        for (int k = 0; k < 4; ++k) {
-            auto& b = t.record[sp - kLoopCounters + k];
-            saved = (saved << 8) | b;
-            b = 0;
-        }
-        t.stackPointer = static_cast<std::uint8_t>(sp + 4);
-        // The 68000 ignores an address's top byte, which loop counters 8
-        // and up share with the first return entry.
-        saved &= 0x00FFFFFF;
-        if (saved > song.size()) refuse(at, "returns to an address outside the song");
-        t.pos = saved + 2;
-        return Outcome::Continue;
+}
+
+// E0: pan, AMS and FMS; a PSG track reads the byte and does nothing.
+void SongPlayer::State::setPan(Track& t) {
+    const std::uint8_t pp = fetch(t);
+    if (t.isPsg()) return;
+    t.pan = static_cast<std::uint8_t>((t.pan & 0x37) | pp);
+    fmWrite(t, 0xB4, t.pan);
+}
+
+// E3: back to the address the last call saved on the track's stack.
+void SongPlayer::State::returnFromCall(Track& t) {
+    const std::uint8_t sp = t.stackPointer;
+    if (sp >= kRecordEnd) refuse(eventOffset, "return (E3) without a call");
+    std::uint32_t saved = 0;
+    for (int k = 0; k < 4; ++k) {
+        auto& b = t.record[sp - kLoopCounters + k];
+        saved = (saved << 8) | b;
+        b = 0;
     }
-    case 0xE4:  // restore the saved song: none is saved, so every track goes
-        if (current != kDac) refuse(at, "E4 is undefined off the DAC track");
-        for (Track& other : tracks) other.playing = false;
-        resetPending = true;
-        return Outcome::CallEnded;
-    case 0xE5:
-        t.divider = fetch(t);
-        return Outcome::Continue;
-    case 0xE6:
-        t.volume = static_cast<std::uint8_t>(t.volume + fetch(t));
-        sendVoiceTl(t);
-        return Outcome::Continue;
-    case 0xE7:
-        t.noAttack = true;
-        return Outcome::Continue;
-    case 0xE8:
-        t.noteFill = t.noteFillMaster = fetch(t);
-        return Outcome::Continue;
-    case 0xE9:
-        t.transpose = static_cast<std::uint8_t>(t.transpose + fetch(t));
-        return Outcome::Continue;
-    case 0xEA:
-        tempo = tempoCounter = fetch(t);
-        return Outcome::Continue;
-    case 0xEB: {
-        const std::uint8_t d = fetch(t);
-        for (Track& other : tracks) other.divider = d;
-        return Outcome::Continue;
-    }
-    case 0xEC:
-        t.volume = static_cast<std::uint8_t>(t.volume + fetch(t));
-        return Outcome::Continue;
-    case 0xED:  // a game flag
-        return Outcome::Continue;
-    case 0xEE: {  // stop, and FM4's voice loaded again
-        const Outcome outcome = stopTrack(t);
-        Track& fm4 = tracks[kFm4];
-        fm4.rest = true;
-        setVoice(fm4);
-        return outcome;
-    }
-    case 0xEF:
-        t.voice = fetch(t);
-        setVoice(t);
-        return Outcome::Continue;
-    case 0xF0:
-        t.modulating = true;
-        t.modParams = t.pos;
-        t.modWait = fetch(t);
-        t.modSpeed = fetch(t);
-        t.modDelta = fetch(t);
-        t.modSteps = fetch(t) >> 1;
-        t.modOffset = 0;
-        return Outcome::Continue;
-    case 0xF1:
-        if (!t.modParams) refuse(at, "F1 without an F0 before it reads modulation from outside the song");
-        t.modulating = true;
-        return Outcome::Continue;
-    case 0xF2:
-        return stopTrack(t);
-    case 0xF3: {
-        if (!t.isPsg()) refuse(at, "F3 (noise) is undefined off a PSG track");
-        t.channel = kNoiseBits;
-        t.algorithm = fetch(t);
-        psg(t.algorithm);
-        return Outcome::Continue;
-    }
-    case 0xF4:
-        t.modulating = false;
-        return Outcome::Continue;
-    case 0xF5:
-        t.voice = fetch(t);
-        return Outcome::Continue;
-    case 0xF6:
-        jump(t, true);
-        return Outcome::Continue;
-    case 0xF7: {
-        const std::uint8_t index = fetch(t);
-        const std::uint8_t passes = fetch(t);
-        if (index >= kRecordEnd - kLoopCounters)
-            refuse(at, "loop counter " + hex(index, 2) + " lies outside the track's record");
-        auto& counter = t.record[index];
-        if (counter == 0) counter = passes;
-        if (--counter != 0) {
-            jump(t, false);
-        } else {
-            t.pos += 2;
-        }
-        return Outcome::Continue;
-    }
-    case 0xF8: {
-        if (t.stackPointer < kLoopCounters + 4) refuse(at, "calls nested more than three deep");
-        const std::uint8_t sp = static_cast<std::uint8_t>(t.stackPointer - 4);
-        const std::uint32_t saved = t.pos;
-        for (int k = 0; k < 4; ++k)
-            t.record[sp - kLoopCounters + k] = static_cast<std::uint8_t>(saved >> (8 * (3 - k)));
-        t.stackPointer = sp;
+    t.stackPointer = static_cast<std::uint8_t>(sp + 4);
+    // The 68000 ignores an address's top byte, which loop counters 8
+    // and up share with the first return entry.
+    saved &= 0x00FFFFFF;
+    if (saved > song.size()) refuse(eventOffset, "returns to an address outside the song");
+    t.pos = saved + 2;
+}
+
+// E4: restore the saved song; none is saved, so every track goes.
+Outcome SongPlayer::State::restoreSavedSong() {
+    if (current != kDac) refuse(eventOffset, "E4 is undefined off the DAC track");
+    for (Track& other : tracks) other.playing = false;
+    resetPending = true;
+    return Outcome::CallEnded;
+}
+
+// E6: the volume changes and the voice's total levels are sent again.
+void SongPlayer::State::addVolumeAndSend(Track& t) {
+    t.volume = static_cast<std::uint8_t>(t.volume + fetch(t));
+    sendVoiceTl(t);
+}
+
+// EB: one tempo divider for every track.
+void SongPlayer::State::setEveryDivider(std::uint8_t divider) {
+    for (Track& other : tracks) other.divider = divider;
+}
+
+// EE: the track stops, and FM4's voice is loaded again.
+Outcome SongPlayer::State::stopAndReloadFm4Voice(Track& t) {
+    const Outcome outcome = stopTrack(t);
+    Track& fm4 = tracks[kFm4];
+    fm4.rest = true;
+    setVoice(fm4);
+    return outcome;
+}
+
+// F0: modulation from the four bytes that follow, which F1 and every
+// note's attack read again.
+void SongPlayer::State::startModulation(Track& t) {
+    t.modulating = true;
+    t.modParams = t.pos;
+    t.modWait = fetch(t);
+    t.modSpeed = fetch(t);
+    t.modDelta = fetch(t);
+    t.modSteps = fetch(t) >> 1;
+    t.modOffset = 0;
+}
+
+// F1: modulation on again with the last F0's bytes.
+void SongPlayer::State::resumeModulation(Track& t) {
+    if (!t.modParams) refuse(eventOffset, "F1 without an F0 before it reads modulation from outside the song");
+    t.modulating = true;
+}
+
+// F3: the PSG track plays the noise channel in the mode that follows.
+void SongPlayer::State::setNoise(Track& t) {
+    if (!t.isPsg()) refuse(eventOffset, "F3 (noise) is undefined off a PSG track");
+    t.channel = kNoiseBits;
+    t.algorithm = fetch(t);
+    psg(t.algorithm);
+}
+
+// F7: jump back until the loop counter runs out, then go past the pointer.
+void SongPlayer::State::loopBack(Track& t) {
+    const std::uint8_t index = fetch(t);
+    const std::uint8_t passes = fetch(t);
+    if (index >= kRecordEnd - kLoopCounters)
+        refuse(eventOffset, "loop counter " + hex(index, 2) + " lies outside the track's record");
+    auto& counter = t.record[index];
+    if (counter == 0) counter = passes;
+    if (--counter != 0) {
         jump(t, false);
-        return Outcome::Continue;
+    } else {
+        t.pos += 2;
     }
-    case 0xF9:  // FM1 operators 2 and 4: D1L 0, RR F, whoever reads it
-        ym0(0x88, 0x0F);
-        ym0(0x8C, 0x0F);
-        return Outcome::Continue;
-    default:
-        refuse(at, "flag " + hex(code, 2) + " is undefined");
-    }
+}
+
+// F8: the address after the pointer goes on the track's stack, then the jump.
+void SongPlayer::State::callSubroutine(Track& t) {
+    if (t.stackPointer < kLoopCounters + 4) refuse(eventOffset, "calls nested more than three deep");
+    const std::uint8_t sp = static_cast<std::uint8_t>(t.stackPointer - 4);
+    const std::uint32_t saved = t.pos;
+    for (int k = 0; k < 4; ++k)
+        t.record[sp - kLoopCounters + k] = static_cast<std::uint8_t>(saved >> (8 * (3 - k)));
+    t.stackPointer = sp;
+    jump(t, false);
+}
+
+// F9: FM1 operators 2 and 4 get D1L 0 and RR F, whoever reads it.
+void SongPlayer::State::releaseFm1Operators2And4() {
+    ym0(0x88, 0x0F);
+    ym0(0x8C, 0x0F);
 }
 
 bool SongPlayer::State::voiceMissing(const Track& t) const {
