@@ -58,8 +58,25 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     auto* row = new QHBoxLayout(central);
     row->setContentsMargins(4, 4, 4, 4);
     row->setSpacing(4);
+    row->addWidget(createButtons(central));
+    mdi_ = new QMdiArea(central);
+    mdi_->setObjectName("ClientArea");
+    mdi_->setBackground(QColor(128, 128, 128));
+    row->addWidget(mdi_, 1);
+    setCentralWidget(central);
 
-    auto* bar = new QWidget(central);
+    createActions();
+    createStatusBar();
+    wireButtons();
+    wirePreview(systemAudioOut());
+    modelSubscription_ = model_.subscribe([this](SongChanges changes) { songChanged(changes); });
+    onModuleUnloaded();
+}
+
+// The bar on the left: a button per window, Convert with the output formats
+// under it, Play and Stop, Exit and About.
+QWidget* MainWindow::createButtons(QWidget* parent) {
+    auto* bar = new QWidget(parent);
     bar->setObjectName("ButtonBar");
     // Wide enough for the longest caption on one line at the platform's font.
     const int buttonWidth = std::max(px(1155), fontMetrics().horizontalAdvance("General parametres") + 16);
@@ -72,8 +89,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
                                  "The XM explorer will allow you to load an XM for the conversion", QStyle::SP_DirOpenIcon);
     generalButton_ = makeButton("Command1", "Ge&neral parametres", "Here you set up the header of the song",
                                 QStyle::SP_FileDialogDetailedView);
-    voiceButton_ = makeButton("Command2", "&Voice manager", "Here you can load the voices you'll be using in your song",
-                              QStyle::SP_MediaVolume);
+    voiceButton_ = makeButton("Command2", "&Voice manager",
+                              "Here you can load the voices you'll be using in your song", QStyle::SP_MediaVolume);
     moreButton_ = makeButton("Command3", "M&ore parametres",
                              "Here you set up most of the parametres, including volume, DAC samples...",
                              QStyle::SP_FileDialogListView);
@@ -87,7 +104,32 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
                              QStyle::SP_MediaPlay);
     stopButton_ = makeButton("StopButton", "Stop", "Stop the song", QStyle::SP_MediaStop);
 
-    createFrame_ = new QGroupBox("Create", bar);
+    column->addWidget(explorerButton_);
+    column->addWidget(generalButton_);
+    column->addWidget(voiceButton_);
+    column->addWidget(moreButton_);
+    column->addWidget(separator(bar));
+    column->addWidget(convertButton_);
+    column->addWidget(createFormatBoxes(bar));
+    // Side by side, so that the bar still fits a 768-pixel screen whole.
+    auto* playRow = new QHBoxLayout;
+    playRow->setSpacing(3);
+    playButton_->setFixedWidth((buttonWidth - 3) / 2);
+    stopButton_->setFixedWidth((buttonWidth - 3) / 2);
+    playRow->addWidget(playButton_);
+    playRow->addWidget(stopButton_);
+    column->addLayout(playRow);
+    column->addWidget(separator(bar));
+    column->addWidget(exitButton_);
+    column->addWidget(separator(bar));
+    column->addWidget(aboutButton_);
+    column->addStretch(1);
+    return bar;
+}
+
+// "Create": the files Convert writes, and the style of the .asm.
+QGroupBox* MainWindow::createFormatBoxes(QWidget* parent) {
+    createFrame_ = new QGroupBox("Create", parent);
     createFrame_->setObjectName("Frame1");
     createFrame_->setFixedHeight(px(1395));
     auto* frameLayout = new QVBoxLayout(createFrame_);
@@ -106,37 +148,12 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     frameLayout->addWidget(binBox_);
     frameLayout->addWidget(asmBox_);
     frameLayout->addWidget(smps2asmBox_);
+    return createFrame_;
+}
 
-    column->addWidget(explorerButton_);
-    column->addWidget(generalButton_);
-    column->addWidget(voiceButton_);
-    column->addWidget(moreButton_);
-    column->addWidget(separator(bar));
-    column->addWidget(convertButton_);
-    column->addWidget(createFrame_);
-    // Side by side, so that the bar still fits a 768-pixel screen whole.
-    auto* playRow = new QHBoxLayout;
-    playRow->setSpacing(3);
-    playButton_->setFixedWidth((buttonWidth - 3) / 2);
-    stopButton_->setFixedWidth((buttonWidth - 3) / 2);
-    playRow->addWidget(playButton_);
-    playRow->addWidget(stopButton_);
-    column->addLayout(playRow);
-    column->addWidget(separator(bar));
-    column->addWidget(exitButton_);
-    column->addWidget(separator(bar));
-    column->addWidget(aboutButton_);
-    column->addStretch(1);
-
-    mdi_ = new QMdiArea(central);
-    mdi_->setObjectName("ClientArea");
-    mdi_->setBackground(QColor(128, 128, 128));
-    row->addWidget(bar);
-    row->addWidget(mdi_, 1);
-    setCentralWidget(central);
-
-    // Every window of the client area can be reached from here, minimised
-    // or hidden behind others.
+// The File menu (setups and exports) and the Window menu, from which every
+// window of the client area can be reached, minimised or hidden behind others.
+void MainWindow::createActions() {
     QMenu* fileMenu = nullptr;
     for (QAction* a : menuBar()->actions())
         if (a->menu() && a->menu()->objectName() == "FileMenu") fileMenu = a->menu();
@@ -157,8 +174,11 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     windowMenu_->setObjectName("WindowMenu");
     connect(windowMenu_, &QMenu::aboutToShow, this, &MainWindow::fillWindowMenu);
     fillWindowMenu();
+}
 
-    // Status bar: message, Num, Caps and Scroll Lock, time, date.
+// Message, the song's progress and position while it plays, Num, Caps and
+// Scroll Lock, time, date.
+void MainWindow::createStatusBar() {
     messagePanel_ = new QLabel("No XM file loaded!", this);
     messagePanel_->setObjectName("StatusMessage");
     messagePanel_->setToolTip("No XM file loaded!");
@@ -204,7 +224,11 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     connect(clock, &QTimer::timeout, this, tick);
     clock->start(1000);
     tick();
+}
 
+// Each button and format box to its action; the formats are the song
+// model's, the boxes only show them.
+void MainWindow::wireButtons() {
     connect(explorerButton_, &QToolButton::clicked, this, [this] { bringToFront(explorer_); });
     connect(generalButton_, &QToolButton::clicked, this, [this] { bringToFront(general_); });
     connect(voiceButton_, &QToolButton::clicked, this, [this] { bringToFront(voiceManager_); });
@@ -214,16 +238,10 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     connect(aboutButton_, &QToolButton::clicked, this, &MainWindow::showAbout);
     connect(playButton_, &QToolButton::clicked, this, &MainWindow::playSong);
     connect(stopButton_, &QToolButton::clicked, this, &MainWindow::stopSong);
-    preview_ = new SongPreview(systemAudioOut(), this);
-    connectPreview();
-    // The output formats are the song model's; the boxes show them.
     connect(binBox_, &QCheckBox::clicked, this, [this](bool on) { model_.setWriteBin(on); });
     connect(asmBox_, &QCheckBox::clicked, this, [this](bool on) { model_.setWriteAsm(on); });
     connect(smps2asmBox_, &QCheckBox::clicked, this,
             [this](bool on) { model_.setAsmStyle(on ? AsmStyle::Smps2asm : AsmStyle::Plain); });
-    modelSubscription_ = model_.subscribe([this](SongChanges changes) { songChanged(changes); });
-
-    onModuleUnloaded();
 }
 
 MainWindow::~MainWindow() {
@@ -360,7 +378,10 @@ void MainWindow::updatePlayButtons() {
     exportWavAction_->setEnabled(convertible && !busy);
 }
 
-void MainWindow::connectPreview() {
+// The preview plays and exports on a worker of its own; the status bar
+// shows its progress and position, its failures come as messages.
+void MainWindow::wirePreview(std::unique_ptr<AudioOut> out) {
+    preview_ = new SongPreview(std::move(out), this);
     connect(preview_, &SongPreview::progress, this, [this](int percent) {
         playProgress_->setValue(percent);
         playProgress_->setVisible(percent < 100);
@@ -392,8 +413,7 @@ void MainWindow::connectPreview() {
 
 void MainWindow::setAudioOut(std::unique_ptr<AudioOut> out) {
     delete preview_;
-    preview_ = new SongPreview(std::move(out), this);
-    connectPreview();
+    wirePreview(std::move(out));
     updatePlayButtons();
 }
 

@@ -145,6 +145,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QWidget* createButtons(QWidget* parent);
+    QGroupBox* createFormatBoxes(QWidget* parent);
+    void createActions();
+    void createStatusBar();
+    void wireButtons();
+    void wirePreview(std::unique_ptr<AudioOut> out);
     QToolButton* makeButton(const char* name, const QString& caption, const QString& tip, int iconKind);
     // Shows what changed in the song model.
     void songChanged(SongChanges changes);
@@ -152,7 +158,6 @@ private:
     void updateConvertButton();
     void showLights();
     void updatePlayButtons();
-    void connectPreview();
     void setButtonLight(QToolButton* button, std::optional<ReadinessLight> light);
     void showAbout();
     void createExplorer();
@@ -165,17 +170,17 @@ private:
     int modelSubscription_ = 0;
     QMdiArea* mdi_ = nullptr;
     QMenu* windowMenu_ = nullptr;
-    QToolButton* explorerButton_ = nullptr;   // Command4
-    QToolButton* generalButton_ = nullptr;    // Command1
-    QToolButton* voiceButton_ = nullptr;      // Command2
-    QToolButton* moreButton_ = nullptr;       // Command3
-    QToolButton* convertButton_ = nullptr;    // Command9
-    QToolButton* exitButton_ = nullptr;       // Command5
-    QToolButton* aboutButton_ = nullptr;      // Command6
+    QToolButton* explorerButton_ = nullptr;
+    QToolButton* generalButton_ = nullptr;
+    QToolButton* voiceButton_ = nullptr;
+    QToolButton* moreButton_ = nullptr;
+    QToolButton* convertButton_ = nullptr;
+    QToolButton* exitButton_ = nullptr;
+    QToolButton* aboutButton_ = nullptr;
     QGroupBox* createFrame_ = nullptr;
-    QCheckBox* binBox_ = nullptr;             // Check1
-    QCheckBox* asmBox_ = nullptr;             // Check2
-    QCheckBox* smps2asmBox_ = nullptr;        // Check3
+    QCheckBox* binBox_ = nullptr;
+    QCheckBox* asmBox_ = nullptr;
+    QCheckBox* smps2asmBox_ = nullptr;
     QToolButton* playButton_ = nullptr;
     QToolButton* stopButton_ = nullptr;
     QProgressBar* playProgress_ = nullptr;
