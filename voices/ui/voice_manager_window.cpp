@@ -60,8 +60,41 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
     // so the song's voices cannot be thrown away by accident.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
 
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Left: where voices come from, the files above the voices of the
+    // chosen file; right: the song's voices. Two columns keep the window
+    // narrow enough to sit beside the other song windows.
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 6, 6, 6);
+    createFileSide(grid);
+    createSongSide(grid);
+    setUpHexViews();
+    // The lists narrow down to a short name each when the room is small.
+    for (QListWidget* list : {fileList_, fileVoiceList_, songList_})
+        list->setMinimumSize(fontMetrics().horizontalAdvance("voice $FF") + 24, fontMetrics().lineSpacing() * 4);
+    grid->setColumnStretch(0, 53);
+    grid->setColumnStretch(1, 22);
+    grid->setColumnStretch(2, 15);
+    grid->setRowStretch(1, 2);
+    grid->setRowStretch(2, 3);
+    resize(px(11400), px(6600));
+    wireControls();
 
+    // Initial state, then kind 0 applied as if chosen, then the song's
+    // voices and light as the model has them.
+    fileAll_->setEnabled(false);
+    addButton_->setEnabled(false);
+    warningFrame_->hide();
+    kindBox_->setCurrentIndex(0);
+    refreshVoiceFiles();
+    applyChosenKind();
+    subscription_ = model_.subscribe([this](SongChanges changes) { songChanged(changes); });
+    showSongVoices();
+    showLight();
+}
+
+// The left column: the kind of file, the files of that kind, the voices of
+// the chosen file, "Add", the chosen voice's hex and the file's warning.
+void VoiceManagerWindow::createFileSide(QGridLayout* grid) {
     kindBox_ = new QComboBox(this);
     kindBox_->setObjectName("Combo1");
     kindBox_->setAccessibleName("Kind of voice file");
@@ -96,6 +129,23 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
     fileHex_->setAccessibleDescription("Hex data of the file voice");
     (new QVBoxLayout(fileHexFrame_))->addWidget(fileHex_);
 
+    warningFrame_ = frame("Warning", "Frame6", this);
+    warningText_ = new QLabel(warningFrame_);
+    warningText_->setObjectName("Label3");
+    warningText_->setWordWrap(true);
+    (new QVBoxLayout(warningFrame_))->addWidget(warningText_);
+
+    grid->addWidget(kindBox_, 0, 0);
+    grid->addWidget(filesFrame, 1, 0);
+    grid->addWidget(fileVoicesFrame, 2, 0);
+    grid->addWidget(addButton_, 3, 0);
+    grid->addWidget(fileHexFrame_, 4, 0);
+    grid->addWidget(warningFrame_, 5, 0);
+}
+
+// The right columns: the song's voices, "Remove" and "Save bank", the chosen
+// voice's hex and the voice light.
+void VoiceManagerWindow::createSongSide(QGridLayout* grid) {
     auto* songFrame = frame("Voices in the current song", "Frame4", this);
     songList_ = new QListWidget(songFrame);
     songList_->setObjectName("List2");
@@ -118,12 +168,6 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
     songHex_->setAccessibleDescription("Hex data of the song voice");
     (new QVBoxLayout(songHexFrame))->addWidget(songHex_);
 
-    warningFrame_ = frame("Warning", "Frame6", this);
-    warningText_ = new QLabel(warningFrame_);
-    warningText_->setObjectName("Label3");
-    warningText_->setWordWrap(true);
-    (new QVBoxLayout(warningFrame_))->addWidget(warningText_);
-
     auto* statusFrame = frame("Status:", "Frame7", this);
     lightPicture_ = new QLabel(statusFrame);
     lightPicture_->setObjectName("Picture1");
@@ -131,8 +175,17 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
     lightPicture_->setFixedSize(32, 32);
     (new QVBoxLayout(statusFrame))->addWidget(lightPicture_, 0, Qt::AlignCenter);
 
-    // The hex views have no accessible name of their own, so that a screen
-    // reader reads the hex text itself; what they are is their description.
+    grid->addWidget(songFrame, 0, 1, 3, 2);
+    grid->addWidget(removeButton_, 3, 1);
+    grid->addWidget(bankButton_, 3, 2);
+    grid->addWidget(songHexFrame, 4, 1, 1, 2);
+    grid->addWidget(statusFrame, 5, 2);
+}
+
+// The hex views have no accessible name of their own, so that a screen
+// reader reads the hex text itself; what they are is their description.
+void VoiceManagerWindow::setUpHexViews() {
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (VoiceHexView* hex : {fileHex_, songHex_}) {
         hex->setFont(fixed);
         hex->setWordWrap(true);
@@ -143,35 +196,11 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
     }
     fileHex_->onRightClick = [this] { copyFileVoiceHex(); };
     songHex_->onRightClick = [this] { copySongVoiceHex(); };
+}
 
-    // Left: where voices come from, the files above the voices of the
-    // chosen file; right: the song's voices. Two columns keep the window
-    // narrow enough to sit beside the other song windows.
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->addWidget(kindBox_, 0, 0);
-    grid->addWidget(filesFrame, 1, 0);
-    grid->addWidget(fileVoicesFrame, 2, 0);
-    grid->addWidget(addButton_, 3, 0);
-    grid->addWidget(fileHexFrame_, 4, 0);
-    grid->addWidget(warningFrame_, 5, 0);
-    grid->addWidget(songFrame, 0, 1, 3, 2);
-    grid->addWidget(removeButton_, 3, 1);
-    grid->addWidget(bankButton_, 3, 2);
-    grid->addWidget(songHexFrame, 4, 1, 1, 2);
-    grid->addWidget(statusFrame, 5, 2);
-    // The lists narrow down to a short name each when the room is small.
-    for (QListWidget* list : {fileList_, fileVoiceList_, songList_})
-        list->setMinimumSize(fontMetrics().horizontalAdvance("voice $FF") + 24, fontMetrics().lineSpacing() * 4);
-    grid->setColumnStretch(0, 53);
-    grid->setColumnStretch(1, 22);
-    grid->setColumnStretch(2, 15);
-    grid->setRowStretch(1, 2);
-    grid->setRowStretch(2, 3);
-    resize(px(11400), px(6600));
-
-    // Every way of moving the selection (click, button held while moving,
-    // keys, scrolling) ends in the same handler.
+// Every way of moving the selection (click, button held while moving, keys,
+// scrolling) ends in the same handler.
+void VoiceManagerWindow::wireControls() {
     connect(kindBox_, &QComboBox::activated, this, [this](int) { applyChosenKind(); });
     connect(fileList_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0) openChosenVoiceFile();
@@ -189,18 +218,6 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
     connect(songAll_, &QCheckBox::clicked, this, [this] { updateRemoveButton(); });
     connect(removeButton_, &QPushButton::clicked, this, [this] { removeSelectedVoices(); });
     connect(bankButton_, &QPushButton::clicked, this, [this] { saveBank(); });
-
-    // Initial state, then kind 0 applied as if chosen, then the song's
-    // voices and light as the model has them.
-    fileAll_->setEnabled(false);
-    addButton_->setEnabled(false);
-    warningFrame_->hide();
-    kindBox_->setCurrentIndex(0);
-    refreshVoiceFiles();
-    applyChosenKind();
-    subscription_ = model_.subscribe([this](SongChanges changes) { songChanged(changes); });
-    showSongVoices();
-    showLight();
 }
 
 VoiceManagerWindow::~VoiceManagerWindow() { model_.unsubscribe(subscription_); }

@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QListWidget;
@@ -75,6 +76,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void createFileSide(QGridLayout* grid);
+    void createSongSide(QGridLayout* grid);
+    void setUpHexViews();
+    void wireControls();
     void songChanged(SongChanges changes);
     void showSongVoices();
     void showLight();
