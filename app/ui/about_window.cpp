@@ -111,7 +111,7 @@ AboutWindow::AboutWindow(QWidget& over, QWidget* returnTo) : DialogWindow(over, 
     setFixedSize(px(3855), px(3360));
 
     title_ = new QLabel(over.windowTitle(), this);
-    title_->setObjectName("Label1");
+    title_->setObjectName("titleLabel");
     title_->setGeometry(twipRect(120, 240, 3615, 255));
     // The caption is the main window's and may be long: shrink the type
     // until it fits the line rather than clip it.
@@ -123,7 +123,7 @@ AboutWindow::AboutWindow(QWidget& over, QWidget* returnTo) : DialogWindow(over, 
     title_->setFont(titleFont);
 
     credits_ = new QLabel(this);
-    credits_->setObjectName("Label2");
+    credits_->setObjectName("creditsLabel");
     // Qt breaks lines at LF alone; the CR of each CR LF would show as a box.
     credits_->setText(creditText().replace("\r\n", "\n"));
     credits_->setWordWrap(true);
@@ -134,24 +134,24 @@ AboutWindow::AboutWindow(QWidget& over, QWidget* returnTo) : DialogWindow(over, 
     credits_->setFont(small);
 
     moving_ = new QLabel(this);
-    moving_->setObjectName("Image1_0");
+    moving_->setObjectName("movingPicture");
     moving_->setPixmap(movingPicture());
     moving_->setAccessibleName("Moving picture");
     still_ = new QLabel(this);
-    still_->setObjectName("Image1_1");
+    still_->setObjectName("stillPicture");
     still_->setPixmap(stillPicture());
     still_->setAccessibleName("Still picture");
     still_->setGeometry(twipRect(120, 2760, kPictureTwips, kPictureTwips));
 
     okButton_ = new QPushButton("O&k", this);
-    okButton_->setObjectName("Command1");
+    okButton_->setObjectName("okButton");
     okButton_->setGeometry(twipRect(2640, 2940, 1035, 300));
     okButton_->setDefault(true);
     connect(okButton_, &QPushButton::clicked, this, &AboutWindow::closeWindow);
 
     placeImage();
     timer_ = new QTimer(this);
-    timer_->setObjectName("Timer1");
+    timer_->setObjectName("animationTimer");
     connect(timer_, &QTimer::timeout, this, &AboutWindow::moveImage);
     timer_->start(kTickMs);
 

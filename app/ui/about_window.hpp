@@ -35,9 +35,9 @@ public:
     QString imageTag() const { return tag_; }
 
 public slots:
-    // One tick of the timer (Timer1): moves the picture a step.
+    // One tick of the timer: moves the picture a step.
     void moveImage();
-    // "O&k" (Command1): closes; the main window takes input again and the
+    // "O&k": closes; the main window takes input again and the
     // window shown before gets the focus back.
     void closeWindow();
 
@@ -48,12 +48,12 @@ private:
     AboutWindow(QWidget& over, QWidget* returnTo);
     void placeImage();
 
-    QLabel* title_ = nullptr;     // Label1
-    QLabel* credits_ = nullptr;   // Label2
-    QLabel* moving_ = nullptr;    // Image1(0)
-    QLabel* still_ = nullptr;     // Image1(1)
-    QPushButton* okButton_ = nullptr;  // Command1
-    QTimer* timer_ = nullptr;     // Timer1
+    QLabel* title_ = nullptr;
+    QLabel* credits_ = nullptr;
+    QLabel* moving_ = nullptr;
+    QLabel* still_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QTimer* timer_ = nullptr;
     int imageTop_ = kImageTopStart;
     QString tag_ = "1";
 };

@@ -85,20 +85,22 @@ QWidget* MainWindow::createButtons(QWidget* parent) {
     column->setContentsMargins(2, 2, 2, 2);
     column->setSpacing(3);
 
-    explorerButton_ = makeButton("Command4", "XM explor&er",
-                                 "The XM explorer will allow you to load an XM for the conversion", QStyle::SP_DirOpenIcon);
-    generalButton_ = makeButton("Command1", "Ge&neral parametres", "Here you set up the header of the song",
+    explorerButton_ = makeButton("explorerButton", "XM explor&er",
+                                 "The XM explorer will allow you to load an XM for the conversion",
+                                 QStyle::SP_DirOpenIcon);
+    generalButton_ = makeButton("generalButton", "Ge&neral parametres", "Here you set up the header of the song",
                                 QStyle::SP_FileDialogDetailedView);
-    voiceButton_ = makeButton("Command2", "&Voice manager",
+    voiceButton_ = makeButton("voiceManagerButton", "&Voice manager",
                               "Here you can load the voices you'll be using in your song", QStyle::SP_MediaVolume);
-    moreButton_ = makeButton("Command3", "M&ore parametres",
+    moreButton_ = makeButton("moreButton", "M&ore parametres",
                              "Here you set up most of the parametres, including volume, DAC samples...",
                              QStyle::SP_FileDialogListView);
-    convertButton_ = makeButton("Command9", "Convert &song",
-                                "Once the traffic light is green, click here to convert your song", QStyle::SP_DialogSaveButton);
-    exitButton_ = makeButton("Command5", "E&xit", "Click here if you don't want to convert more songs",
+    convertButton_ = makeButton("convertButton", "Convert &song",
+                                "Once the traffic light is green, click here to convert your song",
+                                QStyle::SP_DialogSaveButton);
+    exitButton_ = makeButton("exitButton", "E&xit", "Click here if you don't want to convert more songs",
                              QStyle::SP_DialogCloseButton);
-    aboutButton_ = makeButton("Command6", "&wtf", "lol what", QStyle::SP_MessageBoxQuestion);
+    aboutButton_ = makeButton("aboutButton", "&wtf", "lol what", QStyle::SP_MessageBoxQuestion);
     aboutButton_->setCursor(Qt::WhatsThisCursor);
     playButton_ = makeButton("PlayButton", "Play", "Hear the song as the Sonic 1 sound driver plays it",
                              QStyle::SP_MediaPlay);
@@ -130,19 +132,19 @@ QWidget* MainWindow::createButtons(QWidget* parent) {
 // "Create": the files Convert writes, and the style of the .asm.
 QGroupBox* MainWindow::createFormatBoxes(QWidget* parent) {
     createFrame_ = new QGroupBox("Create", parent);
-    createFrame_->setObjectName("Frame1");
+    createFrame_->setObjectName("outputFormatsFrame");
     createFrame_->setFixedHeight(px(1395));
     auto* frameLayout = new QVBoxLayout(createFrame_);
     frameLayout->setContentsMargins(6, 2, 6, 2);
     binBox_ = new QCheckBox(".&bin", createFrame_);
-    binBox_->setObjectName("Check1");
+    binBox_->setObjectName("binBox");
     binBox_->setToolTip("Output the song as a SMPS binary file (Sonic 1 format)");
     binBox_->setChecked(true);
     asmBox_ = new QCheckBox(".&asm", createFrame_);
-    asmBox_->setObjectName("Check2");
+    asmBox_->setObjectName("asmBox");
     asmBox_->setToolTip("Output the song as an assembly program");
     smps2asmBox_ = new QCheckBox("SMPS2ASM", createFrame_);
-    smps2asmBox_->setObjectName("Check3");
+    smps2asmBox_->setObjectName("smps2asmBox");
     smps2asmBox_->setToolTip("Write the .asm as an SMPS2ASM song, to include in a disassembly after its macro file");
     smps2asmBox_->setEnabled(false);
     frameLayout->addWidget(binBox_);

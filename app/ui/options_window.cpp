@@ -61,26 +61,28 @@ OptionsWindow::OptionsWindow(Dialogs& dialogs, std::filesystem::path settingsFil
 
     const std::array<const char*, 3> yellow = {"Convert anyway", "Warn and ask", "Warn and halt"};
     const std::array<const char*, 4> exits = {"Exit anyway", "Ask, if XM is loaded", "Ask, always", "Do not exit"};
-    QGroupBox* generalFrame =
-        optionFrame(this, "Frame1", "If \"General Parametres\" is yellow", "Option1", yellow, general_);
-    QGroupBox* voiceFrame = optionFrame(this, "Frame2", "If \"Voice Manager\" is yellow", "Option2", yellow, voice_);
-    QGroupBox* exitFrame = optionFrame(this, "Frame3", "When trying to exit", "Option3", exits, exit_);
+    QGroupBox* generalFrame = optionFrame(this, "generalYellowFrame", "If \"General Parametres\" is yellow",
+                                          "generalYellowButton", yellow, generalYellowButtons_);
+    QGroupBox* voiceFrame = optionFrame(this, "voiceYellowFrame", "If \"Voice Manager\" is yellow", "voiceYellowButton",
+                                        yellow, voiceYellowButtons_);
+    QGroupBox* exitFrame =
+        optionFrame(this, "exitFrame", "When trying to exit", "exitChoiceButton", exits, exitButtons_);
 
     auto* afterFrame = new QGroupBox("After the conversion", this);
-    afterFrame->setObjectName("Frame4");
+    afterFrame->setObjectName("afterConversionFrame");
     auto* afterColumn = new QVBoxLayout(afterFrame);
     afterColumn->setContentsMargins(6, 2, 6, 4);
     afterColumn->setSpacing(0);
     sizeDecimal_ = new QCheckBox("Display the size of the binary file (decimal)", afterFrame);
-    sizeDecimal_->setObjectName("Check1");
+    sizeDecimal_->setObjectName("sizeDecimalBox");
     sizeHex_ = new QCheckBox("Display the size of the binary file (hex)", afterFrame);
-    sizeHex_->setObjectName("Check2");
+    sizeHex_->setObjectName("sizeHexBox");
     afterColumn->addWidget(sizeDecimal_);
     afterColumn->addWidget(sizeHex_);
     afterColumn->addStretch(1);
 
     okButton_ = new QPushButton("Ok", this);
-    okButton_->setObjectName("Command1");
+    okButton_->setObjectName("okButton");
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 6, 6, 6);
@@ -111,15 +113,15 @@ OptionsWindow::OptionsWindow(Dialogs& dialogs, std::filesystem::path settingsFil
 
     // Only the user's clicks save; the load below sets the controls quietly
     // and saves once at the end.
-    for (QRadioButton* b : general_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::Salva);
-    for (QRadioButton* b : voice_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::Salva);
-    for (QRadioButton* b : exit_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::Salva);
-    connect(sizeDecimal_, &QCheckBox::clicked, this, &OptionsWindow::Salva);
-    connect(sizeHex_, &QCheckBox::clicked, this, &OptionsWindow::Salva);
+    for (QRadioButton* b : generalYellowButtons_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::saveChoices);
+    for (QRadioButton* b : voiceYellowButtons_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::saveChoices);
+    for (QRadioButton* b : exitButtons_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::saveChoices);
+    connect(sizeDecimal_, &QCheckBox::clicked, this, &OptionsWindow::saveChoices);
+    connect(sizeHex_, &QCheckBox::clicked, this, &OptionsWindow::saveChoices);
     connect(okButton_, &QPushButton::clicked, this, &OptionsWindow::minimiseWindow);
 
     showOptions(loadOptions(settingsFile_));
-    Salva();
+    saveChoices();
 }
 
 void OptionsWindow::showSoundFolder() {
@@ -137,24 +139,25 @@ void OptionsWindow::chooseSoundFolder() {
 }
 
 void OptionsWindow::showOptions(const AppOptions& options) {
-    general_[static_cast<std::size_t>(options.generalPolicy)]->setChecked(true);
-    voice_[static_cast<std::size_t>(options.voicePolicy)]->setChecked(true);
-    exit_[static_cast<std::size_t>(options.exitPolicy)]->setChecked(true);
+    generalYellowButtons_[static_cast<std::size_t>(options.generalPolicy)]->setChecked(true);
+    voiceYellowButtons_[static_cast<std::size_t>(options.voicePolicy)]->setChecked(true);
+    exitButtons_[static_cast<std::size_t>(options.exitPolicy)]->setChecked(true);
     sizeDecimal_->setChecked(options.showSizeDecimal);
     sizeHex_->setChecked(options.showSizeHex);
 }
 
 AppOptions OptionsWindow::optionsFromControls() const {
     AppOptions o;
-    o.generalPolicy = static_cast<YellowPolicy>(selectedIndex(general_, static_cast<int>(o.generalPolicy)));
-    o.voicePolicy = static_cast<YellowPolicy>(selectedIndex(voice_, static_cast<int>(o.voicePolicy)));
-    o.exitPolicy = static_cast<ExitPolicy>(selectedIndex(exit_, static_cast<int>(o.exitPolicy)));
+    o.generalPolicy =
+        static_cast<YellowPolicy>(selectedIndex(generalYellowButtons_, static_cast<int>(o.generalPolicy)));
+    o.voicePolicy = static_cast<YellowPolicy>(selectedIndex(voiceYellowButtons_, static_cast<int>(o.voicePolicy)));
+    o.exitPolicy = static_cast<ExitPolicy>(selectedIndex(exitButtons_, static_cast<int>(o.exitPolicy)));
     o.showSizeDecimal = sizeDecimal_->isChecked();
     o.showSizeHex = sizeHex_->isChecked();
     return o;
 }
 
-void OptionsWindow::Salva() {
+void OptionsWindow::saveChoices() {
     options_ = optionsFromControls();
     saveFailed_ = !saveOptions(settingsFile_, options_);
     setWindowTitle(saveFailed_ ? kCaptionUnsaved : kCaption);

@@ -34,8 +34,8 @@ public:
     AppOptions options() const { return options_; }
     // Takes the choices from the controls and writes the settings file; on
     // failure the caption says so and the choices stay in effect for this run.
-    void Salva();
-    // "Ok" (Command1): asks to be minimised.
+    void saveChoices();
+    // "Ok": asks to be minimised.
     void minimiseWindow();
 
     const std::filesystem::path& settingsFile() const { return settingsFile_; }
@@ -62,12 +62,12 @@ private:
     std::filesystem::path settingsFile_;
     AppOptions options_;
     bool saveFailed_ = false;
-    std::array<QRadioButton*, 3> general_{};  // Option1
-    std::array<QRadioButton*, 3> voice_{};    // Option2
-    std::array<QRadioButton*, 4> exit_{};     // Option3
-    QCheckBox* sizeDecimal_ = nullptr;        // Check1
-    QCheckBox* sizeHex_ = nullptr;            // Check2
-    QPushButton* okButton_ = nullptr;         // Command1
+    std::array<QRadioButton*, 3> generalYellowButtons_{};
+    std::array<QRadioButton*, 3> voiceYellowButtons_{};
+    std::array<QRadioButton*, 4> exitButtons_{};
+    QCheckBox* sizeDecimal_ = nullptr;
+    QCheckBox* sizeHex_ = nullptr;
+    QPushButton* okButton_ = nullptr;
     QPushButton* soundFolderButton_ = nullptr;
     QLabel* soundFolderLabel_ = nullptr;
 };

@@ -122,23 +122,23 @@ GeneralWindow::~GeneralWindow() {
 // ---- Building.
 
 QHBoxLayout* GeneralWindow::buildOptionFrames() {
-    auto* loopFrame = frame("Frame1", "Loop song", this);
-    loopYes_ = optionButton("Option1_0", "Yes", "Click here if you want to create a looping song", loopFrame);
-    loopNo_ = optionButton("Option1_1", "No", "Click here if your song should play only once", loopFrame);
+    auto* loopFrame = frame("loopFrame", "Loop song", this);
+    loopYes_ = optionButton("loopYesButton", "Yes", "Click here if you want to create a looping song", loopFrame);
+    loopNo_ = optionButton("loopNoButton", "No", "Click here if your song should play only once", loopFrame);
     auto* loopLayout = new QVBoxLayout(loopFrame);
     loopLayout->addWidget(loopYes_);
     loopLayout->addWidget(loopNo_);
 
-    auto* dacFrame = frame("Frame2", "DAC", this);
-    dacYes_ = optionButton("Option2_0", "Yes", "Click here if your song has drums", dacFrame);
-    dacNo_ = optionButton("Option2_1", "No", "Click here if your song doesn't have drums", dacFrame);
+    auto* dacFrame = frame("dacFrame", "DAC", this);
+    dacYes_ = optionButton("dacYesButton", "Yes", "Click here if your song has drums", dacFrame);
+    dacNo_ = optionButton("dacNoButton", "No", "Click here if your song doesn't have drums", dacFrame);
     auto* dacLayout = new QVBoxLayout(dacFrame);
     dacLayout->addWidget(dacYes_);
     dacLayout->addWidget(dacNo_);
 
-    e4Frame_ = frame("Frame3", "E4", this);
+    e4Frame_ = frame("e4Frame", "E4", this);
     e4Box_ = new QToolButton(e4Frame_);
-    e4Box_->setObjectName("Check1");
+    e4Box_->setObjectName("e4Box");
     e4Box_->setAccessibleName("End the DAC track with E4");
     e4Box_->setCheckable(true);
     QIcon e4Icon;
@@ -168,16 +168,16 @@ QHBoxLayout* GeneralWindow::buildOptionFrames() {
 
 // The number beside a slider is the count itself.
 QGroupBox* GeneralWindow::buildFmCountFrame() {
-    auto* fmFrame = frame("Frame4", "FM channels", this);
+    auto* fmFrame = frame("fmFrame", "FM channels", this);
     fmSlider_ = new QSlider(Qt::Horizontal, fmFrame);
-    fmSlider_->setObjectName("Slider1");
+    fmSlider_->setObjectName("fmChannelsSlider");
     fmSlider_->setAccessibleName("FM channel count");
     fmSlider_->setRange(0, kMaxFmChannelsWithDrums);
     fmSlider_->setPageStep(1);
     fmSlider_->setTickPosition(QSlider::TicksBelow);
     fmSlider_->setTickInterval(1);
     fmCount_ = new QLabel(fmFrame);
-    fmCount_->setObjectName("Label1");
+    fmCount_->setObjectName("fmChannelsLabel");
     fmCount_->setMinimumWidth(fontMetrics().horizontalAdvance("00"));
     auto* fmLayout = new QHBoxLayout(fmFrame);
     fmLayout->addWidget(fmSlider_, 1);
@@ -186,20 +186,20 @@ QGroupBox* GeneralWindow::buildFmCountFrame() {
 }
 
 QGroupBox* GeneralWindow::buildPsgCountFrame() {
-    auto* psgFrame = frame("Frame5", "PSG channels", this);
+    auto* psgFrame = frame("psgFrame", "PSG channels", this);
     psgSlider_ = new QSlider(Qt::Horizontal, psgFrame);
-    psgSlider_->setObjectName("Slider2");
+    psgSlider_->setObjectName("psgChannelsSlider");
     psgSlider_->setAccessibleName("PSG channel count");
     psgSlider_->setRange(0, kMaxPsgChannels);
     psgSlider_->setPageStep(1);
     psgSlider_->setTickPosition(QSlider::TicksBelow);
     psgSlider_->setTickInterval(1);
     psgCount_ = new QLabel(psgFrame);
-    psgCount_->setObjectName("Label2");
+    psgCount_->setObjectName("psgChannelsLabel");
     psgCount_->setMinimumWidth(fontMetrics().horizontalAdvance("00"));
-    noiseFrame_ = frame("Frame6", "Noise PSG", psgFrame);
-    noiseYes_ = optionButton("Option3_0", "Yes", "Click here if you want to use the Noise channel", noiseFrame_);
-    noiseNo_ = optionButton("Option3_1", "No", "Click here if you don't want to use the Noise channel", noiseFrame_);
+    noiseFrame_ = frame("noiseFrame", "Noise PSG", psgFrame);
+    noiseYes_ = optionButton("noiseYesButton", "Yes", "Click here if you want to use the Noise channel", noiseFrame_);
+    noiseNo_ = optionButton("noiseNoButton", "No", "Click here if you don't want to use the Noise channel", noiseFrame_);
     auto* noiseLayout = new QHBoxLayout(noiseFrame_);
     noiseLayout->addWidget(noiseYes_);
     noiseLayout->addWidget(noiseNo_);
@@ -214,9 +214,9 @@ QGroupBox* GeneralWindow::buildPsgCountFrame() {
 
 // Dividing timing on the left, tempo on the right.
 QGroupBox* GeneralWindow::buildTempoFrame() {
-    auto* tempoFrame = frame("Frame7", "Tempo", this);
-    timingList_ = tempoList("List1", "Dividing timing", tempoFrame);
-    tempoList_ = tempoList("List2", "Tempo", tempoFrame);
+    auto* tempoFrame = frame("tempoFrame", "Tempo", this);
+    timingList_ = tempoList("timingList", "Dividing timing", tempoFrame);
+    tempoList_ = tempoList("tempoList", "Tempo", tempoFrame);
     // Each list has its caption above it: two lists of the same numbers
     // side by side say nothing by themselves.
     auto* tempoLayout = new QGridLayout(tempoFrame);
@@ -236,7 +236,7 @@ QGroupBox* GeneralWindow::buildTempoFrame() {
 // Hidden rows keep their place, so the rows that stay do not jump about
 // while the counts change.
 QGroupBox* GeneralWindow::buildAssignmentFrame() {
-    auto* assignFrame = frame("Frame8", "XM channels assignments", this);
+    auto* assignFrame = frame("assignmentFrame", "XM channels assignments", this);
     auto* assignLayout = new QGridLayout(assignFrame);
     assignLayout->setVerticalSpacing(4);
     for (int row = 0; row < kAssignmentRowCount; ++row) {
@@ -249,9 +249,9 @@ QGroupBox* GeneralWindow::buildAssignmentFrame() {
         else
             caption = kDacRowCaption;
         auto* label = new QLabel(caption, assignFrame);
-        label->setObjectName(QString("Label3_%1").arg(row));
+        label->setObjectName(QString("assignmentLabel_%1").arg(row));
         auto* list = new QComboBox(assignFrame);
-        list->setObjectName(QString("Combo1_%1").arg(row));
+        list->setObjectName(QString("assignmentBox_%1").arg(row));
         list->setEditable(false);
         list->setAccessibleName(caption + " channel");
         list->setMinimumWidth(px(1095));
@@ -266,7 +266,7 @@ QGroupBox* GeneralWindow::buildAssignmentFrame() {
         connect(list, &QComboBox::activated, this, [this, row](int index) { pickChannel(row, index); });
     }
     autoFillButton_ = new QPushButton("Auto fill", assignFrame);
-    autoFillButton_->setObjectName("Command1");
+    autoFillButton_->setObjectName("autoFillButton");
     assignLayout->addWidget(autoFillButton_, kAssignmentRowCount, 0, 1, 2);
     assignLayout->setColumnStretch(1, 1);
     connect(autoFillButton_, &QPushButton::clicked, this, &GeneralWindow::fillAssignmentFromNames);
@@ -274,9 +274,9 @@ QGroupBox* GeneralWindow::buildAssignmentFrame() {
 }
 
 QGroupBox* GeneralWindow::buildStatusFrame() {
-    auto* statusFrame = frame("Frame9", "Status:", this);
+    auto* statusFrame = frame("statusFrame", "Status:", this);
     lightPicture_ = new QLabel(statusFrame);
-    lightPicture_->setObjectName("Picture1");
+    lightPicture_->setObjectName("lightPicture");
     lightPicture_->setAccessibleName("Readiness light");
     lightPicture_->setFixedSize(32, 32);
     auto* statusLayout = new QHBoxLayout(statusFrame);
@@ -286,10 +286,10 @@ QGroupBox* GeneralWindow::buildStatusFrame() {
 
 void GeneralWindow::buildStatusBar() {
     statusBar_ = new QStatusBar(this);
-    statusBar_->setObjectName("StatusBar1");
+    statusBar_->setObjectName("statusBar");
     statusBar_->setSizeGripEnabled(false);
     statusPanel_ = new QLabel(statusBar_);
-    statusPanel_->setObjectName("StatusBar1_Panel1");
+    statusPanel_->setObjectName("statusPanel");
     statusBar_->addWidget(statusPanel_, 1);
 }
 

@@ -69,27 +69,27 @@ private:
     bool showing_ = false;  // true while the window writes its own controls
     bool tearingDown_ = false;
 
-    QRadioButton* loopYes_ = nullptr;   // Option1_0
-    QRadioButton* loopNo_ = nullptr;    // Option1_1
-    QRadioButton* dacYes_ = nullptr;    // Option2_0
-    QRadioButton* dacNo_ = nullptr;     // Option2_1
-    QGroupBox* e4Frame_ = nullptr;      // Frame3
-    QToolButton* e4Box_ = nullptr;      // Check1, a picture toggle
-    QSlider* fmSlider_ = nullptr;       // Slider1
-    QLabel* fmCount_ = nullptr;         // Label1
-    QSlider* psgSlider_ = nullptr;      // Slider2
-    QLabel* psgCount_ = nullptr;        // Label2
-    QGroupBox* noiseFrame_ = nullptr;   // Frame6
-    QRadioButton* noiseYes_ = nullptr;  // Option3_0
-    QRadioButton* noiseNo_ = nullptr;   // Option3_1
-    QListWidget* timingList_ = nullptr; // List1
-    QListWidget* tempoList_ = nullptr;  // List2
-    std::array<QLabel*, kAssignmentRowCount> rowCaptions_{};  // Label3_0..9
-    std::array<QComboBox*, kAssignmentRowCount> rowLists_{};  // Combo1_0..9
-    QPushButton* autoFillButton_ = nullptr;  // Command1
-    QLabel* lightPicture_ = nullptr;    // Picture1
-    QStatusBar* statusBar_ = nullptr;   // StatusBar1
-    QLabel* statusPanel_ = nullptr;     // StatusBar1_Panel1
+    QRadioButton* loopYes_ = nullptr;
+    QRadioButton* loopNo_ = nullptr;
+    QRadioButton* dacYes_ = nullptr;
+    QRadioButton* dacNo_ = nullptr;
+    QGroupBox* e4Frame_ = nullptr;
+    QToolButton* e4Box_ = nullptr;      // a picture toggle
+    QSlider* fmSlider_ = nullptr;
+    QLabel* fmCount_ = nullptr;
+    QSlider* psgSlider_ = nullptr;
+    QLabel* psgCount_ = nullptr;
+    QGroupBox* noiseFrame_ = nullptr;
+    QRadioButton* noiseYes_ = nullptr;
+    QRadioButton* noiseNo_ = nullptr;
+    QListWidget* timingList_ = nullptr;
+    QListWidget* tempoList_ = nullptr;
+    std::array<QLabel*, kAssignmentRowCount> rowCaptions_{};
+    std::array<QComboBox*, kAssignmentRowCount> rowLists_{};
+    QPushButton* autoFillButton_ = nullptr;
+    QLabel* lightPicture_ = nullptr;
+    QStatusBar* statusBar_ = nullptr;
+    QLabel* statusPanel_ = nullptr;
 };
 
 }  // namespace ferro

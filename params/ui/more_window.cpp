@@ -152,10 +152,10 @@ MoreWindow::~MoreWindow() { model_.unsubscribe(subscription_); }
 QGridLayout* MoreWindow::buildMapFrames() {
     auto* maps = new QGridLayout;
     maps->setSpacing(6);
-    maps->addWidget(buildMapFrame(InstrumentMapKind::Fm, "Frame1", "List1", "List2"), 0, 0);
-    maps->addWidget(buildMapFrame(InstrumentMapKind::Psg, "Frame2", "List3", "List4"), 0, 1);
-    maps->addWidget(buildMapFrame(InstrumentMapKind::Dac, "Frame3", "List5", "List6"), 1, 0);
-    maps->addWidget(buildMapFrame(InstrumentMapKind::HiHat, "Frame4", "List7", nullptr), 1, 1);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Fm, "fmMapFrame", "fmKeyList", "fmVoiceList"), 0, 0);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Psg, "psgMapFrame", "psgKeyList", "psgEnvelopeList"), 0, 1);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::Dac, "dacMapFrame", "dacKeyList", "dacSampleList"), 1, 0);
+    maps->addWidget(buildMapFrame(InstrumentMapKind::HiHat, "hiHatMapFrame", "hiHatKeyList", nullptr), 1, 1);
     maps->setColumnStretch(2, 1);  // frames keep their width, packed left
     return maps;
 }
@@ -229,9 +229,9 @@ QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameNa
 
 void MoreWindow::buildHiHatKinds(QGridLayout* grid) {
     closedHiHat_ = new QRadioButton(kClosedHiHatCaption);
-    closedHiHat_->setObjectName("Option1_0");
+    closedHiHat_->setObjectName("closedHiHatButton");
     openHiHat_ = new QRadioButton(kOpenHiHatCaption);
-    openHiHat_->setObjectName("Option1_1");
+    openHiHat_->setObjectName("openHiHatButton");
     connect(closedHiHat_, &QRadioButton::clicked, this, [this] { pickMapValue(InstrumentMapKind::HiHat, 0); });
     connect(openHiHat_, &QRadioButton::clicked, this, [this] { pickMapValue(InstrumentMapKind::HiHat, 1); });
     auto* kinds = new QVBoxLayout;
@@ -247,8 +247,8 @@ void MoreWindow::buildKeyingOptions(InstrumentMapKind kind, QGridLayout* grid) {
     MapFrame& f = frame(kind);
     f.each = new QRadioButton(dac ? kEachDrumOption : kEachHiHatOption);
     f.byNote = new QRadioButton(dac ? kDrumsByNoteOption : kHiHatsByNoteOption);
-    f.each->setObjectName(dac ? "Option2_0" : "Option3_0");
-    f.byNote->setObjectName(dac ? "Option2_1" : "Option3_1");
+    f.each->setObjectName(dac ? "eachDrumButton" : "eachHiHatButton");
+    f.byNote->setObjectName(dac ? "drumsByNoteButton" : "hiHatsByNoteButton");
     // The two keying options form their own group, apart from the hi-hat
     // kinds in the same frame.
     auto* pair = new QWidget;
@@ -271,7 +271,7 @@ QVBoxLayout* MoreWindow::buildFmColumn() {
     fmColumn->setSpacing(4);
     for (int k = 1; k <= kMaxFmChannels; ++k) {
         fmFrames_[k - 1] = buildChannelFrame(qs(fmFrameCaption(k)), k - 1, k - 1, k - 1);
-        fmFrames_[k - 1]->setObjectName(QString("Frame5_%1").arg(k - 1));
+        fmFrames_[k - 1]->setObjectName(QString("fmChannelFrame_%1").arg(k - 1));
         fmColumn->addWidget(fmFrames_[k - 1]);
     }
     fmColumn->addStretch(1);
@@ -284,16 +284,16 @@ QVBoxLayout* MoreWindow::buildPsgColumn() {
     for (int k = 1; k <= kMaxPsgChannels; ++k) {
         const int slot = kFirstPsgSlot + k - 1;
         psgFrames_[k - 1] = buildChannelFrame(qs(psgFrameCaption(k)), slot, slot, -1);
-        psgFrames_[k - 1]->setObjectName(QString("Frame6_%1").arg(k - 1));
+        psgFrames_[k - 1]->setObjectName(QString("psgChannelFrame_%1").arg(k - 1));
         psgColumn->addWidget(psgFrames_[k - 1]);
     }
     noiseFrame_ = buildChannelFrame(kNoiseFrameCaption, -1, kNoiseVolumeSlot, -1);
-    noiseFrame_->setObjectName("Frame7");
+    noiseFrame_->setObjectName("noiseChannelFrame");
     psgColumn->addWidget(noiseFrame_);
     dacFrame_ = buildChannelFrame(kDacFrameCaption, -1, -1, kDacPanSlot);
-    dacFrame_->setObjectName("Frame8");
+    dacFrame_->setObjectName("dacChannelFrame");
     removeRestsBox_ = new QCheckBox(kRemoveRestsCaption);
-    removeRestsBox_->setObjectName("Check2");
+    removeRestsBox_->setObjectName("removeRestsBox");
     static_cast<QGridLayout*>(dacFrame_->layout())->addWidget(removeRestsBox_, 0, 2, 1, 2);
     // Only the user's clicks store a value; the conversion greys the box
     // through the model.
@@ -303,22 +303,22 @@ QVBoxLayout* MoreWindow::buildPsgColumn() {
     // The option that concerns the whole song and the picture close the
     // window at the bottom.
     optimiseBox_ = new QCheckBox(kOptimiseOutputCaption);
-    optimiseBox_->setObjectName("Check1");
+    optimiseBox_->setObjectName("optimiseBox");
     connect(optimiseBox_, &QCheckBox::toggled, this, [this](bool on) {
         if (!showing_) model_.setOptimiseOutput(on);
     });
-    picture_ = new QToolButton;
-    picture_->setObjectName("Picture1");
-    picture_->setAccessibleName("Cat");
-    picture_->setAutoRaise(true);
-    picture_->setIcon(QIcon(catPicture()));
-    picture_->setIconSize(QSize(32, 32));
-    connect(picture_, &QToolButton::clicked, this, &MoreWindow::meow);
+    catButton_ = new QToolButton;
+    catButton_->setObjectName("catButton");
+    catButton_->setAccessibleName("Cat");
+    catButton_->setAutoRaise(true);
+    catButton_->setIcon(QIcon(catPicture()));
+    catButton_->setIconSize(QSize(32, 32));
+    connect(catButton_, &QToolButton::clicked, this, &MoreWindow::showCatMessage);
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(4, 0, 0, 0);
     footer->addWidget(optimiseBox_);
     footer->addStretch(1);
-    footer->addWidget(picture_);
+    footer->addWidget(catButton_);
     psgColumn->addLayout(footer);
     psgColumn->addStretch(1);
     return psgColumn;
@@ -349,7 +349,7 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
     int column = 0;
     if (pitchSlot >= 0) {
         auto* spin = new QSpinBox;
-        spin->setObjectName(QString("Text1_%1").arg(pitchSlot));
+        spin->setObjectName(QString("pitchBox_%1").arg(pitchSlot));
         spin->setAccessibleName(caption + " pitch");
         spin->setRange(kPitchMin, kPitchMax);
         connect(spin, &QSpinBox::valueChanged, this, [this, pitchSlot](int v) {
@@ -364,7 +364,7 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
     }
     if (volumeSlot >= 0) {
         auto* spin = new QSpinBox;
-        spin->setObjectName(QString("Text2_%1").arg(volumeSlot));
+        spin->setObjectName(QString("volumeBox_%1").arg(volumeSlot));
         spin->setAccessibleName(caption + " volume");
         spin->setRange(kVolumeMin, kVolumeMax);
         connect(spin, &QSpinBox::valueChanged, this, [this, volumeSlot](int v) {
@@ -376,7 +376,7 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
     }
     if (panSlot >= 0) {
         auto* list = new QComboBox;
-        list->setObjectName(QString("Combo1_%1").arg(panSlot));
+        list->setObjectName(QString("panBox_%1").arg(panSlot));
         list->setAccessibleName(caption + " pan");
         for (const std::string& item : panListItems()) list->addItem(qs(item));
         connect(list, &QComboBox::currentIndexChanged, this, [this, panSlot](int position) {
@@ -542,6 +542,6 @@ void MoreWindow::chooseKeying(InstrumentMapKind kind, bool byNote) {
         model_.setHiHatKeying(byNote);
 }
 
-void MoreWindow::meow() { dialogs_.showMessage(kMeowMessage, MessageIcon::Plain); }
+void MoreWindow::showCatMessage() { dialogs_.showMessage(kMeowMessage, MessageIcon::Plain); }
 
 }  // namespace ferro

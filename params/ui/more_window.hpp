@@ -77,15 +77,15 @@ private:
     void selectMapKey(InstrumentMapKind kind, int key);
     void pickMapValue(InstrumentMapKind kind, int position);
     void chooseKeying(InstrumentMapKind kind, bool byNote);
-    void meow();
+    void showCatMessage();
 
     SongModel& model_;
     Dialogs& dialogs_;
     int subscription_ = 0;
 
     std::array<MapFrame, 4> frames_{};
-    QRadioButton* closedHiHat_ = nullptr;  // Option1_0
-    QRadioButton* openHiHat_ = nullptr;    // Option1_1
+    QRadioButton* closedHiHat_ = nullptr;
+    QRadioButton* openHiHat_ = nullptr;
     std::array<QGroupBox*, kMaxFmChannels> fmFrames_{};
     std::array<QGroupBox*, kMaxPsgChannels> psgFrames_{};
     QGroupBox* noiseFrame_ = nullptr;
@@ -93,9 +93,9 @@ private:
     std::array<QSpinBox*, kPitchSlots> pitch_{};
     std::array<QSpinBox*, kVolumeSlots> volume_{};
     std::array<QComboBox*, kPanSlots> pan_{};
-    QCheckBox* optimiseBox_ = nullptr;     // Check1
-    QCheckBox* removeRestsBox_ = nullptr;  // Check2
-    QToolButton* picture_ = nullptr;       // Picture1
+    QCheckBox* optimiseBox_ = nullptr;
+    QCheckBox* removeRestsBox_ = nullptr;
+    QToolButton* catButton_ = nullptr;
     QWidget* content_ = nullptr;           // inside the scroll area
     QScrollArea* scroll_ = nullptr;
     // Set while the window itself moves a selection or a value, so that

@@ -24,10 +24,10 @@ class AboutWindowTest : public QObject {
     std::unique_ptr<MainWindow> main_;
     QString startFolder_;
 
-    static int imageY(AboutWindow* about) { return about->findChild<QLabel*>("Image1_0")->y(); }
+    static int imageY(AboutWindow* about) { return about->findChild<QLabel*>("movingPicture")->y(); }
 
     AboutWindow* openByButton() {
-        auto* wtf = main_->findChild<QToolButton*>("Command6");
+        auto* wtf = main_->findChild<QToolButton*>("aboutButton");
         wtf->click();
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* about = qobject_cast<AboutWindow*>(w); about && about->isVisible()) return about;
@@ -57,18 +57,18 @@ private slots:
         QVERIFY(about);
         QCOMPARE(about->windowTitle(), QString("About Ferrocanto..."));
         QCOMPARE(about->parentWidget(), nullptr);
-        QCOMPARE(about->findChild<QLabel*>("Label1")->text(), QString("Quillon's XM to SMPS converter 3.3.2"));
+        QCOMPARE(about->findChild<QLabel*>("titleLabel")->text(), QString("Quillon's XM to SMPS converter 3.3.2"));
         const QStringList lines = AboutWindow::creditText().split("\r\n");
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[0], QString::fromUtf8("\u00B7 Developed since december 2007."));
         for (const QString& line : lines) QVERIFY2(line.startsWith(QString::fromUtf8("\u00B7 ")), qPrintable(line));
         QVERIFY(lines[3].contains("TFI") && lines[3].contains("MVS") && lines[3].contains("Cube"));
-        const QString shown = about->findChild<QLabel*>("Label2")->text();
+        const QString shown = about->findChild<QLabel*>("creditsLabel")->text();
         QCOMPARE(shown.split('\n'), lines);
-        QVERIFY(!about->findChild<QLabel*>("Image1_0")->pixmap().isNull());
-        QVERIFY(!about->findChild<QLabel*>("Image1_1")->pixmap().isNull());
-        QCOMPARE(about->findChild<QLabel*>("Image1_1")->geometry(), QRect(8, 184, 36, 36));
-        QCOMPARE(about->findChild<QPushButton*>("Command1")->text(), QString("O&k"));
+        QVERIFY(!about->findChild<QLabel*>("movingPicture")->pixmap().isNull());
+        QVERIFY(!about->findChild<QLabel*>("stillPicture")->pixmap().isNull());
+        QCOMPARE(about->findChild<QLabel*>("stillPicture")->geometry(), QRect(8, 184, 36, 36));
+        QCOMPARE(about->findChild<QPushButton*>("okButton")->text(), QString("O&k"));
         if (qEnvironmentVariableIsSet("FERRO_SHOT_DIR"))
             about->grab().save(qEnvironmentVariable("FERRO_SHOT_DIR") + "/about.png");
         about->close();
@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(about->imageTop(), 2040);
         QCOMPARE(imageY(about), 136);
         QCOMPARE(about->imageTag(), QString("2"));
-        QCOMPARE(about->findChild<QLabel*>("Image1_0")->property("Tag").toString(), QString("2"));
+        QCOMPARE(about->findChild<QLabel*>("movingPicture")->property("Tag").toString(), QString("2"));
         about->moveImage();
         QCOMPARE(about->imageTop(), 2010);
         for (int i = 0; i < 49; ++i) about->moveImage();
@@ -102,7 +102,7 @@ private slots:
 
     void timerRunsEveryFiftyMilliseconds() {
         QPointer<AboutWindow> about = AboutWindow::show(*main_, nullptr);
-        auto* timer = about->findChild<QTimer*>("Timer1");
+        auto* timer = about->findChild<QTimer*>("animationTimer");
         QVERIFY(timer && timer->isActive());
         QCOMPARE(timer->interval(), 50);
         about->close();
@@ -112,12 +112,12 @@ private slots:
         QPointer<AboutWindow> about = openByButton();
         QVERIFY(about);
         QVERIFY(!main_->isEnabled());
-        QVERIFY(!main_->findChild<QToolButton*>("Command5")->isEnabled());
+        QVERIFY(!main_->findChild<QToolButton*>("exitButton")->isEnabled());
         QVERIFY(about->isEnabled());
         // A click on "E&xit" does nothing while the main window is disabled.
-        QTest::mouseClick(main_->findChild<QToolButton*>("Command5"), Qt::LeftButton);
+        QTest::mouseClick(main_->findChild<QToolButton*>("exitButton"), Qt::LeftButton);
         QVERIFY(main_->isVisible());
-        QTest::mouseClick(about->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QTest::mouseClick(about->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QVERIFY(main_->isEnabled());
         QTRY_VERIFY(about.isNull());
     }
@@ -134,7 +134,7 @@ private slots:
         explorerFrame->showMinimized();
         QPointer<AboutWindow> about = openByButton();
         QVERIFY(about);
-        QTest::mouseClick(about->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QTest::mouseClick(about->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QTRY_VERIFY(about.isNull());
         QVERIFY(!explorerFrame->isMinimized());
         QCOMPARE(mdi->activeSubWindow(), explorerFrame);

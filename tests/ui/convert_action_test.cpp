@@ -58,7 +58,7 @@ private slots:
         dialogs_ = std::make_unique<test::FakeDialogs>();
         main_ = std::make_unique<MainWindow>(*dialogs_);
         QVERIFY(main_->startUp());
-        auto* files = main_->explorer()->findChild<QListWidget*>("File1");
+        auto* files = main_->explorer()->findChild<QListWidget*>("fileList");
         files->setCurrentRow(0);
         main_->explorer()->selectFile();
         main_->explorer()->loadSelectedFile();
@@ -105,7 +105,7 @@ private slots:
 
     void removeRestsRunsOnceAndAReloadBringsItBack() {
         assignGreen();
-        auto* removeRests = main_->moreWindow()->findChild<QCheckBox*>("Check2");
+        auto* removeRests = main_->moreWindow()->findChild<QCheckBox*>("removeRestsBox");
         removeRests->click();
         QCOMPARE(model().settings().removeRests, RemoveRestsState::Checked);
         dialogs_->answers = {true};

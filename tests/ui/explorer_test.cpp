@@ -42,7 +42,7 @@ class ExplorerTest : public QObject {
 
     ExplorerWindow& explorer() { return *main_->explorer(); }
     QPushButton* button(const char* name) { return explorer().findChild<QPushButton*>(name); }
-    QListWidget* files() { return explorer().findChild<QListWidget*>("File1"); }
+    QListWidget* files() { return explorer().findChild<QListWidget*>("fileList"); }
     QString folder() { return QString::fromStdString(dir_->path().string()); }
 
     void select(const QString& name) {
@@ -85,11 +85,11 @@ private slots:
         QStringList names;
         for (int i = 0; i < files()->count(); ++i) names << files()->item(i)->text();
         QCOMPARE(names, QStringList({"broken.xm", "fake.xm", "four.xm", "LOUD.XM"}));
-        QVERIFY(!button("Command1")->isEnabled());
-        QVERIFY(!button("Command4")->isEnabled());
+        QVERIFY(!button("loadButton")->isEnabled());
+        QVERIFY(!button("infoButton")->isEnabled());
         select("four.xm");
-        QVERIFY(button("Command1")->isEnabled());
-        QVERIFY(button("Command4")->isEnabled());
+        QVERIFY(button("loadButton")->isEnabled());
+        QVERIFY(button("infoButton")->isEnabled());
     }
 
     void loadReloadUnload() {
@@ -100,10 +100,10 @@ private slots:
         QCOMPARE(explorer().module()->channelCount, 4);
         QVERIFY(main_->generalWindow() && main_->moreWindow() && main_->voiceManager());
         QCOMPARE(main_->songModel().assignment().channelCount, 4);
-        QVERIFY(button("Command5")->isVisibleTo(&explorer()));
-        QVERIFY(!button("Command1")->isVisibleTo(&explorer()));
-        QVERIFY(button("Command2")->isEnabled());
-        QVERIFY(!button("Command3")->isEnabled() && !files()->isEnabled());
+        QVERIFY(button("reloadButton")->isVisibleTo(&explorer()));
+        QVERIFY(!button("loadButton")->isVisibleTo(&explorer()));
+        QVERIFY(button("unloadButton")->isEnabled());
+        QVERIFY(!button("refreshButton")->isEnabled() && !files()->isEnabled());
         QVERIFY(main_->statusText().startsWith("XM file loaded: "));
         QCOMPARE(main_->statusText(), "XM file loaded: " + QDir::toNativeSeparators(folder() + "/four.xm"));
         QVERIFY(std::filesystem::exists(*dir_ / "C4.tmp"));
@@ -128,7 +128,7 @@ private slots:
         QVERIFY(!main_->generalWindow() && !main_->moreWindow() && !main_->voiceManager());
         QVERIFY(!hasScratchFiles());
         QCOMPARE(main_->statusText(), QString("No XM file loaded!"));
-        QVERIFY(button("Command1")->isVisibleTo(&explorer()) && button("Command1")->isEnabled());
+        QVERIFY(button("loadButton")->isVisibleTo(&explorer()) && button("loadButton")->isEnabled());
         QCOMPARE(explorer().selectedFileName(), QString("four.xm"));
 
         // A new load starts from scratch.
@@ -143,8 +143,8 @@ private slots:
         QCOMPARE(dialogs_->lastText(), QString("File isn't a valid XM"));
         QCOMPARE(dialogs_->messages.back().icon, MessageIcon::Critical);
         QVERIFY(!explorer().isLoaded());
-        QVERIFY(button("Command1")->isEnabled());
-        QVERIFY(!button("Command2")->isEnabled());
+        QVERIFY(button("loadButton")->isEnabled());
+        QVERIFY(!button("unloadButton")->isEnabled());
         QVERIFY(!main_->generalWindow());
     }
 
@@ -204,8 +204,8 @@ private slots:
         select("four.xm");
         explorer().changeDirectory(folder() + "/sub");
         QCOMPARE(QDir::currentPath(), QDir(folder() + "/sub").absolutePath());
-        QVERIFY(!button("Command1")->isEnabled());
-        QVERIFY(!button("Command4")->isEnabled());
+        QVERIFY(!button("loadButton")->isEnabled());
+        QVERIFY(!button("infoButton")->isEnabled());
         QCOMPARE(files()->count(), 0);
         explorer().changeDirectory(folder());
         QCOMPARE(files()->count(), 4);

@@ -64,7 +64,7 @@ private slots:
             MainWindow main(dialogs);
             QVERIFY(main.startUp());
             main.show();
-            auto* files = main.explorer()->findChild<QListWidget*>("File1");
+            auto* files = main.explorer()->findChild<QListWidget*>("fileList");
             files->setCurrentItem(files->findItems("song.xm", Qt::MatchExactly).first());
             main.explorer()->selectFile();
             main.explorer()->loadSelectedFile();

@@ -49,8 +49,8 @@ struct Fixture {
         if (!w) qFatal("no control %s", qPrintable(name));
         return w;
     }
-    QComboBox* row(int r) { return get<QComboBox>(QString("Combo1_%1").arg(r)); }
-    QLabel* caption(int r) { return get<QLabel>(QString("Label3_%1").arg(r)); }
+    QComboBox* row(int r) { return get<QComboBox>(QString("assignmentBox_%1").arg(r)); }
+    QLabel* caption(int r) { return get<QLabel>(QString("assignmentLabel_%1").arg(r)); }
     // The user picks item `index` of assignment row `r` with the keyboard,
     // as the list's own keys move and report it.
     void choose(int r, int index) {
@@ -117,7 +117,7 @@ class GeneralWindowTest : public QObject {
         test::writeFileBytes(*dir_ / name.toStdString(), bytes);
         ExplorerWindow& explorer = *main_->explorer();
         explorer.refreshFileList();
-        auto* files = explorer.findChild<QListWidget*>("File1");
+        auto* files = explorer.findChild<QListWidget*>("fileList");
         const auto items = files->findItems(name, Qt::MatchExactly);
         QVERIFY(!items.isEmpty());
         files->setCurrentItem(items.first());
@@ -126,7 +126,7 @@ class GeneralWindowTest : public QObject {
         QVERIFY(main_->generalWindow() != nullptr);
     }
     QColor generalButtonColour() {
-        return main_->findChild<QToolButton*>("Command1")->palette().color(QPalette::Button);
+        return main_->findChild<QToolButton*>("generalButton")->palette().color(QPalette::Button);
     }
 
 private slots:
@@ -149,18 +149,18 @@ private slots:
         }
         QVERIFY(f.row(5)->isHidden());  // FM6 while drums are on
         QCOMPARE(f.caption(8)->text(), QString("Noise"));
-        QCOMPARE(f.get<QListWidget>("List1")->currentItem()->text(), QString("03"));
-        QCOMPARE(f.get<QListWidget>("List2")->currentItem()->text(), QString("02"));
-        QCOMPARE(f.get<QLabel>("StatusBar1_Panel1")->text(), QString("Can't convert. Unassigned FM channels exist."));
-        QCOMPARE(f.get<QLabel>("Picture1")->pixmap().toImage(), lightPicture(ReadinessLight::Red).toImage());
-        QVERIFY(f.get<QGroupBox>("Frame3")->isHidden());
+        QCOMPARE(f.get<QListWidget>("timingList")->currentItem()->text(), QString("03"));
+        QCOMPARE(f.get<QListWidget>("tempoList")->currentItem()->text(), QString("02"));
+        QCOMPARE(f.get<QLabel>("statusPanel")->text(), QString("Can't convert. Unassigned FM channels exist."));
+        QCOMPARE(f.get<QLabel>("lightPicture")->pixmap().toImage(), lightPicture(ReadinessLight::Red).toImage());
+        QVERIFY(f.get<QGroupBox>("e4Frame")->isHidden());
     }
 
     // Each tempo list has its caption just above it, and is read as it; a
     // click on an item stores its position + 1.
     void tempoListsAreCaptionedAndClicked() {
         Fixture f;
-        for (auto [name, text] : {std::pair{"List1", "Dividing timing"}, std::pair{"List2", "Tempo"}}) {
+        for (auto [name, text] : {std::pair{"timingList", "Dividing timing"}, std::pair{"tempoList", "Tempo"}}) {
             auto* list = f.get<QListWidget>(name);
             QCOMPARE(list->accessibleName(), QString(text));
             const auto labels = f.window->findChildren<QLabel*>();
@@ -170,8 +170,8 @@ private slots:
             QVERIFY(c.bottom() < l.top() && l.top() - c.bottom() < 12 && c.left() >= l.left() - 2);
             QVERIFY(c.width() >= (*caption)->fontMetrics().horizontalAdvance(text));
         }
-        f.clickItem(f.get<QListWidget>("List2"), 8);
-        f.clickItem(f.get<QListWidget>("List1"), 0);
+        f.clickItem(f.get<QListWidget>("tempoList"), 8);
+        f.clickItem(f.get<QListWidget>("timingList"), 0);
         QCOMPARE(f.model.settings().tempo, 9);
         QCOMPARE(f.model.settings().dividingTiming, 1);
     }
@@ -179,32 +179,32 @@ private slots:
     // Every control reaches its operation of the model.
     void controlsChangeTheModel() {
         Fixture f;
-        f.get<QRadioButton>("Option2_1")->click();  // no drums
+        f.get<QRadioButton>("dacNoButton")->click();  // no drums
         QVERIFY(!f.model.settings().hasDrums);
-        QCOMPARE(f.get<QSlider>("Slider1")->maximum(), 6);
+        QCOMPARE(f.get<QSlider>("fmChannelsSlider")->maximum(), 6);
         QVERIFY(f.row(kDacAssignmentRow)->isHidden());
-        f.get<QSlider>("Slider1")->setValue(6);
+        f.get<QSlider>("fmChannelsSlider")->setValue(6);
         QCOMPARE(f.model.settings().fmChannelCount, 6);
-        QCOMPARE(f.get<QLabel>("Label1")->text(), QString("6"));
+        QCOMPARE(f.get<QLabel>("fmChannelsLabel")->text(), QString("6"));
         QVERIFY(!f.row(5)->isHidden());
         f.choose(5, 6);
         QCOMPARE(f.model.assignment().fm[5], std::optional(7));
 
-        f.get<QSlider>("Slider2")->setValue(1);
+        f.get<QSlider>("psgChannelsSlider")->setValue(1);
         QCOMPARE(f.model.settings().psgChannelCount, 1);
         QCOMPARE(f.caption(6)->text(), QString("Noise"));
-        f.get<QRadioButton>("Option3_1")->click();  // no noise
+        f.get<QRadioButton>("noiseNoButton")->click();  // no noise
         QVERIFY(!f.model.settings().useNoise);
         QCOMPARE(f.caption(6)->text(), QString("PSG1"));
         QCOMPARE(f.row(6)->accessibleName(), QString("PSG1 channel"));
 
-        f.get<QRadioButton>("Option1_1")->click();  // play once
+        f.get<QRadioButton>("loopNoButton")->click();  // play once
         QVERIFY(!f.model.settings().loopSong);
-        QVERIFY(!f.get<QGroupBox>("Frame3")->isHidden());
-        f.get<QToolButton>("Check1")->click();
+        QVERIFY(!f.get<QGroupBox>("e4Frame")->isHidden());
+        f.get<QToolButton>("e4Box")->click();
         QVERIFY(f.model.settings().endDacWithE4);
-        f.get<QRadioButton>("Option1_0")->click();
-        QVERIFY(f.get<QGroupBox>("Frame3")->isHidden());
+        f.get<QRadioButton>("loopYesButton")->click();
+        QVERIFY(f.get<QGroupBox>("e4Frame")->isHidden());
         QVERIFY(f.model.settings().endDacWithE4);  // kept while hidden
     }
 
@@ -225,28 +225,28 @@ private slots:
         f.model.subscribe([&](SongChanges) { ++told; });
         f.model.applyChoices(choices);
         QCOMPARE(told, 1);
-        QCOMPARE(f.get<QSlider>("Slider1")->value(), 6);
-        QVERIFY(f.get<QRadioButton>("Option2_1")->isChecked());
-        QVERIFY(f.get<QRadioButton>("Option1_1")->isChecked());
-        QVERIFY(f.get<QToolButton>("Check1")->isChecked());
-        QCOMPARE(f.get<QListWidget>("List1")->currentItem()->text(), QString("05"));
-        QCOMPARE(f.get<QListWidget>("List2")->currentItem()->text(), QString("07"));
+        QCOMPARE(f.get<QSlider>("fmChannelsSlider")->value(), 6);
+        QVERIFY(f.get<QRadioButton>("dacNoButton")->isChecked());
+        QVERIFY(f.get<QRadioButton>("loopNoButton")->isChecked());
+        QVERIFY(f.get<QToolButton>("e4Box")->isChecked());
+        QCOMPARE(f.get<QListWidget>("timingList")->currentItem()->text(), QString("05"));
+        QCOMPARE(f.get<QListWidget>("tempoList")->currentItem()->text(), QString("07"));
         for (int r = 0; r < kDacAssignmentRow; ++r) QCOMPARE(f.row(r)->currentText(), QString::number(r + 1));
-        QCOMPARE(f.get<QLabel>("StatusBar1_Panel1")->text(), QString("All channels assigned!"));
-        QCOMPARE(f.get<QLabel>("Picture1")->pixmap().toImage(), lightPicture(ReadinessLight::Green).toImage());
+        QCOMPARE(f.get<QLabel>("statusPanel")->text(), QString("All channels assigned!"));
+        QCOMPARE(f.get<QLabel>("lightPicture")->pixmap().toImage(), lightPicture(ReadinessLight::Green).toImage());
 
         f.model.chooseChannel(0, std::nullopt);
         QCOMPARE(f.row(0)->currentIndex(), -1);
-        QCOMPARE(f.get<QLabel>("Picture1")->pixmap().toImage(), lightPicture(ReadinessLight::Red).toImage());
+        QCOMPARE(f.get<QLabel>("lightPicture")->pixmap().toImage(), lightPicture(ReadinessLight::Red).toImage());
     }
 
     void autoFillFromChannelNames() {
         Fixture f(moduleFacts(6, {"FM1 lead", "FM 2 bass", "psg1", "PSG 2", "HATS", "  dac "}));
-        f.get<QPushButton>("Command1")->click();
+        f.get<QPushButton>("autoFillButton")->click();
         QVERIFY(f.dialogs.messages.empty());
         QCOMPARE(f.model.settings().fmChannelCount, 2);
-        QCOMPARE(f.get<QSlider>("Slider1")->value(), 2);
-        QCOMPARE(f.get<QLabel>("Label2")->text(), QString("3"));
+        QCOMPARE(f.get<QSlider>("fmChannelsSlider")->value(), 2);
+        QCOMPARE(f.get<QLabel>("psgChannelsLabel")->text(), QString("3"));
         QVERIFY(f.row(2)->isHidden());
         const QStringList shown = {f.row(0)->currentText(), f.row(1)->currentText(), f.row(6)->currentText(),
                                    f.row(7)->currentText(), f.row(8)->currentText(), f.row(9)->currentText()};
@@ -258,7 +258,7 @@ private slots:
         Fixture f(moduleFacts(4, {"DAC", "dac", "FM1"}));
         f.choose(0, 2);
         const ChannelAssignment before = f.model.assignment();
-        f.get<QPushButton>("Command1")->click();
+        f.get<QPushButton>("autoFillButton")->click();
         QCOMPARE(f.dialogs.messages.size(), std::size_t(1));
         QCOMPARE(f.dialogs.lastText(), QString(kAutoFillFailedMessage));
         QCOMPARE(f.dialogs.messages.back().icon, MessageIcon::Information);
@@ -278,7 +278,7 @@ private slots:
         auto parsed = parseXmModule(test::buildXm(layout));
         QVERIFY(std::holds_alternative<XmModule>(parsed));
         Fixture f(std::get<XmModule>(std::move(parsed)));
-        auto* status = f.get<QLabel>("StatusBar1_Panel1");
+        auto* status = f.get<QLabel>("statusPanel");
         f.model.setHasDrums(false);
         f.model.setPsgChannelCount(0);
         f.model.setFmChannelCount(1);
@@ -314,7 +314,7 @@ private slots:
         // Moving the focus into a channel list validates again.
         main_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main_.get()));
-        auto* list = main_->generalWindow()->findChild<QComboBox*>("Combo1_1");
+        auto* list = main_->generalWindow()->findChild<QComboBox*>("assignmentBox_1");
         list->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(list->hasFocus());
         QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Yellow));
@@ -328,7 +328,7 @@ private slots:
         load("song.xm", moduleFile(4));
         main_->songModel().chooseChannel(0, 4);
         dialogs_->messages.clear();
-        auto* list = main_->generalWindow()->findChild<QComboBox*>("Combo1_0");
+        auto* list = main_->generalWindow()->findChild<QComboBox*>("assignmentBox_0");
 
         main_->explorer()->reloadXmModule();  // same channel count
         QVERIFY(dialogs_->messages.empty());
@@ -362,8 +362,8 @@ private slots:
         main_->resize(1280, 900);
         GeneralWindow& general = *main_->generalWindow();
         general.grab().save(shots + "/general_red.png");
-        general.findChild<QPushButton*>("Command1")->click();
-        general.findChild<QRadioButton*>("Option1_1")->click();
+        general.findChild<QPushButton*>("autoFillButton")->click();
+        general.findChild<QRadioButton*>("loopNoButton")->click();
         general.grab().save(shots + "/general_green.png");
         main_->grab().save(shots + "/general_main.png");
     }

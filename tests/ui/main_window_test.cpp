@@ -56,7 +56,7 @@ struct Loaded {
         main->resize(size);
         main->show();
         if (!QTest::qWaitForWindowExposed(main.get())) qFatal("the main window was not shown");
-        main->explorer()->findChild<QListWidget*>("File1")->setCurrentRow(0);
+        main->explorer()->findChild<QListWidget*>("fileList")->setCurrentRow(0);
         main->explorer()->selectFile();
         main->explorer()->loadSelectedFile();
         QTest::qWait(20);  // the windows' layouts follow their new sizes
@@ -79,15 +79,15 @@ private slots:
         MainWindow w(dialogs);
         QCOMPARE(w.windowTitle(), QString("Quillon's XM to SMPS converter 3.3.2"));
         QCOMPARE(w.statusText(), QString("No XM file loaded!"));
-        const std::pair<const char*, bool> expected[] = {{"Command4", true}, {"Command1", false}, {"Command2", false},
-                                                         {"Command3", false}, {"Command9", false}, {"Command5", true},
-                                                         {"Command6", true}};
+        const std::pair<const char*, bool> expected[] = {{"explorerButton", true}, {"generalButton", false}, {"voiceManagerButton", false},
+                                                         {"moreButton", false}, {"convertButton", false}, {"exitButton", true},
+                                                         {"aboutButton", true}};
         for (auto [name, enabled] : expected) QCOMPARE(button(w, name)->isEnabled(), enabled);
-        QVERIFY(!w.findChild<QGroupBox*>("Frame1")->isEnabled());
+        QVERIFY(!w.findChild<QGroupBox*>("outputFormatsFrame")->isEnabled());
         QVERIFY(w.writeBin());
         QVERIFY(!w.writeAsm());
-        QCOMPARE(button(w, "Command1")->text(), QString("Ge&neral parametres"));
-        QCOMPARE(button(w, "Command9")->toolTip(), QString("Once the traffic light is green, click here to convert your song"));
+        QCOMPARE(button(w, "generalButton")->text(), QString("Ge&neral parametres"));
+        QCOMPARE(button(w, "convertButton")->toolTip(), QString("Once the traffic light is green, click here to convert your song"));
         QCOMPARE(w.minimumSize(), QSize(829, 661));
     }
 
@@ -96,22 +96,22 @@ private slots:
         MainWindow w(dialogs);
         w.onModuleLoaded("/music/", "song.xm");
         QCOMPARE(w.statusText(), "XM file loaded: " + QDir::toNativeSeparators("/music/song.xm"));
-        for (const char* name : {"Command1", "Command2", "Command3", "Command9"}) QVERIFY(button(w, name)->isEnabled());
-        auto* bin = w.findChild<QCheckBox*>("Check1");
-        auto* asmBox = w.findChild<QCheckBox*>("Check2");
+        for (const char* name : {"generalButton", "voiceManagerButton", "moreButton", "convertButton"}) QVERIFY(button(w, name)->isEnabled());
+        auto* bin = w.findChild<QCheckBox*>("binBox");
+        auto* asmBox = w.findChild<QCheckBox*>("asmBox");
         bin->click();  // both clear
-        QVERIFY(!button(w, "Command9")->isEnabled());
+        QVERIFY(!button(w, "convertButton")->isEnabled());
         asmBox->click();
-        QVERIFY(button(w, "Command9")->isEnabled());
+        QVERIFY(button(w, "convertButton")->isEnabled());
         QVERIFY(!w.writeBin() && w.writeAsm());
         asmBox->click();
         w.onModuleUnloaded();
         QCOMPARE(w.statusText(), QString("No XM file loaded!"));
         QVERIFY(!w.generalLight().has_value());
-        for (const char* name : {"Command1", "Command2", "Command3", "Command9"}) QVERIFY(!button(w, name)->isEnabled());
+        for (const char* name : {"generalButton", "voiceManagerButton", "moreButton", "convertButton"}) QVERIFY(!button(w, name)->isEnabled());
         // The boxes keep their states across loads: both still clear.
         w.onModuleLoaded("/music", "song.xm");
-        QVERIFY(!button(w, "Command9")->isEnabled());
+        QVERIFY(!button(w, "convertButton")->isEnabled());
     }
 
     // "SMPS2ASM" is a choice about the .asm file: open to it while .asm is ticked.
@@ -121,8 +121,8 @@ private slots:
         w.onModuleLoaded("/music", "song.xm");
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto* asmBox = w.findChild<QCheckBox*>("Check2");
-        auto* style = w.findChild<QCheckBox*>("Check3");
+        auto* asmBox = w.findChild<QCheckBox*>("asmBox");
+        auto* style = w.findChild<QCheckBox*>("smps2asmBox");
         QCOMPARE(style->text(), QString("SMPS2ASM"));
         QVERIFY(!style->isEnabled());
         QTest::mouseClick(style, Qt::LeftButton, {}, QPoint(8, style->height() / 2));
@@ -154,11 +154,11 @@ private slots:
 
         QList<QWidget*> parts;
         for (QPushButton* b : w.explorer()->findChildren<QPushButton*>()) parts << b;
-        for (const char* name : {"Picture1", "StatusBar1", "List1", "List2", "Command1"})
+        for (const char* name : {"lightPicture", "statusBar", "timingList", "tempoList", "autoFillButton"})
             parts << general->findChild<QWidget*>(name);
-        for (int r = 0; r < kAssignmentRowCount; ++r) parts << general->findChild<QWidget*>(QString("Combo1_%1").arg(r));
-        for (const char* name : {"File1", "List1", "List2"}) parts << voices->findChild<QWidget*>(name);
-        for (const char* name : {"Check1", "Check2", "Combo1_6"}) parts << more->findChild<QWidget*>(name);
+        for (int r = 0; r < kAssignmentRowCount; ++r) parts << general->findChild<QWidget*>(QString("assignmentBox_%1").arg(r));
+        for (const char* name : {"voiceFileList", "fileVoiceList", "songVoiceList"}) parts << voices->findChild<QWidget*>(name);
+        for (const char* name : {"optimiseBox", "removeRestsBox", "panBox_6"}) parts << more->findChild<QWidget*>(name);
         for (QWidget* part : parts)
             if (part->isVisible()) QVERIFY2(inSight(l.area(), part), qPrintable(part->objectName()));
         auto* scroll = more->findChild<QScrollArea*>("MoreScroll");
@@ -184,12 +184,12 @@ private slots:
 
         // Empty assignment: red; no voices for the FM channels: yellow; flat
         // from the top of the face to its middle.
-        for (int y : {10, button(*l.main, "Command1")->height() / 2}) {
-            QCOMPARE(face(button(*l.main, "Command1"), y), QColor(255, 0, 0));
-            QCOMPARE(face(button(*l.main, "Command2"), y), QColor(255, 255, 0));
+        for (int y : {10, button(*l.main, "generalButton")->height() / 2}) {
+            QCOMPARE(face(button(*l.main, "generalButton"), y), QColor(255, 0, 0));
+            QCOMPARE(face(button(*l.main, "voiceManagerButton"), y), QColor(255, 255, 0));
         }
         l.main->explorer()->unloadXmModule();
-        for (const char* name : {"Command1", "Command2"}) QCOMPARE(face(button(*l.main, name)), face(button(*l.main, "Command3")));
+        for (const char* name : {"generalButton", "voiceManagerButton"}) QCOMPARE(face(button(*l.main, name)), face(button(*l.main, "moreButton")));
     }
 
     void screenCheck_data() {

@@ -104,9 +104,9 @@ void MoreWindowTest::initialValuesAfterFirstLoad() {
         int count;
         const char* first;
         const char* last;
-    } lists[] = {{"List1", 256, "1", "256"}, {"List2", 256, "0", "FF"}, {"List3", 256, "1", "256"},
-                 {"List4", 128, "0", "7F"},  {"List5", 256, "1", "256"}, {"List6", 95, "81", "DF"},
-                 {"List7", 256, "1", "256"}};
+    } lists[] = {{"fmKeyList", 256, "1", "256"}, {"fmVoiceList", 256, "0", "FF"}, {"psgKeyList", 256, "1", "256"},
+                 {"psgEnvelopeList", 128, "0", "7F"},  {"dacKeyList", 256, "1", "256"}, {"dacSampleList", 95, "81", "DF"},
+                 {"hiHatKeyList", 256, "1", "256"}};
     for (const auto& l : lists) {
         QListWidget* list = f.list(l.name);
         QCOMPARE(list->count(), l.count);
@@ -114,7 +114,7 @@ void MoreWindowTest::initialValuesAfterFirstLoad() {
         QCOMPARE(list->item(l.count - 1)->text(), QString(l.last));
         QCOMPARE(list->currentRow(), 0);
     }
-    QCOMPARE(f.list("List2")->item(0x1F)->text(), QString("1F"));
+    QCOMPARE(f.list("fmVoiceList")->item(0x1F)->text(), QString("1F"));
 
     // FM voices: instrument k uses voice k - 1, shown in hexadecimal.
     const struct {
@@ -122,19 +122,19 @@ void MoreWindowTest::initialValuesAfterFirstLoad() {
         const char* voice;
     } fm[] = {{1, "0"}, {10, "9"}, {17, "10"}, {256, "FF"}};
     for (const auto& c : fm) {
-        clickRow(f.list("List1"), c.instrument - 1);
-        QCOMPARE(current(f.list("List2")), QString(c.voice));
+        clickRow(f.list("fmKeyList"), c.instrument - 1);
+        QCOMPARE(current(f.list("fmVoiceList")), QString(c.voice));
     }
     for (int key : {1, 17, 256}) {
-        clickRow(f.list("List3"), key - 1);
-        QCOMPARE(current(f.list("List4")), QString("0"));
-        clickRow(f.list("List5"), key - 1);
-        QCOMPARE(current(f.list("List6")), QString("81"));
-        clickRow(f.list("List7"), key - 1);
-        QVERIFY(f.get<QRadioButton>("Option1_0")->isChecked());
+        clickRow(f.list("psgKeyList"), key - 1);
+        QCOMPARE(current(f.list("psgEnvelopeList")), QString("0"));
+        clickRow(f.list("dacKeyList"), key - 1);
+        QCOMPARE(current(f.list("dacSampleList")), QString("81"));
+        clickRow(f.list("hiHatKeyList"), key - 1);
+        QVERIFY(f.get<QRadioButton>("closedHiHatButton")->isChecked());
     }
-    QVERIFY(f.get<QRadioButton>("Option2_0")->isChecked());
-    QVERIFY(f.get<QRadioButton>("Option3_0")->isChecked());
+    QVERIFY(f.get<QRadioButton>("eachDrumButton")->isChecked());
+    QVERIFY(f.get<QRadioButton>("eachHiHatButton")->isChecked());
     QCOMPARE(f.window->windowTitle(), QString("More parametres"));
 
     // Headings and connecting captions.
@@ -145,21 +145,21 @@ void MoreWindowTest::initialValuesAfterFirstLoad() {
 
     // Channel values.
     for (int slot = 0; slot < 6; ++slot) {
-        QCOMPARE(f.get<QSpinBox>(QString("Text1_%1").arg(slot))->value(), 0);
-        QCOMPARE(f.get<QSpinBox>(QString("Text2_%1").arg(slot))->value(), 16);
+        QCOMPARE(f.get<QSpinBox>(QString("pitchBox_%1").arg(slot))->value(), 0);
+        QCOMPARE(f.get<QSpinBox>(QString("volumeBox_%1").arg(slot))->value(), 16);
     }
     for (int slot = 6; slot < 9; ++slot) {
-        QCOMPARE(f.get<QSpinBox>(QString("Text1_%1").arg(slot))->value(), -36);
-        QCOMPARE(f.get<QSpinBox>(QString("Text2_%1").arg(slot))->value(), 0);
+        QCOMPARE(f.get<QSpinBox>(QString("pitchBox_%1").arg(slot))->value(), -36);
+        QCOMPARE(f.get<QSpinBox>(QString("volumeBox_%1").arg(slot))->value(), 0);
     }
-    QCOMPARE(f.get<QSpinBox>("Text2_9")->value(), 0);
+    QCOMPARE(f.get<QSpinBox>("volumeBox_9")->value(), 0);
     for (int slot = 0; slot < 7; ++slot)
-        QCOMPARE(f.get<QComboBox>(QString("Combo1_%1").arg(slot))->currentText(), QString("Default"));
-    QCOMPARE(f.get<QComboBox>("Combo1_6")->count(), 5);
-    QCOMPARE(f.get<QComboBox>("Combo1_6")->itemText(4), QString("Random!"));
+        QCOMPARE(f.get<QComboBox>(QString("panBox_%1").arg(slot))->currentText(), QString("Default"));
+    QCOMPARE(f.get<QComboBox>("panBox_6")->count(), 5);
+    QCOMPARE(f.get<QComboBox>("panBox_6")->itemText(4), QString("Random!"));
 
-    QVERIFY(!f.get<QCheckBox>("Check1")->isChecked());
-    QCOMPARE(f.get<QCheckBox>("Check2")->checkState(), Qt::Unchecked);
+    QVERIFY(!f.get<QCheckBox>("optimiseBox")->isChecked());
+    QCOMPARE(f.get<QCheckBox>("removeRestsBox")->checkState(), Qt::Unchecked);
 }
 
 void MoreWindowTest::storedValueShowsAgain_data() {
@@ -169,11 +169,11 @@ void MoreWindowTest::storedValueShowsAgain_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<int>("mapIndex");  // 0 instrumentVoices, 1 instrumentPsgEnvelopes, 2 drumSamples
     QTest::addColumn<int>("byte");
-    QTest::newRow("FM 5 uses 1F") << "List1" << "List2" << 5 << "1F" << 0 << 0x1F;
-    QTest::newRow("FM 256 uses 3") << "List1" << "List2" << 256 << "3" << 0 << 3;
-    QTest::newRow("PSG 200 uses 7F") << "List3" << "List4" << 200 << "7F" << 1 << 0x7F;
-    QTest::newRow("DAC 3 uses DF") << "List5" << "List6" << 3 << "DF" << 2 << 0xDF;
-    QTest::newRow("DAC 1 uses 9A") << "List5" << "List6" << 1 << "9A" << 2 << 0x9A;
+    QTest::newRow("FM 5 uses 1F") << "fmKeyList" << "fmVoiceList" << 5 << "1F" << 0 << 0x1F;
+    QTest::newRow("FM 256 uses 3") << "fmKeyList" << "fmVoiceList" << 256 << "3" << 0 << 3;
+    QTest::newRow("PSG 200 uses 7F") << "psgKeyList" << "psgEnvelopeList" << 200 << "7F" << 1 << 0x7F;
+    QTest::newRow("DAC 3 uses DF") << "dacKeyList" << "dacSampleList" << 3 << "DF" << 2 << 0xDF;
+    QTest::newRow("DAC 1 uses 9A") << "dacKeyList" << "dacSampleList" << 1 << "9A" << 2 << 0x9A;
 }
 
 void MoreWindowTest::storedValueShowsAgain() {
@@ -213,8 +213,8 @@ void MoreWindowTest::clickStoresTheValueUnderThePointer_data() {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("values");
     QTest::addColumn<int>("mapIndex");  // 0 instrumentVoices, 1 instrumentPsgEnvelopes, 2 drumSamples
-    QTest::newRow("FM voice") << "List1" << "List2" << 0;
-    QTest::newRow("DAC sample") << "List5" << "List6" << 2;
+    QTest::newRow("FM voice") << "fmKeyList" << "fmVoiceList" << 0;
+    QTest::newRow("DAC sample") << "dacKeyList" << "dacSampleList" << 2;
 }
 
 // A click where the list is, without scrolling first: the item under the
@@ -247,24 +247,24 @@ void MoreWindowTest::clickStoresTheValueUnderThePointer() {
 
 void MoreWindowTest::hiHatKindIsStoredByKey() {
     Fixture f;
-    clickRow(f.list("List7"), 2);
-    QTest::mouseClick(f.get<QRadioButton>("Option1_1"), Qt::LeftButton);
+    clickRow(f.list("hiHatKeyList"), 2);
+    QTest::mouseClick(f.get<QRadioButton>("openHiHatButton"), Qt::LeftButton);
     QCOMPARE(byteAt(f.model.maps().hihatKinds, 3), 1);
     QCOMPARE(byteAt(f.model.maps().hihatKinds, 2), 2);
-    clickRow(f.list("List7"), 3);
-    QVERIFY(f.get<QRadioButton>("Option1_0")->isChecked());
-    clickRow(f.list("List7"), 2);
-    QVERIFY(f.get<QRadioButton>("Option1_1")->isChecked());
-    QTest::mouseClick(f.get<QRadioButton>("Option1_0"), Qt::LeftButton);
+    clickRow(f.list("hiHatKeyList"), 3);
+    QVERIFY(f.get<QRadioButton>("closedHiHatButton")->isChecked());
+    clickRow(f.list("hiHatKeyList"), 2);
+    QVERIFY(f.get<QRadioButton>("openHiHatButton")->isChecked());
+    QTest::mouseClick(f.get<QRadioButton>("closedHiHatButton"), Qt::LeftButton);
     QCOMPARE(byteAt(f.model.maps().hihatKinds, 3), 2);
 }
 
 void MoreWindowTest::draggingThroughKeyListsFollowsTheMouse() {
     Fixture f;
     // Give PSG instrument 4 a voice of its own so that the drag shows a change.
-    clickRow(f.list("List3"), 3);
-    clickRow(f.list("List4"), 0x22);
-    clickRow(f.list("List3"), 0);
+    clickRow(f.list("psgKeyList"), 3);
+    clickRow(f.list("psgEnvelopeList"), 0x22);
+    clickRow(f.list("psgKeyList"), 0);
 
     struct Case {
         const char* keys;
@@ -272,7 +272,7 @@ void MoreWindowTest::draggingThroughKeyListsFollowsTheMouse() {
         int to;
         const char* shown;
     };
-    for (const Case& c : {Case{"List1", "List2", 5, "5"}, Case{"List3", "List4", 3, "22"}}) {
+    for (const Case& c : {Case{"fmKeyList", "fmVoiceList", 5, "5"}, Case{"psgKeyList", "psgEnvelopeList", 3, "22"}}) {
         QListWidget* keys = f.list(c.keys);
         sendMouse(keys, QEvent::MouseButtonPress, 0, Qt::LeftButton);
         for (int row = 1; row <= c.to; ++row) sendMouse(keys, QEvent::MouseMove, row, Qt::LeftButton);
@@ -294,7 +294,7 @@ void MoreWindowTest::keyingChangeLosesEveryEntry_data() {
 void MoreWindowTest::keyingChangeLosesEveryEntry() {
     QFETCH(bool, drums);
     Fixture f;
-    QListWidget* keys = f.list(drums ? "List5" : "List7");
+    QListWidget* keys = f.list(drums ? "dacKeyList" : "hiHatKeyList");
     QLabel* heading = nullptr;
     for (QLabel* l : f.window->findChildren<QLabel*>())
         if (l->buddy() == keys) heading = l;
@@ -305,16 +305,16 @@ void MoreWindowTest::keyingChangeLosesEveryEntry() {
     const auto edit = [&](int key) {
         clickRow(keys, key - 1);
         if (drums)
-            clickRow(f.list("List6"), 5);
+            clickRow(f.list("dacSampleList"), 5);
         else
-            QTest::mouseClick(f.get<QRadioButton>("Option1_1"), Qt::LeftButton);
+            QTest::mouseClick(f.get<QRadioButton>("openHiHatButton"), Qt::LeftButton);
         QVERIFY(map().at(key - 1) != initial);
     };
     const auto shownIsInitial = [&] {
-        return drums ? current(f.list("List6")) == "81" : f.get<QRadioButton>("Option1_0")->isChecked();
+        return drums ? current(f.list("dacSampleList")) == "81" : f.get<QRadioButton>("closedHiHatButton")->isChecked();
     };
-    QRadioButton* each = f.get<QRadioButton>(drums ? "Option2_0" : "Option3_0");
-    QRadioButton* byNote = f.get<QRadioButton>(drums ? "Option2_1" : "Option3_1");
+    QRadioButton* each = f.get<QRadioButton>(drums ? "eachDrumButton" : "eachHiHatButton");
+    QRadioButton* byNote = f.get<QRadioButton>(drums ? "drumsByNoteButton" : "hiHatsByNoteButton");
 
     edit(1);
     edit(40);
@@ -381,21 +381,21 @@ void MoreWindowTest::framesFollowTheGeneralChoices() {
     f.model.setPsgChannelCount(psg);
     f.model.setLoopSong(loop);
 
-    QCOMPARE(visible(f, "Frame1"), shown.fmMap);
-    QCOMPARE(visible(f, "Frame2"), shown.psgMap);
-    QCOMPARE(visible(f, "Frame3"), shown.dacMap);
-    QCOMPARE(visible(f, "Frame4"), shown.hiHatMap);
-    for (int k = 1; k <= 6; ++k) QCOMPARE(visible(f, QString("Frame5_%1").arg(k - 1)), k <= shown.fmFrames);
-    for (int k = 1; k <= 3; ++k) QCOMPARE(visible(f, QString("Frame6_%1").arg(k - 1)), k <= shown.psgFrames);
-    QCOMPARE(visible(f, "Frame7"), shown.noise);
-    QCOMPARE(visible(f, "Frame8"), shown.dac);
-    QCOMPARE(visible(f, "Check2"), shown.dac);
-    QCOMPARE(visible(f, "Check1"), shown.optimise);
+    QCOMPARE(visible(f, "fmMapFrame"), shown.fmMap);
+    QCOMPARE(visible(f, "psgMapFrame"), shown.psgMap);
+    QCOMPARE(visible(f, "dacMapFrame"), shown.dacMap);
+    QCOMPARE(visible(f, "hiHatMapFrame"), shown.hiHatMap);
+    for (int k = 1; k <= 6; ++k) QCOMPARE(visible(f, QString("fmChannelFrame_%1").arg(k - 1)), k <= shown.fmFrames);
+    for (int k = 1; k <= 3; ++k) QCOMPARE(visible(f, QString("psgChannelFrame_%1").arg(k - 1)), k <= shown.psgFrames);
+    QCOMPARE(visible(f, "noiseChannelFrame"), shown.noise);
+    QCOMPARE(visible(f, "dacChannelFrame"), shown.dac);
+    QCOMPARE(visible(f, "removeRestsBox"), shown.dac);
+    QCOMPARE(visible(f, "optimiseBox"), shown.optimise);
     // The frames carry the channel names with a space.
-    QCOMPARE(f.get<QGroupBox>("Frame5_5")->title(), QString("FM 6"));
-    QCOMPARE(f.get<QGroupBox>("Frame6_2")->title(), QString("PSG 3"));
-    QCOMPARE(f.get<QGroupBox>("Frame7")->title(), QString("Noise"));
-    QCOMPARE(f.get<QGroupBox>("Frame8")->title(), QString("DAC"));
+    QCOMPARE(f.get<QGroupBox>("fmChannelFrame_5")->title(), QString("FM 6"));
+    QCOMPARE(f.get<QGroupBox>("psgChannelFrame_2")->title(), QString("PSG 3"));
+    QCOMPARE(f.get<QGroupBox>("noiseChannelFrame")->title(), QString("Noise"));
+    QCOMPARE(f.get<QGroupBox>("dacChannelFrame")->title(), QString("DAC"));
 }
 
 void MoreWindowTest::channelControlsStoreTheirSlots() {
@@ -404,8 +404,8 @@ void MoreWindowTest::channelControlsStoreTheirSlots() {
         const char* name;
         int value;
         int stored;
-    } spins[] = {{"Text1_0", -128, -128}, {"Text1_5", 127, 127}, {"Text1_7", 300, 127},
-                 {"Text2_3", 63, 63},     {"Text2_6", -1, 0},    {"Text2_9", 7, 7}};
+    } spins[] = {{"pitchBox_0", -128, -128}, {"pitchBox_5", 127, 127}, {"pitchBox_7", 300, 127},
+                 {"volumeBox_3", 63, 63},     {"volumeBox_6", -1, 0},    {"volumeBox_9", 7, 7}};
     for (const auto& s : spins) f.get<QSpinBox>(s.name)->setValue(s.value);
     const ChannelOutputSettings& c = f.model.channels();
     QCOMPARE(c.pitch[0], -128);
@@ -418,20 +418,20 @@ void MoreWindowTest::channelControlsStoreTheirSlots() {
     QCOMPARE(c.volume[0], 16);
 
     // A spinner steps by one and stops at the ends of its range.
-    QSpinBox* volume = f.get<QSpinBox>("Text2_9");
+    QSpinBox* volume = f.get<QSpinBox>("volumeBox_9");
     volume->setValue(62);
     volume->stepUp();
     volume->stepUp();
     QCOMPARE(c.volume[9], 63);
 
-    f.get<QComboBox>("Combo1_2")->setCurrentIndex(2);
-    f.get<QComboBox>("Combo1_6")->setCurrentIndex(4);
+    f.get<QComboBox>("panBox_2")->setCurrentIndex(2);
+    f.get<QComboBox>("panBox_6")->setCurrentIndex(4);
     QCOMPARE(c.pan[2], PanChoice::Left);
     QCOMPARE(c.pan[6], PanChoice::Random);
     QCOMPARE(c.pan[0], PanChoice::Default);
-    QVERIFY(!f.get<QComboBox>("Combo1_6")->isEditable());
+    QVERIFY(!f.get<QComboBox>("panBox_6")->isEditable());
 
-    f.get<QCheckBox>("Check1")->click();
+    f.get<QCheckBox>("optimiseBox")->click();
     QVERIFY(f.model.settings().optimiseOutput);
 }
 
@@ -439,8 +439,8 @@ void MoreWindowTest::channelControlsStoreTheirSlots() {
 // showing it tells the model nothing back.
 void MoreWindowTest::modelChangesShowInTheControls() {
     Fixture f;
-    clickRow(f.list("List1"), 4);
-    clickRow(f.list("List5"), 2);
+    clickRow(f.list("fmKeyList"), 4);
+    clickRow(f.list("dacKeyList"), 2);
     SongChoices choices = initialSongChoices(8);
     setMapValue(choices.maps, InstrumentMapKind::Fm, 5, 0x1F);
     setHiHatKeying(choices.maps, true);
@@ -455,25 +455,25 @@ void MoreWindowTest::modelChangesShowInTheControls() {
     QCOMPARE(told, 1);
 
     // The selected keys stay where the keying stays; a new keying starts at key 1.
-    QCOMPARE(f.list("List1")->currentRow(), 4);
-    QCOMPARE(current(f.list("List2")), QString("1F"));
-    QCOMPARE(f.list("List5")->currentRow(), 2);
-    QCOMPARE(current(f.list("List6")), QString("81"));
-    QCOMPARE(f.list("List7")->count(), 96);
-    QCOMPARE(f.list("List7")->currentRow(), 0);
-    QVERIFY(f.get<QRadioButton>("Option3_1")->isChecked());
-    QVERIFY(f.get<QRadioButton>("Option1_1")->isChecked());
-    QCOMPARE(f.get<QSpinBox>("Text1_7")->value(), -12);
-    QCOMPARE(f.get<QSpinBox>("Text2_9")->value(), 5);
-    QCOMPARE(f.get<QComboBox>("Combo1_6")->currentText(), QString("Random!"));
-    QVERIFY(f.get<QCheckBox>("Check1")->isChecked());
+    QCOMPARE(f.list("fmKeyList")->currentRow(), 4);
+    QCOMPARE(current(f.list("fmVoiceList")), QString("1F"));
+    QCOMPARE(f.list("dacKeyList")->currentRow(), 2);
+    QCOMPARE(current(f.list("dacSampleList")), QString("81"));
+    QCOMPARE(f.list("hiHatKeyList")->count(), 96);
+    QCOMPARE(f.list("hiHatKeyList")->currentRow(), 0);
+    QVERIFY(f.get<QRadioButton>("hiHatsByNoteButton")->isChecked());
+    QVERIFY(f.get<QRadioButton>("openHiHatButton")->isChecked());
+    QCOMPARE(f.get<QSpinBox>("pitchBox_7")->value(), -12);
+    QCOMPARE(f.get<QSpinBox>("volumeBox_9")->value(), 5);
+    QCOMPARE(f.get<QComboBox>("panBox_6")->currentText(), QString("Random!"));
+    QVERIFY(f.get<QCheckBox>("optimiseBox")->isChecked());
 }
 
 // The box shows the model's three states; only Off and Checked are the
 // user's, greyed comes from the conversion and goes with the next reload.
 void MoreWindowTest::removeRestsShowsTheModelsState() {
     Fixture f;
-    QCheckBox* box = f.get<QCheckBox>("Check2");
+    QCheckBox* box = f.get<QCheckBox>("removeRestsBox");
     const auto expect = [&](RemoveRestsState state, Qt::CheckState shown, bool enabled) {
         QCOMPARE(f.model.settings().removeRests, state);
         QCOMPARE(box->checkState(), shown);
@@ -495,7 +495,7 @@ void MoreWindowTest::removeRestsShowsTheModelsState() {
 
 void MoreWindowTest::pictureMeows() {
     Fixture f;
-    QToolButton* picture = f.get<QToolButton>("Picture1");
+    QToolButton* picture = f.get<QToolButton>("catButton");
     QCOMPARE(picture->iconSize(), QSize(32, 32));
     QTest::mouseClick(picture, Qt::LeftButton);
     QCOMPARE(f.dialogs.messages.size(), size_t{1});

@@ -68,13 +68,13 @@ class OptionsWindowTest : public QObject {
     int shownByte() {
         int byte = 0;
         for (int i = 0; i < 3; ++i) {
-            if (radio(QString("Option1_%1").arg(i))->isChecked()) byte |= i;
-            if (radio(QString("Option2_%1").arg(i))->isChecked()) byte |= i << 2;
+            if (radio(QString("generalYellowButton_%1").arg(i))->isChecked()) byte |= i;
+            if (radio(QString("voiceYellowButton_%1").arg(i))->isChecked()) byte |= i << 2;
         }
         for (int i = 0; i < 4; ++i)
-            if (radio(QString("Option3_%1").arg(i))->isChecked()) byte |= i << 4;
-        if (check("Check1")->isChecked()) byte |= 0x40;
-        if (check("Check2")->isChecked()) byte |= 0x80;
+            if (radio(QString("exitChoiceButton_%1").arg(i))->isChecked()) byte |= i << 4;
+        if (check("sizeDecimalBox")->isChecked()) byte |= 0x40;
+        if (check("sizeHexBox")->isChecked()) byte |= 0x80;
         return byte;
     }
     void loadModule() {
@@ -86,7 +86,7 @@ class OptionsWindowTest : public QObject {
         test::writeFileBytes(*dir_ / "song.xm", test::buildXm(layout));
         ExplorerWindow* explorer = main_->explorer();
         explorer->refreshFileList();
-        auto* files = explorer->findChild<QListWidget*>("File1");
+        auto* files = explorer->findChild<QListWidget*>("fileList");
         const auto items = files->findItems("song.xm", Qt::MatchExactly);
         QVERIFY(!items.isEmpty());
         files->setCurrentItem(items.first());
@@ -136,15 +136,15 @@ private slots:
 
     void everyClickSavesAtOnce() {
         start();
-        click(radio("Option3_2"));
+        click(radio("exitChoiceButton_2"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x25});
-        click(radio("Option1_0"));
-        click(check("Check2"));
+        click(radio("generalYellowButton_0"));
+        click(check("sizeHexBox"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0xA4});
-        click(radio("Option2_2"));
-        click(check("Check1"));
+        click(radio("voiceYellowButton_2"));
+        click(check("sizeDecimalBox"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0xE8});
-        click(check("Check2"));
+        click(check("sizeHexBox"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x68});
         const AppOptions o = main_->appOptions();
         QCOMPARE(o.generalPolicy, YellowPolicy::ConvertAnyway);
@@ -156,20 +156,20 @@ private slots:
 
     void choicesSurviveARestart() {
         start();
-        click(radio("Option1_2"));
-        click(radio("Option2_0"));
-        click(radio("Option3_1"));
-        click(check("Check1"));
-        click(check("Check2"));
+        click(radio("generalYellowButton_2"));
+        click(radio("voiceYellowButton_0"));
+        click(radio("exitChoiceButton_1"));
+        click(check("sizeDecimalBox"));
+        click(check("sizeHexBox"));
         const AppOptions chosen = main_->appOptions();
         main_.reset();
         start();
         QCOMPARE(encodeSettingsByte(main_->appOptions()), encodeSettingsByte(chosen));
-        QVERIFY(radio("Option1_2")->isChecked());
-        QVERIFY(radio("Option2_0")->isChecked());
-        QVERIFY(radio("Option3_1")->isChecked());
-        QVERIFY(check("Check1")->isChecked());
-        QVERIFY(check("Check2")->isChecked());
+        QVERIFY(radio("generalYellowButton_2")->isChecked());
+        QVERIFY(radio("voiceYellowButton_0")->isChecked());
+        QVERIFY(radio("exitChoiceButton_1")->isChecked());
+        QVERIFY(check("sizeDecimalBox")->isChecked());
+        QVERIFY(check("sizeHexBox")->isChecked());
     }
 
     void settingsStayInTheStartUpFolder() {
@@ -177,7 +177,7 @@ private slots:
         start();
         main_->explorer()->changeDirectory(folder() + "/elsewhere");
         QCOMPARE(QDir::current().dirName(), QString("elsewhere"));
-        click(radio("Option3_3"));
+        click(radio("exitChoiceButton_3"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x35});
         QVERIFY(!std::filesystem::exists(*dir_ / "elsewhere" / kSettingsFileName));
     }
@@ -188,14 +188,14 @@ private slots:
         start();
         QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
         QCOMPARE(shownByte(), 5);
-        click(radio("Option3_3"));
+        click(radio("exitChoiceButton_3"));
         QCOMPARE(main_->appOptions().exitPolicy, ExitPolicy::DoNotExit);
         QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
         QVERIFY(std::filesystem::is_directory(settingsPath()));
         QVERIFY(dialogs_->messages.empty());
         // Once the way is clear the next click saves and the warning goes.
         std::filesystem::remove(settingsPath());
-        click(check("Check1"));
+        click(check("sizeDecimalBox"));
         QCOMPARE(options().windowTitle(), QString("Options"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x75});
     }
@@ -207,12 +207,12 @@ private slots:
         start();
         QCOMPARE(shownByte(), 58);
         QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
-        click(radio("Option3_0"));
+        click(radio("exitChoiceButton_0"));
         QCOMPARE(main_->appOptions().exitPolicy, ExitPolicy::ExitAnyway);
         std::filesystem::permissions(settingsPath(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add);
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{58});
-        click(radio("Option1_0"));
+        click(radio("generalYellowButton_0"));
         QCOMPARE(options().windowTitle(), QString("Options"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x08});
     }
@@ -231,7 +231,7 @@ private slots:
             options().grab().save(shots + "/options.png");
             main_->grab().save(shots + "/options_in_main.png");
         }
-        click(options().findChild<QPushButton*>("Command1"));
+        click(options().findChild<QPushButton*>("okButton"));
         QVERIFY(optionsFrame()->isMinimized());
         if (qEnvironmentVariableIsSet("FERRO_SHOT_DIR"))
             main_->grab().save(qEnvironmentVariable("FERRO_SHOT_DIR") + "/options_minimised.png");
@@ -256,16 +256,16 @@ private slots:
         QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("closed");
         // option, module loaded, answer Yes, "E&xit" or close control, asked, closed
-        QTest::newRow("exit anyway") << "Option3_0" << false << false << true << false << true;
-        QTest::newRow("exit anyway, loaded") << "Option3_0" << true << false << false << false << true;
-        QTest::newRow("ask if loaded, none") << "Option3_1" << false << false << true << false << true;
-        QTest::newRow("ask if loaded, No") << "Option3_1" << true << false << true << true << false;
-        QTest::newRow("ask if loaded, Yes") << "Option3_1" << true << true << false << true << true;
-        QTest::newRow("ask always, none, No") << "Option3_2" << false << false << false << true << false;
-        QTest::newRow("ask always, none, Yes") << "Option3_2" << false << true << true << true << true;
-        QTest::newRow("ask always, loaded, Yes") << "Option3_2" << true << true << true << true << true;
-        QTest::newRow("do not exit, button") << "Option3_3" << true << true << true << false << false;
-        QTest::newRow("do not exit, close control") << "Option3_3" << false << true << false << false << false;
+        QTest::newRow("exit anyway") << "exitChoiceButton_0" << false << false << true << false << true;
+        QTest::newRow("exit anyway, loaded") << "exitChoiceButton_0" << true << false << false << false << true;
+        QTest::newRow("ask if loaded, none") << "exitChoiceButton_1" << false << false << true << false << true;
+        QTest::newRow("ask if loaded, No") << "exitChoiceButton_1" << true << false << true << true << false;
+        QTest::newRow("ask if loaded, Yes") << "exitChoiceButton_1" << true << true << false << true << true;
+        QTest::newRow("ask always, none, No") << "exitChoiceButton_2" << false << false << false << true << false;
+        QTest::newRow("ask always, none, Yes") << "exitChoiceButton_2" << false << true << true << true << true;
+        QTest::newRow("ask always, loaded, Yes") << "exitChoiceButton_2" << true << true << true << true << true;
+        QTest::newRow("do not exit, button") << "exitChoiceButton_3" << true << true << true << false << false;
+        QTest::newRow("do not exit, close control") << "exitChoiceButton_3" << false << true << false << false << false;
     }
     void exitPolicies() {
         QFETCH(QString, option);
@@ -281,7 +281,7 @@ private slots:
         dialogs_->messages.clear();
         dialogs_->answers = {answer};
         if (viaButton)
-            click(main_->findChild<QToolButton*>("Command5"));
+            click(main_->findChild<QToolButton*>("exitButton"));
         else
             main_->close();
         QCOMPARE(main_->isVisible(), !closed);

@@ -33,7 +33,7 @@ class PlayTest : public QObject {
     QToolButton* button(const char* name) { return main_->findChild<QToolButton*>(name); }
     QAction* action(const char* name) { return main_->findChild<QAction*>(name); }
     void load() {
-        main_->explorer()->findChild<QListWidget*>("File1")->setCurrentRow(0);
+        main_->explorer()->findChild<QListWidget*>("fileList")->setCurrentRow(0);
         main_->explorer()->selectFile();
         main_->explorer()->loadSelectedFile();
     }
@@ -116,7 +116,7 @@ private slots:
         test::writeFileBytes(*dir_ / "nine.xm", test::buildXm(layout));
         dialogs_->screen = {1280, 1024};
         main_->resize(1280, 1024);
-        main_->explorer()->findChild<QPushButton*>("Command3")->click();  // the file list again
+        main_->explorer()->findChild<QPushButton*>("refreshButton")->click();  // the file list again
 
         const auto click = [](QWidget* w) {
             QVERIFY(w && w->isVisible() && w->isEnabled());
@@ -143,17 +143,17 @@ private slots:
             QVERIFY(!box->view()->isVisible());
         };
 
-        auto* files = main_->explorer()->findChild<QListWidget*>("File1");
+        auto* files = main_->explorer()->findChild<QListWidget*>("fileList");
         const auto found = files->findItems("nine.xm", Qt::MatchExactly);
         QCOMPARE(found.size(), 1);
         clickItem(files, files->row(found.front()));
-        click(main_->explorer()->findChild<QPushButton*>("Command1"));
+        click(main_->explorer()->findChild<QPushButton*>("loadButton"));
         QVERIFY(main_->songModel().isLoaded());
 
         // Every channel of General parametres: FM 1-5, PSG 1-2, noise, DAC.
         int channel = 0;
         for (int row : {0, 1, 2, 3, 4, 6, 7, 8, 9}) {
-            auto* list = main_->findChild<QWidget*>("GeneralWindow")->findChild<QComboBox*>(QString("Combo1_%1").arg(row));
+            auto* list = main_->findChild<QWidget*>("GeneralWindow")->findChild<QComboBox*>(QString("assignmentBox_%1").arg(row));
             choose(list, channel);
             QCOMPARE(list->currentIndex(), channel++);
         }
@@ -162,12 +162,12 @@ private slots:
 
         // A voice pasted in the Voice manager.
         auto* voices = main_->findChild<QWidget*>("VoiceManagerWindow");
-        choose(voices->findChild<QComboBox*>("Combo1"), 4);
+        choose(voices->findChild<QComboBox*>("kindBox"), 4);
         QTRY_VERIFY(main_->pasteWindow());
-        auto* text = main_->pasteWindow()->findChild<QPlainTextEdit*>("Text1");
+        auto* text = main_->pasteWindow()->findChild<QPlainTextEdit*>("hexTextBox");
         text->selectAll();
         QTest::keyClicks(text, "3A 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18");
-        click(main_->pasteWindow()->findChild<QPushButton*>("Command1"));
+        click(main_->pasteWindow()->findChild<QPushButton*>("okButton"));
         QTRY_VERIFY(!main_->pasteWindow());
         QVERIFY(main_->isEnabled());
         QCOMPARE(main_->voiceLight(), std::optional(ReadinessLight::Green));

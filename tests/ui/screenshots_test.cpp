@@ -50,7 +50,7 @@ private slots:
             main.resize(screen);
             main.show();
             QVERIFY(QTest::qWaitForWindowExposed(&main));
-            auto* files = main.explorer()->findChild<QListWidget*>("File1");
+            auto* files = main.explorer()->findChild<QListWidget*>("fileList");
             files->setCurrentRow(0);
             main.explorer()->selectFile();
             if (!shots.isEmpty()) {

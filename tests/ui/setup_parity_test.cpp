@@ -64,7 +64,7 @@ struct Session {
     explicit Session(const QString& fileName) {
         main = std::make_unique<MainWindow>(dialogs);
         if (!main->startUp()) return;
-        auto* files = main->explorer()->findChild<QListWidget*>("File1");
+        auto* files = main->explorer()->findChild<QListWidget*>("fileList");
         const auto found = files->findItems(fileName, Qt::MatchExactly);
         if (found.isEmpty()) return;
         files->setCurrentItem(found.front());
@@ -80,7 +80,7 @@ struct Session {
     }
     // Assignment row 0..9 of General parametres gets XM channel `channel`.
     void assign(int row, int channel) {
-        QComboBox* c = combo("GeneralWindow", QString("Combo1_%1").arg(row).toUtf8().constData());
+        QComboBox* c = combo("GeneralWindow", QString("assignmentBox_%1").arg(row).toUtf8().constData());
         QVERIFY(c);
         c->setFocus();
         const int target = channel - 1;
@@ -164,9 +164,9 @@ private slots:
             {"drums, PSG, noise, an intro, maps, Random pan", 4, 1,
              [](Session& s) {
                  // FM 1, 2 on XM 1, 2; PSG noise on 3; drums on 4.
-                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "Slider1");
+                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "fmChannelsSlider");
                  keys(fm, Qt::Key_Left, fm->value() - 2);
-                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "Slider2");
+                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "psgChannelsSlider");
                  keys(psg, Qt::Key_Left, psg->value() - 1);
                  s.assign(0, 1);
                  s.assign(1, 2);
@@ -174,17 +174,17 @@ private slots:
                  s.assign(9, 4);
                  // Instrument 2 plays voice 0, instrument 3 PSG envelope 5,
                  // drum instrument 1 the snare ($82).
-                 clickRow(s.list("MoreWindow", "List1"), 1);
-                 clickRow(s.list("MoreWindow", "List2"), 0);
-                 clickRow(s.list("MoreWindow", "List3"), 2);
-                 clickRow(s.list("MoreWindow", "List4"), 5);
-                 clickRow(s.list("MoreWindow", "List5"), 0);
-                 clickRow(s.list("MoreWindow", "List6"), 1);
-                 QComboBox* pan = s.combo("MoreWindow", "Combo1_0");
+                 clickRow(s.list("MoreWindow", "fmKeyList"), 1);
+                 clickRow(s.list("MoreWindow", "fmVoiceList"), 0);
+                 clickRow(s.list("MoreWindow", "psgKeyList"), 2);
+                 clickRow(s.list("MoreWindow", "psgEnvelopeList"), 5);
+                 clickRow(s.list("MoreWindow", "dacKeyList"), 0);
+                 clickRow(s.list("MoreWindow", "dacSampleList"), 1);
+                 QComboBox* pan = s.combo("MoreWindow", "panBox_0");
                  pan->setFocus();
                  keys(pan, Qt::Key_Down, 4);  // Random!
-                 keys(control<QSpinBox>(s.root(), "MoreWindow", "Text1_1"), Qt::Key_Up, 2);
-                 keys(control<QSpinBox>(s.root(), "MoreWindow", "Text2_0"), Qt::Key_Down, 3);
+                 keys(control<QSpinBox>(s.root(), "MoreWindow", "pitchBox_1"), Qt::Key_Up, 2);
+                 keys(control<QSpinBox>(s.root(), "MoreWindow", "volumeBox_0"), Qt::Key_Down, 3);
              },
              {{"fmChannelCount", 2}, {"psgChannelCount", 1}, {"fm", {1, 2, nullptr, nullptr, nullptr, nullptr}},
               {"psg", {3, nullptr, nullptr}}, {"dac", 4}, {"instrumentVoices", {{"2", 0}}},
@@ -192,22 +192,22 @@ private slots:
               {"pitch", {0, 2, 0, 0, 0, 0, -36, -36, -36}}, {"volume", {13, 16, 16, 16, 16, 16, 0, 0, 0, 0}}}},
             {"played once without drums, E4, tempo lists, SMPS2ASM", 3, 0,
              [](Session& s) {
-                 click(s.button("GeneralWindow", "Option2_1"));  // no drums
-                 click(s.button("GeneralWindow", "Option1_1"));  // play once
-                 click(s.button("GeneralWindow", "Check1"));     // E4
-                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "Slider1");
+                 click(s.button("GeneralWindow", "dacNoButton"));
+                 click(s.button("GeneralWindow", "loopNoButton"));
+                 click(s.button("GeneralWindow", "e4Box"));
+                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "fmChannelsSlider");
                  keys(fm, Qt::Key_Left, fm->value() - 1);
-                 click(s.button("GeneralWindow", "Option3_1"));  // no noise
-                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "Slider2");
+                 click(s.button("GeneralWindow", "noiseNoButton"));
+                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "psgChannelsSlider");
                  keys(psg, Qt::Key_Left, psg->value() - 2);
                  s.assign(0, 3);
                  s.assign(6, 1);
                  s.assign(7, 2);
-                 clickRow(s.list("GeneralWindow", "List1"), 1);
-                 clickRow(s.list("GeneralWindow", "List2"), 4);
-                 keys(control<QSpinBox>(s.root(), "MoreWindow", "Text1_6"), Qt::Key_Down, 12);
-                 click(s.button("MainWindow", "Check2"));  // .asm
-                 click(s.button("MainWindow", "Check3"));  // SMPS2ASM
+                 clickRow(s.list("GeneralWindow", "timingList"), 1);
+                 clickRow(s.list("GeneralWindow", "tempoList"), 4);
+                 keys(control<QSpinBox>(s.root(), "MoreWindow", "pitchBox_6"), Qt::Key_Down, 12);
+                 click(s.button("MainWindow", "asmBox"));
+                 click(s.button("MainWindow", "smps2asmBox"));
              },
              {{"hasDrums", false}, {"loopSong", false}, {"endDacWithE4", true}, {"fmChannelCount", 1},
               {"useNoise", false}, {"psgChannelCount", 2}, {"fm", {3, nullptr, nullptr, nullptr, nullptr, nullptr}},
@@ -215,23 +215,23 @@ private slots:
               {"asmStyle", "smps2asm"}, {"pitch", {0, 0, 0, 0, 0, 0, -48, -36, -36}}}},
             {"drums by note, hi-hats, optimised loop", 5, 0,
              [](Session& s) {
-                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "Slider1");
+                 QSlider* fm = control<QSlider>(s.root(), "GeneralWindow", "fmChannelsSlider");
                  keys(fm, Qt::Key_Left, fm->value() - 3);
                  s.assign(0, 1);
                  s.assign(1, 2);
                  s.assign(2, 3);
-                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "Slider2");
+                 QSlider* psg = control<QSlider>(s.root(), "GeneralWindow", "psgChannelsSlider");
                  keys(psg, Qt::Key_Left, psg->value() - 1);
                  s.assign(6, 4);
                  s.assign(9, 5);
-                 click(s.button("MoreWindow", "Option2_1"));  // drums by note
-                 click(s.button("MoreWindow", "Option3_1"));  // hi-hats by note
-                 clickRow(s.list("MoreWindow", "List5"), 40);
-                 clickRow(s.list("MoreWindow", "List6"), 2);
-                 clickRow(s.list("MoreWindow", "List7"), 44);
-                 click(s.button("MoreWindow", "Option1_1"));  // open
-                 click(s.button("MoreWindow", "Check1"));     // optimise
-                 QComboBox* pan = s.combo("MoreWindow", "Combo1_6");
+                 click(s.button("MoreWindow", "drumsByNoteButton"));
+                 click(s.button("MoreWindow", "hiHatsByNoteButton"));
+                 clickRow(s.list("MoreWindow", "dacKeyList"), 40);
+                 clickRow(s.list("MoreWindow", "dacSampleList"), 2);
+                 clickRow(s.list("MoreWindow", "hiHatKeyList"), 44);
+                 click(s.button("MoreWindow", "openHiHatButton"));
+                 click(s.button("MoreWindow", "optimiseBox"));
+                 QComboBox* pan = s.combo("MoreWindow", "panBox_6");
                  pan->setFocus();
                  keys(pan, Qt::Key_Down, 2);  // DAC left
              },

@@ -189,8 +189,8 @@ class VoiceManagerTest : public QObject {
         vm.selectKind(0);
         vm.refreshVoiceFiles();
         QVERIFY(vm.chooseVoiceFile(QString::fromStdString(file)));
-        QTest::mouseClick(child<QCheckBox>(&vm, "Check1"), Qt::LeftButton);
-        QTest::mouseClick(child<QPushButton>(&vm, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QCheckBox>(&vm, "fileAllBox"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&vm, "addButton"), Qt::LeftButton);
     }
 
     // The main window after a first load, with the song windows it creates.
@@ -221,18 +221,18 @@ private slots:
         SongModel model;
         model.load(moduleWith(4));
         VoiceManagerWindow vm(model, dialogs, [this] { return dir_; });
-        auto* kinds = child<QComboBox>(&vm, "Combo1");
+        auto* kinds = child<QComboBox>(&vm, "kindBox");
         QCOMPARE(kinds->count(), 10);
         QCOMPARE(kinds->itemText(0), QString("Raw $19 S1/3&K format (*.bin)"));
         QCOMPARE(kinds->itemText(4), QString("Paste hex voice..."));
         QCOMPARE(vm.windowTitle(), QString("Voice manager"));
-        for (const char* name : {"Check1", "Check2"}) QVERIFY(!child<QCheckBox>(&vm, name)->isEnabled());
-        for (const char* name : {"Command1", "Command2", "Command3"}) QVERIFY(!child<QPushButton>(&vm, name)->isEnabled());
-        QCOMPARE(child<QPushButton>(&vm, "Command1")->text(), QString("A&dd voice to the song"));
-        QCOMPARE(child<QPushButton>(&vm, "Command2")->text(), QString("&Remove voice"));
-        QCOMPARE(child<QPushButton>(&vm, "Command3")->text(), QString("Save ban&k"));
-        QVERIFY(child<QGroupBox>(&vm, "Frame6")->isHidden());
-        QCOMPARE(child<QGroupBox>(&vm, "Frame7")->title(), QString("Status:"));
+        for (const char* name : {"fileAllBox", "songAllBox"}) QVERIFY(!child<QCheckBox>(&vm, name)->isEnabled());
+        for (const char* name : {"addButton", "removeButton", "bankButton"}) QVERIFY(!child<QPushButton>(&vm, name)->isEnabled());
+        QCOMPARE(child<QPushButton>(&vm, "addButton")->text(), QString("A&dd voice to the song"));
+        QCOMPARE(child<QPushButton>(&vm, "removeButton")->text(), QString("&Remove voice"));
+        QCOMPARE(child<QPushButton>(&vm, "bankButton")->text(), QString("Save ban&k"));
+        QVERIFY(child<QGroupBox>(&vm, "warningFrame")->isHidden());
+        QCOMPARE(child<QGroupBox>(&vm, "statusFrame")->title(), QString("Status:"));
     }
 
     // The song's voices and light are the model's: a window opened on a model
@@ -244,12 +244,12 @@ private slots:
         model.addVoice("bass", sampleVoice(0));
         FakeDialogs dialogs;
         VoiceManagerWindow vm(model, dialogs, [this] { return dir_; });
-        auto* song = child<QListWidget>(&vm, "List2");
-        auto* picture = child<QLabel>(&vm, "Picture1");
+        auto* song = child<QListWidget>(&vm, "songVoiceList");
+        auto* picture = child<QLabel>(&vm, "lightPicture");
         QCOMPARE(song->count(), 1);
         QCOMPARE(song->item(0)->text(), QString("0: bass"));
-        QVERIFY(child<QCheckBox>(&vm, "Check2")->isEnabled());
-        QVERIFY(child<QPushButton>(&vm, "Command3")->isEnabled());
+        QVERIFY(child<QCheckBox>(&vm, "songAllBox")->isEnabled());
+        QVERIFY(child<QPushButton>(&vm, "bankButton")->isEnabled());
         QCOMPARE(picture->pixmap().toImage(), lightPicture(ReadinessLight::Green).toImage());
 
         model.setFmChannelCount(0);  // voices without FM channels
@@ -266,8 +266,8 @@ private slots:
 
         model.clearVoices();
         QCOMPARE(song->count(), 0);
-        QVERIFY(!child<QCheckBox>(&vm, "Check2")->isEnabled());
-        QVERIFY(!child<QPushButton>(&vm, "Command3")->isEnabled());
+        QVERIFY(!child<QCheckBox>(&vm, "songAllBox")->isEnabled());
+        QVERIFY(!child<QPushButton>(&vm, "bankButton")->isEnabled());
         QCOMPARE(picture->pixmap().toImage(), lightPicture(ReadinessLight::Yellow).toImage());
     }
 
@@ -279,7 +279,7 @@ private slots:
         MainWindow main(dialogs);
         VoiceManagerWindow* vm = loadSong(main);
         QVERIFY(vm);
-        auto* button = main.findChild<QToolButton*>("Command2");
+        auto* button = main.findChild<QToolButton*>("voiceManagerButton");
         QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Yellow));
         addRawVoices(*vm, "one.bin", 1);
         QCOMPARE(main.songModel().voices().count(), 1);
@@ -306,32 +306,32 @@ private slots:
         write("big.bin", rawFile(300));
         vm.refreshVoiceFiles();
         QVERIFY(vm.chooseVoiceFile("BIG.BIN"));  // names compare without regard to case
-        auto* fileVoices = child<QListWidget>(&vm, "List1");
+        auto* fileVoices = child<QListWidget>(&vm, "fileVoiceList");
         QCOMPARE(fileVoices->count(), 300);
         clickRow(fileVoices, 7);
-        auto* all = child<QCheckBox>(&vm, "Check1");
+        auto* all = child<QCheckBox>(&vm, "fileAllBox");
         QVERIFY(all->isEnabled());
         QTest::mouseClick(all, Qt::LeftButton);
-        QVERIFY(child<QPushButton>(&vm, "Command1")->isEnabled());
-        QTest::mouseClick(child<QPushButton>(&vm, "Command1"), Qt::LeftButton);
+        QVERIFY(child<QPushButton>(&vm, "addButton")->isEnabled());
+        QTest::mouseClick(child<QPushButton>(&vm, "addButton"), Qt::LeftButton);
         QCOMPARE(a.model.voices().count(), 256);
         QCOMPARE(a.dialogs.messages.size(), std::size_t(1));
         QCOMPARE(a.dialogs.messages[0].text, QString("You already have $100 voices in your bank"));
         QCOMPARE(a.dialogs.messages[0].icon, MessageIcon::Exclamation);
         QVERIFY(!all->isChecked());
         QCOMPARE(fileVoices->currentRow(), 7);
-        QCOMPARE(child<QLabel>(&vm, "Label1")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(7))));
-        auto* song = child<QListWidget>(&vm, "List2");
+        QCOMPARE(child<QLabel>(&vm, "fileHexView")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(7))));
+        auto* song = child<QListWidget>(&vm, "songVoiceList");
         QCOMPARE(song->count(), 256);
         QCOMPARE(song->item(255)->text(), QString("FF: big.bin: voice $FF"));
         QCOMPARE(a.model.voices().voice(255), sampleVoice(255));
         // A single add at the limit says the same and adds nothing.
-        QTest::mouseClick(child<QPushButton>(&vm, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&vm, "addButton"), Qt::LeftButton);
         QCOMPARE(a.model.voices().count(), 256);
         QCOMPARE(a.dialogs.messages.size(), std::size_t(2));
         // A double click on a file voice adds it like the button.
         clickRow(song, 0);
-        QTest::mouseClick(child<QPushButton>(&vm, "Command2"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&vm, "removeButton"), Qt::LeftButton);
         QCOMPARE(a.model.voices().count(), 255);
         clickRow(fileVoices, 3, true);
         QCOMPARE(a.model.voices().count(), 256);
@@ -342,24 +342,24 @@ private slots:
         Alone a(dir_);
         VoiceManagerWindow& vm = a.vm;
         addRawVoices(vm, "three.bin", 3);
-        auto* song = child<QListWidget>(&vm, "List2");
-        auto* remove = child<QPushButton>(&vm, "Command2");
-        auto* bank = child<QPushButton>(&vm, "Command3");
-        auto* songAll = child<QCheckBox>(&vm, "Check2");
+        auto* song = child<QListWidget>(&vm, "songVoiceList");
+        auto* remove = child<QPushButton>(&vm, "removeButton");
+        auto* bank = child<QPushButton>(&vm, "bankButton");
+        auto* songAll = child<QCheckBox>(&vm, "songAllBox");
         QVERIFY(bank->isEnabled());
         QVERIFY(!remove->isEnabled());
         clickRow(song, 0);
         QVERIFY(remove->isEnabled());
-        QCOMPARE(child<QLabel>(&vm, "Label2")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(0))));
+        QCOMPARE(child<QLabel>(&vm, "songHexView")->text(), QString::fromStdString(formatVoiceHex(sampleVoice(0))));
         // A screen reader reads the hex text itself.
-        QCOMPARE(QAccessible::queryAccessibleInterface(child<QLabel>(&vm, "Label2"))->text(QAccessible::Name),
+        QCOMPARE(QAccessible::queryAccessibleInterface(child<QLabel>(&vm, "songHexView"))->text(QAccessible::Name),
                  QString::fromStdString(formatVoiceHex(sampleVoice(0))));
         QTest::mouseClick(remove, Qt::LeftButton);
         QCOMPARE(a.model.voices().count(), 2);
         QCOMPARE(song->item(0)->text(), QString("0: three.bin: voice $1"));
         QCOMPARE(song->item(1)->text(), QString("1: three.bin: voice $2"));
         QVERIFY(!remove->isEnabled());
-        QVERIFY(child<QLabel>(&vm, "Label2")->text().isEmpty());
+        QVERIFY(child<QLabel>(&vm, "songHexView")->text().isEmpty());
         // All ticked: everything goes, and with it "Save ban&k" and the All box.
         QTest::mouseClick(songAll, Qt::LeftButton);
         QVERIFY(remove->isEnabled());
@@ -386,12 +386,12 @@ private slots:
         write("B.YMX", ymxFile(1));
         write("c.Bin", rawFile(1));
         vm.refreshVoiceFiles();
-        auto* files = child<QListWidget>(&vm, "File1");
+        auto* files = child<QListWidget>(&vm, "voiceFileList");
         QCOMPARE(files->count(), 2);
         QCOMPARE(files->item(0)->text(), QString("a.bin"));
         QCOMPARE(files->item(1)->text(), QString("c.Bin"));
         clickRow(files, 0);
-        auto* fileVoices = child<QListWidget>(&vm, "List1");
+        auto* fileVoices = child<QListWidget>(&vm, "fileVoiceList");
         QCOMPARE(fileVoices->count(), 2);
         // The same kind again keeps the file's voices.
         vm.selectKind(0);
@@ -399,12 +399,12 @@ private slots:
         // Another kind with the same pattern clears them.
         vm.selectKind(2);
         QCOMPARE(fileVoices->count(), 0);
-        QVERIFY(!child<QCheckBox>(&vm, "Check1")->isEnabled());
+        QVERIFY(!child<QCheckBox>(&vm, "fileAllBox")->isEnabled());
         vm.selectKind(1);
         QCOMPARE(files->count(), 1);
-        QCOMPARE(child<QGroupBox>(&vm, "Frame3")->title(), QString("Hex data (S1'd) for the selected voice"));
+        QCOMPARE(child<QGroupBox>(&vm, "fileHexFrame")->title(), QString("Hex data (S1'd) for the selected voice"));
         vm.selectKind(0);
-        QCOMPARE(child<QGroupBox>(&vm, "Frame3")->title(), QString("Hex data for the selected voice"));
+        QCOMPARE(child<QGroupBox>(&vm, "fileHexFrame")->title(), QString("Hex data for the selected voice"));
         // Browsing files is not the song's business.
         QCOMPARE(a.model.voices().count(), 0);
     }
@@ -412,8 +412,8 @@ private slots:
     void warnings() {
         Alone a(dir_);
         VoiceManagerWindow& vm = a.vm;
-        auto* frame = child<QGroupBox>(&vm, "Frame6");
-        auto* text = child<QLabel>(&vm, "Label3");
+        auto* frame = child<QGroupBox>(&vm, "warningFrame");
+        auto* text = child<QLabel>(&vm, "warningLabel");
         vm.selectKind(3);
         QVERIFY(!frame->isHidden());
         QCOMPARE(text->text(), QString("Won't work with some non-standard songs"));
@@ -425,7 +425,7 @@ private slots:
         QVERIFY(vm.chooseVoiceFile("ssg.tfi"));
         QVERIFY(!frame->isHidden());
         QCOMPARE(text->text(), QString("This TFI uses the SSG-EG: may not sound right"));
-        QCOMPARE(child<QListWidget>(&vm, "List1")->item(0)->text(), QString("ssg"));
+        QCOMPARE(child<QListWidget>(&vm, "fileVoiceList")->item(0)->text(), QString("ssg"));
         QVERIFY(vm.chooseVoiceFile("plain.tfi"));
         QVERIFY(frame->isHidden());
         QVERIFY(vm.chooseVoiceFile("ssg.tfi"));
@@ -443,11 +443,11 @@ private slots:
         QCOMPARE(dialogs.messages.size(), std::size_t(1));
         QCOMPARE(dialogs.lastText(), QString("There are no voices in this file"));
         QCOMPARE(dialogs.messages[0].icon, MessageIcon::Critical);
-        QCOMPARE(child<QListWidget>(&vm, "List1")->count(), 0);
-        QVERIFY(!child<QCheckBox>(&vm, "Check1")->isEnabled());
-        QCOMPARE(child<QListWidget>(&vm, "File1")->count(), 1);
+        QCOMPARE(child<QListWidget>(&vm, "fileVoiceList")->count(), 0);
+        QVERIFY(!child<QCheckBox>(&vm, "fileAllBox")->isEnabled());
+        QCOMPARE(child<QListWidget>(&vm, "voiceFileList")->count(), 1);
         // Clicking the same file again tries it again.
-        clickRow(child<QListWidget>(&vm, "File1"), 0);
+        clickRow(child<QListWidget>(&vm, "voiceFileList"), 0);
         QCOMPARE(dialogs.messages.size(), std::size_t(2));
     }
 
@@ -486,15 +486,15 @@ private slots:
         vm.selectKind(kind);
         QVERIFY(vm.chooseVoiceFile(file));
         QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.lastText()));
-        auto* list = child<QListWidget>(&vm, "List1");
+        auto* list = child<QListWidget>(&vm, "fileVoiceList");
         QCOMPARE(list->count(), count);
         QCOMPARE(list->item(0)->text(), firstName);
         const FileVoiceList& voices = vm.fileVoices();
         if (kind == 0 || kind == 1 || kind == 2 || kind == 3 || kind == 5 || kind == 6)
             QCOMPARE(voices[0].voice, sampleVoice(0));
         clickRow(list, 0);
-        QCOMPARE(child<QLabel>(&vm, "Label1")->text(), QString::fromStdString(formatVoiceHex(voices[0].voice)));
-        QTest::mouseClick(child<QPushButton>(&vm, "Command1"), Qt::LeftButton);
+        QCOMPARE(child<QLabel>(&vm, "fileHexView")->text(), QString::fromStdString(formatVoiceHex(voices[0].voice)));
+        QTest::mouseClick(child<QPushButton>(&vm, "addButton"), Qt::LeftButton);
         QCOMPARE(a.model.voices().count(), 1);
         QCOMPARE(a.model.voices().name(0), firstName.toStdString());
         QCOMPARE(a.model.voices().voice(0), voices[0].voice);
@@ -511,16 +511,16 @@ private slots:
         QVERIFY(vm->chooseVoiceFile("a.bin"));
         dialogs.clipboard = kValidHex.toLower();
         vm->selectKind(4);
-        auto* kinds = child<QComboBox>(vm, "Combo1");
+        auto* kinds = child<QComboBox>(vm, "kindBox");
         QCOMPARE(kinds->currentIndex(), 0);
-        QCOMPARE(child<QListWidget>(vm, "List1")->count(), 2);
+        QCOMPARE(child<QListWidget>(vm, "fileVoiceList")->count(), 2);
         PasteWindow* paste = main.pasteWindow();
         QVERIFY(paste);
         QCOMPARE(paste->windowTitle(), QString("Paste or type a voice..."));
         QVERIFY(!main.isEnabled());
-        QCOMPARE(child<QPlainTextEdit>(paste, "Text1")->toPlainText(), kValidHex.toLower());
+        QCOMPARE(child<QPlainTextEdit>(paste, "hexTextBox")->toPlainText(), kValidHex.toLower());
         shot(paste, "paste_window");
-        QTest::mouseClick(child<QPushButton>(paste, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(paste, "okButton"), Qt::LeftButton);
         flushDeletes();
         QVERIFY(!main.pasteWindow());
         QVERIFY(main.isEnabled());
@@ -528,8 +528,8 @@ private slots:
         QCOMPARE(voices.count(), 1);
         QCOMPARE(voices.name(0), std::string("Pasted voice"));
         QCOMPARE(QString::fromStdString(voices.hex(0)), kValidHex);
-        QCOMPARE(child<QListWidget>(vm, "List2")->item(0)->text(), QString("0: Pasted voice"));
-        QVERIFY(child<QPushButton>(vm, "Command3")->isEnabled());
+        QCOMPARE(child<QListWidget>(vm, "songVoiceList")->item(0)->text(), QString("0: Pasted voice"));
+        QVERIFY(child<QPushButton>(vm, "bankButton")->isEnabled());
         QCOMPARE(main.voiceLight(), std::optional(ReadinessLight::Green));
 
         // Invalid text: the message, nothing added.
@@ -537,7 +537,7 @@ private slots:
         paste = main.pasteWindow();
         QVERIFY(paste);
         paste->setText(kValidHex + " 19");
-        QTest::mouseClick(child<QPushButton>(paste, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(paste, "okButton"), Qt::LeftButton);
         flushDeletes();
         QVERIFY(main.isEnabled());
         QCOMPARE(voices.count(), 1);
@@ -547,7 +547,7 @@ private slots:
         // Cancel and the window's own close both give the main window back.
         vm->selectKind(4);
         QVERIFY(!main.isEnabled());
-        QTest::mouseClick(child<QPushButton>(main.pasteWindow(), "Command2"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(main.pasteWindow(), "cancelButton"), Qt::LeftButton);
         flushDeletes();
         QVERIFY(main.isEnabled());
         vm->selectKind(4);
@@ -561,7 +561,7 @@ private slots:
         const std::size_t before = dialogs.messages.size();
         vm->selectKind(4);
         main.pasteWindow()->setText(kValidHex);
-        QTest::mouseClick(child<QPushButton>(main.pasteWindow(), "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(main.pasteWindow(), "okButton"), Qt::LeftButton);
         flushDeletes();
         QCOMPARE(voices.count(), 256);
         QCOMPARE(dialogs.messages.size(), before + 1);
@@ -577,7 +577,7 @@ private slots:
         FakeDialogs& dialogs = a.dialogs;
         const SongVoiceList& voices = a.model.voices();
         addRawVoices(vm, "r.bin", 2);
-        auto* song = child<QListWidget>(&vm, "List2");
+        auto* song = child<QListWidget>(&vm, "songVoiceList");
         dialogs.inputs.push_back(QString::fromUtf8("Bass \xC3\xA9"));
         clickRow(song, 1, true);
         QCOMPARE(dialogs.messages.back().text, QString("Type new voice description here (255 characters max)"));
@@ -595,14 +595,14 @@ private slots:
         VoiceManagerWindow& vm = a.vm;
         FakeDialogs& dialogs = a.dialogs;
         dialogs.clipboard = "before";
-        auto* fileHex = child<QLabel>(&vm, "Label1");
+        auto* fileHex = child<QLabel>(&vm, "fileHexView");
         QTest::mouseClick(fileHex, Qt::RightButton);
         QCOMPARE(dialogs.clipboard, QString("before"));
         QVERIFY(dialogs.messages.empty());
         write("r.bin", rawFile(2));
         vm.refreshVoiceFiles();
         QVERIFY(vm.chooseVoiceFile("r.bin"));
-        clickRow(child<QListWidget>(&vm, "List1"), 1);
+        clickRow(child<QListWidget>(&vm, "fileVoiceList"), 1);
         QTest::mouseClick(fileHex, Qt::RightButton);
         const QString hex = QString::fromStdString(formatVoiceHex(sampleVoice(1)));
         QCOMPARE(dialogs.clipboard, hex);
@@ -611,8 +611,8 @@ private slots:
         QTest::mouseClick(fileHex, Qt::LeftButton);
         QCOMPARE(dialogs.messages.size(), std::size_t(1));
         vm.addPastedVoice(kValidHex);
-        clickRow(child<QListWidget>(&vm, "List2"), 0);
-        QTest::mouseClick(child<QLabel>(&vm, "Label2"), Qt::RightButton);
+        clickRow(child<QListWidget>(&vm, "songVoiceList"), 0);
+        QTest::mouseClick(child<QLabel>(&vm, "songHexView"), Qt::RightButton);
         QCOMPARE(dialogs.clipboard, kValidHex);
     }
 
@@ -638,28 +638,28 @@ private slots:
         write("src.bin", rawFile(3));
         vm->refreshVoiceFiles();
         QVERIFY(vm->chooseVoiceFile("src.bin"));
-        auto* fileVoices = child<QListWidget>(vm, "List1");
+        auto* fileVoices = child<QListWidget>(vm, "fileVoiceList");
         for (int i = 0; i < 3; ++i) {
             clickRow(fileVoices, i);
-            QTest::mouseClick(child<QPushButton>(vm, "Command1"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(vm, "addButton"), Qt::LeftButton);
         }
         main.songModel().renameVoice(0, "A long voice name");
         main.songModel().renameVoice(1, "Short voice");
         main.songModel().renameVoice(2, "Third voice");
 
-        QTest::mouseClick(child<QPushButton>(vm, "Command3"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(vm, "bankButton"), Qt::LeftButton);
         BankWindow* bank = main.bankWindow();
         QVERIFY(bank);
         QVERIFY(!main.isEnabled());
         QCOMPARE(bank->windowTitle(), QString("Save voice bank"));
         QCOMPARE(bank->extension(), QString(".fcv"));
-        QVERIFY(child<QRadioButton>(bank, "Option1_1")->isChecked());
-        child<QRadioButton>(bank, QString("Option1_%1").arg(format).toLatin1().constData())->click();
+        QVERIFY(child<QRadioButton>(bank, "formatButton_1")->isChecked());
+        child<QRadioButton>(bank, QString("formatButton_%1").arg(format).toLatin1().constData())->click();
         QCOMPARE(bank->extension(), extension);
         QCOMPARE(static_cast<int>(bank->selectedFormat()), format);
-        child<QLineEdit>(bank, "Text1")->setText("bank");
+        child<QLineEdit>(bank, "nameBox")->setText("bank");
         if (format == 1) shot(bank, "bank_window");
-        QTest::mouseClick(child<QPushButton>(bank, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(bank, "okButton"), Qt::LeftButton);
         QCOMPARE(dialogs.lastText(), QString("The voice bank was successfully saved!"));
         QCOMPARE(dialogs.messages.back().icon, MessageIcon::Information);
         flushDeletes();
@@ -683,11 +683,11 @@ private slots:
         MainWindow main(dialogs);
         VoiceManagerWindow* vm = loadSong(main);
         main.songModel().addVoice("v", sampleVoice(0));
-        QTest::mouseClick(child<QPushButton>(vm, "Command3"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(vm, "bankButton"), Qt::LeftButton);
         BankWindow* bank = main.bankWindow();
         QVERIFY(bank);
         bank->setBankName("no such folder/bank");
-        QTest::mouseClick(child<QPushButton>(bank, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(bank, "okButton"), Qt::LeftButton);
         QCOMPARE(dialogs.lastText(), QString("Some kind of error happened"));
         QCOMPARE(dialogs.messages.back().icon, MessageIcon::Critical);
         flushDeletes();
@@ -696,7 +696,7 @@ private slots:
         // An existing file of that name is replaced.
         write("bank.fcv", Bytes8(1000, 0xEE));
         bank->setBankName("bank");
-        QTest::mouseClick(child<QPushButton>(bank, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(bank, "okButton"), Qt::LeftButton);
         QCOMPARE(readBack(dir_ / "bank.fcv").size(), std::size_t(1 + 26 + 1));
         flushDeletes();
         QVERIFY(!main.bankWindow());
@@ -704,7 +704,7 @@ private slots:
         // Cancel closes without writing.
         vm->saveBank();
         main.bankWindow()->setBankName("other");
-        QTest::mouseClick(child<QPushButton>(main.bankWindow(), "Command2"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(main.bankWindow(), "cancelButton"), Qt::LeftButton);
         flushDeletes();
         QVERIFY(main.isEnabled());
         QVERIFY(!std::filesystem::exists(dir_ / "other.fcv"));

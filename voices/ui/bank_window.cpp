@@ -26,14 +26,14 @@ BankWindow::BankWindow(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const
     setAttribute(Qt::WA_DeleteOnClose);
 
     auto* prompt = new QLabel("Please select the file format you wish to use for your voice bank", this);
-    prompt->setObjectName("Label1");
+    prompt->setObjectName("promptLabel");
     prompt->setWordWrap(true);
     auto* column = new QVBoxLayout(this);
     column->addWidget(prompt);
     for (std::size_t i = 0; i < options_.size(); ++i) {
         const BankFormatInfo& info = bankFormats()[i];
         options_[i] = new QRadioButton(info.caption, this);
-        options_[i]->setObjectName(QString("Option1_%1").arg(i));
+        options_[i]->setObjectName(QString("formatButton_%1").arg(i));
         // A format whose count field cannot hold this many voices is not offered.
         options_[i]->setEnabled(voiceCount <= info.voiceLimit);
         column->addWidget(options_[i]);
@@ -42,13 +42,13 @@ BankWindow::BankWindow(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const
     }
 
     auto* nameCaption = new QLabel("Bank name:", this);
-    nameCaption->setObjectName("Label2");
+    nameCaption->setObjectName("nameCaption");
     nameBox_ = new QLineEdit(this);
-    nameBox_->setObjectName("Text1");
+    nameBox_->setObjectName("nameBox");
     nameBox_->setAccessibleName("Bank name");
     nameCaption->setBuddy(nameBox_);
     extensionLabel_ = new QLabel(this);
-    extensionLabel_->setObjectName("Label3");
+    extensionLabel_->setObjectName("extensionLabel");
     extensionLabel_->setMinimumWidth(px(600));
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(nameCaption);
@@ -57,10 +57,10 @@ BankWindow::BankWindow(QWidget& over, QWidget* returnTo, Dialogs& dialogs, const
     column->addLayout(nameRow);
 
     auto* ok = new QPushButton("Ok", this);
-    ok->setObjectName("Command1");
+    ok->setObjectName("okButton");
     ok->setDefault(true);
     auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("Command2");
+    cancel->setObjectName("cancelButton");
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(ok);

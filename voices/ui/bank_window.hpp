@@ -31,9 +31,9 @@ public:
     QString bankName() const;
     void setBankName(const QString& name);
 
-    void chooseFormat(int index);  // Option1_0..2
-    void saveBank();               // Command1 "Ok"
-    void cancel();                 // Command2 "Cancel"
+    void chooseFormat(int index);  // one per bank format
+    void saveBank();               // "Ok"
+    void cancel();                 // "Cancel"
 
 signals:
     // The bank file was written: it is one of the voice files now.
@@ -45,9 +45,9 @@ private:
     Dialogs& dialogs_;
     const SongVoiceList& voices_;
     std::filesystem::path folder_;
-    std::array<QRadioButton*, 3> options_{};  // Option1_0..2
-    QLineEdit* nameBox_ = nullptr;            // Text1
-    QLabel* extensionLabel_ = nullptr;        // Label3
+    std::array<QRadioButton*, 3> options_{};  // one per bank format
+    QLineEdit* nameBox_ = nullptr;
+    QLabel* extensionLabel_ = nullptr;
 };
 
 }  // namespace ferro

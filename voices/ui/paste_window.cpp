@@ -15,16 +15,16 @@ PasteWindow::PasteWindow(QWidget& over, QWidget* returnTo, const QString& text) 
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     textBox_ = new QPlainTextEdit(this);
-    textBox_->setObjectName("Text1");
+    textBox_->setObjectName("hexTextBox");
     textBox_->setAccessibleName("Voice as hexadecimal text");
     textBox_->setTabChangesFocus(true);
     textBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     textBox_->setPlainText(text);
     auto* ok = new QPushButton("&Ok", this);
-    ok->setObjectName("Command1");
+    ok->setObjectName("okButton");
     ok->setDefault(true);
     auto* cancel = new QPushButton("Canc&el", this);
-    cancel->setObjectName("Command2");
+    cancel->setObjectName("cancelButton");
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -20,15 +20,15 @@ public:
     QString text() const;
     void setText(const QString& text);
 
-    void submitVoice();  // Command1 "&Ok": hands the text on and closes
-    void cancel();       // Command2 "Canc&el"
+    void submitVoice();  // "&Ok": hands the text on and closes
+    void cancel();       // "Canc&el"
 
 signals:
     void voiceEntered(const QString& text);
 
 private:
     PasteWindow(QWidget& over, QWidget* returnTo, const QString& text);
-    QPlainTextEdit* textBox_ = nullptr;  // Text1
+    QPlainTextEdit* textBox_ = nullptr;
 };
 
 }  // namespace ferro

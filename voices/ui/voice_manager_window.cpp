@@ -96,42 +96,42 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
 // the chosen file, "Add", the chosen voice's hex and the file's warning.
 void VoiceManagerWindow::createFileSide(QGridLayout* grid) {
     kindBox_ = new QComboBox(this);
-    kindBox_->setObjectName("Combo1");
+    kindBox_->setObjectName("kindBox");
     kindBox_->setAccessibleName("Kind of voice file");
     for (const VoiceKindInfo& info : voiceFileKinds()) kindBox_->addItem(info.caption);
     // The list opens wide enough for every caption; closed, it may be narrower.
     kindBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     kindBox_->setMinimumContentsLength(16);
 
-    auto* filesFrame = frame("List of voice files", "Frame1", this);
+    auto* filesFrame = frame("List of voice files", "voiceFilesFrame", this);
     fileList_ = new QListWidget(filesFrame);
-    fileList_->setObjectName("File1");
+    fileList_->setObjectName("voiceFileList");
     fileList_->setAccessibleName("Voice files");
     (new QVBoxLayout(filesFrame))->addWidget(fileList_);
 
-    auto* fileVoicesFrame = frame("Voices in the selected file", "Frame2", this);
+    auto* fileVoicesFrame = frame("Voices in the selected file", "fileVoicesFrame", this);
     fileVoiceList_ = new QListWidget(fileVoicesFrame);
-    fileVoiceList_->setObjectName("List1");
+    fileVoiceList_->setObjectName("fileVoiceList");
     fileVoiceList_->setAccessibleName("Voices in the selected file");
     fileAll_ = new QCheckBox("All", fileVoicesFrame);
-    fileAll_->setObjectName("Check1");
+    fileAll_->setObjectName("fileAllBox");
     auto* fileVoicesLayout = new QGridLayout(fileVoicesFrame);
     fileVoicesLayout->addWidget(fileVoiceList_, 0, 0);
     fileVoicesLayout->addWidget(fileAll_, 0, 1, Qt::AlignTop);
 
     addButton_ = new QPushButton("A&dd voice to the song", this);
-    addButton_->setObjectName("Command1");
+    addButton_->setObjectName("addButton");
     addButton_->setToolTip("Click here to add a voice to your song");
 
-    fileHexFrame_ = frame(voiceFileKinds()[0].hexFrameCaption, "Frame3", this);
+    fileHexFrame_ = frame(voiceFileKinds()[0].hexFrameCaption, "fileHexFrame", this);
     fileHex_ = new VoiceHexView(fileHexFrame_);
-    fileHex_->setObjectName("Label1");
+    fileHex_->setObjectName("fileHexView");
     fileHex_->setAccessibleDescription("Hex data of the file voice");
     (new QVBoxLayout(fileHexFrame_))->addWidget(fileHex_);
 
-    warningFrame_ = frame("Warning", "Frame6", this);
+    warningFrame_ = frame("Warning", "warningFrame", this);
     warningText_ = new QLabel(warningFrame_);
-    warningText_->setObjectName("Label3");
+    warningText_->setObjectName("warningLabel");
     warningText_->setWordWrap(true);
     (new QVBoxLayout(warningFrame_))->addWidget(warningText_);
 
@@ -146,31 +146,31 @@ void VoiceManagerWindow::createFileSide(QGridLayout* grid) {
 // The right columns: the song's voices, "Remove" and "Save bank", the chosen
 // voice's hex and the voice light.
 void VoiceManagerWindow::createSongSide(QGridLayout* grid) {
-    auto* songFrame = frame("Voices in the current song", "Frame4", this);
+    auto* songFrame = frame("Voices in the current song", "songVoicesFrame", this);
     songList_ = new QListWidget(songFrame);
-    songList_->setObjectName("List2");
+    songList_->setObjectName("songVoiceList");
     songList_->setAccessibleName("Voices in the current song");
     songAll_ = new QCheckBox("All", songFrame);
-    songAll_->setObjectName("Check2");
+    songAll_->setObjectName("songAllBox");
     auto* songLayout = new QGridLayout(songFrame);
     songLayout->addWidget(songList_, 0, 0);
     songLayout->addWidget(songAll_, 0, 1, Qt::AlignTop);
 
     removeButton_ = new QPushButton("&Remove voice", this);
-    removeButton_->setObjectName("Command2");
+    removeButton_->setObjectName("removeButton");
     removeButton_->setToolTip("Click here to remove a voice from your song");
     bankButton_ = new QPushButton("Save ban&k", this);
-    bankButton_->setObjectName("Command3");
+    bankButton_->setObjectName("bankButton");
 
-    auto* songHexFrame = frame("Hex data for the selected voice", "Frame5", this);
+    auto* songHexFrame = frame("Hex data for the selected voice", "songHexFrame", this);
     songHex_ = new VoiceHexView(songHexFrame);
-    songHex_->setObjectName("Label2");
+    songHex_->setObjectName("songHexView");
     songHex_->setAccessibleDescription("Hex data of the song voice");
     (new QVBoxLayout(songHexFrame))->addWidget(songHex_);
 
-    auto* statusFrame = frame("Status:", "Frame7", this);
+    auto* statusFrame = frame("Status:", "statusFrame", this);
     lightPicture_ = new QLabel(statusFrame);
-    lightPicture_->setObjectName("Picture1");
+    lightPicture_->setObjectName("lightPicture");
     lightPicture_->setAccessibleName("Voice light");
     lightPicture_->setFixedSize(32, 32);
     (new QVBoxLayout(statusFrame))->addWidget(lightPicture_, 0, Qt::AlignCenter);

@@ -44,22 +44,22 @@ public:
     const FileVoiceList& fileVoices() const { return fileVoices_; }
 
     // User actions, one per control event.
-    void applyChosenKind();                      // Combo1: the kind selector
+    void applyChosenKind();                      // the kind selector
     void selectKind(int index);                  // sets the selector, then applyChosenKind
-    void refreshVoiceFiles();                    // re-reads the voice-file list (File1)
-    void openChosenVoiceFile();                  // File1: a voice file chosen
+    void refreshVoiceFiles();                    // re-reads the list of voice files
+    void openChosenVoiceFile();                  // a voice file chosen
     bool chooseVoiceFile(const QString& name);   // selects it by name, then openChosenVoiceFile
-    void showFileVoice();                        // List1: file voice selection
-    void addDoubleClickedVoice();                // List1 double click
-    void updateAddButton();                      // Check1: the file's "All"
-    void addSelectedVoices();                    // Command1 "A&dd voice to the song"
-    void showSongVoice();                        // List2: song voice selection
-    void renameSongVoice();                      // List2 double click
-    void updateRemoveButton();                   // Check2: the song's "All"
-    void removeSelectedVoices();                 // Command2 "&Remove voice"
-    void saveBank();                             // Command3 "Save ban&k"
-    void copyFileVoiceHex();                     // Label1 right click
-    void copySongVoiceHex();                     // Label2 right click
+    void showFileVoice();                        // a file's voice selected
+    void addDoubleClickedVoice();                // a file's voice double-clicked
+    void updateAddButton();                      // the file's "All"
+    void addSelectedVoices();                    // "A&dd voice to the song"
+    void showSongVoice();                        // a song's voice selected
+    void renameSongVoice();                      // a song's voice double-clicked
+    void updateRemoveButton();                   // the song's "All"
+    void removeSelectedVoices();                 // "&Remove voice"
+    void saveBank();                             // "Save ban&k"
+    void copyFileVoiceHex();                     // a right click on the file voice's hex
+    void copySongVoiceHex();                     // a right click on the song voice's hex
 
 signals:
     // "Paste hex voice..." was chosen: the paste window is wanted, its text
@@ -93,25 +93,25 @@ private:
     int subscription_ = 0;
 
     FileVoiceList fileVoices_;
-    std::vector<std::filesystem::path> voiceFiles_;  // the names in File1
+    std::vector<std::filesystem::path> voiceFiles_;  // the names in the list of voice files
     VoiceFileKind kind_ = VoiceFileKind::Raw25;  // the kind last applied (never Paste)
     bool fileSsgEg_ = false;  // the shown TFI voice uses SSG-EG
 
-    QComboBox* kindBox_ = nullptr;        // Combo1
-    QListWidget* fileList_ = nullptr;     // File1
-    QGroupBox* fileHexFrame_ = nullptr;   // Frame3
-    QListWidget* fileVoiceList_ = nullptr;// List1
-    QCheckBox* fileAll_ = nullptr;        // Check1
-    QPushButton* addButton_ = nullptr;    // Command1
-    VoiceHexView* fileHex_ = nullptr;     // Label1
-    QListWidget* songList_ = nullptr;     // List2
-    QCheckBox* songAll_ = nullptr;        // Check2
-    QPushButton* removeButton_ = nullptr; // Command2
-    QPushButton* bankButton_ = nullptr;   // Command3
-    VoiceHexView* songHex_ = nullptr;     // Label2
-    QGroupBox* warningFrame_ = nullptr;   // Frame6
-    QLabel* warningText_ = nullptr;       // Label3
-    QLabel* lightPicture_ = nullptr;      // Picture1
+    QComboBox* kindBox_ = nullptr;
+    QListWidget* fileList_ = nullptr;
+    QGroupBox* fileHexFrame_ = nullptr;
+    QListWidget* fileVoiceList_ = nullptr;
+    QCheckBox* fileAll_ = nullptr;
+    QPushButton* addButton_ = nullptr;
+    VoiceHexView* fileHex_ = nullptr;
+    QListWidget* songList_ = nullptr;
+    QCheckBox* songAll_ = nullptr;
+    QPushButton* removeButton_ = nullptr;
+    QPushButton* bankButton_ = nullptr;
+    VoiceHexView* songHex_ = nullptr;
+    QGroupBox* warningFrame_ = nullptr;
+    QLabel* warningText_ = nullptr;
+    QLabel* lightPicture_ = nullptr;
 };
 
 }  // namespace ferro

@@ -34,25 +34,25 @@ ExplorerWindow::ExplorerWindow(SongModel& model, Dialogs& dialogs, QWidget* pare
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
 
     folders_ = new QListWidget(this);
-    folders_->setObjectName("Dir1");
+    folders_->setObjectName("folderList");
     folders_->setAccessibleName("Folders");
     drives_ = new QComboBox(this);
-    drives_->setObjectName("Drive1");
+    drives_->setObjectName("driveBox");
     drives_->setAccessibleName("Drives");
     files_ = new QListWidget(this);
-    files_->setObjectName("File1");
+    files_->setObjectName("fileList");
     files_->setAccessibleName("XM files");
     refreshButton_ = new QPushButton("Refresh &file list", this);
-    refreshButton_->setObjectName("Command3");
+    refreshButton_->setObjectName("refreshButton");
     infoButton_ = new QPushButton("Show XM info&...", this);
-    infoButton_->setObjectName("Command4");
+    infoButton_->setObjectName("infoButton");
     loadButton_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton), "Load t&his XM file", this);
-    loadButton_->setObjectName("Command1");
+    loadButton_->setObjectName("loadButton");
     reloadButton_ = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload), "&Reload this XM file", this);
-    reloadButton_->setObjectName("Command5");
+    reloadButton_->setObjectName("reloadButton");
     unloadButton_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogDiscardButton),
                                     "Unload the currently loa&ded XM file", this);
-    unloadButton_->setObjectName("Command2");
+    unloadButton_->setObjectName("unloadButton");
     for (QPushButton* b : {loadButton_, reloadButton_, unloadButton_}) {
         b->setIconSize(QSize(32, 32));
         b->setMinimumHeight(px(1215));

@@ -69,14 +69,14 @@ private:
 
     SongModel& model_;
     Dialogs& dialogs_;
-    QComboBox* drives_ = nullptr;     // Drive1
-    QListWidget* folders_ = nullptr;  // Dir1
-    QListWidget* files_ = nullptr;    // File1
-    QPushButton* refreshButton_ = nullptr;  // Command3
-    QPushButton* infoButton_ = nullptr;     // Command4
-    QPushButton* loadButton_ = nullptr;     // Command1
-    QPushButton* reloadButton_ = nullptr;   // Command5
-    QPushButton* unloadButton_ = nullptr;   // Command2
+    QComboBox* drives_ = nullptr;
+    QListWidget* folders_ = nullptr;
+    QListWidget* files_ = nullptr;
+    QPushButton* refreshButton_ = nullptr;
+    QPushButton* infoButton_ = nullptr;
+    QPushButton* loadButton_ = nullptr;
+    QPushButton* reloadButton_ = nullptr;
+    QPushButton* unloadButton_ = nullptr;
     QString folder_;
     // The loaded module's scratch files; there while a module is loaded.
     std::optional<ScratchFolder> scratch_;

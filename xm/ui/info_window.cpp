@@ -72,7 +72,7 @@ InfoWindow::InfoWindow(QWidget& over, QWidget* returnTo) : DialogWindow(over, re
         values_ << value;
     }
     auto* ok = new QPushButton("O&k", this);
-    ok->setObjectName("Command1");
+    ok->setObjectName("okButton");
     ok->setFixedSize(px(1815), px(855) / 2);
     grid->addWidget(ok, static_cast<int>(caps.size()), 0);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
