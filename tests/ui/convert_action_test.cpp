@@ -10,6 +10,7 @@
 #include "song/song_conversion.hpp"
 #include "params/ui/more_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/ui/voice_manager_window.hpp"
 #include "xm/ui/explorer_window.hpp"
@@ -19,12 +20,9 @@ using namespace ferro;
 class ConvertActionTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> dir_;
-    std::unique_ptr<test::FakeDialogs> dialogs_;
-    std::unique_ptr<MainWindow> main_;
-    QString startFolder_;
+    std::unique_ptr<test::WindowSession> s_;
 
-    SongModel& model() { return main_->songModel(); }
+    SongModel& model() { return s_->main->songModel(); }
 
     // Two FM channels on XM 1 and 2, the noise channel on 3, drums on 4.
     void assignGreen() {
@@ -35,13 +33,12 @@ class ConvertActionTest : public QObject {
         model().chooseChannel(kFirstPsgAssignmentRow, 3);
         model().chooseChannel(kDacAssignmentRow, 4);
         QCOMPARE(model().generalLight(), ReadinessLight::Green);
-        QCOMPARE(main_->generalLight(), std::optional<ReadinessLight>(ReadinessLight::Green));
+        QCOMPARE(s_->main->generalLight(), std::optional<ReadinessLight>(ReadinessLight::Green));
     }
 
 private slots:
     void init() {
-        startFolder_ = QDir::currentPath();
-        dir_ = std::make_unique<test::TempDir>();
+        s_ = std::make_unique<test::WindowSession>();
         test::XmLayout layout;
         layout.channelCount = 4;
         layout.orderTable = {0};
@@ -53,51 +50,39 @@ private slots:
             p.cells[static_cast<std::size_t>(8 * 4 + n)] = test::noteCell(kXmKeyOff);
         }
         layout.patterns = {p};
-        test::writeFileBytes(*dir_ / "my song.xm", test::buildXm(layout));
-        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
-        dialogs_ = std::make_unique<test::FakeDialogs>();
-        main_ = std::make_unique<MainWindow>(*dialogs_);
-        QVERIFY(main_->startUp());
-        auto* files = main_->explorer()->findChild<QListWidget*>("fileList");
-        files->setCurrentRow(0);
-        main_->explorer()->selectFile();
-        main_->explorer()->loadSelectedFile();
-        QVERIFY(main_->explorer()->isLoaded());
-        dialogs_->messages.clear();
+        s_->write("my song.xm", test::buildXm(layout));
+        QVERIFY(s_->start());
+        QVERIFY(s_->load("my song.xm"));
+        s_->dialogs.messages.clear();
     }
-    void cleanup() {
-        main_.reset();
-        dialogs_.reset();
-        QDir::setCurrent(startFolder_);
-        dir_.reset();
-    }
+    void cleanup() { s_.reset(); }
 
     void redLightRefusesAndWritesNothing() {
-        QCOMPARE(main_->generalLight(), std::optional<ReadinessLight>(ReadinessLight::Red));
-        main_->convertSong();
-        QCOMPARE(dialogs_->messages.size(), size_t(1));
-        QCOMPARE(dialogs_->lastText(), QString(kGeneralRefusedMessage));
-        QCOMPARE(dialogs_->messages[0].icon, MessageIcon::Critical);
-        QVERIFY(!std::filesystem::exists(*dir_ / "my song.bin"));
+        QCOMPARE(s_->main->generalLight(), std::optional<ReadinessLight>(ReadinessLight::Red));
+        s_->main->convertSong();
+        QCOMPARE(s_->dialogs.messages.size(), size_t(1));
+        QCOMPARE(s_->dialogs.lastText(), QString(kGeneralRefusedMessage));
+        QCOMPARE(s_->dialogs.messages[0].icon, MessageIcon::Critical);
+        QVERIFY(!std::filesystem::exists(s_->dir / "my song.bin"));
     }
 
     void yellowVoiceLightAsksThenConverts() {
         assignGreen();
         // Two FM channels and no voice: the voice light is yellow.
-        QCOMPARE(main_->voiceLight(), std::optional<ReadinessLight>(ReadinessLight::Yellow));
-        dialogs_->answers = {false};
-        main_->convertSong();
-        QCOMPARE(dialogs_->lastText(), QString(kVoiceAskMessage));
-        QVERIFY(!std::filesystem::exists(*dir_ / "my song.bin"));
+        QCOMPARE(s_->main->voiceLight(), std::optional<ReadinessLight>(ReadinessLight::Yellow));
+        s_->dialogs.answers = {false};
+        s_->main->convertSong();
+        QCOMPARE(s_->dialogs.lastText(), QString(kVoiceAskMessage));
+        QVERIFY(!std::filesystem::exists(s_->dir / "my song.bin"));
 
-        dialogs_->answers = {true};
-        main_->convertSong();
-        QCOMPARE(dialogs_->lastText(), QString("my song.bin created successfully!"));
-        QCOMPARE(dialogs_->messages.back().icon, MessageIcon::Information);
-        QVERIFY(std::filesystem::exists(*dir_ / "my song.bin"));
-        QVERIFY(!std::filesystem::exists(*dir_ / "my song.asm"));
-        QVERIFY(std::filesystem::exists(*dir_ / "voices.tmp"));
-        for (const auto& name : dir_->fileNames()) {
+        s_->dialogs.answers = {true};
+        s_->main->convertSong();
+        QCOMPARE(s_->dialogs.lastText(), QString("my song.bin created successfully!"));
+        QCOMPARE(s_->dialogs.messages.back().icon, MessageIcon::Information);
+        QVERIFY(std::filesystem::exists(s_->dir / "my song.bin"));
+        QVERIFY(!std::filesystem::exists(s_->dir / "my song.asm"));
+        QVERIFY(std::filesystem::exists(s_->dir / "voices.tmp"));
+        for (const auto& name : s_->dir.fileNames()) {
             QVERIFY2(name.rfind("BATMAN", 0) != 0 && name.rfind("LOL", 0) != 0, name.c_str());
             QVERIFY2(name.find(".new") == std::string::npos && name.find(".old") == std::string::npos, name.c_str());
         }
@@ -105,21 +90,21 @@ private slots:
 
     void removeRestsRunsOnceAndAReloadBringsItBack() {
         assignGreen();
-        auto* removeRests = main_->moreWindow()->findChild<QCheckBox*>("removeRestsBox");
+        auto* removeRests = s_->main->moreWindow()->findChild<QCheckBox*>("removeRestsBox");
         removeRests->click();
         QCOMPARE(model().settings().removeRests, RemoveRestsState::Checked);
-        dialogs_->answers = {true};
-        main_->convertSong();
+        s_->dialogs.answers = {true};
+        s_->main->convertSong();
         QCOMPARE(model().settings().removeRests, RemoveRestsState::Greyed);
         QVERIFY(!removeRests->isEnabled());
         // The drum channel (XM 4) lost its key-off at row 8; the others keep theirs.
-        QCOMPARE(test::readFileBytes(*dir_ / "C4.tmp")[8 * 5], std::uint8_t(0));
-        QCOMPARE(test::readFileBytes(*dir_ / "C3.tmp")[8 * 5], kXmKeyOff);
+        QCOMPARE(test::readFileBytes(s_->dir / "C4.tmp")[8 * 5], std::uint8_t(0));
+        QCOMPARE(test::readFileBytes(s_->dir / "C3.tmp")[8 * 5], kXmKeyOff);
 
-        main_->explorer()->reloadXmModule();
+        s_->main->explorer()->reloadXmModule();
         QCOMPARE(model().settings().removeRests, RemoveRestsState::Checked);
         QVERIFY(removeRests->isEnabled());
-        QCOMPARE(test::readFileBytes(*dir_ / "C4.tmp")[8 * 5], kXmKeyOff);
+        QCOMPARE(test::readFileBytes(s_->dir / "C4.tmp")[8 * 5], kXmKeyOff);
     }
 };
 

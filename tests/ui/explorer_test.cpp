@@ -11,6 +11,7 @@
 #include "app/ui/main_window.hpp"
 #include "params/ui/general_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/ui/voice_manager_window.hpp"
 #include "xm/scratch_files.hpp"
@@ -35,15 +36,12 @@ std::vector<std::uint8_t> module(int channels, std::vector<std::uint8_t> order =
 class ExplorerTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> dir_;
-    std::unique_ptr<test::FakeDialogs> dialogs_;
-    std::unique_ptr<MainWindow> main_;
-    QString startFolder_;
+    std::unique_ptr<test::WindowSession> s_;
 
-    ExplorerWindow& explorer() { return *main_->explorer(); }
+    ExplorerWindow& explorer() { return *s_->main->explorer(); }
     QPushButton* button(const char* name) { return explorer().findChild<QPushButton*>(name); }
     QListWidget* files() { return explorer().findChild<QListWidget*>("fileList"); }
-    QString folder() { return QString::fromStdString(dir_->path().string()); }
+    QString folder() { return s_->folder(); }
 
     void select(const QString& name) {
         const auto items = files()->findItems(name, Qt::MatchExactly);
@@ -52,34 +50,25 @@ class ExplorerTest : public QObject {
         explorer().selectFile();
     }
     bool hasScratchFiles() {
-        for (const auto& n : dir_->fileNames())
+        for (const auto& n : s_->dir.fileNames())
             if (isScratchFileName(n)) return true;
         return false;
     }
 
 private slots:
     void init() {
-        startFolder_ = QDir::currentPath();
-        dir_ = std::make_unique<test::TempDir>();
-        test::writeFileBytes(*dir_ / "four.xm", module(4));
-        test::writeFileBytes(*dir_ / "LOUD.XM", module(6));
-        test::writeFileBytes(*dir_ / "fake.xm", {'n', 'o', 'p', 'e'});
+        s_ = std::make_unique<test::WindowSession>();
+        s_->write("four.xm", module(4));
+        s_->write("LOUD.XM", module(6));
+        s_->write("fake.xm", {'n', 'o', 'p', 'e'});
         auto broken = module(2);
         broken.resize(broken.size() - 3);
-        test::writeFileBytes(*dir_ / "broken.xm", broken);
-        test::writeFileBytes(*dir_ / "notes.txt", {'x'});
-        std::filesystem::create_directory(dir_->path() / "sub");
-        QDir::setCurrent(folder());
-        dialogs_ = std::make_unique<test::FakeDialogs>();
-        main_ = std::make_unique<MainWindow>(*dialogs_);
-        QVERIFY(main_->startUp());
+        s_->write("broken.xm", broken);
+        s_->write("notes.txt", {'x'});
+        std::filesystem::create_directory(s_->dir.path() / "sub");
+        QVERIFY(s_->start());
     }
-    void cleanup() {
-        main_.reset();
-        dialogs_.reset();
-        QDir::setCurrent(startFolder_);
-        dir_.reset();
-    }
+    void cleanup() { s_.reset(); }
 
     void listsXmFilesWithoutRegardToCase() {
         QStringList names;
@@ -95,63 +84,63 @@ private slots:
     void loadReloadUnload() {
         select("four.xm");
         explorer().loadSelectedFile();
-        QVERIFY(dialogs_->messages.empty());
+        QVERIFY(s_->dialogs.messages.empty());
         QVERIFY(explorer().isLoaded());
         QCOMPARE(explorer().module()->channelCount, 4);
-        QVERIFY(main_->generalWindow() && main_->moreWindow() && main_->voiceManager());
-        QCOMPARE(main_->songModel().assignment().channelCount, 4);
+        QVERIFY(s_->main->generalWindow() && s_->main->moreWindow() && s_->main->voiceManager());
+        QCOMPARE(s_->main->songModel().assignment().channelCount, 4);
         QVERIFY(button("reloadButton")->isVisibleTo(&explorer()));
         QVERIFY(!button("loadButton")->isVisibleTo(&explorer()));
         QVERIFY(button("unloadButton")->isEnabled());
         QVERIFY(!button("refreshButton")->isEnabled() && !files()->isEnabled());
-        QVERIFY(main_->statusText().startsWith("XM file loaded: "));
-        QCOMPARE(main_->statusText(), "XM file loaded: " + QDir::toNativeSeparators(folder() + "/four.xm"));
-        QVERIFY(std::filesystem::exists(*dir_ / "C4.tmp"));
+        QVERIFY(s_->main->statusText().startsWith("XM file loaded: "));
+        QCOMPARE(s_->main->statusText(), "XM file loaded: " + QDir::toNativeSeparators(folder() + "/four.xm"));
+        QVERIFY(std::filesystem::exists(s_->dir / "C4.tmp"));
 
         // Reload with the same channel count keeps the windows, no message.
-        GeneralWindow* general = main_->generalWindow();
+        GeneralWindow* general = s_->main->generalWindow();
         explorer().reloadXmModule();
-        QVERIFY(dialogs_->messages.empty());
-        QCOMPARE(main_->generalWindow(), general);
+        QVERIFY(s_->dialogs.messages.empty());
+        QCOMPARE(s_->main->generalWindow(), general);
 
         // The file changes under us: six channels now.
-        test::writeFileBytes(*dir_ / "four.xm", module(6));
+        test::writeFileBytes(s_->dir / "four.xm", module(6));
         explorer().reloadXmModule();
-        QCOMPARE(dialogs_->messages.size(), size_t(1));
-        QCOMPARE(dialogs_->lastText(),
+        QCOMPARE(s_->dialogs.messages.size(), size_t(1));
+        QCOMPARE(s_->dialogs.lastText(),
                  QString("The XM file now has a different number of channels!\r\nAll the channel assignments were reseted!"));
-        QCOMPARE(main_->generalWindow(), general);
-        QCOMPARE(main_->songModel().assignment().channelCount, 6);
+        QCOMPARE(s_->main->generalWindow(), general);
+        QCOMPARE(s_->main->songModel().assignment().channelCount, 6);
 
         explorer().unloadXmModule();
         QVERIFY(!explorer().isLoaded());
-        QVERIFY(!main_->generalWindow() && !main_->moreWindow() && !main_->voiceManager());
+        QVERIFY(!s_->main->generalWindow() && !s_->main->moreWindow() && !s_->main->voiceManager());
         QVERIFY(!hasScratchFiles());
-        QCOMPARE(main_->statusText(), QString("No XM file loaded!"));
+        QCOMPARE(s_->main->statusText(), QString("No XM file loaded!"));
         QVERIFY(button("loadButton")->isVisibleTo(&explorer()) && button("loadButton")->isEnabled());
         QCOMPARE(explorer().selectedFileName(), QString("four.xm"));
 
         // A new load starts from scratch.
         explorer().loadSelectedFile();
-        QVERIFY(main_->generalWindow() && main_->generalWindow() != nullptr);
-        QCOMPARE(main_->songModel().voices().count(), 0);
+        QVERIFY(s_->main->generalWindow() && s_->main->generalWindow() != nullptr);
+        QCOMPARE(s_->main->songModel().voices().count(), 0);
     }
 
     void invalidModuleChangesNothing() {
         select("fake.xm");
         explorer().loadSelectedFile();
-        QCOMPARE(dialogs_->lastText(), QString("File isn't a valid XM"));
-        QCOMPARE(dialogs_->messages.back().icon, MessageIcon::Critical);
+        QCOMPARE(s_->dialogs.lastText(), QString("File isn't a valid XM"));
+        QCOMPARE(s_->dialogs.messages.back().icon, MessageIcon::Critical);
         QVERIFY(!explorer().isLoaded());
         QVERIFY(button("loadButton")->isEnabled());
         QVERIFY(!button("unloadButton")->isEnabled());
-        QVERIFY(!main_->generalWindow());
+        QVERIFY(!s_->main->generalWindow());
     }
 
     void brokenModuleUnloadsEverything() {
         select("broken.xm");
         explorer().loadSelectedFile();
-        QCOMPARE(dialogs_->lastText(), QString("Some kind of error happened"));
+        QCOMPARE(s_->dialogs.lastText(), QString("Some kind of error happened"));
         QVERIFY(!explorer().isLoaded());
         QVERIFY(!hasScratchFiles());
         // While a module is loaded, a reload that fails unloads it completely.
@@ -160,34 +149,34 @@ private slots:
         QVERIFY(explorer().isLoaded());
         auto broken = module(4);
         broken.resize(broken.size() - 1);
-        test::writeFileBytes(*dir_ / "four.xm", broken);
+        test::writeFileBytes(s_->dir / "four.xm", broken);
         explorer().reloadXmModule();
-        QCOMPARE(dialogs_->lastText(), QString("Some kind of error happened"));
+        QCOMPARE(s_->dialogs.lastText(), QString("Some kind of error happened"));
         QVERIFY(!explorer().isLoaded());
-        QVERIFY(!main_->generalWindow());
+        QVERIFY(!s_->main->generalWindow());
         QVERIFY(!hasScratchFiles());
     }
 
     void unwritableFolderFailsAndLeavesNothing() {
         if (::geteuid() == 0) QSKIP("root can write into read-only folders");
         select("four.xm");
-        std::filesystem::permissions(dir_->path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(s_->dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         explorer().loadSelectedFile();
-        std::filesystem::permissions(dir_->path(), std::filesystem::perms::owner_all);
-        QCOMPARE(dialogs_->lastText(), QString("Some kind of error happened"));
+        std::filesystem::permissions(s_->dir.path(), std::filesystem::perms::owner_all);
+        QCOMPARE(s_->dialogs.lastText(), QString("Some kind of error happened"));
         QVERIFY(!hasScratchFiles());
     }
 
     void scratchFileThatCannotBeWrittenFailsAndLeavesNothing() {
         // A folder in the way of a row stream file: the load cannot write it.
-        std::filesystem::create_directory(dir_->path() / "C2.tmp");
+        std::filesystem::create_directory(s_->dir.path() / "C2.tmp");
         select("four.xm");
         explorer().loadSelectedFile();
-        QCOMPARE(dialogs_->lastText(), QString("Some kind of error happened"));
+        QCOMPARE(s_->dialogs.lastText(), QString("Some kind of error happened"));
         QVERIFY(!explorer().isLoaded());
-        for (const auto& n : dir_->fileNames())
-            QVERIFY2(!isScratchFileName(n) || std::filesystem::is_directory(dir_->path() / n), n.c_str());
-        QVERIFY(std::filesystem::is_directory(dir_->path() / "C2.tmp"));
+        for (const auto& n : s_->dir.fileNames())
+            QVERIFY2(!isScratchFileName(n) || std::filesystem::is_directory(s_->dir.path() / n), n.c_str());
+        QVERIFY(std::filesystem::is_directory(s_->dir.path() / "C2.tmp"));
     }
 
     void doubleClickLoadsOnlyWithASelection() {
@@ -220,12 +209,12 @@ private slots:
         layout.versionMinor = 4;
         layout.versionMajor = 1;
         const auto bytes = test::buildXm(layout);
-        test::writeFileBytes(*dir_ / "info.xm", bytes);
+        test::writeFileBytes(s_->dir / "info.xm", bytes);
         explorer().refreshFileList();
         select("info.xm");
-        InfoWindow* info = InfoWindow::show(*main_, &explorer(), *dialogs_, folder(), "info.xm");
+        InfoWindow* info = InfoWindow::show(*s_->main, &explorer(), s_->dialogs, folder(), "info.xm");
         QVERIFY(info);
-        QVERIFY(!main_->isEnabled());
+        QVERIFY(!s_->main->isEnabled());
         const QStringList v = info->values();
         QCOMPARE(v.size(), 15);
         QCOMPARE(v[1], QString("info.xm"));
@@ -246,19 +235,19 @@ private slots:
         QCOMPARE(v[11], QString("Linear"));
         QCOMPARE(v[14], QString("0 1 2 1 "));
         info->close();
-        QVERIFY(main_->isEnabled());
+        QVERIFY(s_->main->isEnabled());
         // A file that is no XM: the message and no window.
-        QVERIFY(!InfoWindow::show(*main_, &explorer(), *dialogs_, folder(), "fake.xm"));
-        QCOMPARE(dialogs_->lastText(), QString("File isn't a valid XM"));
-        QVERIFY(main_->isEnabled());
+        QVERIFY(!InfoWindow::show(*s_->main, &explorer(), s_->dialogs, folder(), "fake.xm"));
+        QCOMPARE(s_->dialogs.lastText(), QString("File isn't a valid XM"));
+        QVERIFY(s_->main->isEnabled());
     }
 
     void exitDeletesScratchFiles() {
         select("four.xm");
         explorer().loadSelectedFile();
         QVERIFY(hasScratchFiles());
-        main_->show();
-        QVERIFY(main_->close());
+        s_->main->show();
+        QVERIFY(s_->main->close());
         QVERIFY(!hasScratchFiles());
     }
 };

@@ -11,6 +11,7 @@
 
 #include "app/ui/main_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/scratch_files.hpp"
 #include "xm/ui/explorer_window.hpp"
@@ -38,7 +39,8 @@ class FolderSafetyWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void wholeSessionTouchesOnlyOurFiles() {
-        test::TempDir dir;
+        test::WindowSession s;
+        const test::TempDir& dir = s.dir;
         test::XmLayout layout;
         layout.channelCount = 4;
         test::XmPatternLayout p;
@@ -46,44 +48,35 @@ private slots:
         p.cells.assign(32 * 4, XmCell{});
         for (int n = 0; n < 4; ++n) p.cells[static_cast<std::size_t>(n)] = test::noteCell(49, 1);
         layout.patterns = {p};
-        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
+        s.write("song.xm", test::buildXm(layout));
         // The user's own files, some named much like ours.
         const std::vector<std::string> theirs = {"C1.tmp.bak", "C01.tmp", "c1a.tmp", "notes.tmp", "P0C1.tmp.old",
                                                  "BATMAN.tmp", "LOL01.tmp", "myvoices.tmp", "song.bin.txt", "song.asm",
                                                  "other.xm", "ferrosettings.ini.bak"};
         for (std::size_t i = 0; i < theirs.size(); ++i)
-            test::writeFileBytes(dir / theirs[i], std::vector<std::uint8_t>(i + 3, static_cast<std::uint8_t>(i)));
+            s.write(theirs[i], std::vector<std::uint8_t>(i + 3, static_cast<std::uint8_t>(i)));
         fs::create_directory(dir.path() / "C9.tmp");
         const auto before = snapshot(dir.path());
 
-        const QString startFolder = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(dir.path().string()));
-        {
-            test::FakeDialogs dialogs;
-            dialogs.answers = {true, true, true, true};  // "proceed?" with no voices
-            MainWindow main(dialogs);
-            QVERIFY(main.startUp());
-            main.show();
-            auto* files = main.explorer()->findChild<QListWidget*>("fileList");
-            files->setCurrentItem(files->findItems("song.xm", Qt::MatchExactly).first());
-            main.explorer()->selectFile();
-            main.explorer()->loadSelectedFile();
-            QVERIFY(main.explorer()->isLoaded());
-            SongModel& model = main.songModel();
-            model.setFmChannelCount(1);
-            model.setPsgChannelCount(0);
-            model.setHasDrums(false);
-            model.chooseChannel(0, 1);
-            main.convertSong();
-            QCOMPARE(dialogs.lastText(), QString("song.bin created successfully!"));
-            main.explorer()->reloadXmModule();
-            main.convertSong();
-            QCOMPARE(dialogs.lastText(), QString("song.bin created successfully!"));
-            main.explorer()->unloadXmModule();
-            main.explorer()->loadSelectedFile();
-            QVERIFY(main.close());
-        }
-        QDir::setCurrent(startFolder);
+        s.dialogs.answers = {true, true, true, true};  // "proceed?" with no voices
+        QVERIFY(s.start());
+        MainWindow& main = *s.main;
+        main.show();
+        QVERIFY(s.load("song.xm"));
+        SongModel& model = main.songModel();
+        model.setFmChannelCount(1);
+        model.setPsgChannelCount(0);
+        model.setHasDrums(false);
+        model.chooseChannel(0, 1);
+        main.convertSong();
+        QCOMPARE(s.dialogs.lastText(), QString("song.bin created successfully!"));
+        main.explorer()->reloadXmModule();
+        main.convertSong();
+        QCOMPARE(s.dialogs.lastText(), QString("song.bin created successfully!"));
+        main.explorer()->unloadXmModule();
+        main.explorer()->loadSelectedFile();
+        QVERIFY(main.close());
+        s.main.reset();
 
         const auto after = snapshot(dir.path());
         for (const auto& [name, state] : before) {

@@ -18,6 +18,7 @@
 #include "params/auto_fill.hpp"
 #include "params/ui/general_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/ui/explorer_window.hpp"
 #include "xm/xm_parser.hpp"
@@ -95,48 +96,28 @@ class GeneralWindowTest : public QObject {
     Q_OBJECT
 
     // The whole program, for the wiring the main window does.
-    std::unique_ptr<test::TempDir> dir_;
-    std::unique_ptr<test::FakeDialogs> dialogs_;
-    std::unique_ptr<MainWindow> main_;
-    QString startFolder_;
+    std::unique_ptr<test::WindowSession> s_;
 
     void startMain() {
-        startFolder_ = QDir::currentPath();
-        dir_ = std::make_unique<test::TempDir>();
-        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
-        dialogs_ = std::make_unique<test::FakeDialogs>();
-        main_ = std::make_unique<MainWindow>(*dialogs_);
-        QVERIFY(main_->startUp());
+        s_ = std::make_unique<test::WindowSession>();
+        QVERIFY(s_->start());
         // The explorer tells a reload from a first load by its visible
         // "Reload" button, so the windows must be on screen.
-        main_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+        s_->main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s_->main.get()));
     }
     // Writes `name` into the temporary folder and loads it with the explorer.
     void load(const QString& name, const std::vector<std::uint8_t>& bytes) {
-        test::writeFileBytes(*dir_ / name.toStdString(), bytes);
-        ExplorerWindow& explorer = *main_->explorer();
-        explorer.refreshFileList();
-        auto* files = explorer.findChild<QListWidget*>("fileList");
-        const auto items = files->findItems(name, Qt::MatchExactly);
-        QVERIFY(!items.isEmpty());
-        files->setCurrentItem(items.first());
-        explorer.selectFile();
-        explorer.loadSelectedFile();
-        QVERIFY(main_->generalWindow() != nullptr);
+        s_->write(name.toStdString(), bytes);
+        QVERIFY(s_->load(name));
+        QVERIFY(s_->main->generalWindow() != nullptr);
     }
     QColor generalButtonColour() {
-        return main_->findChild<QToolButton*>("generalButton")->palette().color(QPalette::Button);
+        return s_->main->findChild<QToolButton*>("generalButton")->palette().color(QPalette::Button);
     }
 
 private slots:
-    void cleanup() {
-        if (!main_) return;
-        main_.reset();
-        dialogs_.reset();
-        QDir::setCurrent(startFolder_);
-        dir_.reset();
-    }
+    void cleanup() { s_.reset(); }
 
     void firstLoadShowsTheModel() {
         Fixture f(moduleFacts(4));
@@ -304,40 +285,40 @@ private slots:
         startMain();
         load("ten.xm", moduleFile(10));
         QCOMPARE(generalButtonColour(), QColor(255, 0, 0));
-        SongModel& model = main_->songModel();
+        SongModel& model = s_->main->songModel();
         for (int r = 0; r < kAssignmentRowCount; ++r) model.chooseChannel(r, r + 1);
         QCOMPARE(generalButtonColour(), QColor(0, 255, 0));
         model.chooseChannel(2, 1);  // FM3 on the same channel as FM1
         QCOMPARE(generalButtonColour(), QColor(255, 255, 0));
-        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Yellow));
+        QCOMPARE(s_->main->generalLight(), std::optional(ReadinessLight::Yellow));
 
         // Moving the focus into a channel list validates again.
-        main_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(main_.get()));
-        auto* list = main_->generalWindow()->findChild<QComboBox*>("assignmentBox_1");
+        s_->main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s_->main.get()));
+        auto* list = s_->main->generalWindow()->findChild<QComboBox*>("assignmentBox_1");
         list->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(list->hasFocus());
-        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Yellow));
+        QCOMPARE(s_->main->generalLight(), std::optional(ReadinessLight::Yellow));
 
-        main_->explorer()->unloadXmModule();
-        QVERIFY(!main_->generalLight());
+        s_->main->explorer()->unloadXmModule();
+        QVERIFY(!s_->main->generalLight());
     }
 
     void reloadKeepsOrRefillsTheLists() {
         startMain();
         load("song.xm", moduleFile(4));
-        main_->songModel().chooseChannel(0, 4);
-        dialogs_->messages.clear();
-        auto* list = main_->generalWindow()->findChild<QComboBox*>("assignmentBox_0");
+        s_->main->songModel().chooseChannel(0, 4);
+        s_->dialogs.messages.clear();
+        auto* list = s_->main->generalWindow()->findChild<QComboBox*>("assignmentBox_0");
 
-        main_->explorer()->reloadXmModule();  // same channel count
-        QVERIFY(dialogs_->messages.empty());
+        s_->main->explorer()->reloadXmModule();  // same channel count
+        QVERIFY(s_->dialogs.messages.empty());
         QCOMPARE(list->currentText(), QString("4"));
 
-        test::writeFileBytes(*dir_ / "song.xm", moduleFile(6));
-        main_->explorer()->reloadXmModule();
-        QCOMPARE(dialogs_->messages.size(), std::size_t(1));
-        QVERIFY(dialogs_->lastText().startsWith("The XM file now has a different number of channels!"));
+        test::writeFileBytes(s_->dir / "song.xm", moduleFile(6));
+        s_->main->explorer()->reloadXmModule();
+        QCOMPARE(s_->dialogs.messages.size(), std::size_t(1));
+        QVERIFY(s_->dialogs.lastText().startsWith("The XM file now has a different number of channels!"));
         QCOMPARE(list->count(), 6);
         QCOMPARE(list->currentIndex(), -1);
     }
@@ -345,12 +326,12 @@ private slots:
     void closeControlOnlyMinimises() {
         startMain();
         load("four.xm", moduleFile(4));
-        main_->songModel().chooseChannel(0, 2);
-        QWidget* general = main_->generalWindow();
+        s_->main->songModel().chooseChannel(0, 2);
+        QWidget* general = s_->main->generalWindow();
         QVERIFY(!general->parentWidget()->close());  // the frame's close control
-        QCOMPARE(main_->generalWindow(), general);
+        QCOMPARE(s_->main->generalWindow(), general);
         QVERIFY(general->parentWidget()->isMinimized());
-        QCOMPARE(main_->songModel().assignment().fm[0], std::optional(2));
+        QCOMPARE(s_->main->songModel().assignment().fm[0], std::optional(2));
     }
 
     // With FERRO_SHOT_DIR set: pictures of a fresh and of a filled window.
@@ -359,13 +340,13 @@ private slots:
         if (shots.isEmpty()) QSKIP("FERRO_SHOT_DIR not set");
         startMain();
         load("song.xm", moduleFile(8, {"FM1", "FM2", "FM3", "FM4", "FM5", "PSG1", "noise", "DAC"}));
-        main_->resize(1280, 900);
-        GeneralWindow& general = *main_->generalWindow();
+        s_->main->resize(1280, 900);
+        GeneralWindow& general = *s_->main->generalWindow();
         general.grab().save(shots + "/general_red.png");
         general.findChild<QPushButton*>("autoFillButton")->click();
         general.findChild<QRadioButton*>("loopNoButton")->click();
         general.grab().save(shots + "/general_green.png");
-        main_->grab().save(shots + "/general_main.png");
+        s_->main->grab().save(shots + "/general_main.png");
     }
 };
 

@@ -17,6 +17,7 @@
 #include "params/ui/general_window.hpp"
 #include "params/ui/more_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/ui/voice_manager_window.hpp"
 #include "xm/ui/explorer_window.hpp"
@@ -41,28 +42,22 @@ bool inSight(QMdiArea* area, QWidget* w) {
     return true;
 }
 
+// The main window at `size` after the first load of an eight-channel song.
 struct Loaded {
-    test::TempDir dir;
-    QString before = QDir::currentPath();
-    test::FakeDialogs dialogs;
-    std::unique_ptr<MainWindow> main;
+    test::WindowSession s;
     explicit Loaded(QSize size) {
         test::XmLayout layout;
         layout.channelCount = 8;
-        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
-        QDir::setCurrent(QString::fromStdString(dir.path().string()));
-        main = std::make_unique<MainWindow>(dialogs);
-        main->startUp();
-        main->resize(size);
-        main->show();
-        if (!QTest::qWaitForWindowExposed(main.get())) qFatal("the main window was not shown");
-        main->explorer()->findChild<QListWidget*>("fileList")->setCurrentRow(0);
-        main->explorer()->selectFile();
-        main->explorer()->loadSelectedFile();
+        s.write("song.xm", test::buildXm(layout));
+        s.start();
+        s.main->resize(size);
+        s.main->show();
+        if (!QTest::qWaitForWindowExposed(s.main.get())) qFatal("the main window was not shown");
+        if (!s.load("song.xm")) qFatal("the song did not load");
         QTest::qWait(20);  // the windows' layouts follow their new sizes
     }
-    ~Loaded() { main.reset(), QDir::setCurrent(before); }
-    QMdiArea* area() const { return main->findChild<QMdiArea*>(); }
+    MainWindow& main() const { return *s.main; }
+    QMdiArea* area() const { return s.main->findChild<QMdiArea*>(); }
     static QMdiSubWindow* sub(QWidget* w) { return qobject_cast<QMdiSubWindow*>(w->parentWidget()); }
 };
 
@@ -72,31 +67,17 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
     QToolButton* button(MainWindow& w, const char* name) { return w.findChild<QToolButton*>(name); }
+    // The buttons a loaded module opens.
+    static constexpr const char* kSongButtons[] = {"generalButton", "voiceManagerButton", "moreButton",
+                                                   "convertButton"};
 
 private slots:
-    void startStateHasOnlyExplorerExitAndAbout() {
-        test::FakeDialogs dialogs;
-        MainWindow w(dialogs);
-        QCOMPARE(w.windowTitle(), QString("Quillon's XM to SMPS converter 3.3.2"));
-        QCOMPARE(w.statusText(), QString("No XM file loaded!"));
-        const std::pair<const char*, bool> expected[] = {{"explorerButton", true}, {"generalButton", false}, {"voiceManagerButton", false},
-                                                         {"moreButton", false}, {"convertButton", false}, {"exitButton", true},
-                                                         {"aboutButton", true}};
-        for (auto [name, enabled] : expected) QCOMPARE(button(w, name)->isEnabled(), enabled);
-        QVERIFY(!w.findChild<QGroupBox*>("outputFormatsFrame")->isEnabled());
-        QVERIFY(w.writeBin());
-        QVERIFY(!w.writeAsm());
-        QCOMPARE(button(w, "generalButton")->text(), QString("Ge&neral parametres"));
-        QCOMPARE(button(w, "convertButton")->toolTip(), QString("Once the traffic light is green, click here to convert your song"));
-        QCOMPARE(w.minimumSize(), QSize(829, 661));
-    }
-
     void loadAndUnloadFollowTheFormatBoxes() {
         test::FakeDialogs dialogs;
         MainWindow w(dialogs);
         w.onModuleLoaded("/music/", "song.xm");
         QCOMPARE(w.statusText(), "XM file loaded: " + QDir::toNativeSeparators("/music/song.xm"));
-        for (const char* name : {"generalButton", "voiceManagerButton", "moreButton", "convertButton"}) QVERIFY(button(w, name)->isEnabled());
+        for (const char* name : kSongButtons) QVERIFY(button(w, name)->isEnabled());
         auto* bin = w.findChild<QCheckBox*>("binBox");
         auto* asmBox = w.findChild<QCheckBox*>("asmBox");
         bin->click();  // both clear
@@ -108,7 +89,7 @@ private slots:
         w.onModuleUnloaded();
         QCOMPARE(w.statusText(), QString("No XM file loaded!"));
         QVERIFY(!w.generalLight().has_value());
-        for (const char* name : {"generalButton", "voiceManagerButton", "moreButton", "convertButton"}) QVERIFY(!button(w, name)->isEnabled());
+        for (const char* name : kSongButtons) QVERIFY(!button(w, name)->isEnabled());
         // The boxes keep their states across loads: both still clear.
         w.onModuleLoaded("/music", "song.xm");
         QVERIFY(!button(w, "convertButton")->isEnabled());
@@ -144,7 +125,7 @@ private slots:
     // at once, and More parametres shows whole.
     void firstLoadPlacesTheWindowsSideBySide() {
         Loaded l(QSize(1280, 1024));
-        MainWindow& w = *l.main;
+        MainWindow& w = l.main();
         QCOMPARE(l.area()->activeSubWindow()->widget(), static_cast<QWidget*>(w.generalWindow()));
         QWidget* general = w.generalWindow();
         QWidget* more = w.moreWindow();
@@ -156,8 +137,10 @@ private slots:
         for (QPushButton* b : w.explorer()->findChildren<QPushButton*>()) parts << b;
         for (const char* name : {"lightPicture", "statusBar", "timingList", "tempoList", "autoFillButton"})
             parts << general->findChild<QWidget*>(name);
-        for (int r = 0; r < kAssignmentRowCount; ++r) parts << general->findChild<QWidget*>(QString("assignmentBox_%1").arg(r));
-        for (const char* name : {"voiceFileList", "fileVoiceList", "songVoiceList"}) parts << voices->findChild<QWidget*>(name);
+        for (int r = 0; r < kAssignmentRowCount; ++r)
+            parts << general->findChild<QWidget*>(QString("assignmentBox_%1").arg(r));
+        for (const char* name : {"voiceFileList", "fileVoiceList", "songVoiceList"})
+            parts << voices->findChild<QWidget*>(name);
         for (const char* name : {"optimiseBox", "removeRestsBox", "panBox_6"}) parts << more->findChild<QWidget*>(name);
         for (QWidget* part : parts)
             if (part->isVisible()) QVERIFY2(inSight(l.area(), part), qPrintable(part->objectName()));
@@ -169,14 +152,14 @@ private slots:
     // the unload takes both lights off the buttons.
     void windowMenuAndUnload() {
         Loaded l(QSize(1280, 1024));
-        auto* menu = l.main->findChild<QMenu*>("WindowMenu");
+        auto* menu = l.main().findChild<QMenu*>("WindowMenu");
         emit menu->aboutToShow();
         QStringList texts;
         for (QAction* a : menu->actions())
             if (!a->isSeparator()) texts << a->text().remove('&');
         QCOMPARE(texts, QStringList({"Tile", "Cascade", "XM explorer", "Options", "More parametres", "Voice manager",
                                      "General parametres"}));
-        QMdiSubWindow* options = l.sub(l.main->optionsWindow());
+        QMdiSubWindow* options = l.sub(l.main().optionsWindow());
         QVERIFY(options->isMinimized());
         menu->actions()[4]->trigger();
         QVERIFY(!options->isMinimized());
@@ -184,12 +167,13 @@ private slots:
 
         // Empty assignment: red; no voices for the FM channels: yellow; flat
         // from the top of the face to its middle.
-        for (int y : {10, button(*l.main, "generalButton")->height() / 2}) {
-            QCOMPARE(face(button(*l.main, "generalButton"), y), QColor(255, 0, 0));
-            QCOMPARE(face(button(*l.main, "voiceManagerButton"), y), QColor(255, 255, 0));
+        for (int y : {10, button(l.main(), "generalButton")->height() / 2}) {
+            QCOMPARE(face(button(l.main(), "generalButton"), y), QColor(255, 0, 0));
+            QCOMPARE(face(button(l.main(), "voiceManagerButton"), y), QColor(255, 255, 0));
         }
-        l.main->explorer()->unloadXmModule();
-        for (const char* name : {"generalButton", "voiceManagerButton"}) QCOMPARE(face(button(*l.main, name)), face(button(*l.main, "moreButton")));
+        l.main().explorer()->unloadXmModule();
+        for (const char* name : {"generalButton", "voiceManagerButton"})
+            QCOMPARE(face(button(l.main(), name)), face(button(l.main(), "moreButton")));
     }
 
     void screenCheck_data() {
@@ -206,39 +190,21 @@ private slots:
         QFETCH(bool, answer);
         QFETCH(bool, asked);
         QFETCH(bool, runs);
-        test::TempDir dir;
-        const QString before = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(dir.path().string()));
-        test::FakeDialogs dialogs;
-        dialogs.screen = screen;
-        dialogs.answers.push_back(answer);
-        {
-            MainWindow w(dialogs);
-            QCOMPARE(w.startUp(), runs);
-            QCOMPARE(!dialogs.messages.empty(), asked);
-            if (asked) {
-                QCOMPARE(dialogs.messages[0].text,
-                         QString("Your screen is too small to contain the whole Ferrocanto interface.\r\nDo you want to run it anyway?"));
-                QCOMPARE(dialogs.messages[0].icon, MessageIcon::Exclamation);
-            }
-            QCOMPARE(w.explorer() != nullptr, runs);
-        }
-        QDir::setCurrent(before);
+        test::WindowSession s;
+        s.dialogs.screen = screen;
+        s.dialogs.answers.push_back(answer);
+        QCOMPARE(s.start(), runs);
+        QCOMPARE(!s.dialogs.messages.empty(), asked);
+        if (asked) QCOMPARE(s.dialogs.messages[0].icon, MessageIcon::Exclamation);
+        QCOMPARE(s.main->explorer() != nullptr, runs);
     }
 
     void defaultExitPolicyClosesWithoutAsking() {
-        test::TempDir dir;
-        const QString before = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(dir.path().string()));
-        test::FakeDialogs dialogs;
-        {
-            MainWindow w(dialogs);
-            QVERIFY(w.startUp());
-            w.show();
-            QVERIFY(w.close());
-            QVERIFY(dialogs.messages.empty());
-        }
-        QDir::setCurrent(before);
+        test::WindowSession s;
+        QVERIFY(s.start());
+        s.main->show();
+        QVERIFY(s.main->close());
+        QVERIFY(s.dialogs.messages.empty());
     }
 };
 

@@ -14,6 +14,7 @@
 #include "app/ui/main_window.hpp"
 #include "app/ui/options_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/ui/explorer_window.hpp"
 
@@ -42,23 +43,18 @@ bool canWriteReadOnly(const std::filesystem::path& dir) {
 class OptionsWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> dir_;
-    std::unique_ptr<test::FakeDialogs> dialogs_;
-    std::unique_ptr<MainWindow> main_;
-    QString startFolder_;
+    std::unique_ptr<test::WindowSession> s_;
 
-    std::filesystem::path settingsPath() const { return *dir_ / kSettingsFileName; }
-    QString folder() const { return QString::fromStdString(dir_->path().string()); }
-    OptionsWindow& options() { return *main_->optionsWindow(); }
+    std::filesystem::path settingsPath() const { return s_->dir / kSettingsFileName; }
+    QString folder() const { return s_->folder(); }
+    OptionsWindow& options() { return *s_->main->optionsWindow(); }
     QRadioButton* radio(const QString& name) { return options().findChild<QRadioButton*>(name); }
     QCheckBox* check(const char* name) { return options().findChild<QCheckBox*>(name); }
     QMdiSubWindow* optionsFrame() { return qobject_cast<QMdiSubWindow*>(options().parentWidget()); }
 
     void start() {
-        dialogs_ = std::make_unique<test::FakeDialogs>();
-        main_ = std::make_unique<MainWindow>(*dialogs_);
-        QVERIFY(main_->startUp());
-        QVERIFY(main_->optionsWindow());
+        QVERIFY(s_->start());
+        QVERIFY(s_->main->optionsWindow());
     }
     void click(QAbstractButton* b) {
         QVERIFY(b);
@@ -83,31 +79,14 @@ class OptionsWindowTest : public QObject {
         p.rows = 8;
         p.cells.assign(8 * 4, test::noteCell(49, 1));
         layout.patterns = {p};
-        test::writeFileBytes(*dir_ / "song.xm", test::buildXm(layout));
-        ExplorerWindow* explorer = main_->explorer();
-        explorer->refreshFileList();
-        auto* files = explorer->findChild<QListWidget*>("fileList");
-        const auto items = files->findItems("song.xm", Qt::MatchExactly);
-        QVERIFY(!items.isEmpty());
-        files->setCurrentItem(items.first());
-        explorer->selectFile();
-        explorer->loadSelectedFile();
-        QVERIFY(explorer->isLoaded());
+        s_->write("song.xm", test::buildXm(layout));
+        QVERIFY(s_->load("song.xm"));
     }
 
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
-    void init() {
-        startFolder_ = QDir::currentPath();
-        dir_ = std::make_unique<test::TempDir>();
-        QDir::setCurrent(folder());
-    }
-    void cleanup() {
-        main_.reset();
-        dialogs_.reset();
-        QDir::setCurrent(startFolder_);
-        dir_.reset();
-    }
+    void init() { s_ = std::make_unique<test::WindowSession>(); }
+    void cleanup() { s_.reset(); }
 
     void settingsFileAtStartUp_data() {
         QTest::addColumn<bool>("present");
@@ -128,10 +107,10 @@ private slots:
         if (present) test::writeFileBytes(settingsPath(), Bytes(content.begin(), content.end()));
         start();
         QCOMPARE(shownByte(), shown);
-        QCOMPARE(int(encodeSettingsByte(main_->appOptions())), shown);
+        QCOMPARE(int(encodeSettingsByte(s_->main->appOptions())), shown);
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{std::uint8_t(shown)});
         QCOMPARE(options().windowTitle(), QString("Options"));
-        QVERIFY(dialogs_->messages.empty());
+        QVERIFY(s_->dialogs.messages.empty());
     }
 
     void everyClickSavesAtOnce() {
@@ -146,7 +125,7 @@ private slots:
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0xE8});
         click(check("sizeHexBox"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x68});
-        const AppOptions o = main_->appOptions();
+        const AppOptions o = s_->main->appOptions();
         QCOMPARE(o.generalPolicy, YellowPolicy::ConvertAnyway);
         QCOMPARE(o.voicePolicy, YellowPolicy::WarnAndHalt);
         QCOMPARE(o.exitPolicy, ExitPolicy::AskAlways);
@@ -161,10 +140,10 @@ private slots:
         click(radio("exitChoiceButton_1"));
         click(check("sizeDecimalBox"));
         click(check("sizeHexBox"));
-        const AppOptions chosen = main_->appOptions();
-        main_.reset();
+        const AppOptions chosen = s_->main->appOptions();
+        s_->main.reset();
         start();
-        QCOMPARE(encodeSettingsByte(main_->appOptions()), encodeSettingsByte(chosen));
+        QCOMPARE(encodeSettingsByte(s_->main->appOptions()), encodeSettingsByte(chosen));
         QVERIFY(radio("generalYellowButton_2")->isChecked());
         QVERIFY(radio("voiceYellowButton_0")->isChecked());
         QVERIFY(radio("exitChoiceButton_1")->isChecked());
@@ -173,13 +152,13 @@ private slots:
     }
 
     void settingsStayInTheStartUpFolder() {
-        std::filesystem::create_directory(*dir_ / "elsewhere");
+        std::filesystem::create_directory(s_->dir / "elsewhere");
         start();
-        main_->explorer()->changeDirectory(folder() + "/elsewhere");
+        s_->main->explorer()->changeDirectory(folder() + "/elsewhere");
         QCOMPARE(QDir::current().dirName(), QString("elsewhere"));
         click(radio("exitChoiceButton_3"));
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{0x35});
-        QVERIFY(!std::filesystem::exists(*dir_ / "elsewhere" / kSettingsFileName));
+        QVERIFY(!std::filesystem::exists(s_->dir / "elsewhere" / kSettingsFileName));
     }
 
     // A folder in the file's place cannot be written, whoever runs the test.
@@ -189,10 +168,10 @@ private slots:
         QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
         QCOMPARE(shownByte(), 5);
         click(radio("exitChoiceButton_3"));
-        QCOMPARE(main_->appOptions().exitPolicy, ExitPolicy::DoNotExit);
+        QCOMPARE(s_->main->appOptions().exitPolicy, ExitPolicy::DoNotExit);
         QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
         QVERIFY(std::filesystem::is_directory(settingsPath()));
-        QVERIFY(dialogs_->messages.empty());
+        QVERIFY(s_->dialogs.messages.empty());
         // Once the way is clear the next click saves and the warning goes.
         std::filesystem::remove(settingsPath());
         click(check("sizeDecimalBox"));
@@ -201,14 +180,14 @@ private slots:
     }
 
     void readOnlySettingsFile() {
-        if (canWriteReadOnly(dir_->path())) QSKIP("this user can write read-only files");
+        if (canWriteReadOnly(s_->dir.path())) QSKIP("this user can write read-only files");
         test::writeFileBytes(settingsPath(), {58});
         std::filesystem::permissions(settingsPath(), std::filesystem::perms::owner_read);
         start();
         QCOMPARE(shownByte(), 58);
         QCOMPARE(options().windowTitle(), QString("Options (warning: can't be saved)"));
         click(radio("exitChoiceButton_0"));
-        QCOMPARE(main_->appOptions().exitPolicy, ExitPolicy::ExitAnyway);
+        QCOMPARE(s_->main->appOptions().exitPolicy, ExitPolicy::ExitAnyway);
         std::filesystem::permissions(settingsPath(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add);
         QCOMPARE(test::readFileBytes(settingsPath()), Bytes{58});
@@ -220,7 +199,7 @@ private slots:
     void okMinimisesAndTheWindowNeverCloses() {
         start();
         QVERIFY(optionsFrame());
-        main_->show();
+        s_->main->show();
         QVERIFY(!optionsFrame()->isMinimized());
         const Qt::WindowFlags flags = optionsFrame()->windowFlags();
         QVERIFY(flags & Qt::WindowMinimizeButtonHint);
@@ -229,21 +208,21 @@ private slots:
         if (qEnvironmentVariableIsSet("FERRO_SHOT_DIR")) {
             const QString shots = qEnvironmentVariable("FERRO_SHOT_DIR");
             options().grab().save(shots + "/options.png");
-            main_->grab().save(shots + "/options_in_main.png");
+            s_->main->grab().save(shots + "/options_in_main.png");
         }
         click(options().findChild<QPushButton*>("okButton"));
         QVERIFY(optionsFrame()->isMinimized());
         if (qEnvironmentVariableIsSet("FERRO_SHOT_DIR"))
-            main_->grab().save(qEnvironmentVariable("FERRO_SHOT_DIR") + "/options_minimised.png");
+            s_->main->grab().save(qEnvironmentVariable("FERRO_SHOT_DIR") + "/options_minimised.png");
         QVERIFY(!optionsFrame()->close());
-        QVERIFY(main_->optionsWindow());
-        main_->bringToFront(main_->optionsWindow());
+        QVERIFY(s_->main->optionsWindow());
+        s_->main->bringToFront(s_->main->optionsWindow());
         QVERIFY(!optionsFrame()->isMinimized());
     }
 
     void loadMinimisesTheOptions() {
         start();
-        main_->show();
+        s_->main->show();
         loadModule();
         QVERIFY(optionsFrame()->isMinimized());
     }
@@ -275,28 +254,28 @@ private slots:
         QFETCH(bool, asked);
         QFETCH(bool, closed);
         start();
-        main_->show();
+        s_->main->show();
         if (loaded) loadModule();
         click(radio(option));
-        dialogs_->messages.clear();
-        dialogs_->answers = {answer};
+        s_->dialogs.messages.clear();
+        s_->dialogs.answers = {answer};
         if (viaButton)
-            click(main_->findChild<QToolButton*>("exitButton"));
+            click(s_->main->findChild<QToolButton*>("exitButton"));
         else
-            main_->close();
-        QCOMPARE(main_->isVisible(), !closed);
+            s_->main->close();
+        QCOMPARE(s_->main->isVisible(), !closed);
         if (asked) {
-            QCOMPARE(dialogs_->messages.size(), std::size_t(1));
-            QCOMPARE(dialogs_->messages[0].text, QString("Are you sure you want to quit?"));
-            QCOMPARE(dialogs_->messages[0].icon, MessageIcon::Question);
-            QVERIFY(dialogs_->messages[0].question);
+            QCOMPARE(s_->dialogs.messages.size(), std::size_t(1));
+            QCOMPARE(s_->dialogs.messages[0].text, QString("Are you sure you want to quit?"));
+            QCOMPARE(s_->dialogs.messages[0].icon, MessageIcon::Question);
+            QVERIFY(s_->dialogs.messages[0].question);
         } else {
-            QVERIFY(dialogs_->messages.empty());
+            QVERIFY(s_->dialogs.messages.empty());
         }
         // A cancelled exit keeps the module and its scratch files; one that
         // goes on clears the scratch files.
-        QCOMPARE(main_->explorer()->isLoaded(), loaded);
-        if (loaded) QCOMPARE(std::filesystem::exists(*dir_ / "C1.tmp"), !closed);
+        QCOMPARE(s_->main->explorer()->isLoaded(), loaded);
+        if (loaded) QCOMPARE(std::filesystem::exists(s_->dir / "C1.tmp"), !closed);
         // The settings file is never part of the clean-up.
         QVERIFY(std::filesystem::exists(settingsPath()));
     }

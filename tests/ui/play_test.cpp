@@ -15,6 +15,7 @@
 #include "song/song_conversion.hpp"
 #include "support/fake_audio_out.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/ui/paste_window.hpp"
 #include "xm/ui/explorer_window.hpp"
@@ -24,22 +25,15 @@ using namespace ferro;
 class PlayTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> dir_;
-    std::unique_ptr<test::FakeDialogs> dialogs_;
-    std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<test::WindowSession> s_;
     test::FakeAudioState audio_;
-    QString before_;
 
-    QToolButton* button(const char* name) { return main_->findChild<QToolButton*>(name); }
-    QAction* action(const char* name) { return main_->findChild<QAction*>(name); }
-    void load() {
-        main_->explorer()->findChild<QListWidget*>("fileList")->setCurrentRow(0);
-        main_->explorer()->selectFile();
-        main_->explorer()->loadSelectedFile();
-    }
+    QToolButton* button(const char* name) { return s_->main->findChild<QToolButton*>(name); }
+    QAction* action(const char* name) { return s_->main->findChild<QAction*>(name); }
+    void load() { QVERIFY(s_->load("song.xm")); }
     // A song of no channel at all: yellow, so it can be played.
     void makeYellow() {
-        SongModel& model = main_->songModel();
+        SongModel& model = s_->main->songModel();
         model.setHasDrums(false);
         model.setFmChannelCount(0);
         model.setPsgChannelCount(0);
@@ -48,41 +42,33 @@ class PlayTest : public QObject {
 
 private slots:
     void init() {
-        before_ = QDir::currentPath();
-        dir_ = std::make_unique<test::TempDir>();
+        s_ = std::make_unique<test::WindowSession>();
         // The user's settings go to the test's own folder.
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                           QString::fromStdString((dir_->path() / "config").string()));
+                           QString::fromStdString((s_->dir.path() / "config").string()));
         test::XmLayout layout;
         layout.channelCount = 4;
-        test::writeFileBytes(*dir_ / "song.xm", test::buildXm(layout));
-        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
-        dialogs_ = std::make_unique<test::FakeDialogs>();
-        main_ = std::make_unique<MainWindow>(*dialogs_);
+        s_->write("song.xm", test::buildXm(layout));
+        QVERIFY(s_->start());
         audio_ = {};
-        main_->setAudioOut(std::make_unique<test::FakeAudioOut>(audio_));
-        main_->startUp();
-        main_->show();
+        s_->main->setAudioOut(std::make_unique<test::FakeAudioOut>(audio_));
+        s_->main->show();
     }
-    void cleanup() {
-        main_.reset();
-        QDir::setCurrent(before_);
-        dir_.reset();
-    }
+    void cleanup() { s_.reset(); }
 
     void playFollowsTheModuleAndTheLight() {
         for (const char* name : {"PlayButton", "StopButton"}) QVERIFY(!button(name)->isEnabled());
         QVERIFY(!action("ExportVgmAction")->isEnabled());
         QVERIFY(!action("ExportWavAction")->isEnabled());
         load();
-        QCOMPARE(main_->songModel().generalLight(), std::optional(ReadinessLight::Red));  // nothing assigned
+        QCOMPARE(s_->main->songModel().generalLight(), std::optional(ReadinessLight::Red));  // nothing assigned
         QVERIFY(!button("PlayButton")->isEnabled());
         QVERIFY(!action("ExportVgmAction")->isEnabled());
         makeYellow();
         QVERIFY(button("PlayButton")->isEnabled());
         QVERIFY(!button("StopButton")->isEnabled());
         QVERIFY(action("ExportWavAction")->isEnabled());
-        main_->explorer()->unloadXmModule();
+        s_->main->explorer()->unloadXmModule();
         QVERIFY(!button("PlayButton")->isEnabled());
     }
 
@@ -91,8 +77,8 @@ private slots:
         makeYellow();
         audio_.available = false;
         QTest::mouseClick(button("PlayButton"), Qt::LeftButton);
-        QVERIFY(!dialogs_->messages.empty());
-        QCOMPARE(dialogs_->lastText(), QString("No audio output device"));
+        QVERIFY(!s_->dialogs.messages.empty());
+        QCOMPARE(s_->dialogs.lastText(), QString("No audio output device"));
         QVERIFY(button("PlayButton")->isEnabled());
         QVERIFY(!button("StopButton")->isEnabled());
     }
@@ -113,10 +99,10 @@ private slots:
                 pattern.cells[static_cast<std::size_t>(row * 9 + n)] =
                     test::noteCell(static_cast<std::uint8_t>(37 + row + n), 1);
         layout.patterns = {pattern};
-        test::writeFileBytes(*dir_ / "nine.xm", test::buildXm(layout));
-        dialogs_->screen = {1280, 1024};
-        main_->resize(1280, 1024);
-        main_->explorer()->findChild<QPushButton*>("refreshButton")->click();  // the file list again
+        s_->write("nine.xm", test::buildXm(layout));
+        s_->dialogs.screen = {1280, 1024};
+        s_->main->resize(1280, 1024);
+        s_->main->explorer()->findChild<QPushButton*>("refreshButton")->click();  // the file list again
 
         const auto click = [](QWidget* w) {
             QVERIFY(w && w->isVisible() && w->isEnabled());
@@ -143,41 +129,42 @@ private slots:
             QVERIFY(!box->view()->isVisible());
         };
 
-        auto* files = main_->explorer()->findChild<QListWidget*>("fileList");
+        auto* files = s_->main->explorer()->findChild<QListWidget*>("fileList");
         const auto found = files->findItems("nine.xm", Qt::MatchExactly);
         QCOMPARE(found.size(), 1);
         clickItem(files, files->row(found.front()));
-        click(main_->explorer()->findChild<QPushButton*>("loadButton"));
-        QVERIFY(main_->songModel().isLoaded());
+        click(s_->main->explorer()->findChild<QPushButton*>("loadButton"));
+        QVERIFY(s_->main->songModel().isLoaded());
 
         // Every channel of General parametres: FM 1-5, PSG 1-2, noise, DAC.
         int channel = 0;
         for (int row : {0, 1, 2, 3, 4, 6, 7, 8, 9}) {
-            auto* list = main_->findChild<QWidget*>("GeneralWindow")->findChild<QComboBox*>(QString("assignmentBox_%1").arg(row));
+            auto* list = s_->main->findChild<QWidget*>("GeneralWindow")
+                             ->findChild<QComboBox*>(QString("assignmentBox_%1").arg(row));
             choose(list, channel);
             QCOMPARE(list->currentIndex(), channel++);
         }
-        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Green));
+        QCOMPARE(s_->main->generalLight(), std::optional(ReadinessLight::Green));
         QVERIFY(button("PlayButton")->isEnabled());
 
         // A voice pasted in the Voice manager.
-        auto* voices = main_->findChild<QWidget*>("VoiceManagerWindow");
+        auto* voices = s_->main->findChild<QWidget*>("VoiceManagerWindow");
         choose(voices->findChild<QComboBox*>("kindBox"), 4);
-        QTRY_VERIFY(main_->pasteWindow());
-        auto* text = main_->pasteWindow()->findChild<QPlainTextEdit*>("hexTextBox");
+        QTRY_VERIFY(s_->main->pasteWindow());
+        auto* text = s_->main->pasteWindow()->findChild<QPlainTextEdit*>("hexTextBox");
         text->selectAll();
         QTest::keyClicks(text, "3A 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18");
-        click(main_->pasteWindow()->findChild<QPushButton*>("okButton"));
-        QTRY_VERIFY(!main_->pasteWindow());
-        QVERIFY(main_->isEnabled());
-        QCOMPARE(main_->voiceLight(), std::optional(ReadinessLight::Green));
-        QCOMPARE(main_->generalLight(), std::optional(ReadinessLight::Green));
+        click(s_->main->pasteWindow()->findChild<QPushButton*>("okButton"));
+        QTRY_VERIFY(!s_->main->pasteWindow());
+        QVERIFY(s_->main->isEnabled());
+        QCOMPARE(s_->main->voiceLight(), std::optional(ReadinessLight::Green));
+        QCOMPARE(s_->main->generalLight(), std::optional(ReadinessLight::Green));
 
         QVERIFY(button("PlayButton")->isEnabled());
         QVERIFY(!button("StopButton")->isEnabled());
         QVERIFY(action("ExportVgmAction")->isEnabled());
         click(button("PlayButton"));
-        QVERIFY(dialogs_->messages.empty());  // nothing to ask: it plays
+        QVERIFY(s_->dialogs.messages.empty());  // nothing to ask: it plays
         QTRY_COMPARE(audio_.starts, 1);
         QVERIFY(button("StopButton")->isEnabled());
         click(button("StopButton"));
@@ -188,29 +175,29 @@ private slots:
     void playOnAYellowSongAsksFirst() {
         load();
         makeYellow();
-        dialogs_->answers = {false};
+        s_->dialogs.answers = {false};
         QTest::mouseClick(button("PlayButton"), Qt::LeftButton);
-        QCOMPARE(dialogs_->messages.size(), std::size_t(1));
-        QVERIFY(dialogs_->messages.back().question);
-        QCOMPARE(dialogs_->lastText(), QString(kGeneralAskMessage));
-        QVERIFY(!main_->songPreview().busy());
-        dialogs_->answers = {true};
+        QCOMPARE(s_->dialogs.messages.size(), std::size_t(1));
+        QVERIFY(s_->dialogs.messages.back().question);
+        QCOMPARE(s_->dialogs.lastText(), QString(kGeneralAskMessage));
+        QVERIFY(!s_->main->songPreview().busy());
+        s_->dialogs.answers = {true};
         QTest::mouseClick(button("PlayButton"), Qt::LeftButton);
-        QCOMPARE(dialogs_->messages.size(), std::size_t(2));
+        QCOMPARE(s_->dialogs.messages.size(), std::size_t(2));
         QTRY_COMPARE(audio_.starts, 1);
     }
 
     void soundFolderIsKeptForTheUser() {
-        auto* options = main_->findChild<QWidget*>("OptionsWindow");
+        auto* options = s_->main->findChild<QWidget*>("OptionsWindow");
         QVERIFY(options);
         auto* label = options->findChild<QLabel*>("SoundFolderLabel");
         QCOMPARE(label->text(), QString("None: built-in sounds"));
-        const QString folder = QString::fromStdString((dir_->path() / "s1").string());
-        dialogs_->folders.push_back(folder);
+        const QString folder = QString::fromStdString((s_->dir.path() / "s1").string());
+        s_->dialogs.folders.push_back(folder);
         QTest::mouseClick(options->findChild<QPushButton*>("SoundFolderButton"), Qt::LeftButton);
         QCOMPARE(soundFolderSetting(), folder);
         QCOMPARE(label->text(), QDir::toNativeSeparators(folder));
-        QVERIFY(QFile::exists(QString::fromStdString((dir_->path() / "config" / "Ferrocanto" / "Ferrocanto.ini").string())));
+        QVERIFY(QFile::exists(QString::fromStdString((s_->dir.path() / "config" / "Ferrocanto" / "Ferrocanto.ini").string())));
         // Cancelling keeps it.
         QTest::mouseClick(options->findChild<QPushButton*>("SoundFolderButton"), Qt::LeftButton);
         QCOMPARE(soundFolderSetting(), folder);

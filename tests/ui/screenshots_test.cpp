@@ -16,6 +16,7 @@
 
 #include "app/ui/main_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "app/ui/options_window.hpp"
 #include "xm/ui/explorer_window.hpp"
@@ -34,24 +35,20 @@ private slots:
     void mainWindowStates() {
         QFETCH(QSize, screen);
         const QString size = QString("-%1x%2").arg(screen.width()).arg(screen.height());
-        test::TempDir dir;
+        test::WindowSession s;
         test::XmLayout layout;
         layout.channelCount = 8;
         layout.moduleName = std::string("Name with NULs\0\0\0\0\0\0", 20);
-        test::writeFileBytes(dir / "song.xm", test::buildXm(layout));
-        const QString before = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(dir.path().string()));
+        s.write("song.xm", test::buildXm(layout));
         const QString shots = qEnvironmentVariable("FERRO_SHOT_DIR");
         {
-            test::FakeDialogs dialogs;
-            MainWindow main(dialogs);
-            QVERIFY(main.startUp());
+            QVERIFY(s.start());
+            MainWindow& main = *s.main;
             // The main window takes the room the screen gives it.
             main.resize(screen);
             main.show();
             QVERIFY(QTest::qWaitForWindowExposed(&main));
-            auto* files = main.explorer()->findChild<QListWidget*>("fileList");
-            files->setCurrentRow(0);
+            main.explorer()->findChild<QListWidget*>("fileList")->setCurrentRow(0);
             main.explorer()->selectFile();
             if (!shots.isEmpty()) {
                 main.grab().save(shots + "/main-start" + size + ".png");
@@ -92,7 +89,6 @@ private slots:
                 main.grab().save(shots + "/main-options" + size + ".png");
             }
         }
-        QDir::setCurrent(before);
     }
 };
 

@@ -19,6 +19,7 @@
 #include "app/ui/main_window.hpp"
 #include "song/song_setup.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/run_program.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/voice_hex.hpp"
@@ -141,20 +142,17 @@ struct Case {
 class SetupParityTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> dir_;
+    // The module's folder; the windows of each Session below work in it.
+    std::unique_ptr<test::WindowSession> folder_;
     std::unique_ptr<test::TempDir> capture_;
-    QString startFolder_;
 
 private slots:
     void init() {
-        startFolder_ = QDir::currentPath();
-        dir_ = std::make_unique<test::TempDir>();
+        folder_ = std::make_unique<test::WindowSession>();
         capture_ = std::make_unique<test::TempDir>();
-        QDir::setCurrent(QString::fromStdString(dir_->path().string()));
     }
     void cleanup() {
-        QDir::setCurrent(startFolder_);
-        dir_.reset();
+        folder_.reset();
         capture_.reset();
     }
 
@@ -242,8 +240,8 @@ private slots:
         for (const Case& c : cases) {
             const std::string name = std::string("song ") + c.name[0] + ".xm";
             const std::string base = name.substr(0, name.size() - 3);
-            test::writeFileBytes(*dir_ / name, module(c.channels, c.restartPosition));
-            const fs::path setupFile = *dir_ / (base + ".json");
+            test::writeFileBytes(folder_->dir / name, module(c.channels, c.restartPosition));
+            const fs::path setupFile = folder_->dir / (base + ".json");
 
             std::pair<Bytes, Bytes> windows;
             {
@@ -254,7 +252,7 @@ private slots:
                 s.main->songModel().addVoice("bass", voice);
                 c.choose(s);
                 s.main->setPanSeed(kSeed);
-                windows = s.convert(dir_->path(), base);
+                windows = s.convert(folder_->dir.path(), base);
                 QVERIFY2(!windows.first.empty() || !windows.second.empty(), c.name);
                 s.dialogs.files = {QString::fromStdU16String(setupFile.u16string())};
                 s.main->saveSetup();
@@ -266,11 +264,11 @@ private slots:
             }
 
             const test::ProgramRun run = test::runProgram(
-                cli, {"convert", name, "--setup", base + ".json", "--seed", std::to_string(kSeed)}, dir_->path(),
+                cli, {"convert", name, "--setup", base + ".json", "--seed", std::to_string(kSeed)}, folder_->dir.path(),
                 capture_->path());
             QVERIFY2(run.code == 0, (std::string(c.name) + ": " + run.err).c_str());
             const auto read = [&](const char* ext) {
-                const fs::path p = *dir_ / (base + ext);
+                const fs::path p = folder_->dir / (base + ext);
                 Bytes bytes = fs::exists(p) ? test::readFileBytes(p) : Bytes{};
                 fs::remove(p);
                 return bytes;
@@ -287,12 +285,12 @@ private slots:
             QVERIFY2(writeSongSetup(again.main->songModel().choices()) == std::string(saved.begin(), saved.end()),
                      c.name);
             again.main->setPanSeed(kSeed);
-            QVERIFY2(again.convert(dir_->path(), base) == windows, c.name);
+            QVERIFY2(again.convert(folder_->dir.path(), base) == windows, c.name);
         }
     }
 
     void aSetupThatCannotBeUsedChangesNothing() {
-        test::writeFileBytes(*dir_ / "song.xm", module(4, 0));
+        test::writeFileBytes(folder_->dir / "song.xm", module(4, 0));
         Session s("song.xm");
         QVERIFY(s.main->songModel().isLoaded());
         // The File menu's two entries, enabled while a module is loaded.
@@ -310,9 +308,9 @@ private slots:
             {"not json", ""},
         };
         for (const auto& c : cases) {
-            test::writeFileBytes(*dir_ / "bad.json", Bytes(c.text, c.text + std::strlen(c.text)));
+            test::writeFileBytes(folder_->dir / "bad.json", Bytes(c.text, c.text + std::strlen(c.text)));
             s.dialogs.messages.clear();
-            s.dialogs.files = {QString::fromStdU16String((*dir_ / "bad.json").u16string())};
+            s.dialogs.files = {QString::fromStdU16String((folder_->dir / "bad.json").u16string())};
             open->trigger();
             QCOMPARE(s.dialogs.messages.size(), std::size_t(1));
             QVERIFY2(s.dialogs.lastText().contains(QString("bad.json: ") + c.message), c.text);

@@ -27,6 +27,7 @@
 #include "app/ui/light_pictures.hpp"
 #include "song/song_model.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/window_session.hpp"
 #include "support/temp_dir.hpp"
 #include "voices/ui/bank_window.hpp"
 #include "voices/ui/paste_window.hpp"
@@ -129,12 +130,11 @@ const QString kValidHex = "3A 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11
 class VoiceManagerTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> folder_;
-    std::filesystem::path dir_;
-    QString previousDir_;
+    std::unique_ptr<test::WindowSession> s_;
+    std::filesystem::path dir() const { return s_->dir.path(); }
 
     void write(const std::string& name, const Bytes8& bytes) {
-        std::ofstream f(dir_ / name, std::ios::binary);
+        std::ofstream f(dir() / name, std::ios::binary);
         f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     static Bytes8 readBack(const std::filesystem::path& p) {
@@ -204,35 +204,23 @@ class VoiceManagerTest : public QObject {
     }
 
 private slots:
-    void init() {
-        folder_ = std::make_unique<test::TempDir>();
-        dir_ = folder_->path();
-        previousDir_ = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(dir_.string()));
-    }
+    void init() { s_ = std::make_unique<test::WindowSession>(); }
     void cleanup() {
         flushDeletes();
-        QDir::setCurrent(previousDir_);
-        folder_.reset();
+        s_.reset();
     }
 
-    void initialState() {
+    // Before a file or a voice is chosen there is nothing to add, remove or
+    // save, and no warning.
+    void nothingToDoBeforeAChoice() {
         FakeDialogs dialogs;
         SongModel model;
         model.load(moduleWith(4));
-        VoiceManagerWindow vm(model, dialogs, [this] { return dir_; });
-        auto* kinds = child<QComboBox>(&vm, "kindBox");
-        QCOMPARE(kinds->count(), 10);
-        QCOMPARE(kinds->itemText(0), QString("Raw $19 S1/3&K format (*.bin)"));
-        QCOMPARE(kinds->itemText(4), QString("Paste hex voice..."));
-        QCOMPARE(vm.windowTitle(), QString("Voice manager"));
+        VoiceManagerWindow vm(model, dialogs, [this] { return dir(); });
         for (const char* name : {"fileAllBox", "songAllBox"}) QVERIFY(!child<QCheckBox>(&vm, name)->isEnabled());
-        for (const char* name : {"addButton", "removeButton", "bankButton"}) QVERIFY(!child<QPushButton>(&vm, name)->isEnabled());
-        QCOMPARE(child<QPushButton>(&vm, "addButton")->text(), QString("A&dd voice to the song"));
-        QCOMPARE(child<QPushButton>(&vm, "removeButton")->text(), QString("&Remove voice"));
-        QCOMPARE(child<QPushButton>(&vm, "bankButton")->text(), QString("Save ban&k"));
+        for (const char* name : {"addButton", "removeButton", "bankButton"})
+            QVERIFY(!child<QPushButton>(&vm, name)->isEnabled());
         QVERIFY(child<QGroupBox>(&vm, "warningFrame")->isHidden());
-        QCOMPARE(child<QGroupBox>(&vm, "statusFrame")->title(), QString("Status:"));
     }
 
     // The song's voices and light are the model's: a window opened on a model
@@ -243,7 +231,7 @@ private slots:
         model.load(moduleWith(8));
         model.addVoice("bass", sampleVoice(0));
         FakeDialogs dialogs;
-        VoiceManagerWindow vm(model, dialogs, [this] { return dir_; });
+        VoiceManagerWindow vm(model, dialogs, [this] { return dir(); });
         auto* song = child<QListWidget>(&vm, "songVoiceList");
         auto* picture = child<QLabel>(&vm, "lightPicture");
         QCOMPARE(song->count(), 1);
@@ -301,7 +289,7 @@ private slots:
     }
 
     void addAllStopsAtTheLimit() {
-        Alone a(dir_);
+        Alone a(dir());
         VoiceManagerWindow& vm = a.vm;
         write("big.bin", rawFile(300));
         vm.refreshVoiceFiles();
@@ -339,7 +327,7 @@ private slots:
     }
 
     void removeOneAndAll() {
-        Alone a(dir_);
+        Alone a(dir());
         VoiceManagerWindow& vm = a.vm;
         addRawVoices(vm, "three.bin", 3);
         auto* song = child<QListWidget>(&vm, "songVoiceList");
@@ -380,7 +368,7 @@ private slots:
     }
 
     void kindSelection() {
-        Alone a(dir_);
+        Alone a(dir());
         VoiceManagerWindow& vm = a.vm;
         write("a.bin", rawFile(2));
         write("B.YMX", ymxFile(1));
@@ -410,7 +398,7 @@ private slots:
     }
 
     void warnings() {
-        Alone a(dir_);
+        Alone a(dir());
         VoiceManagerWindow& vm = a.vm;
         auto* frame = child<QGroupBox>(&vm, "warningFrame");
         auto* text = child<QLabel>(&vm, "warningLabel");
@@ -434,7 +422,7 @@ private slots:
     }
 
     void importFailureIsReported() {
-        Alone a(dir_);
+        Alone a(dir());
         VoiceManagerWindow& vm = a.vm;
         FakeDialogs& dialogs = a.dialogs;
         write("short.bin", Bytes8(24, 1));
@@ -480,7 +468,7 @@ private slots:
         QFETCH(int, count);
         QFETCH(QString, firstName);
         write(file.toStdString(), Bytes8(bytes.begin(), bytes.end()));
-        Alone a(dir_);
+        Alone a(dir());
         VoiceManagerWindow& vm = a.vm;
         FakeDialogs& dialogs = a.dialogs;
         vm.selectKind(kind);
@@ -572,7 +560,7 @@ private slots:
     // characters, an empty name changes nothing), the window turns the
     // answer into the 8-bit text voice names are and shows the new name.
     void rename() {
-        Alone a(dir_);
+        Alone a(dir());
         VoiceManagerWindow& vm = a.vm;
         FakeDialogs& dialogs = a.dialogs;
         const SongVoiceList& voices = a.model.voices();
@@ -591,7 +579,7 @@ private slots:
     }
 
     void copyToClipboard() {
-        Alone a(dir_);
+        Alone a(dir());
         VoiceManagerWindow& vm = a.vm;
         FakeDialogs& dialogs = a.dialogs;
         dialogs.clipboard = "before";
@@ -665,7 +653,7 @@ private slots:
         flushDeletes();
         QVERIFY(!main.bankWindow());
         QVERIFY(main.isEnabled());
-        const auto path = dir_ / ("bank" + extension.toStdString());
+        const auto path = dir() / ("bank" + extension.toStdString());
         QCOMPARE(static_cast<int>(readBack(path).size()), size);
 
         // Read it back through the import of its kind; the new bank is in
@@ -697,7 +685,7 @@ private slots:
         write("bank.fcv", Bytes8(1000, 0xEE));
         bank->setBankName("bank");
         QTest::mouseClick(child<QPushButton>(bank, "okButton"), Qt::LeftButton);
-        QCOMPARE(readBack(dir_ / "bank.fcv").size(), std::size_t(1 + 26 + 1));
+        QCOMPARE(readBack(dir() / "bank.fcv").size(), std::size_t(1 + 26 + 1));
         flushDeletes();
         QVERIFY(!main.bankWindow());
         QVERIFY(main.isEnabled());
@@ -707,7 +695,7 @@ private slots:
         QTest::mouseClick(child<QPushButton>(main.bankWindow(), "cancelButton"), Qt::LeftButton);
         flushDeletes();
         QVERIFY(main.isEnabled());
-        QVERIFY(!std::filesystem::exists(dir_ / "other.fcv"));
+        QVERIFY(!std::filesystem::exists(dir() / "other.fcv"));
     }
 
     void bankFormatLimits_data() {
