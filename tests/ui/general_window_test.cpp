@@ -160,7 +160,7 @@ private slots:
     // Every control reaches its operation of the model.
     void controlsChangeTheModel() {
         Fixture f;
-        f.get<QRadioButton>("dacNoButton")->click();  // no drums
+        f.get<QRadioButton>("dacNoButton")->click();
         QVERIFY(!f.model.settings().hasDrums);
         QCOMPARE(f.get<QSlider>("fmChannelsSlider")->maximum(), 6);
         QVERIFY(f.row(kDacAssignmentRow)->isHidden());
@@ -174,12 +174,12 @@ private slots:
         f.get<QSlider>("psgChannelsSlider")->setValue(1);
         QCOMPARE(f.model.settings().psgChannelCount, 1);
         QCOMPARE(f.caption(6)->text(), QString("Noise"));
-        f.get<QRadioButton>("noiseNoButton")->click();  // no noise
+        f.get<QRadioButton>("noiseNoButton")->click();
         QVERIFY(!f.model.settings().useNoise);
         QCOMPARE(f.caption(6)->text(), QString("PSG1"));
         QCOMPARE(f.row(6)->accessibleName(), QString("PSG1 channel"));
 
-        f.get<QRadioButton>("loopNoButton")->click();  // play once
+        f.get<QRadioButton>("loopNoButton")->click();
         QVERIFY(!f.model.settings().loopSong);
         QVERIFY(!f.get<QGroupBox>("e4Frame")->isHidden());
         f.get<QToolButton>("e4Box")->click();
