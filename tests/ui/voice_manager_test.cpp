@@ -698,15 +698,16 @@ private slots:
         QVERIFY(!std::filesystem::exists(dir() / "other.fcv"));
     }
 
+    // Each format's own limit is the bank writer's and tested with it; the
+    // window offers only the formats that hold the song's voices and starts
+    // on fcv where it can.
     void bankFormatLimits_data() {
         QTest::addColumn<int>("voices");
         QTest::addColumn<bool>("ymx");
         QTest::addColumn<bool>("fcv");
         QTest::addColumn<QString>("extension");
-        QTest::newRow("127") << 127 << true << true << ".fcv";
-        QTest::newRow("128") << 128 << false << true << ".fcv";
-        QTest::newRow("255") << 255 << false << true << ".fcv";
-        QTest::newRow("256") << 256 << false << false << ".bin";
+        QTest::newRow("too many for ymx") << 128 << false << true << ".fcv";
+        QTest::newRow("too many for fcv") << 256 << false << false << ".bin";
     }
     void bankFormatLimits() {
         QFETCH(int, voices);
