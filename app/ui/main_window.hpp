@@ -145,6 +145,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The constructor's parts, in the order it calls them.
     QWidget* createButtons(QWidget* parent);
     QGroupBox* createFormatBoxes(QWidget* parent);
     void createActions();

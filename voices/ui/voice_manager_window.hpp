@@ -76,6 +76,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The constructor's parts, in the order it calls them.
     void createFileSide(QGridLayout* grid);
     void createSongSide(QGridLayout* grid);
     void setUpHexViews();
