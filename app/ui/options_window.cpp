@@ -59,6 +59,7 @@ OptionsWindow::OptionsWindow(Dialogs& dialogs, std::filesystem::path settingsFil
     // restored, but neither maximised nor closed.
     setWindowFlags(kFrameFlags | Qt::Window);
 
+    // The controls are made in the order the Tab key goes through them.
     const std::array<const char*, 3> yellow = {"Convert anyway", "Warn and ask", "Warn and halt"};
     const std::array<const char*, 4> exits = {"Exit anyway", "Ask, if XM is loaded", "Ask, always", "Do not exit"};
     QGroupBox* generalFrame = optionFrame(this, "generalYellowFrame", "If \"General Parametres\" is yellow",
@@ -68,6 +69,29 @@ OptionsWindow::OptionsWindow(Dialogs& dialogs, std::filesystem::path settingsFil
     QGroupBox* exitFrame =
         optionFrame(this, "exitFrame", "When trying to exit", "exitChoiceButton", exits, exitButtons_);
 
+    QGroupBox* afterFrame = createAfterConversionFrame();
+    okButton_ = new QPushButton("Ok", this);
+    okButton_->setObjectName("okButton");
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(6);
+    grid->addWidget(generalFrame, 0, 0);
+    grid->addWidget(voiceFrame, 0, 1, 1, 2);
+    grid->addWidget(exitFrame, 1, 0);
+    grid->addWidget(afterFrame, 1, 1);
+    grid->addWidget(okButton_, 1, 2, Qt::AlignBottom);
+    grid->addWidget(createListeningFrame(), 2, 0, 1, 3);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    wireControls();
+
+    showSoundFolder();
+    showOptions(loadOptions(settingsFile_));
+    saveChoices();
+}
+
+// What the conversion's message tells besides the files written.
+QGroupBox* OptionsWindow::createAfterConversionFrame() {
     auto* afterFrame = new QGroupBox("After the conversion", this);
     afterFrame->setObjectName("afterConversionFrame");
     auto* afterColumn = new QVBoxLayout(afterFrame);
@@ -80,21 +104,12 @@ OptionsWindow::OptionsWindow(Dialogs& dialogs, std::filesystem::path settingsFil
     afterColumn->addWidget(sizeDecimal_);
     afterColumn->addWidget(sizeHex_);
     afterColumn->addStretch(1);
+    return afterFrame;
+}
 
-    okButton_ = new QPushButton("Ok", this);
-    okButton_->setObjectName("okButton");
-
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->setSpacing(6);
-    grid->addWidget(generalFrame, 0, 0);
-    grid->addWidget(voiceFrame, 0, 1, 1, 2);
-    grid->addWidget(exitFrame, 1, 0);
-    grid->addWidget(afterFrame, 1, 1);
-    grid->addWidget(okButton_, 1, 2, Qt::AlignBottom);
-
-    // The Sonic 1 sounds the previews play: kept for the user, not in the
-    // settings file.
+// The Sonic 1 sounds the previews play: kept for the user, not in the
+// settings file.
+QGroupBox* OptionsWindow::createListeningFrame() {
     auto* soundFrame = new QGroupBox("Listening", this);
     soundFrame->setObjectName("SoundFrame");
     auto* soundRow = new QHBoxLayout(soundFrame);
@@ -106,22 +121,19 @@ OptionsWindow::OptionsWindow(Dialogs& dialogs, std::filesystem::path settingsFil
     soundFolderLabel_->setAccessibleName("Sonic 1 sound folder");
     soundRow->addWidget(soundFolderButton_);
     soundRow->addWidget(soundFolderLabel_, 1);
-    grid->addWidget(soundFrame, 2, 0, 1, 3);
-    showSoundFolder();
-    connect(soundFolderButton_, &QPushButton::clicked, this, &OptionsWindow::chooseSoundFolder);
-    grid->setSizeConstraint(QLayout::SetFixedSize);
+    return soundFrame;
+}
 
-    // Only the user's clicks save; the load below sets the controls quietly
-    // and saves once at the end.
+// Only the user's clicks save; the constructor sets the controls quietly and
+// saves once at its end.
+void OptionsWindow::wireControls() {
     for (QRadioButton* b : generalYellowButtons_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::saveChoices);
     for (QRadioButton* b : voiceYellowButtons_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::saveChoices);
     for (QRadioButton* b : exitButtons_) connect(b, &QRadioButton::clicked, this, &OptionsWindow::saveChoices);
     connect(sizeDecimal_, &QCheckBox::clicked, this, &OptionsWindow::saveChoices);
     connect(sizeHex_, &QCheckBox::clicked, this, &OptionsWindow::saveChoices);
     connect(okButton_, &QPushButton::clicked, this, &OptionsWindow::minimiseWindow);
-
-    showOptions(loadOptions(settingsFile_));
-    saveChoices();
+    connect(soundFolderButton_, &QPushButton::clicked, this, &OptionsWindow::chooseSoundFolder);
 }
 
 void OptionsWindow::showSoundFolder() {

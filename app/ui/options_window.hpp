@@ -9,6 +9,7 @@
 #include "app/options.hpp"
 
 class QCheckBox;
+class QGroupBox;
 class QCloseEvent;
 class QEvent;
 class QLabel;
@@ -53,6 +54,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The constructor's parts.
+    QGroupBox* createAfterConversionFrame();
+    QGroupBox* createListeningFrame();
+    void wireControls();
     void showOptions(const AppOptions& options);
     void showSoundFolder();
     void chooseSoundFolder();
