@@ -87,24 +87,48 @@ XmChannelChoice channel(const json& value, const std::string& key, int channelCo
     return static_cast<int>(*v);
 }
 
+// An entry of an array key as the file names it and, where the entry is a
+// control of the windows, as the windows name it: "fm[5] (FM6)", counted
+// from 0 in the file and from 1 on the screen.
+std::string entryKey(const std::string& key, std::size_t i, const SongSettings* settings = nullptr,
+                     bool byNote = false) {
+    const std::string base = key + "[" + std::to_string(i) + "]";
+    const int n = static_cast<int>(i);
+    std::string control;
+    if (key == "fm" || ((key == "pitch" || key == "volume" || key == "pan") && n < kFirstPsgSlot))
+        control = "FM" + std::to_string(n + 1);
+    else if (key == "psg")
+        control = settings && settings->useNoise && n + 1 == settings->psgChannelCount ? "Noise"
+                                                                                       : "PSG" + std::to_string(n + 1);
+    else if (key == "pan")
+        control = "DAC";
+    else if (key == "volume" && n == kNoiseVolumeSlot)
+        control = "Noise";
+    else if (key == "pitch" || key == "volume")
+        control = "PSG" + std::to_string(n - kFirstPsgSlot + 1);
+    else if (key == "corri" || key == "psgorri" || key == "dorri" || key == "norri")
+        control = (byNote ? "note " : "instrument ") + std::to_string(n + 1);
+    return control.empty() ? base : base + " (" + control + ")";
+}
+
 template <std::size_t N>
 std::array<int, N> integers(const json& value, const std::string& key, int low, int high) {
     arrayOf(value, key, N, "integers from " + std::to_string(low) + " to " + std::to_string(high));
     std::array<int, N> out{};
-    for (std::size_t i = 0; i < N; ++i) out[i] = integerIn(value[i], key + "[" + std::to_string(i) + "]", low, high);
+    for (std::size_t i = 0; i < N; ++i) out[i] = integerIn(value[i], entryKey(key, i), low, high);
     return out;
 }
 
 // A map as the byte string the engine reads: position k-1 holds key k.
 std::string mapFromJson(const json& value, const std::string& key, std::size_t length, int low, int high,
-                     const std::string& note = "") {
+                        bool byNote = false, const std::string& note = "") {
     if (!value.is_array() || value.size() != length)
         refuse(key + ": must be an array of " + std::to_string(length) + " integers from " + std::to_string(low) +
                " to " + std::to_string(high) + note);
     std::string out;
     out.reserve(length);
     for (std::size_t i = 0; i < length; ++i)
-        out.push_back(static_cast<char>(integerIn(value[i], key + "[" + std::to_string(i) + "]", low, high)));
+        out.push_back(static_cast<char>(integerIn(value[i], entryKey(key, i, nullptr, byNote), low, high)));
     return out;
 }
 
@@ -239,7 +263,7 @@ void assignmentRows(const json& v, const std::string& key, Reading& r, std::span
     const std::string what = "XM channels from 1 to " + std::to_string(r.channelCount) + " or null";
     const json& list = arrayOf(v, key, rows.size(), what);
     for (std::size_t k = 0; k < rows.size(); ++k)
-        rows[k] = channel(list[k], key + "[" + std::to_string(k) + "]", r.channelCount);
+        rows[k] = channel(list[k], entryKey(key, k, &r.c.settings), r.channelCount);
 }
 
 // A map as the user reads it, only the entries that differ from the default;
@@ -344,14 +368,14 @@ const SetupKey kSetupKeys[] = {
      [](const json& v, const std::string& key, Reading& r) {
          const bool byNote = r.c.maps.drumsByNote;
          r.c.maps.drumSamples = mapFromJson(v, key, byNote ? kNoteKeyCount : kInstrumentKeyCount, kFirstDacSample,
-                                            kLastDacSample,
+                                            kLastDacSample, byNote,
                                             byNote ? " (drumsByNote is true)" : " (drumsByNote is false)");
      }},
     {"norri",
      [](const json& v, const std::string& key, Reading& r) {
          const bool byNote = r.c.maps.hihatsByNote;
          r.c.maps.hihatKinds = mapFromJson(v, key, byNote ? kNoteKeyCount : kInstrumentKeyCount,
-                                           static_cast<int>(HiHatKind::Open), static_cast<int>(HiHatKind::Closed),
+                                           static_cast<int>(HiHatKind::Open), static_cast<int>(HiHatKind::Closed), byNote,
                                            byNote ? " (hihatsByNote is true)" : " (hihatsByNote is false)");
      }},
     {"instrumentVoices",

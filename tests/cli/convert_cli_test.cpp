@@ -356,7 +356,7 @@ TEST_F(ConvertCli, RefusedSetupsWriteNothing) {
     const std::vector<Case> cases = {
         {R"({"tempo": 0})", "setup.json: tempo: must be an integer from 1 to 9, not 0\n"},
         {R"({"colour": "blue"})", "setup.json: colour: unknown key\n"},
-        {R"({"fm": [1, 2, 3, 4, 5, 6]})", "setup.json: fm[5]: must be an XM channel from 1 to 5 or null, not 6\n"},
+        {R"({"fm": [1, 2, 3, 4, 5, 6]})", "setup.json: fm[5] (FM6): must be an XM channel from 1 to 5 or null, not 6\n"},
         {R"({"voices": [{"kind": "raw25", "file": "gone.bin"}]})",
          "setup.json: voices[0].file: there is no file gone.bin\n"},
         {"{\"tempo\": ", "setup.json: The song setup file is not valid JSON: "},
