@@ -12,7 +12,12 @@
 namespace ferro {
 
 // The one message for every failure (information icon, OK, program title).
-inline constexpr const char* kAutoFillFailedMessage = "It wasn't possible to auto fill the channel assignment!";
+// Most modules name no channels at all, so the second line says what names
+// the button looks for.
+inline constexpr const char* kAutoFillFailedMessage =
+    "It wasn't possible to auto fill the channel assignment!\n"
+    "Auto fill reads the module's channel names and needs each of \"FM1\" to \"FM6\", \"PSG1\" to \"PSG3\", "
+    "\"DAC\" and \"NOISE\" (or \"HATS\") it finds on one channel only; this module's names do not say so.";
 
 // What the names say. Channel numbers are 1-based.
 struct ChannelNameMatch {
