@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <nlohmann/json.hpp>
 
 #include "base/paths.hpp"
@@ -26,9 +27,11 @@ int runInfo(const InfoOptions& opt) {
     const auto [path, directory, fileName] = modulePath(opt.file);
     // Read in memory: a desktop session that has the same module loaded
     // keeps its scratch files, unless they are asked for.
-    const auto parsed = readXmModule(directory, fileName);
+    std::string problem;
+    const auto parsed = readXmModule(directory, fileName, &problem);
     if (auto* error = std::get_if<XmError>(&parsed)) {
         std::cerr << xmErrorMessage(*error) << '\n';
+        if (!problem.empty()) std::cerr << problem << '\n';
         return 1;
     }
     const XmModule& m = std::get<XmModule>(parsed);

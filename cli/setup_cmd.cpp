@@ -37,9 +37,11 @@ int runSetup(const SetupOptions& opt) {
     const auto [path, directory, fileName] = modulePath(opt.file);
     // The module is read whole, as a load reads it: a module that would not
     // load has no setup.
-    const auto parsed = readXmModule(directory, fileName);
+    std::string problem;
+    const auto parsed = readXmModule(directory, fileName, &problem);
     if (auto* error = std::get_if<XmError>(&parsed)) {
         std::cerr << xmErrorMessage(*error) << '\n';
+        if (!problem.empty()) std::cerr << problem << '\n';
         return 1;
     }
     const XmModule& module = std::get<XmModule>(parsed);
@@ -59,7 +61,7 @@ int runSetup(const SetupOptions& opt) {
         const std::string file = source.substr(colon + 1);
         const ImportResult result = importVoiceFile(kind->kind, pathFromUtf8(file));
         if (!result.ok()) {
-            std::cerr << "--voices (" << file << "): " << result.message << '\n';
+            std::cerr << "--voices (" << file << "): " << importFailureText(result, file) << '\n';
             return kSetupErrorExitCode;
         }
         if (kind->kindWarning != nullptr) std::cerr << "Warning: " << file << ": " << kind->kindWarning << '\n';

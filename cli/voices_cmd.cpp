@@ -61,7 +61,7 @@ int runVoices(const VoicesArgs& args) {
         }
         const ImportResult result = importVoiceFile(info->kind, pathFromUtf8(args.source));
         if (!result.ok()) {
-            std::cerr << result.message << '\n';
+            std::cerr << importFailureText(result, args.source) << '\n';
             return 1;
         }
         for (const auto& entry : result.voices) out["voices"].push_back(voiceJson(entry.name, entry.voice));
@@ -97,7 +97,7 @@ int runBank(const BankArgs& args) {
         const std::string file = source.substr(colon + 1);
         ImportResult result = importVoiceFile(kind->kind, pathFromUtf8(file));
         if (!result.ok()) {
-            std::cerr << file << ": " << result.message << '\n';
+            std::cerr << file << ": " << importFailureText(result, file) << '\n';
             return 1;
         }
         // Past the format's limit the set is refused anyway: stop collecting.

@@ -209,7 +209,7 @@ void readVoiceEntry(const json& entry, const std::string& key, const std::filesy
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) refuse(key + ".file: there is no file " + fileText);
     const ImportResult result = importVoiceFile(kind->kind, file);
-    if (!result.ok()) refuse(key + " (" + fileText + "): " + result.message);
+    if (!result.ok()) refuse(key + " (" + fileText + "): " + importFailureText(result, fileText));
     if (warnings != nullptr) {
         if (kind->kindWarning != nullptr) warnings->push_back(key + " (" + fileText + "): " + kind->kindWarning);
         if (result.ssgEgWarning) warnings->push_back(key + " (" + fileText + "): " + kTfiSsgEgWarning);
@@ -570,8 +570,13 @@ std::optional<SongSetupError> loadSongWithSetup(SongModel& model, const Bytes& b
         choices = std::get<SongChoices>(std::move(read));
     }
 
-    auto parsed = parseXmModule(bytes);
-    if (const auto* error = std::get_if<XmError>(&parsed)) return SongSetupError{1, xmErrorMessage(*error)};
+    std::string where;
+    auto parsed = parseXmModule(bytes, &where);
+    if (const auto* error = std::get_if<XmError>(&parsed)) {
+        std::string message = xmErrorMessage(*error);
+        if (!where.empty()) message += "\n" + utf8FromPath(modulePath.filename()) + ": " + where;
+        return SongSetupError{1, message};
+    }
     XmModule& module = std::get<XmModule>(parsed);
     // The outputs are named after the module and go beside it.
     module.fileName = utf8FromPath(modulePath.filename());

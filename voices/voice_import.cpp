@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace ferro {
 
@@ -16,9 +17,10 @@ ByteReader zeroFillReader(std::span<const std::uint8_t> data) {
     return ByteReader(data, ByteReader::PastEnd::ReadZeros);
 }
 
-ImportResult failure(const char* message) {
+ImportResult failure(const char* message, std::string problem = "") {
     ImportResult result;
     result.message = message;
+    result.problem = std::move(problem);
     return result;
 }
 
@@ -173,7 +175,8 @@ ImportResult importRaw29(std::span<const std::uint8_t> data, std::string_view fi
 
 ImportResult importTfi(std::span<const std::uint8_t> data, std::string_view fileName) {
     static constexpr std::size_t kTfiSize = 42;
-    if (data.size() != kTfiSize) return failure(kBrokenFileMessage);
+    if (data.size() != kTfiSize)
+        return failure(kBrokenFileMessage, "a TFI voice is 42 bytes long, this file is " + std::to_string(data.size()));
     enum { Mul, Dt, Tl, Rs, Ar, Dr, Sr, Rr, Sl, SsgEg };
     ImportResult result;
     FmVoice voice;
@@ -208,7 +211,9 @@ ImportResult importTfi(std::span<const std::uint8_t> data, std::string_view file
 
 ImportResult importMvs(std::span<const std::uint8_t> data, std::string_view) {
     static constexpr std::size_t kMinimumSize = 31;
-    if (data.size() < kMinimumSize) return failure(kBrokenFileMessage);
+    if (data.size() < kMinimumSize)
+        return failure(kBrokenFileMessage, "an MVS instrument is at least 31 bytes long (signature, name and "
+                                           "registers), this file is " + std::to_string(data.size()));
     static constexpr char kSignature[5] = {'M', 'V', 'S', 'I', '1'};
     for (std::size_t i = 0; i < 5; ++i) {
         char c = static_cast<char>(data[i]);
@@ -266,6 +271,11 @@ ImportResult importVoiceBytes(VoiceFileKind kind, std::span<const std::uint8_t> 
     } catch (...) {
         return failure(kWrongFileMessage);
     }
+}
+
+std::string importFailureText(const ImportResult& result, std::string_view fileName) {
+    if (result.problem.empty()) return result.message;
+    return result.message + "\n" + std::string(fileName) + ": " + result.problem;
 }
 
 ImportResult importVoiceFile(VoiceFileKind kind, const std::filesystem::path& file) {

@@ -54,6 +54,7 @@ using FileVoiceList = std::vector<FileVoiceEntry>;
 struct ImportResult {
     FileVoiceList voices;      // 1..n entries on success, empty on failure
     std::string message;       // empty on success, else one of the messages above
+    std::string problem;       // what in the file does not fit its kind, when known
     bool ssgEgWarning = false; // TFI only: the voice uses SSG-EG (dropped)
     bool ok() const { return message.empty(); }
 };
@@ -80,6 +81,10 @@ const VoiceKindInfo* findVoiceKindByCliName(std::string_view name);
 // Entry names use the file's name without its folder. Paste, an unknown kind
 // or an unreadable file give "There is something wrong with this file".
 ImportResult importVoiceFile(VoiceFileKind kind, const std::filesystem::path& file);
+
+// The failure as the user reads it: the message, then, when the import knows
+// it, a line with the file's name and what does not fit its kind.
+std::string importFailureText(const ImportResult& result, std::string_view fileName);
 
 // The same from bytes already in memory.
 ImportResult importVoiceBytes(VoiceFileKind kind, std::span<const std::uint8_t> data, std::string_view fileName);

@@ -194,7 +194,7 @@ bool joinRowStreams(XmModule& m) {
 
 }  // namespace
 
-std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes) {
+std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes, std::string* problem) {
     ByteReader in(bytes);
     auto header = readHeader(in);
     if (auto* error = std::get_if<XmError>(&header)) return *error;
@@ -218,11 +218,29 @@ std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> byte
     {
         ByteReader walk = in;
         std::int64_t cells = 0;
+        // A file cut inside its patterns is the common damage (a download or
+        // a copy that stopped); the user is told which pattern and where.
+        const auto cut = [&](int p, std::size_t needed) {
+            if (problem)
+                *problem = "pattern " + std::to_string(p) + "'s data runs to offset " + std::to_string(needed) +
+                           ", but the file ends at offset " + std::to_string(bytes.size());
+            return XmError::ReadError;
+        };
         for (int p = 0; p < h.patternCount; ++p) {
+            const std::size_t start = walk.pos();
             const auto ph = readPatternHeader(walk);
-            if (!ph) return XmError::ReadError;
+            if (!ph) {
+                // The header's own length, when that much can be read.
+                ByteReader length = walk;
+                length.seek(start);
+                const auto headerLength = length.i32le();
+                const std::size_t needed =
+                    start + (headerLength && *headerLength >= 9 ? static_cast<std::size_t>(*headerLength) : 9);
+                if (needed > bytes.size()) return cut(p, needed);
+                return XmError::ReadError;
+            }
             const auto packed = walk.view(ph->packedSize);
-            if (!packed) return XmError::ReadError;
+            if (!packed) return cut(p, walk.pos() + ph->packedSize);
             cells += std::int64_t{ph->rows} * channels;
             if (cells > kMaxCells) return XmError::ReadError;
             patternHeaders.push_back(*ph);

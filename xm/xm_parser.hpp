@@ -104,8 +104,10 @@ std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> byte
 // not have written it: no song, no pattern, no channel or more than 128
 // channels, a pattern of 0 or over 1024 rows, a pattern cut short, or more
 // than 2^23 cells in the patterns or in the song; all of this is checked
-// before the cells are unpacked.
-std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes);
+// before the cells are unpacked. For a pattern cut short, `problem` (when
+// given) receives what is wrong where: "pattern 3's data runs to offset 1400,
+// but the file ends at offset 1200".
+std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes, std::string* problem = nullptr);
 
 // The names of channels 1..count from the CNAM block, which must begin within
 // the last 1300 bytes; none when there is none. A name is the text before the

@@ -30,11 +30,16 @@ std::variant<XmHeader, XmError> readXmHeader(const fs::path& file) {
     return parseXmHeader(std::get<Bytes>(bytes));
 }
 
-std::variant<XmModule, XmError> readXmModule(const fs::path& directory, const std::string& fileName) {
+std::variant<XmModule, XmError> readXmModule(const fs::path& directory, const std::string& fileName,
+                                             std::string* problem) {
     auto bytes = readXmFile(directory / pathFromUtf8(fileName));
     if (auto* error = std::get_if<XmError>(&bytes)) return *error;
-    auto parsed = parseXmModule(std::get<Bytes>(bytes));
-    if (auto* error = std::get_if<XmError>(&parsed)) return *error;
+    std::string where;
+    auto parsed = parseXmModule(std::get<Bytes>(bytes), &where);
+    if (auto* error = std::get_if<XmError>(&parsed)) {
+        if (problem && !where.empty()) *problem = fileName + ": " + where;
+        return *error;
+    }
     XmModule& module = std::get<XmModule>(parsed);
     module.fileName = fileName;
     module.directory = directory;

@@ -19,7 +19,9 @@ std::variant<Bytes, XmError> readXmFile(const std::filesystem::path& file);
 std::variant<XmHeader, XmError> readXmHeader(const std::filesystem::path& file);
 
 // Reads and parses directory/fileName (a UTF-8 file name), writing nothing.
-// The module remembers where it came from.
-std::variant<XmModule, XmError> readXmModule(const std::filesystem::path& directory, const std::string& fileName);
+// The module remembers where it came from. For a module cut short, `problem`
+// (when given) receives the file's name and what is wrong where.
+std::variant<XmModule, XmError> readXmModule(const std::filesystem::path& directory, const std::string& fileName,
+                                             std::string* problem = nullptr);
 
 }  // namespace ferro

@@ -398,6 +398,19 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     EXPECT_EQ(r.err, "Some kind of error happened\n");
     EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
 
+    // A module cut inside its patterns: today's message, then where it ends.
+    const auto whole = test::buildXm(test::XmLayout{});
+    test::writeFileBytes(work() / "song.xm", {whole.begin(), whole.end() - 3});
+    const std::string cut = "Some kind of error happened\nsong.xm: pattern 0's data runs to offset " +
+                            std::to_string(whole.size()) + ", but the file ends at offset " +
+                            std::to_string(whole.size() - 3) + "\n";
+    for (const char* verb : {"convert", "info", "setup"}) {
+        r = run({verb, "song.xm"});
+        EXPECT_EQ(r.code, 1) << verb;
+        EXPECT_EQ(r.err, cut) << verb;
+    }
+    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+
     // No such module.
     r = run({"convert", "other.xm", "--setup", "setup.json"});
     EXPECT_EQ(r.code, 1);

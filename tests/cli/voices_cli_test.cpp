@@ -78,6 +78,7 @@ TEST_F(VoicesCli, TfiWarningAndLatin1Names) {
 TEST_F(VoicesCli, FailuresGoToStandardError) {
     write("short.bin", Data(24));
     write("bad.ymx", Data(8));
+    write("cut.tfi", Data(40));
     struct Case {
         std::vector<std::string> args;
         std::string message;
@@ -85,6 +86,8 @@ TEST_F(VoicesCli, FailuresGoToStandardError) {
     const std::vector<Case> cases = {
         {{"voices", "raw25", "short.bin"}, "There are no voices in this file\n"},
         {{"voices", "ymx", "bad.ymx"}, "File is not a valid YMX\n"},
+        {{"voices", "tfi", "cut.tfi"},
+         "This file seems to be broken\ncut.tfi: a TFI voice is 42 bytes long, this file is 40\n"},
         {{"voices", "s3ksong", "missing.bin"}, "There is something wrong with this file\n"},
         {{"voices", "paste", "00 11"}, "The voice you entered is not in a recognized format!\n"},
     };

@@ -72,6 +72,24 @@ TEST(VoiceImport, FailureMessages) {
     }
 }
 
+// A broken file's second line: the file's name and what does not fit its kind.
+TEST(VoiceImport, BrokenFilesSayWhatDoesNotFit) {
+    struct Case {
+        VoiceFileKind kind;
+        std::size_t size;
+        std::string text;
+    };
+    const Case cases[] = {
+        {VoiceFileKind::Tfi, 41, "This file seems to be broken\nx.tfi: a TFI voice is 42 bytes long, this file is 41"},
+        {VoiceFileKind::Tfi, 43, "This file seems to be broken\nx.tfi: a TFI voice is 42 bytes long, this file is 43"},
+        {VoiceFileKind::Mvs, 30, "This file seems to be broken\nx.tfi: an MVS instrument is at least 31 bytes long "
+                                 "(signature, name and registers), this file is 30"},
+        {VoiceFileKind::Raw25, 24, "There are no voices in this file"},  // nothing more to say
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(importFailureText(importData(c.kind, Data(c.size)), "x.tfi"), c.text) << c.size;
+}
+
 TEST(VoiceImport, FileFrameOpensReadsAndNamesWithoutFolder) {
     test::VoiceTempDir dir;
     const auto file = dir.write("drums.bin", countingBytes(32 * 25));

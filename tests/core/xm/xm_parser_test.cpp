@@ -253,6 +253,34 @@ TEST(XmParser, ModuleCutAtEveryOffsetFailsCleanly) {
     EXPECT_TRUE(std::holds_alternative<XmModule>(parseXmModule(full)));
 }
 
+TEST(XmParser, ACutPatternIsNamedWithTheOffsetsWhereItEnds) {
+    XmLayout layout;
+    layout.channelCount = 2;
+    layout.orderTable = {0, 1};
+    layout.patterns = {numberedPattern(3, 2, 1), numberedPattern(2, 2, 2)};
+    layout.patterns[1].packed = false;
+    const auto full = test::buildXm(layout);
+    const std::size_t end = full.size();
+    const std::size_t second = end - 9 - 20;  // pattern 1: 9-byte header, 2 rows x 2 channels x 5 bytes
+    auto zeroRows = full;
+    zeroRows[60 + 276 + 5] = zeroRows[60 + 276 + 6] = 0;
+    const auto at = [](std::size_t n) { return std::to_string(n); };
+    struct Row { std::vector<std::uint8_t> bytes; std::string problem; };
+    const Row rows[] = {
+        {{full.begin(), full.begin() + 340}, "pattern 0's data runs to offset 345, but the file ends at offset 340"},
+        {{full.begin(), full.begin() + 350},
+         "pattern 0's data runs to offset " + at(second) + ", but the file ends at offset 350"},
+        {{full.begin(), full.end() - 5},
+         "pattern 1's data runs to offset " + at(end) + ", but the file ends at offset " + at(end - 5)},
+        {zeroRows, ""},  // refused, but not for being cut
+    };
+    for (const Row& r : rows) {
+        std::string problem;
+        EXPECT_TRUE(std::holds_alternative<XmError>(parseXmModule(r.bytes, &problem)));
+        EXPECT_EQ(problem, r.problem);
+    }
+}
+
 TEST(XmParser, HeaderForTheInfoWindow) {
     TempDir dir;
     XmLayout layout;
