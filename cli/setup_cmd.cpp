@@ -1,4 +1,4 @@
-// `ferrocanto-cli setup SONG.xm [--auto-fill] [--voices KIND:FILE ...]`:
+// `ferrocanto-cli setup SONG.xm [--auto-fill] [--match-tempo] [--voices KIND:FILE ...]`:
 // prints the song setup a fresh load of the module gives, in the form the
 // desktop program's "Save setup..." writes, ready to edit and pass to
 // `convert --setup`. Exit codes as `convert`: 1 for a module that cannot be
@@ -12,6 +12,7 @@
 #include "cli/commands.hpp"
 #include "cli/text.hpp"
 #include "params/auto_fill.hpp"
+#include "params/tempo_match.hpp"
 #include "song/song_setup.hpp"
 #include "voices/voice_import.hpp"
 #include "xm/xm_reader.hpp"
@@ -23,6 +24,7 @@ namespace {
 struct SetupOptions {
     std::string file;
     bool autoFill = false;
+    bool matchTempo = false;
     std::vector<std::string> voices;
 };
 
@@ -49,6 +51,18 @@ int runSetup(const SetupOptions& opt) {
     SongChoices choices = initialSongChoices(module.channelCount);
     if (opt.autoFill && !autoFillChannels(module.channelNames, choices.settings, choices.assignment))
         std::cerr << "Warning: " << kAutoFillFailedMessage << '\n';
+    if (opt.matchTempo) {
+        // The standard output holds the setup alone; how near it came goes
+        // beside the warnings.
+        if (const auto match = matchModuleTempo(module.header.defaultTempo, module.header.defaultBpm)) {
+            choices.settings.dividingTiming = match->dividingTiming;
+            choices.settings.tempo = match->tempo;
+            std::cerr << "Dividing timing " << match->dividingTiming << ", tempo " << match->tempo << ": "
+                      << match->text << '\n';
+        } else {
+            std::cerr << "Warning: the module's speed or BPM is 0; the tempo is left as it is\n";
+        }
+    }
     for (const std::string& source : opt.voices) {
         const auto colon = source.find(':');
         const VoiceKindInfo* kind =
@@ -84,6 +98,8 @@ void addSetupCommand(CLI::App& app, int& exitCode) {
     CLI::App* cmd = app.add_subcommand("setup", "Print the song setup of a fresh load (JSON), ready for convert --setup");
     cmd->add_option("file", opt->file, "The XM module")->required();
     cmd->add_flag("--auto-fill", opt->autoFill, "Assign the channels from their names, as \"Auto fill\" does");
+    cmd->add_flag("--match-tempo", opt->matchTempo,
+                  "Pick the dividing timing and tempo nearest the module's speed and BPM");
     cmd->add_option("--voices", opt->voices, "KIND:FILE, voices added to the song in this order");
     cmd->callback([opt, &exitCode] { exitCode = runSetup(*opt); });
 }

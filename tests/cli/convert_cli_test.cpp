@@ -512,5 +512,18 @@ TEST_F(ConvertCli, SetupPrintsAFileThatConvertReads) {
     EXPECT_EQ(run({"setup", "not.xm"}).code, 1);
 }
 
+TEST_F(ConvertCli, SetupMatchesTheModulesTempo) {
+    test::XmLayout layout;
+    layout.tempo = 9;
+    layout.bpm = 60;
+    test::writeFileBytes(work() / "song.xm", test::buildXm(layout));
+    const CliRun r = run({"setup", "song.xm", "--match-tempo"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const json setup = json::parse(r.out);
+    EXPECT_EQ(setup["dividingTiming"], 9);
+    EXPECT_EQ(setup["tempo"], 2);
+    EXPECT_EQ(r.err, "Dividing timing 9, tempo 2: a row every 375 ms in the module, 300 ms in the song: 25% faster\n");
+}
+
 }  // namespace
 }  // namespace ferro

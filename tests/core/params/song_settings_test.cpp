@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "params/song_settings.hpp"
+#include "params/tempo_match.hpp"
 #include "params/validation.hpp"
 
 namespace ferro {
@@ -152,6 +153,30 @@ TEST(SongSettings, MoreWindowVisibility) {
                         for (int k = 1; k <= 6; ++k) EXPECT_EQ(v.fmFrameVisible[k - 1], k <= fm);
                         for (int k = 1; k <= 3; ++k) EXPECT_EQ(v.psgFrameVisible[k - 1], k <= tones);
                     }
+}
+
+// A row lasts div x tempo / (tempo - 1) frames of 1/60 s in the song and
+// speed x 2.5 / BPM seconds in the tracker.
+TEST(SongSettings, MatchTheModulesTempo) {
+    struct Row { int speed, bpm, div, tempo; const char* text; };
+    const Row rows[] = {
+        {6, 125, 6, 6, "a row every 120 ms in the module, 120 ms in the song: the same speed"},
+        {3, 125, 3, 6, "a row every 60 ms in the module, 60 ms in the song: the same speed"},
+        // 9.375 frames: 7 x 4 / 3 and 8 x 7 / 6 are as near; the smaller division wins.
+        {7, 112, 7, 4, "a row every 156 ms in the module, 156 ms in the song: the same speed"},
+        {9, 60, 9, 2, "a row every 375 ms in the module, 300 ms in the song: 25% faster"},
+        {31, 32, 9, 2, "a row every 2422 ms in the module, 300 ms in the song: 707% faster"},
+        {1, 255, 1, 9, "a row every 10 ms in the module, 19 ms in the song: 48% slower"},
+    };
+    for (const Row& r : rows) {
+        const auto m = matchModuleTempo(r.speed, r.bpm);
+        ASSERT_TRUE(m) << r.speed << " " << r.bpm;
+        EXPECT_EQ(m->dividingTiming, r.div) << r.speed << " " << r.bpm;
+        EXPECT_EQ(m->tempo, r.tempo) << r.speed << " " << r.bpm;
+        EXPECT_EQ(m->text, r.text);
+    }
+    EXPECT_FALSE(matchModuleTempo(0, 125));
+    EXPECT_FALSE(matchModuleTempo(6, 0));
 }
 
 }  // namespace
