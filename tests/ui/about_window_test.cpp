@@ -9,8 +9,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/ui/about_window.hpp"
-#include "app/ui/main_window.hpp"
+#include "ui/about/about_window.hpp"
+#include "app/main_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"

@@ -6,14 +6,14 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/ui/main_window.hpp"
+#include "app/main_window.hpp"
 #include "song/song_conversion.hpp"
-#include "params/ui/more_window.hpp"
+#include "ui/params/more_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
-#include "voices/ui/voice_manager_window.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "ui/voices/voice_manager_window.hpp"
+#include "ui/module/explorer_window.hpp"
 
 using namespace ferro;
 

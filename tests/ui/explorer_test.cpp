@@ -8,15 +8,15 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/ui/main_window.hpp"
-#include "params/ui/general_window.hpp"
+#include "app/main_window.hpp"
+#include "ui/params/general_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
-#include "voices/ui/voice_manager_window.hpp"
+#include "ui/voices/voice_manager_window.hpp"
 #include "xm/scratch_files.hpp"
-#include "xm/ui/explorer_window.hpp"
-#include "xm/ui/info_window.hpp"
+#include "ui/module/explorer_window.hpp"
+#include "ui/module/info_window.hpp"
 
 using namespace ferro;
 

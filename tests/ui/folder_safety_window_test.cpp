@@ -9,12 +9,12 @@
 #include <map>
 #include <memory>
 
-#include "app/ui/main_window.hpp"
+#include "app/main_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/scratch_files.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "ui/module/explorer_window.hpp"
 
 using namespace ferro;
 namespace fs = std::filesystem;

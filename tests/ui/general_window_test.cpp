@@ -13,14 +13,14 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/ui/light_pictures.hpp"
-#include "app/ui/main_window.hpp"
+#include "ui/common/light_pictures.hpp"
+#include "app/main_window.hpp"
 #include "params/auto_fill.hpp"
-#include "params/ui/general_window.hpp"
+#include "ui/params/general_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "ui/module/explorer_window.hpp"
 #include "xm/xm_parser.hpp"
 
 using namespace ferro;

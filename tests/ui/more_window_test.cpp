@@ -15,8 +15,8 @@
 #include <QToolButton>
 #include <memory>
 
-#include "app/ui/main_window.hpp"
-#include "params/ui/more_window.hpp"
+#include "app/main_window.hpp"
+#include "ui/params/more_window.hpp"
 #include "ui/support/fake_dialogs.hpp"
 
 using namespace ferro;

@@ -10,13 +10,13 @@
 #include <fstream>
 #include <memory>
 
-#include "app/options.hpp"
-#include "app/ui/main_window.hpp"
-#include "app/ui/options_window.hpp"
+#include "settings/options.hpp"
+#include "app/main_window.hpp"
+#include "ui/options/options_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "ui/module/explorer_window.hpp"
 
 using namespace ferro;
 

@@ -9,16 +9,16 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/ui/main_window.hpp"
-#include "player/ui/song_preview.hpp"
-#include "player/ui/sound_folder.hpp"
+#include "app/main_window.hpp"
+#include "ui/player/song_preview.hpp"
+#include "ui/common/sound_folder.hpp"
 #include "song/song_conversion.hpp"
 #include "support/fake_audio_out.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
-#include "voices/ui/paste_window.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "ui/voices/paste_window.hpp"
+#include "ui/module/explorer_window.hpp"
 
 using namespace ferro;
 

@@ -14,13 +14,13 @@
 #include <QMdiSubWindow>
 #include <QtTest>
 
-#include "app/ui/main_window.hpp"
+#include "app/main_window.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
-#include "app/ui/options_window.hpp"
-#include "xm/ui/explorer_window.hpp"
-#include "xm/ui/info_window.hpp"
+#include "ui/options/options_window.hpp"
+#include "ui/module/explorer_window.hpp"
+#include "ui/module/info_window.hpp"
 
 using namespace ferro;
 

@@ -16,14 +16,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/ui/main_window.hpp"
+#include "app/main_window.hpp"
 #include "song/song_setup.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/run_program.hpp"
 #include "support/xm_writer.hpp"
 #include "voices/voice_hex.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "ui/module/explorer_window.hpp"
 
 using namespace ferro;
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include "core/player/player_test_util.hpp"
 #include "player/song_render.hpp"
 #include "player/wav_render.hpp"
-#include "player/ui/song_preview.hpp"
+#include "ui/player/song_preview.hpp"
 #include "support/fake_audio_out.hpp"
 #include "support/temp_dir.hpp"
 

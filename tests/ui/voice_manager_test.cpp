@@ -23,15 +23,15 @@
 #include <fstream>
 #include <memory>
 
-#include "app/ui/main_window.hpp"
-#include "app/ui/light_pictures.hpp"
+#include "app/main_window.hpp"
+#include "ui/common/light_pictures.hpp"
 #include "song/song_model.hpp"
 #include "support/fake_dialogs.hpp"
 #include "support/window_session.hpp"
 #include "support/temp_dir.hpp"
-#include "voices/ui/bank_window.hpp"
-#include "voices/ui/paste_window.hpp"
-#include "voices/ui/voice_manager_window.hpp"
+#include "ui/voices/bank_window.hpp"
+#include "ui/voices/paste_window.hpp"
+#include "ui/voices/voice_manager_window.hpp"
 #include "voices/voice_hex.hpp"
 #include "xm/xm_reader.hpp"
 

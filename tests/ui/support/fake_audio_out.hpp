@@ -3,7 +3,7 @@
 #include <QIODevice>
 #include <QPointer>
 
-#include "player/ui/song_preview.hpp"
+#include "ui/player/song_preview.hpp"
 
 namespace ferro::test {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/ui/dialogs.hpp"
+#include "ui/common/dialogs.hpp"
 
 namespace ferro::test {
 

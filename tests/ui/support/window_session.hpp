@@ -8,11 +8,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/ui/main_window.hpp"
+#include "app/main_window.hpp"
 #include "ui/support/fake_dialogs.hpp"
 #include "support/temp_dir.hpp"
 #include "support/xm_writer.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "ui/module/explorer_window.hpp"
 
 namespace ferro::test {
 

@@ -1,0 +1,85 @@
+#pragma once
+// The XM explorer: browse drives and folders, load, reload and unload a
+// module into the song model. It owns the module's scratch files and keeps
+// the process's working directory equal to the folder it shows.
+#include <QWidget>
+#include <optional>
+
+#include "settings/options.hpp"
+#include "xm/scratch_files.hpp"
+
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace ferro {
+
+class Dialogs;
+class SongModel;
+
+class ExplorerWindow : public QWidget {
+    Q_OBJECT
+public:
+    ExplorerWindow(SongModel& model, Dialogs& dialogs, QWidget* parent = nullptr);
+
+    // The loaded module (the song model's), or null while none is loaded.
+    const XmModule* module() const;
+    bool isLoaded() const { return module() != nullptr; }
+
+    QString shownFolder() const { return folder_; }
+    QString selectedFileName() const;
+
+    // User actions.
+    void changeDrive(int index);
+    void changeDirectory(const QString& folder);
+    void selectFile();
+    void refreshFileList();
+    void loadSelectedFile();
+    void reloadXmModule();
+    void unloadXmModule();
+    void showXmInfo();
+
+    // Part of the main window's exit sequence: applies the exit policy;
+    // false cancels the closing.
+    bool closingStep(ExitPolicy policy);
+
+signals:
+    // The module is in the song model: a first load, or a reload of the same
+    // file (whose choices stayed).
+    void moduleLoaded(const QString& folder, const QString& fileName, bool reload);
+    // A reload found another channel count: every channel choice is cleared.
+    void channelCountChanged();
+    // The module left the song model (after an unload or a failed load).
+    void moduleUnloaded();
+    // A load failed and was reported.
+    void loadFailed();
+    // "Show XM info...": the header facts of a file that is not loaded.
+    void infoRequested(const QString& folder, const QString& fileName);
+
+protected:
+    // Only the program's end closes the explorer.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void fillDrives();
+    void fillFolders();
+    void setBusy(bool busy);
+    void showLoadedState(bool loaded);
+
+    SongModel& model_;
+    Dialogs& dialogs_;
+    QComboBox* drives_ = nullptr;
+    QListWidget* folders_ = nullptr;
+    QListWidget* files_ = nullptr;
+    QPushButton* refreshButton_ = nullptr;
+    QPushButton* infoButton_ = nullptr;
+    QPushButton* loadButton_ = nullptr;
+    QPushButton* reloadButton_ = nullptr;
+    QPushButton* unloadButton_ = nullptr;
+    QString folder_;
+    // The loaded module's scratch files; there while a module is loaded.
+    std::optional<ScratchFolder> scratch_;
+};
+
+}  // namespace ferro

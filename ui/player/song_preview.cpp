@@ -1,0 +1,245 @@
+#include "ui/player/song_preview.hpp"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QIODevice>
+#include <QMediaDevices>
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "base/paths.hpp"
+#include "base/shared_types.hpp"
+#include "player/song_render.hpp"
+#include "player/sound_data.hpp"
+#include "player/wav_render.hpp"
+
+namespace ferro {
+
+// The rendered sound between the worker, which appends, and the audio
+// output, which reads. What has been read is dropped.
+class PcmStream : public QIODevice {
+public:
+    PcmStream() { open(QIODevice::ReadOnly); }
+
+    void append(std::span<const std::int16_t> pcm) {
+        std::lock_guard lock(mutex_);
+        const auto* bytes = reinterpret_cast<const char*>(pcm.data());
+        data_.insert(data_.end(), bytes, bytes + pcm.size_bytes());
+    }
+    void finish() {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+    }
+    bool drained() const {
+        std::lock_guard lock(mutex_);
+        return done_ && read_ == data_.size();
+    }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override {
+        std::lock_guard lock(mutex_);
+        // While the worker renders there is always more to come.
+        return static_cast<qint64>(data_.size() - read_) + (done_ ? 0 : 4096) + QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char* out, qint64 max) override {
+        std::lock_guard lock(mutex_);
+        const auto have = static_cast<qint64>(data_.size() - read_);
+        qint64 n = std::min(have, max);
+        std::memcpy(out, data_.data() + read_, static_cast<std::size_t>(n));
+        read_ += static_cast<std::size_t>(n);
+        if (n == 0 && !done_) {
+            // The render has fallen behind: a moment of silence rather than
+            // an output that stops asking.
+            n = std::min<qint64>(max, 1024) & ~qint64{3};
+            std::memset(out, 0, static_cast<std::size_t>(n));
+        }
+        if (read_ > (1u << 20)) {
+            data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(read_));
+            read_ = 0;
+        }
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<char> data_;
+    std::size_t read_ = 0;
+    bool done_ = false;
+};
+
+namespace {
+
+class SystemAudioOut : public AudioOut {
+public:
+    bool available() const override { return !QMediaDevices::defaultAudioOutput().isNull(); }
+    void start(QIODevice* source) override {
+        QAudioFormat format;
+        format.setSampleRate(kRenderRate);
+        format.setChannelCount(2);
+        format.setSampleFormat(QAudioFormat::Int16);
+        sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
+        sink_->start(source);
+    }
+    void stop() override {
+        if (sink_) sink_->stop();
+        sink_.reset();
+    }
+    std::int64_t playedSamples() const override {
+        return sink_ ? sink_->processedUSecs() * kRenderRate / 1000000 : 0;
+    }
+
+private:
+    std::unique_ptr<QAudioSink> sink_;
+};
+
+}  // namespace
+
+std::unique_ptr<AudioOut> systemAudioOut() { return std::make_unique<SystemAudioOut>(); }
+
+SongPreview::SongPreview(std::unique_ptr<AudioOut> out, QObject* parent) : QObject(parent), out_(std::move(out)) {
+    timer_.setInterval(100);
+    connect(&timer_, &QTimer::timeout, this, &SongPreview::tick);
+}
+
+SongPreview::~SongPreview() {
+    cancel_ = true;
+    joinWorker();
+    if (playing_) out_->stop();
+}
+
+void SongPreview::play(PreviewRequest request) {
+    if (busy_) stop();
+    if (!out_->available()) {
+        emit failed(kNoAudioOutput);
+        emit stopped();
+        return;
+    }
+    startWorker(std::move(request), QString());
+}
+
+void SongPreview::exportFile(PreviewRequest request, const QString& path) {
+    if (busy_) stop();
+    startWorker(std::move(request), path);
+}
+
+void SongPreview::startWorker(PreviewRequest request, const QString& exportPath) {
+    busy_ = true;
+    rendered_ = false;
+    cancel_ = false;
+    totalSamples_ = 0;
+    stream_ = std::make_shared<PcmStream>();
+    emit progress(0);
+    worker_ = std::thread([this, request = std::move(request), exportPath, stream = stream_] {
+        const auto post = [this](auto f) { QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection); };
+        int lastPercent = 0;
+        const auto report = [&](double fraction) {
+            const int percent = static_cast<int>(fraction * 100.0);
+            if (percent != lastPercent) {
+                lastPercent = percent;
+                post([this, percent] { emit progress(percent); });
+            }
+        };
+        QString error;
+        try {
+            const SoundData sound = request.soundFolder.isEmpty()
+                                        ? builtInSoundData()
+                                        : loadSoundData(pathFromUtf8(request.soundFolder.toStdString()));
+            // A VGM file loops where the song does; what is heard follows the
+            // driver straight on.
+            const bool vgmFile = exportPath.endsWith(".vgm", Qt::CaseInsensitive);
+            const SongHearing hearing =
+                vgmFile ? SongHearing{renderSongToVgm(request.song, sound, request.name.toStdString()), {}}
+                        : renderSongToHear(request.song, sound, request.name.toStdString(), request.loops);
+            const SongRender& render = hearing.render;
+            if (render.error) {
+                error = QString::fromStdString(*render.error);
+            } else {
+                post([this, line = QString::fromStdString(render.notes.front())] { emit soundDataUsed(line); });
+                if (vgmFile && render.loop && !render.stateRepeats) {
+                    for (const std::string& note : render.notes)
+                        if (note.starts_with(kNoRepeatNoteStart))
+                            post([this, line = QString::fromStdString(note)] { emit loopNote(line); });
+                }
+                if (exportPath.isEmpty()) {
+                    const std::uint64_t total = hearing.span.length;
+                    post([this, total, stream] {
+                        if (stream != stream_ || !busy_) return;
+                        totalSamples_ = total;
+                        out_->start(stream_.get());
+                        playing_ = true;
+                        timer_.start();
+                        tick();
+                    });
+                    const auto sink = [&](std::span<const std::int16_t> pcm) {
+                        stream->append(pcm);
+                        return !cancel_;
+                    };
+                    if (auto e = renderVgm(render.vgm, hearing.span, sink, report)) error = QString::fromStdString(*e);
+                    stream->finish();
+                } else if (vgmFile) {
+                    if (!writeWholeFile(pathFromUtf8(exportPath.toStdString()), render.vgm))
+                        error = "Cannot write " + exportPath;
+                } else if (auto e = renderVgmToWav(render.vgm, hearing.span, pathFromUtf8(exportPath.toStdString()),
+                                                   report)) {
+                    error = QString::fromStdString(*e);
+                }
+            }
+        } catch (...) {
+            error = kSomeError;
+        }
+        post([this, error, exportPath, stream] {
+            if (stream == stream_) workerDone(error, exportPath);
+        });
+    });
+}
+
+void SongPreview::joinWorker() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void SongPreview::workerDone(const QString& error, const QString& exportedPath) {
+    rendered_ = true;
+    if (!error.isEmpty()) {
+        if (cancel_) return;  // stopped by the user: stop() has said so
+        emit failed(error);
+        finish();
+        return;
+    }
+    emit progress(100);
+    if (!exportedPath.isEmpty()) {
+        emit exported(exportedPath);
+        finish();
+    }
+}
+
+void SongPreview::tick() {
+    if (!playing_) return;
+    const auto played = static_cast<std::uint64_t>(std::max<std::int64_t>(0, out_->playedSamples()));
+    emit positionChanged(QString::fromStdString(minutesAndSeconds(std::min(played, totalSamples_)) + " / " +
+                                                minutesAndSeconds(totalSamples_)));
+    if (rendered_ && stream_->drained() && played >= totalSamples_) finish();
+}
+
+void SongPreview::stop() {
+    if (!busy_) return;
+    finish();
+}
+
+void SongPreview::finish() {
+    cancel_ = true;
+    joinWorker();
+    timer_.stop();
+    if (playing_) out_->stop();
+    playing_ = false;
+    busy_ = false;
+    stream_.reset();
+    emit stopped();
+}
+
+}  // namespace ferro
