@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
+#include "player/pcm_convert.hpp"
 #include "player/song_render.hpp"
 #include "player/sound_data.hpp"
 #include "player/wav_render.hpp"
@@ -75,26 +77,94 @@ private:
 
 namespace {
 
+// The render's sound in another format, converted as the output reads it.
+class DeviceFormatStream : public QIODevice {
+public:
+    DeviceFormatStream(QIODevice* source, PcmFormat format)
+        : source_(source), converter_(kRenderRate, format), outPerIn_(double(format.bytesPerFrame()) *
+                                                                      format.rate / (4.0 * kRenderRate)) {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override {
+        return static_cast<qint64>(pending_.size()) + static_cast<qint64>(source_->bytesAvailable() * outPerIn_) +
+               QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char* out, qint64 max) override {
+        while (static_cast<qint64>(pending_.size()) < max) {
+            const QByteArray in = source_->read(converter_.inputBytesFor(max - static_cast<qint64>(pending_.size())));
+            if (in.isEmpty()) break;
+            converter_.convert({reinterpret_cast<const std::int16_t*>(in.constData()),
+                                static_cast<std::size_t>(in.size()) / 2},
+                               pending_);
+        }
+        const auto n = std::min<qint64>(max, static_cast<qint64>(pending_.size()));
+        std::memcpy(out, pending_.data(), static_cast<std::size_t>(n));
+        pending_.erase(pending_.begin(), pending_.begin() + n);
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QIODevice* source_;
+    PcmConverter converter_;
+    double outPerIn_;
+    std::vector<char> pending_;
+};
+
+std::optional<SampleKind> sampleKind(QAudioFormat::SampleFormat format) {
+    switch (format) {
+    case QAudioFormat::UInt8: return SampleKind::UInt8;
+    case QAudioFormat::Int16: return SampleKind::Int16;
+    case QAudioFormat::Int32: return SampleKind::Int32;
+    case QAudioFormat::Float: return SampleKind::Float;
+    default: return std::nullopt;
+    }
+}
+
 class SystemAudioOut : public AudioOut {
 public:
     bool available() const override { return !QMediaDevices::defaultAudioOutput().isNull(); }
-    void start(QIODevice* source) override {
-        QAudioFormat format;
-        format.setSampleRate(kRenderRate);
-        format.setChannelCount(2);
-        format.setSampleFormat(QAudioFormat::Int16);
-        sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
+    QString start(QIODevice* source) override {
+        // The device is given the format it asks for: not every system
+        // converts for the program (Media Foundation refuses to).
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        QAudioFormat format = device.preferredFormat();
+        const std::optional<SampleKind> kind = sampleKind(format.sampleFormat());
+        const PcmFormat render{kRenderRate, 2, SampleKind::Int16};
+        PcmFormat wanted = render;
+        if (format.isValid() && kind && format.channelCount() > 0) {
+            wanted = {format.sampleRate(), format.channelCount(), *kind};
+        } else {
+            format.setSampleRate(kRenderRate);
+            format.setChannelCount(2);
+            format.setSampleFormat(QAudioFormat::Int16);
+        }
+        if (wanted != render) {
+            converted_ = std::make_unique<DeviceFormatStream>(source, wanted);
+            source = converted_.get();
+        }
+        sink_ = std::make_unique<QAudioSink>(device, format);
         sink_->start(source);
+        if (sink_->error() != QAudio::NoError)
+            return "The audio output cannot play " + QString::number(format.sampleRate()) + " Hz sound (" +
+                   device.description() + ")";
+        return {};
     }
     void stop() override {
         if (sink_) sink_->stop();
         sink_.reset();
+        converted_.reset();
     }
     std::int64_t playedSamples() const override {
         return sink_ ? sink_->processedUSecs() * kRenderRate / 1000000 : 0;
     }
 
 private:
+    std::unique_ptr<DeviceFormatStream> converted_;
     std::unique_ptr<QAudioSink> sink_;
 };
 
@@ -171,7 +241,12 @@ void SongPreview::startWorker(PreviewRequest request, const QString& exportPath)
                     post([this, total, stream] {
                         if (stream != stream_ || !busy_) return;
                         totalSamples_ = total;
-                        out_->start(stream_.get());
+                        if (const QString refused = out_->start(stream_.get()); !refused.isEmpty()) {
+                            out_->stop();
+                            emit failed(refused);
+                            finish();
+                            return;
+                        }
                         playing_ = true;
                         timer_.start();
                         tick();

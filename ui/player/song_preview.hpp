@@ -25,7 +25,8 @@ class AudioOut {
 public:
     virtual ~AudioOut() = default;
     virtual bool available() const = 0;
-    virtual void start(QIODevice* source) = 0;
+    // An empty string, or the one line that says why the output cannot play.
+    virtual QString start(QIODevice* source) = 0;
     virtual void stop() = 0;
     // Stereo samples the output has played since start().
     virtual std::int64_t playedSamples() const = 0;

@@ -19,9 +19,10 @@ class FakeAudioOut : public AudioOut {
 public:
     explicit FakeAudioOut(FakeAudioState& state) : state_(state) {}
     bool available() const override { return state_.available; }
-    void start(QIODevice* source) override {
+    QString start(QIODevice* source) override {
         state_.source = source;
         ++state_.starts;
+        return {};
     }
     void stop() override {
         state_.source = nullptr;
