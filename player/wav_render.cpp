@@ -4,9 +4,15 @@
 #include <vector>
 
 #include "base/byte_reader.hpp"
+#include "base/paths.hpp"
 
 #ifdef FERRO_WAV_RENDER
 #include <gme/gme.h>
+#ifdef _WIN32
+// sf_wchar_open, so that file names outside the ANSI code page can be written.
+#include <windows.h>
+#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
+#endif
 #include <sndfile.h>
 #endif
 
@@ -115,7 +121,7 @@ std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, con
 #else
     SNDFILE* file = sf_open(out.c_str(), SFM_WRITE, &info);
 #endif
-    if (!file) return "Cannot write " + out.string() + ": " + sf_strerror(nullptr);
+    if (!file) return "Cannot write " + utf8FromPath(out) + ": " + sf_strerror(nullptr);
     bool writeFailed = false;
     auto error = renderVgm(
         vgm, span,
@@ -126,7 +132,7 @@ std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, con
         },
         progress);
     if (sf_close(file) != 0) writeFailed = true;
-    if (!error && writeFailed) error = "Cannot write " + out.string();
+    if (!error && writeFailed) error = "Cannot write " + utf8FromPath(out);
     if (error) {
         std::error_code ec;
         std::filesystem::remove(out, ec);
