@@ -195,7 +195,7 @@ TEST_F(RenderCli, WavHasTheIntroTheLoopsAndTheFade) {
     const RenderRun r = run({in().string(), "-o", out("song.wav").string(), "--loops", "3"});
     ASSERT_EQ(r.code, 0) << r.err;
     SF_INFO info{};
-    SNDFILE* f = sf_open(out("song.wav").c_str(), SFM_READ, &info);
+    SNDFILE* f = sf_open(out("song.wav").string().c_str(), SFM_READ, &info);
     ASSERT_NE(f, nullptr);
     sf_close(f);
     const SongRender render = renderSongToVgm(loopingSong(), builtInSoundData(), "song");

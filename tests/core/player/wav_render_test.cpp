@@ -66,7 +66,7 @@ TEST(WavRender, WavHasTheLengthAndIsNotSilent) {
         ASSERT_EQ(renderVgmToWav(c.vgm, 2, dir / "tone.wav", [&](double p) { lastProgress = p; }), std::nullopt);
         EXPECT_DOUBLE_EQ(lastProgress, 1.0);
         SF_INFO info{};
-        SNDFILE* f = sf_open((dir / "tone.wav").c_str(), SFM_READ, &info);
+        SNDFILE* f = sf_open((dir / "tone.wav").string().c_str(), SFM_READ, &info);
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(info.samplerate, 44100);
         EXPECT_EQ(info.channels, 2);
