@@ -158,7 +158,11 @@ private slots:
     }
 
     void unwritableFolderFailsAndLeavesNothing() {
+#ifdef _WIN32
+        QSKIP("a folder's read-only mark does not stop writing into it on Windows");
+#else
         if (::geteuid() == 0) QSKIP("root can write into read-only folders");
+#endif
         select("four.xm");
         std::filesystem::permissions(s_->dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         explorer().loadSelectedFile();
