@@ -13,7 +13,7 @@
 
 #include "app/ui/main_window.hpp"
 #include "player/ui/sound_folder.hpp"
-#include "support/fake_dialogs.hpp"
+#include "ui/support/fake_dialogs.hpp"
 #include "support/xm_writer.hpp"
 #include "xm/ui/explorer_window.hpp"
 
