@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/ui/main_window.hpp"
-#include "player/ui/sound_folder.hpp"
+#include "app/main_window.hpp"
+#include "ui/common/sound_folder.hpp"
 #include "ui/support/fake_dialogs.hpp"
 #include "support/xm_writer.hpp"
-#include "xm/ui/explorer_window.hpp"
+#include "ui/module/explorer_window.hpp"
 
 using namespace ferro;
 
