@@ -183,7 +183,7 @@ TEST_F(RenderCli, ASongWhoseStateDoesNotRepeatSaysWhereTheVgmRepeatsAPass) {
     EXPECT_NE(wav.out.find("Wrote " + out("rising.wav").string() + ": 0:09 (loops from 0:00)\n"), std::string::npos)
         << wav.out;
     SF_INFO info{};
-    SNDFILE* f = sf_open(out("rising.wav").c_str(), SFM_READ, &info);
+    SNDFILE* f = sf_open(out("rising.wav").string().c_str(), SFM_READ, &info);
     ASSERT_NE(f, nullptr);
     sf_close(f);
     EXPECT_EQ(static_cast<std::uint64_t>(info.frames), 735u * (3u + 2u * 144u + 300u));
