@@ -63,7 +63,8 @@ private slots:
 
     void drivesAreListedWithLetterAndBackslash() {
         startIn(dir_->path());
-        auto* drives = main_->explorer()->findChild<QComboBox*>("Drive1");
+        auto* drives = main_->explorer()->findChild<QComboBox*>("driveBox");
+        QVERIFY(drives);
         QStringList roots;
         for (int i = 0; i < drives->count(); ++i) roots << drives->itemText(i);
         QVERIFY2(roots.contains("C:\\"), qPrintable(roots.join(' ')));
@@ -92,7 +93,8 @@ private slots:
         QVERIFY(native.contains('\\') && !native.contains('/'));
         explorer.changeDirectory(native);
         QCOMPARE(QDir::toNativeSeparators(explorer.shownFolder()), native);
-        auto* files = explorer.findChild<QListWidget*>("File1");
+        auto* files = explorer.findChild<QListWidget*>("fileList");
+        QVERIFY(files);
         QCOMPARE(files->count(), 1);
         files->setCurrentRow(0);
         explorer.selectFile();
