@@ -235,13 +235,19 @@ TEST(XmParser, FailuresAreInvalidXmOrReadError) {
     }
 }
 
-TEST(XmParser, ModuleCutAtEveryOffsetFailsCleanly) {
+// Two short patterns of two channels, the second unpacked: a module small
+// enough to cut at every offset.
+std::vector<std::uint8_t> twoShortPatterns() {
     XmLayout layout;
     layout.channelCount = 2;
     layout.orderTable = {0, 1};
     layout.patterns = {numberedPattern(3, 2, 1), numberedPattern(2, 2, 2)};
     layout.patterns[1].packed = false;
-    const auto full = test::buildXm(layout);
+    return test::buildXm(layout);
+}
+
+TEST(XmParser, ModuleCutAtEveryOffsetFailsCleanly) {
+    const auto full = twoShortPatterns();
     for (std::size_t cut = 0; cut < full.size(); ++cut) {
         const std::vector<std::uint8_t> bytes(full.begin(), full.begin() + static_cast<long>(cut));
         const XmError expected = cut < 17 ? XmError::InvalidXm : XmError::ReadError;
@@ -254,12 +260,7 @@ TEST(XmParser, ModuleCutAtEveryOffsetFailsCleanly) {
 }
 
 TEST(XmParser, ACutPatternIsNamedWithTheOffsetsWhereItEnds) {
-    XmLayout layout;
-    layout.channelCount = 2;
-    layout.orderTable = {0, 1};
-    layout.patterns = {numberedPattern(3, 2, 1), numberedPattern(2, 2, 2)};
-    layout.patterns[1].packed = false;
-    const auto full = test::buildXm(layout);
+    const auto full = twoShortPatterns();
     const std::size_t end = full.size();
     const std::size_t second = end - 9 - 20;  // pattern 1: 9-byte header, 2 rows x 2 channels x 5 bytes
     auto zeroRows = full;
