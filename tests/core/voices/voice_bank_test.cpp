@@ -2,6 +2,7 @@
 #include "voices/voice_hex.hpp"
 #include "voices/voice_import.hpp"
 
+#include "support/voice_bytes.hpp"
 #include "voice_test_files.hpp"
 
 #include <gtest/gtest.h>
@@ -9,17 +10,11 @@
 namespace ferro {
 namespace {
 
-FmVoice patternVoice(int seed) {
-    FmVoice v;
-    for (int k = 0; k < kFmVoiceSize; ++k) v.bytes[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(seed * 31 + k * 7);
-    return v;
-}
-
 SongVoiceList listOf(int count, const std::vector<std::string>& names = {}) {
     SongVoiceList list;
     for (int i = 0; i < count; ++i)
         list.add(static_cast<std::size_t>(i) < names.size() ? names[static_cast<std::size_t>(i)] : "v" + std::to_string(i),
-                 patternVoice(i));
+                 test::voiceOf(i));
     return list;
 }
 
@@ -103,9 +98,6 @@ TEST(VoiceBank, CountFieldsAndLimits) {
             EXPECT_EQ(bytes->size(), 25u * static_cast<std::size_t>(c.voices));
         }
     }
-    EXPECT_EQ(bankFormatInfo(BankFormat::Fcv).voiceLimit, 255);
-    EXPECT_STREQ(bankFormatInfo(BankFormat::Ymx).extension, ".ymx");
-    EXPECT_STREQ(bankFormats()[1].caption, "fcv format (recommended)");
 }
 
 TEST(VoiceBank, ReplacesAnExistingFileButNeverOnFailure) {
