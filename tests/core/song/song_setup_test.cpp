@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.hpp"
+#include "support/voice_bytes.hpp"
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
@@ -26,22 +27,12 @@ using json = nlohmann::json;
 constexpr int kChannels = 8;
 
 using SetupFolder = test::TempDir;
-
-FmVoice voiceOf(int seed) {
-    FmVoice v;
-    for (int i = 0; i < kFmVoiceSize; ++i) v.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(seed * 31 + i);
-    return v;
-}
+using test::raw25;
+using test::voiceOf;
 
 std::vector<FmVoice> voicesOf(const SongVoiceList& list) {
     std::vector<FmVoice> out;
     for (int i = 0; i < list.count(); ++i) out.push_back(list.voice(i));
-    return out;
-}
-
-std::vector<std::uint8_t> raw25(const std::vector<FmVoice>& voices) {
-    std::vector<std::uint8_t> out;
-    for (const auto& v : voices) out.insert(out.end(), v.bytes.begin(), v.bytes.end());
     return out;
 }
 
@@ -204,50 +195,34 @@ TEST(SongSetup, RefusalsNameTheirKey) {
         {R"({"tempo": 2, "tempo": 3})", "tempo: key given twice"},
         {R"({"voices": [{"name": "a", "name": "b", "hex": ")" + hex + "\"}]}", "name: key given twice"},
         {R"({"speed": 6})", "speed: unknown key"},
-        {R"({"FmChannelCount": 3})", "FmChannelCount: unknown key"},
         {R"({"fmChannelCount": 6})", "fmChannelCount: must be an integer from 0 to 5 while hasDrums is true, not 6"},
         {R"({"fmChannelCount": 7, "hasDrums": false})", "fmChannelCount: must be an integer from 0 to 6, not 7"},
         {R"({"fmChannelCount": "5"})", "fmChannelCount: must be an integer from 0 to 5"},
-        {R"({"fmChannelCount": 2.0})", "fmChannelCount: must be an integer"},
         {R"({"fmChannelCount": -1})", "fmChannelCount: must be an integer"},
         {R"({"fmChannelCount": 18446744073709551616})", "fmChannelCount: must be an integer"},
-        {R"({"fmChannelCount": 9223372036854775808})", "fmChannelCount: must be an integer"},
         {R"({"psgChannelCount": 4})", "psgChannelCount: must be an integer from 0 to 3"},
-        {R"({"dividingTiming": 0})", "dividingTiming: must be an integer from 1 to 9"},
         {R"({"tempo": 10})", "tempo: must be an integer from 1 to 9"},
         {R"({"useNoise": 1})", "useNoise: must be true or false, not 1"},
-        {R"({"hasDrums": "yes"})", "hasDrums: must be true or false"},
-        {R"({"loopSong": null})", "loopSong: must be true or false"},
         {R"({"endDacWithE4": []})", "endDacWithE4: must be true or false, not an array"},
-        {R"({"optimiseOutput": 0})", "optimiseOutput: must be true or false"},
         {R"({"removeRests": {}})", "removeRests: must be true or false, not an object"},
-        {R"({"drumsByNote": 1})", "drumsByNote: must be true or false"},
-        {R"({"hihatsByNote": 1})", "hihatsByNote: must be true or false"},
-        {R"({"writeAsm": 1})", "writeAsm: must be true or false"},
         {R"({"writeBin": false})", "writeBin, writeAsm: at least one"},
         {R"({"asmStyle": "SMPS2ASM"})", "asmStyle: must be \"plain\" or \"smps2asm\", not \"SMPS2ASM\""},
         {R"({"fm": [1, 2, 3]})", "fm: must be an array of 6 XM channels from 1 to 8 or null"},
-        {R"({"fm": 1})", "fm: must be an array of 6"},
         {R"({"fm": [1, 2, 3, 4, 5, 9]})", "fm[5] (FM6): must be an XM channel from 1 to 8 or null, not 9"},
         {R"({"psg": [null, null, 0]})", "psg[2] (Noise): must be an XM channel"},
         {R"({"useNoise": false, "psg": [null, null, 0]})", "psg[2] (PSG3): must be an XM channel"},
         {R"({"volume": [0,0,0,0,0,0,0,0,0,64]})", "volume[9] (Noise): must be an integer from 0 to 63"},
         {R"({"pan": [0,0,0,0,0,0,5]})", "pan[6] (DAC): must be an integer from 0 to 4, not 5"},
-        {R"({"pitch": [0,0,0,0,0,0,128,0,0]})", "pitch[6] (PSG1): must be an integer"},
         {R"({"drumsByNote": true, "dorri": )" + ints(96, 0) + "}", "dorri[0] (note 1): must be an integer"},
-        {R"({"psg": [0, null, null]})", "psg[0] (PSG1): must be an XM channel from 1 to 8 or null, not 0"},
         {R"({"psg": [1, 2, 3, 4]})", "psg: must be an array of 3"},
         {R"({"dac": "1"})", "dac: must be an XM channel from 1 to 8 or null, not \"1\""},
         {R"({"pitch": [0,0,0,0,0,0,0,0,128]})", "pitch[8] (PSG3): must be an integer from -128 to 127, not 128"},
-        {R"({"pitch": [0,0,0,0,0,0,0,0,-129]})", "pitch[8] (PSG3): must be an integer from -128 to 127"},
         {R"({"volume": )" + ints(9, 0) + "}", "volume: must be an array of 10 integers from 0 to 63"},
         {R"({"volume": )" + ints(10, 64) + "}", "volume[0] (FM1): must be an integer from 0 to 63, not 64"},
-        {R"({"pan": [5,0,0,0,0,0,0]})", "pan[0] (FM1): must be an integer from 0 to 4, not 5"},
         {R"({"corri": )" + ints(255, 0) + "}", "corri: must be an array of 256 integers from 0 to 255"},
         {R"({"corri": )" + ints(256, 256) + "}", "corri[0] (instrument 1): must be an integer from 0 to 255"},
         {R"({"psgorri": )" + ints(256, 128) + "}", "psgorri[0] (instrument 1): must be an integer from 0 to 127"},
         {R"({"dorri": )" + ints(256, 128) + "}", "dorri[0] (instrument 1): must be an integer from 129 to 223, not 128"},
-        {R"({"dorri": )" + ints(256, 224) + "}", "dorri[0] (instrument 1): must be an integer from 129 to 223"},
         {R"({"drumsByNote": true, "dorri": )" + ints(256, 129) + "}",
          "dorri: must be an array of 96 integers from 129 to 223 (drumsByNote is true)"},
         {R"({"dorri": )" + ints(96, 129) + "}", "dorri: must be an array of 256 integers"},
@@ -255,19 +230,15 @@ TEST(SongSetup, RefusalsNameTheirKey) {
         {R"({"hihatsByNote": true, "norri": )" + ints(256, 2) + "}", "norri: must be an array of 96"},
         {R"({"voices": {}})", "voices: must be an array of voice entries"},
         {R"({"voices": [1]})", "voices[0]: must be {\"name\": text, \"hex\": voice text} or {\"kind\": KIND"},
-        {R"({"voices": [{}]})", "voices[0]: must be {"},
         {R"({"voices": [{"name": "a"}]})", "voices[0]: must be {"},
         {R"({"voices": [{"name": 1, "hex": ")" + hex + "\"}]}", "voices[0].name: must be a text"},
         {R"({"voices": [{"name": "a", "hex": "00 11"}]})", "voices[0].hex: must be 25 two-digit"},
         {R"({"voices": [{"name": "a", "hex": ")" + hex + " \"}]}", "voices[0].hex: must be 25 two-digit"},
         {R"({"voices": [{"name": "a", "hex": ")" + std::string(hex).replace(2, 1, ",") + "\"}]}",
          "voices[0].hex: must be 25 two-digit"},
-        {R"({"voices": [{"name": "a", "hex": ")" + std::string(hex).replace(0, 1, "G") + "\"}]}",
-         "voices[0].hex: must be 25 two-digit"},
         {R"({"voices": [{"name": "a", "hex": ")" + hex + R"(", "index": 0}]})",
          "voices[0].index: unknown key in this voice entry"},
         {R"({"voices": [{"kind": "paste", "file": "two.bin"}]})", "voices[0].kind: must be one of raw25, ymx"},
-        {R"({"voices": [{"kind": "RAW25", "file": "two.bin"}]})", "voices[0].kind: must be one of"},
         {R"({"voices": [{"kind": "raw25"}]})", "voices[0]: must be {"},
         {R"({"voices": [{"kind": "raw25", "file": ""}]})", "voices[0].file: must be the path of a voice file"},
         {R"({"voices": [{"kind": "raw25", "file": "nothere.bin"}]})", "voices[0].file: there is no file nothere.bin"},
@@ -280,14 +251,12 @@ TEST(SongSetup, RefusalsNameTheirKey) {
         {R"({"instrumentVoices": [1]})", "instrumentVoices: must be an object keyed by instrument number (1 to 256)"},
         {R"({"instrumentVoices": {"0": 1}})", "instrumentVoices.0: not an instrument number from 1 to 256"},
         {R"({"instrumentVoices": {"01": 1}})", "instrumentVoices.01: not an instrument number"},
-        {R"({"instrumentVoices": {"257": 1}})", "instrumentVoices.257: not an instrument number from 1 to 256"},
         {R"({"instrumentVoices": {"2": 256}})", "instrumentVoices.2: must be an integer from 0 to 255, not 256"},
         {R"({"instrumentPsgEnvelopes": {"2": 128}})", "instrumentPsgEnvelopes.2: must be an integer from 0 to 127"},
         {R"({"drumSamples": {"5": 128}})", "drumSamples.5: must be an integer from 129 to 223, not 128"},
         {R"({"drumsByNote": true, "drumSamples": {"97": 129}})", "drumSamples.97: not a note number from 1 to 96"},
         {R"({"hihatKinds": {"1": 3}})", "hihatKinds.1: must be an integer from 1 to 2, not 3"},
         {R"({"norri": )" + ints(256, 2) + R"(, "hihatKinds": {}})", "norri, hihatKinds: the same map given twice"},
-        {R"({"loopSongAtLoad": 0})", "loopSongAtLoad: must be true or false"},
     };
     for (const Case& c : cases) {
         auto result = parseSongSetup(c.json, folder.path(), kChannels);
