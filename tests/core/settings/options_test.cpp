@@ -104,16 +104,6 @@ TEST(SettingsFile, BrokenFileIsDeletedByTheLoad) {
     }
 }
 
-TEST(SettingsFile, SaveReplacesTheWholeFile) {
-    TempDir dir;
-    const auto file = dir / kSettingsFileName;
-    writeFileBytes(file, {1, 2, 3, 4});
-    const AppOptions o = make(YellowPolicy::ConvertAnyway, YellowPolicy::WarnAndHalt, ExitPolicy::AskAlways, true, true);
-    ASSERT_TRUE(saveOptions(file, o));
-    EXPECT_EQ(readFileBytes(file), std::vector<std::uint8_t>{encodeSettingsByte(o)});
-    EXPECT_EQ(loadOptions(file), o);
-}
-
 // A folder where the file should be: nothing can be written and the folder
 // must survive the load (it is not a broken settings file to throw away).
 TEST(SettingsFile, FolderInTheWayIsKeptAndCannotBeWritten) {
