@@ -7,26 +7,6 @@
 namespace ferro {
 namespace {
 
-TEST(SongSettings, FreshLoadOfFourChannels) {
-    SongSettings s;
-    ChannelAssignment a;
-    resetChannelAssignment(a, 4);
-    EXPECT_EQ(channelListItems(a.channelCount), (std::vector<std::string>{"1", "2", "3", "4"}));
-    EXPECT_EQ(tempoListItems().front(), "01");
-    EXPECT_EQ(tempoListItems().back(), "09");
-    EXPECT_EQ(tempoToListIndex(s.dividingTiming), 2);
-    EXPECT_EQ(tempoToListIndex(s.tempo), 1);
-    const GeneralWindowView v = generalWindowView(s);
-    EXPECT_EQ(v.fmSliderMax, 5);
-    EXPECT_EQ(v.fmCountText, "5");
-    EXPECT_EQ(v.psgCountText, "3");
-    EXPECT_EQ(v.fmRowVisible, (std::array<bool, 6>{true, true, true, true, true, false}));
-    EXPECT_EQ(v.psgRowCaption, (std::array<std::string, 3>{"PSG1", "PSG2", "Noise"}));
-    EXPECT_TRUE(v.dacRowVisible);
-    EXPECT_FALSE(v.e4FrameVisible);
-    EXPECT_EQ(validateGeneralSettings(s, a).light, ReadinessLight::Red);
-}
-
 TEST(SongSettings, ListPositionsAndChoices) {
     EXPECT_EQ(channelToListIndex(3, 4), 2);
     EXPECT_EQ(channelToListIndex(std::nullopt, 4), -1);
@@ -90,18 +70,16 @@ TEST(SongSettings, PsgRowsAndNoiseCaptions) {
     }
 }
 
-TEST(SongSettings, LoopChoiceShowsE4AndOptimise) {
+// The E4 choice shows only for a song that is not looped; switching the loop
+// keeps the hidden choices.
+TEST(SongSettings, LoopChoiceShowsE4) {
     SongSettings s;
     s.loopSong = false;
     EXPECT_TRUE(generalWindowView(s).e4FrameVisible);
-    EXPECT_FALSE(moreWindowView(s).optimiseOutputVisible);
     s.endDacWithE4 = true;
-    s.optimiseOutput = true;
     s.loopSong = true;
     EXPECT_FALSE(generalWindowView(s).e4FrameVisible);
-    EXPECT_TRUE(moreWindowView(s).optimiseOutputVisible);
     EXPECT_TRUE(s.endDacWithE4);
-    EXPECT_TRUE(s.optimiseOutput);
 }
 
 TEST(SongSettings, RemoveRestsThreeStates) {
