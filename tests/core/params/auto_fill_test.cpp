@@ -185,10 +185,6 @@ TEST(AutoFill, FailuresChangeNothing) {
         EXPECT_TRUE(s.useNoise);
         EXPECT_EQ(a.fm[0], XmChannelChoice(2));
     }
-    const std::string message = kAutoFillFailedMessage;
-    EXPECT_EQ(message.substr(0, message.find('\n')), "It wasn't possible to auto fill the channel assignment!");
-    for (const char* name : {"\"FM1\"", "\"PSG3\"", "\"DAC\"", "\"NOISE\"", "\"HATS\""})
-        EXPECT_NE(message.find(name), std::string::npos) << name;
 }
 
 }  // namespace
