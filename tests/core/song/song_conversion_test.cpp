@@ -48,7 +48,6 @@ TEST(ConversionGate, LightsAndPolicies) {
         const GateInput in{c.general, c.voice, c.generalPolicy, c.voicePolicy, "g", "v", c.warnings};
         EXPECT_EQ(conversionGate(in), c.expected) << "case " << i;
     }
-    EXPECT_STREQ(kGeneralAskMessage, "Conversion is possible, but some parametres may be wrong.\r\nDo you want to proceed?");
 }
 
 // Two XM channels of 16 rows, loaded from `dir` as the windows load them:
