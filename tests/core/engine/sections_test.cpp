@@ -87,13 +87,11 @@ std::vector<SectionCase> sectionCases() {
     const auto pulses = times(rows(16, {{0, note(C4)}}), 4);
     return {
         {"first note at row 4, pan Left", fm, PanChoice::Left, firstAt4, {}, "E0 80 80 04 B1 10 F6 FF FC", ""},
-        {"first note at row 4, 128 rows, dt 1", fm, PanChoice::Left, firstAt4Long, dt(1), "E0 80 80 04 B1 7F E7 01 F6 FF FA", ""},
         {"first note at row 4, 128 rows, dt 3", fm, PanChoice::Left, firstAt4Long, dt(3), "E0 80 80 04 B1 55 E7 2B F6 FF FA", ""},
         {"first note at row 4, 128 rows, dt 9", fm, PanChoice::Left, firstAt4Long, dt(9),
          "E0 80 80 04 B1 1C E7 1C E7 1C E7 1C E7 10 F6 FF F4", ""},
         {"pan Right opens with E0 40", ChannelRole::Dac, PanChoice::Right, rows(2, {{0, note(C4, 1)}}), {}, "E0 40 81 02 F6 FF FC", ""},
         {"empty main without intro", fm, centre, rows(16), {}, "80 10 F2", ""},
-        {"empty main without intro, 300 rows, dt 1", fm, centre, rows(300), dt(1), "80 7F 7F 2E F2", ""},
         {"empty main without intro, 300 rows, dt 3", fm, centre, rows(300), dt(3), "80 55 55 55 2D F2", ""},
         {"empty main with an intro; noise opens both", ChannelRole::PsgNoise, centre, rows(16, {{0, note(C4)}}), intro(8),
          "F3 E7 F2", "F3 E7 D1 10"},
