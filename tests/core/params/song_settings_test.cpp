@@ -15,6 +15,8 @@ TEST(SongSettings, ListPositionsAndChoices) {
     EXPECT_EQ(channelFromListIndex(-1, 4), std::nullopt);
     EXPECT_EQ(channelFromListIndex(4, 4), std::nullopt);
     EXPECT_EQ(tempoFromListIndex(8), 9);
+    EXPECT_EQ(tempoListItems().front(), "01");
+    EXPECT_EQ(channelListItems(4), (std::vector<std::string>{"1", "2", "3", "4"}));
 }
 
 TEST(SongSettings, DrumsOnLowersSixFmAndKeepsTheHiddenChoice) {
