@@ -113,8 +113,6 @@ TEST_F(RenderCli, SoundFolderWithABrokenFileWarnsAndPlays) {
     EXPECT_NE(r.err.find("Warning: " + (folder / "sound" / "dac" / "snare.dpcm").string() + " is 10 bytes, not 1904"),
               std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("timpani.dpcm cannot be read"), std::string::npos);
-    EXPECT_NE(r.err.find("sega.pcm cannot be read: the SEGA voice plays silent"), std::string::npos);
     // The envelopes of the folder played: the render differs from the built-in one.
     EXPECT_NE(test::readFileBytes(out("song.vgm")), renderSongToVgm(loopingSong(), builtInSoundData(), "song").vgm);
 }
