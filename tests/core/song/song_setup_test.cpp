@@ -340,12 +340,6 @@ TEST(SongSetup, EdgeValuesAreAccepted) {
     EXPECT_EQ(c.assignment.dac, std::nullopt);
     EXPECT_EQ(c.maps.drumSamples, std::string(256, static_cast<char>(0xDF)));
     EXPECT_EQ(c.maps.hihatKinds, std::string(256, '\1'));
-    // Lower-case hexadecimal digits are the same voice.
-    std::string lower = formatVoiceHex(voiceOf(7));
-    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    const SongChoices l = parsed(R"({"voices": [{"name": "x", "hex": ")" + lower + "\"}]}");
-    ASSERT_EQ(l.voices.count(), 1);
-    EXPECT_EQ(l.voices.voice(0), voiceOf(7));
 }
 
 TEST(SongSetup, VoiceEntriesFromFiles) {
