@@ -17,6 +17,7 @@
 #include "ui/params/general_window.hpp"
 #include "ui/params/more_window.hpp"
 #include "support/fake_dialogs.hpp"
+#include "support/gestures.hpp"
 #include "support/window_session.hpp"
 #include "support/xm_writer.hpp"
 #include "ui/voices/voice_manager_window.hpp"
@@ -72,23 +73,20 @@ class MainWindowTest : public QObject {
                                                    "convertButton"};
 
 private slots:
+    // The song's buttons wait for a module, and Convert for a format box.
     void loadAndUnloadFollowTheFormatBoxes() {
         test::FakeDialogs dialogs;
         MainWindow w(dialogs);
         w.onModuleLoaded("/music/", "song.xm");
         QCOMPARE(w.statusText(), "XM file loaded: " + QDir::toNativeSeparators("/music/song.xm"));
         for (const char* name : kSongButtons) QVERIFY(button(w, name)->isEnabled());
-        auto* bin = w.findChild<QCheckBox*>("binBox");
-        auto* asmBox = w.findChild<QCheckBox*>("asmBox");
-        bin->click();  // both clear
+        w.findChild<QCheckBox*>("binBox")->click();  // both clear
         QVERIFY(!button(w, "convertButton")->isEnabled());
-        asmBox->click();
+        w.findChild<QCheckBox*>("asmBox")->click();
         QVERIFY(button(w, "convertButton")->isEnabled());
         QVERIFY(!w.writeBin() && w.writeAsm());
-        asmBox->click();
+        w.findChild<QCheckBox*>("asmBox")->click();
         w.onModuleUnloaded();
-        QCOMPARE(w.statusText(), QString("No XM file loaded!"));
-        QVERIFY(!w.generalLight().has_value());
         for (const char* name : kSongButtons) QVERIFY(!button(w, name)->isEnabled());
         // The boxes keep their states across loads: both still clear.
         w.onModuleLoaded("/music", "song.xm");
@@ -104,15 +102,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto* asmBox = w.findChild<QCheckBox*>("asmBox");
         auto* style = w.findChild<QCheckBox*>("smps2asmBox");
-        QCOMPARE(style->text(), QString("SMPS2ASM"));
-        QVERIFY(!style->isEnabled());
-        QTest::mouseClick(style, Qt::LeftButton, {}, QPoint(8, style->height() / 2));
+        test::clickFace(style);
         QCOMPARE(w.asmStyle(), AsmStyle::Plain);
-        QTest::mouseClick(asmBox, Qt::LeftButton, {}, QPoint(8, asmBox->height() / 2));
-        QVERIFY(style->isEnabled());
-        QTest::mouseClick(style, Qt::LeftButton, {}, QPoint(8, style->height() / 2));
+        test::clickFace(asmBox);
+        test::clickFace(style);
         QCOMPARE(w.asmStyle(), AsmStyle::Smps2asm);
-        QTest::mouseClick(asmBox, Qt::LeftButton, {}, QPoint(8, asmBox->height() / 2));
+        test::clickFace(asmBox);
         QVERIFY(!style->isEnabled());
     }
 
@@ -202,12 +197,20 @@ private slots:
         QCOMPARE(s.main->explorer() != nullptr, runs);
     }
 
-    void defaultExitPolicyClosesWithoutAsking() {
-        test::WindowSession s;
-        QVERIFY(s.start());
-        s.main->show();
-        QVERIFY(s.main->close());
-        QVERIFY(s.dialogs.messages.empty());
+    // The close control of General parametres and of the Voice manager only
+    // minimises them: they and the song's choices stay.
+    void songWindowsCloseControlOnlyMinimises() {
+        Loaded l(QSize(1280, 1024));
+        l.main().songModel().chooseChannel(0, 2);
+        l.main().songModel().addVoice("v", FmVoice{});
+        for (QWidget* w : {static_cast<QWidget*>(l.main().generalWindow()), static_cast<QWidget*>(l.main().voiceManager())}) {
+            QVERIFY2(!l.sub(w)->close(), qPrintable(w->objectName()));
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY2(l.sub(w)->isMinimized(), qPrintable(w->objectName()));
+        }
+        QVERIFY(l.main().generalWindow() && l.main().voiceManager());
+        QCOMPARE(l.main().songModel().assignment().fm[0], std::optional(2));
+        QCOMPARE(l.main().songModel().voices().count(), 1);
     }
 };
 
