@@ -1,24 +1,25 @@
+// Play and Stop in the main window over a fake audio output: when they may
+// be clicked, what a click does, and the sound folder the Options keep.
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QToolButton>
 #include <QtTest>
 
 #include "app/main_window.hpp"
-#include "ui/player/song_preview.hpp"
-#include "ui/common/sound_folder.hpp"
 #include "song/song_conversion.hpp"
 #include "support/fake_audio_out.hpp"
-#include "support/fake_dialogs.hpp"
+#include "support/gestures.hpp"
 #include "support/window_session.hpp"
-#include "support/xm_writer.hpp"
+#include "ui/common/sound_folder.hpp"
+#include "ui/options/options_window.hpp"
+#include "ui/params/general_window.hpp"
+#include "ui/voices/voice_manager_window.hpp"
+#include "ui/player/song_preview.hpp"
 #include "ui/voices/paste_window.hpp"
-#include "ui/module/explorer_window.hpp"
 
 using namespace ferro;
 
@@ -29,8 +30,10 @@ class PlayTest : public QObject {
     test::FakeAudioState audio_;
 
     QToolButton* button(const char* name) { return s_->main->findChild<QToolButton*>(name); }
-    QAction* action(const char* name) { return s_->main->findChild<QAction*>(name); }
-    void load() { QVERIFY(s_->load("song.xm")); }
+    bool enabled(const char* name) {
+        if (auto* b = button(name)) return b->isEnabled();
+        return test::control<QAction>(s_->main.get(), name)->isEnabled();
+    }
     // A song of no channel at all: yellow, so it can be played.
     void makeYellow() {
         SongModel& model = s_->main->songModel();
@@ -39,6 +42,10 @@ class PlayTest : public QObject {
         model.setPsgChannelCount(0);
         QCOMPARE(model.generalLight(), std::optional(ReadinessLight::Yellow));
     }
+    static void click(QWidget* w) {
+        QVERIFY(w && w->isVisible() && w->isEnabled());
+        test::clickFace(w);
+    }
 
 private slots:
     void init() {
@@ -46,9 +53,7 @@ private slots:
         // The user's settings go to the test's own folder.
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            QString::fromStdString((s_->dir.path() / "config").string()));
-        test::XmLayout layout;
-        layout.channelCount = 4;
-        s_->write("song.xm", test::buildXm(layout));
+        s_->write("song.xm", test::notesModule(4));
         QVERIFY(s_->start());
         audio_ = {};
         s_->main->setAudioOut(std::make_unique<test::FakeAudioOut>(audio_));
@@ -56,31 +61,40 @@ private slots:
     }
     void cleanup() { s_.reset(); }
 
+    // Play and the exports wait for a song whose light converts.
     void playFollowsTheModuleAndTheLight() {
-        for (const char* name : {"PlayButton", "StopButton"}) QVERIFY(!button(name)->isEnabled());
-        QVERIFY(!action("ExportVgmAction")->isEnabled());
-        QVERIFY(!action("ExportWavAction")->isEnabled());
-        load();
-        QCOMPARE(s_->main->songModel().generalLight(), std::optional(ReadinessLight::Red));  // nothing assigned
-        QVERIFY(!button("PlayButton")->isEnabled());
-        QVERIFY(!action("ExportVgmAction")->isEnabled());
+        const char* const playing[] = {"PlayButton", "ExportVgmAction", "ExportWavAction"};
+        for (const char* name : playing) QVERIFY2(!enabled(name), name);
+        QVERIFY(s_->load("song.xm"));  // red: nothing assigned
+        for (const char* name : playing) QVERIFY2(!enabled(name), name);
         makeYellow();
-        QVERIFY(button("PlayButton")->isEnabled());
-        QVERIFY(!button("StopButton")->isEnabled());
-        QVERIFY(action("ExportWavAction")->isEnabled());
+        for (const char* name : playing) QVERIFY2(enabled(name), name);
+        QVERIFY(!enabled("StopButton"));
         s_->main->explorer()->unloadXmModule();
-        QVERIFY(!button("PlayButton")->isEnabled());
+        QVERIFY(!enabled("PlayButton"));
     }
 
-    void withoutAudioOutputTheProgramSaysSo() {
-        load();
+    // Play on a yellow song asks as "Convert song" does, then plays; without
+    // an output the program says so and Play stays.
+    void playOnAYellowSongAsksFirst() {
+        QVERIFY(s_->load("song.xm"));
         makeYellow();
+        s_->dialogs.answers = {false};
+        click(button("PlayButton"));
+        QCOMPARE(s_->dialogs.lastText(), QString(kGeneralAskMessage));
+        QVERIFY(!s_->main->songPreview().busy());
+        s_->dialogs.answers = {true};
+        click(button("PlayButton"));
+        QCOMPARE(s_->dialogs.messages.size(), std::size_t(2));
+        QTRY_COMPARE(audio_.starts, 1);
+        click(button("StopButton"));
+        QTRY_VERIFY(enabled("PlayButton") && !enabled("StopButton"));
+
         audio_.available = false;
-        QTest::mouseClick(button("PlayButton"), Qt::LeftButton);
-        QVERIFY(!s_->dialogs.messages.empty());
+        s_->dialogs.answers = {true};
+        click(button("PlayButton"));
         QCOMPARE(s_->dialogs.lastText(), QString("No audio output device"));
-        QVERIFY(button("PlayButton")->isEnabled());
-        QVERIFY(!button("StopButton")->isEnabled());
+        QVERIFY(enabled("PlayButton") && !enabled("StopButton"));
     }
 
     // Found driving the program from outside: with both lights green, Play
@@ -89,25 +103,11 @@ private slots:
     // is loaded" from a widget's enabled state, which was false then.
     void playComesOnWhenTheWindowsTurnBothLightsGreen() {
         // Nine channels, every one with notes of instrument 1 (voice 0).
-        test::XmLayout layout;
-        layout.channelCount = 9;
-        test::XmPatternLayout pattern;
-        pattern.rows = 16;
-        pattern.cells.assign(16 * 9, XmCell{});
-        for (int row = 0; row < 16; row += 4)
-            for (int n = 0; n < 9; ++n)
-                pattern.cells[static_cast<std::size_t>(row * 9 + n)] =
-                    test::noteCell(static_cast<std::uint8_t>(37 + row + n), 1);
-        layout.patterns = {pattern};
-        s_->write("nine.xm", test::buildXm(layout));
+        s_->write("nine.xm", test::notesModule(9, 16));
         s_->dialogs.screen = {1280, 1024};
         s_->main->resize(1280, 1024);
-        s_->main->explorer()->findChild<QPushButton*>("refreshButton")->click();  // the file list again
+        click(s_->main->explorer()->findChild<QPushButton*>("refreshButton"));
 
-        const auto click = [](QWidget* w) {
-            QVERIFY(w && w->isVisible() && w->isEnabled());
-            QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(8, w->height() / 2));
-        };
         const auto clickItem = [](QAbstractItemView* view, int row) {
             const QModelIndex index = view->model()->index(row, 0);
             view->scrollTo(index);
@@ -130,76 +130,49 @@ private slots:
         };
 
         auto* files = s_->main->explorer()->findChild<QListWidget*>("fileList");
-        const auto found = files->findItems("nine.xm", Qt::MatchExactly);
-        QCOMPARE(found.size(), 1);
-        clickItem(files, files->row(found.front()));
+        clickItem(files, files->row(files->findItems("nine.xm", Qt::MatchExactly).value(0)));
         click(s_->main->explorer()->findChild<QPushButton*>("loadButton"));
         QVERIFY(s_->main->songModel().isLoaded());
 
         // Every channel of General parametres: FM 1-5, PSG 1-2, noise, DAC.
         int channel = 0;
         for (int row : {0, 1, 2, 3, 4, 6, 7, 8, 9}) {
-            auto* list = s_->main->findChild<QWidget*>("GeneralWindow")
-                             ->findChild<QComboBox*>(QString("assignmentBox_%1").arg(row));
+            auto* list = s_->main->generalWindow()->findChild<QComboBox*>(QString("assignmentBox_%1").arg(row));
             choose(list, channel);
             QCOMPARE(list->currentIndex(), channel++);
         }
         QCOMPARE(s_->main->generalLight(), std::optional(ReadinessLight::Green));
-        QVERIFY(button("PlayButton")->isEnabled());
 
         // A voice pasted in the Voice manager.
-        auto* voices = s_->main->findChild<QWidget*>("VoiceManagerWindow");
-        choose(voices->findChild<QComboBox*>("kindBox"), 4);
+        choose(s_->main->voiceManager()->findChild<QComboBox*>("kindBox"), 4);
         QTRY_VERIFY(s_->main->pasteWindow());
         auto* text = s_->main->pasteWindow()->findChild<QPlainTextEdit*>("hexTextBox");
         text->selectAll();
         QTest::keyClicks(text, "3A 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18");
         click(s_->main->pasteWindow()->findChild<QPushButton*>("okButton"));
         QTRY_VERIFY(!s_->main->pasteWindow());
-        QVERIFY(s_->main->isEnabled());
         QCOMPARE(s_->main->voiceLight(), std::optional(ReadinessLight::Green));
-        QCOMPARE(s_->main->generalLight(), std::optional(ReadinessLight::Green));
 
-        QVERIFY(button("PlayButton")->isEnabled());
-        QVERIFY(!button("StopButton")->isEnabled());
-        QVERIFY(action("ExportVgmAction")->isEnabled());
+        QVERIFY(enabled("ExportVgmAction"));
         click(button("PlayButton"));
         QVERIFY(s_->dialogs.messages.empty());  // nothing to ask: it plays
         QTRY_COMPARE(audio_.starts, 1);
-        QVERIFY(button("StopButton")->isEnabled());
         click(button("StopButton"));
-        QTRY_VERIFY(button("PlayButton")->isEnabled());
+        QTRY_VERIFY(enabled("PlayButton"));
     }
 
-    // Play on a yellow song asks as "Convert song" does, then plays.
-    void playOnAYellowSongAsksFirst() {
-        load();
-        makeYellow();
-        s_->dialogs.answers = {false};
-        QTest::mouseClick(button("PlayButton"), Qt::LeftButton);
-        QCOMPARE(s_->dialogs.messages.size(), std::size_t(1));
-        QVERIFY(s_->dialogs.messages.back().question);
-        QCOMPARE(s_->dialogs.lastText(), QString(kGeneralAskMessage));
-        QVERIFY(!s_->main->songPreview().busy());
-        s_->dialogs.answers = {true};
-        QTest::mouseClick(button("PlayButton"), Qt::LeftButton);
-        QCOMPARE(s_->dialogs.messages.size(), std::size_t(2));
-        QTRY_COMPARE(audio_.starts, 1);
-    }
-
+    // The chosen folder is kept in the user's settings file; a cancelled
+    // choice keeps it.
     void soundFolderIsKeptForTheUser() {
-        auto* options = s_->main->findChild<QWidget*>("OptionsWindow");
-        QVERIFY(options);
-        auto* label = options->findChild<QLabel*>("SoundFolderLabel");
-        QCOMPARE(label->text(), QString("None: built-in sounds"));
+        auto* options = s_->main->optionsWindow();
+        auto* label = test::control<QLabel>(options, "SoundFolderLabel");
         const QString folder = QString::fromStdString((s_->dir.path() / "s1").string());
         s_->dialogs.folders.push_back(folder);
-        QTest::mouseClick(options->findChild<QPushButton*>("SoundFolderButton"), Qt::LeftButton);
+        QTest::mouseClick(test::control<QPushButton>(options, "SoundFolderButton"), Qt::LeftButton);
         QCOMPARE(soundFolderSetting(), folder);
         QCOMPARE(label->text(), QDir::toNativeSeparators(folder));
         QVERIFY(QFile::exists(QString::fromStdString((s_->dir.path() / "config" / "Ferrocanto" / "Ferrocanto.ini").string())));
-        // Cancelling keeps it.
-        QTest::mouseClick(options->findChild<QPushButton*>("SoundFolderButton"), Qt::LeftButton);
+        QTest::mouseClick(test::control<QPushButton>(options, "SoundFolderButton"), Qt::LeftButton);
         QCOMPARE(soundFolderSetting(), folder);
     }
 };
