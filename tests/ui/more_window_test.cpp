@@ -70,324 +70,283 @@ const MapOf kMaps[] = {&InstrumentMaps::instrumentVoices, &InstrumentMaps::instr
 class MoreWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void storedValueShowsAgain_data();
-    void storedValueShowsAgain();
-    void clickStoresTheValueUnderThePointer_data();
-    void clickStoresTheValueUnderThePointer();
-    void hiHatKindIsStoredByKey();
-    void draggingThroughKeyListsFollowsTheMouse();
-    void keyingChangeLosesEveryEntry_data();
-    void keyingChangeLosesEveryEntry();
-    void framesFollowTheGeneralChoices_data();
-    void framesFollowTheGeneralChoices();
-    void channelControlsStoreTheirSlots();
-    void modelChangesShowInTheControls();
-    void removeRestsShowsTheModelsState();
-    void pictureMeows();
-};
-
-void MoreWindowTest::storedValueShowsAgain_data() {
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("values");
-    QTest::addColumn<int>("map");  // in kMaps
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QString>("value");
-    QTest::newRow("FM 5 uses 1F") << "fmKeyList" << "fmVoiceList" << 0 << 5 << "1F";
-    QTest::newRow("FM 256 uses 3") << "fmKeyList" << "fmVoiceList" << 0 << 256 << "3";
-    QTest::newRow("PSG 200 uses 7F") << "psgKeyList" << "psgEnvelopeList" << 1 << 200 << "7F";
-    QTest::newRow("DAC 1 uses 9A") << "dacKeyList" << "dacSampleList" << 2 << 1 << "9A";
-}
-
-// The value clicked is stored for the selected key alone; another key shows
-// its own (the first load's default map, in hexadecimal), and coming back
-// shows the stored one.
-void MoreWindowTest::storedValueShowsAgain() {
-    QFETCH(QString, keys);
-    QFETCH(QString, values);
-    QFETCH(int, map);
-    QFETCH(int, key);
-    QFETCH(QString, value);
-    Fixture f;
-    QListWidget* keyList = f.list(keys);
-    QListWidget* valueList = f.list(values);
-    std::string expected = f.model.maps().*kMaps[map];
-
-    clickRow(keyList, key - 1);
-    const auto found = valueList->findItems(value, Qt::MatchExactly);
-    QCOMPARE(found.size(), 1);
-    clickRow(valueList, valueList->row(found.front()));
-    expected[static_cast<std::size_t>(key - 1)] = static_cast<char>(value.toInt(nullptr, 16));
-    QCOMPARE(f.model.maps().*kMaps[map], expected);
-
-    for (int other : {17, 10}) {
-        clickRow(keyList, other - 1);
-        QCOMPARE(current(valueList), hexAt(expected, other));
+    void storedValueShowsAgain_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<int>("map");  // in kMaps
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("FM 5 uses 1F") << "fmKeyList" << "fmVoiceList" << 0 << 5 << "1F";
+        QTest::newRow("FM 256 uses 3") << "fmKeyList" << "fmVoiceList" << 0 << 256 << "3";
+        QTest::newRow("PSG 200 uses 7F") << "psgKeyList" << "psgEnvelopeList" << 1 << 200 << "7F";
+        QTest::newRow("DAC 1 uses 9A") << "dacKeyList" << "dacSampleList" << 2 << 1 << "9A";
     }
-    clickRow(keyList, key - 1);
-    QCOMPARE(current(valueList), value);
-}
 
-void MoreWindowTest::clickStoresTheValueUnderThePointer_data() {
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("values");
-    QTest::addColumn<int>("map");  // in kMaps
-    QTest::newRow("FM voice") << "fmKeyList" << "fmVoiceList" << 0;
-    QTest::newRow("DAC sample") << "dacKeyList" << "dacSampleList" << 2;
-}
+    // The value clicked is stored for the selected key alone; another key shows
+    // its own (the first load's default map, in hexadecimal), and coming back
+    // shows the stored one.
+    void storedValueShowsAgain() {
+        QFETCH(QString, keys);
+        QFETCH(QString, values);
+        QFETCH(int, map);
+        QFETCH(int, key);
+        QFETCH(QString, value);
+        Fixture f;
+        QListWidget* keyList = f.list(keys);
+        QListWidget* valueList = f.list(values);
+        std::string expected = f.model.maps().*kMaps[map];
 
-// A click where the list is, without scrolling first: the item under the
-// pointer is the one selected and stored, wherever it lies in the view.
-void MoreWindowTest::clickStoresTheValueUnderThePointer() {
-    QFETCH(QString, keys);
-    QFETCH(QString, values);
-    QFETCH(int, map);
-    Fixture f;
-    QListWidget* valueList = f.list(values);
-    for (int key : {1, 2, 40}) {
-        clickRow(f.list(keys), key - 1);
-        const int rowHeight = valueList->visualItemRect(valueList->item(0)).height();
-        const QRect view = valueList->viewport()->rect();
-        for (int y : {rowHeight * 3 / 2, view.center().y(), view.bottom() - rowHeight}) {
-            const QPoint at(view.center().x(), y);
-            const QString chosen = valueList->itemAt(at)->text();
-            // A hand that presses, shifts by a pixel and lets go.
-            QTest::mousePress(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-            QTest::mouseMove(valueList->viewport(), at + QPoint(1, 0));
-            QTest::mouseRelease(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at + QPoint(1, 0));
-            QCOMPARE(current(valueList), chosen);
-            QCOMPARE(valueList->selectedItems().size(), 1);
-            QCOMPARE(valueList->selectedItems().front()->text(), chosen);
-            QCOMPARE(hexAt(f.model.maps().*kMaps[map], key), chosen);
+        clickRow(keyList, key - 1);
+        const auto found = valueList->findItems(value, Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        clickRow(valueList, valueList->row(found.front()));
+        expected[static_cast<std::size_t>(key - 1)] = static_cast<char>(value.toInt(nullptr, 16));
+        QCOMPARE(f.model.maps().*kMaps[map], expected);
+
+        for (int other : {17, 10}) {
+            clickRow(keyList, other - 1);
+            QCOMPARE(current(valueList), hexAt(expected, other));
+        }
+        clickRow(keyList, key - 1);
+        QCOMPARE(current(valueList), value);
+    }
+
+    void clickStoresTheValueUnderThePointer_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<int>("map");  // in kMaps
+        QTest::newRow("FM voice") << "fmKeyList" << "fmVoiceList" << 0;
+        QTest::newRow("DAC sample") << "dacKeyList" << "dacSampleList" << 2;
+    }
+
+    // A click where the list is, without scrolling first: the item under the
+    // pointer is the one selected and stored, wherever it lies in the view.
+    void clickStoresTheValueUnderThePointer() {
+        QFETCH(QString, keys);
+        QFETCH(QString, values);
+        QFETCH(int, map);
+        Fixture f;
+        QListWidget* valueList = f.list(values);
+        for (int key : {1, 2, 40}) {
+            clickRow(f.list(keys), key - 1);
+            const int rowHeight = valueList->visualItemRect(valueList->item(0)).height();
+            const QRect view = valueList->viewport()->rect();
+            for (int y : {rowHeight * 3 / 2, view.center().y(), view.bottom() - rowHeight}) {
+                const QPoint at(view.center().x(), y);
+                const QString chosen = valueList->itemAt(at)->text();
+                // A hand that presses, shifts by a pixel and lets go.
+                QTest::mousePress(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+                QTest::mouseMove(valueList->viewport(), at + QPoint(1, 0));
+                QTest::mouseRelease(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at + QPoint(1, 0));
+                QCOMPARE(current(valueList), chosen);
+                QCOMPARE(valueList->selectedItems().size(), 1);
+                QCOMPARE(valueList->selectedItems().front()->text(), chosen);
+                QCOMPARE(hexAt(f.model.maps().*kMaps[map], key), chosen);
+            }
         }
     }
-}
 
-void MoreWindowTest::hiHatKindIsStoredByKey() {
-    Fixture f;
-    clickRow(f.list("hiHatKeyList"), 2);
-    QTest::mouseClick(f.get("openHiHatButton"), Qt::LeftButton);
-    QCOMPARE(byteAt(f.model.maps().hihatKinds, 3), 1);
-    QCOMPARE(byteAt(f.model.maps().hihatKinds, 2), 2);
-    clickRow(f.list("hiHatKeyList"), 3);
-    QVERIFY(f.get<QRadioButton>("closedHiHatButton")->isChecked());
-    clickRow(f.list("hiHatKeyList"), 2);
-    QVERIFY(f.get<QRadioButton>("openHiHatButton")->isChecked());
-}
-
-// A drag through a key list selects the key under the pointer as it goes;
-// a move without a button changes nothing.
-void MoreWindowTest::draggingThroughKeyListsFollowsTheMouse() {
-    Fixture f;
-    // Give PSG instrument 4 a value of its own so that the drag shows a change.
-    clickRow(f.list("psgKeyList"), 3);
-    clickRow(f.list("psgEnvelopeList"), 0x22);
-    clickRow(f.list("psgKeyList"), 0);
-    const struct {
-        const char* keys;
-        const char* values;
-        int to;
-        const char* shown;
-    } cases[] = {{"fmKeyList", "fmVoiceList", 5, "5"}, {"psgKeyList", "psgEnvelopeList", 3, "22"}};
-    for (const auto& c : cases) {
-        QListWidget* keys = f.list(c.keys);
-        sendMouse(keys, QEvent::MouseButtonPress, 0, Qt::LeftButton);
-        for (int row = 1; row <= c.to; ++row) sendMouse(keys, QEvent::MouseMove, row, Qt::LeftButton);
-        QCOMPARE(keys->currentRow(), c.to);
-        QCOMPARE(current(f.list(c.values)), QString(c.shown));
-        sendMouse(keys, QEvent::MouseButtonRelease, c.to, Qt::NoButton);
-        sendMouse(keys, QEvent::MouseMove, 1, Qt::NoButton);
-        QCOMPARE(keys->currentRow(), c.to);
+    void hiHatKindIsStoredByKey() {
+        Fixture f;
+        clickRow(f.list("hiHatKeyList"), 2);
+        QTest::mouseClick(f.get("openHiHatButton"), Qt::LeftButton);
+        QCOMPARE(byteAt(f.model.maps().hihatKinds, 3), 1);
+        QCOMPARE(byteAt(f.model.maps().hihatKinds, 2), 2);
+        clickRow(f.list("hiHatKeyList"), 3);
+        QVERIFY(f.get<QRadioButton>("closedHiHatButton")->isChecked());
+        clickRow(f.list("hiHatKeyList"), 2);
+        QVERIFY(f.get<QRadioButton>("openHiHatButton")->isChecked());
     }
-}
 
-void MoreWindowTest::keyingChangeLosesEveryEntry_data() {
-    QTest::addColumn<bool>("drums");
-    QTest::newRow("drums") << true;
-    QTest::newRow("hi-hats") << false;
-}
-
-// Keying by note or by instrument: the list and its heading change, every
-// entry of that map goes back to its initial value, the other maps stay.
-void MoreWindowTest::keyingChangeLosesEveryEntry() {
-    QFETCH(bool, drums);
-    Fixture f;
-    QListWidget* keys = f.list(drums ? "dacKeyList" : "hiHatKeyList");
-    QLabel* heading = nullptr;
-    for (QLabel* l : f.window->findChildren<QLabel*>())
-        if (l->buddy() == keys) heading = l;
-    QVERIFY(heading);
-    const InstrumentMaps& maps = f.model.maps();
-    const auto map = [&] { return drums ? maps.drumSamples : maps.hihatKinds; };
-    const char initial = drums ? '\x81' : '\x02';
-    const auto edit = [&](int key) {
-        clickRow(keys, key - 1);
-        if (drums)
-            clickRow(f.list("dacSampleList"), 5);
-        else
-            QTest::mouseClick(f.get("openHiHatButton"), Qt::LeftButton);
-        QVERIFY(map().at(key - 1) != initial);
-    };
-    const auto shownIsInitial = [&] {
-        return drums ? current(f.list("dacSampleList")) == "81" : f.get<QRadioButton>("closedHiHatButton")->isChecked();
-    };
-    const struct {
-        const char* button;
-        int count;
-        const char* heading;
-        bool byNote;
-    } steps[] = {{drums ? "drumsByNoteButton" : "hiHatsByNoteButton", 96, "XM note number", true},
-                 {drums ? "eachDrumButton" : "eachHiHatButton", 256, "XM instrument number", false}};
-    edit(1);
-    for (const auto& step : steps) {
-        edit(40);
-        QTest::mouseClick(f.get(step.button), Qt::LeftButton);
-        QCOMPARE(keys->count(), step.count);
-        QCOMPARE(keys->currentRow(), 0);
-        QCOMPARE(heading->text(), QString(step.heading));
-        QCOMPARE(map(), std::string(static_cast<std::size_t>(step.count), initial));
-        QVERIFY(shownIsInitial());
-        QCOMPARE(drums ? maps.drumsByNote : maps.hihatsByNote, step.byNote);
+    // A drag through a key list selects the key under the pointer as it goes;
+    // a move without a button changes nothing.
+    void draggingThroughKeyListsFollowsTheMouse() {
+        Fixture f;
+        // Give PSG instrument 4 a value of its own so that the drag shows a change.
+        clickRow(f.list("psgKeyList"), 3);
+        clickRow(f.list("psgEnvelopeList"), 0x22);
+        clickRow(f.list("psgKeyList"), 0);
+        const struct {
+            const char* keys;
+            const char* values;
+            int to;
+            const char* shown;
+        } cases[] = {{"fmKeyList", "fmVoiceList", 5, "5"}, {"psgKeyList", "psgEnvelopeList", 3, "22"}};
+        for (const auto& c : cases) {
+            QListWidget* keys = f.list(c.keys);
+            sendMouse(keys, QEvent::MouseButtonPress, 0, Qt::LeftButton);
+            for (int row = 1; row <= c.to; ++row) sendMouse(keys, QEvent::MouseMove, row, Qt::LeftButton);
+            QCOMPARE(keys->currentRow(), c.to);
+            QCOMPARE(current(f.list(c.values)), QString(c.shown));
+            sendMouse(keys, QEvent::MouseButtonRelease, c.to, Qt::NoButton);
+            sendMouse(keys, QEvent::MouseMove, 1, Qt::NoButton);
+            QCOMPARE(keys->currentRow(), c.to);
+        }
     }
-    QCOMPARE(drums ? maps.hihatKinds : maps.drumSamples, std::string(256, drums ? '\x02' : '\x81'));
-}
 
-namespace {
-struct Shown {
-    bool fmMap, psgMap, dacMap, hiHatMap;
-    int fmFrames;   // FM 1..n visible
-    int psgFrames;  // PSG 1..n visible
-    bool noise, dac, optimise;
+    void keyingChangeLosesEveryEntry_data() {
+        QTest::addColumn<bool>("drums");
+        QTest::newRow("drums") << true;
+        QTest::newRow("hi-hats") << false;
+    }
+
+    // Keying by note or by instrument: the list and its heading change, every
+    // entry of that map goes back to its initial value, the other maps stay.
+    void keyingChangeLosesEveryEntry() {
+        QFETCH(bool, drums);
+        Fixture f;
+        QListWidget* keys = f.list(drums ? "dacKeyList" : "hiHatKeyList");
+        QLabel* heading = nullptr;
+        for (QLabel* l : f.window->findChildren<QLabel*>())
+            if (l->buddy() == keys) heading = l;
+        QVERIFY(heading);
+        const InstrumentMaps& maps = f.model.maps();
+        const auto map = [&] { return drums ? maps.drumSamples : maps.hihatKinds; };
+        const char initial = drums ? '\x81' : '\x02';
+        const auto edit = [&](int key) {
+            clickRow(keys, key - 1);
+            if (drums)
+                clickRow(f.list("dacSampleList"), 5);
+            else
+                QTest::mouseClick(f.get("openHiHatButton"), Qt::LeftButton);
+            QVERIFY(map().at(key - 1) != initial);
+        };
+        const auto shownIsInitial = [&] {
+            return drums ? current(f.list("dacSampleList")) == "81" : f.get<QRadioButton>("closedHiHatButton")->isChecked();
+        };
+        const struct {
+            const char* button;
+            int count;
+            const char* heading;
+            bool byNote;
+        } steps[] = {{drums ? "drumsByNoteButton" : "hiHatsByNoteButton", 96, "XM note number", true},
+                     {drums ? "eachDrumButton" : "eachHiHatButton", 256, "XM instrument number", false}};
+        edit(1);
+        for (const auto& step : steps) {
+            edit(40);
+            QTest::mouseClick(f.get(step.button), Qt::LeftButton);
+            QCOMPARE(keys->count(), step.count);
+            QCOMPARE(keys->currentRow(), 0);
+            QCOMPARE(heading->text(), QString(step.heading));
+            QCOMPARE(map(), std::string(static_cast<std::size_t>(step.count), initial));
+            QVERIFY(shownIsInitial());
+            QCOMPARE(drums ? maps.drumsByNote : maps.hihatsByNote, step.byNote);
+        }
+        QCOMPARE(drums ? maps.hihatKinds : maps.drumSamples, std::string(256, drums ? '\x02' : '\x81'));
+    }
+
+
+    // Which frame shows for which choices is the settings' own rule, tested
+    // with them; here each frame follows the model's General changes.
+    void framesFollowTheGeneralChoices_data() {
+        QTest::addColumn<QList<int>>("choices");  // FM, PSG, noise, drums, loop
+        QTest::addColumn<QStringList>("hidden");
+        QTest::newRow("initial") << QList<int>{5, 3, 1, 1, 1} << QStringList{"fmChannelFrame_5", "psgChannelFrame_2"};
+        QTest::newRow("no noise, 3 PSG") << QList<int>{5, 3, 0, 1, 1}
+                                         << QStringList{"fmChannelFrame_5", "hiHatMapFrame", "noiseChannelFrame"};
+        QTest::newRow("no drums, 6 FM") << QList<int>{6, 3, 1, 0, 1}
+                                        << QStringList{"psgChannelFrame_2", "dacMapFrame", "dacChannelFrame", "removeRestsBox"};
+        QTest::newRow("play once") << QList<int>{2, 3, 1, 1, 0}
+                                   << QStringList{"fmChannelFrame_2", "fmChannelFrame_3", "fmChannelFrame_4",
+                                                  "fmChannelFrame_5", "psgChannelFrame_2", "optimiseBox"};
+        QTest::newRow("nothing") << QList<int>{0, 0, 0, 0, 0} << QStringList{"*"};
+    }
+    void framesFollowTheGeneralChoices() {
+        QFETCH(QList<int>, choices);
+        QFETCH(QStringList, hidden);
+        Fixture f;
+        f.model.setHasDrums(choices[3]);
+        f.model.setFmChannelCount(choices[0]);
+        f.model.setUseNoise(choices[2]);
+        f.model.setPsgChannelCount(choices[1]);
+        f.model.setLoopSong(choices[4]);
+        QStringList frames = {"fmMapFrame", "psgMapFrame", "dacMapFrame", "hiHatMapFrame", "noiseChannelFrame",
+                              "dacChannelFrame", "removeRestsBox", "optimiseBox"};
+        for (int k = 0; k < 6; ++k) frames << QString("fmChannelFrame_%1").arg(k);
+        for (int k = 0; k < 3; ++k) frames << QString("psgChannelFrame_%1").arg(k);
+        for (const QString& name : frames)
+            QVERIFY2(f.visible(name) == !(hidden.contains(name) || hidden == QStringList{"*"}), qPrintable(name));
+    }
+
+    // Each spin box and pan list stores into its own channel's slot, within
+    // the value's range; the other slots keep theirs.
+    void channelControlsStoreTheirSlots() {
+        Fixture f;
+        const ChannelOutputSettings& c = f.model.channels();
+        const ChannelOutputSettings before = c;
+        f.get<QSpinBox>("pitchBox_7")->setValue(300);
+        f.get<QSpinBox>("pitchBox_0")->setValue(-128);
+        f.get<QSpinBox>("volumeBox_6")->setValue(-1);
+        f.get<QSpinBox>("volumeBox_9")->setValue(7);
+        f.get<QComboBox>("panBox_2")->setCurrentIndex(2);
+        f.get<QComboBox>("panBox_6")->setCurrentIndex(4);
+        ChannelOutputSettings expected = before;
+        expected.pitch[7] = 127;
+        expected.pitch[0] = -128;
+        expected.volume[6] = 0;
+        expected.volume[9] = 7;
+        expected.pan[2] = PanChoice::Left;
+        expected.pan[6] = PanChoice::Random;
+        QVERIFY(c.pitch == expected.pitch && c.volume == expected.volume && c.pan == expected.pan);
+        f.get<QCheckBox>("optimiseBox")->click();
+        QVERIFY(f.model.settings().optimiseOutput);
+    }
+
+    // A whole set of choices (a setup file) shows in every control at once, and
+    // showing it tells the model nothing back.
+    void modelChangesShowInTheControls() {
+        Fixture f;
+        clickRow(f.list("fmKeyList"), 4);
+        clickRow(f.list("dacKeyList"), 2);
+        SongChoices choices = initialSongChoices(8);
+        setMapValue(choices.maps, InstrumentMapKind::Fm, 5, 0x1F);
+        setHiHatKeying(choices.maps, true);
+        setMapValue(choices.maps, InstrumentMapKind::HiHat, 1, 1);
+        setPitch(choices.channels, 7, -12);
+        setVolume(choices.channels, 9, 5);
+        setPan(choices.channels, 6, 4);
+        choices.settings.optimiseOutput = true;
+        int told = 0;
+        f.model.subscribe([&](SongChanges) { ++told; });
+        f.model.applyChoices(choices);
+        QCOMPARE(told, 1);
+
+        // The selected keys stay where the keying stays; a new keying starts at key 1.
+        QCOMPARE(f.list("fmKeyList")->currentRow(), 4);
+        QCOMPARE(current(f.list("fmVoiceList")), QString("1F"));
+        QCOMPARE(f.list("dacKeyList")->currentRow(), 2);
+        QCOMPARE(f.list("hiHatKeyList")->count(), 96);
+        QCOMPARE(f.list("hiHatKeyList")->currentRow(), 0);
+        QVERIFY(f.get<QRadioButton>("hiHatsByNoteButton")->isChecked());
+        QVERIFY(f.get<QRadioButton>("openHiHatButton")->isChecked());
+        QCOMPARE(f.get<QSpinBox>("pitchBox_7")->value(), -12);
+        QCOMPARE(f.get<QSpinBox>("volumeBox_9")->value(), 5);
+        QCOMPARE(f.get<QComboBox>("panBox_6")->currentIndex(), 4);
+        QVERIFY(f.get<QCheckBox>("optimiseBox")->isChecked());
+    }
+
+    // The box shows the model's three states; only Off and Checked are the
+    // user's, greyed comes from the conversion and goes with the next reload.
+    void removeRestsShowsTheModelsState() {
+        Fixture f;
+        QCheckBox* box = f.get<QCheckBox>("removeRestsBox");
+        const auto expect = [&](RemoveRestsState state, Qt::CheckState shown, bool enabled) {
+            QCOMPARE(f.model.settings().removeRests, state);
+            QCOMPARE(box->checkState(), shown);
+            QCOMPARE(box->isEnabled(), enabled);
+        };
+        QTest::mouseClick(box, Qt::LeftButton);
+        expect(RemoveRestsState::Checked, Qt::Checked, true);
+        f.model.markRemoveRestsApplied();
+        expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
+        QTest::mouseClick(box, Qt::LeftButton);  // disabled: nothing happens
+        expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
+        f.model.reload(moduleFacts());
+        expect(RemoveRestsState::Checked, Qt::Checked, true);
+        QTest::mouseClick(box, Qt::LeftButton);  // two states again: off, not greyed
+        expect(RemoveRestsState::Off, Qt::Unchecked, true);
+    }
 };
-}  // namespace
-Q_DECLARE_METATYPE(Shown)
-
-// Which frame shows for which choices is the settings' own rule, tested
-// with them; here each frame follows the model's General changes.
-void MoreWindowTest::framesFollowTheGeneralChoices_data() {
-    QTest::addColumn<QList<int>>("choices");  // fm, psg, noise, drums, loop
-    QTest::addColumn<Shown>("shown");
-    //                                                fmM   psgM   dacM   hhM  fmN psgN noise dac  opt
-    QTest::newRow("initial") << QList<int>{5, 3, 1, 1, 1} << Shown{true, true, true, true, 5, 2, true, true, true};
-    QTest::newRow("no noise, 3 PSG") << QList<int>{5, 3, 0, 1, 1} << Shown{true, true, true, false, 5, 3, false, true, true};
-    QTest::newRow("no drums, 6 FM") << QList<int>{6, 3, 1, 0, 1} << Shown{true, true, false, true, 6, 2, true, false, true};
-    QTest::newRow("play once") << QList<int>{2, 3, 1, 1, 0} << Shown{true, true, true, true, 2, 2, true, true, false};
-    QTest::newRow("nothing") << QList<int>{0, 0, 0, 0, 0} << Shown{false, false, false, false, 0, 0, false, false, false};
-}
-
-void MoreWindowTest::framesFollowTheGeneralChoices() {
-    QFETCH(QList<int>, choices);
-    QFETCH(Shown, shown);
-    Fixture f;
-    f.model.setHasDrums(choices[3]);
-    f.model.setFmChannelCount(choices[0]);
-    f.model.setUseNoise(choices[2]);
-    f.model.setPsgChannelCount(choices[1]);
-    f.model.setLoopSong(choices[4]);
-    QCOMPARE(f.visible("fmMapFrame"), shown.fmMap);
-    QCOMPARE(f.visible("psgMapFrame"), shown.psgMap);
-    QCOMPARE(f.visible("dacMapFrame"), shown.dacMap);
-    QCOMPARE(f.visible("hiHatMapFrame"), shown.hiHatMap);
-    for (int k = 0; k < 6; ++k) QCOMPARE(f.visible(QString("fmChannelFrame_%1").arg(k)), k < shown.fmFrames);
-    for (int k = 0; k < 3; ++k) QCOMPARE(f.visible(QString("psgChannelFrame_%1").arg(k)), k < shown.psgFrames);
-    QCOMPARE(f.visible("noiseChannelFrame"), shown.noise);
-    QCOMPARE(f.visible("dacChannelFrame"), shown.dac);
-    QCOMPARE(f.visible("removeRestsBox"), shown.dac);
-    QCOMPARE(f.visible("optimiseBox"), shown.optimise);
-}
-
-// Each spin box and pan list stores into its own channel's slot, within
-// the value's range; the other slots keep theirs.
-void MoreWindowTest::channelControlsStoreTheirSlots() {
-    Fixture f;
-    const ChannelOutputSettings& c = f.model.channels();
-    const ChannelOutputSettings before = c;
-    const struct {
-        const char* name;
-        int value;
-        int stored;
-    } spins[] = {{"pitchBox_0", -128, -128}, {"pitchBox_5", 127, 127}, {"pitchBox_7", 300, 127},
-                 {"volumeBox_3", 63, 63},     {"volumeBox_6", -1, 0},    {"volumeBox_9", 7, 7}};
-    for (const auto& s : spins) {
-        f.get<QSpinBox>(s.name)->setValue(s.value);
-        const int slot = QString(s.name).back().digitValue();
-        const bool pitch = QString(s.name).startsWith("pitch");
-        QVERIFY2((pitch ? c.pitch[slot] : c.volume[slot]) == s.stored, s.name);
-    }
-    QCOMPARE(c.pitch[6], before.pitch[6]);
-    QCOMPARE(c.volume[0], before.volume[0]);
-
-    f.get<QComboBox>("panBox_2")->setCurrentIndex(2);
-    f.get<QComboBox>("panBox_6")->setCurrentIndex(4);
-    QCOMPARE(c.pan[2], PanChoice::Left);
-    QCOMPARE(c.pan[6], PanChoice::Random);
-    QCOMPARE(c.pan[0], PanChoice::Default);
-    f.get<QCheckBox>("optimiseBox")->click();
-    QVERIFY(f.model.settings().optimiseOutput);
-}
-
-// A whole set of choices (a setup file) shows in every control at once, and
-// showing it tells the model nothing back.
-void MoreWindowTest::modelChangesShowInTheControls() {
-    Fixture f;
-    clickRow(f.list("fmKeyList"), 4);
-    clickRow(f.list("dacKeyList"), 2);
-    SongChoices choices = initialSongChoices(8);
-    setMapValue(choices.maps, InstrumentMapKind::Fm, 5, 0x1F);
-    setHiHatKeying(choices.maps, true);
-    setMapValue(choices.maps, InstrumentMapKind::HiHat, 1, 1);
-    setPitch(choices.channels, 7, -12);
-    setVolume(choices.channels, 9, 5);
-    setPan(choices.channels, 6, 4);
-    choices.settings.optimiseOutput = true;
-    int told = 0;
-    f.model.subscribe([&](SongChanges) { ++told; });
-    f.model.applyChoices(choices);
-    QCOMPARE(told, 1);
-
-    // The selected keys stay where the keying stays; a new keying starts at key 1.
-    QCOMPARE(f.list("fmKeyList")->currentRow(), 4);
-    QCOMPARE(current(f.list("fmVoiceList")), QString("1F"));
-    QCOMPARE(f.list("dacKeyList")->currentRow(), 2);
-    QCOMPARE(f.list("hiHatKeyList")->count(), 96);
-    QCOMPARE(f.list("hiHatKeyList")->currentRow(), 0);
-    QVERIFY(f.get<QRadioButton>("hiHatsByNoteButton")->isChecked());
-    QVERIFY(f.get<QRadioButton>("openHiHatButton")->isChecked());
-    QCOMPARE(f.get<QSpinBox>("pitchBox_7")->value(), -12);
-    QCOMPARE(f.get<QSpinBox>("volumeBox_9")->value(), 5);
-    QCOMPARE(f.get<QComboBox>("panBox_6")->currentIndex(), 4);
-    QVERIFY(f.get<QCheckBox>("optimiseBox")->isChecked());
-}
-
-// The box shows the model's three states; only Off and Checked are the
-// user's, greyed comes from the conversion and goes with the next reload.
-void MoreWindowTest::removeRestsShowsTheModelsState() {
-    Fixture f;
-    QCheckBox* box = f.get<QCheckBox>("removeRestsBox");
-    const auto expect = [&](RemoveRestsState state, Qt::CheckState shown, bool enabled) {
-        QCOMPARE(f.model.settings().removeRests, state);
-        QCOMPARE(box->checkState(), shown);
-        QCOMPARE(box->isEnabled(), enabled);
-    };
-    QTest::mouseClick(box, Qt::LeftButton);
-    expect(RemoveRestsState::Checked, Qt::Checked, true);
-    f.model.markRemoveRestsApplied();
-    expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
-    QTest::mouseClick(box, Qt::LeftButton);  // disabled: nothing happens
-    expect(RemoveRestsState::Greyed, Qt::PartiallyChecked, false);
-    f.model.reload(moduleFacts());
-    expect(RemoveRestsState::Checked, Qt::Checked, true);
-    QTest::mouseClick(box, Qt::LeftButton);  // two states again: off, not greyed
-    expect(RemoveRestsState::Off, Qt::Unchecked, true);
-}
-
-// A click on the cat answers with one plain message, not a question.
-void MoreWindowTest::pictureMeows() {
-    Fixture f;
-    QTest::mouseClick(f.get("catButton"), Qt::LeftButton);
-    QCOMPARE(f.dialogs.messages.size(), size_t{1});
-    QCOMPARE(f.dialogs.messages[0].icon, MessageIcon::Plain);
-    QVERIFY(!f.dialogs.messages[0].question);
-}
 
 QTEST_MAIN(MoreWindowTest)
 #include "more_window_test.moc"
