@@ -146,18 +146,6 @@ private slots:
         }
     }
 
-    void hiHatKindIsStoredByKey() {
-        Fixture f;
-        clickRow(f.list("hiHatKeyList"), 2);
-        QTest::mouseClick(f.get("openHiHatButton"), Qt::LeftButton);
-        QCOMPARE(byteAt(f.model.maps().hihatKinds, 3), 1);
-        QCOMPARE(byteAt(f.model.maps().hihatKinds, 2), 2);
-        clickRow(f.list("hiHatKeyList"), 3);
-        QVERIFY(f.get<QRadioButton>("closedHiHatButton")->isChecked());
-        clickRow(f.list("hiHatKeyList"), 2);
-        QVERIFY(f.get<QRadioButton>("openHiHatButton")->isChecked());
-    }
-
     // A drag through a key list selects the key under the pointer as it goes;
     // a move without a button changes nothing.
     void draggingThroughKeyListsFollowsTheMouse() {
@@ -235,7 +223,6 @@ private slots:
         QCOMPARE(drums ? maps.hihatKinds : maps.drumSamples, std::string(256, drums ? '\x02' : '\x81'));
     }
 
-
     // Which frame shows for which choices is the settings' own rule, tested
     // with them; here each frame follows the model's General changes.
     void framesFollowTheGeneralChoices_data() {
@@ -266,30 +253,6 @@ private slots:
         for (int k = 0; k < 3; ++k) frames << QString("psgChannelFrame_%1").arg(k);
         for (const QString& name : frames)
             QVERIFY2(f.visible(name) == !(hidden.contains(name) || hidden == QStringList{"*"}), qPrintable(name));
-    }
-
-    // Each spin box and pan list stores into its own channel's slot, within
-    // the value's range; the other slots keep theirs.
-    void channelControlsStoreTheirSlots() {
-        Fixture f;
-        const ChannelOutputSettings& c = f.model.channels();
-        const ChannelOutputSettings before = c;
-        f.get<QSpinBox>("pitchBox_7")->setValue(300);
-        f.get<QSpinBox>("pitchBox_0")->setValue(-128);
-        f.get<QSpinBox>("volumeBox_6")->setValue(-1);
-        f.get<QSpinBox>("volumeBox_9")->setValue(7);
-        f.get<QComboBox>("panBox_2")->setCurrentIndex(2);
-        f.get<QComboBox>("panBox_6")->setCurrentIndex(4);
-        ChannelOutputSettings expected = before;
-        expected.pitch[7] = 127;
-        expected.pitch[0] = -128;
-        expected.volume[6] = 0;
-        expected.volume[9] = 7;
-        expected.pan[2] = PanChoice::Left;
-        expected.pan[6] = PanChoice::Random;
-        QVERIFY(c.pitch == expected.pitch && c.volume == expected.volume && c.pan == expected.pan);
-        f.get<QCheckBox>("optimiseBox")->click();
-        QVERIFY(f.model.settings().optimiseOutput);
     }
 
     // A whole set of choices (a setup file) shows in every control at once, and
