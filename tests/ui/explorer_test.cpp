@@ -2,6 +2,7 @@
 // windows they make and discard, a load that fails leaving nothing behind,
 // and the XM info window.
 #include <QAccessible>
+#include <QComboBox>
 #include <QDir>
 #include <QFontMetrics>
 #include <QLabel>
@@ -90,17 +91,22 @@ private slots:
         QCOMPARE(s_->main->statusText(), "XM file loaded: " + QDir::toNativeSeparators(s_->folder() + "/four.xm"));
         QVERIFY(fs::exists(s_->dir / "C4.tmp"));
 
-        // Reload with the same channel count keeps the windows, no message.
+        // Reload with the same channel count keeps the windows and the
+        // choices shown, no message.
         GeneralWindow* general = s_->main->generalWindow();
+        auto* firstRow = test::control<QComboBox>(general, "assignmentBox_0");
+        s_->main->songModel().chooseChannel(0, 4);
         explorer().reloadXmModule();
         QVERIFY(s_->dialogs.messages.empty());
+        QCOMPARE(firstRow->currentText(), QString("4"));
         // The file changes under us: six channels now.
         s_->write("four.xm", test::notesModule(6));
         explorer().reloadXmModule();
         QCOMPARE(s_->dialogs.lastText(),
                  QString("The XM file now has a different number of channels!\r\nAll the channel assignments were reseted!"));
         QCOMPARE(s_->main->generalWindow(), general);
-        QCOMPARE(s_->main->songModel().assignment().channelCount, 6);
+        QCOMPARE(firstRow->count(), 6);
+        QCOMPARE(firstRow->currentIndex(), -1);
 
         explorer().unloadXmModule();
         QVERIFY(!explorer().isLoaded());

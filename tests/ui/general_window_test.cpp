@@ -209,20 +209,6 @@ private slots:
         QTRY_VERIFY(list->hasFocus());
         QCOMPARE(s_->main->generalLight(), std::optional(ReadinessLight::Yellow));
     }
-
-    // A reload of the same channel count keeps the lists' choices; another
-    // count refills them, nothing chosen.
-    void reloadKeepsOrRefillsTheLists() {
-        startWith(4);
-        s_->main->songModel().chooseChannel(0, 4);
-        auto* list = s_->main->generalWindow()->findChild<QComboBox*>("assignmentBox_0");
-        s_->main->explorer()->reloadXmModule();
-        QCOMPARE(list->currentText(), QString("4"));
-        s_->write("song.xm", test::notesModule(6, 4));
-        s_->main->explorer()->reloadXmModule();
-        QCOMPARE(list->count(), 6);
-        QCOMPARE(list->currentIndex(), -1);
-    }
 };
 
 QTEST_MAIN(GeneralWindowTest)
