@@ -192,6 +192,38 @@ bool joinRowStreams(XmModule& m) {
     return true;
 }
 
+// The instruments follow the patterns: a header that counts its own size,
+// the sample headers, then the samples' data. Only the names are kept; the
+// samples are skipped by the lengths their headers give.
+constexpr std::size_t kInstrumentNameSize = 22;
+// FastTracker 2 writes 256 instruments at most; the count is 16 bits.
+constexpr int kMaxInstruments = 256;
+
+std::vector<std::string> readInstrumentNames(ByteReader in, int count) {
+    std::vector<std::string> names(static_cast<std::size_t>(std::clamp(count, 0, kMaxInstruments)));
+    for (std::string& name : names) {
+        const std::size_t start = in.pos();
+        const auto headerSize = in.u32le();
+        const auto text = in.text(kInstrumentNameSize);
+        const auto type = in.u8();
+        const auto sampleCount = in.u16le();
+        const auto sampleHeaderSize = sampleCount && *sampleCount > 0 ? in.u32le() : std::optional<std::uint32_t>(0);
+        if (!headerSize || !text || !type || !sampleCount || !sampleHeaderSize) break;
+        name = text->substr(0, text->find('\0'));
+        name.erase(name.find_last_not_of(' ') + 1);
+        if (!in.seek(start + *headerSize)) break;
+        std::uint64_t data = 0;
+        for (int k = 0; k < *sampleCount; ++k) {
+            const std::size_t sampleStart = in.pos();
+            const auto length = in.u32le();
+            if (!length || !in.seek(sampleStart + *sampleHeaderSize)) return names;
+            data += *length;
+        }
+        if (data > in.remaining() || !in.skip(static_cast<std::size_t>(data))) break;
+    }
+    return names;
+}
+
 }  // namespace
 
 std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes, std::string* problem) {
@@ -216,7 +248,7 @@ std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> byte
     std::vector<PatternHeader> patternHeaders;
     std::vector<std::span<const std::uint8_t>> packedCells;
     {
-        ByteReader walk = in;
+        ByteReader& walk = in;
         std::int64_t cells = 0;
         // A file cut inside its patterns is the common damage (a download or
         // a copy that stopped); the user is told which pattern and where.
@@ -269,6 +301,7 @@ std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> byte
 
     if (!joinRowStreams(m)) return XmError::ReadError;
     m.channelNames = findChannelNames(bytes, channels);
+    m.instrumentNames = readInstrumentNames(in, h.instrumentCount);
     return m;
 }
 

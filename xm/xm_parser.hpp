@@ -81,6 +81,10 @@ struct XmModule {
     // trackers write near the end of the file (what Auto fill reads); none
     // when the file has no such block.
     std::optional<std::vector<std::string>> channelNames;
+    // The names of instruments 1..header.instrumentCount, as the composer
+    // typed them (raw 8-bit text, without the padding); an instrument whose
+    // header the file cuts short, and every one after it, has an empty name.
+    std::vector<std::string> instrumentNames;
 
     // Channel n's row stream (1-based), or an empty one outside 1..channelCount.
     std::span<const std::uint8_t> rowStream(int channel) const;

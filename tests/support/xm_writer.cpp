@@ -37,7 +37,7 @@ std::vector<std::uint8_t> buildXm(const XmLayout& layout) {
     put16(out, layout.restartPosition);
     put16(out, layout.channelCount);
     put16(out, layout.patternCountOverride >= 0 ? layout.patternCountOverride : static_cast<int>(layout.patterns.size()));
-    put16(out, layout.instrumentCount);
+    put16(out, layout.instruments.empty() ? layout.instrumentCount : static_cast<int>(layout.instruments.size()));
     put16(out, layout.flags);
     put16(out, layout.tempo);
     put16(out, layout.bpm);
@@ -69,6 +69,24 @@ std::vector<std::uint8_t> buildXm(const XmLayout& layout) {
         put16(out, static_cast<int>(data.size()));
         out.insert(out.end(), static_cast<std::size_t>(p.extraHeaderBytes), 0xDD);
         out.insert(out.end(), data.begin(), data.end());
+    }
+    for (const XmInstrumentLayout& instrument : layout.instruments) {
+        // FastTracker 2's sizes: a 263-byte header when there are samples,
+        // 29 bytes without; 40 bytes a sample header.
+        const bool samples = !instrument.sampleLengths.empty();
+        put32(out, samples ? 263 : 29);
+        putText(out, instrument.name, 22);
+        out.push_back(0);
+        put16(out, static_cast<int>(instrument.sampleLengths.size()));
+        if (samples) {
+            put32(out, 40);
+            out.insert(out.end(), 263 - 33, 0);
+        }
+        for (int length : instrument.sampleLengths) {
+            put32(out, static_cast<std::uint32_t>(length));
+            out.insert(out.end(), 36, 0);
+        }
+        for (int length : instrument.sampleLengths) out.insert(out.end(), static_cast<std::size_t>(length), 0);
     }
     out.insert(out.end(), layout.trailer.begin(), layout.trailer.end());
     return out;

@@ -20,6 +20,12 @@ struct XmPatternLayout {
     int extraHeaderBytes = 0;   // pattern header longer than 9
 };
 
+// An instrument with its samples' data lengths (the data is zeros).
+struct XmInstrumentLayout {
+    std::string name;
+    std::vector<int> sampleLengths;
+};
+
 struct XmLayout {
     std::string moduleName = "test module";
     std::string trackerName = "FastTracker v2.00";
@@ -33,6 +39,8 @@ struct XmLayout {
     int tempo = 6, bpm = 125;
     int extraHeaderBytes = 0;  // header size above 276
     int patternCountOverride = -1;  // write another count than patterns.size()
+    // Written after the patterns; when given, they set the instrument count.
+    std::vector<XmInstrumentLayout> instruments;
     std::vector<std::uint8_t> trailer;  // bytes after the patterns (instruments, CNAM, ...)
 };
 

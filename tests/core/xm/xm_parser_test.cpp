@@ -308,6 +308,31 @@ TEST(XmParser, HeaderForTheInfoWindow) {
     EXPECT_TRUE(dir.fileNames() == std::vector<std::string>{"song.xm"}) << "the header read writes nothing";
 }
 
+// The names sit between sample data of any length; a count beyond what the
+// file holds, or a header cut short, leaves empty names rather than failing.
+TEST(XmParser, InstrumentNamesPastTheSampleData) {
+    const struct {
+        std::vector<test::XmInstrumentLayout> instruments;
+        int announced, cut;
+        std::vector<std::string> names;
+    } rows[] = {
+        {{{"Slap bass   ", {}}, {std::string("Lead\0junk", 9), {}}}, 2, 0, {"Slap bass", "Lead"}},
+        {{{"Kick", {100}}, {"Hat", {3, 517}}, {"Pad", {}}}, 3, 0, {"Kick", "Hat", "Pad"}},
+        {{{"Kick", {100}}, {"Hat", {}}}, 4, 0, {"Kick", "Hat", "", ""}},
+        {{{"Kick", {}}, {"Hat", {}}}, 2, 10, {"Kick", ""}},
+    };
+    for (const auto& row : rows) {
+        XmLayout layout;
+        layout.instruments = row.instruments;
+        std::vector<std::uint8_t> bytes = test::buildXm(layout);
+        bytes[72] = static_cast<std::uint8_t>(row.announced);  // the instrument count
+        bytes.resize(bytes.size() - static_cast<std::size_t>(row.cut));
+        const auto module = parseXmModule(bytes);
+        ASSERT_TRUE(std::holds_alternative<XmModule>(module));
+        EXPECT_EQ(std::get<XmModule>(module).instrumentNames, row.names);
+    }
+}
+
 TEST(XmParser, TinyFileAnnouncingAHugeModuleIsRefused) {
     // 1025 rows is past what any tracker writes; 200 empty patterns of 1024
     // rows on 64 channels, or a song that plays one such pattern 200 times,
