@@ -44,6 +44,17 @@ int positionFromValue(InstrumentMapKind kind, int value) {
     return value;
 }
 
+// "3 Slap bass", or the number alone for an empty or missing name. A name
+// is 8-bit text from a file: control characters would break the list's line.
+std::string numberWithName(const std::string& number, const std::vector<std::string>& names, int index) {
+    if (index < 0 || index >= static_cast<int>(names.size()) || names[static_cast<std::size_t>(index)].empty())
+        return number;
+    std::string name = names[static_cast<std::size_t>(index)];
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return number + ' ' + name;
+}
+
 }  // namespace
 
 std::string initialInstrumentVoices() {
@@ -116,18 +127,24 @@ MapFrameTexts mapFrameTexts(const InstrumentMaps& maps, InstrumentMapKind kind) 
     return texts;
 }
 
-std::vector<std::string> mapKeyItems(const InstrumentMaps& maps, InstrumentMapKind kind) {
+std::vector<std::string> mapKeyItems(const InstrumentMaps& maps, InstrumentMapKind kind,
+                                     const std::vector<std::string>& instrumentNames) {
     std::vector<std::string> items;
     const int count = mapKeyCount(maps, kind);
-    for (int k = 1; k <= count; ++k) items.push_back(std::to_string(k));
+    const bool named = !keyedByNote(maps, kind);
+    for (int k = 1; k <= count; ++k) items.push_back(named ? numberWithName(std::to_string(k), instrumentNames, k - 1)
+                                                           : std::to_string(k));
     return items;
 }
 
-std::vector<std::string> mapValueItems(InstrumentMapKind kind) {
+std::vector<std::string> mapValueItems(InstrumentMapKind kind, const std::vector<std::string>& voiceNames) {
     if (kind == InstrumentMapKind::HiHat) return {kClosedHiHatCaption, kOpenHiHatCaption};
     std::vector<std::string> items;
     const int count = valueItemCount(kind);
-    for (int p = 0; p < count; ++p) items.push_back(hexText(valueFromPosition(kind, p)));
+    for (int p = 0; p < count; ++p) {
+        const std::string number = hexText(valueFromPosition(kind, p));
+        items.push_back(kind == InstrumentMapKind::Fm ? numberWithName(number, voiceNames, p) : number);
+    }
     return items;
 }
 

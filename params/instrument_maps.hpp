@@ -60,11 +60,14 @@ struct MapFrameTexts {
     std::string valueHeading;       // "FM voice number", "PSG voice number", "DAC sample"; empty for hi-hats
 };
 MapFrameTexts mapFrameTexts(const InstrumentMaps& maps, InstrumentMapKind kind);
-// Key items "1".."256" or "1".."96".
-std::vector<std::string> mapKeyItems(const InstrumentMaps& maps, InstrumentMapKind kind);
-// Right-hand items: FM "0".."FF", PSG "0".."7F", DAC "81".."DF",
+// Key items "1".."256" or "1".."96"; keyed by instrument, each number is
+// followed by the module's name for it ("3 Slap bass") where it has one.
+std::vector<std::string> mapKeyItems(const InstrumentMaps& maps, InstrumentMapKind kind,
+                                     const std::vector<std::string>& instrumentNames = {});
+// Right-hand items: FM "0".."FF", each followed by the song's name for that
+// voice ("A lead") where the song has it, PSG "0".."7F", DAC "81".."DF",
 // hi-hats the option captions "Closed HH", "Open HH".
-std::vector<std::string> mapValueItems(InstrumentMapKind kind);
+std::vector<std::string> mapValueItems(InstrumentMapKind kind, const std::vector<std::string>& voiceNames = {});
 
 // Upper-case hexadecimal without leading zeros ("0", "9", "10", "1F").
 std::string hexText(int value);

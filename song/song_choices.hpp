@@ -29,6 +29,13 @@ struct SongChoices {
 // what the windows show right after the first load, before any click.
 SongChoices initialSongChoices(int channelCount);
 
+// Which keys of a map the song plays: entry k-1 is true when an XM channel
+// that the choices give to an output reading the map has instrument k (note
+// k for a map keyed by note) in its rows. The FM channels read the FM voices,
+// the PSG tone channels the PSG voices, the noise channel the hi-hat kinds
+// and the DAC channel the drum samples.
+std::vector<bool> playedMapKeys(const XmModule& module, const SongChoices& choices, InstrumentMapKind kind);
+
 // A request holding the loaded module's facts, every other field at its default.
 ConversionRequest moduleRequest(const XmModule& module);
 

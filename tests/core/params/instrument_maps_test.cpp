@@ -35,6 +35,19 @@ TEST(InstrumentMaps, FreshMapsShowTheirFirstValues) {
     EXPECT_FALSE(mapEntry(maps, Kind::Fm, 257));
 }
 
+// Names follow the numbers where there are names; notes have none.
+TEST(InstrumentMaps, ItemsWithNames) {
+    InstrumentMaps maps;
+    const std::vector<std::string> names = {"Slap bass", "", std::string("Tab\tbed")};
+    const auto keys = mapKeyItems(maps, Kind::Fm, names);
+    EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + 4),
+              (std::vector<std::string>{"1 Slap bass", "2", "3 Tab bed", "4"}));
+    EXPECT_EQ(mapValueItems(Kind::Fm, names)[2], "2 Tab bed");
+    EXPECT_EQ(mapValueItems(Kind::Dac, names).front(), "81");
+    setDrumKeying(maps, true);
+    EXPECT_EQ(mapKeyItems(maps, Kind::Dac, names).front(), "1");
+}
+
 TEST(InstrumentMaps, StoringAValueAndShowingItAgain) {
     InstrumentMaps maps;
     EXPECT_TRUE(setMapValue(maps, Kind::Fm, 5, 0x1F));

@@ -246,5 +246,43 @@ TEST(SongModel, AutoFillFromTheModulesChannelNames) {
     EXPECT_FALSE(unloaded.autoFill());
 }
 
+// Channel n plays instrument n with note 10n; channel 4 also note 45 without
+// an instrument, channel 5 only a key-off. FM 1-2, PSG 1, noise and DAC are
+// channels 1 to 5.
+TEST(SongModel, PlayedMapKeysFollowTheChannelsGivenToEachOutput) {
+    XmModule module = moduleWith(5);
+    for (std::uint8_t n = 1; n <= 5; ++n)
+        module.rowStreams.push_back(
+            {n == 5 ? kXmKeyOff : std::uint8_t(10 * n), n, 0, 0, 0, std::uint8_t(n == 4 ? 45 : 0), 0, 0, 0, 0});
+    SongChoices base = initialSongChoices(5);
+    base.settings.fmChannelCount = 2;
+    base.settings.psgChannelCount = 2;
+    base.assignment = {5, {1, 2, 3, 4, 5, 1}, {3, 4, 5}, 5};
+    using K = InstrumentMapKind;
+    const struct {
+        K kind;
+        std::function<void(SongChoices&)> change;
+        std::vector<int> played;
+    } cases[] = {
+        {K::Fm, [](SongChoices&) {}, {1, 2}},
+        {K::Psg, [](SongChoices&) {}, {3}},
+        {K::Psg, [](SongChoices& c) { c.settings.useNoise = false; }, {3, 4}},
+        {K::HiHat, [](SongChoices&) {}, {4}},
+        {K::HiHat, [](SongChoices& c) { setHiHatKeying(c.maps, true); }, {40}},
+        {K::Dac, [](SongChoices&) {}, {5}},
+        {K::Dac, [](SongChoices& c) { setDrumKeying(c.maps, true); }, {}},
+        {K::Dac, [](SongChoices& c) { c.settings.hasDrums = false; }, {}},
+    };
+    for (const auto& c : cases) {
+        SongChoices choices = base;
+        c.change(choices);
+        const std::vector<bool> marks = playedMapKeys(module, choices, c.kind);
+        std::vector<int> played;
+        for (int k = 1; k <= mapKeyCount(choices.maps, c.kind); ++k)
+            if (marks.at(static_cast<std::size_t>(k - 1))) played.push_back(k);
+        EXPECT_EQ(played, c.played) << static_cast<int>(c.kind) << " " << &c - cases;
+    }
+}
+
 }  // namespace
 }  // namespace ferro
