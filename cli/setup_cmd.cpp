@@ -12,7 +12,7 @@
 #include "cli/commands.hpp"
 #include "cli/text.hpp"
 #include "params/auto_fill.hpp"
-#include "params/tempo_match.hpp"
+#include "song/song_model.hpp"
 #include "song/song_setup.hpp"
 #include "voices/voice_import.hpp"
 #include "xm/xm_reader.hpp"
@@ -40,29 +40,26 @@ int runSetup(const SetupOptions& opt) {
     // The module is read whole, as a load reads it: a module that would not
     // load has no setup.
     std::string problem;
-    const auto parsed = readXmModule(directory, fileName, &problem);
+    auto parsed = readXmModule(directory, fileName, &problem);
     if (auto* error = std::get_if<XmError>(&parsed)) {
         std::cerr << xmErrorMessage(*error) << '\n';
         if (!problem.empty()) std::cerr << problem << '\n';
         return 1;
     }
-    const XmModule& module = std::get<XmModule>(parsed);
-
-    SongChoices choices = initialSongChoices(module.channelCount);
-    if (opt.autoFill && !autoFillChannels(module.channelNames, choices.settings, choices.assignment))
-        std::cerr << "Warning: " << kAutoFillFailedMessage << '\n';
+    // The windows' own operations on a freshly loaded song.
+    SongModel model;
+    model.load(std::move(std::get<XmModule>(parsed)));
+    if (opt.autoFill && !model.autoFill()) std::cerr << "Warning: " << kAutoFillFailedMessage << '\n';
     if (opt.matchTempo) {
         // The standard output holds the setup alone; how near it came goes
         // beside the warnings.
-        if (const auto match = matchModuleTempo(module.header.defaultTempo, module.header.defaultBpm)) {
-            choices.settings.dividingTiming = match->dividingTiming;
-            choices.settings.tempo = match->tempo;
+        if (const auto match = model.matchModuleTempo())
             std::cerr << "Dividing timing " << match->dividingTiming << ", tempo " << match->tempo << ": "
                       << match->text << '\n';
-        } else {
-            std::cerr << "Warning: the module's speed or BPM is 0; the tempo is left as it is\n";
-        }
+        else
+            std::cerr << "Warning: " << kNoModuleTempoMessage << '\n';
     }
+    SongChoices choices = model.choices();
     for (const std::string& source : opt.voices) {
         const auto colon = source.find(':');
         const VoiceKindInfo* kind =

@@ -13,6 +13,9 @@ constexpr int kLargestChoice = 9;     // the dividing timing and tempo lists hol
 // Whole milliseconds as the user reads them.
 std::string ms(double value) { return std::to_string(static_cast<long long>(std::lround(value))) + " ms"; }
 
+// A tracker plays a row in speed ticks of 2.5 / BPM seconds.
+double moduleRowMs(int speed, int bpm) { return speed * 2500.0 / bpm; }
+
 }  // namespace
 
 std::optional<TempoMatch> matchModuleTempo(int speed, int bpm) {
@@ -34,7 +37,7 @@ std::optional<TempoMatch> matchModuleTempo(int speed, int bpm) {
             best.tempo = tempo;
         }
     }
-    best.moduleRowMs = speed * 2500.0 / bpm;
+    best.moduleRowMs = moduleRowMs(speed, bpm);
     best.songRowMs = 1000.0 * best.dividingTiming * best.tempo / ((best.tempo - 1) * kFramesPerSecond);
     // How much faster or slower the song plays than the tracker.
     const double ratio = best.moduleRowMs / best.songRowMs;
@@ -43,6 +46,12 @@ std::optional<TempoMatch> matchModuleTempo(int speed, int bpm) {
                 (percent == 0 ? std::string("the same speed")
                               : std::to_string(percent) + (ratio > 1 ? "% faster" : "% slower"));
     return best;
+}
+
+std::string moduleTempoText(int speed, int bpm) {
+    std::string text = "speed " + std::to_string(speed) + ", BPM " + std::to_string(bpm);
+    if (speed > 0 && bpm > 0) text += ": a row every " + ms(moduleRowMs(speed, bpm));
+    return text;
 }
 
 }  // namespace ferro

@@ -23,5 +23,10 @@ struct TempoMatch {
 // Of equally near choices the smaller dividing timing, then the smaller tempo:
 // the smaller the dividing timing, the longer a note one duration byte holds.
 std::optional<TempoMatch> matchModuleTempo(int speed, int bpm);
+inline constexpr const char* kNoModuleTempoMessage = "The module's speed or BPM is 0; the tempo is left as it is.";
+
+// The module's own tempo as the composer set it in the tracker: "speed 7,
+// BPM 112: a row every 156 ms"; without the row for a speed or BPM of 0.
+std::string moduleTempoText(int speed, int bpm);
 
 }  // namespace ferro

@@ -148,6 +148,16 @@ void SongModel::setTempo(int value) {
     notify(parts(SongPart::General));
 }
 
+std::optional<TempoMatch> SongModel::matchModuleTempo() {
+    if (!module_) return std::nullopt;
+    auto match = ferro::matchModuleTempo(module_->header.defaultTempo, module_->header.defaultBpm);
+    if (!match) return std::nullopt;
+    choices_.settings.dividingTiming = match->dividingTiming;
+    choices_.settings.tempo = match->tempo;
+    notify(parts(SongPart::General));
+    return match;
+}
+
 void SongModel::chooseChannel(int row, XmChannelChoice channel) {
     ChannelAssignment& a = choices_.assignment;
     if (channel && (*channel < 1 || *channel > a.channelCount)) channel.reset();

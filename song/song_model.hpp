@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/shared_types.hpp"
+#include "params/tempo_match.hpp"
 #include "params/validation.hpp"
 #include "song/song_choices.hpp"
 #include "voices/voice_import.hpp"
@@ -105,6 +106,10 @@ public:
     void setEndDacWithE4(bool on);
     void setDividingTiming(int value);  // kept within kMinTempo..kMaxTempo
     void setTempo(int value);           // kept within kMinTempo..kMaxTempo
+    // "Match the module's tempo": sets the dividing timing and tempo whose
+    // row lasts nearest to a row of the module at its initial speed and BPM.
+    // None, and nothing changes, while unloaded or when the speed or BPM is 0.
+    std::optional<TempoMatch> matchModuleTempo();
     // Row 0..kAssignmentRowCount-1; a channel outside 1..channelCount is none.
     void chooseChannel(int row, XmChannelChoice channel);
     // "Auto fill" from the channel names the module was read with; false
