@@ -22,6 +22,7 @@
 #include "ui/common/twips.hpp"
 #include "params/auto_fill.hpp"
 #include "params/song_settings.hpp"
+#include "params/tempo_match.hpp"
 #include "song/song_conversion.hpp"
 
 namespace ferro {
@@ -29,6 +30,14 @@ namespace ferro {
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// A row of the module is one duration unit of the song; the driver runs
+// once a frame, 60 times a second.
+constexpr const char* kDividingTimingTip =
+    "How many frames (1/60 s) one row of the module lasts; larger is slower.";
+constexpr const char* kTempoTip =
+    "Every so many frames the song stands still for one frame: 2 plays at half speed, 9 at eight ninths; "
+    "larger is faster. A row lasts dividing timing x tempo / (tempo - 1) frames.";
 
 // The "E4" toggle has no caption: it shows a small drum skin with "E4" on it,
 // grey while off and lit while on.
@@ -96,6 +105,7 @@ GeneralWindow::GeneralWindow(SongModel& model, Dialogs& dialogs, QWidget* parent
     auto* right = new QVBoxLayout;
     right->addWidget(buildAssignmentFrame());
     right->addWidget(buildStatusFrame());
+    buildModuleTempo(right);
     right->addStretch(1);
 
     buildStatusBar();
@@ -229,6 +239,19 @@ QGroupBox* GeneralWindow::buildTempoFrame() {
         tempoLayout->addWidget(caption, 0, column);
         tempoLayout->addWidget(list, 1, column++);
     }
+    timingList_->setToolTip(kDividingTimingTip);
+    tempoList_->setToolTip(kTempoTip);
+    matchTempoButton_ = new QPushButton("Match the module's tempo", tempoFrame);
+    matchTempoButton_->setObjectName("matchTempoButton");
+    matchTempoButton_->setToolTip("Sets the dividing timing and tempo whose row lasts nearest to a row of the module");
+    connect(matchTempoButton_, &QPushButton::clicked, this, &GeneralWindow::matchModuleTempo);
+    tempoLayout->addWidget(matchTempoButton_, 2, 0, 1, column + 1, Qt::AlignLeft);
+    // The button close to the frame's edge, so that the window stays as
+    // tall as the assignment column beside it and the Voice manager below
+    // it keeps its room.
+    QMargins margins = tempoLayout->contentsMargins();
+    margins.setBottom(2);
+    tempoLayout->setContentsMargins(margins);
     tempoLayout->setColumnStretch(column, 1);
     return tempoFrame;
 }
@@ -271,6 +294,18 @@ QGroupBox* GeneralWindow::buildAssignmentFrame() {
     assignLayout->setColumnStretch(1, 1);
     connect(autoFillButton_, &QPushButton::clicked, this, &GeneralWindow::fillAssignmentFromNames);
     return assignFrame;
+}
+
+// The module's own tempo under the light, where the column has room to
+// spare; the button that brings the song nearest to it under the tempo lists.
+void GeneralWindow::buildModuleTempo(QVBoxLayout* column) {
+    moduleTempo_ = new QLabel(this);
+    moduleTempo_->setObjectName("moduleTempoLabel");
+    moduleTempo_->setWordWrap(true);
+    moduleTempo_->setToolTip("The speed and BPM the module starts with in the tracker");
+    // The text wraps within the column's width and does not widen it.
+    moduleTempo_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    column->addWidget(moduleTempo_);
 }
 
 QGroupBox* GeneralWindow::buildStatusFrame() {
@@ -346,6 +381,11 @@ void GeneralWindow::showSettings() {
 
     timingList_->setCurrentRow(tempoToListIndex(settings.dividingTiming));
     tempoList_->setCurrentRow(tempoToListIndex(settings.tempo));
+    const XmModule* module = model_.module();
+    moduleTempo_->setText(module ? "Module: " + qs(moduleTempoText(module->header.defaultTempo,
+                                                                        module->header.defaultBpm))
+                                 : QString());
+    matchTempoButton_->setEnabled(module != nullptr);
 
     for (int k = 0; k < kMaxFmChannels; ++k) {
         rowCaptions_[k]->setVisible(view.fmRowVisible[k]);
@@ -420,6 +460,18 @@ void GeneralWindow::pickTempo() {
     if (showing_) return;
     const auto selected = tempoList_->selectedItems();
     if (!selected.isEmpty()) model_.setTempo(tempoFromListIndex(tempoList_->row(selected.first())));
+}
+
+void GeneralWindow::matchModuleTempo() {
+    const std::optional<TempoMatch> match = model_.matchModuleTempo();
+    if (!match) {
+        dialogs_.showMessage(kNoModuleTempoMessage, MessageIcon::Information);
+        return;
+    }
+    // How near it came, on the status line until the next change shows the
+    // song's status again.
+    statusPanel_->setText(qs(match->text));
+    statusPanel_->setToolTip(qs(match->text));
 }
 
 void GeneralWindow::fillAssignmentFromNames() {

@@ -48,6 +48,7 @@ private:
     QGroupBox* buildTempoFrame();
     QGroupBox* buildAssignmentFrame();
     QGroupBox* buildStatusFrame();
+    void buildModuleTempo(QVBoxLayout* column);
     void buildStatusBar();
     void connectOptions();
 
@@ -61,6 +62,7 @@ private:
     void pickChannel(int row, int listIndex);
     void pickDividingTiming();
     void pickTempo();
+    void matchModuleTempo();
     void fillAssignmentFromNames();
 
     SongModel& model_;
@@ -84,6 +86,8 @@ private:
     QRadioButton* noiseNo_ = nullptr;
     QListWidget* timingList_ = nullptr;
     QListWidget* tempoList_ = nullptr;
+    QLabel* moduleTempo_ = nullptr;
+    QPushButton* matchTempoButton_ = nullptr;
     std::array<QLabel*, kAssignmentRowCount> rowCaptions_{};
     std::array<QComboBox*, kAssignmentRowCount> rowLists_{};
     QPushButton* autoFillButton_ = nullptr;
