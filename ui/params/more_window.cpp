@@ -15,17 +15,23 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/common/dialogs.hpp"
 #include "params/song_settings.hpp"
+#include "song/song_choices.hpp"
 
 namespace ferro {
 
 namespace {
 
-constexpr int kKeyListWidth = 92;
+// Wide enough for a number and the start of a name; a longer name ends in
+// "..." and shows whole as the item's tooltip.
+constexpr int kKeyListWidth = 108;
+// The PSG and DAC values are bare numbers.
+constexpr int kNumberListWidth = 72;
 // Rows in view in each map list; the rest scrolls.
 constexpr int kListRows = 7;
 // The main window's client area at its smallest size, less the sub-window's
@@ -35,18 +41,86 @@ constexpr int kMostHeight = 590;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
+// Items as wide as the list, so that a long name is cut short with "..."
+// instead of the list scrolling sideways.
+class ListWideItems : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {1, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
+};
+
 // Fixes a map list's size to whole rows, so that no row shows cut in half.
 void fitListToRows(QListWidget* list, int width) {
+    list->setItemDelegate(new ListWideItems(list));
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setTextElideMode(Qt::ElideRight);
     list->addItem("0");
     const int rowHeight = list->sizeHintForRow(0);
     list->clear();
     list->setFixedSize(width, rowHeight * kListRows + 2 * list->frameWidth());
 }
 
+// What each setting does to the song, as the Sonic 1 driver plays it.
+constexpr const char* kFmPitchTip = "Semitones added to every note of this channel; 12 is an octave up.";
+constexpr const char* kPsgPitchTip =
+    "Semitones added to every note of this channel; 12 is an octave up. The PSG's notes start three octaves "
+    "above the FM ones: at -36 it plays the module's notes at their own height.";
+constexpr const char* kFmVolumeTip =
+    "Softens the channel: added to the loudness (total level) of the voice's carrier operators each time a "
+    "voice is loaded. 0 plays the voice as it is; each 8 is about 6 dB quieter.";
+constexpr const char* kPsgVolumeTip =
+    "Softens the channel: added to every step of its PSG voice. 0 is loudest, each step about 2 dB quieter, "
+    "15 silent; keep it at 15 or under.";
+constexpr const char* kPanTip =
+    "Where the channel sounds. Default follows the module's panning effect (8xx) note by note: left below 7F, "
+    "right above 80, otherwise both speakers. Centre, Left and Right keep it there; Random! puts each note "
+    "left, centre or right at random.";
+constexpr const char* kOptimiseTip =
+    "Cuts each channel's looping part down to the shortest block of rows that repeats, so that the song takes "
+    "less room; it plays the same.";
+constexpr const char* kRemoveRestsTip =
+    "At the next conversion, clears the key-offs in the drum channel's rows: a drum sample plays to its end "
+    "anyway, so its rests only take room. The box then greys until the module is reloaded.";
+
+// Names from the module and the voice files are 8-bit text.
+QString fromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+// A name may be longer than the list is wide: the whole item shows as its
+// tooltip.
 void fillList(QListWidget* list, const std::vector<std::string>& items) {
     list->clear();
-    for (const std::string& item : items) list->addItem(qs(item));
+    for (const std::string& item : items) {
+        list->addItem(fromLatin1(item));
+        list->item(list->count() - 1)->setToolTip(fromLatin1(item));
+    }
 }
+
+// Renames the items in place, keeping the selection and the scrolling.
+void renameItems(QListWidget* list, const std::vector<std::string>& items) {
+    for (int row = 0; row < list->count() && row < static_cast<int>(items.size()); ++row) {
+        const QString text = fromLatin1(items[static_cast<std::size_t>(row)]);
+        QListWidgetItem* item = list->item(row);
+        if (item->text() == text) continue;
+        item->setText(text);
+        item->setToolTip(text);
+    }
+}
+
+const std::vector<std::string>& instrumentNames(const SongModel& model) {
+    static const std::vector<std::string> none;
+    return model.module() ? model.module()->instrumentNames : none;
+}
+
+std::vector<std::string> voiceNames(const SongVoiceList& voices) {
+    std::vector<std::string> names;
+    for (int i = 0; i < voices.count(); ++i) names.push_back(voices.name(i));
+    return names;
+}
+
+constexpr std::array<InstrumentMapKind, 4> kMapKinds = {InstrumentMapKind::Fm, InstrumentMapKind::Psg,
+                                                        InstrumentMapKind::Dac, InstrumentMapKind::HiHat};
 
 // The window's cat: 32x32, drawn here so that the program carries no image
 // files.
@@ -123,6 +197,12 @@ MoreWindow::MoreWindow(SongModel& model, Dialogs& dialogs, QWidget* parent)
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(6);
+    playedOnlyBox_ = new QCheckBox("only the instruments the song plays");
+    playedOnlyBox_->setObjectName("playedOnlyBox");
+    playedOnlyBox_->setToolTip("Hides the instruments (or notes) that no channel of the song plays through a map; "
+                               "the ones it plays are in bold");
+    connect(playedOnlyBox_, &QCheckBox::toggled, this, [this] { showPlayed(); });
+    column->addWidget(playedOnlyBox_);
     column->addLayout(buildMapFrames());
     column->addLayout(channels);
     column->addStretch(1);
@@ -193,16 +273,17 @@ QGroupBox* MoreWindow::buildMapFrame(InstrumentMapKind kind, const char* frameNa
         f.keys->setAccessibleName("Hi-hat keys");
         buildHiHatKinds(grid);
     } else {
+        const int width = kind == InstrumentMapKind::Fm ? kKeyListWidth : kNumberListWidth;
         auto* heading = new QLabel(qs(texts.valueHeading));
         heading->setWordWrap(true);
-        heading->setFixedWidth(kKeyListWidth);
+        heading->setFixedWidth(width);
         heading->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
         f.values = new QListWidget;
         f.values->setObjectName(valuesName);
-        fitListToRows(f.values, kKeyListWidth);
+        fitListToRows(f.values, width);
         f.values->setSelectionMode(QAbstractItemView::SingleSelection);
         f.values->setAccessibleName(qs(texts.valueHeading));
-        fillList(f.values, mapValueItems(kind));
+        fillList(f.values, mapValueItems(kind, voiceNames(model_.voices())));
         f.keys->setAccessibleName(kind == InstrumentMapKind::Fm    ? "FM voice keys"
                                   : kind == InstrumentMapKind::Psg ? "PSG voice keys"
                                                                    : "DAC keys");
@@ -272,6 +353,12 @@ QVBoxLayout* MoreWindow::buildFmColumn() {
     for (int k = 1; k <= kMaxFmChannels; ++k) {
         fmFrames_[k - 1] = buildChannelFrame(qs(fmFrameCaption(k)), k - 1, k - 1, k - 1);
         fmFrames_[k - 1]->setObjectName(QString("fmChannelFrame_%1").arg(k - 1));
+        // A hidden FM frame keeps its place: the window is sized for all six
+        // at the load, so FM 6 appearing with the drums off is not cut off,
+        // and the frames that stay do not move.
+        QSizePolicy policy = fmFrames_[k - 1]->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        fmFrames_[k - 1]->setSizePolicy(policy);
         fmColumn->addWidget(fmFrames_[k - 1]);
     }
     fmColumn->addStretch(1);
@@ -294,6 +381,7 @@ QVBoxLayout* MoreWindow::buildPsgColumn() {
     dacFrame_->setObjectName("dacChannelFrame");
     removeRestsBox_ = new QCheckBox(kRemoveRestsCaption);
     removeRestsBox_->setObjectName("removeRestsBox");
+    removeRestsBox_->setToolTip(kRemoveRestsTip);
     static_cast<QGridLayout*>(dacFrame_->layout())->addWidget(removeRestsBox_, 0, 2, 1, 2);
     // Only the user's clicks store a value; the conversion greys the box
     // through the model.
@@ -304,6 +392,7 @@ QVBoxLayout* MoreWindow::buildPsgColumn() {
     // window at the bottom.
     optimiseBox_ = new QCheckBox(kOptimiseOutputCaption);
     optimiseBox_->setObjectName("optimiseBox");
+    optimiseBox_->setToolTip(kOptimiseTip);
     connect(optimiseBox_, &QCheckBox::toggled, this, [this](bool on) {
         if (!showing_) model_.setOptimiseOutput(on);
     });
@@ -338,9 +427,11 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
         grid->setColumnMinimumWidth(column, metrics.horizontalAdvance(label) + 2);
         grid->setColumnMinimumWidth(column + 1, width + 4);
     };
-    auto addValue = [&](int column, const char* label, QWidget* control, int width) {
+    auto addValue = [&](int column, const char* label, QWidget* control, int width, const char* tip) {
         control->setFixedWidth(width);
+        control->setToolTip(tip);
         auto* l = new QLabel(label);
+        l->setToolTip(tip);
         l->setBuddy(control);
         grid->addWidget(l, 0, column);
         grid->addWidget(control, 0, column + 1);
@@ -356,7 +447,7 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
             if (!showing_) model_.setPitch(pitchSlot, v);
         });
         pitch_[pitchSlot] = spin;
-        addValue(column, kPitchLabel, spin, spinWidth);
+        addValue(column, kPitchLabel, spin, spinWidth, pitchSlot < kFirstPsgSlot ? kFmPitchTip : kPsgPitchTip);
         column += 2;
     } else if (volumeSlot >= 0) {
         reserve(column, kPitchLabel, spinWidth);  // the noise volume under the PSG volumes
@@ -371,7 +462,7 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
             if (!showing_) model_.setVolume(volumeSlot, v);
         });
         volume_[volumeSlot] = spin;
-        addValue(column, kVolumeLabel, spin, spinWidth);
+        addValue(column, kVolumeLabel, spin, spinWidth, volumeSlot < kFirstPsgSlot ? kFmVolumeTip : kPsgVolumeTip);
         column += 2;
     }
     if (panSlot >= 0) {
@@ -383,7 +474,7 @@ QGroupBox* MoreWindow::buildChannelFrame(const QString& caption, int pitchSlot, 
             if (!showing_ && position >= 0) model_.setPan(panSlot, position);
         });
         pan_[panSlot] = list;
-        addValue(column, kPanLabel, list, listWidth);
+        addValue(column, kPanLabel, list, listWidth, kPanTip);
         column += 2;
     }
     grid->setColumnStretch(8, 1);
@@ -410,6 +501,12 @@ void MoreWindow::showChanges(SongChanges changes) {
     if (all || changed(changes, SongPart::General)) showFrames();
     if (all || changed(changes, SongPart::Maps)) showMaps();
     if (all || changed(changes, SongPart::Channels)) showChannels();
+    if (all || changed(changes, SongPart::Voices)) showVoiceNames();
+    // Which channels play which instruments follows the counts, the
+    // assignment and the keying.
+    if (all || changed(changes, SongPart::General) || changed(changes, SongPart::Assignment) ||
+        changed(changes, SongPart::Maps))
+        showPlayed();
 }
 
 // The frames follow the General choices; hidden frames keep their values.
@@ -443,10 +540,44 @@ void MoreWindow::showMaps() {
             showing_ = false;
         }
         // A new keying starts over at key 1; otherwise the selected key stays.
-        if (f.keys->count() != mapKeyCount(maps, kind))
+        if (f.keys->count() != mapKeyCount(maps, kind)) {
             refillKeys(kind);
-        else
+        } else {
+            renameItems(f.keys, mapKeyItems(maps, kind, instrumentNames(model_)));
             showMapValue(kind, false);
+        }
+    }
+}
+
+void MoreWindow::showVoiceNames() {
+    renameItems(frame(InstrumentMapKind::Fm).values, mapValueItems(InstrumentMapKind::Fm, voiceNames(model_.voices())));
+}
+
+void MoreWindow::showPlayed() {
+    const XmModule* module = model_.module();
+    const bool playedOnly = playedOnlyBox_->isChecked();
+    for (InstrumentMapKind kind : kMapKinds) {
+        MapFrame& f = frame(kind);
+        const std::vector<bool> played = module ? playedMapKeys(*module, model_.choices(), kind) : std::vector<bool>{};
+        int firstShown = -1;
+        for (int row = 0; row < f.keys->count(); ++row) {
+            const bool on = row < static_cast<int>(played.size()) && played[static_cast<std::size_t>(row)];
+            QListWidgetItem* item = f.keys->item(row);
+            QFont font = item->font();
+            font.setBold(on);
+            item->setFont(font);
+            item->setData(Qt::AccessibleDescriptionRole, on ? QString("played by the song") : QString());
+            f.keys->setRowHidden(row, playedOnly && !on);
+            if (firstShown < 0 && !f.keys->isRowHidden(row)) firstShown = row;
+        }
+        // The selected key stays in view: a hidden one gives way to the
+        // first key shown.
+        if (f.keys->currentRow() >= 0 && f.keys->isRowHidden(f.keys->currentRow()) && firstShown >= 0) {
+            showing_ = true;
+            f.keys->setCurrentRow(firstShown);
+            showing_ = false;
+            showMapValue(kind, true);
+        }
     }
 }
 
@@ -484,7 +615,7 @@ void MoreWindow::refillKeys(InstrumentMapKind kind) {
     f.keyHeading->setText(qs(mapFrameTexts(model_.maps(), kind).keyHeading));
     {
         const QSignalBlocker block(f.keys);
-        fillList(f.keys, mapKeyItems(model_.maps(), kind));
+        fillList(f.keys, mapKeyItems(model_.maps(), kind, instrumentNames(model_)));
         f.keys->setCurrentRow(0);
         f.keys->scrollToTop();
     }

@@ -66,6 +66,12 @@ private:
     void showMaps();
     void showChannels();
     void showRemoveRests();
+    // The module's instrument names and the song's voice names in the lists.
+    void showKeyNames();
+    void showVoiceNames();
+    // Bold the keys the assigned channels play; with the box checked, hide
+    // the others.
+    void showPlayed();
     // Refills a frame's key list for the map's keying, selects key 1 and
     // shows its value.
     void refillKeys(InstrumentMapKind kind);
@@ -95,6 +101,7 @@ private:
     std::array<QComboBox*, kPanSlots> pan_{};
     QCheckBox* optimiseBox_ = nullptr;
     QCheckBox* removeRestsBox_ = nullptr;
+    QCheckBox* playedOnlyBox_ = nullptr;
     QToolButton* catButton_ = nullptr;
     QWidget* content_ = nullptr;           // inside the scroll area
     QScrollArea* scroll_ = nullptr;
