@@ -71,14 +71,14 @@ std::vector<std::uint8_t> buildXm(const XmLayout& layout) {
         out.insert(out.end(), data.begin(), data.end());
     }
     for (const XmInstrumentLayout& instrument : layout.instruments) {
-        // FastTracker 2's sizes: a 263-byte header when there are samples,
-        // 29 bytes without; 40 bytes a sample header.
-        const bool samples = !instrument.sampleLengths.empty();
-        put32(out, samples ? 263 : 29);
+        // FastTracker 2's sizes: a header of 263 bytes with samples, 29
+        // without; 40 bytes a sample header; then the samples' data.
+        const auto samples = static_cast<int>(instrument.sampleLengths.size());
+        put32(out, samples > 0 ? 263 : 29);
         putText(out, instrument.name, 22);
         out.push_back(0);
-        put16(out, static_cast<int>(instrument.sampleLengths.size()));
-        if (samples) {
+        put16(out, samples);
+        if (samples > 0) {
             put32(out, 40);
             out.insert(out.end(), 263 - 33, 0);
         }
