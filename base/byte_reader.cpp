@@ -28,15 +28,22 @@ bool writeWholeFile(const std::filesystem::path& path, std::span<const std::uint
     return !out.fail();
 }
 
-bool replaceWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data) {
+std::filesystem::path newFileBeside(const std::filesystem::path& path) {
     std::filesystem::path temporary = path;
     temporary += ".new";
     std::error_code ec;
     for (int n = 2; std::filesystem::symlink_status(temporary, ec).type() != std::filesystem::file_type::not_found; ++n) {
-        if (n > 1000) return false;
+        if (n > 1000) return {};
         temporary = path;
         temporary += ".new" + std::to_string(n);
     }
+    return temporary;
+}
+
+bool replaceWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data) {
+    const std::filesystem::path temporary = newFileBeside(path);
+    if (temporary.empty()) return false;
+    std::error_code ec;
     if (!writeWholeFile(temporary, data)) {
         std::filesystem::remove(temporary, ec);
         return false;

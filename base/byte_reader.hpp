@@ -143,4 +143,9 @@ bool writeWholeFile(const std::filesystem::path& path, std::span<const std::uint
 // whole. Returns false when it cannot.
 bool replaceWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data);
 
+// A name beside `path` that no file has yet ("song.wav.new", "song.wav.new2",
+// ...), where a file is written whole before it takes `path`; empty when
+// there is none.
+std::filesystem::path newFileBeside(const std::filesystem::path& path);
+
 }  // namespace ferro

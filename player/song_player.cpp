@@ -1132,17 +1132,18 @@ std::optional<SongLoop> SongPlayer::trackLoop() const { return state_->songLoop;
 const std::vector<std::string>& SongPlayer::warnings() const { return state_->warnings; }
 
 SongScan scanSong(std::span<const std::uint8_t> song, const PlayerOptions& options,
-                  std::uint32_t maxFrames) {
+                  std::uint32_t maxFrames, const StopFlag* stop) {
     PlayerOptions searching = options;
     searching.loopSearchFrames = maxFrames;
     SongPlayer player(song, searching);
     SongScan scan;
     Frame frame;
-    while (scan.frames < maxFrames && !player.loop() && player.step(frame)) ++scan.frames;
+    while (scan.frames < maxFrames && !player.loop() && !stopRequested(stop) && player.step(frame)) ++scan.frames;
     scan.ended = player.ended();
     scan.loop = player.loop();
     scan.trackLoop = player.trackLoop();
     scan.error = player.error();
+    if (stopRequested(stop)) scan.error = kStopped;
     return scan;
 }
 

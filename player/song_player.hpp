@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "base/shared_types.hpp"
 #include "player/chip_events.hpp"
 
 namespace ferro {
@@ -75,8 +76,8 @@ private:
 
 // Plays up to `maxFrames` frames (looking for the loop over as many) and
 // tells how the song runs: where it loops or that it ends, or why it was
-// refused.
+// refused (kStopped when `stop` was set before the end).
 SongScan scanSong(std::span<const std::uint8_t> song, const PlayerOptions& options,
-                  std::uint32_t maxFrames);
+                  std::uint32_t maxFrames, const StopFlag* stop = nullptr);
 
 }  // namespace ferro

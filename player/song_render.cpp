@@ -29,9 +29,9 @@ struct RenderPlan {
 };
 
 RenderPlan planRender(std::span<const std::uint8_t> song, const PlayerOptions& options, std::uint32_t maxFrames,
-                      SongRender& out) {
+                      const StopFlag* stop, SongRender& out) {
     RenderPlan plan;
-    plan.scan = scanSong(song, options, maxFrames);
+    plan.scan = scanSong(song, options, maxFrames, stop);
     const SongScan& scan = plan.scan;
     if (scan.error) {
         out.error = scan.error;
@@ -61,17 +61,17 @@ RenderPlan planRender(std::span<const std::uint8_t> song, const PlayerOptions& o
 // first frame marked, and gives what the render says about them.
 void writeVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
               const PlayerOptions& options, std::uint32_t frames, std::optional<std::uint32_t> loopStart,
-              SongRender& out) {
+              const StopFlag* stop, SongRender& out) {
     PlayerOptions playing = options;
     playing.loopSearchFrames = 0;
     SongPlayer player(song, playing);
     VgmWriter writer(sound);
     Frame frame;
-    while (player.nextFrame() < frames && player.step(frame)) writer.addFrame(frame, frame.index == loopStart);
-    if (player.error()) {
-        out.error = player.error();
-        return;
-    }
+    while (player.nextFrame() < frames && !stopRequested(stop) && player.step(frame))
+        writer.addFrame(frame, frame.index == loopStart);
+    if (stopRequested(stop)) out.error = kStopped;
+    if (player.error()) out.error = player.error();
+    if (out.error) return;
     out.frames = static_cast<std::uint32_t>(writer.frameCount());
     for (const auto& warning : player.warnings()) out.notes.push_back(warning);
     out.vgm = writer.finish(name, out.ended ? kEndTailSamples : 0);
@@ -99,10 +99,10 @@ PlayerOptions optionsFor(const SoundData& sound) {
 }  // namespace
 
 SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                           std::uint32_t maxFrames) {
+                           std::uint32_t maxFrames, const StopFlag* stop) {
     SongRender out = startRender(sound);
     const PlayerOptions options = optionsFor(sound);
-    const RenderPlan plan = planRender(song, options, maxFrames, out);
+    const RenderPlan plan = planRender(song, options, maxFrames, stop, out);
     if (out.error) return out;
     if (plan.vgmLoop && !out.stateRepeats) {
         out.notes.push_back(kNoRepeatNoteStart + spanText(maxFrames) + "; from " +
@@ -111,23 +111,23 @@ SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& 
     }
     out.loop = plan.vgmLoop;
     writeVgm(song, sound, name, options, plan.frames,
-             plan.vgmLoop ? std::optional(plan.vgmLoop->startFrame) : std::nullopt, out);
+             plan.vgmLoop ? std::optional(plan.vgmLoop->startFrame) : std::nullopt, stop, out);
     return out;
 }
 
 SongHearing renderSongToHear(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                             int loops, std::uint32_t maxFrames) {
+                             int loops, std::uint32_t maxFrames, const StopFlag* stop) {
     SongHearing hearing;
     SongRender& out = hearing.render;
     out = startRender(sound);
     const PlayerOptions options = optionsFor(sound);
-    const RenderPlan plan = planRender(song, options, maxFrames, out);
+    const RenderPlan plan = planRender(song, options, maxFrames, stop, out);
     if (out.error) return hearing;
     if (!plan.vgmLoop || out.stateRepeats) {
         // Played again, the VGM's loop is what the driver plays next.
         out.loop = plan.vgmLoop;
         writeVgm(song, sound, name, options, plan.frames,
-                 plan.vgmLoop ? std::optional(plan.vgmLoop->startFrame) : std::nullopt, out);
+                 plan.vgmLoop ? std::optional(plan.vgmLoop->startFrame) : std::nullopt, stop, out);
         if (!out.error) hearing.span = renderSpan(out.vgm, loops);
         return hearing;
     }
@@ -136,7 +136,7 @@ SongHearing renderSongToHear(std::span<const std::uint8_t> song, const SoundData
     const SongLoop& t = *plan.scan.trackLoop;
     out.loop = t;
     const std::uint32_t fadeFrame = t.startFrame + static_cast<std::uint32_t>(std::max(loops, 1)) * t.lengthFrames;
-    writeVgm(song, sound, name, options, fadeFrame + kFadeFrames, std::nullopt, out);
+    writeVgm(song, sound, name, options, fadeFrame + kFadeFrames, std::nullopt, stop, out);
     if (!out.error) {
         hearing.span.fadeStart = std::uint64_t{fadeFrame} * kSamplesPerFrame;
         hearing.span.length = std::uint64_t{out.frames} * kSamplesPerFrame;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/byte_reader.hpp"
+#include "base/shared_types.hpp"
 #include "player/chip_events.hpp"
 #include "player/sound_data.hpp"
 #include "player/wav_render.hpp"
@@ -48,9 +49,10 @@ struct SongRender {
 };
 
 // A song that neither loops nor ends within `maxFrames` plays that long; the
-// loop is looked for over as many frames.
+// loop is looked for over as many frames. Once `stop` is set the render
+// gives up with the error kStopped.
 SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                           std::uint32_t maxFrames = kMaxRenderFrames);
+                           std::uint32_t maxFrames = kMaxRenderFrames, const StopFlag* stop = nullptr);
 
 // What a WAV render and the program's Play hear: the driver straight on for
 // the intro, the loop `loops` times and the 5-second fade, never a pass
@@ -63,7 +65,7 @@ struct SongHearing {
     RenderSpan span;  // what to play of render.vgm
 };
 SongHearing renderSongToHear(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                             int loops, std::uint32_t maxFrames = kMaxRenderFrames);
+                             int loops, std::uint32_t maxFrames = kMaxRenderFrames, const StopFlag* stop = nullptr);
 
 // "1:40" for a count of 44.1 kHz samples (whole seconds, rounded down).
 std::string minutesAndSeconds(std::uint64_t samples);

@@ -65,7 +65,7 @@ std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int
 bool wavRenderAvailable() { return true; }
 
 std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, const RenderSpan& span, const PcmSink& sink,
-                                     const RenderProgress& progress) {
+                                     const RenderProgress& progress, const StopFlag* stop) {
     const VgmLengths l = vgmLengths(vgm);
     if (l.total == 0 || span.length == 0) return "The VGM has no length";
     const std::uint64_t length = span.length;
@@ -87,6 +87,7 @@ std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, const Re
     constexpr std::uint64_t kBlock = 4096;
     std::vector<std::int16_t> buffer(kBlock * 2);
     for (std::uint64_t done = 0; done < length;) {
+        if (stopRequested(stop)) return kStopped;
         const std::uint64_t n = std::min(kBlock, length - done);
         const auto values = static_cast<std::size_t>(n * 2);
         if (gme_track_ended(emu)) {
@@ -111,15 +112,18 @@ std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, const Re
 }
 
 std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, const RenderSpan& span,
-                                          const std::filesystem::path& out, const RenderProgress& progress) {
+                                          const std::filesystem::path& out, const RenderProgress& progress,
+                                          const StopFlag* stop) {
+    const std::filesystem::path partial = newFileBeside(out);
+    if (partial.empty()) return "Cannot write " + utf8FromPath(out);
     SF_INFO info{};
     info.samplerate = kRenderRate;
     info.channels = 2;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 #ifdef _WIN32
-    SNDFILE* file = sf_wchar_open(out.c_str(), SFM_WRITE, &info);
+    SNDFILE* file = sf_wchar_open(partial.c_str(), SFM_WRITE, &info);
 #else
-    SNDFILE* file = sf_open(out.c_str(), SFM_WRITE, &info);
+    SNDFILE* file = sf_open(partial.c_str(), SFM_WRITE, &info);
 #endif
     if (!file) return "Cannot write " + utf8FromPath(out) + ": " + sf_strerror(nullptr);
     bool writeFailed = false;
@@ -130,13 +134,13 @@ std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, con
             if (sf_writef_short(file, pcm.data(), frames) != frames) writeFailed = true;
             return !writeFailed;
         },
-        progress);
+        progress, stop);
     if (sf_close(file) != 0) writeFailed = true;
     if (!error && writeFailed) error = "Cannot write " + utf8FromPath(out);
-    if (error) {
-        std::error_code ec;
-        std::filesystem::remove(out, ec);
-    }
+    std::error_code ec;
+    if (!error) std::filesystem::rename(partial, out, ec);
+    if (!error && ec) error = "Cannot write " + utf8FromPath(out);
+    if (error) std::filesystem::remove(partial, ec);
     return error;
 }
 
@@ -145,12 +149,12 @@ std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, con
 bool wavRenderAvailable() { return false; }
 
 std::optional<std::string> renderVgm(std::span<const std::uint8_t>, const RenderSpan&, const PcmSink&,
-                                     const RenderProgress&) {
+                                     const RenderProgress&, const StopFlag*) {
     return kNoWavRender;
 }
 
 std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t>, const RenderSpan&,
-                                          const std::filesystem::path&, const RenderProgress&) {
+                                          const std::filesystem::path&, const RenderProgress&, const StopFlag*) {
     return kNoWavRender;
 }
 

@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 
+#include "base/shared_types.hpp"
+
 namespace ferro {
 
 inline constexpr int kRenderRate = 44100;
@@ -42,17 +44,20 @@ using PcmSink = std::function<bool(std::span<const std::int16_t> interleaved)>;
 using RenderProgress = std::function<void(double)>;
 
 // Renders the VGM, block by block, into `sink`. Returns an error message, or
-// nothing when done (or stopped by the sink).
+// nothing when done (or stopped by the sink); kStopped once `stop` is set.
 std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, int loops, const PcmSink& sink,
                                      const RenderProgress& progress = {});
 // The same for a given span of the VGM.
 std::optional<std::string> renderVgm(std::span<const std::uint8_t> vgm, const RenderSpan& span, const PcmSink& sink,
-                                     const RenderProgress& progress = {});
+                                     const RenderProgress& progress = {}, const StopFlag* stop = nullptr);
 
-// Renders into a WAV file.
+// Renders into a WAV file. The sound goes to a new file beside `out`, which
+// takes its name only once whole: a render that fails or is stopped leaves
+// no file behind and a file that was there as it was.
 std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, int loops,
                                           const std::filesystem::path& out, const RenderProgress& progress = {});
 std::optional<std::string> renderVgmToWav(std::span<const std::uint8_t> vgm, const RenderSpan& span,
-                                          const std::filesystem::path& out, const RenderProgress& progress = {});
+                                          const std::filesystem::path& out, const RenderProgress& progress = {},
+                                          const StopFlag* stop = nullptr);
 
 }  // namespace ferro

@@ -7,6 +7,7 @@
 #include <QMediaDevices>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -178,8 +179,9 @@ SongPreview::SongPreview(std::unique_ptr<AudioOut> out, QObject* parent) : QObje
 }
 
 SongPreview::~SongPreview() {
-    cancel_ = true;
-    joinWorker();
+    // A stopped render gives up within a block of sound: the wait is short.
+    if (stop_) *stop_ = true;
+    for (std::thread& worker : workers_) worker.join();
     if (playing_) out_->stop();
 }
 
@@ -198,90 +200,120 @@ void SongPreview::exportFile(PreviewRequest request, const QString& path) {
     startWorker(std::move(request), path);
 }
 
+// Each play or export has a worker and a stop flag of its own: a stopped
+// worker finishes on its own (leaving no file behind) while the next one
+// starts, and the windows never wait for it.
 void SongPreview::startWorker(PreviewRequest request, const QString& exportPath) {
     busy_ = true;
     rendered_ = false;
-    cancel_ = false;
     totalSamples_ = 0;
     stream_ = std::make_shared<PcmStream>();
+    stop_ = std::make_shared<StopFlag>(false);
     emit progress(0);
-    worker_ = std::thread([this, request = std::move(request), exportPath, stream = stream_] {
-        const auto post = [this](auto f) { QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection); };
-        int lastPercent = 0;
-        const auto report = [&](double fraction) {
-            const int percent = static_cast<int>(fraction * 100.0);
-            if (percent != lastPercent) {
-                lastPercent = percent;
-                post([this, percent] { emit progress(percent); });
-            }
-        };
+    workers_.emplace_back([this, request = std::move(request), exportPath, stream = stream_, stop = stop_] {
         QString error;
         try {
-            const SoundData sound = request.soundFolder.isEmpty()
-                                        ? builtInSoundData()
-                                        : loadSoundData(pathFromUtf8(request.soundFolder.toStdString()));
-            // A VGM file loops where the song does; what is heard follows the
-            // driver straight on.
-            const bool vgmFile = exportPath.endsWith(".vgm", Qt::CaseInsensitive);
-            const SongHearing hearing =
-                vgmFile ? SongHearing{renderSongToVgm(request.song, sound, request.name.toStdString()), {}}
-                        : renderSongToHear(request.song, sound, request.name.toStdString(), request.loops);
-            const SongRender& render = hearing.render;
-            if (render.error) {
-                error = QString::fromStdString(*render.error);
-            } else {
-                post([this, line = QString::fromStdString(render.notes.front())] { emit soundDataUsed(line); });
-                if (vgmFile && render.loop && !render.stateRepeats) {
-                    for (const std::string& note : render.notes)
-                        if (note.starts_with(kNoRepeatNoteStart))
-                            post([this, line = QString::fromStdString(note)] { emit loopNote(line); });
-                }
-                if (exportPath.isEmpty()) {
-                    const std::uint64_t total = hearing.span.length;
-                    post([this, total, stream] {
-                        if (stream != stream_ || !busy_) return;
-                        totalSamples_ = total;
-                        if (const QString refused = out_->start(stream_.get()); !refused.isEmpty()) {
-                            out_->stop();
-                            emit failed(refused);
-                            finish();
-                            return;
-                        }
-                        playing_ = true;
-                        timer_.start();
-                        tick();
-                    });
-                    const auto sink = [&](std::span<const std::int16_t> pcm) {
-                        stream->append(pcm);
-                        return !cancel_;
-                    };
-                    if (auto e = renderVgm(render.vgm, hearing.span, sink, report)) error = QString::fromStdString(*e);
-                    stream->finish();
-                } else if (vgmFile) {
-                    if (!writeWholeFile(pathFromUtf8(exportPath.toStdString()), render.vgm))
-                        error = "Cannot write " + exportPath;
-                } else if (auto e = renderVgmToWav(render.vgm, hearing.span, pathFromUtf8(exportPath.toStdString()),
-                                                   report)) {
-                    error = QString::fromStdString(*e);
-                }
-            }
+            error = render(request, exportPath, stream, *stop);
         } catch (...) {
             error = kSomeError;
         }
-        post([this, error, exportPath, stream] {
-            if (stream == stream_) workerDone(error, exportPath);
-        });
+        post(stream, [this, error, exportPath] { workerDone(error, exportPath); });
+        QMetaObject::invokeMethod(
+            this, [this, id = std::this_thread::get_id()] { reapWorker(id); }, Qt::QueuedConnection);
     });
 }
 
-void SongPreview::joinWorker() {
-    if (worker_.joinable()) worker_.join();
+// On the worker: what the request asks for, rendered. Returns the error, or
+// an empty string.
+QString SongPreview::render(const PreviewRequest& request, const QString& exportPath,
+                            const std::shared_ptr<PcmStream>& stream, const StopFlag& stop) {
+    const SoundData sound = request.soundFolder.isEmpty()
+                                ? builtInSoundData()
+                                : loadSoundData(pathFromUtf8(request.soundFolder.toStdString()));
+    // A VGM file loops where the song does; what is heard follows the driver
+    // straight on.
+    const bool vgmFile = exportPath.endsWith(".vgm", Qt::CaseInsensitive);
+    const std::string name = request.name.toStdString();
+    const SongHearing hearing =
+        vgmFile ? SongHearing{renderSongToVgm(request.song, sound, name, kMaxRenderFrames, &stop), {}}
+                : renderSongToHear(request.song, sound, name, request.loops, kMaxRenderFrames, &stop);
+    const SongRender& song = hearing.render;
+    if (song.error) return QString::fromStdString(*song.error);
+    post(stream, [this, line = QString::fromStdString(song.notes.front())] { emit soundDataUsed(line); });
+    if (vgmFile && song.loop && !song.stateRepeats) {
+        for (const std::string& note : song.notes)
+            if (note.starts_with(kNoRepeatNoteStart))
+                post(stream, [this, line = QString::fromStdString(note)] { emit loopNote(line); });
+    }
+    const std::filesystem::path path = pathFromUtf8(exportPath.toStdString());
+    std::optional<std::string> error;
+    if (exportPath.isEmpty()) {
+        error = playRendered(hearing, stream, stop);
+    } else if (vgmFile) {
+        if (!replaceWholeFile(path, song.vgm)) error = "Cannot write " + exportPath.toStdString();
+    } else {
+        error = renderVgmToWav(song.vgm, hearing.span, path, progressReport(stream), &stop);
+    }
+    return error ? QString::fromStdString(*error) : QString();
+}
+
+// On the worker: the sound handed to the audio output as it renders.
+std::optional<std::string> SongPreview::playRendered(const SongHearing& hearing,
+                                                     const std::shared_ptr<PcmStream>& stream, const StopFlag& stop) {
+    post(stream, [this, total = hearing.span.length] {
+        totalSamples_ = total;
+        if (const QString refused = out_->start(stream_.get()); !refused.isEmpty()) {
+            out_->stop();
+            emit failed(refused);
+            finish();
+            return;
+        }
+        playing_ = true;
+        timer_.start();
+        tick();
+    });
+    const auto sink = [&](std::span<const std::int16_t> pcm) {
+        stream->append(pcm);
+        return !stop;
+    };
+    auto error = renderVgm(hearing.render.vgm, hearing.span, sink, progressReport(stream), &stop);
+    stream->finish();
+    return error;
+}
+
+// On the worker: the render's progress, said when the percentage changes.
+RenderProgress SongPreview::progressReport(const std::shared_ptr<PcmStream>& stream) {
+    return [this, stream, last = 0](double fraction) mutable {
+        const int percent = static_cast<int>(fraction * 100.0);
+        if (percent == last) return;
+        last = percent;
+        post(stream, [this, percent] { emit progress(percent); });
+    };
+}
+
+// Runs `f` on the window's thread while the job whose sound is `stream` is
+// still the one under way: a stopped job's late news is dropped.
+void SongPreview::post(const std::shared_ptr<PcmStream>& stream, std::function<void()> f) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, job = std::weak_ptr<PcmStream>(stream), f = std::move(f)] {
+            if (!job.expired() && job.lock() == stream_) f();
+        },
+        Qt::QueuedConnection);
+}
+
+// The worker has posted its last news and is ending: the wait is short.
+void SongPreview::reapWorker(std::thread::id id) {
+    const auto worker = std::find_if(workers_.begin(), workers_.end(),
+                                     [id](const std::thread& t) { return t.get_id() == id; });
+    if (worker == workers_.end()) return;
+    worker->join();
+    workers_.erase(worker);
 }
 
 void SongPreview::workerDone(const QString& error, const QString& exportedPath) {
     rendered_ = true;
     if (!error.isEmpty()) {
-        if (cancel_) return;  // stopped by the user: stop() has said so
         emit failed(error);
         finish();
         return;
@@ -307,8 +339,7 @@ void SongPreview::stop() {
 }
 
 void SongPreview::finish() {
-    cancel_ = true;
-    joinWorker();
+    if (stop_) *stop_ = true;
     timer_.stop();
     if (playing_) out_->stop();
     playing_ = false;

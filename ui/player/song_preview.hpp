@@ -6,18 +6,24 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <list>
 #include <memory>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "base/byte_reader.hpp"
+#include "base/shared_types.hpp"
+#include "player/wav_render.hpp"
 
 class QIODevice;
 
 namespace ferro {
 
 class PcmStream;
+struct SongHearing;
 
 // Where the preview's sound goes: 44.1 kHz, 16-bit, stereo, pulled from a
 // device. The real one is Qt Multimedia's audio sink; tests use their own.
@@ -73,14 +79,24 @@ signals:
 
 private:
     void startWorker(PreviewRequest request, const QString& exportPath);
-    void joinWorker();
+    // What the workers run.
+    QString render(const PreviewRequest& request, const QString& exportPath, const std::shared_ptr<PcmStream>& stream,
+                   const StopFlag& stop);
+    std::optional<std::string> playRendered(const SongHearing& hearing, const std::shared_ptr<PcmStream>& stream,
+                                            const StopFlag& stop);
+    RenderProgress progressReport(const std::shared_ptr<PcmStream>& stream);
+    void post(const std::shared_ptr<PcmStream>& stream, std::function<void()> f);
+    // Back on the window's thread.
+    void reapWorker(std::thread::id id);
     void workerDone(const QString& error, const QString& exportedPath);
     void tick();
     void finish();
 
     std::unique_ptr<AudioOut> out_;
-    std::thread worker_;
-    std::atomic<bool> cancel_{false};
+    // The current job's worker last; the stopped ones before it end on their own.
+    std::list<std::thread> workers_;
+    std::shared_ptr<StopFlag> stop_;  // the current job's
+    // The current job's sound, and what tells its news from a stopped job's.
     std::shared_ptr<PcmStream> stream_;
     QTimer timer_;
     std::uint64_t totalSamples_ = 0;
