@@ -1,6 +1,5 @@
 #pragma once
 // Small types that several subsystems share.
-#include <atomic>
 #include <cstdint>
 
 namespace ferro {
@@ -23,11 +22,5 @@ enum class ChannelRole : std::uint8_t { None = 0, Fm = 1, Dac = 2, PsgTone = 3, 
 inline constexpr const char* kProgramTitle = "Ferrocanto";
 // The one message for any unexpected failure of a load or a conversion.
 inline constexpr const char* kSomeError = "Some kind of error happened";
-
-// Set by another thread to end a long job (a render) early: the job looks at
-// it between its steps and gives up with kStopped. Null: the job runs on.
-using StopFlag = std::atomic<bool>;
-inline bool stopRequested(const StopFlag* stop) { return stop && stop->load(std::memory_order_relaxed); }
-inline constexpr const char* kStopped = "Stopped";
 
 }  // namespace ferro

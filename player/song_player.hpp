@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "base/shared_types.hpp"
+#include "base/stop_flag.hpp"
 #include "player/chip_events.hpp"
 
 namespace ferro {

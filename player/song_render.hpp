@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/byte_reader.hpp"
-#include "base/shared_types.hpp"
+#include "base/stop_flag.hpp"
 #include "player/chip_events.hpp"
 #include "player/sound_data.hpp"
 #include "player/wav_render.hpp"

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "base/shared_types.hpp"
+#include "base/stop_flag.hpp"
 
 namespace ferro {
 

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "base/byte_reader.hpp"
-#include "base/shared_types.hpp"
+#include "base/stop_flag.hpp"
 #include "player/wav_render.hpp"
 
 class QIODevice;
