@@ -551,6 +551,9 @@ std::optional<ReadinessLight> MainWindow::voiceLight() const { return model_.voi
 
 QMdiSubWindow* MainWindow::addChildWindow(QWidget* window) {
     QMdiSubWindow* sub = mdi_->addSubWindow(window);
+    // Closed, a window is only hidden: its button and the Window menu bring
+    // it back as it was.
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
     sub->setWindowIcon(window->windowIcon());
     sub->setOption(QMdiSubWindow::RubberBandResize, false);
     window->show();
@@ -648,6 +651,7 @@ void MainWindow::bringToFront(QWidget* window) {
         if (sub->widget() != window) continue;
         if (sub->isMinimized()) sub->showNormal();
         sub->show();
+        window->show();
         mdi_->setActiveSubWindow(sub);
         sub->raise();
         window->setFocus();
