@@ -562,9 +562,9 @@ QMdiSubWindow* MainWindow::addChildWindow(QWidget* window) {
 
 void MainWindow::fillWindowMenu() {
     windowMenu_->clear();
-    QAction* tile = windowMenu_->addAction("&Tile", mdi_, &QMdiArea::tileSubWindows);
+    QAction* tile = windowMenu_->addAction("&Tile", this, &MainWindow::tileWindows);
     tile->setObjectName("TileAction");
-    QAction* cascade = windowMenu_->addAction("&Cascade", mdi_, &QMdiArea::cascadeSubWindows);
+    QAction* cascade = windowMenu_->addAction("&Cascade", this, &MainWindow::cascadeWindows);
     cascade->setObjectName("CascadeAction");
     windowMenu_->addSeparator();
     for (QMdiSubWindow* sub : mdi_->subWindowList(QMdiArea::CreationOrder)) {
@@ -588,7 +588,7 @@ void MainWindow::placeSongWindows(QSize moreSize) {
     QMdiSubWindow* voices = subWindowOf(voiceManager_);
     QMdiSubWindow* explorer = subWindowOf(explorer_);
     if (!general || !more || !voices || !explorer) return;
-    const QRect area = mdi_->viewport()->rect();
+    const QRect area = windowRoom();
     // The title bar and border each window's frame adds.
     const auto framed = [](QMdiSubWindow* sub, QSize inside) { return inside + sub->size() - sub->widget()->size(); };
     const auto smallest = [&](QMdiSubWindow* sub) {

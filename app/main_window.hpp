@@ -3,6 +3,7 @@
 // the left, the status bar below, the two readiness lights and the output
 // format boxes. Other windows meet through the public routines here.
 #include <QMainWindow>
+#include <QMdiArea>
 #include <QPixmap>
 #include <QPointer>
 #include <memory>
@@ -20,7 +21,6 @@ class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
-class QMdiArea;
 class QMdiSubWindow;
 class QProgressBar;
 class QMenu;
@@ -102,7 +102,7 @@ public:
     // Voice manager below it, More parametres top left at `moreSize` where
     // the room allows, and the explorer bottom left, its buttons below More
     // parametres. Where the room is too small they overlap, never beyond the
-    // area.
+    // area, and never over the row of minimised windows along its bottom.
     void placeSongWindows(QSize moreSize);
 
     // Adds a child window to the client area and shows it.
@@ -164,6 +164,12 @@ private:
     void createExplorer();
     void fillWindowMenu();
     QMdiSubWindow* subWindowOf(QWidget* window) const;
+    // The Window menu's arrangements, within the client area (client_area.cpp).
+    void tileWindows();
+    void cascadeWindows();
+    QList<QMdiSubWindow*> arrangedWindows(QMdiArea::WindowOrder order) const;
+    // The client area less the row of minimised windows along its bottom.
+    QRect windowRoom() const;
 
     Dialogs& dialogs_;
     SongModel model_;

@@ -48,8 +48,10 @@ void MainWindow::createExplorer() {
             [this](const QString& folder, const QString& fileName, bool reload) {
                 if (!reload) createSongWindows(*model_.module());
                 onModuleLoaded(folder, fileName);
-                if (!reload) showSongWindows();
+                // Minimised first, so that the song windows are placed
+                // clear of its icon.
                 minimiseOptionsWindow();
+                if (!reload) showSongWindows();
             });
     connect(explorer, &ExplorerWindow::channelCountChanged, this, &MainWindow::songChannelCountChanged);
     connect(explorer, &ExplorerWindow::moduleUnloaded, this, [this] {
