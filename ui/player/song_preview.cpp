@@ -250,6 +250,7 @@ QString SongPreview::render(const PreviewRequest& request, const QString& export
     if (exportPath.isEmpty()) {
         error = playRendered(hearing, stream, stop);
     } else if (vgmFile) {
+        if (stop) return kStopped;
         if (!replaceWholeFile(path, song.vgm)) error = "Cannot write " + exportPath.toStdString();
     } else {
         error = renderVgmToWav(song.vgm, hearing.span, path, progressReport(stream), &stop);
