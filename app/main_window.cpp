@@ -588,7 +588,9 @@ void MainWindow::placeSongWindows(QSize moreSize) {
     QMdiSubWindow* voices = subWindowOf(voiceManager_);
     QMdiSubWindow* explorer = subWindowOf(explorer_);
     if (!general || !more || !voices || !explorer) return;
-    const QRect area = windowRoom();
+    const QRect area = mdi_->viewport()->rect();
+    // The explorer, bottom left, stands above the minimised windows' icons.
+    const QRect explorerRoom = windowRoom();
     // The title bar and border each window's frame adds.
     const auto framed = [](QMdiSubWindow* sub, QSize inside) { return inside + sub->size() - sub->widget()->size(); };
     const auto smallest = [&](QMdiSubWindow* sub) {
@@ -606,10 +608,10 @@ void MainWindow::placeSongWindows(QSize moreSize) {
     const QSize eMin = smallest(explorer);
     QSize eSize = explorer->size().expandedTo(eMin);
     eSize.setWidth(std::max(std::min(eSize.width(), g.left()), eMin.width()));
-    eSize.setHeight(std::max(std::min(eSize.height(), area.height() - mWanted.height()), eMin.height()));
-    eSize = eSize.boundedTo(area.size());
+    eSize.setHeight(std::max(std::min(eSize.height(), explorerRoom.height() - mWanted.height()), eMin.height()));
+    eSize = eSize.boundedTo(explorerRoom.size());
     QRect e(QPoint(0, 0), eSize);
-    e.moveBottomLeft(area.bottomLeft());
+    e.moveBottomLeft(explorerRoom.bottomLeft());
     int buttonsTop = e.height();
     for (const QPushButton* b : explorer_->findChildren<QPushButton*>())
         buttonsTop = std::min(buttonsTop, b->mapTo(explorer, QPoint(0, 0)).y() + e.height() - explorer->height());

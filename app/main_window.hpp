@@ -102,7 +102,7 @@ public:
     // Voice manager below it, More parametres top left at `moreSize` where
     // the room allows, and the explorer bottom left, its buttons below More
     // parametres. Where the room is too small they overlap, never beyond the
-    // area, and never over the row of minimised windows along its bottom.
+    // area; the explorer stands above the minimised windows' icons.
     void placeSongWindows(QSize moreSize);
 
     // Adds a child window to the client area and shows it.
