@@ -2,9 +2,12 @@
 // What every window test stands on: a fresh folder made the current one (the
 // explorer lists it, scratch files, voice files and settings go there), fake
 // dialogs, and the main window over them once a test starts it. The folder
-// that was current comes back when the session goes, after the window.
+// that was current comes back when the session goes, after the window. The
+// user's settings (the recent modules, the sound folder) go to a folder of the
+// session's own, never to the real ones.
 #include <QDir>
 #include <QListWidget>
+#include <QSettings>
 #include <QtTest>
 #include <memory>
 
@@ -18,7 +21,11 @@ namespace ferro::test {
 
 class WindowSession {
 public:
-    WindowSession() { QDir::setCurrent(folder()); }
+    WindowSession() {
+        QDir::setCurrent(folder());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdU16String(settingsDir.path().u16string()));
+    }
     ~WindowSession() {
         main.reset();
         QDir::setCurrent(before_);
@@ -51,6 +58,7 @@ public:
     }
 
     TempDir dir;
+    TempDir settingsDir;
     FakeDialogs dialogs;
     std::unique_ptr<MainWindow> main;
 
