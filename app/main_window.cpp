@@ -66,6 +66,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent),
     setCentralWidget(central);
 
     createActions();
+    createModuleFileActions();
     createStatusBar();
     wireButtons();
     wirePreview(systemAudioOut());
@@ -331,12 +332,15 @@ void MainWindow::openSetup() {
     if (!module) return;
     const auto chosen = dialogs_.openFileName("Open setup", QString::fromStdU16String(module->directory.u16string()),
                                               "Song setup files (*.json)");
-    if (!chosen) return;
+    if (chosen) applySetupFile(*chosen);
+}
+
+void MainWindow::applySetupFile(const QString& file) {
     std::vector<std::string> warnings;
-    const auto error = openSongSetup(model_, std::filesystem::path(chosen->toStdU16String()), &warnings);
+    const auto error = openSongSetup(model_, std::filesystem::path(file.toStdU16String()), &warnings);
     if (error) {
         // The command line's message, after the file's name: it names the key.
-        dialogs_.showMessage(QDir::toNativeSeparators(*chosen) + ": " + QString::fromStdString(error->message),
+        dialogs_.showMessage(QDir::toNativeSeparators(file) + ": " + QString::fromStdString(error->message),
                              MessageIcon::Exclamation);
         return;
     }

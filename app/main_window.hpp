@@ -19,6 +19,8 @@
 
 class QAction;
 class QCheckBox;
+class QFileSystemWatcher;
+class QTimer;
 class QGroupBox;
 class QLabel;
 class QMdiSubWindow;
@@ -141,8 +143,20 @@ public:
     void setAudioOut(std::unique_ptr<AudioOut> out);
     SongPreview& songPreview() { return *preview_; }
 
+    // Modules on disk (module_files.cpp): File > "Open module...", "Recent
+    // modules" and an .xm file dropped on the window load through the
+    // explorer's own load; the loaded module is followed on disk and
+    // reloaded, keeping every choice, when it changes.
+    void openModule();
+    bool openModuleFile(const QString& path);
+    // The last modules loaded, most recent first, as kept in the user's
+    // settings.
+    static QStringList recentModules();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The constructor's parts, in the order it calls them.
@@ -170,6 +184,26 @@ private:
     QList<QMdiSubWindow*> arrangedWindows(QMdiArea::WindowOrder order) const;
     // The client area less the row of minimised windows along its bottom.
     QRect windowRoom() const;
+
+    // Modules on disk (module_files.cpp).
+    void createModuleFileActions();
+    void createShortcuts();
+    void createModuleWatcher();
+    void followModuleFiles(ExplorerWindow* explorer);
+    void moduleFileLoaded(bool reload);
+    void watchModule(const QString& path);
+    void moduleChangedOnDisk();
+    void reloadChangedModule();
+    void fillRecentMenu();
+    void openRecentModule(const QString& path);
+    void offerSetupBeside(const QString& modulePath);
+    // "Open setup..." once the file is chosen.
+    void applySetupFile(const QString& file);
+    QAction* openModuleAction_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QFileSystemWatcher* moduleWatcher_ = nullptr;
+    QTimer* reloadTimer_ = nullptr;
+    QString watchedModule_;
 
     Dialogs& dialogs_;
     SongModel model_;

@@ -59,6 +59,7 @@ void MainWindow::createExplorer() {
         onModuleUnloaded();
     });
     connect(explorer, &ExplorerWindow::loadFailed, this, &MainWindow::minimiseOptionsWindow);
+    followModuleFiles(explorer);
     connect(explorer, &ExplorerWindow::infoRequested, this,
             [this, explorer](const QString& folder, const QString& fileName) {
                 InfoWindow::show(*this, explorer, dialogs_, folder, fileName);

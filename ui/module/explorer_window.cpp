@@ -264,6 +264,33 @@ void ExplorerWindow::showXmInfo() {
     emit infoRequested(folder_, fileName);
 }
 
+bool ExplorerWindow::openModule(const QString& path) {
+    const QFileInfo file(path);
+    if (isLoaded() && file == QFileInfo(loadedModulePath())) {
+        reloadXmModule();
+        return isLoaded();
+    }
+    // Only a module the file list would show: one that is gone, hidden or
+    // not an .xm file leaves the loaded module alone.
+    const bool listed = file.suffix().compare("xm", Qt::CaseInsensitive) == 0 &&
+                        QDir(file.absolutePath()).entryList(QDir::Files).contains(file.fileName());
+    if (!listed) {
+        dialogs_.showMessage(QDir::toNativeSeparators(file.absoluteFilePath()) + " cannot be opened.",
+                             MessageIcon::Exclamation);
+        return false;
+    }
+    if (isLoaded()) unloadXmModule();
+    changeDirectory(file.absolutePath());
+    files_->setCurrentItem(files_->findItems(file.fileName(), Qt::MatchExactly).value(0));
+    selectFile();
+    loadSelectedFile();
+    return isLoaded();
+}
+
+QString ExplorerWindow::loadedModulePath() const {
+    return isLoaded() ? QDir(folder_).filePath(selectedFileName()) : QString();
+}
+
 const XmModule* ExplorerWindow::module() const { return model_.module(); }
 
 void ExplorerWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
@@ -274,6 +301,12 @@ bool ExplorerWindow::closingStep(ExitPolicy policy) {
     if (ask && !dialogs_.askYesNo("Are you sure you want to quit?", MessageIcon::Question)) return false;
     if (isLoaded()) scratch_.reset();  // deletes the scratch files
     return true;
+}
+
+bool ExplorerWindow::replacingStep(ExitPolicy policy, const QString& nextFileName) {
+    if (!isLoaded() || policy == ExitPolicy::ExitAnyway) return true;
+    return dialogs_.askYesNo("Load " + nextFileName + "? The choices made for " + selectedFileName() + " will be lost.",
+                             MessageIcon::Question);
 }
 
 }  // namespace ferro

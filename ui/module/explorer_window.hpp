@@ -39,10 +39,22 @@ public:
     void reloadXmModule();
     void unloadXmModule();
     void showXmInfo();
+    // Another module picked outside the explorer (File > "Open module...", a
+    // recent module, a dropped file): the explorer moves to its folder, selects
+    // it and loads it as "Load this XM file" does, after unloading the one
+    // loaded. The loaded module itself is reloaded, keeping its choices.
+    // False when it did not load.
+    bool openModule(const QString& path);
+    // The full path of the loaded module, or empty.
+    QString loadedModulePath() const;
 
     // Part of the main window's exit sequence: applies the exit policy;
     // false cancels the closing.
     bool closingStep(ExitPolicy policy);
+    // Before another module replaces the loaded one and its choices: the exit
+    // policy asks here too, unless it is "Exit anyway"; false keeps the
+    // loaded module.
+    bool replacingStep(ExitPolicy policy, const QString& nextFileName);
 
 signals:
     // The module is in the song model: a first load, or a reload of the same
