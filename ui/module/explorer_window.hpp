@@ -42,8 +42,9 @@ public:
     // Another module picked outside the explorer (File > "Open module...", a
     // recent module, a dropped file): the explorer moves to its folder, selects
     // it and loads it as "Load this XM file" does, after unloading the one
-    // loaded. The loaded module itself is reloaded, keeping its choices.
-    // False when it did not load.
+    // loaded. The loaded module itself is reloaded, keeping its choices. A
+    // file the list would not show (gone, hidden, not an .xm file) is refused
+    // with a message and the loaded module stays. False when it did not load.
     bool openModule(const QString& path);
     // The full path of the loaded module, or empty.
     QString loadedModulePath() const;
