@@ -58,9 +58,10 @@ int runConvert(const ConvertOptions& opt) {
     // Nothing is written before the module and the setup file have been
     // checked. The module is read as the explorer reads it, in memory: nothing
     // but the outputs is written into its folder.
-    const auto bytes = readXmFile(path);
+    std::string problem;
+    const auto bytes = readXmFile(path, &problem);
     if (auto* error = std::get_if<XmError>(&bytes)) {
-        std::cerr << xmErrorMessage(*error) << '\n';
+        std::cerr << xmFailureText(*error, problem) << '\n';
         return 1;
     }
     SongModel model;
@@ -69,6 +70,8 @@ int runConvert(const ConvertOptions& opt) {
         std::cerr << failure->message << '\n';
         return failure->exitCode;
     }
+    if (const std::string warning = xmWarningText(*model.module()); !warning.empty())
+        warnings.insert(warnings.begin(), warning);
     for (const auto& warning : warnings) std::cerr << "Warning: " << warning << '\n';
 
     // A yellow light warns and converts, or with --strict refuses; a red

@@ -30,14 +30,15 @@ int runInfo(const InfoOptions& opt) {
     std::string problem;
     const auto parsed = readXmModule(directory, fileName, &problem);
     if (auto* error = std::get_if<XmError>(&parsed)) {
-        std::cerr << xmErrorMessage(*error) << '\n';
-        if (!problem.empty()) std::cerr << problem << '\n';
+        std::cerr << xmFailureText(*error, problem) << '\n';
         return 1;
     }
     const XmModule& m = std::get<XmModule>(parsed);
+    if (const std::string warning = xmWarningText(m); !warning.empty()) std::cerr << "Warning: " << warning << '\n';
     if (opt.keepScratch && !(deleteScratchFiles(directory) && writeScratchFiles(directory, m))) {
         deleteScratchFiles(directory);
-        std::cerr << xmErrorMessage(XmError::ReadError) << '\n';
+        std::cerr << xmFailureText(XmError::ReadError,
+                                   fileName + ": its scratch files cannot be written into its folder") << '\n';
         return 1;
     }
     const XmHeader& h = m.header;

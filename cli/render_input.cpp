@@ -34,6 +34,8 @@ void convertModule(RenderInput& out, const fs::path& path, const Bytes& bytes, c
         out.exitCode = failure->exitCode;
         return;
     }
+    if (const std::string warning = xmWarningText(*model.module()); !warning.empty())
+        out.warnings.insert(out.warnings.begin(), warning);
     // The module's own name, as the tracker padded it.
     std::string name = model.module()->header.moduleName;
     while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();

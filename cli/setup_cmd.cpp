@@ -42,10 +42,11 @@ int runSetup(const SetupOptions& opt) {
     std::string problem;
     auto parsed = readXmModule(directory, fileName, &problem);
     if (auto* error = std::get_if<XmError>(&parsed)) {
-        std::cerr << xmErrorMessage(*error) << '\n';
-        if (!problem.empty()) std::cerr << problem << '\n';
+        std::cerr << xmFailureText(*error, problem) << '\n';
         return 1;
     }
+    if (const std::string warning = xmWarningText(std::get<XmModule>(parsed)); !warning.empty())
+        std::cerr << "Warning: " << warning << '\n';
     // The windows' own operations on a freshly loaded song.
     SongModel model;
     model.load(std::move(std::get<XmModule>(parsed)));

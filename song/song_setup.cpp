@@ -552,11 +552,22 @@ std::variant<SongChoices, SongSetupError> readSongSetupFile(const std::filesyste
 std::optional<SongSetupError> loadSongWithSetup(SongModel& model, const Bytes& bytes,
                                                 const std::filesystem::path& modulePath, const std::string& setupName,
                                                 std::vector<std::string>* warnings) {
-    const auto header = parseXmHeader(bytes);
-    if (const auto* error = std::get_if<XmError>(&header)) return SongSetupError{1, xmErrorMessage(*error)};
+    const std::string moduleName = utf8FromPath(modulePath.filename());
+    // The message, then what is wrong where in the module.
+    std::string where;
+    const auto refused = [&](XmError error) {
+        std::string message = xmErrorMessage(error);
+        if (!where.empty()) message += "\n" + moduleName + ": " + where;
+        return SongSetupError{1, message};
+    };
+    const auto header = parseXmHeader(bytes, &where);
+    if (const auto* error = std::get_if<XmError>(&header)) return refused(*error);
     const int channelCount = std::get<XmHeader>(header).channelCount;
     // The load refuses such a module; say so before judging the setup by it.
-    if (channelCount < 1) return SongSetupError{1, kSomeError};
+    if (channelCount < 1) {
+        parseXmModule(bytes, &where);  // for what it says is wrong
+        return refused(XmError::ReadError);
+    }
 
     SongChoices choices = initialSongChoices(channelCount);
     if (!setupName.empty()) {
@@ -570,16 +581,11 @@ std::optional<SongSetupError> loadSongWithSetup(SongModel& model, const Bytes& b
         choices = std::get<SongChoices>(std::move(read));
     }
 
-    std::string where;
     auto parsed = parseXmModule(bytes, &where);
-    if (const auto* error = std::get_if<XmError>(&parsed)) {
-        std::string message = xmErrorMessage(*error);
-        if (!where.empty()) message += "\n" + utf8FromPath(modulePath.filename()) + ": " + where;
-        return SongSetupError{1, message};
-    }
+    if (const auto* error = std::get_if<XmError>(&parsed)) return refused(*error);
     XmModule& module = std::get<XmModule>(parsed);
     // The outputs are named after the module and go beside it.
-    module.fileName = utf8FromPath(modulePath.filename());
+    module.fileName = moduleName;
     module.directory = modulePath.parent_path();
     model.load(std::move(module));
     model.applyChoices(std::move(choices));

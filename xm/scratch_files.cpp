@@ -100,12 +100,14 @@ bool removeRowStreamKeyOffs(const std::filesystem::path& directory, int channel)
     return static_cast<bool>(stream);
 }
 
-std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName) {
+std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName,
+                                             std::string* problem) {
     deleteScratchFiles(directory);
-    auto loaded = readXmModule(directory, fileName);
+    auto loaded = readXmModule(directory, fileName, problem);
     if (const auto* module = std::get_if<XmModule>(&loaded)) {
         if (!writeScratchFiles(directory, *module)) {
             deleteScratchFiles(directory);
+            if (problem) *problem = fileName + ": its scratch files cannot be written into its folder";
             return XmError::ReadError;
         }
     }
@@ -119,8 +121,8 @@ ScratchFolder::~ScratchFolder() {
     }
 }
 
-std::variant<XmModule, XmError> ScratchFolder::load(const std::string& fileName) {
-    return loadXmModule(directory_, fileName);
+std::variant<XmModule, XmError> ScratchFolder::load(const std::string& fileName, std::string* problem) {
+    return loadXmModule(directory_, fileName, problem);
 }
 
 void ScratchFolder::clear() { deleteScratchFiles(directory_); }

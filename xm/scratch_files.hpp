@@ -39,8 +39,10 @@ bool removeRowStreamKeyOffs(const std::filesystem::path& directory, int channel)
 
 // The windows' load of directory/fileName: clears the folder's scratch files,
 // reads and parses the module and writes its scratch files. On a failure no
-// scratch file is left.
-std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName);
+// scratch file is left, and `problem` (when given) says what went wrong where
+// as readXmModule says it.
+std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName,
+                                             std::string* problem = nullptr);
 
 // The scratch files of one folder over a session of the windows: cleared
 // before each load, deleted when a load fails, on unload and when the folder
@@ -53,7 +55,7 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::filesystem::path& directory() const { return directory_; }
-    std::variant<XmModule, XmError> load(const std::string& fileName);
+    std::variant<XmModule, XmError> load(const std::string& fileName, std::string* problem = nullptr);
     // Deletes the folder's scratch files (unload, reload, exit).
     void clear();
 

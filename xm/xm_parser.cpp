@@ -24,12 +24,32 @@ constexpr std::int64_t kMaxCells = std::int64_t{1} << 23;
 // pattern the file does not store, as trackers play it.
 constexpr std::int16_t kMissingPatternRows = 64;
 
+// Where a refusal says what is wrong where; nothing when the caller did
+// not ask.
+struct Why {
+    std::string* text = nullptr;
+    XmError operator()(std::string what, XmError error = XmError::ReadError) const {
+        if (text) *text = std::move(what);
+        return error;
+    }
+};
+
+std::string number(std::int64_t n) { return std::to_string(n); }
+
+std::string runsPastEnd(const std::string& what, std::size_t needed, std::size_t end) {
+    return what + " runs to offset " + number(static_cast<std::int64_t>(needed)) + ", but the file ends at offset " +
+           number(static_cast<std::int64_t>(end));
+}
+
 // The first part of the header, up to the order table. Fails as the info
 // window and the load report it.
-std::variant<XmHeader, XmError> readHeader(ByteReader& in) {
+std::variant<XmHeader, XmError> readHeader(ByteReader& in, const Why& why) {
+    constexpr std::size_t kFixedPart = kXmIdSize + kNameSize + 1 + kNameSize + 2 + 4;
+    const std::size_t end = in.size();
     XmHeader h;
     const auto id = in.view(kXmIdSize);
-    if (!id || std::memcmp(id->data(), kXmId, kXmIdSize) != 0) return XmError::InvalidXm;
+    if (!id || std::memcmp(id->data(), kXmId, kXmIdSize) != 0)
+        return why("the file does not start with \"Extended Module: \"", XmError::InvalidXm);
 
     const auto moduleName = in.text(kNameSize);
     const auto endOfText = in.u8();  // $1A
@@ -38,16 +58,18 @@ std::variant<XmHeader, XmError> readHeader(ByteReader& in) {
     const auto versionMajor = in.u8();
     const auto headerSize = in.i32le();
     if (!moduleName || !endOfText || !trackerName || !versionMinor || !versionMajor || !headerSize)
-        return XmError::ReadError;
+        return why(runsPastEnd("the header", kFixedPart, end));
     h.moduleName = *moduleName;
     h.trackerName = *trackerName;
     h.versionMinor = *versionMinor;
     h.versionMajor = *versionMajor;
     h.headerSize = *headerSize;
     // The header size counts its own four bytes.
-    if (h.headerSize < 4) return XmError::ReadError;
-    auto block = in.sub(static_cast<std::size_t>(h.headerSize) - 4);
-    if (!block) return XmError::ReadError;
+    if (h.headerSize < 20)
+        return why("the header's size field says " + number(h.headerSize) + " bytes, too few for its 20 bytes of fields");
+    const std::size_t blockSize = static_cast<std::size_t>(h.headerSize) - 4;
+    auto block = in.sub(blockSize);
+    if (!block) return why(runsPastEnd("the header", kFixedPart + blockSize, end));
 
     const auto songLength = block->i16le();
     const auto restartPosition = block->i16le();
@@ -57,7 +79,6 @@ std::variant<XmHeader, XmError> readHeader(ByteReader& in) {
     const auto frequencyFlags = block->i16le();
     const auto defaultTempo = block->i16le();
     const auto defaultBpm = block->i16le();
-    if (!defaultBpm) return XmError::ReadError;
     h.songLength = *songLength;
     h.restartPosition = *restartPosition;
     h.channelCount = *channelCount;
@@ -68,7 +89,9 @@ std::variant<XmHeader, XmError> readHeader(ByteReader& in) {
     h.defaultBpm = *defaultBpm;
     if (h.songLength > 0) {
         const auto orders = block->view(static_cast<std::size_t>(h.songLength));
-        if (!orders) return XmError::ReadError;
+        if (!orders)
+            return why("the order table of " + number(h.songLength) + " entries does not fit in the header's " +
+                       number(h.headerSize) + " bytes");
         h.orderTable.assign(orders->begin(), orders->end());
     }
     return h;
@@ -80,17 +103,26 @@ struct PatternHeader {
     std::uint16_t packedSize = 0;
 };
 
-// A pattern's header; the cursor is then at its packed cells.
-std::optional<PatternHeader> readPatternHeader(ByteReader& in) {
+// A pattern's header; the cursor is then at its packed cells. A file cut
+// inside its patterns is the common damage (a download or a copy that
+// stopped): the user is told which pattern and where.
+std::variant<PatternHeader, XmError> readPatternHeader(ByteReader& in, int p, const Why& why) {
+    constexpr std::int32_t kFields = 9;
+    const std::string pattern = "pattern " + number(p);
+    const std::size_t start = in.pos();
     const auto headerLength = in.i32le();  // counts its own four bytes
-    if (!headerLength || *headerLength < 9) return std::nullopt;
-    auto block = in.sub(static_cast<std::size_t>(*headerLength) - 4);
-    if (!block) return std::nullopt;
+    const auto length = static_cast<std::size_t>(headerLength && *headerLength >= kFields ? *headerLength : kFields);
+    if (length > in.size() - start) return why(runsPastEnd(pattern + "'s data", start + length, in.size()));
+    if (*headerLength < kFields)
+        return why(pattern + "'s header says it is " + number(*headerLength) + " bytes long, less than its " +
+                   number(kFields) + " bytes of fields");
+    auto block = in.sub(length - 4);
     const auto packingType = block->u8();
     const auto rows = block->i16le();
     const auto packedSize = block->u16le();
-    if (!packingType || !rows || !packedSize) return std::nullopt;
-    if (*rows < 1 || *rows > kMaxPatternRows) return std::nullopt;
+    if (!packingType || !rows || !packedSize) return XmError::ReadError;
+    if (*rows < 1 || *rows > kMaxPatternRows)
+        return why(pattern + " has " + number(*rows) + " rows; a pattern has 1 to " + number(kMaxPatternRows));
     return PatternHeader{*rows, *packedSize};
 }
 
@@ -154,9 +186,9 @@ std::span<const std::uint8_t> XmModule::patternChannel(int pattern, int channel)
     return std::span<const std::uint8_t>(p.cells).subspan(static_cast<std::size_t>(channel - 1) * length, length);
 }
 
-std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> bytes) {
+std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> bytes, std::string* problem) {
     ByteReader in(bytes);
-    return readHeader(in);
+    return readHeader(in, Why{problem});
 }
 
 namespace {
@@ -192,116 +224,181 @@ bool joinRowStreams(XmModule& m) {
     return true;
 }
 
-// The instruments follow the patterns: a header that counts its own size,
-// the sample headers, then the samples' data. Only the names are kept; the
-// samples are skipped by the lengths their headers give.
+// Every pattern header, and where each pattern's packed cells lie. A file
+// that announces more than a module can need is refused here, before
+// anything is unpacked. The cursor ends after the last pattern.
+std::optional<XmError> readPatternHeaders(ByteReader& walk, const XmHeader& h, const Why& why,
+                                          std::vector<PatternHeader>& headers,
+                                          std::vector<std::span<const std::uint8_t>>& packedCells) {
+    std::int64_t cells = 0;
+    for (int p = 0; p < h.patternCount; ++p) {
+        auto ph = readPatternHeader(walk, p, why);
+        if (const auto* error = std::get_if<XmError>(&ph)) return *error;
+        const PatternHeader& header = std::get<PatternHeader>(ph);
+        const auto packed = walk.view(header.packedSize);
+        if (!packed)
+            return why(runsPastEnd("pattern " + number(p) + "'s data", walk.pos() + header.packedSize, walk.size()));
+        cells += std::int64_t{header.rows} * h.channelCount;
+        if (cells > kMaxCells)
+            return why("the patterns hold more than " + number(kMaxCells) + " cells, more than a module can need");
+        headers.push_back(header);
+        packedCells.push_back(*packed);
+    }
+    return std::nullopt;
+}
+
+XmPattern unpackPattern(const PatternHeader& header, std::span<const std::uint8_t> packedCells, int channels,
+                        std::vector<XmCell>& grid) {
+    const auto channelCells = static_cast<std::size_t>(channels);
+    grid.assign(static_cast<std::size_t>(header.rows) * channelCells, XmCell{});
+    ByteReader packed(packedCells);
+    unpackCells(packed, grid);
+    XmPattern pattern;
+    pattern.rows = effectiveRows(grid, header.rows, channels);
+    const auto patternRows = static_cast<std::size_t>(pattern.rows);
+    pattern.cells.resize(patternRows * channelCells * kXmCellSize);
+    std::uint8_t* out = pattern.cells.data();
+    for (std::size_t n = 0; n < channelCells; ++n)
+        for (std::size_t r = 0; r < patternRows; ++r, out += kXmCellSize) appendCell(out, grid[r * channelCells + n]);
+    return pattern;
+}
+
 constexpr std::size_t kInstrumentNameSize = 22;
+// Size, name, type and sample count: what a tracker reads of an instrument
+// without samples.
+constexpr std::uint64_t kInstrumentFields = 4 + kInstrumentNameSize + 1 + 2;
+constexpr std::uint64_t kSampleHeaderSize = 40;
+// ModPlug's 4-bit ADPCM samples, marked in the sample header's reserved byte:
+// a 16-byte table, then two samples a byte.
+constexpr std::uint8_t kAdpcmMark = 0xAD;
+
+// A reader at `at`, which must lie within the bytes.
+ByteReader readerAt(std::span<const std::uint8_t> bytes, std::uint64_t at) {
+    ByteReader in(bytes);
+    in.seek(static_cast<std::size_t>(at));
+    return in;
+}
+
+// Where the instrument at `start` ends (its header, its sample headers and
+// its sample data), or nullopt when the file ends before that.
+std::optional<std::uint64_t> instrumentEnd(std::span<const std::uint8_t> bytes, std::uint64_t start) {
+    if (start > bytes.size()) return std::nullopt;
+    ByteReader in = readerAt(bytes, start);
+    const auto size = in.u32le();
+    const auto samples = in.skip(kInstrumentNameSize + 1) ? in.u16le() : std::nullopt;
+    if (!size || !samples) return std::nullopt;
+    const std::uint64_t headerSize = std::max<std::uint64_t>(*size, kInstrumentFields);
+    if (*samples == 0) return start + headerSize;
+    const auto stated = in.u32le();
+    if (!stated || start + headerSize > bytes.size()) return std::nullopt;
+    const std::uint64_t sampleHeaderSize = *stated == 0 ? kSampleHeaderSize : *stated;
+    const std::uint64_t sampleHeaders = start + headerSize;
+    std::uint64_t end = sampleHeaders + *samples * sampleHeaderSize;
+    if (end > bytes.size()) return std::nullopt;
+    for (std::uint64_t s = 0; s < *samples; ++s) {
+        ByteReader header = readerAt(bytes, sampleHeaders + s * sampleHeaderSize);
+        const std::uint64_t length = header.u32le().value_or(0);
+        const bool adpcm = sampleHeaderSize > 17 && header.skip(13) && header.u8() == kAdpcmMark;
+        end += adpcm ? 16 + (length + 1) / 2 : length;
+    }
+    if (end > bytes.size()) return std::nullopt;
+    return end;
+}
+
+// The name field of the instrument at `start`, as much of it as the file
+// holds: up to its first zero byte, without the spaces that pad it, as the
+// composer typed it (8-bit text, control characters as spaces).
+std::string instrumentName(std::span<const std::uint8_t> bytes, std::uint64_t start) {
+    if (start + 4 > bytes.size()) return {};
+    ByteReader in = readerAt(bytes, start + 4);
+    const auto field = in.view(std::min(kInstrumentNameSize, in.remaining()));
+    std::string name;
+    for (const std::uint8_t c : *field) {
+        if (c == 0) break;
+        name += static_cast<char>(c < 0x20 ? ' ' : c);
+    }
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
+// 8-bit text as UTF-8, for the messages.
+std::string utf8Of(const std::string& latin1) {
+    std::string text;
+    for (const char ch : latin1) {
+        const auto c = static_cast<std::uint8_t>(ch);
+        if (c < 0x80) {
+            text += ch;
+        } else {
+            text += static_cast<char>(0xC0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return text;
+}
+
 // FastTracker 2 writes 256 instruments at most; the count is 16 bits.
 constexpr int kMaxInstruments = 256;
 
-std::vector<std::string> readInstrumentNames(ByteReader in, int count) {
-    std::vector<std::string> names(static_cast<std::size_t>(std::clamp(count, 0, kMaxInstruments)));
-    for (std::string& name : names) {
-        const std::size_t start = in.pos();
-        const auto headerSize = in.u32le();
-        const auto text = in.text(kInstrumentNameSize);
-        const auto type = in.u8();
-        const auto sampleCount = in.u16le();
-        const auto sampleHeaderSize = sampleCount && *sampleCount > 0 ? in.u32le() : std::optional<std::uint32_t>(0);
-        if (!headerSize || !text || !type || !sampleCount || !sampleHeaderSize) break;
-        name = text->substr(0, text->find('\0'));
-        name.erase(name.find_last_not_of(' ') + 1);
-        if (!in.seek(start + *headerSize)) break;
-        std::uint64_t data = 0;
-        for (int k = 0; k < *sampleCount; ++k) {
-            const std::size_t sampleStart = in.pos();
-            const auto length = in.u32le();
-            if (!length || !in.seek(sampleStart + *sampleHeaderSize)) return names;
-            data += *length;
+// The instruments' names, and what a file cut short is missing: from the
+// instrument it ends inside (or before) to the last. An instrument the file
+// cuts off has its name as far as the file holds it; those after it have none.
+void readInstruments(std::span<const std::uint8_t> bytes, std::uint64_t start, int count, XmModule& m) {
+    m.instrumentNames.assign(static_cast<std::size_t>(std::clamp(count, 0, kMaxInstruments)), std::string());
+    for (int k = 1; k <= count; ++k) {
+        const std::string name = instrumentName(bytes, start);
+        if (k <= kMaxInstruments) m.instrumentNames[static_cast<std::size_t>(k - 1)] = name;
+        const auto end = instrumentEnd(bytes, start);
+        if (end) {
+            start = *end;
+            continue;
         }
-        if (data > in.remaining() || !in.skip(static_cast<std::size_t>(data))) break;
+        std::string text = k == count ? "instrument " + number(k) + " is missing"
+                                      : "instruments " + number(k) + " to " + number(count) + " are missing";
+        text += ": the file ends at offset " + number(static_cast<std::int64_t>(bytes.size())) + ", ";
+        if (start >= bytes.size()) {
+            m.warning = text + "before instrument " + number(k);
+        } else {
+            m.warning = text + "inside instrument " + number(k) + (name.empty() ? "" : " (" + utf8Of(name) + ")");
+        }
+        return;
     }
-    return names;
 }
 
 }  // namespace
 
 std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes, std::string* problem) {
+    const Why why{problem};
     ByteReader in(bytes);
-    auto header = readHeader(in);
+    auto header = readHeader(in, why);
     if (auto* error = std::get_if<XmError>(&header)) return *error;
     XmModule m;
     m.header = std::get<XmHeader>(std::move(header));
     const XmHeader& h = m.header;
-    if (h.songLength < 1 || h.patternCount < 1 || h.channelCount < 1 || h.channelCount > kMaxChannels)
-        return XmError::ReadError;
+    if (h.songLength < 1) return why("the song length is " + number(h.songLength) + "; a song has 1 position or more");
+    if (h.patternCount < 1) return why("the pattern count is " + number(h.patternCount) + "; a module has 1 or more");
+    if (h.channelCount < 1 || h.channelCount > kMaxChannels)
+        return why("the channel count is " + number(h.channelCount) + "; a module has 1 to " + number(kMaxChannels));
     m.channelCount = h.channelCount;
     m.songLength = h.songLength;
     m.restartPosition = h.restartPosition;
     m.patternCount = h.patternCount;
     m.orderTable = h.orderTable;
-    const int channels = h.channelCount;
-    const auto channelCells = static_cast<std::size_t>(channels);
 
-    // Every pattern header first: a file that announces more than a module
-    // can need is refused before anything is unpacked.
     std::vector<PatternHeader> patternHeaders;
     std::vector<std::span<const std::uint8_t>> packedCells;
-    {
-        ByteReader& walk = in;
-        std::int64_t cells = 0;
-        // A file cut inside its patterns is the common damage (a download or
-        // a copy that stopped); the user is told which pattern and where.
-        const auto cut = [&](int p, std::size_t needed) {
-            if (problem)
-                *problem = "pattern " + std::to_string(p) + "'s data runs to offset " + std::to_string(needed) +
-                           ", but the file ends at offset " + std::to_string(bytes.size());
-            return XmError::ReadError;
-        };
-        for (int p = 0; p < h.patternCount; ++p) {
-            const std::size_t start = walk.pos();
-            const auto ph = readPatternHeader(walk);
-            if (!ph) {
-                // The header's own length, when that much can be read.
-                ByteReader length = walk;
-                length.seek(start);
-                const auto headerLength = length.i32le();
-                const std::size_t needed =
-                    start + (headerLength && *headerLength >= 9 ? static_cast<std::size_t>(*headerLength) : 9);
-                if (needed > bytes.size()) return cut(p, needed);
-                return XmError::ReadError;
-            }
-            const auto packed = walk.view(ph->packedSize);
-            if (!packed) return cut(p, walk.pos() + ph->packedSize);
-            cells += std::int64_t{ph->rows} * channels;
-            if (cells > kMaxCells) return XmError::ReadError;
-            patternHeaders.push_back(*ph);
-            packedCells.push_back(*packed);
-        }
-    }
-
+    if (const auto error = readPatternHeaders(in, h, why, patternHeaders, packedCells)) return *error;
     m.patternRows.reserve(patternHeaders.size());
     m.patterns.reserve(patternHeaders.size());
     std::vector<XmCell> grid;
     for (std::size_t p = 0; p < patternHeaders.size(); ++p) {
-        const int rows = patternHeaders[p].rows;
-        grid.assign(static_cast<std::size_t>(rows) * channelCells, XmCell{});
-        ByteReader packed(packedCells[p]);
-        unpackCells(packed, grid);
-        XmPattern pattern;
-        pattern.rows = effectiveRows(grid, rows, channels);
-        const auto patternRows = static_cast<std::size_t>(pattern.rows);
-        pattern.cells.resize(patternRows * channelCells * kXmCellSize);
-        std::uint8_t* out = pattern.cells.data();
-        for (std::size_t n = 0; n < channelCells; ++n)
-            for (std::size_t r = 0; r < patternRows; ++r, out += kXmCellSize) appendCell(out, grid[r * channelCells + n]);
-        m.patternRows.push_back(pattern.rows);
-        m.patterns.push_back(std::move(pattern));
+        m.patterns.push_back(unpackPattern(patternHeaders[p], packedCells[p], h.channelCount, grid));
+        m.patternRows.push_back(m.patterns.back().rows);
     }
 
-    if (!joinRowStreams(m)) return XmError::ReadError;
-    m.channelNames = findChannelNames(bytes, channels);
-    m.instrumentNames = readInstrumentNames(in, h.instrumentCount);
+    if (!joinRowStreams(m))
+        return why("the song plays more than " + number(kMaxCells) + " cells, more than a module can need");
+    m.channelNames = findChannelNames(bytes, h.channelCount);
+    readInstruments(bytes, in.pos(), h.instrumentCount, m);
     return m;
 }
 

@@ -82,9 +82,15 @@ struct XmModule {
     // when the file has no such block.
     std::optional<std::vector<std::string>> channelNames;
     // The names of instruments 1..header.instrumentCount, as the composer
-    // typed them (raw 8-bit text, without the padding); an instrument whose
-    // header the file cuts short, and every one after it, has an empty name.
+    // typed them (raw 8-bit text, without the padding); an instrument the
+    // file cuts off has its name as far as the file holds it, and every one
+    // after it an empty name.
     std::vector<std::string> instrumentNames;
+    // What a module that loads is missing: the instruments a file cut inside
+    // its instruments or samples lacks, "instruments 11 to 19 are missing:
+    // the file ends at offset 52000, inside instrument 11 (Slap bass)".
+    // Empty when the file is whole.
+    std::string warning;
 
     // Channel n's row stream (1-based), or an empty one outside 1..channelCount.
     std::span<const std::uint8_t> rowStream(int channel) const;
@@ -102,15 +108,18 @@ inline constexpr const char* xmErrorMessage(XmError error) {
 
 // The header alone, as the info window shows it. InvalidXm when the bytes do
 // not start with the module's ID text, ReadError when the header is cut short.
-std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> bytes);
+// On a failure `problem` (when given) receives what is wrong where, as for
+// parseXmModule.
+std::variant<XmHeader, XmError> parseXmHeader(std::span<const std::uint8_t> bytes, std::string* problem = nullptr);
 
 // The whole module. Refused (ReadError) as a tracker could
 // not have written it: no song, no pattern, no channel or more than 128
 // channels, a pattern of 0 or over 1024 rows, a pattern cut short, or more
 // than 2^23 cells in the patterns or in the song; all of this is checked
-// before the cells are unpacked. For a pattern cut short, `problem` (when
-// given) receives what is wrong where: "pattern 3's data runs to offset 1400,
-// but the file ends at offset 1200".
+// before the cells are unpacked. On a failure `problem` (when given)
+// receives what is wrong where, for a pattern cut short "pattern 3's data
+// runs to offset 1400, but the file ends at offset 1200". A file cut after
+// its patterns loads, with the instruments it lacks in the module's warning.
 std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes, std::string* problem = nullptr);
 
 // The names of channels 1..count from the CNAM block, which must begin within

@@ -357,7 +357,7 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     test::writeFileBytes(work() / "song.xm", {'n', 'o', 't', ' ', 'x', 'm'});
     CliRun r = run({"convert", "song.xm", "--setup", "setup.json"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "File isn't a valid XM\n");
+    EXPECT_EQ(r.err, "File isn't a valid XM\nsong.xm: the file does not start with \"Extended Module: \"\n");
     EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
 
     // A module without channels: the load's error, before the setup is
@@ -367,7 +367,7 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     test::writeFileBytes(work() / "song.xm", test::buildXm(empty));
     r = run({"convert", "song.xm", "--setup", "setup.json"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "Some kind of error happened\n");
+    EXPECT_EQ(r.err, "Some kind of error happened\nsong.xm: the channel count is 0; a module has 1 to 128\n");
     EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
 
     // A module cut inside its patterns: today's message, then where it ends.

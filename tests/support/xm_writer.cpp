@@ -92,6 +92,19 @@ std::vector<std::uint8_t> buildXm(const XmLayout& layout) {
     return out;
 }
 
+std::vector<std::uint8_t> xmInstrument(const std::string& name, std::uint32_t sampleBytes) {
+    std::vector<std::uint8_t> out;
+    put32(out, 263);
+    putText(out, name, 22);
+    out.push_back(0);
+    put16(out, 1);
+    put32(out, 40);
+    out.resize(263, 0);  // note map, envelopes, vibrato, fadeout
+    put32(out, sampleBytes);
+    out.resize(263 + 40 + sampleBytes, 0);  // loop, volume, type, name, the sample
+    return out;
+}
+
 void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -45,6 +45,9 @@ struct XmLayout {
 };
 
 std::vector<std::uint8_t> buildXm(const XmLayout& layout);
+// One instrument as FastTracker 2 writes it, for a layout's trailer: a
+// 263-byte header, then one 8-bit sample of `sampleBytes` bytes.
+std::vector<std::uint8_t> xmInstrument(const std::string& name, std::uint32_t sampleBytes);
 void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
 

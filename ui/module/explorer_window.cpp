@@ -217,20 +217,18 @@ void ExplorerWindow::loadSelectedFile() {
     // A module loaded and not unloaded since: this is a reload.
     const bool reload = isLoaded();
     if (!scratch_) scratch_.emplace(toPath(folder_));
-    auto result = scratch_->load(fileName.toStdString());
+    std::string problem;
+    auto result = scratch_->load(fileName.toStdString(), &problem);
     if (auto* error = std::get_if<XmError>(&result)) {
-        if (*error == XmError::InvalidXm) {
-            setBusy(false);
-            dialogs_.showMessage(kInvalidXmMessage, MessageIcon::Critical);
-            return;
-        }
         setBusy(false);
-        dialogs_.showMessage(kSomeError, MessageIcon::Critical);
+        dialogs_.showMessage(QString::fromStdString(xmFailureText(*error, problem)), MessageIcon::Critical);
+        if (*error == XmError::InvalidXm) return;
         unloadXmModule();
         emit loadFailed();
         return;
     }
     XmModule& loaded = std::get<XmModule>(result);
+    const std::string warning = xmWarningText(loaded);
     showLoadedState(true);
     if (reload) {
         if (model_.reload(std::move(loaded))) emit channelCountChanged();
@@ -239,6 +237,8 @@ void ExplorerWindow::loadSelectedFile() {
     }
     setBusy(false);
     emit moduleLoaded(QDir::toNativeSeparators(folder_), fileName, reload);
+    // The module is loaded and shown; what it lacks is said after.
+    if (!warning.empty()) dialogs_.showMessage(QString::fromStdString(warning), MessageIcon::Exclamation);
 }
 
 void ExplorerWindow::reloadXmModule() {

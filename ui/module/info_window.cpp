@@ -82,9 +82,10 @@ InfoWindow* InfoWindow::show(QWidget& over, QWidget* returnTo, Dialogs& dialogs,
                              const QString& fileName) {
     const QString fullPath = QDir(folder).filePath(fileName);
     const std::filesystem::path path = pathFromUtf8(fullPath.toStdString());
-    auto header = readXmHeader(path);
+    std::string problem;
+    auto header = readXmHeader(path, &problem);
     if (auto* error = std::get_if<XmError>(&header)) {
-        dialogs.showMessage(xmErrorMessage(*error), MessageIcon::Critical);
+        dialogs.showMessage(QString::fromStdString(xmFailureText(*error, problem)), MessageIcon::Critical);
         return nullptr;
     }
     auto* window = new InfoWindow(over, returnTo);

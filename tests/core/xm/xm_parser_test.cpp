@@ -273,12 +273,45 @@ TEST(XmParser, ACutPatternIsNamedWithTheOffsetsWhereItEnds) {
          "pattern 0's data runs to offset " + at(second) + ", but the file ends at offset 350"},
         {{full.begin(), full.end() - 5},
          "pattern 1's data runs to offset " + at(end) + ", but the file ends at offset " + at(end - 5)},
-        {zeroRows, ""},  // refused, but not for being cut
+        {zeroRows, "pattern 0 has 0 rows; a pattern has 1 to 1024"},
+        {{full.begin(), full.begin() + 50}, "the header runs to offset 64, but the file ends at offset 50"},
+        {{'E', 'x', 't', 'e', 'n', 'd', 'e', 'd', ' ', 'm', 'o', 'd', 'u', 'l', 'e', ':', ' '},
+         "the file does not start with \"Extended Module: \""},
     };
     for (const Row& r : rows) {
         std::string problem;
         EXPECT_TRUE(std::holds_alternative<XmError>(parseXmModule(r.bytes, &problem)));
         EXPECT_EQ(problem, r.problem);
+    }
+}
+
+// A file cut after its patterns loads, with a warning that names the
+// instruments it lacks from the one the file ends inside (or before).
+TEST(XmParser, ACutInstrumentIsAWarningNamingTheMissingOnes) {
+    XmLayout layout;
+    layout.instrumentCount = 3;
+    const std::size_t first = test::buildXm(layout).size();
+    const std::size_t second = first + 303 + 100, third = second + 303 + 200;
+    auto adpcm = test::xmInstrument("Pad", 50);  // ModPlug's: 16 bytes of table, 2 samples a byte
+    adpcm[263 + 17] = 0xAD;
+    adpcm.resize(263 + 40 + 16 + 25);
+    for (const auto& instrument :
+         {test::xmInstrument("Lead", 100), test::xmInstrument("Slap bass", 200), adpcm})
+        layout.trailer.insert(layout.trailer.end(), instrument.begin(), instrument.end());
+    const auto full = test::buildXm(layout);
+    const auto ends = [](std::size_t n) { return ": the file ends at offset " + std::to_string(n) + ", "; };
+    struct Row { std::size_t cut; std::string warning; };
+    const Row rows[] = {
+        {full.size(), ""},
+        {third - 50, "instruments 2 to 3 are missing" + ends(third - 50) + "inside instrument 2 (Slap bass)"},
+        {second + 8, "instruments 2 to 3 are missing" + ends(second + 8) + "inside instrument 2 (Slap)"},
+        {third, "instrument 3 is missing" + ends(third) + "before instrument 3"},
+        {first + 2, "instruments 1 to 3 are missing" + ends(first + 2) + "inside instrument 1"},
+    };
+    for (const Row& r : rows) {
+        auto result = parseXmModule(std::span(full).first(r.cut));
+        ASSERT_TRUE(std::holds_alternative<XmModule>(result)) << r.cut;
+        EXPECT_EQ(std::get<XmModule>(result).warning, r.warning) << r.cut;
     }
 }
 
