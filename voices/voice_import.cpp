@@ -24,6 +24,14 @@ ImportResult failure(const char* message, std::string problem = "") {
     return result;
 }
 
+std::string sizeText(std::size_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
+std::string hex4(std::int64_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "$%04X", static_cast<unsigned>(value & 0xFFFF));
+    return text;
+}
+
 std::string numberedName(std::string_view fileName, std::size_t index) {
     char number[16];
     std::snprintf(number, sizeof number, "%zX", index);
@@ -58,7 +66,8 @@ FmVoice voiceFromRegisterGroups(std::span<const std::uint8_t, 24> groups, std::u
 
 ImportResult importRaw25(std::span<const std::uint8_t> data, std::string_view fileName) {
     const std::size_t n = data.size() / kFmVoiceSize;
-    if (n == 0) return failure(kNoVoicesMessage);
+    if (n == 0)
+        return failure(kNoVoicesMessage, "a raw voice is 25 bytes long, this file is " + sizeText(data.size()));
     ImportResult result;
     result.voices.reserve(n);
     ByteReader reader(data);
@@ -71,7 +80,8 @@ ImportResult importYmx(std::span<const std::uint8_t> data, std::string_view) {
     ByteReader reader = zeroFillReader(data);
     std::uint8_t header[8];
     reader.read(header);
-    if (!std::equal(std::begin(kSignature), std::end(kSignature), header)) return failure(kNotYmxMessage);
+    if (!std::equal(std::begin(kSignature), std::end(kSignature), header))
+        return failure(kNotYmxMessage, "the file does not start with \"YM2612\" and a zero byte");
     // The count field says 1..256; banks in circulation often announce one
     // voice more than they hold, so missing records read as zeros.
     const int count = header[7] + 1;
@@ -92,10 +102,15 @@ ImportResult importYmx(std::span<const std::uint8_t> data, std::string_view) {
 // zeros.
 ImportResult importSongVoiceTable(std::span<const std::uint8_t> data, std::int64_t offset, std::string_view fileName) {
     const std::int64_t rounded = static_cast<std::int64_t>(data.size()) - offset + kFmVoiceSize / 2;
-    if (rounded < 0) return failure(kWrongFileMessage);
+    const std::string table = "the voice table at offset " + std::to_string(offset);
+    if (rounded < 0)
+        return failure(kWrongFileMessage, table + " lies past the file's end (" + sizeText(data.size()) + ")");
     const std::int64_t n = rounded / kFmVoiceSize;
-    if (n > 255) return failure(kWrongFileMessage);
-    if (n == 0) return failure(kNoVoicesMessage);
+    if (n > 255)
+        return failure(kWrongFileMessage, table + " would hold " + std::to_string(n) + " voices; a song has at most 255");
+    if (n == 0)
+        return failure(kNoVoicesMessage, table + " holds no whole voice before the file's end (" +
+                                             sizeText(data.size()) + ")");
     ByteReader reader = zeroFillReader(data);
     reader.seek(static_cast<std::size_t>(offset));
     ImportResult result;
@@ -118,12 +133,16 @@ ImportResult importZ80Song(std::span<const std::uint8_t> data, std::string_view 
     static constexpr std::uint16_t kUniversalBankAddress = 0x17D8;
     ByteReader reader = zeroFillReader(data);
     const std::uint16_t voiceTable = *reader.u16le();
-    if (voiceTable == kUniversalBankAddress) return failure(kUniversalBankMessage);
+    if (voiceTable == kUniversalBankAddress)
+        return failure(kUniversalBankMessage,
+                       "its voice table address is " + hex4(voiceTable) + ", where the driver keeps the bank");
     std::uint16_t lowest = std::min<std::uint16_t>(0xFFFF, voiceTable);
     const int fmTypeTracks = *reader.u8();
     const int psgTracks = *reader.u8();
     const int fmTracks = fmTypeTracks > 0 ? fmTypeTracks - 1 : 0;
-    if (fmTracks > 6 || psgTracks > 3) return failure(kWrongFileMessage);
+    if (fmTracks > 6 || psgTracks > 3)
+        return failure(kWrongFileMessage, "the header announces " + std::to_string(fmTracks) + " FM and " +
+                                              std::to_string(psgTracks) + " PSG tracks; a song has at most 6 and 3");
     reader.skip(2);
     lowest = std::min(lowest, *reader.u16le());  // DAC track
     reader.skip(2);
@@ -143,7 +162,7 @@ ImportResult importZ80Song(std::span<const std::uint8_t> data, std::string_view 
 ImportResult importFcv(std::span<const std::uint8_t> data, std::string_view) {
     ByteReader reader = zeroFillReader(data);
     const int count = *reader.u8();
-    if (count == 0) return failure(kNoVoicesMessage);
+    if (count == 0) return failure(kNoVoicesMessage, "the voice count (the first byte) is 0");
     ImportResult result;
     result.voices.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -162,7 +181,8 @@ ImportResult importFcv(std::span<const std::uint8_t> data, std::string_view) {
 ImportResult importRaw29(std::span<const std::uint8_t> data, std::string_view fileName) {
     static constexpr std::size_t kRecordSize = 29;
     const std::size_t n = data.size() / kRecordSize;
-    if (n == 0) return failure(kNoVoicesMessage);
+    if (n == 0)
+        return failure(kNoVoicesMessage, "a raw $1D voice is 29 bytes long, this file is " + sizeText(data.size()));
     ImportResult result;
     result.voices.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -182,12 +202,15 @@ ImportResult importTfi(std::span<const std::uint8_t> data, std::string_view file
     FmVoice voice;
     const int algorithm = data[0];
     const int feedback = data[1];
-    bool valid = true;
-    auto store = [&](std::size_t at, int value) {
-        if (value < 0 || value > 255) valid = false;
+    // The first field that gives more than a voice byte holds.
+    std::string outOfRange;
+    auto store = [&](std::size_t at, int value, const std::string& what) {
+        if ((value < 0 || value > 255) && outOfRange.empty())
+            outOfRange = what + " give " + std::to_string(value) + ", more than a byte holds";
         voice.bytes[at] = static_cast<std::uint8_t>(value);
     };
-    store(0, algorithm + feedback * 8);
+    store(0, algorithm + feedback * 8,
+          "algorithm " + std::to_string(algorithm) + " and feedback " + std::to_string(feedback));
     static constexpr int kBlockOrder[4] = {0, 2, 1, 3};
     for (int slot = 0; slot < 4; ++slot) {
         const auto op = data.subspan(2 + 10 * static_cast<std::size_t>(kBlockOrder[slot]), 10);
@@ -196,14 +219,15 @@ ImportResult importTfi(std::span<const std::uint8_t> data, std::string_view file
         // its size with the sign in bit 2: -1, -2, -3 are 5, 6, 7.
         const int detune = op[Dt] >= 3 ? op[Dt] - 3 : 4 + (3 - op[Dt]);
         const auto s = static_cast<std::size_t>(slot);
-        store(1 + s, detune * 16 + op[Mul]);
-        store(5 + s, op[Rs] * 64 + op[Ar]);
-        store(9 + s, op[Dr]);
-        store(13 + s, op[Sr]);
-        store(17 + s, op[Sl] * 16 + op[Rr]);
-        store(21 + s, op[Tl]);
+        const std::string fields = "operator " + std::to_string(kBlockOrder[slot] + 1) + "'s ";
+        store(1 + s, detune * 16 + op[Mul], fields + "detune and multiple");
+        store(5 + s, op[Rs] * 64 + op[Ar], fields + "rate scaling and attack rate");
+        store(17 + s, op[Sl] * 16 + op[Rr], fields + "sustain level and release rate");
+        voice.bytes[9 + s] = op[Dr];
+        voice.bytes[13 + s] = op[Sr];
+        voice.bytes[21 + s] = op[Tl];
     }
-    if (!valid) return failure(kWrongFileMessage);
+    if (!outOfRange.empty()) return failure(kWrongFileMessage, outOfRange);
     std::string name(fileName.substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0));
     result.voices.push_back({std::move(name), voice});
     return result;
@@ -218,7 +242,7 @@ ImportResult importMvs(std::span<const std::uint8_t> data, std::string_view) {
     for (std::size_t i = 0; i < 5; ++i) {
         char c = static_cast<char>(data[i]);
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != kSignature[i]) return failure(kNotMvsMessage);
+        if (c != kSignature[i]) return failure(kNotMvsMessage, "the file does not start with \"MVSI1\"");
     }
     std::string name(reinterpret_cast<const char*>(data.data()) + 5, data.size() - kMinimumSize);
     const auto registers = data.last(25);
@@ -280,7 +304,7 @@ std::string importFailureText(const ImportResult& result, std::string_view fileN
 
 ImportResult importVoiceFile(VoiceFileKind kind, const std::filesystem::path& file) {
     const auto data = readWholeFile(file);
-    if (!data) return failure(kWrongFileMessage);
+    if (!data) return failure(kWrongFileMessage, "the file cannot be read");
     return importVoiceBytes(kind, *data, latin1FileName(file));
 }
 

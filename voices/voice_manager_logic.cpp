@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "base/paths.hpp"
+
 namespace ferro {
 
 namespace {
@@ -64,6 +66,33 @@ std::vector<std::filesystem::path> listVoiceFiles(const std::filesystem::path& f
     names.reserve(found.size());
     for (auto& entry : found) names.push_back(std::move(entry.second));
     return names;
+}
+
+std::optional<VoiceFileKind> voiceKindOfFile(const std::filesystem::path& file, VoiceFileKind current) {
+    const std::string name = utf8FromPath(file.filename());
+    if (matchesVoiceFilePattern(name, voiceKindInfo(current).filePattern)) return current;
+    for (const VoiceKindInfo& info : voiceFileKinds())
+        if (matchesVoiceFilePattern(name, info.filePattern)) return info.kind;
+    return std::nullopt;
+}
+
+PickedVoiceFile readPickedVoiceFile(const std::filesystem::path& file, VoiceFileKind current) {
+    PickedVoiceFile picked;
+    const std::string name = utf8FromPath(file.filename());
+    const std::optional<VoiceFileKind> kind = voiceKindOfFile(file, current);
+    if (!kind) {
+        std::string patterns;
+        for (const VoiceKindInfo& info : voiceFileKinds())
+            if (*info.filePattern && patterns.find(info.filePattern) == std::string::npos)
+                patterns += (patterns.empty() ? "" : " ") + std::string(info.filePattern);
+        picked.failure = std::string(kWrongFileMessage) + "\n" + name +
+                         ": its name matches none of the voice files' patterns (" + patterns + ")";
+        return picked;
+    }
+    picked.kind = *kind;
+    picked.result = importVoiceFile(*kind, file);
+    if (!picked.result.ok()) picked.failure = importFailureText(picked.result, name);
+    return picked;
 }
 
 AddAllOutcome addFileVoices(SongVoiceList& song, const FileVoiceList& fileVoices) {

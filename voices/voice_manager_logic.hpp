@@ -6,6 +6,8 @@
 #include "voices/voice_import.hpp"
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +26,23 @@ bool matchesVoiceFilePattern(std::string_view name, std::string_view pattern);
 // file names, sorted without regard to letter case. An empty pattern or a
 // folder that cannot be read gives an empty list.
 std::vector<std::filesystem::path> listVoiceFiles(const std::filesystem::path& folder, std::string_view pattern);
+
+// The kind a voice file from any folder is read as, by its name as the kind
+// selector's patterns match the files of the module's folder: `current` when
+// its pattern matches (the raw and song kinds all use *.bin), else the first
+// kind in the selector's order whose pattern matches; none for a name no
+// kind's pattern matches.
+std::optional<VoiceFileKind> voiceKindOfFile(const std::filesystem::path& file, VoiceFileKind current);
+
+// A voice file the user picked or dropped, read as its kind.
+struct PickedVoiceFile {
+    VoiceFileKind kind = VoiceFileKind::Raw25;
+    ImportResult result;
+    // Empty when its voices were read; else the message, then a line with
+    // the file's name and what does not fit its kind.
+    std::string failure;
+};
+PickedVoiceFile readPickedVoiceFile(const std::filesystem::path& file, VoiceFileKind current);
 
 struct AddAllOutcome {
     int added = 0;

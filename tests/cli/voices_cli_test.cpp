@@ -88,11 +88,14 @@ TEST_F(VoicesCli, FailuresGoToStandardError) {
         std::string message;
     };
     const std::vector<Case> cases = {
-        {{"voices", "raw25", "short.bin"}, "There are no voices in this file\n"},
-        {{"voices", "ymx", "bad.ymx"}, "File is not a valid YMX\n"},
+        {{"voices", "raw25", "short.bin"},
+         "There are no voices in this file\nshort.bin: a raw voice is 25 bytes long, this file is 24 bytes\n"},
+        {{"voices", "ymx", "bad.ymx"},
+         "File is not a valid YMX\nbad.ymx: the file does not start with \"YM2612\" and a zero byte\n"},
         {{"voices", "tfi", "cut.tfi"},
          "This file seems to be broken\ncut.tfi: a TFI voice is 42 bytes long, this file is 40\n"},
-        {{"voices", "s3ksong", "missing.bin"}, "There is something wrong with this file\n"},
+        {{"voices", "s3ksong", "missing.bin"},
+         "There is something wrong with this file\nmissing.bin: the file cannot be read\n"},
         {{"voices", "paste", "00 11"}, "The voice you entered is not in a recognized format!\n"},
     };
     for (const auto& c : cases) {

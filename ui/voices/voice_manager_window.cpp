@@ -3,16 +3,23 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <system_error>
 
 #include "ui/common/dialogs.hpp"
 #include "ui/common/light_pictures.hpp"
@@ -42,6 +49,33 @@ namespace {
 QString fromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 QString displayName(const std::filesystem::path& name) { return QString::fromStdString(utf8FromPath(name)); }
+
+// A file's whole path, so that one file is listed once however it is named.
+std::filesystem::path wholePath(const std::filesystem::path& file) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    return (error ? file : absolute).lexically_normal();
+}
+
+// The local files a drag carries.
+std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
+    std::vector<std::filesystem::path> files;
+    if (data == nullptr) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files.push_back(pathFromUtf8(url.toLocalFile().toStdString()));
+    return files;
+}
+
+// The file dialog's filters: every kind's pattern at once, then each kind.
+QString voiceFileFilter() {
+    QStringList patterns, kinds;
+    for (const VoiceKindInfo& info : voiceFileKinds()) {
+        if (*info.filePattern == '\0') continue;
+        if (!patterns.contains(info.filePattern)) patterns << info.filePattern;
+        kinds << info.caption;
+    }
+    return "Voice files (" + patterns.join(' ') + ");;" + kinds.join(";;");
+}
 
 QGroupBox* frame(const QString& caption, const char* name, QWidget* parent) {
     auto* box = new QGroupBox(caption, parent);
@@ -77,6 +111,7 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
     grid->setRowStretch(1, 2);
     grid->setRowStretch(2, 3);
     resize(px(11400), px(6600));
+    setAcceptDrops(true);
     wireControls();
 
     // Initial state, then kind 0 applied as if chosen, then the song's
@@ -108,6 +143,9 @@ void VoiceManagerWindow::createFileSide(QGridLayout* grid) {
     fileList_->setObjectName("voiceFileList");
     fileList_->setAccessibleName("Voice files");
     (new QVBoxLayout(filesFrame))->addWidget(fileList_);
+    addFileButton_ = new QPushButton("Add voice file...", this);
+    addFileButton_->setObjectName("addVoiceFileButton");
+    addFileButton_->setToolTip("Pick a voice file from any folder, or drop voice files on this window");
 
     auto* fileVoicesFrame = frame("Voices in the selected file", "fileVoicesFrame", this);
     fileVoiceList_ = new QListWidget(fileVoicesFrame);
@@ -140,7 +178,12 @@ void VoiceManagerWindow::createFileSide(QGridLayout* grid) {
     grid->addWidget(fileVoicesFrame, 2, 0);
     grid->addWidget(addButton_, 3, 0);
     grid->addWidget(fileHexFrame_, 4, 0);
-    grid->addWidget(warningFrame_, 5, 0);
+    // Beside the voice light, which sets that row's height: the window needs
+    // no more room than before, as the main window's first layout counts on.
+    auto* bottom = new QVBoxLayout;
+    bottom->addWidget(addFileButton_, 0, Qt::AlignLeft);
+    bottom->addWidget(warningFrame_);
+    grid->addLayout(bottom, 5, 0);
 }
 
 // The right columns: the song's voices, "Remove" and "Save bank", the chosen
@@ -205,6 +248,7 @@ void VoiceManagerWindow::wireControls() {
     connect(fileList_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0) openChosenVoiceFile();
     });
+    connect(addFileButton_, &QPushButton::clicked, this, [this] { pickVoiceFile(); });
     connect(fileVoiceList_, &QListWidget::currentRowChanged, this, [this](int) { showFileVoice(); });
     connect(fileVoiceList_, &QListWidget::itemPressed, this, [this](QListWidgetItem*) { showFileVoice(); });
     connect(fileVoiceList_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { showFileVoice(); });
@@ -292,11 +336,22 @@ void VoiceManagerWindow::selectKind(int index) {
 
 void VoiceManagerWindow::refreshVoiceFiles() {
     const QString selected = fileList_->currentItem() ? fileList_->currentItem()->text() : QString();
-    voiceFiles_ = listVoiceFiles(voiceFolder_(), voiceKindInfo(kind_).filePattern);
+    const std::filesystem::path folder = voiceFolder_();
+    const char* pattern = voiceKindInfo(kind_).filePattern;
+    voiceFiles_.clear();
+    for (const auto& name : listVoiceFiles(folder, pattern)) voiceFiles_.push_back(wholePath(folder / name));
     // Re-reading the list is not choosing a file.
     const QSignalBlocker blocker(fileList_);
     fileList_->clear();
-    for (const auto& name : voiceFiles_) fileList_->addItem(displayName(name));
+    for (const auto& file : voiceFiles_) fileList_->addItem(displayName(file.filename()));
+    // Files from elsewhere after the folder's, by their whole path.
+    for (const auto& file : addedFiles_) {
+        if (!matchesVoiceFilePattern(utf8FromPath(file.filename()), pattern) ||
+            std::find(voiceFiles_.begin(), voiceFiles_.end(), file) != voiceFiles_.end())
+            continue;
+        voiceFiles_.push_back(file);
+        fileList_->addItem(QDir::toNativeSeparators(displayName(file)));
+    }
     fileList_->setCurrentRow(-1);
     if (!selected.isEmpty()) {
         const auto found = fileList_->findItems(selected, Qt::MatchExactly);
@@ -322,16 +377,22 @@ void VoiceManagerWindow::openChosenVoiceFile() {
     clearFileVoices();
     const int row = fileList_->currentRow();
     if (row < 0 || row >= static_cast<int>(voiceFiles_.size())) return;
-    const ImportResult result = importVoiceFile(kind_, voiceFolder_() / voiceFiles_[static_cast<std::size_t>(row)]);
+    const std::filesystem::path& file = voiceFiles_[static_cast<std::size_t>(row)];
+    const ImportResult result = importVoiceFile(kind_, file);
     if (!result.ok()) {
         updateWarning();
-        dialogs_.showMessage(QString::fromStdString(result.message), MessageIcon::Critical);
+        dialogs_.showMessage(QString::fromStdString(importFailureText(result, utf8FromPath(file.filename()))),
+                             MessageIcon::Critical);
         refreshVoiceFiles();
         // A second click on the same file tries it again.
         const QSignalBlocker blocker(fileList_);
         fileList_->setCurrentRow(-1);
         return;
     }
+    showFileVoices(result);
+}
+
+void VoiceManagerWindow::showFileVoices(const ImportResult& result) {
     fileVoices_ = result.voices;
     fileSsgEg_ = kind_ == VoiceFileKind::Tfi && result.ssgEgWarning;
     {
@@ -342,6 +403,42 @@ void VoiceManagerWindow::openChosenVoiceFile() {
     }
     fileAll_->setEnabled(true);
     updateWarning();
+}
+
+void VoiceManagerWindow::pickVoiceFile() {
+    const auto file = dialogs_.openFileName("Add voice file", QString::fromStdString(utf8FromPath(voiceFolder_())),
+                                            voiceFileFilter());
+    if (file) addVoiceFile(pathFromUtf8(QDir::fromNativeSeparators(*file).toStdString()));
+}
+
+void VoiceManagerWindow::addVoiceFile(const std::filesystem::path& file) {
+    const PickedVoiceFile picked = readPickedVoiceFile(file, kind_);
+    if (!picked.failure.empty()) {
+        dialogs_.showMessage(QString::fromStdString(picked.failure), MessageIcon::Critical);
+        return;
+    }
+    const std::filesystem::path whole = wholePath(file);
+    if (std::find(addedFiles_.begin(), addedFiles_.end(), whole) == addedFiles_.end()) addedFiles_.push_back(whole);
+    if (picked.kind != kind_) selectKind(static_cast<int>(picked.kind));
+    refreshVoiceFiles();
+    clearFileVoices();
+    const auto listed = std::find(voiceFiles_.begin(), voiceFiles_.end(), whole);
+    {
+        const QSignalBlocker blocker(fileList_);
+        fileList_->setCurrentRow(listed == voiceFiles_.end() ? -1 : static_cast<int>(listed - voiceFiles_.begin()));
+    }
+    showFileVoices(picked.result);
+}
+
+void VoiceManagerWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void VoiceManagerWindow::dropEvent(QDropEvent* event) {
+    const auto files = droppedFiles(event->mimeData());
+    if (files.empty()) return;
+    event->acceptProposedAction();
+    for (const auto& file : files) addVoiceFile(file);
 }
 
 bool VoiceManagerWindow::chooseVoiceFile(const QString& name) {

@@ -3,7 +3,9 @@
 // builds the song's voice list. The song's voices and the voice light are the
 // song model's; the window keeps only what the user is browsing (the kind of
 // file, the voice files and the voices of the chosen file). The paste and
-// "Save voice bank" windows are asked for with a signal.
+// "Save voice bank" windows are asked for with a signal. Voice files from
+// other folders come through "Add voice file..." or a drop, and are listed
+// with the folder's own for as long as the window lives.
 #include <QWidget>
 #include <filesystem>
 #include <functional>
@@ -49,6 +51,8 @@ public:
     void refreshVoiceFiles();                    // re-reads the list of voice files
     void openChosenVoiceFile();                  // a voice file chosen
     bool chooseVoiceFile(const QString& name);   // selects it by name, then openChosenVoiceFile
+    void pickVoiceFile();                        // "Add voice file..."
+    void addVoiceFile(const std::filesystem::path& file);  // picked or dropped: listed and opened
     void showFileVoice();                        // a file's voice selected
     void addDoubleClickedVoice();                // a file's voice double-clicked
     void updateAddButton();                      // the file's "All"
@@ -74,6 +78,9 @@ protected:
     // The window goes only with the module's unload: closing it would throw
     // the song's voices away, so its close control minimises it instead.
     void closeEvent(QCloseEvent* event) override;
+    // Voice files dropped from a file manager are added as if picked.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The constructor's parts, in the order it calls them.
@@ -86,6 +93,7 @@ private:
     void showLight();
     void updateWarning();
     void clearFileVoices();
+    void showFileVoices(const ImportResult& result);
     void copyHex(const QString& text);
 
     SongModel& model_;
@@ -94,12 +102,14 @@ private:
     int subscription_ = 0;
 
     FileVoiceList fileVoices_;
-    std::vector<std::filesystem::path> voiceFiles_;  // the names in the list of voice files
+    std::vector<std::filesystem::path> voiceFiles_;  // the files in the list of voice files, with their folder
+    std::vector<std::filesystem::path> addedFiles_;  // picked or dropped, from any folder
     VoiceFileKind kind_ = VoiceFileKind::Raw25;  // the kind last applied (never Paste)
     bool fileSsgEg_ = false;  // the shown TFI voice uses SSG-EG
 
     QComboBox* kindBox_ = nullptr;
     QListWidget* fileList_ = nullptr;
+    QPushButton* addFileButton_ = nullptr;
     QGroupBox* fileHexFrame_ = nullptr;
     QListWidget* fileVoiceList_ = nullptr;
     QCheckBox* fileAll_ = nullptr;

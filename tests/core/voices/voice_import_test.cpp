@@ -1,5 +1,6 @@
 #include "voices/voice_hex.hpp"
 #include "voices/voice_import.hpp"
+#include "voices/voice_manager_logic.hpp"
 
 #include "voice_test_files.hpp"
 
@@ -81,7 +82,13 @@ TEST(VoiceImport, BrokenFilesSayWhatDoesNotFit) {
         {VoiceFileKind::Tfi, 43, "This file seems to be broken\nx.tfi: a TFI voice is 42 bytes long, this file is 43"},
         {VoiceFileKind::Mvs, 30, "This file seems to be broken\nx.tfi: an MVS instrument is at least 31 bytes long "
                                  "(signature, name and registers), this file is 30"},
-        {VoiceFileKind::Raw25, 24, "There are no voices in this file"},  // nothing more to say
+        {VoiceFileKind::Raw25, 24, "There are no voices in this file\nx.tfi: a raw voice is 25 bytes long, this file is 24 bytes"},
+        {VoiceFileKind::Ymx, 8, "File is not a valid YMX\nx.tfi: the file does not start with \"YM2612\" and a zero byte"},
+        {VoiceFileKind::Fcv, 1, "There are no voices in this file\nx.tfi: the voice count (the first byte) is 0"},
+        {VoiceFileKind::Mvs, 31,
+         "This file doesn't seem to be a valid MVS instrument\nx.tfi: the file does not start with \"MVSI1\""},
+        {VoiceFileKind::Sonic1Song, 2, "There are no voices in this file\nx.tfi: the voice table at offset 0 holds no "
+                                       "whole voice before the file's end (2 bytes)"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(importFailureText(importData(c.kind, Data(c.size)), "x.tfi"), c.text) << c.size;
@@ -321,6 +328,50 @@ TEST(VoiceImport, TfiValuesBeyondAByteAreRefused) {
         EXPECT_EQ(importData(VoiceFileKind::Tfi, tfi(0, 0, ops), "x.tfi").message, kWrongFileMessage);
     EXPECT_EQ(importData(VoiceFileKind::Tfi, tfi(0, 32, zero), "x.tfi").message, kWrongFileMessage);
     EXPECT_TRUE(importData(VoiceFileKind::Tfi, tfi(7, 31, zero), "x.tfi").ok());  // 7 + 248 = 255
+}
+
+// The same for the refusals that need particular bytes.
+TEST(VoiceImport, SongsAndTfiSayWhatDoesNotFit) {
+    std::array<std::array<int, 10>, 4> rs{};
+    rs[2][3] = 4;  // RS 4 -> 256
+    struct Case { VoiceFileKind kind; Data data; std::string problem; };
+    const Case cases[] = {
+        {VoiceFileKind::Sonic1Song, {0x00, 0x0F}, "the voice table at offset 15 lies past the file's end (2 bytes)"},
+        {VoiceFileKind::CrackersSong, {0xD8, 0x17}, "its voice table address is $17D8, where the driver keeps the bank"},
+        {VoiceFileKind::S3kSong, {0x00, 0x00, 8, 0}, "the header announces 7 FM and 0 PSG tracks; a song has at most 6 and 3"},
+        {VoiceFileKind::Tfi, tfi(0, 0, rs), "operator 3's rate scaling and attack rate give 256, more than a byte holds"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(importData(c.kind, c.data).problem, c.problem) << c.problem;
+}
+
+// A voice file from any folder is read as the kind its name says: the chosen
+// kind when its pattern matches (the .bin kinds share one), else the first
+// that matches; a refusal says the message, then the file and what is wrong.
+TEST(VoiceImport, PickedFilesTakeTheirKindFromTheirName) {
+    test::VoiceTempDir dir;
+    dir.write("two.bin", Data(2 * 29, 0));
+    dir.write("BANK.YMX", {'Y', 'M', '2', '6', '1', '2', 0, 0});
+    dir.write("short.tfi", Data(41));
+    dir.write("notes.txt", Data(25));
+    struct Case { const char* file; VoiceFileKind chosen; VoiceFileKind kind; std::size_t voices; std::string failure; };
+    const Case cases[] = {
+        {"two.bin", VoiceFileKind::Raw29, VoiceFileKind::Raw29, 2, ""},
+        {"two.bin", VoiceFileKind::Ymx, VoiceFileKind::Raw25, 2, ""},
+        {"BANK.YMX", VoiceFileKind::Raw25, VoiceFileKind::Ymx, 1, ""},
+        {"short.tfi", VoiceFileKind::Raw25, VoiceFileKind::Tfi, 0,
+         "This file seems to be broken\nshort.tfi: a TFI voice is 42 bytes long, this file is 41"},
+        {"gone.fcv", VoiceFileKind::Raw25, VoiceFileKind::Fcv, 0,
+         "There is something wrong with this file\ngone.fcv: the file cannot be read"},
+        {"notes.txt", VoiceFileKind::Raw25, VoiceFileKind::Raw25, 0,
+         "There is something wrong with this file\nnotes.txt: its name matches none of the voice files' patterns "
+         "(*.bin *.ymx *.fcv *.tfi *.ins)"},
+    };
+    for (const Case& c : cases) {
+        const PickedVoiceFile picked = readPickedVoiceFile(dir.path() / c.file, c.chosen);
+        EXPECT_EQ(picked.kind, c.kind) << c.file;
+        EXPECT_EQ(picked.result.voices.size(), c.voices) << c.file;
+        EXPECT_EQ(picked.failure, c.failure) << c.file;
+    }
 }
 
 TEST(VoiceImport, MvsNameAndRegisterLayout) {
