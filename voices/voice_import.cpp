@@ -107,7 +107,8 @@ ImportResult importSongVoiceTable(std::span<const std::uint8_t> data, std::int64
         return failure(kWrongFileMessage, table + " lies past the file's end (" + sizeText(data.size()) + ")");
     const std::int64_t n = rounded / kFmVoiceSize;
     if (n > 255)
-        return failure(kWrongFileMessage, table + " would hold " + std::to_string(n) + " voices; a song has at most 255");
+        return failure(kWrongFileMessage,
+                       table + " would hold " + std::to_string(n) + " voices; a song has at most 255");
     if (n == 0)
         return failure(kNoVoicesMessage, table + " holds no whole voice before the file's end (" +
                                              sizeText(data.size()) + ")");

@@ -66,7 +66,8 @@ std::variant<XmHeader, XmError> readHeader(ByteReader& in, const Why& why) {
     h.headerSize = *headerSize;
     // The header size counts its own four bytes.
     if (h.headerSize < 20)
-        return why("the header's size field says " + number(h.headerSize) + " bytes, too few for its 20 bytes of fields");
+        return why("the header's size field says " + number(h.headerSize) +
+                   " bytes, too few for its 20 bytes of fields");
     const std::size_t blockSize = static_cast<std::size_t>(h.headerSize) - 4;
     auto block = in.sub(blockSize);
     if (!block) return why(runsPastEnd("the header", kFixedPart + blockSize, end));

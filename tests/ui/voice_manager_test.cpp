@@ -237,7 +237,8 @@ private slots:
         open("short.bin", Bytes8(24, 1));
         QCOMPARE(dialogs().messages.size(), std::size_t(1));
         QCOMPARE(dialogs().lastText(),
-                 QString("There are no voices in this file\nshort.bin: a raw voice is 25 bytes long, this file is 24 bytes"));
+                 QString("There are no voices in this file\n"
+                         "short.bin: a raw voice is 25 bytes long, this file is 24 bytes"));
         QCOMPARE(dialogs().messages[0].icon, MessageIcon::Critical);
         QCOMPARE(list("fileVoiceList")->count(), 0);
         QVERIFY(!get(vm_, "fileAllBox")->isEnabled());

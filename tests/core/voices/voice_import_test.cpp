@@ -82,8 +82,10 @@ TEST(VoiceImport, BrokenFilesSayWhatDoesNotFit) {
         {VoiceFileKind::Tfi, 43, "This file seems to be broken\nx.tfi: a TFI voice is 42 bytes long, this file is 43"},
         {VoiceFileKind::Mvs, 30, "This file seems to be broken\nx.tfi: an MVS instrument is at least 31 bytes long "
                                  "(signature, name and registers), this file is 30"},
-        {VoiceFileKind::Raw25, 24, "There are no voices in this file\nx.tfi: a raw voice is 25 bytes long, this file is 24 bytes"},
-        {VoiceFileKind::Ymx, 8, "File is not a valid YMX\nx.tfi: the file does not start with \"YM2612\" and a zero byte"},
+        {VoiceFileKind::Raw25, 24,
+         "There are no voices in this file\nx.tfi: a raw voice is 25 bytes long, this file is 24 bytes"},
+        {VoiceFileKind::Ymx, 8,
+         "File is not a valid YMX\nx.tfi: the file does not start with \"YM2612\" and a zero byte"},
         {VoiceFileKind::Fcv, 1, "There are no voices in this file\nx.tfi: the voice count (the first byte) is 0"},
         {VoiceFileKind::Mvs, 31,
          "This file doesn't seem to be a valid MVS instrument\nx.tfi: the file does not start with \"MVSI1\""},
@@ -337,9 +339,12 @@ TEST(VoiceImport, SongsAndTfiSayWhatDoesNotFit) {
     struct Case { VoiceFileKind kind; Data data; std::string problem; };
     const Case cases[] = {
         {VoiceFileKind::Sonic1Song, {0x00, 0x0F}, "the voice table at offset 15 lies past the file's end (2 bytes)"},
-        {VoiceFileKind::CrackersSong, {0xD8, 0x17}, "its voice table address is $17D8, where the driver keeps the bank"},
-        {VoiceFileKind::S3kSong, {0x00, 0x00, 8, 0}, "the header announces 7 FM and 0 PSG tracks; a song has at most 6 and 3"},
-        {VoiceFileKind::Tfi, tfi(0, 0, rs), "operator 3's rate scaling and attack rate give 256, more than a byte holds"},
+        {VoiceFileKind::CrackersSong, {0xD8, 0x17},
+         "its voice table address is $17D8, where the driver keeps the bank"},
+        {VoiceFileKind::S3kSong, {0x00, 0x00, 8, 0},
+         "the header announces 7 FM and 0 PSG tracks; a song has at most 6 and 3"},
+        {VoiceFileKind::Tfi, tfi(0, 0, rs),
+         "operator 3's rate scaling and attack rate give 256, more than a byte holds"},
     };
     for (const Case& c : cases) EXPECT_EQ(importData(c.kind, c.data).problem, c.problem) << c.problem;
 }
