@@ -228,8 +228,8 @@ void MainWindow::reloadChangedModule() {
     const auto read = readXmModule(std::filesystem::path(file.absolutePath().toStdU16String()),
                                    file.fileName().toStdString(), &problem);
     if (const auto* error = std::get_if<XmError>(&read)) {
-        QString why = xmErrorMessage(*error);
-        if (!problem.empty()) why += ": " + QString::fromStdString(problem);
+        // The status bar holds one line: the reader's two as "first: second".
+        const QString why = QString::fromStdString(xmFailureText(*error, problem)).replace('\n', ": ");
         messagePanel_->setText(file.fileName() + " changed on disk and no longer reads (" + why +
                                "); the last good one stays loaded");
         return;

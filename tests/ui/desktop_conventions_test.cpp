@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(d.main->songModel().module()->header.defaultBpm, 150);
         QCOMPARE(d.main->songModel().settings().tempo, 5);
         d.write("song.xm", {'n', 'o', 't', ' ', 'X', 'M'});  // the last good module stays
-        QTRY_VERIFY_WITH_TIMEOUT(d.main->statusText().contains("no longer reads (File isn't a valid XM)"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(d.main->statusText().contains("no longer reads (File isn't a valid XM: song.xm: "), 20000);
         QCOMPARE(d.main->songModel().module()->header.defaultBpm, 150);
         QVERIFY(d.dialogs.messages.empty());
     }

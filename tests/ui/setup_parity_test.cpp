@@ -199,7 +199,9 @@ private slots:
               {"hihatsByNote", true}, {"optimiseOutput", true}, {"pan", {0, 0, 0, 0, 0, 0, 2}}}},
         };
         for (const Case& c : cases) {
-            const std::string base = std::string("song ") + c.name[0];
+            // A name of its own: a setup left beside a module of the same
+            // name would be offered at its load.
+            const std::string base = "song " + std::to_string(&c - cases.data());
             s_->write(base + ".xm", module(c.channels, c.restartPosition));
             const fs::path setupFile = s_->dir / (base + ".json");
             const QString setupName = QString::fromStdU16String(setupFile.u16string());

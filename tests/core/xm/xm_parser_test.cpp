@@ -342,7 +342,8 @@ TEST(XmParser, HeaderForTheInfoWindow) {
 }
 
 // The names sit between sample data of any length; a count beyond what the
-// file holds, or a header cut short, leaves empty names rather than failing.
+// file holds leaves empty names, and a header cut short keeps what of its
+// name the file holds, rather than failing.
 TEST(XmParser, InstrumentNamesPastTheSampleData) {
     const struct {
         std::vector<test::XmInstrumentLayout> instruments;
@@ -352,7 +353,7 @@ TEST(XmParser, InstrumentNamesPastTheSampleData) {
         {{{"Slap bass   ", {}}, {std::string("Lead\0junk", 9), {}}}, 2, 0, {"Slap bass", "Lead"}},
         {{{"Kick", {100}}, {"Hat", {3, 517}}, {"Pad", {}}}, 3, 0, {"Kick", "Hat", "Pad"}},
         {{{"Kick", {100}}, {"Hat", {}}}, 4, 0, {"Kick", "Hat", "", ""}},
-        {{{"Kick", {}}, {"Hat", {}}}, 2, 10, {"Kick", ""}},
+        {{{"Kick", {}}, {"Hat", {}}}, 2, 10, {"Kick", "Hat"}},
     };
     for (const auto& row : rows) {
         XmLayout layout;
