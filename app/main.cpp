@@ -1,6 +1,8 @@
-// Start-up: the main window, the screen check, then the explorer.
+// Start-up: the main window, the screen check, the explorer, then the
+// module named on the command line, if any.
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include "ui/common/dialogs.hpp"
 #include "app/main_window.hpp"
@@ -15,5 +17,10 @@ int main(int argc, char** argv) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.resize(screen->availableGeometry().size().expandedTo(window.minimumSize()));
     window.showMaximized();
+    // Once the window stands at its size, so that the song windows are
+    // placed in the room it gives them.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1)
+        QTimer::singleShot(0, &window, [&window, file = arguments.at(1)] { window.loadModuleAtStart(file); });
     return app.exec();
 }

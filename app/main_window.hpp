@@ -62,6 +62,10 @@ public:
     SongModel& songModel() { return model_; }
     const SongModel& songModel() const { return model_; }
 
+    // The module named on the command line ("ferrocanto SONG.xm", and what
+    // Windows' "Open with" passes), loaded as the explorer's Load loads it.
+    void loadModuleAtStart(const QString& file);
+
     // Called by the explorer.
     void onModuleLoaded(const QString& folder, const QString& fileName);
     void onModuleUnloaded();
