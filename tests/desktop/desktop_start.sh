@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The desktop program started as a user starts it: ferrocanto.exe under wine
-# on the virtual screen ($DISPLAY, 1280 x 1024), in a folder that holds the
-# demo song. The demo is double-clicked in the explorer, its setup opened
+# on the virtual screen ($DISPLAY, 1280 x 1024), given the demo song as "Open
+# with" gives it, in the folder that holds the song. Its setup is opened
 # through the File menu, the song converted with the "Convert song" key
 # (Alt+S); the screen is kept as OUT/desktop-start.png for a person to look
 # at, and the program quits through its Exit key (Alt+X). Passes when the
@@ -13,6 +13,8 @@ exe="$1" cli="$2" examples="$3" out="$4"
 shift 4
 wine=("$@")
 [ -n "${DISPLAY:-}" ] || { echo "No virtual screen (DISPLAY)"; exit 1; }
+screen="$(xdotool getdisplaygeometry 2>/dev/null)" || { echo "The virtual screen $DISPLAY does not answer"; exit 1; }
+echo "Screen $DISPLAY: ${screen/ / x }"
 
 rm -rf "$out"
 songs="$out/Démo songs"
@@ -26,41 +28,53 @@ fail() {
   kill "$program" 2>/dev/null || true
   exit 1
 }
-shot() { import -display "$DISPLAY" -window root "$out/$1.png"; }
-# Waits up to $2 seconds for a condition.
+# Waits up to $2 seconds for a condition, and no longer than it takes or
+# the program runs.
 wait_for() {
   local condition="$1" seconds="$2"
-  for _ in $(seq $((seconds * 5))); do
+  for _ in $(seq $((seconds * 10))); do
     eval "$condition" && return 0
-    sleep 0.2
+    kill -0 "$program" 2>/dev/null || return 1
+    sleep 0.1
   done
   return 1
 }
-window_named() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
-keys() { xdotool key --delay 150 "$@"; sleep 1; }
+# A window of the program's own (wine names the class after the .exe).
+window_named() {
+  local names
+  names="$(xdotool search --onlyvisible --class '^ferrocanto\.exe$' getwindowname %@ 2>/dev/null)" || return 1
+  grep -q -- "$1" <<<"$names"
+}
+# Without a window manager the keys go to the window under the pointer; any
+# window of wine's hands them to the program's focus. A second lets a window
+# that has just shown or closed give the focus on.
+keys() {
+  sleep 1
+  xdotool key --delay 100 "$@"
+}
 
-(cd "$songs" && exec "${wine[@]}" "$exe") >"$out/program.log" 2>&1 &
+(cd "$songs" && exec "${wine[@]}" "$exe" demo.xm) >"$out/program.log" 2>&1 &
 program=$!
 
-wait_for 'window_named "^Ferrocanto"' 120 || fail "The main window did not show"
-sleep 3
-# The explorer opens in the start-up folder; its file list holds the demo.
-xdotool mousemove "$FILE_X" "$FILE_Y" click --repeat 2 --delay 100 1
-wait_for '[ -e "$songs/C0.tmp" ] || ls "$songs" | grep -q "\.tmp$"' 30 || fail "The demo did not load"
-sleep 2
+wait_for 'window_named "XM to SMPS"' 120 || fail "The main window did not show"
+# On the menu bar, right of its menus.
+xdotool mousemove 640 30
+wait_for '[ -e "$songs/C1.tmp" ]' 60 || fail "The demo did not load"
 keys alt+f Return
-wait_for 'window_named "^Open setup"' 30 || fail "Open setup did not ask for a file"
+wait_for 'window_named "^Open setup$"' 60 || fail "Open setup did not ask for a file"
 sleep 1
 xdotool type --delay 50 "demo.json"
 keys Return
-sleep 2
+wait_for '! window_named "^Open setup$"' 60 || fail "Open setup did not take the file"
 keys alt+s
-wait_for '[ -s "$songs/demo.bin" ]' 30 || fail "The song was not converted"
-sleep 2
-shot desktop-start
+wait_for '[ -s "$songs/demo.bin" ] && window_named "^Ferrocanto$"' 60 || fail "The song was not converted"
 keys Return
+wait_for '! window_named "^Ferrocanto$"' 60 || fail "The message did not close"
+# Time for the windows under the message to draw themselves again.
+sleep 2
+import -display "$DISPLAY" -window root "$out/desktop-start.png"
 keys alt+x
-wait_for '! kill -0 "$program" 2>/dev/null' 30 || fail "The program did not quit"
+wait_for '! kill -0 "$program" 2>/dev/null' 60 || fail "The program did not quit"
 wait "$program" || fail "The program ended with $?"
 
 (cd "$out/cli" && "${wine[@]}" "$cli" convert demo.xm --setup demo.json >/dev/null)
