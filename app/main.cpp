@@ -21,6 +21,6 @@ int main(int argc, char** argv) {
     // placed in the room it gives them.
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1)
-        QTimer::singleShot(0, &window, [&window, file = arguments.at(1)] { window.loadModuleAtStart(file); });
+        QTimer::singleShot(0, &window, [&window, file = arguments.at(1)] { window.openModuleFile(file); });
     return app.exec();
 }

@@ -62,10 +62,6 @@ public:
     SongModel& songModel() { return model_; }
     const SongModel& songModel() const { return model_; }
 
-    // The module named on the command line ("ferrocanto SONG.xm", and what
-    // Windows' "Open with" passes), loaded as the explorer's Load loads it.
-    void loadModuleAtStart(const QString& file);
-
     // Called by the explorer.
     void onModuleLoaded(const QString& folder, const QString& fileName);
     void onModuleUnloaded();
@@ -150,7 +146,9 @@ public:
     // Modules on disk (module_files.cpp): File > "Open module...", "Recent
     // modules" and an .xm file dropped on the window load through the
     // explorer's own load; the loaded module is followed on disk and
-    // reloaded, keeping every choice, when it changes.
+    // reloaded, keeping every choice, when it changes. The module named on
+    // the command line ("ferrocanto SONG.xm", and what Windows' "Open with"
+    // passes) opens the same way.
     void openModule();
     bool openModuleFile(const QString& path);
     // The last modules loaded, most recent first, as kept in the user's

@@ -75,16 +75,6 @@ void MainWindow::createExplorer() {
     bringToFront(explorer);
 }
 
-void MainWindow::loadModuleAtStart(const QString& file) {
-    ExplorerWindow* e = explorer();
-    if (!e) return;
-    if (e->selectFileAt(file))
-        e->loadSelectedFile();
-    else
-        dialogs_.showMessage(QDir::toNativeSeparators(file) + " cannot be opened as an XM module.",
-                             MessageIcon::Exclamation);
-}
-
 void MainWindow::minimiseOptionsWindow() { minimiseChild(options_); }
 
 AppOptions MainWindow::appOptions() const {

@@ -187,19 +187,6 @@ void ExplorerWindow::selectFile() {
     infoButton_->setEnabled(true);
 }
 
-bool ExplorerWindow::selectFileAt(const QString& path) {
-    if (isLoaded()) return false;
-    const QFileInfo file(path);
-    const QString folder = QDir::cleanPath(file.absolutePath());
-    changeDirectory(folder);
-    if (folder_ != folder) return false;
-    const auto found = files_->findItems(file.fileName(), Qt::MatchExactly);
-    if (found.isEmpty()) return false;
-    files_->setCurrentItem(found.first());
-    selectFile();
-    return true;
-}
-
 QString ExplorerWindow::selectedFileName() const {
     const auto selected = files_->selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text();

@@ -34,10 +34,6 @@ public:
     void changeDrive(int index);
     void changeDirectory(const QString& folder);
     void selectFile();
-    // Shows the folder `path` lies in with that module selected, as a click
-    // on it would; false when the folder cannot be shown or does not list
-    // it, or while a module is loaded (the lists are locked then).
-    bool selectFileAt(const QString& path);
     void refreshFileList();
     void loadSelectedFile();
     void reloadXmModule();
