@@ -63,7 +63,7 @@ std::string describe(const SongChoices& c) {
     }
     o << "voices " << c.voices.count() << '\n';
     for (int i = 0; i < c.voices.count(); ++i) o << c.voices.name(i) << ": " << c.voices.hex(i) << '\n';
-    o << "outputs " << c.writeBin << ' ' << c.writeAsm << '\n';
+    o << "outputs " << c.writeBin << ' ' << c.writeAsm << ' ' << static_cast<int>(c.asmStyle) << '\n';
     return o.str();
 }
 
@@ -96,79 +96,35 @@ TEST(SongSetup, MissingKeysTakeTheValuesOfAFreshLoad) {
 }
 
 TEST(SongSetup, EveryKeySetsItsField) {
-    json j;
-    j["fmChannelCount"] = 6;
-    j["psgChannelCount"] = 2;
-    j["useNoise"] = false;
-    j["hasDrums"] = false;
-    j["loopSong"] = false;
-    j["endDacWithE4"] = true;
-    j["dividingTiming"] = 9;
-    j["tempo"] = 1;
-    j["fm"] = {1, 2, nullptr, 4, 5, 8};
-    j["psg"] = {6, nullptr, 7};
-    j["dac"] = 3;
-    j["optimiseOutput"] = true;
-    j["removeRests"] = true;
-    j["pitch"] = {-128, 127, 0, 1, -1, 12, -36, -24, 5};
-    j["volume"] = {0, 63, 1, 2, 3, 4, 5, 6, 7, 8};
-    j["pan"] = {0, 1, 2, 3, 4, 0, 4};
-    j["drumsByNote"] = true;
-    j["hihatsByNote"] = true;
-    std::vector<int> instrumentVoices(256), instrumentPsgEnvelopes(256), drumSamples(96), hihatKinds(96);
-    for (int k = 0; k < 256; ++k) {
-        instrumentVoices[static_cast<std::size_t>(k)] = 255 - k;
-        instrumentPsgEnvelopes[static_cast<std::size_t>(k)] = k % 128;
-    }
-    for (int k = 0; k < 96; ++k) {
-        drumSamples[static_cast<std::size_t>(k)] = 0x81 + k % 95;
-        hihatKinds[static_cast<std::size_t>(k)] = 1 + k % 2;
-    }
-    j["corri"] = instrumentVoices;
-    j["psgorri"] = instrumentPsgEnvelopes;
-    j["dorri"] = drumSamples;
-    j["norri"] = hihatKinds;
-    j["voices"] = {{{"name", "pasted"}, {"hex", formatVoiceHex(voiceOf(1))}}};
-    j["writeBin"] = false;
-    j["writeAsm"] = true;
-    j["asmStyle"] = "smps2asm";
-
-    const SongChoices c = parsed(j.dump());
-    const SongSettings& s = c.settings;
-    EXPECT_EQ(s.fmChannelCount, 6);
-    EXPECT_EQ(s.psgChannelCount, 2);
-    EXPECT_FALSE(s.useNoise);
-    EXPECT_FALSE(s.hasDrums);
-    EXPECT_FALSE(s.loopSong);
-    EXPECT_TRUE(s.endDacWithE4);
-    EXPECT_EQ(s.dividingTiming, 9);
-    EXPECT_EQ(s.tempo, 1);
-    EXPECT_TRUE(s.optimiseOutput);
-    EXPECT_EQ(s.removeRests, RemoveRestsState::Checked);
-    EXPECT_EQ(c.assignment.channelCount, kChannels);
-    EXPECT_EQ(c.assignment.fm, (std::array<XmChannelChoice, 6>{1, 2, std::nullopt, 4, 5, 8}));
-    EXPECT_EQ(c.assignment.psg, (std::array<XmChannelChoice, 3>{6, std::nullopt, 7}));
-    EXPECT_EQ(c.assignment.dac, 3);
-    EXPECT_EQ(c.channels.pitch, (std::array<int, 9>{-128, 127, 0, 1, -1, 12, -36, -24, 5}));
-    EXPECT_EQ(c.channels.volume, (std::array<int, 10>{0, 63, 1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(c.channels.pan[4], PanChoice::Random);
-    EXPECT_EQ(c.channels.pan[6], PanChoice::Random);
-    EXPECT_EQ(c.channels.pan[3], PanChoice::Right);
-    EXPECT_TRUE(c.maps.drumsByNote);
-    EXPECT_TRUE(c.maps.hihatsByNote);
-    ASSERT_EQ(c.maps.instrumentVoices.size(), 256u);
-    EXPECT_EQ(static_cast<unsigned char>(c.maps.instrumentVoices[0]), 255);
-    EXPECT_EQ(static_cast<unsigned char>(c.maps.instrumentPsgEnvelopes[200]), 200 % 128);
-    ASSERT_EQ(c.maps.drumSamples.size(), 96u);
-    EXPECT_EQ(static_cast<unsigned char>(c.maps.drumSamples[95]), 0x81);
-    EXPECT_EQ(static_cast<unsigned char>(c.maps.drumSamples[94]), 0xDF);
-    ASSERT_EQ(c.maps.hihatKinds.size(), 96u);
-    EXPECT_EQ(c.maps.hihatKinds[1], '\2');
-    ASSERT_EQ(c.voices.count(), 1);
-    EXPECT_EQ(c.voices.voice(0), voiceOf(1));
-    EXPECT_FALSE(c.writeBin);
-    EXPECT_TRUE(c.writeAsm);
-    EXPECT_EQ(c.asmStyle, AsmStyle::Smps2asm);
+    std::string voices(256, 0), envelopes(256, 0), drums(96, 0), hihats(96, 0);
+    for (int k = 0; k < 256; ++k) voices[k] = static_cast<char>(255 - k), envelopes[k] = static_cast<char>(k % 128);
+    for (int k = 0; k < 96; ++k) drums[k] = static_cast<char>(0x81 + k % 95), hihats[k] = static_cast<char>(1 + k % 2);
+    const auto bytes = [](const std::string& map) { return std::vector<unsigned char>(map.begin(), map.end()); };
+    const json j = {{"fmChannelCount", 6}, {"psgChannelCount", 2}, {"useNoise", false}, {"hasDrums", false},
+                    {"loopSong", false}, {"endDacWithE4", true}, {"dividingTiming", 9}, {"tempo", 1},
+                    {"fm", {1, 2, nullptr, 4, 5, 8}}, {"psg", {6, nullptr, 7}}, {"dac", 3}, {"optimiseOutput", true},
+                    {"removeRests", true}, {"pitch", {-128, 127, 0, 1, -1, 12, -36, -24, 5}},
+                    {"volume", {0, 63, 1, 2, 3, 4, 5, 6, 7, 8}}, {"pan", {0, 1, 2, 3, 4, 0, 4}}, {"drumsByNote", true},
+                    {"hihatsByNote", true}, {"corri", bytes(voices)}, {"psgorri", bytes(envelopes)},
+                    {"dorri", bytes(drums)}, {"norri", bytes(hihats)},
+                    {"voices", {{{"name", "pasted"}, {"hex", formatVoiceHex(voiceOf(1))}}}}, {"writeBin", false},
+                    {"writeAsm", true}, {"asmStyle", "smps2asm"}};
+    SongChoices e;
+    e.settings = {.fmChannelCount = 6, .psgChannelCount = 2, .useNoise = false, .hasDrums = false, .loopSong = false,
+                  .endDacWithE4 = true, .dividingTiming = 9, .tempo = 1, .optimiseOutput = true,
+                  .removeRests = RemoveRestsState::Checked};
+    e.assignment = {kChannels, {1, 2, std::nullopt, 4, 5, 8}, {6, std::nullopt, 7}, 3};
+    e.channels.pitch = {-128, 127, 0, 1, -1, 12, -36, -24, 5};
+    e.channels.volume = {0, 63, 1, 2, 3, 4, 5, 6, 7, 8};
+    using P = PanChoice;
+    e.channels.pan = {P::Default, P::Centre, P::Left, P::Right, P::Random, P::Default, P::Random};
+    e.maps = {voices, envelopes, drums, hihats, true, true};
+    e.voices.add("pasted", voiceOf(1));
+    e.writeBin = false;
+    e.writeAsm = true;
+    e.asmStyle = AsmStyle::Smps2asm;
+    e.loopSongAtLoad = false;
+    EXPECT_EQ(describe(parsed(j.dump())), describe(e));
 }
 
 std::string ints(std::size_t count, int value) {
