@@ -69,6 +69,8 @@ std::vector<std::uint8_t> songXm(std::uint8_t firstNote = 49) {
 }
 
 using CliRun = test::ProgramRun;
+using Names = std::vector<std::string>;
+using Outcome = std::pair<int, std::string>;  // exit code, standard error
 
 class ConvertCli : public ::testing::Test {
 protected:
@@ -84,6 +86,10 @@ protected:
 
     CliRun run(const std::vector<std::string>& args, const fs::path& from = {}) const {
         return test::runProgram(FERRO_CLI_PATH, args, from.empty() ? work() : from, root_.path());
+    }
+    Outcome outcome(const std::vector<std::string>& args) const {
+        const CliRun r = run(args);
+        return {r.code, r.err};
     }
 
     std::vector<std::string> workFiles() const {
@@ -118,34 +124,16 @@ json everyKey() {
     drumSamples[4] = 0x82;
     drumSamples[5] = 0x8A;
     hihatKinds[72] = 1;  // C-6, the hi-hat note of channel 4
-    return {{"fmChannelCount", 2},
-            {"psgChannelCount", 2},
-            {"useNoise", true},
-            {"hasDrums", true},
-            {"loopSong", false},
-            {"endDacWithE4", true},
-            {"dividingTiming", 4},
-            {"tempo", 7},
-            {"fm", {1, 2, nullptr, 3, nullptr, 5}},
-            {"psg", {3, 4, 1}},
-            {"dac", 5},
-            {"optimiseOutput", true},
-            {"removeRests", true},
-            {"pitch", {12, -12, 0, 0, 0, 0, -36, -24, -36}},
-            {"volume", {3, 9, 16, 16, 16, 16, 2, 4, 0, 1}},
-            {"pan", {4, 4, 0, 0, 0, 0, 4}},
-            {"drumsByNote", false},
-            {"hihatsByNote", true},
-            {"corri", instrumentVoices},
-            {"psgorri", instrumentPsgEnvelopes},
-            {"dorri", drumSamples},
-            {"norri", hihatKinds},
-            {"voices",
-             {{{"kind", "raw25"}, {"file", "voices/bank.bin"}},
-              {{"name", "typed"}, {"hex", formatVoiceHex(voiceOf(9))}},
-              {{"kind", "raw25"}, {"file", "voices/bank.bin"}, {"index", 0}}}},
-            {"writeBin", true},
-            {"writeAsm", true}};
+    return {{"fmChannelCount", 2}, {"psgChannelCount", 2}, {"useNoise", true}, {"hasDrums", true}, {"loopSong", false},
+            {"endDacWithE4", true}, {"dividingTiming", 4}, {"tempo", 7}, {"fm", {1, 2, nullptr, 3, nullptr, 5}},
+            {"psg", {3, 4, 1}}, {"dac", 5}, {"optimiseOutput", true}, {"removeRests", true},
+            {"pitch", {12, -12, 0, 0, 0, 0, -36, -24, -36}}, {"volume", {3, 9, 16, 16, 16, 16, 2, 4, 0, 1}},
+            {"pan", {4, 4, 0, 0, 0, 0, 4}}, {"drumsByNote", false}, {"hihatsByNote", true}, {"corri", instrumentVoices},
+            {"psgorri", instrumentPsgEnvelopes}, {"dorri", drumSamples}, {"norri", hihatKinds},
+            {"voices", {{{"kind", "raw25"}, {"file", "voices/bank.bin"}},
+                        {{"name", "typed"}, {"hex", formatVoiceHex(voiceOf(9))}},
+                        {{"kind", "raw25"}, {"file", "voices/bank.bin"}, {"index", 0}}}},
+            {"writeBin", true}, {"writeAsm", true}};
 }
 
 // The same choices as everyKey(), made through the song model's operations
@@ -208,9 +196,8 @@ TEST_F(ConvertCli, EveryKeyGivesTheBytesOfTheWindows) {
 
     const CliRun cli = run({"convert", "song.xm", "--setup", "conf/setup.json", "--seed", "42"});
     ASSERT_EQ(cli.code, 0) << cli.err;
-    EXPECT_EQ(cli.out, "song.bin and song.asm created successfully!\n");
-    EXPECT_EQ(cli.err, "");
-    EXPECT_EQ(workFiles(), (std::vector<std::string>{"conf", "song.asm", "song.bin", "song.xm"}));
+    EXPECT_EQ(Names({cli.out, cli.err}), Names({"song.bin and song.asm created successfully!\n", ""}));
+    EXPECT_EQ(workFiles(), (Names{"conf", "song.asm", "song.bin", "song.xm"}));
 
     test::TempDir windows;
     test::writeFileBytes(windows / "song.xm", songXm());
@@ -240,7 +227,7 @@ TEST_F(ConvertCli, ModuleInAnotherFolderWritesBesideIt) {
     EXPECT_EQ(r.out, "song.bin created successfully!\n");
     EXPECT_TRUE(fs::exists(root_.path() / "song.bin"));
     EXPECT_FALSE(fs::exists(root_.path() / "song.asm"));
-    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json"}));
+    EXPECT_EQ(workFiles(), (Names{"setup.json"}));
 }
 
 TEST_F(ConvertCli, LightsDecide) {
@@ -294,13 +281,10 @@ TEST_F(ConvertCli, LightsDecide) {
         std::vector<std::string> args = {"convert", "song.xm", "--setup", "setup.json"};
         args.insert(args.end(), c.extraArgs.begin(), c.extraArgs.end());
         const CliRun r = run(args);
-        EXPECT_EQ(r.code, c.code);
-        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(Outcome(r.code, r.err), Outcome(c.code, c.err));
         EXPECT_EQ(r.out, c.written ? "song.bin created successfully!\n" : "");
-        const std::vector<std::string> expected =
-            c.written ? std::vector<std::string>{"setup.json", "song.bin", "song.xm"}
-                      : std::vector<std::string>{"setup.json", "song.xm"};
-        EXPECT_EQ(workFiles(), expected);
+        const Names written = {"setup.json", "song.bin", "song.xm"}, kept = {"setup.json", "song.xm"};
+        EXPECT_EQ(workFiles(), c.written ? written : kept);
     }
 }
 
@@ -317,10 +301,8 @@ TEST_F(ConvertCli, AsmStyleChoosesTheListing) {
 
 TEST_F(ConvertCli, WithoutASetupTheFreshLoadIsRed) {
     test::writeFileBytes(work() / "song.xm", songXm());
-    const CliRun r = run({"convert", "song.xm"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "Can't convert. Unassigned FM channels exist.\n");
-    EXPECT_EQ(workFiles(), std::vector<std::string>{"song.xm"});
+    EXPECT_EQ(outcome({"convert", "song.xm"}), (Outcome{1, "Can't convert. Unassigned FM channels exist.\n"}));
+    EXPECT_EQ(workFiles(), Names{"song.xm"});
 }
 
 TEST_F(ConvertCli, RefusedSetupsWriteNothing) {
@@ -338,37 +320,32 @@ TEST_F(ConvertCli, RefusedSetupsWriteNothing) {
         test::writeFileBytes(work() / "song.xm", songXm());
         writeText(work() / "setup.json", c.setup);
         const CliRun r = run({"convert", "song.xm", "--setup", "setup.json"});
-        EXPECT_EQ(r.code, 2);
-        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+        EXPECT_EQ(std::tuple(r.code, r.err.substr(0, c.err.size()), r.out), std::tuple(2, c.err, ""));
+        EXPECT_EQ(workFiles(), (Names{"setup.json", "song.xm"}));
     }
-    const CliRun missing = run({"convert", "song.xm", "--setup", "nothere.json"});
-    EXPECT_EQ(missing.code, 2);
-    EXPECT_EQ(missing.err, "Cannot read the song setup file nothere.json\n");
-    const CliRun badSeed = run({"convert", "song.xm", "--seed", "-3"});
-    EXPECT_EQ(badSeed.code, 2);
-    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+    EXPECT_EQ(outcome({"convert", "song.xm", "--setup", "nothere.json"}),
+              (Outcome{2, "Cannot read the song setup file nothere.json\n"}));
+    EXPECT_EQ(run({"convert", "song.xm", "--seed", "-3"}).code, 2);
+    EXPECT_EQ(workFiles(), (Names{"setup.json", "song.xm"}));
 }
 
 TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     // Not an XM module.
     greenSong();
     test::writeFileBytes(work() / "song.xm", {'n', 'o', 't', ' ', 'x', 'm'});
-    CliRun r = run({"convert", "song.xm", "--setup", "setup.json"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "File isn't a valid XM\nsong.xm: the file does not start with \"Extended Module: \"\n");
-    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+    const std::vector<std::string> convert = {"convert", "song.xm", "--setup", "setup.json"};
+    EXPECT_EQ(outcome(convert),
+              (Outcome{1, "File isn't a valid XM\nsong.xm: the file does not start with \"Extended Module: \"\n"}));
+    EXPECT_EQ(workFiles(), (Names{"setup.json", "song.xm"}));
 
     // A module without channels: the load's error, before the setup is
     // judged by that channel count.
     test::XmLayout empty;
     empty.channelCount = 0;
     test::writeFileBytes(work() / "song.xm", test::buildXm(empty));
-    r = run({"convert", "song.xm", "--setup", "setup.json"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "Some kind of error happened\nsong.xm: the channel count is 0; a module has 1 to 128\n");
-    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+    EXPECT_EQ(outcome(convert),
+              (Outcome{1, "Some kind of error happened\nsong.xm: the channel count is 0; a module has 1 to 128\n"}));
+    EXPECT_EQ(workFiles(), (Names{"setup.json", "song.xm"}));
 
     // A module cut inside its patterns: today's message, then where it ends.
     const auto whole = test::buildXm(test::XmLayout{});
@@ -376,15 +353,12 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     const std::string cut = "Some kind of error happened\nsong.xm: pattern 0's data runs to offset " +
                             std::to_string(whole.size()) + ", but the file ends at offset " +
                             std::to_string(whole.size() - 3) + "\n";
-    for (const char* verb : {"convert", "info", "setup"}) {
-        r = run({verb, "song.xm"});
-        EXPECT_EQ(r.code, 1) << verb;
-        EXPECT_EQ(r.err, cut) << verb;
-    }
-    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.xm"}));
+    for (const char* verb : {"convert", "info", "setup"})
+        EXPECT_EQ(outcome({verb, "song.xm"}), (Outcome{1, cut})) << verb;
+    EXPECT_EQ(workFiles(), (Names{"setup.json", "song.xm"}));
 
     // No such module.
-    r = run({"convert", "other.xm", "--setup", "setup.json"});
+    const CliRun r = run({"convert", "other.xm", "--setup", "setup.json"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err, "");
 
@@ -392,11 +366,11 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     // scratch file, and an earlier song left as it was.
     test::writeFileBytes(work() / "song.bin", {1, 2, 3});
     test::writeFileBytes(work() / "song.xm", songXm(96));  // B-7
-    r = run({"convert", "song.xm", "--setup", "setup.json"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err.rfind("Can't convert! XM channel 1 has the note B-7", 0), 0u) << r.err;
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(workFiles(), (std::vector<std::string>{"setup.json", "song.bin", "song.xm"}));
+    const CliRun b7 = run(convert);
+    EXPECT_EQ(b7.code, 1);
+    EXPECT_EQ(b7.err.rfind("Can't convert! XM channel 1 has the note B-7", 0), 0u) << b7.err;
+    EXPECT_EQ(b7.out, "");
+    EXPECT_EQ(workFiles(), (Names{"setup.json", "song.bin", "song.xm"}));
     EXPECT_EQ(test::readFileBytes(work() / "song.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
@@ -459,10 +433,7 @@ TEST_F(ConvertCli, SetupPrintsAFileThatConvertReads) {
     EXPECT_EQ(setup["voices"].size(), 2u);
     EXPECT_EQ(setup["voices"][1]["hex"], formatVoiceHex(voiceOf(2)));
     EXPECT_EQ(setup["instrumentVoices"], json::object());
-    setup["fmChannelCount"] = 4;
-    setup["psgChannelCount"] = 0;
-    setup["fm"] = {1, 2, 3, 4, nullptr, nullptr};
-    setup["dac"] = 5;
+    setup.update({{"fmChannelCount", 4}, {"psgChannelCount", 0}, {"fm", {1, 2, 3, 4, nullptr, nullptr}}, {"dac", 5}});
     writeText(work() / "edited.json", setup.dump());
     ASSERT_EQ(run({"convert", "song.xm", "--setup", "edited.json"}).code, 0);
     const auto fromSetup = test::readFileBytes(work() / "song.bin");
@@ -488,8 +459,7 @@ TEST_F(ConvertCli, SetupMatchesTheModulesTempo) {
     const CliRun r = run({"setup", "song.xm", "--match-tempo"});
     ASSERT_EQ(r.code, 0) << r.err;
     const json setup = json::parse(r.out);
-    EXPECT_EQ(setup["dividingTiming"], 9);
-    EXPECT_EQ(setup["tempo"], 2);
+    EXPECT_EQ(std::pair(setup["dividingTiming"], setup["tempo"]), std::pair(json(9), json(2)));
     EXPECT_EQ(r.err, "Dividing timing 9, tempo 2: a row every 375 ms in the module, 300 ms in the song: 25% faster\n");
 }
 
