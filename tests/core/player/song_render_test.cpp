@@ -41,17 +41,14 @@ TEST(SongRender, LoopingSongReadsBackAsThePlayerPlaysIt) {
     const SongRender render = renderSongToVgm(bytes, sound, "Looping");
     ASSERT_FALSE(render.error);
     ASSERT_TRUE(render.loop);
-    const std::uint32_t frames = render.loop->startFrame + render.loop->lengthFrames;
-    EXPECT_EQ(render.frames, frames);
-    EXPECT_EQ(render.notes.front(), sound.summary());
+    const auto [start, length] = *render.loop;
+    EXPECT_EQ(std::pair(render.frames, render.notes.front()), std::pair(start + length, sound.summary()));
 
     const test::VgmRead r = test::readVgm(render.vgm);
     ASSERT_EQ(r.error, "");
-    EXPECT_EQ(withoutDac(r.writes), playerWrites(bytes, sound, frames));
-    EXPECT_EQ(r.totalSamples, frames * 735u);
-    EXPECT_EQ(r.loopSamples, render.loop->lengthFrames * 735u);
-    EXPECT_TRUE(r.loopOffsetOnCommand);
-    EXPECT_EQ(r.loopSample, render.loop->startFrame * 735u);
+    EXPECT_EQ(withoutDac(r.writes), playerWrites(bytes, sound, start + length));
+    EXPECT_EQ(std::tuple(r.totalSamples, r.loopSamples, r.loopOffsetOnCommand, r.loopSample),
+              std::tuple((start + length) * 735u, length * 735u, true, std::uint64_t{start} * 735u));
     // Kick and timpani (at pitch 12) take turns from frame 1.
     const Bytes& kick = sound.drum(DrumSample::Kick).pcm;
     std::size_t k = 0;
@@ -71,11 +68,9 @@ TEST(SongRender, EndingSongKeepsOneSecondOfRelease) {
     const Bytes bytes = test::buildSong({.fm = {fm({0xA1, 0x01, 0xF2})}});
     const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Ends");
     ASSERT_FALSE(render.error);
-    EXPECT_TRUE(render.ended);
-    EXPECT_FALSE(render.loop);
+    EXPECT_EQ(std::pair(render.ended, render.loop), std::pair(true, std::optional<SongLoop>()));
     const test::VgmRead r = test::readVgm(render.vgm);
-    EXPECT_EQ(r.totalSamples, render.frames * 735u + 44100u);
-    EXPECT_EQ(r.loopOffset, 0u);
+    EXPECT_EQ(std::pair(r.totalSamples, r.loopOffset), std::pair(render.frames * 735u + 44100u, 0u));
     EXPECT_EQ(withoutDac(r.writes), playerWrites(bytes, builtInSoundData(), render.frames));
 }
 
@@ -85,13 +80,10 @@ TEST(SongRender, SongThatNeverEndsPlaysItsFirstFrames) {
     const Bytes bytes = test::buildSong({.fm = {fm({0xA1, 0x7F, 0xA5, 0x7F, 0xA8, 0x7F, 0xF2})}});
     const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Long", 150);
     ASSERT_FALSE(render.error);
-    EXPECT_EQ(render.frames, 150u);
-    EXPECT_FALSE(render.loop);
-    EXPECT_FALSE(render.ended);
+    EXPECT_EQ(std::tuple(render.frames, render.loop, render.ended), std::tuple(150u, std::optional<SongLoop>(), false));
     EXPECT_EQ(render.notes.back(), "The song neither ends nor loops within 0:02: its first 0:02 play");
     const test::VgmRead r = test::readVgm(render.vgm);
-    EXPECT_EQ(r.totalSamples, 150u * 735u);
-    EXPECT_EQ(r.loopOffset, 0u);
+    EXPECT_EQ(std::pair(r.totalSamples, r.loopOffset), std::pair(150u * 735u, 0u));
 }
 
 TEST(SongRender, TempoOneLoopsItsSilence) {
@@ -100,10 +92,8 @@ TEST(SongRender, TempoOneLoopsItsSilence) {
     const Bytes bytes = test::buildSong({.tempo = 1, .fm = {fm({0xA1, 0x01, 0xF6, 0xFF, 0xFC})}});
     const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Stuck");
     ASSERT_FALSE(render.error);
-    ASSERT_TRUE(render.loop);
-    EXPECT_TRUE(render.stateRepeats);
-    EXPECT_EQ(*render.loop, (SongLoop{1, 1}));
-    EXPECT_EQ(render.frames, 2u);
+    EXPECT_EQ(std::tuple(render.loop, render.stateRepeats, render.frames),
+              std::tuple(std::optional(SongLoop{1, 1}), true, 2u));
 }
 
 // The VGM's writes, its loop played `passes` more times, against a VGM of
@@ -146,15 +136,11 @@ class DriverLoop : public testing::TestWithParam<LoopCase> {};
 TEST_P(DriverLoop, VgmLoopPlayedOnIsTheDriverStraightOn) {
     const LoopCase& c = GetParam();
     const Bytes bytes = test::buildSong(c.song);
-    const SongScan scan = scanSong(bytes, test::testOptions(), kMaxRenderFrames);
-    ASSERT_TRUE(scan.trackLoop);
-    EXPECT_EQ(*scan.trackLoop, c.trackLoop);
+    EXPECT_EQ(scanSong(bytes, test::testOptions(), kMaxRenderFrames).trackLoop, c.trackLoop);
     const SongRender render = renderSongToVgm(bytes, builtInSoundData(), c.name);
     ASSERT_FALSE(render.error) << *render.error;
-    ASSERT_TRUE(render.loop);
-    EXPECT_TRUE(render.stateRepeats);
-    EXPECT_EQ(*render.loop, c.loop);
-    EXPECT_EQ(render.frames, c.loop.startFrame + c.loop.lengthFrames);
+    ASSERT_EQ(render.loop, c.loop);
+    EXPECT_EQ(std::pair(render.stateRepeats, render.frames), std::pair(true, c.loop.startFrame + c.loop.lengthFrames));
     EXPECT_EQ(firstDifferenceFromTheDriver(bytes, render, 3), std::nullopt);
 
     // What the VGM used to loop, the longest track's pass, is not what the
@@ -228,10 +214,8 @@ TEST(SongRender, WithoutARepeatTheVgmLoopsTheLongestTracksSecondPass) {
         {.div = 1, .tempo = 2, .fm = {test::TrackBytes{loopOf({}, {0xE6, 0x01, 0xA1, 0x02}), 0, 0, 0, true}}});
     const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Rising", 300);
     ASSERT_FALSE(render.error);
-    ASSERT_TRUE(render.loop);
-    EXPECT_FALSE(render.stateRepeats);
-    EXPECT_EQ(*render.loop, (SongLoop{7, 4}));
-    EXPECT_EQ(render.frames, 11u);
+    EXPECT_EQ(std::tuple(render.loop, render.stateRepeats, render.frames),
+              std::tuple(std::optional(SongLoop{7, 4}), false, 11u));
     EXPECT_EQ(render.notes.back(), "the song's state does not repeat within 0:05; from 0:00 the VGM repeats a pass "
                                    "where the game would go on");
     const test::VgmRead r = test::readVgm(render.vgm);
@@ -242,9 +226,8 @@ TEST(SongRender, WithoutARepeatTheVgmLoopsTheLongestTracksSecondPass) {
     // straight on, no loop in the VGM.
     const SongHearing hearing = renderSongToHear(bytes, builtInSoundData(), "Rising", 3, 300);
     ASSERT_FALSE(hearing.render.error);
-    EXPECT_EQ(hearing.render.loop, (SongLoop{3, 4}));
-    EXPECT_EQ(hearing.render.frames, 3u + 3u * 4u + 300u);
-    EXPECT_EQ(hearing.span, (RenderSpan{315u * 735u, 15u * 735u}));
+    EXPECT_EQ(std::tuple(hearing.render.loop, hearing.render.frames, hearing.span),
+              std::tuple(std::optional(SongLoop{3, 4}), 3u + 3u * 4u + 300u, RenderSpan{315u * 735u, 15u * 735u}));
     const test::VgmRead heard = test::readVgm(hearing.render.vgm);
     EXPECT_EQ(heard.loopOffset, 0u);
     EXPECT_EQ(withoutDac(heard.writes), playerWrites(bytes, builtInSoundData(), 315));
@@ -255,9 +238,8 @@ TEST(SongRender, WhereTheStateRepeatsTheHeardVgmIsTheVgm) {
     const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "x");
     const SongHearing hearing = renderSongToHear(bytes, builtInSoundData(), "x", 2);
     ASSERT_TRUE(render.stateRepeats);
-    EXPECT_EQ(hearing.render.vgm, render.vgm);
-    EXPECT_EQ(hearing.render.loop, render.loop);
-    EXPECT_EQ(hearing.span, renderSpan(render.vgm, 2));
+    EXPECT_EQ(std::tuple(hearing.render.vgm, hearing.render.loop, hearing.span),
+              std::tuple(render.vgm, render.loop, renderSpan(render.vgm, 2)));
 }
 
 TEST(SongRender, NotesNameTheRequestsThatPlaySilent) {
@@ -276,15 +258,14 @@ TEST(SongRender, NotesNameTheRequestsThatPlaySilent) {
 TEST(SongRender, RefusedSongGivesThePlayersMessage) {
     const SongRender render =
         renderSongToVgm(test::buildSong({.fm = {fm({0xA1, 0x01, 0xFA})}}), builtInSoundData(), "x");
-    ASSERT_TRUE(render.error);
-    EXPECT_EQ(*render.error, "FM1 at offset 0010: flag FA is undefined");
-    EXPECT_TRUE(render.vgm.empty());
+    EXPECT_EQ(std::pair(render.error, render.vgm),
+              std::pair(std::optional<std::string>("FM1 at offset 0010: flag FA is undefined"), Bytes{}));
 }
 
 TEST(SongRender, MinutesAndSeconds) {
-    EXPECT_EQ(minutesAndSeconds(0), "0:00");
-    EXPECT_EQ(minutesAndSeconds(12 * 44100 + 44099), "0:12");
-    EXPECT_EQ(minutesAndSeconds(100 * 44100), "1:40");
+    for (const auto& [samples, text] : {std::pair<std::uint64_t, const char*>{0, "0:00"}, {12 * 44100 + 44099, "0:12"},
+                                        {100 * 44100, "1:40"}})
+        EXPECT_EQ(minutesAndSeconds(samples), text);
 }
 
 }  // namespace

@@ -37,102 +37,78 @@ TEST(VgmWriter, HeaderFieldsAndGd3) {
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.eofOffset + 4u, vgm.size());
     EXPECT_GE(r.version, 0x150u);
-    EXPECT_EQ(r.ymClock, 7670453u);
-    EXPECT_EQ(r.psgClock, 3579545u);
-    EXPECT_EQ(r.feedback, 0x0009);
-    EXPECT_EQ(r.shiftWidth, 16);
-    EXPECT_EQ(r.rate, 60u);
-    EXPECT_EQ(r.totalSamples, 4u * 735u);
-    EXPECT_EQ(r.loopOffset, 0u);  // a song that ends has no loop
-    EXPECT_EQ(r.loopSamples, 0u);
+    // A song that ends has no loop.
+    EXPECT_EQ(std::tuple(r.ymClock, r.psgClock, r.feedback, r.shiftWidth, r.rate, r.totalSamples, r.loopOffset,
+                         r.loopSamples),
+              std::tuple(7670453u, 3579545u, 0x0009, 16, 60u, 4u * 735u, 0u, 0u));
     ASSERT_EQ(r.gd3.size(), 11u);
-    EXPECT_EQ(r.gd3[0], u"Green Hill \u00E9t\u00E9");
-    EXPECT_EQ(r.gd3[9], u"Ferrocanto");
+    EXPECT_EQ(std::vector({r.gd3[0], r.gd3[9]}),
+              (std::vector<std::u16string>{u"Green Hill \u00E9t\u00E9", u"Ferrocanto"}));
 }
 
 TEST(VgmWriter, FramesReadBackAsTheyWereWritten) {
     const SoundData sound = builtInSoundData();
     VgmWriter w(sound);
-    w.beginFrame();  // 0: the load frame
-    w.ym(0, 0x2B, 0x80);
-    w.ym(0, 0x28, 0x00);
-    w.psg(0x9F);
-    w.beginFrame();  // 1
-    w.ym(1, 0xB4, 0xC0);
-    w.ym(0, 0xA4, 0x22);
-    w.beginFrame();  // 2: nothing
-    w.beginFrame();  // 3
-    w.psg(0x90);
-    w.beginFrame();  // 4
-    w.markLoop();
-    w.ym(0, 0x28, 0xF0);
-    w.beginFrame();  // 5
+    // One line a frame, from the load frame 0 to frame 5.
+    w.beginFrame(), w.ym(0, 0x2B, 0x80), w.ym(0, 0x28, 0x00), w.psg(0x9F);
+    w.beginFrame(), w.ym(1, 0xB4, 0xC0), w.ym(0, 0xA4, 0x22);
+    w.beginFrame();
+    w.beginFrame(), w.psg(0x90);
+    w.beginFrame(), w.markLoop(), w.ym(0, 0x28, 0xF0);
+    w.beginFrame();
     const Bytes vgm = w.finish("x");
     const test::VgmRead r = test::readVgm(vgm);
     ASSERT_EQ(r.error, "");
-    const std::vector<VgmWrite> want{{0, Chip::Ym0, 0x2B, 0x80},    {0, Chip::Ym0, 0x28, 0x00},
-                                     {0, Chip::Psg, 0, 0x9F},       {735, Chip::Ym1, 0xB4, 0xC0},
-                                     {735, Chip::Ym0, 0xA4, 0x22},  {2205, Chip::Psg, 0, 0x90},
-                                     {2940, Chip::Ym0, 0x28, 0xF0}};
+    const std::vector<VgmWrite> want{{0, Chip::Ym0, 0x2B, 0x80}, {0, Chip::Ym0, 0x28, 0x00}, {0, Chip::Psg, 0, 0x9F},
+                                     {735, Chip::Ym1, 0xB4, 0xC0}, {735, Chip::Ym0, 0xA4, 0x22},
+                                     {2205, Chip::Psg, 0, 0x90}, {2940, Chip::Ym0, 0x28, 0xF0}};
     EXPECT_EQ(r.writes, want);
     EXPECT_EQ(r.totalSamples, 6u * 735u);
     // Whole frames: nothing waits but 0x62 without a sample playing.
     for (auto c : r.commands) EXPECT_TRUE(c == 0x50 || c == 0x52 || c == 0x53 || c == 0x62 || c == 0x66 || c == 0x67) << int(c);
     // The loop starts with the loop frame's first write.
-    EXPECT_TRUE(r.loopOffsetOnCommand);
-    EXPECT_EQ(r.loopSample, 2940u);
-    EXPECT_EQ(r.loopSamples, 2u * 735u);
-    EXPECT_EQ(r.loopOffset + 0x1C, r.writeOffsets[6]);
+    EXPECT_EQ(std::tuple(r.loopOffsetOnCommand, r.loopSample, r.loopSamples, r.loopOffset + 0x1C),
+              std::tuple(true, 2940u, 2u * 735u, r.writeOffsets[6]));
 }
 
 TEST(VgmWriter, DrumsPlayAtTheirPitchesAndCutEachOther) {
     const SoundData sound = builtInSoundData();
     VgmWriter w(sound);
-    w.beginFrame();          // 0
-    w.beginFrame();          // 1: kick
-    w.dacRequest(0x81);
-    w.ym(0, 0x28, 0x01);     // the frame's own writes come before the sample's
-    w.beginFrame();          // 2
-    w.beginFrame();          // 3: timpani at 12 cuts the kick
-    w.dacPitch(0x12);
-    w.dacRequest(0x83);
+    // Frame 1: the kick, and a write of the frame's own that comes before the sample's; 3: timpani at 12 cuts it.
+    w.beginFrame();
+    w.beginFrame(), w.dacRequest(0x81), w.ym(0, 0x28, 0x01);
+    w.beginFrame();
+    w.beginFrame(), w.dacPitch(0x12), w.dacRequest(0x83);
     for (int f = 4; f < 80; ++f) w.beginFrame();
     const Bytes vgm = w.finish("drums");
     const test::VgmRead r = test::readVgm(vgm);
     ASSERT_EQ(r.error, "");
-    EXPECT_EQ(r.writes[0], (VgmWrite{735, Chip::Ym0, 0x28, 0x01}));
-    EXPECT_EQ(r.writes[1], (VgmWrite{735, Chip::Ym0, 0x2B, 0x80}));
+    EXPECT_EQ(std::vector(r.writes.begin(), r.writes.begin() + 2),
+              (std::vector<VgmWrite>{{735, Chip::Ym0, 0x28, 0x01}, {735, Chip::Ym0, 0x2B, 0x80}}));
     const auto dac = dacWrites(r.writes);
     const Bytes& kick = sound.drum(DrumSample::Kick).pcm;
     const Bytes& timpani = sound.drum(DrumSample::Timpani).pcm;
     std::size_t k = 0;
-    for (; k < dac.size() && dac[k].sample < 2205; ++k) {
-        EXPECT_EQ(dac[k].value, kick[k]) << k;
-        EXPECT_EQ(dac[k].sample, dacTime(735, 0x17, k)) << k;
-    }
+    for (; k < dac.size() && dac[k].sample < 2205; ++k)
+        EXPECT_EQ(std::pair(dac[k].value, dac[k].sample), std::pair(kick[k], dacTime(735, 0x17, k))) << k;
     EXPECT_GT(k, 100u);
     EXPECT_LT(k, kick.size());
     ASSERT_EQ(dac.size() - k, timpani.size());  // played to its end within 80 frames
-    for (std::size_t i = 0; i < timpani.size(); ++i) {
-        EXPECT_EQ(dac[k + i].value, timpani[i]);
-        EXPECT_EQ(dac[k + i].sample, dacTime(2205, 0x12, i));
-    }
+    for (std::size_t i = 0; i < timpani.size(); ++i)
+        EXPECT_EQ(std::pair(dac[k + i].value, dac[k + i].sample), std::pair(timpani[i], dacTime(2205, 0x12, i))) << i;
     EXPECT_EQ(r.totalSamples, 80u * 735u);
 }
 
 TEST(VgmWriter, LoopPointSeeksTheSamplePlayingThere) {
     const SoundData sound = builtInSoundData();
     VgmWriter w(sound);
+    // Frame 1: the snare, playing through frame 2, where the loop starts; 4: the kick; 5: the snare again.
     w.beginFrame();
-    w.beginFrame();  // 1: the snare, playing through frame 2
-    w.dacRequest(0x82);
-    w.beginFrame();  // 2: loop start, mid-snare
-    w.markLoop();
+    w.beginFrame(), w.dacRequest(0x82);
+    w.beginFrame(), w.markLoop();
     w.beginFrame();
-    w.beginFrame();  // 4: the kick
-    w.dacRequest(0x81);
-    w.beginFrame();  // 5: the snare again
-    w.dacRequest(0x82);
+    w.beginFrame(), w.dacRequest(0x81);
+    w.beginFrame(), w.dacRequest(0x82);
     w.beginFrame();
     const Bytes vgm = w.finish("loop");
     const test::VgmRead once = test::readVgm(vgm);
@@ -169,9 +145,8 @@ TEST(VgmWriter, PlayerFramesWithTheZ80HeldPauseTheSample) {
     const Bytes& timpani = sound.drum(DrumSample::Timpani).pcm;
     ASSERT_GT(dac.size(), 200u);
     for (std::size_t k = 0; k < dac.size(); ++k) {
-        EXPECT_EQ(dac[k].value, timpani[k]);
         const std::uint64_t due = dacTime(735, 0x15, k);
-        EXPECT_EQ(dac[k].sample, due < 1470 ? due : due + 735) << k;
+        EXPECT_EQ(std::pair(dac[k].value, dac[k].sample), std::pair(timpani[k], due < 1470 ? due : due + 735)) << k;
     }
     EXPECT_EQ(r.writes[0], (VgmWrite{735, Chip::Psg, 0, 0x9F}));
     EXPECT_NE(std::find(r.writes.begin(), r.writes.end(), VgmWrite{2205, Chip::Ym1, 0xB6, 0x80}), r.writes.end());
@@ -180,10 +155,8 @@ TEST(VgmWriter, PlayerFramesWithTheZ80HeldPauseTheSample) {
 TEST(VgmWriter, RequestsWithoutASampleStopTheDac) {
     const SoundData sound = builtInSoundData();
     VgmWriter w(sound);
-    w.beginFrame();
-    w.dacRequest(0x81);
-    w.beginFrame();
-    w.dacRequest(0x85);  // an entry overlapping the kick's data
+    w.beginFrame(), w.dacRequest(0x81);
+    w.beginFrame(), w.dacRequest(0x85);  // an entry overlapping the kick's data
     w.beginFrame();
     const test::VgmRead r = test::readVgm(w.finish("garbage", 44100));
     EXPECT_EQ(w.unplayedRequests(), 1);
@@ -206,19 +179,15 @@ TEST(VgmWriter, SegaVoiceIsDeafUntilItsEnd) {
             sound.sega.fromFolder = true;
         }
         VgmWriter w(sound);
-        w.beginFrame();  // 0: a kick, cut by the voice
-        w.dacRequest(0x81);
-        w.beginFrame();  // 1: the voice, asked by one of its many ids
-        w.dacRequest(0xA3);
-        w.beginFrame();  // 2: a snare it does not hear
-        w.dacRequest(0x82);
+        w.beginFrame(), w.dacRequest(0x81);  // 0: a kick, cut by the voice
+        w.beginFrame(), w.dacRequest(0xA3);  // 1: the voice, asked by one of its many ids
+        w.beginFrame(), w.dacRequest(0x82);  // 2: a snare it does not hear
         for (int f = 3; f <= 50; ++f) w.beginFrame();
         w.dacRequest(0x81);  // 50: the kick, heard at the voice's end
         for (int f = 51; f < 120; ++f) w.beginFrame();
         const test::VgmRead r = test::readVgm(w.finish("sega"));
         ASSERT_EQ(r.error, "");
-        EXPECT_EQ(w.silentSegaRequests(), fromFolder ? 0 : 1);
-        EXPECT_EQ(w.unplayedRequests(), 0);
+        EXPECT_EQ(std::pair(w.silentSegaRequests(), w.unplayedRequests()), std::pair(fromFolder ? 0 : 1, 0));
         const auto dac = dacWrites(r.writes);
         // Besides the DAC's values, only the two kicks enable it.
         EXPECT_EQ(r.writes.size() - dac.size(), 2u);
@@ -227,10 +196,9 @@ TEST(VgmWriter, SegaVoiceIsDeafUntilItsEnd) {
         for (; k < dac.size() && dac[k].sample < 735; ++k) EXPECT_EQ(dac[k].value, kick[k]);
         if (fromFolder) {
             ASSERT_GE(dac.size(), k + kSegaPcmSize);
-            for (std::size_t i = 0; i < kSegaPcmSize; ++i, ++k) {
-                ASSERT_EQ(dac[k].value, sound.sega.pcm[i]) << i;
-                ASSERT_EQ(dac[k].sample, 735 + std::uint64_t{i} * 220 * 44100 / 3579545) << i;
-            }
+            for (std::size_t i = 0; i < kSegaPcmSize; ++i, ++k)
+                ASSERT_EQ(std::pair(dac[k].value, dac[k].sample),
+                          std::pair(sound.sega.pcm[i], 735 + std::uint64_t{i} * 220 * 44100 / 3579545)) << i;
         }
         ASSERT_LT(k, dac.size());
         EXPECT_EQ(dac[k].sample, segaEnd);
