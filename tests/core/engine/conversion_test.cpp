@@ -56,24 +56,36 @@ ConversionRequest smallSong(const std::filesystem::path& dir) {
     return r;
 }
 
+// The small song in its own folder, XM channel 1 holding `cells`.
+struct SmallSong {
+    explicit SmallSong(const std::vector<XmCell>& cells = rows(16, {{0, note(C4, 1)}, {8, keyOff()}}))
+        : r(smallSong(dir.path())) {
+        streams.set(1, cells);
+    }
+    ConversionResult convert(const RandomSource& random = test::noRandom()) const {
+        return test::convertAndWrite(r, streams, random);
+    }
+    test::TempDir dir;
+    test::CellRows streams;
+    ConversionRequest r;
+};
+using Names = std::vector<std::string>;
+
 const char* const kVoiceHex = "00 0A E0 1B 24 2D 36 3F 48 51 5A 63 6C 75 7E 87 90 99 A2 AB B4 BD C6 CF D8";
 
 TEST(Conversion, CompleteSmallSong) {
-    test::TempDir dir;
-    test::CellRows streams;
-    streams.set(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
-    ConversionRequest r = smallSong(dir.path());
-    const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
+    SmallSong song;
+    const ConversionResult result = song.convert();
     ASSERT_TRUE(result.succeeded) << result.message;
-    EXPECT_EQ(result.binaryLength, 50u);
-    EXPECT_EQ(result.baseName, "song");
-    EXPECT_EQ(result.message, "song.bin and song.asm created successfully!");
+    EXPECT_EQ(std::tuple(result.binaryLength, result.baseName, result.message),
+              std::tuple(50u, "song", "song.bin and song.asm created successfully!"));
+    const test::TempDir& dir = song.dir;
     EXPECT_EQ(show(dir.read("song.bin")),
-              show(hex(std::string("00 19 02 00 03 02 00 18 00 00 00 0E 00 10 "
-                                   "E0 C0 EF 00 B1 08 80 F6 FF F7 F2 ") + kVoiceHex)));
+              show(hex(std::string("00 19 02 00 03 02 00 18 00 00 00 0E 00 10 E0 C0 EF 00 B1 08 80 F6 FF F7 F2 ") +
+                       kVoiceHex)));
     // The listing's form is the song writer's; here it must assemble to the binary.
     EXPECT_EQ(show(test::Smps2asmExpander().assemble(dir.readText("song.asm"))), show(dir.read("song.bin")));
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"song.asm", "song.bin"}));
+    EXPECT_EQ(dir.fileNames(), (Names{"song.asm", "song.bin"}));
 }
 
 // The same song with 300 rows and the key-off on row 150: durations above 85
@@ -90,41 +102,33 @@ TEST(Conversion, LongNotesFollowTheDividingTiming) {
             "80 1C 1C 1C 1C 1C 0A F6 FF E7 F2"},
     };
     for (const Case& c : cases) {
-        test::TempDir dir;
-        test::CellRows streams;
-        streams.set(1, rows(300, {{0, note(C4, 1)}, {150, keyOff()}}));
-        ConversionRequest r = smallSong(dir.path());
-        r.totalRows = 300;
-        r.dividingTiming = c.dividingTiming;
-        r.writeAsm = false;
-        const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
+        SmallSong song(rows(300, {{0, note(C4, 1)}, {150, keyOff()}}));
+        song.r.totalRows = 300;
+        song.r.dividingTiming = c.dividingTiming;
+        song.r.writeAsm = false;
+        const ConversionResult result = song.convert();
         ASSERT_TRUE(result.succeeded) << result.message;
-        EXPECT_EQ(show(dir.read("song.bin")), show(hex(c.expected + " " + kVoiceHex))) << c.dividingTiming;
-        EXPECT_FALSE(dir.exists("song.asm"));
+        EXPECT_EQ(show(song.dir.read("song.bin")), show(hex(c.expected + " " + kVoiceHex))) << c.dividingTiming;
+        EXPECT_EQ(song.dir.fileNames(), Names{"song.bin"});
     }
 }
 
 TEST(Conversion, OnlyTheListingIsWritten) {
-    test::TempDir dir;
-    test::CellRows streams;
-    streams.set(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
-    ConversionRequest r = smallSong(dir.path());
-    r.fileName = "my song.xm";
-    r.writeBin = false;
-    const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
+    SmallSong song;
+    song.r.fileName = "my song.xm";
+    song.r.writeBin = false;
+    const ConversionResult result = song.convert();
     ASSERT_TRUE(result.succeeded);
-    EXPECT_EQ(result.message, "my song.asm created successfully!");
-    EXPECT_EQ(result.binaryLength, 50u);
-    EXPECT_FALSE(dir.exists("my song.bin"));
-    EXPECT_TRUE(dir.readText("my song.asm").starts_with("my_song_Header:\r\n\tdc.w\tmy_song_Voices-my_song_Header\r\n"));
+    EXPECT_EQ(std::tuple(result.message, result.binaryLength), std::tuple("my song.asm created successfully!", 50u));
+    EXPECT_EQ(song.dir.fileNames(), Names{"my song.asm"});
+    EXPECT_TRUE(song.dir.readText("my song.asm")
+                    .starts_with("my_song_Header:\r\n\tdc.w\tmy_song_Voices-my_song_Header\r\n"));
 }
 
 TEST(Conversion, EFourOnlyOnTheDacTrack) {
-    test::TempDir dir;
-    test::CellRows streams;
-    streams.set(1, rows(8, {{0, note(C4, 1)}}));
-    streams.set(2, rows(8, {{0, note(C4, 1)}}));
-    ConversionRequest r = smallSong(dir.path());
+    SmallSong song(rows(8, {{0, note(C4, 1)}}));
+    song.streams.set(2, rows(8, {{0, note(C4, 1)}}));
+    ConversionRequest& r = song.r;
     r.channelCount = 2;
     r.totalRows = 8;
     r.dac = 2;
@@ -134,25 +138,22 @@ TEST(Conversion, EFourOnlyOnTheDacTrack) {
     r.pan = {PanChoice::Centre, PanChoice::Default, PanChoice::Default, PanChoice::Default, PanChoice::Default,
              PanChoice::Default, PanChoice::Centre};
     r.writeAsm = false;
-    ASSERT_TRUE(test::convertAndWrite(r, streams, test::noRandom()).succeeded);
-    EXPECT_EQ(show(dir.read("song.bin")),
+    ASSERT_TRUE(song.convert().succeeded);
+    EXPECT_EQ(show(song.dir.read("song.bin")),
               show(hex(std::string("00 17 02 00 03 02 00 13 00 00 00 0E 00 10 EF 00 B1 08 F2 81 08 E4 F2 ") + kVoiceHex)));
 }
 
 TEST(Conversion, RandomPanIsRepeatableWithASeed) {
-    test::TempDir dir;
-    test::CellRows streams;
     std::vector<XmCell> cells;
     for (int i = 0; i < 64; ++i) cells.push_back(note(C4 + i % 12, 1));
-    streams.set(1, cells);
-    ConversionRequest r = smallSong(dir.path());
-    r.totalRows = 64;
-    r.pan[0] = PanChoice::Random;
-    r.writeAsm = false;
-    ASSERT_TRUE(test::convertAndWrite(r, streams, seededRandom(7)).succeeded);
-    const Bytes first = dir.read("song.bin");
-    ASSERT_TRUE(test::convertAndWrite(r, streams, seededRandom(7)).succeeded);
-    EXPECT_EQ(dir.read("song.bin"), first);
+    SmallSong song(cells);
+    song.r.totalRows = 64;
+    song.r.pan[0] = PanChoice::Random;
+    song.r.writeAsm = false;
+    ASSERT_TRUE(song.convert(seededRandom(7)).succeeded);
+    const Bytes first = song.dir.read("song.bin");
+    ASSERT_TRUE(song.convert(seededRandom(7)).succeeded);
+    EXPECT_EQ(song.dir.read("song.bin"), first);
     EXPECT_EQ(first[14], 0xE0);  // the first note always sets the pan
 }
 
@@ -217,46 +218,36 @@ std::vector<FailureCase> failureCases() {
 TEST(Conversion, FailuresLeaveNoPartialOutput) {
     for (const FailureCase& c : failureCases()) {
         SCOPED_TRACE(c.name);
-        test::TempDir dir;
-        test::CellRows streams;
-        streams.set(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+        SmallSong song;
+        const test::TempDir& dir = song.dir;
         ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
         ASSERT_TRUE(writeWholeFile(dir.path() / "song.asm", hex("41 42")));
-        ConversionRequest r = smallSong(dir.path());
-        c.setup(streams, r);
-        const std::vector<std::string> before = dir.fileNames();
-
-        const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
-        EXPECT_FALSE(result.succeeded);
-        EXPECT_EQ(result.failureKind, c.kind);
-        EXPECT_EQ(result.message, c.message);
-        EXPECT_EQ(show(dir.read("song.bin")), "01 02 03");
-        EXPECT_EQ(show(dir.read("song.asm")), "41 42");
-        EXPECT_EQ(dir.fileNames(), before);
+        c.setup(song.streams, song.r);
+        const ConversionResult result = song.convert();
+        EXPECT_EQ(std::tuple(result.succeeded, result.failureKind, result.message), std::tuple(false, c.kind, c.message));
+        EXPECT_EQ(std::tuple(show(dir.read("song.bin")), show(dir.read("song.asm"))), std::tuple("01 02 03", "41 42"));
+        EXPECT_EQ(dir.fileNames(), (Names{"song.asm", "song.bin"}));
     }
 }
 
 TEST(Conversion, SuccessReplacesEarlierOutputs) {
-    test::TempDir dir;
-    test::CellRows streams;
-    streams.set(1, rows(16, {{0, note(C4, 1)}, {8, keyOff()}}));
+    SmallSong song;
+    const test::TempDir& dir = song.dir;
     ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
-    ConversionRequest r = smallSong(dir.path());
-    ASSERT_TRUE(test::convertAndWrite(r, streams, test::noRandom()).succeeded);
+    ASSERT_TRUE(song.convert().succeeded);
     EXPECT_EQ(dir.read("song.bin").size(), 50u);
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"song.asm", "song.bin"}));
+    EXPECT_EQ(dir.fileNames(), (Names{"song.asm", "song.bin"}));
 
     // A folder under an output's name is never touched; the other output stays as it was.
     std::filesystem::remove(dir.path() / "song.asm");
     std::filesystem::create_directory(dir.path() / "song.asm");
     ASSERT_TRUE(writeWholeFile(dir.path() / "song.asm" / "keep.txt", hex("4B")));
     ASSERT_TRUE(writeWholeFile(dir.path() / "song.bin", hex("01 02 03")));
-    const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
-    EXPECT_FALSE(result.succeeded);
-    EXPECT_EQ(result.message, kSomeError);
+    const ConversionResult result = song.convert();
+    EXPECT_EQ(std::tuple(result.succeeded, result.message), std::tuple(false, std::string(kSomeError)));
     EXPECT_EQ(show(dir.read("song.bin")), "01 02 03");
     EXPECT_TRUE(dir.exists("song.asm/keep.txt"));
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"song.asm", "song.bin"}));
+    EXPECT_EQ(dir.fileNames(), (Names{"song.asm", "song.bin"}));
 }
 
 TEST(Conversion, RequestOutsideItsRangesFails) {
@@ -271,15 +262,11 @@ TEST(Conversion, RequestOutsideItsRangesFails) {
         [](ConversionRequest& r) { r.fileName = "../up.xm"; },
     };
     for (const auto& breakIt : broken) {
-        test::TempDir dir;
-        test::CellRows streams;
-        streams.set(1, rows(16, {{0, note(C4, 1)}}));
-        ConversionRequest r = smallSong(dir.path());
-        breakIt(r);
-        const ConversionResult result = test::convertAndWrite(r, streams, test::noRandom());
-        EXPECT_FALSE(result.succeeded);
-        EXPECT_EQ(result.message, kSomeError);
-        EXPECT_TRUE(dir.fileNames().empty());
+        SmallSong song(rows(16, {{0, note(C4, 1)}}));
+        breakIt(song.r);
+        const ConversionResult result = song.convert();
+        EXPECT_EQ(std::tuple(result.succeeded, result.message), std::tuple(false, std::string(kSomeError)));
+        EXPECT_EQ(song.dir.fileNames(), Names{});
     }
 }
 
