@@ -64,14 +64,13 @@ TEST(SongModel, EachOperationTellsOnceWhatChanged) {
     for (const Case& c : cases) {
         Watched w;
         c.act(w.model);
-        ASSERT_EQ(w.told.size(), 1u) << c.name;
-        EXPECT_EQ(w.told[0], c.expected) << c.name;
+        EXPECT_EQ(w.told, std::vector<SongChanges>{c.expected}) << c.name;
     }
     // An operation that changes nothing tells nothing.
     Watched w;
-    EXPECT_FALSE(w.model.setMapValue(InstrumentMapKind::Psg, 1, 200));
-    EXPECT_FALSE(w.model.removeVoice(0));
-    EXPECT_EQ(w.model.addPastedVoice("not a voice"), AddVoiceResult::BadText);
+    EXPECT_EQ(std::tuple(w.model.setMapValue(InstrumentMapKind::Psg, 1, 200), w.model.removeVoice(0),
+                         w.model.addPastedVoice("not a voice")),
+              std::tuple(false, false, AddVoiceResult::BadText));
     EXPECT_TRUE(w.told.empty());
 }
 
@@ -79,29 +78,29 @@ TEST(SongModel, LightsFollowTheChoices) {
     SongModel model;
     EXPECT_EQ(model.generalLight(), std::nullopt);  // no module: the buttons' face
     model.load(moduleWith(4));
-    EXPECT_EQ(model.generalLight(), ReadinessLight::Red);
-    EXPECT_EQ(model.generalStatusText(), kUnassignedFmText);
-    EXPECT_EQ(model.voiceLight(), ReadinessLight::Yellow);  // FM channels, no voices
+    // FM channels, no voices: the voice light is yellow.
+    EXPECT_EQ(std::tuple(model.generalLight(), model.generalStatusText(), model.voiceLight()),
+              std::tuple(ReadinessLight::Red, kUnassignedFmText, ReadinessLight::Yellow));
 
     model.setPsgChannelCount(0);
     model.setHasDrums(false);
     model.setFmChannelCount(2);
     model.chooseChannel(0, 1);
     model.chooseChannel(1, 9);  // outside the module: none
-    EXPECT_EQ(model.rowChoice(1), std::nullopt);
-    EXPECT_EQ(model.generalLight(), ReadinessLight::Red);
+    EXPECT_EQ(std::tuple(model.rowChoice(1), model.generalLight()),
+              std::tuple(XmChannelChoice{}, std::optional(ReadinessLight::Red)));
     model.chooseChannel(1, 1);
     EXPECT_EQ(model.generalLight(), ReadinessLight::Yellow);  // one XM channel, two FM channels
     model.chooseChannel(1, 2);
-    EXPECT_EQ(model.generalLight(), ReadinessLight::Green);
-    EXPECT_EQ(model.generalStatusText(), kAllAssignedText);
+    EXPECT_EQ(std::tuple(model.generalLight(), model.generalStatusText()),
+              std::tuple(std::optional(ReadinessLight::Green), std::string(kAllAssignedText)));
 
     EXPECT_EQ(model.addPastedVoice(std::string(25 * 3 - 1, '0').replace(2, 1, " ")), AddVoiceResult::BadText);
     std::string text;
     for (int i = 0; i < 25; ++i) text += (i ? " " : "") + std::string("1F");
     EXPECT_EQ(model.addPastedVoice(text), AddVoiceResult::Ok);
-    EXPECT_EQ(model.voices().name(0), kPastedVoiceName);
-    EXPECT_EQ(model.voiceLight(), ReadinessLight::Green);
+    EXPECT_EQ(std::tuple(model.voices().name(0), model.voiceLight()),
+              std::tuple(kPastedVoiceName, ReadinessLight::Green));
     model.setFmChannelCount(0);
     EXPECT_EQ(model.voiceLight(), ReadinessLight::Yellow);  // voices without FM channels
 }
@@ -120,17 +119,15 @@ TEST(SongModel, ReloadKeepsTheChoicesAndTakesTheLoopChoice) {
     EXPECT_TRUE(loopPlan(model.request()).hasIntro());
 
     EXPECT_FALSE(model.reload(moduleWith(4)));
-    EXPECT_FALSE(model.loopSongAtLoad());
-    EXPECT_FALSE(loopPlan(model.request()).hasIntro());
-    EXPECT_FALSE(loopPlan(model.request()).looping);
-    EXPECT_EQ(model.settings().removeRests, RemoveRestsState::Checked);  // the key-offs are back
-    EXPECT_EQ(model.assignment().dac, 4);
-    EXPECT_EQ(model.settings().tempo, 7);
+    const LoopPlan plan = loopPlan(model.request());
+    EXPECT_EQ(std::tuple(model.loopSongAtLoad(), plan.hasIntro(), plan.looping), std::tuple(false, false, false));
+    // The key-offs are back: "Remove rests" is checked again.
+    EXPECT_EQ(std::tuple(model.settings().removeRests, model.assignment().dac, model.settings().tempo),
+              std::tuple(RemoveRestsState::Checked, XmChannelChoice(4), 7));
 
     EXPECT_TRUE(model.reload(moduleWith(6)));  // another channel count
-    EXPECT_EQ(model.assignment().channelCount, 6);
-    EXPECT_EQ(model.assignment().dac, std::nullopt);
-    EXPECT_EQ(model.settings().tempo, 7);
+    EXPECT_EQ(std::tuple(model.assignment().channelCount, model.assignment().dac, model.settings().tempo),
+              std::tuple(6, XmChannelChoice{}, 7));
 
     // A setup applied while the key-offs are gone leaves the box greyed.
     model.setRemoveRests(true);
@@ -141,11 +138,9 @@ TEST(SongModel, ReloadKeepsTheChoicesAndTakesTheLoopChoice) {
     EXPECT_EQ(model.settings().removeRests, RemoveRestsState::Greyed);
 
     model.unload();
-    EXPECT_FALSE(model.isLoaded());
-    EXPECT_TRUE(model.writeAsm());
+    EXPECT_EQ(std::tuple(model.isLoaded(), model.writeAsm()), std::tuple(false, true));
     model.load(moduleWith(4));
-    EXPECT_TRUE(model.loopSongAtLoad());
-    EXPECT_EQ(model.settings().tempo, 2);
+    EXPECT_EQ(std::tuple(model.loopSongAtLoad(), model.settings().tempo), std::tuple(true, 2));
 }
 
 // The song's voices as the Voice manager changes them: what each operation
@@ -201,8 +196,8 @@ TEST(SongModel, VoiceOperationsAsTheVoiceManagerUsesThem) {
         for (int i = 0; i < c.before; ++i) model.addVoice("v" + std::to_string(i), voiceNumbered(i));
         std::vector<SongChanges> told;
         model.subscribe([&told](SongChanges changes) { told.push_back(changes); });
-        EXPECT_EQ(c.act(model), c.answer) << c.name;
-        EXPECT_EQ(model.voices().count(), c.count) << c.name;
+        const int answer = c.act(model);
+        EXPECT_EQ(std::tuple(answer, model.voices().count()), std::tuple(c.answer, c.count)) << c.name;
         if (c.count > 0) EXPECT_EQ(model.voices().name(0), c.first) << c.name;
         EXPECT_EQ(told, c.told ? std::vector<SongChanges>{c.told} : std::vector<SongChanges>{}) << c.name;
         EXPECT_EQ(model.voiceLight(), c.count > 0 ? ReadinessLight::Green : ReadinessLight::Yellow) << c.name;
@@ -235,9 +230,9 @@ TEST(SongModel, AutoFillFromTheModulesChannelNames) {
         model.chooseChannel(kDacAssignmentRow, 4);
         std::vector<SongChanges> told;
         model.subscribe([&told](SongChanges changes) { told.push_back(changes); });
-        EXPECT_EQ(model.autoFill(), c.filled) << c.name;
-        EXPECT_EQ(model.settings().fmChannelCount, c.fmCount) << c.name;
-        EXPECT_EQ(model.assignment().dac, c.dac) << c.name;
+        const bool filled = model.autoFill();
+        EXPECT_EQ(std::tuple(filled, model.settings().fmChannelCount, model.assignment().dac),
+                  std::tuple(c.filled, c.fmCount, c.dac)) << c.name;
         EXPECT_EQ(told, c.filled ? std::vector<SongChanges>{bits({P::General, P::Assignment, P::Lights})}
                                  : std::vector<SongChanges>{})
             << c.name;
