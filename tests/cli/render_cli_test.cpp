@@ -23,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using RenderRun = test::ProgramRun;
+using testing::IsSubstring;
 
 // Drums, an FM part that loops and a PSG part: a song as a hack would keep it.
 Bytes loopingSong() {
@@ -53,6 +54,16 @@ protected:
         return names;
     }
 
+#ifdef FERRO_WAV_RENDER
+    // The WAV's length in sample frames, 0 when it cannot be read.
+    std::uint64_t wavFrames(const std::string& name) const {
+        SF_INFO info{};
+        SNDFILE* f = sf_open(out(name).string().c_str(), SFM_READ, &info);
+        if (f) sf_close(f);
+        return f ? static_cast<std::uint64_t>(info.frames) : 0;
+    }
+#endif
+
     test::TempDir dir_;
 };
 
@@ -60,8 +71,8 @@ TEST_F(RenderCli, SongBinaryToVgmIsTheLibrarysRender) {
     const RenderRun r = run({in().string(), "-o", out("song.vgm").string()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("Sound data: built in"), std::string::npos);
-    EXPECT_NE(r.out.find("loops from 0:00"), std::string::npos) << r.out;
+    EXPECT_PRED_FORMAT2(IsSubstring, "Sound data: built in", r.out);
+    EXPECT_PRED_FORMAT2(IsSubstring, "loops from 0:00", r.out);
     const SongRender want = renderSongToVgm(loopingSong(), builtInSoundData(), "song");
     EXPECT_EQ(test::readFileBytes(out("song.vgm")), want.vgm);
     EXPECT_EQ(inFiles(), (std::vector<std::string>{"song.bin"}));
@@ -83,18 +94,16 @@ TEST_F(RenderCli, ArgumentsThatCannotBeUsed) {
     for (const auto& c : cases) {
         const RenderRun r = run(c.args);
         EXPECT_EQ(r.code, c.code) << c.message;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_FALSE(fs::exists(out("song.vgm")));
-        EXPECT_FALSE(fs::exists(out("song.wav")));
+        EXPECT_PRED_FORMAT2(IsSubstring, c.message, r.err);
+        EXPECT_FALSE(fs::exists(out("song.vgm")) || fs::exists(out("song.wav")));
     }
 }
 
 TEST_F(RenderCli, RefusedSongExitsOneWithThePlayersMessage) {
     test::writeFileBytes(in("bad.bin"), test::buildSong({.fm = {{{0xA1, 0x01, 0xFA}, 0, 0, 0, false}}}));
     const RenderRun r = run({in("bad.bin").string(), "-o", out("bad.vgm").string()});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "FM1 at offset 0010: flag FA is undefined\n");
-    EXPECT_FALSE(fs::exists(out("bad.vgm")));
+    EXPECT_EQ(std::tuple(r.code, r.err, fs::exists(out("bad.vgm"))),
+              std::tuple(1, "FM1 at offset 0010: flag FA is undefined\n", false));
 }
 
 TEST_F(RenderCli, SoundFolderWithABrokenFileWarnsAndPlays) {
@@ -108,11 +117,9 @@ TEST_F(RenderCli, SoundFolderWithABrokenFileWarnsAndPlays) {
     dir_.write("s1/sound/dac/snare.dpcm", Bytes(10, 0x21));
     const RenderRun r = run({in().string(), "-o", out("song.vgm").string(), "--sound-data", folder.string()});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("(PSG envelopes; kick; synthesised snare, timpani; SEGA voice silent)"), std::string::npos)
-        << r.out;
-    EXPECT_NE(r.err.find("Warning: " + (folder / "sound" / "dac" / "snare.dpcm").string() + " is 10 bytes, not 1904"),
-              std::string::npos)
-        << r.err;
+    EXPECT_PRED_FORMAT2(IsSubstring, "(PSG envelopes; kick; synthesised snare, timpani; SEGA voice silent)", r.out);
+    EXPECT_PRED_FORMAT2(IsSubstring,
+                        "Warning: " + (folder / "sound" / "dac" / "snare.dpcm").string() + " is 10 bytes, not 1904", r.err);
     // The envelopes of the folder played: the render differs from the built-in one.
     EXPECT_NE(test::readFileBytes(out("song.vgm")), renderSongToVgm(loopingSong(), builtInSoundData(), "song").vgm);
 }
@@ -153,9 +160,7 @@ TEST_F(RenderCli, ModuleIsConvertedInMemoryAsConvertWouldConvertIt) {
     EXPECT_EQ(test::readFileBytes(out("tune.vgm")), want.vgm);
 
     const auto red = run({in("tune.xm").string(), "-o", out("red.vgm").string()});  // nothing assigned
-    EXPECT_EQ(red.code, 1);
-    EXPECT_FALSE(red.err.empty());
-    EXPECT_FALSE(fs::exists(out("red.vgm")));
+    EXPECT_EQ(std::tuple(red.code, red.err.empty(), fs::exists(out("red.vgm"))), std::tuple(1, false, false));
 }
 
 // FM1 raises its volume on every pass of 144 frames: its state comes back
@@ -171,20 +176,14 @@ TEST_F(RenderCli, ASongWhoseStateDoesNotRepeatSaysWhereTheVgmRepeatsAPass) {
     EXPECT_EQ(r.err,
               "Warning: the song's state does not repeat within 10 minutes; from 0:04 the VGM repeats a pass where "
               "the game would go on\n");
-    EXPECT_NE(r.out.find("Wrote " + out("rising.vgm").string() + ": 0:04 (loops from 0:02)\n"), std::string::npos)
-        << r.out;
+    EXPECT_PRED_FORMAT2(IsSubstring, "Wrote " + out("rising.vgm").string() + ": 0:04 (loops from 0:02)\n", r.out);
 #ifdef FERRO_WAV_RENDER
     // What is heard goes straight on: the intro, two passes, the fade.
     const RenderRun wav = run({in("rising.bin").string(), "-o", out("rising.wav").string()});
     ASSERT_EQ(wav.code, 0) << wav.err;
     EXPECT_EQ(wav.err, "");
-    EXPECT_NE(wav.out.find("Wrote " + out("rising.wav").string() + ": 0:09 (loops from 0:00)\n"), std::string::npos)
-        << wav.out;
-    SF_INFO info{};
-    SNDFILE* f = sf_open(out("rising.wav").string().c_str(), SFM_READ, &info);
-    ASSERT_NE(f, nullptr);
-    sf_close(f);
-    EXPECT_EQ(static_cast<std::uint64_t>(info.frames), 735u * (3u + 2u * 144u + 300u));
+    EXPECT_PRED_FORMAT2(IsSubstring, "Wrote " + out("rising.wav").string() + ": 0:09 (loops from 0:00)\n", wav.out);
+    EXPECT_EQ(wavFrames("rising.wav"), 735u * (3u + 2u * 144u + 300u));
 #endif
 }
 
@@ -192,21 +191,15 @@ TEST_F(RenderCli, ASongWhoseStateDoesNotRepeatSaysWhereTheVgmRepeatsAPass) {
 TEST_F(RenderCli, WavHasTheIntroTheLoopsAndTheFade) {
     const RenderRun r = run({in().string(), "-o", out("song.wav").string(), "--loops", "3"});
     ASSERT_EQ(r.code, 0) << r.err;
-    SF_INFO info{};
-    SNDFILE* f = sf_open(out("song.wav").string().c_str(), SFM_READ, &info);
-    ASSERT_NE(f, nullptr);
-    sf_close(f);
     const SongRender render = renderSongToVgm(loopingSong(), builtInSoundData(), "song");
     ASSERT_TRUE(render.loop);
-    EXPECT_EQ(static_cast<std::uint64_t>(info.frames),
-              735u * (render.loop->startFrame + 3u * render.loop->lengthFrames) + 5u * 44100u);
+    EXPECT_EQ(wavFrames("song.wav"), 735u * (render.loop->startFrame + 3u * render.loop->lengthFrames) + 5u * 44100u);
 }
 #else
 TEST_F(RenderCli, WithoutTheWavRenderAWavIsRefusedInOneLine) {
     const RenderRun r = run({in().string(), "-o", out("song.wav").string()});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, std::string(kNoWavRender) + "\n");
-    EXPECT_FALSE(fs::exists(out("song.wav")));
+    EXPECT_EQ(std::tuple(r.code, r.err, fs::exists(out("song.wav"))),
+              std::tuple(2, std::string(kNoWavRender) + "\n", false));
 }
 #endif
 
