@@ -1,9 +1,6 @@
-// The program works in the user's own folder: the module's folder holds the
-// scratch files and the outputs. These tests run the
-// library calls the windows make (load, convert, reload, convert, unload,
-// exit) in a folder full of the user's files, many named almost like the
-// scratch files, and check file by file that nothing else was created,
-// changed or removed, and that no scratch file is left at the end.
+// The module's folder is the user's own and also holds the scratch files and
+// the outputs: the windows' calls, in a folder full of look-alike names, may
+// create, change or remove nothing else, and leave no scratch file at the end.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -81,12 +78,7 @@ std::vector<std::uint8_t> songModule() {
     layout.channelCount = 4;
     layout.orderTable = {0, 1, 1};
     layout.restartPosition = 1;
-    test::XmPatternLayout intro;
-    intro.rows = 16;
-    intro.cells.resize(16 * 4);
-    test::XmPatternLayout loop;
-    loop.rows = 32;
-    loop.cells.resize(32 * 4);
+    test::XmPatternLayout intro{16, std::vector<XmCell>(16 * 4)}, loop{32, std::vector<XmCell>(32 * 4)};
     for (int r = 0; r < 32; r += 4) {
         for (int c = 0; c < 4; ++c) {
             loop.cells[static_cast<std::size_t>(r * 4 + c)] = test::noteCell(static_cast<std::uint8_t>(37 + c + r / 4), 1);
@@ -102,10 +94,8 @@ void chooseAsRequestFor(SongModel& model) {
     model.setFmChannelCount(2);
     model.setPsgChannelCount(1);
     model.setUseNoise(false);
-    model.chooseChannel(0, 1);
-    model.chooseChannel(1, 2);
-    model.chooseChannel(kFirstPsgAssignmentRow, 3);
-    model.chooseChannel(kDacAssignmentRow, 4);
+    for (const auto [row, channel] : {std::pair{0, 1}, {1, 2}, {kFirstPsgAssignmentRow, 3}, {kDacAssignmentRow, 4}})
+        model.chooseChannel(row, channel);
     model.setOptimiseOutput(true);
     model.setRemoveRests(true);
     model.addVoice("one", FmVoice{});
@@ -230,8 +220,7 @@ protected:
 TEST_F(FolderSafety, LoadConvertReloadUnloadAndExitTouchOnlyTheirOwnFiles) {
     SongModel model;
     model.load(load());
-    ASSERT_EQ(model.module()->totalRows, 80);
-    ASSERT_EQ(model.module()->restartRow, 16);
+    ASSERT_EQ(std::pair(model.module()->totalRows, model.module()->restartRow), std::pair(80, 16));
     expectOnlyAllowedChanges({}, "load");
 
     chooseAsRequestFor(model);
@@ -264,8 +253,7 @@ TEST_F(FolderSafety, FailedConversionAndFailedLoadLeaveTheFolderAsItWas) {
     ConversionRequest broken = requestFor(module);
     broken.instrumentVoices = std::string(1, '\0');
     const ConversionResult result = writeSong(broken, convertSong(broken, MemoryRowSource(module), seededRandom(3)));
-    EXPECT_FALSE(result.succeeded);
-    EXPECT_EQ(result.message, kSomeError);
+    EXPECT_EQ(std::tuple(result.succeeded, result.message), std::tuple(false, kSomeError));
     expectOnlyAllowedChanges({}, "failed conversion");
     EXPECT_EQ(test::readFileBytes(dir / "song.asm"), before.at("song.asm").content);
     EXPECT_FALSE(fs::exists(dir / "song.bin"));
