@@ -45,6 +45,20 @@ Bytes encodeAll(const ConversionRequest& request, const std::vector<XmCell>& cel
 }
 
 void setMap(std::string& map, int key, int value) { map.at(static_cast<std::size_t>(key - 1)) = static_cast<char>(value); }
+void setMap(std::string& map, std::initializer_list<std::pair<int, int>> values) {
+    for (const auto& [key, value] : values) setMap(map, key, value);
+}
+// The hi-hat or drum map keyed by note: every note its first kind or sample, but `values`.
+void hihatsByNote(ConversionRequest& r, std::initializer_list<std::pair<int, int>> values = {}) {
+    r.hihatsByNote = true;
+    r.hihatKinds = std::string(96, '\2');
+    setMap(r.hihatKinds, values);
+}
+void drumsByNote(ConversionRequest& r, std::initializer_list<std::pair<int, int>> values) {
+    r.drumsByNote = true;
+    r.drumSamples = std::string(96, '\x81');
+    setMap(r.drumSamples, values);
+}
 
 std::vector<EncodeCase> encodeCases() {
     const auto fm = ChannelRole::Fm;
@@ -92,11 +106,7 @@ std::vector<EncodeCase> encodeCases() {
         // Instruments.
         {"instruments with the same voice write one EF", fm, centre,
          rows(3, {{0, note(C4, 1)}, {1, note(C4, 2)}, {2, note(C4, 3)}}), 3, "EF 00 B1 01 01 EF 05 01",
-         [](ConversionRequest& r) {
-             setMap(r.instrumentVoices, 1, 0);
-             setMap(r.instrumentVoices, 2, 0);
-             setMap(r.instrumentVoices, 3, 5);
-         }},
+         [](ConversionRequest& r) { setMap(r.instrumentVoices, {{1, 0}, {2, 0}, {3, 5}}); }},
         {"an instrument without a note still sets the voice", fm, centre, rows(2, {{0, test::instrumentOnly(4)}, {1, note(C4)}}), 3,
          "EF 03 B1 01"},
         {"PSG tone envelope", ChannelRole::PsgTone, centre, rows(2, {{0, note(C4, 1)}}), 3, "F5 03 B1 02",
@@ -104,35 +114,18 @@ std::vector<EncodeCase> encodeCases() {
         {"noise is always D1", ChannelRole::PsgNoise, centre, rows(3, {{0, note(1, 1)}, {1, note(96)}, {2, note(C4)}}), 3,
          "F5 02 D1 01 01 01"},
         {"hi-hats by note", ChannelRole::PsgNoise, centre, rows(2, {{0, note(C4, 1)}, {1, note(D4, 1)}}), 3, "F5 01 D1 01 F5 02 01",
-         [](ConversionRequest& r) {
-             r.hihatsByNote = true;
-             r.hihatKinds = std::string(96, '\2');
-             setMap(r.hihatKinds, C4, 1);
-         }},
+         [](ConversionRequest& r) { hihatsByNote(r, {{C4, 1}}); }},
         {"hi-hats by note: an instrument number equal to the last note still changes the kind", ChannelRole::PsgNoise,
          centre, rows(2, {{0, note(3, 1)}, {1, note(4, 3)}}), 3, "F5 02 D1 01 F5 01 01",
-         [](ConversionRequest& r) {
-             r.hihatsByNote = true;
-             r.hihatKinds = std::string(96, '\2');
-             setMap(r.hihatKinds, 4, 1);
-         }},
+         [](ConversionRequest& r) { hihatsByNote(r, {{4, 1}}); }},
         {"drums by note", dac, centre, rows(2, {{0, note(C4, 3)}, {1, note(D4)}}), 3, "85 01 8A",
-         [](ConversionRequest& r) {
-             r.drumsByNote = true;
-             r.drumSamples = std::string(96, '\x81');
-             setMap(r.drumSamples, C4, 0x85);
-             setMap(r.drumSamples, D4, 0x8A);
-         }},
+         [](ConversionRequest& r) { drumsByNote(r, {{C4, 0x85}, {D4, 0x8A}}); }},
         {"drums by instrument keep the last instrument", dac, centre,
          rows(3, {{0, note(C4, 2)}, {1, note(C4)}, {2, note(E4, 1)}}), 3, "82 01 01 81 01",
          [](ConversionRequest& r) { setMap(r.drumSamples, 2, 0x82); }},
         {"B-7 is fine on the noise channel", ChannelRole::PsgNoise, centre, rows(1, {{0, note(96)}}), 3, "D1 01"},
         {"note 96 is fine for drums by note", dac, centre, rows(1, {{0, note(96)}}), 3, "DF 01",
-         [](ConversionRequest& r) {
-             r.drumsByNote = true;
-             r.drumSamples = std::string(96, '\x81');
-             setMap(r.drumSamples, 96, 0xDF);
-         }},
+         [](ConversionRequest& r) { drumsByNote(r, {{96, 0xDF}}); }},
         {"A#7 is the highest FM note", fm, centre, rows(1, {{0, note(95)}}), 3, "DF 01"},
     };
 }
@@ -165,8 +158,8 @@ TEST(EncodeSection, RandomPanDrawsOnRealNotesOnly) {
     for (const RandomCase& c : cases) {
         ConversionRequest request = test::baseRequest();
         test::ScriptedRandom random(c.draws);
-        EXPECT_EQ(show(encodeAll(request, c.cells, c.role, PanChoice::Random, random.source())), show(hex(c.expected)));
-        EXPECT_EQ(*random.calls, c.expectedCalls);
+        const std::string bytes = show(encodeAll(request, c.cells, c.role, PanChoice::Random, random.source()));
+        EXPECT_EQ(std::tuple(bytes, *random.calls), std::tuple(show(hex(c.expected)), c.expectedCalls));
     }
 }
 
@@ -181,9 +174,9 @@ TEST(EncodeSection, FailuresEndTheConversion) {
     const std::vector<FailCase> cases = {
         {"drum before any instrument", ChannelRole::Dac, rows(1, {{0, note(C4)}}), FailureKind::Error},
         {"hi-hat row with an instrument and no note", ChannelRole::PsgNoise, rows(1, {{0, test::instrumentOnly(1)}}),
-         FailureKind::Error, [](ConversionRequest& r) { r.hihatsByNote = true; r.hihatKinds = std::string(96, '\2'); }},
+         FailureKind::Error, [](ConversionRequest& r) { hihatsByNote(r); }},
         {"key-off with an instrument, hi-hats by note", ChannelRole::PsgNoise, rows(1, {{0, keyOff(1)}}), FailureKind::Error,
-         [](ConversionRequest& r) { r.hihatsByNote = true; r.hihatKinds = std::string(96, '\2'); }},
+         [](ConversionRequest& r) { hihatsByNote(r); }},
         {"instrument past the end of the FM voice map", ChannelRole::Fm, rows(1, {{0, note(C4, 2)}}), FailureKind::Error,
          [](ConversionRequest& r) { r.instrumentVoices = std::string(1, '\0'); }},
         {"DAC map value that is no drum", ChannelRole::Dac, rows(1, {{0, note(C4, 1)}}), FailureKind::Error,
@@ -233,9 +226,8 @@ TEST(ChannelRoles, LaterStepsOverwriteEarlierOnes) {
 
     r.useNoise = false;
     r.dac = 1;  // FM 1 wins over the DAC
-    EXPECT_EQ(buildChannelRoles(r)[8], R::PsgTone);
-    EXPECT_EQ(buildChannelRoles(r)[1], R::Fm);
-    EXPECT_EQ(buildChannelRoles(r)[9], R::None);
+    const std::vector<R> roles = buildChannelRoles(r);
+    EXPECT_EQ(std::tuple(roles[8], roles[1], roles[9]), std::tuple(R::PsgTone, R::Fm, R::None));
 
     r.hasDrums = false;
     r.dac = std::nullopt;  // unused, so none is fine
@@ -264,9 +256,9 @@ TEST(ChannelRoles, PanLookupTakesTheLastMatch) {
     r.fmChannelCount = 2;
     r.pan = {PanChoice::Left, PanChoice::Centre, PanChoice::Default, PanChoice::Default, PanChoice::Default,
              PanChoice::Right, PanChoice::Random};
-    EXPECT_EQ(panChoiceFor(r, 3), PanChoice::Right);  // hidden FM 6 counts
-    EXPECT_EQ(panChoiceFor(r, 1), PanChoice::Centre);
-    EXPECT_EQ(panChoiceFor(r, 2), PanChoice::Default);
+    // Hidden FM 6 counts for channel 3.
+    EXPECT_EQ(std::tuple(panChoiceFor(r, 3), panChoiceFor(r, 1), panChoiceFor(r, 2)),
+              std::tuple(PanChoice::Right, PanChoice::Centre, PanChoice::Default));
     r.dac = 3;
     r.hasDrums = false;  // the DAC's pan counts whatever the drum choice
     EXPECT_EQ(panChoiceFor(r, 3), PanChoice::Random);
@@ -286,10 +278,9 @@ TEST(UnplayableNotes, MessageNamesChannelAndPlace) {
               "Can't convert! XM channel 1 has the note B-7 at song row 100. FM and PSG channels can play notes up to A#7 only.");
 
     const RowStream stream = RowStream::fromCells(1, rows(5, {{1, note(95)}, {2, keyOff()}, {4, note(96)}}));
-    EXPECT_EQ(firstUnplayableNoteRow(stream, 5), 4);
-    EXPECT_EQ(firstUnplayableNoteRow(stream, 4), std::nullopt);
-    EXPECT_EQ(xmNoteName(49), "C-4");
-    EXPECT_EQ(xmNoteName(95), "A#7");
+    EXPECT_EQ(std::tuple(firstUnplayableNoteRow(stream, 5), firstUnplayableNoteRow(stream, 4)),
+              std::tuple(std::optional(4), std::optional<int>()));
+    EXPECT_EQ(std::tuple(xmNoteName(49), xmNoteName(95)), std::tuple("C-4", "A#7"));
 }
 
 }  // namespace
