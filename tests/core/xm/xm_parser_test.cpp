@@ -60,22 +60,16 @@ TEST(XmParser, SongOrderRowCountsAndLoopStart) {
     layout.restartPosition = 1;
     layout.patterns = {numberedPattern(64, 2, 0xA0), numberedPattern(32, 2, 0xB0)};
     XmModule m = parseOk(layout);
-    EXPECT_EQ(m.totalRows, 160);
-    EXPECT_EQ(m.restartRow, 64);
-    EXPECT_EQ(m.channelCount, 2);
-    EXPECT_EQ(m.patternRows, (std::vector<std::int16_t>{64, 32}));
-    EXPECT_EQ(m.rowStream(1).size(), 800u);
-    EXPECT_TRUE(m.rowStream(3).empty());
+    EXPECT_EQ(std::tuple(m.totalRows, m.restartRow, m.channelCount, m.patternRows),
+              std::tuple(160, 64, 2, std::vector<std::int16_t>{64, 32}));
+    EXPECT_EQ(std::tuple(m.rowStream(1).size(), m.rowStream(3).empty()), std::tuple(800u, true));
     const auto c2 = rowStream(m, 2);
     ASSERT_EQ(c2.size(), 160u);
-    EXPECT_EQ(c2[0], (XmCell{1, 2, 0xA0, 0, 0}));
-    EXPECT_EQ(c2[63], (XmCell{64, 2, 0xA0, 0, 0}));
-    EXPECT_EQ(c2[64], (XmCell{1, 2, 0xB0, 0, 0}));
-    EXPECT_EQ(c2[96], (XmCell{1, 2, 0xA0, 0, 0}));
+    EXPECT_EQ((std::vector{c2[0], c2[63], c2[64], c2[96]}),
+              (std::vector<XmCell>{{1, 2, 0xA0, 0, 0}, {64, 2, 0xA0, 0, 0}, {1, 2, 0xB0, 0, 0}, {1, 2, 0xA0, 0, 0}}));
     const auto p1c2 = m.patternChannel(1, 2);
     EXPECT_EQ(decodeCells(p1c2.data(), p1c2.size() / 5), std::vector<XmCell>(c2.begin() + 64, c2.begin() + 96));
-    EXPECT_TRUE(m.patternChannel(2, 1).empty());
-    EXPECT_TRUE(m.patternChannel(0, 3).empty());
+    EXPECT_EQ(std::tuple(m.patternChannel(2, 1).empty(), m.patternChannel(0, 3).empty()), std::tuple(true, true));
 }
 
 TEST(XmParser, RestartRowFollowsRestartPosition) {
@@ -93,13 +87,7 @@ TEST(XmParser, RestartRowFollowsRestartPosition) {
 
 TEST(XmParser, PatternBreakCutsEveryChannelAtTheFirstBreakRow) {
     struct Row { std::vector<std::pair<int, int>> breaks; int expectedRows; };  // (row, channel)
-    const Row rows[] = {
-        {{{0, 1}}, 1},
-        {{{15, 3}}, 16},
-        {{{10, 2}, {5, 1}}, 6},
-        {{{63, 1}}, 64},
-        {{}, 64},
-    };
+    const Row rows[] = {{{{0, 1}}, 1}, {{{15, 3}}, 16}, {{{10, 2}, {5, 1}}, 6}, {{{63, 1}}, 64}, {{}, 64}};
     for (const Row& r : rows) {
         XmLayout layout;
         layout.channelCount = 3;
@@ -108,8 +96,7 @@ TEST(XmParser, PatternBreakCutsEveryChannelAtTheFirstBreakRow) {
         for (auto [row, ch] : r.breaks) p.cells[static_cast<std::size_t>(row * 3 + ch - 1)].effectType = kXmPatternBreak;
         layout.patterns = {p};
         XmModule m = parseOk(layout);
-        EXPECT_EQ(m.patternRows[0], r.expectedRows);
-        EXPECT_EQ(m.totalRows, 2 * r.expectedRows);
+        EXPECT_EQ(std::tuple(m.patternRows[0], m.totalRows), std::tuple(r.expectedRows, 2 * r.expectedRows));
         for (int n = 1; n <= 3; ++n) {
             const auto cells = rowStream(m, n);
             ASSERT_EQ(cells.size(), static_cast<std::size_t>(2 * r.expectedRows));
@@ -138,11 +125,8 @@ TEST(XmParser, PackedCellForms) {
     auto result = parseXmModule(bytes);
     ASSERT_TRUE(std::holds_alternative<XmModule>(result));
     const auto cells = rowStream(std::get<XmModule>(result), 1);
-    ASSERT_EQ(cells.size(), 4u);
-    EXPECT_EQ(cells[0], (XmCell{0, 0, 0, 0, 0}));
-    EXPECT_EQ(cells[1], (XmCell{0x31, 0x02, 0x40, 0x08, 0x80}));
-    EXPECT_EQ(cells[2], (XmCell{0, 0, 0, 0, 0x7F}));
-    EXPECT_EQ(cells[3], (XmCell{0x61, 0x03, 0x10, 0x0D, 0x00}));
+    EXPECT_EQ(cells, (std::vector<XmCell>{{0, 0, 0, 0, 0}, {0x31, 0x02, 0x40, 0x08, 0x80}, {0, 0, 0, 0, 0x7F},
+                                          {0x61, 0x03, 0x10, 0x0D, 0x00}}));
     EXPECT_EQ(std::get<XmModule>(result).patternRows[0], 4) << "break in the last row changes nothing";
 }
 
@@ -163,11 +147,8 @@ TEST(XmParser, PackedUnpackedOversizedAndEmptyPatternsReadAlike) {
     EXPECT_EQ(m.totalRows, 36);
     const auto cells = rowStream(m, 2);
     ASSERT_EQ(cells.size(), 36u);
-    EXPECT_EQ(cells[7], (XmCell{8, 2, 1, 0, 0}));
-    EXPECT_EQ(cells[8], (XmCell{1, 2, 2, 0, 0}));
-    EXPECT_EQ(cells[16], XmCell{});
-    EXPECT_EQ(cells[31], XmCell{});
-    EXPECT_EQ(cells[32], (XmCell{1, 2, 3, 0, 0}));
+    EXPECT_EQ((std::vector{cells[7], cells[8], cells[16], cells[31], cells[32]}),
+              (std::vector<XmCell>{{8, 2, 1, 0, 0}, {1, 2, 2, 0, 0}, {}, {}, {1, 2, 3, 0, 0}}));
 }
 
 TEST(XmParser, UnusedPatternIsKeptAndMissingPatternPlaysAsEmpty) {
@@ -176,13 +157,11 @@ TEST(XmParser, UnusedPatternIsKeptAndMissingPatternPlaysAsEmpty) {
     layout.orderTable = {0, 5, 0};  // pattern 5 is not stored, as FastTracker 2 leaves a trailing empty one out
     layout.patterns = {numberedPattern(4, 1, 0), numberedPattern(8, 1, 0)};
     XmModule m = parseOk(layout);
-    EXPECT_EQ(m.totalRows, 4 + 64 + 4);
-    EXPECT_EQ(m.patternRows.size(), 2u);
-    EXPECT_EQ(m.patternChannel(1, 1).size(), 40u);
+    EXPECT_EQ(std::tuple(m.totalRows, m.patternRows.size(), m.patternChannel(1, 1).size()),
+              std::tuple(4 + 64 + 4, 2u, 40u));
     const auto cells = rowStream(m, 1);
     ASSERT_EQ(cells.size(), 72u);
-    EXPECT_EQ(cells[4], XmCell{});
-    EXPECT_EQ(cells[68], (XmCell{1, 1, 0, 0, 0}));
+    EXPECT_EQ((std::vector{cells[4], cells[68]}), (std::vector<XmCell>{{}, {1, 1, 0, 0, 0}}));
 }
 
 TEST(XmParser, FailuresAreInvalidXmOrReadError) {
@@ -229,9 +208,8 @@ TEST(XmParser, FailuresAreInvalidXmOrReadError) {
     TempDir dir;
     std::filesystem::create_directory(dir / "folder.xm");
     for (const char* name : {"gone.xm", "folder.xm"}) {
-        auto result = readXmModule(dir.path(), name);
-        ASSERT_TRUE(std::holds_alternative<XmError>(result)) << name;
-        EXPECT_EQ(std::get<XmError>(result), XmError::InvalidXm) << name;
+        const auto result = readXmModule(dir.path(), name);
+        EXPECT_TRUE(std::holds_alternative<XmError>(result) && std::get<XmError>(result) == XmError::InvalidXm) << name;
     }
 }
 
@@ -331,13 +309,9 @@ TEST(XmParser, HeaderForTheInfoWindow) {
     ASSERT_TRUE(std::holds_alternative<XmHeader>(result));
     const XmHeader& h = std::get<XmHeader>(result);
     EXPECT_EQ(h.moduleName, std::string("caf\xE9 tune") + std::string(11, '\0'));
-    EXPECT_EQ(h.versionMajor, 1);
-    EXPECT_EQ(h.versionMinor, 4);
-    EXPECT_EQ(h.headerSize, 276);
-    EXPECT_EQ(h.orderTable, (std::vector<std::uint8_t>{0, 1, 2, 1}));
-    EXPECT_EQ(h.patternCount, 3);
-    EXPECT_EQ(h.frequencyFlags, 3);
-    EXPECT_EQ(h.defaultBpm, -32768);
+    EXPECT_EQ(std::tuple(h.versionMajor, h.versionMinor, h.headerSize, h.orderTable, h.patternCount, h.frequencyFlags,
+                         h.defaultBpm),
+              std::tuple(1, 4, 276, std::vector<std::uint8_t>{0, 1, 2, 1}, 3, 3, -32768));
     EXPECT_TRUE(dir.fileNames() == std::vector<std::string>{"song.xm"}) << "the header read writes nothing";
 }
 
