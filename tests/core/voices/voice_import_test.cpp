@@ -31,6 +31,17 @@ FmVoice voiceOf(const Data& data, std::size_t at) {
     return v;
 }
 
+std::vector<std::string> names(const ImportResult& r) {
+    std::vector<std::string> out;
+    for (const auto& v : r.voices) out.push_back(v.name);
+    return out;
+}
+std::vector<FmVoice> voices(const ImportResult& r) {
+    std::vector<FmVoice> out;
+    for (const auto& v : r.voices) out.push_back(v.voice);
+    return out;
+}
+
 // Every failure message with the smallest input that provokes it.
 TEST(VoiceImport, FailureMessages) {
     struct Case {
@@ -64,9 +75,7 @@ TEST(VoiceImport, FailureMessages) {
     };
     for (const auto& c : cases) {
         const ImportResult r = importData(c.kind, c.data);
-        EXPECT_EQ(r.message, c.message) << c.what;
-        EXPECT_TRUE(r.voices.empty()) << c.what;
-        EXPECT_FALSE(r.ok()) << c.what;
+        EXPECT_EQ(std::tuple(r.message, r.voices.size(), r.ok()), std::tuple(c.message, 0u, false)) << c.what;
     }
 }
 
@@ -102,9 +111,8 @@ TEST(VoiceImport, FileFrameOpensReadsAndNamesWithoutFolder) {
     const ImportResult r = importVoiceFile(VoiceFileKind::Raw25, file);
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.voices.size(), 32u);
-    EXPECT_EQ(r.voices[0].name, "drums.bin: voice $0");
-    EXPECT_EQ(r.voices[31].name, "drums.bin: voice $1F");
-    EXPECT_EQ(r.voices[31].voice, voiceOf(countingBytes(32 * 25), 31 * 25));
+    EXPECT_EQ(std::tuple(r.voices[0].name, r.voices[31].name, r.voices[31].voice),
+              std::tuple("drums.bin: voice $0", "drums.bin: voice $1F", voiceOf(countingBytes(32 * 25), 31 * 25)));
 
     EXPECT_EQ(importVoiceFile(VoiceFileKind::Raw25, dir.path() / "missing.bin").message, kWrongFileMessage);
     EXPECT_EQ(importVoiceFile(VoiceFileKind::Raw25, dir.path()).message, kWrongFileMessage);  // a folder
@@ -114,10 +122,9 @@ TEST(VoiceImport, FileFrameOpensReadsAndNamesWithoutFolder) {
 }
 
 TEST(VoiceImport, RawRecordsRoundDown) {
-    EXPECT_EQ(importData(VoiceFileKind::Raw25, Data(50)).voices.size(), 2u);
-    EXPECT_EQ(importData(VoiceFileKind::Raw25, Data(60)).voices.size(), 2u);
-    EXPECT_EQ(importData(VoiceFileKind::Raw29, Data(58)).voices.size(), 2u);
-    EXPECT_EQ(importData(VoiceFileKind::Raw29, Data(86)).voices.size(), 2u);
+    for (const auto& [kind, size] : {std::pair{VoiceFileKind::Raw25, 50}, {VoiceFileKind::Raw25, 60},
+                                     {VoiceFileKind::Raw29, 58}, {VoiceFileKind::Raw29, 86}})
+        EXPECT_EQ(importData(kind, Data(static_cast<std::size_t>(size))).voices.size(), 2u) << size;
 }
 
 TEST(VoiceImport, Raw29RecordIsRearrangedIntoSmpsOrder) {
@@ -152,12 +159,9 @@ TEST(VoiceImport, YmxSwapsOperatorsAndReadsNames) {
     const ImportResult r =
         importData(VoiceFileKind::Ymx, ymxBank(2, {{natural, "Bass"}, {natural, "ExactlyTen"}, {natural, ""}}));
     ASSERT_TRUE(r.ok());
-    ASSERT_EQ(r.voices.size(), 3u);
+    ASSERT_EQ(names(r), (std::vector<std::string>{"Bass", "ExactlyTen", ""}));
     EXPECT_EQ(formatVoiceHex(r.voices[0].voice),
               "00 01 03 02 04 05 07 06 08 09 0B 0A 0C 0D 0F 0E 10 11 13 12 14 15 17 16 18");
-    EXPECT_EQ(r.voices[0].name, "Bass");
-    EXPECT_EQ(r.voices[1].name, "ExactlyTen");
-    EXPECT_EQ(r.voices[2].name, "");
 }
 
 TEST(VoiceImport, YmxCountFieldOfFFAnnounces256) {
@@ -172,10 +176,8 @@ TEST(VoiceImport, ShortBanksGiveTheAnnouncedCountCompletedWithZeros) {
     const Data natural = countingBytes(25, 1);
     ImportResult r = importData(VoiceFileKind::Ymx, ymxBank(1, {{natural, "Only"}}));
     ASSERT_TRUE(r.ok());
-    ASSERT_EQ(r.voices.size(), 2u);
-    EXPECT_EQ(r.voices[0].name, "Only");
-    EXPECT_EQ(r.voices[1].voice, FmVoice{});
-    EXPECT_EQ(r.voices[1].name, "");
+    ASSERT_EQ(names(r), (std::vector<std::string>{"Only", ""}));
+    EXPECT_EQ(voices(r)[1], FmVoice{});
 
     // An fcv bank announcing 3 voices, the second cut inside its name.
     Data fcv = {3};
@@ -188,12 +190,8 @@ TEST(VoiceImport, ShortBanksGiveTheAnnouncedCountCompletedWithZeros) {
     append(fcv, "Str");
     r = importData(VoiceFileKind::Fcv, fcv);
     ASSERT_TRUE(r.ok());
-    ASSERT_EQ(r.voices.size(), 3u);
-    EXPECT_EQ(r.voices[0].name, "Lead");
-    EXPECT_EQ(r.voices[1].name, "Str");
-    EXPECT_EQ(r.voices[1].voice, voiceOf(v, 0));
-    EXPECT_EQ(r.voices[2].name, "");
-    EXPECT_EQ(r.voices[2].voice, FmVoice{});
+    EXPECT_EQ(names(r), (std::vector<std::string>{"Lead", "Str", ""}));
+    EXPECT_EQ(voices(r), (std::vector<FmVoice>{voiceOf(v, 0), voiceOf(v, 0), FmVoice{}}));
 }
 
 TEST(VoiceImport, FcvVoicesAndNames) {
@@ -206,10 +204,8 @@ TEST(VoiceImport, FcvVoicesAndNames) {
     append(fcv, "Pi\xE9no");
     const ImportResult r = importData(VoiceFileKind::Fcv, fcv);
     ASSERT_TRUE(r.ok());
-    ASSERT_EQ(r.voices.size(), 2u);
-    EXPECT_EQ(r.voices[0].name, "");
-    EXPECT_EQ(r.voices[1].name, "Pi\xE9no");
-    EXPECT_EQ(r.voices[1].voice, voiceOf(a, 0));  // fcv keeps SMPS order
+    ASSERT_EQ(names(r), (std::vector<std::string>{"", "Pi\xE9no"}));
+    EXPECT_EQ(voices(r)[1], voiceOf(a, 0));  // fcv keeps SMPS order
 }
 
 Data sonic1Song(std::size_t tableOffset, std::size_t bytesAfter) {
@@ -256,25 +252,20 @@ TEST(VoiceImport, S3kVoiceTableFromTheLowestAddress) {
     Data song = z80Header(0x1100, 0x1000, {0x1010}, {0x1020});
     ASSERT_EQ(song.size(), 20u);  // H
     song.resize(276, 0xEE);       // $1100 - $1000 + 20
-    const Data voices = countingBytes(50, 0x30);
-    song.insert(song.end(), voices.begin(), voices.end());
+    const Data table = countingBytes(50, 0x30);
+    song.insert(song.end(), table.begin(), table.end());
     for (const auto kind : {VoiceFileKind::S3kSong, VoiceFileKind::CrackersSong}) {
         const ImportResult r = importData(kind, song, "s3k.bin");
-        ASSERT_TRUE(r.ok());
-        ASSERT_EQ(r.voices.size(), 2u);
-        EXPECT_EQ(r.voices[0].voice, voiceOf(voices, 0));
-        EXPECT_EQ(r.voices[1].voice, voiceOf(voices, 25));
-        EXPECT_EQ(r.voices[1].name, "s3k.bin: voice $1");
+        EXPECT_EQ(voices(r), (std::vector<FmVoice>{voiceOf(table, 0), voiceOf(table, 25)}));
+        EXPECT_EQ(names(r), (std::vector<std::string>{"s3k.bin: voice $0", "s3k.bin: voice $1"}));
     }
 
     // Voice table below every track: it follows the header directly.
     Data first = z80Header(0x8000, 0x9000, {0x9100, 0x9200, 0x9300, 0x9400, 0x9500, 0x9600}, {0x9700, 0x9800, 0x9900});
     ASSERT_EQ(first.size(), 10u + 24u + 18u);
-    first.insert(first.end(), voices.begin(), voices.end());
+    first.insert(first.end(), table.begin(), table.end());
     const ImportResult r = importData(VoiceFileKind::S3kSong, first);
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.voices.size(), 2u);
-    EXPECT_EQ(r.voices[0].voice, voiceOf(voices, 0));
+    EXPECT_EQ(voices(r), (std::vector<FmVoice>{voiceOf(table, 0), voiceOf(table, 25)}));
 
     // The universal bank address wins over anything that follows.
     Data universal = z80Header(0x17D8, 0x1000, {}, {});
@@ -297,10 +288,7 @@ TEST(VoiceImport, TfiBytesHandComputed) {
                                                      {15, 6, 0x7F, 3, 10, 31, 0, 15, 15, 0},
                                                      {0, 2, 0x00, 2, 0, 0, 31, 0, 0, 0}}};
     const ImportResult r = importData(VoiceFileKind::Tfi, tfi(4, 5, ops), "lead.tfi");
-    ASSERT_TRUE(r.ok());
-    ASSERT_EQ(r.voices.size(), 1u);
-    EXPECT_EQ(r.voices[0].name, "lead");
-    EXPECT_FALSE(r.ssgEgWarning);
+    ASSERT_EQ(std::tuple(names(r), r.ssgEgWarning), std::tuple(std::vector<std::string>{"lead"}, false));
     // Operators 1, 3, 2, 4; detune 0 -> 7, 2 -> 5, 6 -> 3.
     EXPECT_EQ(formatVoiceHex(r.voices[0].voice),
               "2C 01 3F 72 50 5F CA 14 80 05 1F 06 00 02 00 03 1F 37 FF 48 00 20 7F 10 00");
@@ -310,9 +298,8 @@ TEST(VoiceImport, TfiBytesHandComputed) {
     withSsg[1][1] = 1;  // detune -2
     const ImportResult warned = importData(VoiceFileKind::Tfi, tfi(7, 7, withSsg), "pad.tfi");
     ASSERT_TRUE(warned.ok());
-    EXPECT_TRUE(warned.ssgEgWarning);
-    EXPECT_EQ(warned.voices[0].voice.bytes[0], 0x3F);
-    EXPECT_EQ(warned.voices[0].voice.bytes[3], 0x62);
+    EXPECT_EQ(std::tuple(warned.ssgEgWarning, warned.voices[0].voice.bytes[0], warned.voices[0].voice.bytes[3]),
+              std::tuple(true, 0x3F, 0x62));
 
     EXPECT_EQ(importData(VoiceFileKind::Tfi, tfi(0, 0, ops), "a.t").voices[0].name, "");
 }
@@ -388,9 +375,8 @@ TEST(VoiceImport, MvsNameAndRegisterLayout) {
     ASSERT_EQ(smallest.size(), 31u);
     ImportResult r = importData(VoiceFileKind::Mvs, smallest, "x.ins");
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.voices[0].name, "");
-    EXPECT_EQ(formatVoiceHex(r.voices[0].voice),
-              "58 40 42 41 43 48 4A 49 4B 4C 4E 4D 4F 50 52 51 53 54 56 55 57 44 46 45 47");
+    EXPECT_EQ(std::tuple(r.voices[0].name, formatVoiceHex(r.voices[0].voice)),
+              std::tuple("", "58 40 42 41 43 48 4A 49 4B 4C 4E 4D 4F 50 52 51 53 54 56 55 57 44 46 45 47"));
 
     Data named;
     append(named, "MvSi1Slap bass");
@@ -398,8 +384,7 @@ TEST(VoiceImport, MvsNameAndRegisterLayout) {
     named.insert(named.end(), regs.begin(), regs.end());
     r = importData(VoiceFileKind::Mvs, named, "x.ins");
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.voices[0].name, "Slap bass");
-    EXPECT_EQ(r.voices[0].voice.bytes[0], 0x58);
+    EXPECT_EQ(std::tuple(r.voices[0].name, r.voices[0].voice.bytes[0]), std::tuple("Slap bass", 0x58));
 }
 
 TEST(VoiceImport, PastedText) {
@@ -434,12 +419,7 @@ TEST(VoiceImport, PastedText) {
     };
     for (const auto& c : cases) {
         const auto voice = parsePastedVoice(c.text);
-        if (c.hex) {
-            ASSERT_TRUE(voice) << c.text;
-            EXPECT_EQ(formatVoiceHex(*voice), *c.hex) << c.text;
-        } else {
-            EXPECT_FALSE(voice) << c.text;
-        }
+        EXPECT_EQ(voice ? std::optional(formatVoiceHex(*voice)) : std::nullopt, c.hex) << c.text;
     }
 }
 
