@@ -178,8 +178,8 @@ SongConversionOutcome convertThroughTheModel(const fs::path& dir, const fs::path
     auto reloaded = loadXmModule(dir, "song.xm");
     EXPECT_TRUE(std::holds_alternative<XmModule>(reloaded));
     EXPECT_FALSE(model.reload(std::get<XmModule>(std::move(reloaded))));
-    EXPECT_EQ(model.generalLight(), ReadinessLight::Green);
-    EXPECT_EQ(model.voiceLight(), ReadinessLight::Green);
+    EXPECT_EQ(std::tuple(model.generalLight(), model.voiceLight()),
+              std::tuple(std::optional(ReadinessLight::Green), ReadinessLight::Green));
     ConversionSettings windows;
     windows.target = SongTarget::OutputsAndScratchFiles;
     const SongConversionOutcome outcome = convertSong(model, windows, {}, seededRandom(seed));
@@ -204,8 +204,8 @@ TEST_F(ConvertCli, EveryKeyGivesTheBytesOfTheWindows) {
     test::writeFileBytes(windows / "bank.bin", raw25(bank));
     const SongConversionOutcome expected = convertThroughTheModel(windows.path(), windows / "bank.bin", 42);
     ASSERT_TRUE(expected.converted) << expected.message;
-    EXPECT_EQ(test::readFileBytes(work() / "song.bin"), test::readFileBytes(windows / "song.bin"));
-    EXPECT_EQ(test::readFileBytes(work() / "song.asm"), test::readFileBytes(windows / "song.asm"));
+    for (const char* name : {"song.bin", "song.asm"})
+        EXPECT_EQ(test::readFileBytes(work() / name), test::readFileBytes(windows / name)) << name;
 
     // The comparison has teeth: the seed and "Remove rests" both show in the bytes.
     const auto firstBinary = test::readFileBytes(work() / "song.bin");
@@ -224,9 +224,8 @@ TEST_F(ConvertCli, ModuleInAnotherFolderWritesBesideIt) {
     fs::remove(work() / "song.xm");
     const CliRun r = run({"convert", "../song.xm", "--setup", "setup.json"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "song.bin created successfully!\n");
-    EXPECT_TRUE(fs::exists(root_.path() / "song.bin"));
-    EXPECT_FALSE(fs::exists(root_.path() / "song.asm"));
+    EXPECT_EQ(std::tuple(r.out, fs::exists(root_.path() / "song.bin"), fs::exists(root_.path() / "song.asm")),
+              std::tuple("song.bin created successfully!\n", true, false));
     EXPECT_EQ(workFiles(), (Names{"setup.json"}));
 }
 
@@ -367,9 +366,8 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     test::writeFileBytes(work() / "song.bin", {1, 2, 3});
     test::writeFileBytes(work() / "song.xm", songXm(96));  // B-7
     const CliRun b7 = run(convert);
-    EXPECT_EQ(b7.code, 1);
-    EXPECT_EQ(b7.err.rfind("Can't convert! XM channel 1 has the note B-7", 0), 0u) << b7.err;
-    EXPECT_EQ(b7.out, "");
+    EXPECT_EQ(std::tuple(b7.code, b7.err.rfind("Can't convert! XM channel 1 has the note B-7", 0), b7.out),
+              std::tuple(1, 0u, "")) << b7.err;
     EXPECT_EQ(workFiles(), (Names{"setup.json", "song.bin", "song.xm"}));
     EXPECT_EQ(test::readFileBytes(work() / "song.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
@@ -430,9 +428,8 @@ TEST_F(ConvertCli, SetupPrintsAFileThatConvertReads) {
     const CliRun printed = run({"setup", "song.xm", "--voices", "raw25:bank.bin"});
     ASSERT_EQ(printed.code, 0) << printed.err;
     json setup = json::parse(printed.out);
-    EXPECT_EQ(setup["voices"].size(), 2u);
-    EXPECT_EQ(setup["voices"][1]["hex"], formatVoiceHex(voiceOf(2)));
-    EXPECT_EQ(setup["instrumentVoices"], json::object());
+    EXPECT_EQ(std::tuple(setup["voices"].size(), setup["voices"][1]["hex"], setup["instrumentVoices"]),
+              std::tuple(2u, json(formatVoiceHex(voiceOf(2))), json::object()));
     setup.update({{"fmChannelCount", 4}, {"psgChannelCount", 0}, {"fm", {1, 2, 3, 4, nullptr, nullptr}}, {"dac", 5}});
     writeText(work() / "edited.json", setup.dump());
     ASSERT_EQ(run({"convert", "song.xm", "--setup", "edited.json"}).code, 0);

@@ -224,8 +224,8 @@ TEST(SongSetup, RefusalsNameTheirKey) {
         auto result = parseSongSetup(c.json, folder.path(), kChannels);
         const auto* error = std::get_if<SongSetupError>(&result);
         ASSERT_NE(error, nullptr) << c.json.substr(0, 200);
-        EXPECT_EQ(error->exitCode, 2);
-        EXPECT_EQ(error->message.substr(0, c.message.size()), c.message) << c.json.substr(0, 200);
+        EXPECT_EQ(std::tuple(error->exitCode, error->message.substr(0, c.message.size())), std::tuple(2, c.message))
+            << c.json.substr(0, 200);
     }
 }
 
@@ -281,9 +281,8 @@ TEST(SongSetup, WrittenSetupReadsBackTheSameChoices) {
     setMapValue(c.maps, InstrumentMapKind::Fm, 17, 3);
     c.voices.add("lead", voiceOf(1));
     const json j = json::parse(writeSongSetup(c));
-    EXPECT_EQ(j["instrumentVoices"], json::parse(R"({"17": 3})"));
-    EXPECT_EQ(j["hihatKinds"], json::object());
-    EXPECT_FALSE(j.contains("loopSongAtLoad"));
+    EXPECT_EQ(std::tuple(j["instrumentVoices"], j["hihatKinds"], j.contains("loopSongAtLoad")),
+              std::tuple(json::parse(R"({"17": 3})"), json::object(), false));
     EXPECT_EQ(j["voices"], json::parse(R"([{"name": "lead", "hex": ")" + formatVoiceHex(voiceOf(1)) + "\"}]"));
 }
 
@@ -291,11 +290,10 @@ TEST(SongSetup, EdgeValuesAreAccepted) {
     const SongChoices c = parsed(R"({"fmChannelCount": 6, "hasDrums": false, "psgChannelCount": 0,
         "fm": [8, 8, 8, 8, 8, 8], "dac": null, "dividingTiming": 1, "tempo": 9,
         "dorri": )" + ints(256, 223) + R"(, "norri": )" + ints(256, 1) + "}");
-    EXPECT_EQ(c.settings.fmChannelCount, 6);
-    EXPECT_EQ(c.assignment.fm[5], 8);
-    EXPECT_EQ(c.assignment.dac, std::nullopt);
-    EXPECT_EQ(c.maps.drumSamples, std::string(256, static_cast<char>(0xDF)));
-    EXPECT_EQ(c.maps.hihatKinds, std::string(256, '\1'));
+    EXPECT_EQ(std::tuple(c.settings.fmChannelCount, c.assignment.fm[5], c.assignment.dac),
+              std::tuple(6, XmChannelChoice(8), XmChannelChoice()));
+    EXPECT_EQ(std::tuple(c.maps.drumSamples, c.maps.hihatKinds),
+              std::tuple(std::string(256, static_cast<char>(0xDF)), std::string(256, '\1')));
 }
 
 TEST(SongSetup, VoiceEntriesFromFiles) {
