@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -23,30 +24,19 @@
 
 namespace ferro::test {
 
-// "E0 C0 EF 00" -> {0xE0, 0xC0, 0xEF, 0x00}; "x3" after a group repeats it.
+// "E0 C0 EF 00" -> {0xE0, 0xC0, 0xEF, 0x00}, and back.
 inline Bytes hex(const std::string& text) {
     Bytes out;
     std::istringstream in(text);
-    std::string word;
-    while (in >> word) {
-        if (word[0] == 'x') {
-            const int times = std::stoi(word.substr(1));
-            const std::uint8_t last = out.back();
-            for (int i = 1; i < times; ++i) out.push_back(last);
-        } else {
-            out.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
-        }
-    }
+    for (std::string word; in >> word;) out.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
     return out;
 }
-
 inline std::string show(const Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string s;
+    char text[5];
     for (std::uint8_t b : bytes) {
-        if (!s.empty()) s += ' ';
-        s += digits[b >> 4];
-        s += digits[b & 15];
+        std::snprintf(text, sizeof text, s.empty() ? "%02X" : " %02X", b);
+        s += text;
     }
     return s;
 }
@@ -89,17 +79,14 @@ inline ConversionResult convertAndWrite(const ConversionRequest& request, const 
     return writeSong(request, convertSong(request, rows, random));
 }
 
-// Draws the given values in order and counts the draws.
+// Draws the given values in order (0 after them) and counts the draws.
 struct ScriptedRandom {
-    std::shared_ptr<std::vector<int>> values = std::make_shared<std::vector<int>>();
+    std::vector<int> values;
     std::shared_ptr<int> calls = std::make_shared<int>(0);
-    explicit ScriptedRandom(std::vector<int> v) { *values = std::move(v); }
     RandomSource source() const {
-        auto vals = values;
-        auto count = calls;
-        return [vals, count](int) {
-            const int i = (*count)++;
-            return i < static_cast<int>(vals->size()) ? (*vals)[static_cast<std::size_t>(i)] : 0;
+        return [values = values, calls = calls](int) {
+            const auto i = static_cast<std::size_t>((*calls)++);
+            return i < values.size() ? values[i] : 0;
         };
     }
 };

@@ -157,7 +157,7 @@ TEST(EncodeSection, RandomPanDrawsOnRealNotesOnly) {
     };
     for (const RandomCase& c : cases) {
         ConversionRequest request = test::baseRequest();
-        test::ScriptedRandom random(c.draws);
+        test::ScriptedRandom random{c.draws};
         const std::string bytes = show(encodeAll(request, c.cells, c.role, PanChoice::Random, random.source()));
         EXPECT_EQ(std::tuple(bytes, *random.calls), std::tuple(show(hex(c.expected)), c.expectedCalls));
     }
