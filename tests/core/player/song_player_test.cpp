@@ -24,18 +24,13 @@ TrackBytes psg(Bytes data, std::uint8_t volume = 0, std::uint8_t envelope = 0, s
 // bytes 00.
 std::string voiceLoad(const std::string& p, std::uint8_t algorithm, std::uint8_t tl40, std::uint8_t tl48,
                       std::uint8_t tl44, std::uint8_t tl4C, std::uint8_t pan) {
-    Frame f;
-    f.writes.push_back({ChipPort::Ym0, 0xB0, algorithm});
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> writes = {{0xB0, algorithm}};
     for (std::uint8_t reg : {0x30, 0x38, 0x34, 0x3C, 0x50, 0x58, 0x54, 0x5C, 0x60, 0x68, 0x64, 0x6C, 0x70,
                              0x78, 0x74, 0x7C, 0x80, 0x88, 0x84, 0x8C})
-        f.writes.push_back({ChipPort::Ym0, reg, 0});
-    f.writes.push_back({ChipPort::Ym0, 0x40, tl40});
-    f.writes.push_back({ChipPort::Ym0, 0x48, tl48});
-    f.writes.push_back({ChipPort::Ym0, 0x44, tl44});
-    f.writes.push_back({ChipPort::Ym0, 0x4C, tl4C});
-    f.writes.push_back({ChipPort::Ym0, 0xB4, pan});
+        writes.push_back({reg, 0});
+    writes.insert(writes.end(), {{0x40, tl40}, {0x48, tl48}, {0x44, tl44}, {0x4C, tl4C}, {0xB4, pan}});
     std::string out;
-    for (const ChipWrite& w : f.writes) out += (out.empty() ? "" : " ") + p + describe(w);
+    for (const auto [reg, value] : writes) out += (out.empty() ? "" : " ") + p + describe({ChipPort::Ym0, reg, value});
     return out;
 }
 

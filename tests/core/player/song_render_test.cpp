@@ -173,33 +173,31 @@ Bytes loopOf(Bytes before, const Bytes& body) {
     return before;
 }
 
+// An FM track that loads voice 0 and loops `body` after `before`.
+test::TrackBytes fmLoop(const Bytes& before, const Bytes& body) { return {loopOf(before, body), 0, 0, 0, true}; }
+
 const LoopCase kLoopCases[] = {
     // Bars of 8 ticks, 24 frames each (div 2, a stall every third frame):
     // FM1 loops every 3 bars, FM2 and the drums every 4, PSG1 every 2.
     {"LoopsOfThreeAndFourBars",
-     {.div = 2, .tempo = 3,
-      .dac = loopOf({}, {0x81, 0x08, 0x82, 0x08, 0x88, 0x08, 0x80, 0x08}),
-      .fm = {test::TrackBytes{loopOf({}, {0xA1, 0x08, 0xA5, 0x08, 0xA8, 0x08}), 0, 0, 0, true},
-             test::TrackBytes{loopOf({}, {0xB1, 0x08, 0xB3, 0x08, 0xB5, 0x08, 0xB6, 0x08}), 0, 0, 0, true}},
+     {.div = 2, .tempo = 3, .dac = loopOf({}, {0x81, 0x08, 0x82, 0x08, 0x88, 0x08, 0x80, 0x08}),
+      .fm = {fmLoop({}, {0xA1, 0x08, 0xA5, 0x08, 0xA8, 0x08}),
+             fmLoop({}, {0xB1, 0x08, 0xB3, 0x08, 0xB5, 0x08, 0xB6, 0x08})},
       .psg = {psg(loopOf({}, {0x81, 0x08, 0x85, 0x08}), 1)}},
      {50, 288}, {1, 96}},
     // Every pass raises the volume by one: the state comes back when it has
     // gone round all 256 values (from 80 on the driver writes no TL).
-    {"VolumeChangeReadOnEveryPass",
-     {.div = 1, .tempo = 2, .fm = {test::TrackBytes{loopOf({}, {0xE6, 0x01, 0xA1, 0x02}), 0, 0, 0, true}}},
-     {4, 1024}, {3, 4}},
+    {"VolumeChangeReadOnEveryPass", {.div = 1, .tempo = 2, .fm = {fmLoop({}, {0xE6, 0x01, 0xA1, 0x02})}}, {4, 1024},
+     {3, 4}},
     // Legato notes: the modulation runs on across the jump, and its swing
     // of 16 steps meets the pass of 6 steps (7 frames) every 8 passes.
     {"ModulationAcrossTheJump",
-     {.div = 1, .tempo = 7,
-      .fm = {test::TrackBytes{loopOf({0xF0, 0x01, 0x01, 0x01, 0x07, 0xA1, 0x06}, {0xE7, 0xA1, 0x06}), 0, 0, 0,
-                              true}}},
-     {10, 56}, {9, 7}},
+     {.div = 1, .tempo = 7, .fm = {fmLoop({0xF0, 0x01, 0x01, 0x01, 0x07, 0xA1, 0x06}, {0xE7, 0xA1, 0x06})}}, {10, 56},
+     {9, 7}},
     // A note played three times by an F7 loop inside the F6 loop, against
     // a PSG track of another length.
     {"RepeatLoopInsideTheJump",
-     {.div = 1, .tempo = 4,
-      .fm = {test::TrackBytes{loopOf({}, {0xA1, 0x02, 0xF7, 0x00, 0x03, 0xFF, 0xFA, 0xA5, 0x04}), 0, 0, 0, true}},
+     {.div = 1, .tempo = 4, .fm = {fmLoop({}, {0xA1, 0x02, 0xF7, 0x00, 0x03, 0xFF, 0xFA, 0xA5, 0x04})},
       .psg = {psg(loopOf({}, {0x81, 0x03}), 0)}},
      {3, 40}, {2, 13}},
 };
@@ -210,8 +208,7 @@ INSTANTIATE_TEST_SUITE_P(SongRender, DriverLoop, testing::ValuesIn(kLoopCases),
 TEST(SongRender, WithoutARepeatTheVgmLoopsTheLongestTracksSecondPass) {
     // The volume change of every pass needs 1024 frames to come round; the
     // search looks 300 ahead.
-    const Bytes bytes = test::buildSong(
-        {.div = 1, .tempo = 2, .fm = {test::TrackBytes{loopOf({}, {0xE6, 0x01, 0xA1, 0x02}), 0, 0, 0, true}}});
+    const Bytes bytes = test::buildSong({.div = 1, .tempo = 2, .fm = {fmLoop({}, {0xE6, 0x01, 0xA1, 0x02})}});
     const SongRender render = renderSongToVgm(bytes, builtInSoundData(), "Rising", 300);
     ASSERT_FALSE(render.error);
     EXPECT_EQ(std::tuple(render.loop, render.stateRepeats, render.frames),
