@@ -117,9 +117,8 @@ TEST(Smps2asmListing, EveryTrackByteAssemblesToItself) {
             r.dac = 1;
             std::vector<ChannelSections> s(2);
             s[1].main = hex(bytes);
-            if (name == "every note and duration") {
+            if (name == "every note and duration")
                 for (int b = 0; b < 0xE0; ++b) s[1].main.push_back(static_cast<std::uint8_t>(b));
-            }
             const SongImage song = assembleSong(r, s, {});
             EXPECT_EQ(show(test::Smps2asmExpander().assemble(song.listing)), show(song.binary)) << name;
         }
@@ -142,14 +141,15 @@ SongDraw drawSong(std::mt19937& g) {
     r.fileName = names[static_cast<std::size_t>(pick(0, static_cast<int>(names.size()) - 1))];
     r.channelCount = pick(1, 10);
     r.totalRows = pick(1, 160);
-    r.loopSong = pick(0, 1) == 0;
+    const auto coin = [&pick] { return pick(0, 1) == 1; };
+    r.loopSong = !coin();
     r.restartRow = pick(0, 2) == 0 ? 0 : pick(0, r.totalRows);
-    r.optimiseOutput = pick(0, 1) == 1;
-    r.hasDrums = pick(0, 1) == 1;
-    r.endDacWithE4 = pick(0, 1) == 1;
+    r.optimiseOutput = coin();
+    r.hasDrums = coin();
+    r.endDacWithE4 = coin();
     r.fmChannelCount = pick(0, r.hasDrums ? 5 : 6);
     r.psgChannelCount = pick(0, 3);
-    r.useNoise = pick(0, 1) == 1;
+    r.useNoise = coin();
     for (auto& c : r.fm) c = pick(1, r.channelCount);
     for (auto& c : r.psg) c = pick(1, r.channelCount);
     r.dac = pick(1, r.channelCount);
@@ -158,8 +158,8 @@ SongDraw drawSong(std::mt19937& g) {
     for (auto& p : r.pan) p = static_cast<PanChoice>(pick(0, 4));
     for (auto& p : r.pitch) p = pick(-128, 127);
     for (auto& v : r.volume) v = pick(0, 63);
-    r.drumsByNote = pick(0, 1) == 1;
-    r.hihatsByNote = pick(0, 1) == 1;
+    r.drumsByNote = coin();
+    r.hihatsByNote = coin();
     for (auto& c : r.instrumentVoices) c = static_cast<char>(pick(0, 255));
     for (auto& c : r.instrumentPsgEnvelopes) c = static_cast<char>(pick(0, 12));
     for (auto& c : r.hihatKinds) c = static_cast<char>(pick(1, 2));
@@ -179,12 +179,8 @@ SongDraw drawSong(std::mt19937& g) {
         for (XmCell& c : cells) {
             if (pick(1, density) != 1) continue;
             const int kind = pick(0, 9);
-            if (kind == 0) {
-                c = test::keyOff();
-            } else {
-                // Every note carries an instrument, so the maps always have a key.
-                c = test::note(pick(1, 95), pick(1, 200), kind == 1 ? 8 : 0, pick(0, 255));
-            }
+            // Every note carries an instrument, so the maps always have a key.
+            c = kind == 0 ? test::keyOff() : test::note(pick(1, 95), pick(1, 200), kind == 1 ? 8 : 0, pick(0, 255));
         }
         d.rows.push_back(RowStream::fromCells(n, cells));
     }
