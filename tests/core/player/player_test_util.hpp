@@ -33,12 +33,9 @@ struct TestSong {
 // A voice of 25 bytes: algorithm byte, 20 operator bytes of 00, four TLs.
 inline Bytes voice(std::uint8_t algorithm, std::uint8_t tl40, std::uint8_t tl48, std::uint8_t tl44,
                    std::uint8_t tl4C) {
-    Bytes v(25, 0);
-    v[0] = algorithm;
-    v[21] = tl40;
-    v[22] = tl48;
-    v[23] = tl44;
-    v[24] = tl4C;
+    Bytes v = {algorithm};
+    v.resize(21, 0);
+    v.insert(v.end(), {tl40, tl48, tl44, tl4C});
     return v;
 }
 
