@@ -368,13 +368,11 @@ TEST(SongPlayer, FmNotePastTheTablePlaysSilentWithAWarning) {
     const auto legato = playLines(buildSong({.fm = {{{0xA1, 0x01, 0xE7, 0xC1, 0x01, 0xF2}, 0x20, 0, 0, false}}}), 10);
     EXPECT_EQ(nonEmpty(legato), (Lines{{2, "28=00 A4=2B A0=2D 28=F0"}, {3, "28=00"}, {4, "28=00"}}));
     SongPlayer warned(buildSong({.fm = {{{0xC1, 0x01, 0xC1, 0x01, 0xF2}, 0x20, 0, 0, false}}}), testOptions());
-    Frame frame;
-    while (warned.step(frame)) {
+    for (Frame frame; warned.step(frame);) {
     }
     // The same note twice: one warning, at its first place.
-    ASSERT_EQ(warned.warnings().size(), 1u);
-    EXPECT_EQ(warned.warnings()[0], "FM1 at offset 000E: FM note C1 gives pitch index 61, past the driver's "
-                                    "table: played silent");
+    EXPECT_EQ(warned.warnings(), std::vector<std::string>{"FM1 at offset 000E: FM note C1 gives pitch index 61, past "
+                                                          "the driver's table: played silent"});
 }
 
 // What the driver would take from outside the song: a refusal, or, for what
