@@ -164,40 +164,33 @@ struct FailureCase {
     std::string message;
 };
 
+// 40000 rows of C-4 and D-4 in turn: a song past 32 KB.
+void longAlternatingSong(test::CellRows& streams, ConversionRequest& r) {
+    std::vector<XmCell> cells;
+    for (int i = 0; i < 40000; ++i) cells.push_back(note(i % 2 ? C4 : C4 + 2));
+    streams.set(1, cells);
+    r.totalRows = 40000;
+}
+
 std::vector<FailureCase> failureCases() {
     return {
         {"drum before any instrument (map index 0)",
          [](test::CellRows& streams, ConversionRequest& r) {
              streams.set(2, rows(16, {{3, note(C4)}}));
-             r.channelCount = 2;
+             r.dac = r.channelCount = 2;
              r.hasDrums = true;
-             r.dac = 2;
          },
          FailureKind::Error, kSomeError},
         {"instrument past the end of the FM map",
          [](test::CellRows&, ConversionRequest& r) { r.instrumentVoices.clear(); }, FailureKind::Error, kSomeError},
         {"pointer beyond 32767",
          [](test::CellRows& streams, ConversionRequest& r) {
-             std::vector<XmCell> cells;
-             for (int i = 0; i < 40000; ++i) cells.push_back(note(i % 2 ? C4 : C4 + 2));
-             streams.set(1, cells);
-             r.totalRows = 40000;
+             longAlternatingSong(streams, r);
              r.loopSong = false;
          },
          FailureKind::Error, kSomeError},
-        {"a loop jump beyond 32 KB",
-         [](test::CellRows& streams, ConversionRequest& r) {
-             std::vector<XmCell> cells;
-             for (int i = 0; i < 40000; ++i) cells.push_back(note(i % 2 ? C4 : C4 + 2));
-             streams.set(1, cells);
-             r.totalRows = 40000;
-         },
-         FailureKind::Error, kSomeError},
-        {"missing row stream",
-         [](test::CellRows&, ConversionRequest& r) {
-             r.channelCount = 2;
-             r.fm[0] = 2;
-         },
+        {"a loop jump beyond 32 KB", longAlternatingSong, FailureKind::Error, kSomeError},
+        {"missing row stream", [](test::CellRows&, ConversionRequest& r) { r.fm[0] = r.channelCount = 2; },
          FailureKind::Error, kSomeError},
         {"FM entry without a channel", [](test::CellRows&, ConversionRequest& r) { r.fm[0] = std::nullopt; },
          FailureKind::Error, kSomeError},
