@@ -96,6 +96,20 @@ TEST(SongRender, TempoOneLoopsItsSilence) {
               std::tuple(std::optional(SongLoop{1, 1}), true, 2u));
 }
 
+// The song stepped straight on for `frames` frames into a VGM, its loop
+// marked at `loopStart`.
+Bytes straightOn(const Bytes& bytes, PlayerOptions options, std::uint32_t frames,
+                 std::optional<std::uint32_t> loopStart = std::nullopt) {
+    options.loopSearchFrames = 0;
+    SongPlayer player(bytes, options);
+    const SoundData sound = builtInSoundData();
+    VgmWriter writer(sound);
+    Frame frame;
+    while (player.nextFrame() < frames && player.step(frame)) writer.addFrame(frame, frame.index == loopStart);
+    EXPECT_FALSE(player.error());
+    return writer.finish("x");
+}
+
 // The VGM's writes, its loop played `passes` more times, against a VGM of
 // the song stepped straight on for as long: the same writes at the same
 // samples, the DAC's included. The first write that differs, if any (past
@@ -103,16 +117,9 @@ TEST(SongRender, TempoOneLoopsItsSilence) {
 std::optional<std::size_t> firstDifferenceFromTheDriver(const Bytes& bytes, const SongRender& render, int passes) {
     const std::uint32_t frames =
         render.loop->startFrame + static_cast<std::uint32_t>(passes + 1) * render.loop->lengthFrames;
-    const SoundData sound = builtInSoundData();
     PlayerOptions options;
-    options.psgEnvelopes = sound.psgEnvelopes;
-    options.loopSearchFrames = 0;
-    SongPlayer player(bytes, options);
-    VgmWriter writer(sound);
-    Frame frame;
-    while (player.nextFrame() < frames && player.step(frame)) writer.addFrame(frame);
-    EXPECT_FALSE(player.error());
-    const test::VgmRead straight = test::readVgm(writer.finish("x"));
+    options.psgEnvelopes = builtInSoundData().psgEnvelopes;
+    const test::VgmRead straight = test::readVgm(straightOn(bytes, options, frames));
     const test::VgmRead looped = test::readVgm(render.vgm, passes);
     EXPECT_EQ(looped.error, "");
     EXPECT_EQ(straight.error, "");
@@ -146,16 +153,7 @@ TEST_P(DriverLoop, VgmLoopPlayedOnIsTheDriverStraightOn) {
     // What the VGM used to loop, the longest track's pass, is not what the
     // driver plays next.
     SongRender trackPass = render;
-    PlayerOptions options;
-    options.loopSearchFrames = 0;
-    SongPlayer player(bytes, options);
-    const SoundData sound = builtInSoundData();
-    VgmWriter writer(sound);
-    Frame frame;
-    const std::uint32_t trackEnd = c.trackLoop.startFrame + c.trackLoop.lengthFrames;
-    while (player.nextFrame() < trackEnd && player.step(frame))
-        writer.addFrame(frame, frame.index == c.trackLoop.startFrame);
-    trackPass.vgm = writer.finish("x");
+    trackPass.vgm = straightOn(bytes, {}, c.trackLoop.startFrame + c.trackLoop.lengthFrames, c.trackLoop.startFrame);
     trackPass.loop = c.trackLoop;
     EXPECT_NE(firstDifferenceFromTheDriver(bytes, trackPass, 3), std::nullopt);
 }
