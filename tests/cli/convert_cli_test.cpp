@@ -336,7 +336,9 @@ TEST_F(ConvertCli, FailuresLeaveNoFiles) {
     empty.channelCount = 0;
     const std::vector<std::string> convert = {"convert", "song.xm", "--setup", "setup.json"};
     for (const auto& [module, err] :
-         {std::pair<Bytes, std::string>{{'n', 'o', 't', ' ', 'x', 'm'}, "File isn't a valid XM\nsong.xm: the file does not start with \"Extended Module: \"\n"},
+         {std::pair<Bytes, std::string>{{'n', 'o', 't', ' ', 'x', 'm'}, "File isn't a valid XM\n"
+                                                                         "song.xm: the file does not start with "
+                                                                         "\"Extended Module: \"\n"},
           {test::buildXm(empty), "Some kind of error happened\nsong.xm: the channel count is 0; a module has 1 to 128\n"}}) {
         test::writeFileBytes(work() / "song.xm", module);
         EXPECT_EQ(outcome(convert), (Outcome{1, err}));
