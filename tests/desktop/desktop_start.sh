@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The desktop program started as a user starts it: ferrocanto.exe under wine
 # on the virtual screen ($DISPLAY, 1280 x 1024), given the demo song as "Open
-# with" gives it, in the folder that holds the song. Its setup is opened
-# through the File menu, the song converted with the "Convert song" key
+# with" gives it, in the folder that holds the song. The setup saved beside
+# it is opened when the load offers it, the song converted with the "Convert song" key
 # (Alt+S); the screen is kept as OUT/desktop-start.png for a person to look
 # at, and the program quits through its Exit key (Alt+X). Passes when the
 # program wrote the bytes the Windows command line writes for the same setup
@@ -60,12 +60,10 @@ wait_for 'window_named "XM to SMPS"' 120 || fail "The main window did not show"
 # On the menu bar, right of its menus.
 xdotool mousemove 640 30
 wait_for '[ -e "$songs/C1.tmp" ]' 60 || fail "The demo did not load"
-keys alt+f Return
-wait_for 'window_named "^Open setup$"' 60 || fail "Open setup did not ask for a file"
-sleep 1
-xdotool type --delay 50 "demo.json"
+# demo.json lies beside demo.xm: the load offers it, and Yes is the default.
+wait_for 'window_named "^Ferrocanto$"' 60 || fail "The setup beside the demo was not offered"
 keys Return
-wait_for '! window_named "^Open setup$"' 60 || fail "Open setup did not take the file"
+wait_for '! window_named "^Ferrocanto$"' 60 || fail "The offer did not close"
 keys alt+s
 wait_for '[ -s "$songs/demo.bin" ] && window_named "^Ferrocanto$"' 60 || fail "The song was not converted"
 keys Return
