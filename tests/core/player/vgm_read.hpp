@@ -31,6 +31,7 @@ struct VgmRead {
     std::vector<std::uint8_t> commands;     // every command byte seen, in order
     std::uint64_t loopSample = 0;           // sample at the loop offset
     bool loopOffsetOnCommand = false;       // the loop offset starts a command
+    std::size_t dacReadsPastBlock = 0;      // 0x8n reads with the data pointer past the block (fuzzing checks it)
     std::vector<std::u16string> gd3;
 };
 
@@ -97,6 +98,7 @@ inline VgmRead readVgm(const Bytes& vgm, int loopPasses = 0) {
         } else if ((*cmd & 0xF0) == 0x70) {
             sample += (*cmd & 0x0F) + 1u;
         } else if ((*cmd & 0xF0) == 0x80) {
+            if (pointer >= block.size()) ++r.dacReadsPastBlock;
             add(VgmWrite::Chip::Ym0, 0x2A, pointer < block.size() ? block[pointer] : 0);
             ++pointer;
             sample += *cmd & 0x0F;
