@@ -15,9 +15,9 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 
 #include "app/main_window.hpp"
+#include "ui/common/dropped_files.hpp"
 #include "ui/common/sound_folder.hpp"
 #include "ui/module/explorer_window.hpp"
 #include "xm/xm_reader.hpp"
@@ -44,9 +44,8 @@ bool isModuleFile(const QString& path) { return QFileInfo(path).suffix().compare
 
 // The one local .xm file dragged, or empty: anything else is not for us.
 QString draggedModule(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
-    const QUrl url = data->urls().first();
-    return url.isLocalFile() && isModuleFile(url.toLocalFile()) ? url.toLocalFile() : QString();
+    const QStringList files = droppedLocalFiles(data);
+    return files.size() == 1 && isModuleFile(files.first()) ? files.first() : QString();
 }
 
 void storeRecentModules(const QStringList& modules) { userSettings().setValue(kRecentModulesKey, modules); }

@@ -11,17 +11,16 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <system_error>
 
 #include "ui/common/dialogs.hpp"
+#include "ui/common/dropped_files.hpp"
 #include "ui/common/light_pictures.hpp"
 #include "ui/common/twips.hpp"
 #include "base/paths.hpp"
@@ -58,14 +57,6 @@ std::filesystem::path wholePath(const std::filesystem::path& file) {
 }
 
 // The local files a drag carries.
-std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
-    std::vector<std::filesystem::path> files;
-    if (data == nullptr) return files;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) files.push_back(pathFromUtf8(url.toLocalFile().toStdString()));
-    return files;
-}
-
 // The file dialog's filters: every kind's pattern at once, then each kind.
 QString voiceFileFilter() {
     QStringList patterns, kinds;
@@ -431,14 +422,14 @@ void VoiceManagerWindow::addVoiceFile(const std::filesystem::path& file) {
 }
 
 void VoiceManagerWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+    if (!droppedLocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void VoiceManagerWindow::dropEvent(QDropEvent* event) {
-    const auto files = droppedFiles(event->mimeData());
-    if (files.empty()) return;
+    const QStringList files = droppedLocalFiles(event->mimeData());
+    if (files.isEmpty()) return;
     event->acceptProposedAction();
-    for (const auto& file : files) addVoiceFile(file);
+    for (const QString& file : files) addVoiceFile(pathFromUtf8(file.toStdString()));
 }
 
 bool VoiceManagerWindow::chooseVoiceFile(const QString& name) {
