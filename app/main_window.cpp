@@ -3,6 +3,8 @@
 #include "ui/common/twips.hpp"
 #include "ui/player/song_preview.hpp"
 #include "ui/common/sound_folder.hpp"
+#include "ui/common/scratch_area.hpp"
+#include "ui/module/explorer_window.hpp"
 #include "player/wav_render.hpp"
 
 #include <algorithm>
@@ -32,6 +34,7 @@
 #include "base/paths.hpp"
 #include "song/song_conversion.hpp"
 #include "song/song_setup.hpp"
+#include "xm/xm_reader.hpp"
 
 namespace ferro {
 
@@ -269,6 +272,10 @@ void MainWindow::songChanged(SongChanges changes) {
         updateConvertButton();
     }
     if (changed(changes, SongPart::Lights) || changed(changes, SongPart::Module)) showLights();
+    const SongChanges heard = changes & ~(static_cast<unsigned>(SongPart::Outputs) | static_cast<unsigned>(SongPart::Lights));
+    if (heard != 0 && model_.isLoaded() && previewJob_ == PreviewJob::Playing && preview_->busy())
+        messagePanel_->setText("Playing the song as converted at " + playConvertedAt_ +
+                               "; press F5 to hear your changes");
 }
 
 QToolButton* MainWindow::makeButton(const char* name, const QString& caption, const QString& tip, int iconKind) {
@@ -292,6 +299,8 @@ bool MainWindow::startUp() {
             MessageIcon::Exclamation, true);
         if (!runAnyway) return false;
     }
+    // What a run killed (a logout, a shutdown) left in the cache folder.
+    ScratchArea::removeLeftovers();
     createExplorer();
     return true;
 }
@@ -411,6 +420,7 @@ void MainWindow::wirePreview(std::unique_ptr<AudioOut> out) {
         dialogs_.showMessage(message, MessageIcon::Exclamation);
     });
     connect(preview_, &SongPreview::stopped, this, [this] {
+        previewJob_ = PreviewJob::None;
         playProgress_->hide();
         positionPanel_->hide();
         updatePlayButtons();
@@ -460,6 +470,11 @@ QString MainWindow::songBaseName() const {
     return QFileInfo(QString::fromStdString(module->fileName)).completeBaseName();
 }
 
+QString MainWindow::songTitleText() const {
+    const XmModule* module = model_.module();
+    return module ? QString::fromStdString(songTitle(*module)) : QString("song");
+}
+
 void MainWindow::convertSong() {
     if (!model_.isLoaded()) return;
     const AppOptions options = appOptions();
@@ -469,6 +484,7 @@ void MainWindow::convertSong() {
     settings.showSizeDecimal = options.showSizeDecimal;
     settings.showSizeHex = options.showSizeHex;
     settings.target = SongTarget::OutputsAndScratchFiles;
+    if (explorer()) settings.scratchDirectory = explorer()->scratchDirectory();
     const auto ask = [this](const GateStep& step) {
         return dialogs_.askYesNo(QString::fromStdString(step.message), MessageIcon::Question);
     };
@@ -492,11 +508,17 @@ void MainWindow::playSong() {
     }
     auto song = songForPreview();
     if (!song) return;
-    preview_->play({std::move(*song), songBaseName(), soundFolderSetting(), kDefaultLoops});
+    preview_->play({std::move(*song), songTitleText(), soundFolderSetting(), kDefaultLoops});
+    previewJob_ = PreviewJob::Playing;
+    playConvertedAt_ = QTime::currentTime().toString("hh:mm");
     updatePlayButtons();
 }
 
-void MainWindow::stopSong() { preview_->stop(); }
+void MainWindow::stopSong() {
+    const bool exporting = previewJob_ == PreviewJob::Exporting && preview_->busy();
+    preview_->stop();
+    if (exporting) messagePanel_->setText("Export stopped");
+}
 
 void MainWindow::exportSong(bool wav) {
     if (wav && !wavRenderAvailable()) {
@@ -513,7 +535,8 @@ void MainWindow::exportSong(bool wav) {
     QString file = *path;
     const QString ext = wav ? ".wav" : ".vgm";
     if (!file.endsWith(ext, Qt::CaseInsensitive)) file += ext;
-    preview_->exportFile({std::move(*song), base, soundFolderSetting(), kDefaultLoops}, file);
+    preview_->exportFile({std::move(*song), songTitleText(), soundFolderSetting(), kDefaultLoops}, file);
+    previewJob_ = PreviewJob::Exporting;
     updatePlayButtons();
 }
 

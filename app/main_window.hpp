@@ -235,7 +235,14 @@ private:
     std::optional<Bytes> songForPreview();
     // The loaded module's name without its extension, for file names and tags.
     QString songBaseName() const;
+    // The song's title for the VGM's tag, as the command line gives it.
+    QString songTitleText() const;
     SongPreview* preview_ = nullptr;
+    // What the preview is doing, for the status bar: a choice changed while
+    // the song plays is heard from the next Play, an export stopped says so.
+    enum class PreviewJob { None, Playing, Exporting };
+    PreviewJob previewJob_ = PreviewJob::None;
+    QString playConvertedAt_;  // "12:03": when the song playing was converted
     QString exportNote_;  // the export's line about its loop, shown with "written"
     QLabel* messagePanel_ = nullptr;
     QLabel* timePanel_ = nullptr;

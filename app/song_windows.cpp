@@ -64,9 +64,9 @@ void MainWindow::createExplorer() {
             [this, explorer](const QString& folder, const QString& fileName) {
                 InfoWindow::show(*this, explorer, dialogs_, folder, fileName);
             });
-    // The explorer stays for the whole run: its frame has no close control.
+    // The explorer stays for the whole run: its close control hides it.
     addChildWindow(explorer)->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                             Qt::WindowMinimizeButtonHint);
+                                             Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     // The explorer's creation brings the Options window.
     auto* options = new OptionsWindow(dialogs_, settingsFile);
     options_ = options;
@@ -87,14 +87,12 @@ void MainWindow::createSongWindows(const XmModule&) {
     more_ = more;
     auto* general = new GeneralWindow(model_, dialogs_);
     general_ = general;
-    connect(general, &GeneralWindow::minimiseRequested, this, [this] { minimiseChild(general_); });
     auto* voices = new VoiceManagerWindow(model_, dialogs_, [this] { return voiceFolder(*this); });
     voiceManager_ = voices;
     connectVoiceManager(voices);
 }
 
 void MainWindow::connectVoiceManager(VoiceManagerWindow* voices) {
-    connect(voices, &VoiceManagerWindow::minimiseRequested, this, [this, voices] { minimiseChild(voices); });
     connect(voices, &VoiceManagerWindow::pasteRequested, this, [this, voices] {
         if (pasteWindow_) return;
         PasteWindow* paste = PasteWindow::open(*this, voices, dialogs_.clipboardText());

@@ -36,10 +36,7 @@ void convertModule(RenderInput& out, const fs::path& path, const Bytes& bytes, c
     }
     if (const std::string warning = xmWarningText(*model.module()); !warning.empty())
         out.warnings.insert(out.warnings.begin(), warning);
-    // The module's own name, as the tracker padded it.
-    std::string name = model.module()->header.moduleName;
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
-    if (!name.empty()) out.name = latin1ToUtf8(name);
+    out.name = songTitle(*model.module());
 
     // A yellow light warns and plays on; a red one refuses with its status text.
     const auto warn = [&out](const GateStep& step) {

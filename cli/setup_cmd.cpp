@@ -78,6 +78,7 @@ int runSetup(const SetupOptions& opt) {
         }
         if (kind->kindWarning != nullptr) std::cerr << "Warning: " << file << ": " << kind->kindWarning << '\n';
         if (result.ssgEgWarning) std::cerr << "Warning: " << file << ": " << kTfiSsgEgWarning << '\n';
+        if (!result.notice.empty()) std::cerr << "Warning: " << file << ": " << result.notice << '\n';
         for (const auto& entry : result.voices) {
             if (choices.voices.add(entry.name, entry.voice) == AddVoiceResult::Full) {
                 std::cerr << "--voices: a song holds at most 256 ($100) voices; these files give more\n";

@@ -66,6 +66,7 @@ int runVoices(const VoicesArgs& args) {
         }
         for (const auto& entry : result.voices) out["voices"].push_back(voiceJson(entry.name, entry.voice));
         if (result.ssgEgWarning) out["warning"] = kTfiSsgEgWarning;
+        if (!result.notice.empty()) std::cerr << "Warning: " << args.source << ": " << result.notice << '\n';
     }
     std::cout << out.dump(2) << '\n';
     return 0;

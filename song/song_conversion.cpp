@@ -68,18 +68,16 @@ std::vector<GateStep> conversionGate(const GateInput& in) {
     return steps;
 }
 
-std::vector<std::string> songDriverWarnings(const SongModel& model) {
-    if (!model.isLoaded()) return {};
-    const MemoryRowSource rows(*model.module());
-    return driverWarnings(model.request(), rows);
-}
+std::vector<std::string> songDriverWarnings(const SongModel& model) { return model.driverWarnings(); }
 
 GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, YellowPolicy voicePolicy,
                         const RowSource& rows) {
     GateInput in;
     // Without a module there is nothing to convert: both lights as the
     // buttons' face would say.
-    in.generalLight = model.generalLight().value_or(ReadinessLight::Red);
+    // The light of the channel choices: the driver's warnings are asked
+    // about one by one after it.
+    in.generalLight = model.assignmentLight().value_or(ReadinessLight::Red);
     in.voiceLight = model.voiceLight().value_or(ReadinessLight::Yellow);
     in.generalPolicy = generalPolicy;
     in.voicePolicy = voicePolicy;
@@ -107,9 +105,9 @@ MemoryRowSource songRows(const SongModel& model) {
 
 // The windows keep the drum channel's scratch file as the conversion reads
 // it: "Remove rests" edits it once per load, and the box greys.
-bool removeRestsFromScratchFile(SongModel& model) {
+bool removeRestsFromScratchFile(SongModel& model, const std::filesystem::path& directory) {
     if (!removeRestsWanted(model.settings()) || !model.assignment().dac) return true;
-    if (!removeRowStreamKeyOffs(model.module()->directory, *model.assignment().dac)) return false;
+    if (!removeRowStreamKeyOffs(directory, *model.assignment().dac)) return false;
     model.markRemoveRestsApplied();
     return true;
 }
@@ -134,14 +132,16 @@ SongConversionOutcome convertSong(SongModel& model, const ConversionSettings& se
         }
     }
     const bool scratchFiles = settings.target == SongTarget::OutputsAndScratchFiles;
-    if (scratchFiles && !removeRestsFromScratchFile(model)) {
+    const std::filesystem::path scratchDirectory =
+        settings.scratchDirectory.empty() ? model.module()->directory : settings.scratchDirectory;
+    if (scratchFiles && !removeRestsFromScratchFile(model, scratchDirectory)) {
         outcome.message = kSomeError;
         return outcome;
     }
     const ConversionRequest request = model.request();
     SongConversion song = convertSong(request, rows, random);
     if (song.succeeded && scratchFiles &&
-        !writeWholeFile(request.workingDirectory / kVoicesFileName, voiceTable(request)))
+        !writeWholeFile(scratchDirectory / kVoicesFileName, voiceTable(request)))
         song = SongConversion{false, FailureKind::Error, kSomeError, {}, {}};
     outcome.failureKind = song.failureKind;
     if (settings.target == SongTarget::Memory) {

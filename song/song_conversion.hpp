@@ -5,6 +5,7 @@
 // "Remove rests", the conversion in memory, the files beside the module and
 // the message. The caller passes in the answers to the
 // questions and shows what comes back.
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -89,6 +90,9 @@ struct ConversionSettings {
     bool showSizeDecimal = false;  // success message: a line with the binary's size in decimal
     bool showSizeHex = false;      // success message: a line with the binary's size in hex
     SongTarget target = SongTarget::Memory;
+    // Where OutputsAndScratchFiles finds the scratch files: the windows'
+    // folder for them; empty, the module's folder.
+    std::filesystem::path scratchDirectory;
 };
 
 // Answers one Ask step: true goes on.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/driver_warnings.hpp"
+#include "engine/row_source.hpp"
 #include "params/auto_fill.hpp"
 
 namespace ferro {
@@ -10,6 +12,17 @@ namespace {
 
 inline SongChanges parts(SongPart a) { return static_cast<unsigned>(a); }
 inline SongChanges parts(SongPart a, SongPart b) { return parts(a) | parts(b); }
+
+// The noise row is the last PSG row in use (the last slot at count 0). Its
+// XM channel moves to the new last row; the tone channels keep their order.
+void keepNoiseChannel(std::array<XmChannelChoice, kMaxPsgChannels>& psg, int before, int after) {
+    const auto noiseSlot = [](int count) { return count >= 1 ? count - 1 : kMaxPsgChannels - 1; };
+    std::vector<XmChannelChoice> slots(psg.begin(), psg.end());
+    const XmChannelChoice noise = slots[static_cast<std::size_t>(noiseSlot(before))];
+    slots.erase(slots.begin() + noiseSlot(before));
+    slots.insert(slots.begin() + noiseSlot(after), noise);
+    std::copy(slots.begin(), slots.end(), psg.begin());
+}
 
 }  // namespace
 
@@ -23,6 +36,11 @@ void SongModel::unsubscribe(int id) {
 }
 
 void SongModel::notify(SongChanges changes) {
+    // Any choice may change what the driver would play wrongly, and with it
+    // the general light.
+    const auto before = generalLight();
+    if (changes != parts(SongPart::Outputs)) refreshDriverWarnings();
+    if (generalLight() != before) changes |= parts(SongPart::Lights);
     // A copy: an observer may subscribe or unsubscribe while being told.
     const auto observers = observers_;
     for (const auto& s : observers) s.observer(changes);
@@ -72,7 +90,20 @@ void SongModel::unload() {
 
 std::optional<ReadinessLight> SongModel::generalLight() const {
     if (!module_) return std::nullopt;
+    if (general_.light == ReadinessLight::Green && !driverWarnings_.empty()) return ReadinessLight::Yellow;
     return general_.light;
+}
+
+std::optional<ReadinessLight> SongModel::assignmentLight() const {
+    if (!module_) return std::nullopt;
+    return general_.light;
+}
+
+void SongModel::refreshDriverWarnings() {
+    driverWarnings_.clear();
+    if (!module_) return;
+    const MemoryRowSource rows(*module_);
+    driverWarnings_ = ferro::driverWarnings(request(), rows);
 }
 
 std::optional<ReadinessLight> SongModel::voiceLight() const {
@@ -114,8 +145,15 @@ void SongModel::setFmChannelCount(int count) {
 }
 
 void SongModel::setPsgChannelCount(int count) {
+    const int before = choices_.settings.psgChannelCount;
     ferro::setPsgChannelCount(choices_.settings, count);
-    generalChanged(parts(SongPart::General));
+    const int after = choices_.settings.psgChannelCount;
+    if (!choices_.settings.useNoise || after == before) {
+        generalChanged(parts(SongPart::General));
+        return;
+    }
+    keepNoiseChannel(choices_.assignment.psg, before, after);
+    generalChanged(parts(SongPart::General, SongPart::Assignment));
 }
 
 void SongModel::setUseNoise(bool useNoise) {
@@ -255,9 +293,20 @@ AddVoiceResult SongModel::addPastedVoice(std::string_view text) {
     return addVoice(kPastedVoiceName, *voice);
 }
 
-bool SongModel::removeVoice(int index) {
+bool SongModel::removeVoice(int index, std::vector<int>* orphans) {
     if (!choices_.voices.removeAt(index)) return false;
-    voicesChanged();
+    std::string& map = choices_.maps.instrumentVoices;
+    const std::string initial = initialInstrumentVoices();
+    const int keys = module_ ? std::min<int>(module_->header.instrumentCount, static_cast<int>(map.size())) : 0;
+    for (int k = 1; k <= keys; ++k) {
+        char& entry = map[static_cast<std::size_t>(k - 1)];
+        const int voice = static_cast<unsigned char>(entry);
+        if (voice > index) entry = static_cast<char>(voice - 1);
+        if (voice != index) continue;
+        entry = initial[static_cast<std::size_t>(k - 1)];
+        if (orphans) orphans->push_back(k);
+    }
+    notify(parts(SongPart::Voices, SongPart::Lights) | parts(SongPart::Maps));
     return true;
 }
 

@@ -82,8 +82,16 @@ public:
     bool writeAsm() const { return choices_.writeAsm; }
     AsmStyle asmStyle() const { return choices_.asmStyle; }
     bool loopSongAtLoad() const { return choices_.loopSongAtLoad; }
-    // The lights; none while no module is loaded.
+    // The lights; none while no module is loaded. The general light is
+    // yellow while the driver would play something wrongly (driverWarnings),
+    // green only when nothing is to be asked.
     std::optional<ReadinessLight> generalLight() const;
+    // The general light of the channel choices alone, before the warnings,
+    // for the gate, which asks about those warnings one by one.
+    std::optional<ReadinessLight> assignmentLight() const;
+    // What the Sonic 1 driver would play wrongly in the song as it stands,
+    // its notes read from the module in memory; none while unloaded.
+    const std::vector<std::string>& driverWarnings() const { return driverWarnings_; }
     std::optional<ReadinessLight> voiceLight() const;
     // The General parametres window's status text (empty while unloaded).
     const std::string& generalStatusText() const { return general_.statusText; }
@@ -99,6 +107,9 @@ public:
     // ---- General parametres. All but the loop, E4 and tempo values check
     // the assignment again.
     void setFmChannelCount(int count);
+    // With the noise channel in use, the noise keeps its XM channel when the
+    // count changes (it is always the last PSG row) and each tone row keeps
+    // its own; the rows hidden keep theirs for when the count comes back.
     void setPsgChannelCount(int count);
     void setUseNoise(bool useNoise);
     void setHasDrums(bool hasDrums);
@@ -138,8 +149,12 @@ public:
     // A pasted voice, added as "Pasted voice": BadText when the text is not a
     // voice (kPasteRejectedMessage), Full when the list is full.
     AddVoiceResult addPastedVoice(std::string_view text);
-    // Later voices move down by one; false (nothing changes) outside the list.
-    bool removeVoice(int index);
+    // Later voices move down by one, and the FM voice map follows them: each
+    // instrument of the module keeps the voice it played. The instruments
+    // that played the removed voice fall back to their initial voice
+    // (instrument k, voice k - 1) and are added to `orphans`. False (nothing
+    // changes) outside the list.
+    bool removeVoice(int index, std::vector<int>* orphans = nullptr);
     void clearVoices();
     // The first 255 characters of `name` (8-bit text); an empty name or an
     // index outside the list changes nothing and gives false.
@@ -160,11 +175,13 @@ private:
     SongChoices keepingOutputs(SongChoices choices) const;
     void generalChanged(SongChanges changes);  // notify after checking the assignment
     void voicesChanged();
+    void refreshDriverWarnings();
 
     std::optional<XmModule> module_;
     SongChoices choices_;
     GeneralValidation general_{};
     std::optional<int> keyOffsRemovedFrom_;
+    std::vector<std::string> driverWarnings_;
     struct Subscription {
         int id;
         Observer observer;

@@ -213,6 +213,7 @@ void readVoiceEntry(const json& entry, const std::string& key, const std::filesy
     if (warnings != nullptr) {
         if (kind->kindWarning != nullptr) warnings->push_back(key + " (" + fileText + "): " + kind->kindWarning);
         if (result.ssgEgWarning) warnings->push_back(key + " (" + fileText + "): " + kTfiSsgEgWarning);
+        if (!result.notice.empty()) warnings->push_back(key + " (" + fileText + "): " + result.notice);
     }
 
     const int count = static_cast<int>(result.voices.size());

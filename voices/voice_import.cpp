@@ -82,10 +82,18 @@ ImportResult importYmx(std::span<const std::uint8_t> data, std::string_view) {
     reader.read(header);
     if (!std::equal(std::begin(kSignature), std::end(kSignature), header))
         return failure(kNotYmxMessage, "the file does not start with \"YM2612\" and a zero byte");
-    // The count field says 1..256; banks in circulation often announce one
-    // voice more than they hold, so missing records read as zeros.
-    const int count = header[7] + 1;
+    // The count field says 1..256. Banks written by other editors often
+    // announce one voice more than they hold: a record wholly missing is no
+    // voice and is said in one line; one cut short reads on as zeros.
+    const int announced = header[7] + 1;
+    constexpr std::size_t kRecordSize = kFmVoiceSize + 10;
+    const std::size_t records = data.size() > sizeof header ? data.size() - sizeof header : 0;
+    const std::size_t started = (records + kRecordSize - 1) / kRecordSize;
+    const int count = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(announced), started));
+    const std::string announces = "the file announces " + std::to_string(announced) + " voices and holds ";
+    if (count == 0) return failure(kNoVoicesMessage, announces + "none");
     ImportResult result;
+    if (count < announced) result.notice = announces + std::to_string(count);
     result.voices.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const FmVoice voice = swapNaturalSmps(readVoice(reader));

@@ -56,6 +56,9 @@ struct ImportResult {
     std::string message;       // empty on success, else one of the messages above
     std::string problem;       // what in the file does not fit its kind, when known
     bool ssgEgWarning = false; // TFI only: the voice uses SSG-EG (dropped)
+    // Read, but the file holds fewer voices than it announces: the line that
+    // says so ("the file announces 33 voices and holds 32"), else empty.
+    std::string notice;
     bool ok() const { return message.empty(); }
 };
 

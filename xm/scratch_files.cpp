@@ -125,6 +125,13 @@ std::variant<XmModule, XmError> ScratchFolder::load(const std::string& fileName,
     return loadXmModule(directory_, fileName, problem);
 }
 
+bool ScratchFolder::write(const XmModule& module) {
+    clear();
+    if (writeScratchFiles(directory_, module)) return true;
+    clear();
+    return false;
+}
+
 void ScratchFolder::clear() { deleteScratchFiles(directory_); }
 
 }  // namespace ferro

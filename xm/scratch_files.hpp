@@ -1,6 +1,9 @@
 #pragma once
-// The scratch files the windows keep beside a loaded module, written from the
-// parsed module, and their removal. Only these names are ever deleted.
+// The scratch files the windows keep for a loaded module in a folder of their
+// own (never the module's: the music folder holds only what the composer
+// asked for), written from the parsed module, and their removal; `info
+// --keep-scratch` writes them beside the module. Only these names are ever
+// deleted.
 //   P<p>C<n>.tmp  channel n's rows of stored pattern p (p from 0, n from 1)
 //   C<n>.tmp      channel n's row stream over the whole song
 //   voices.tmp    the song's voice table, written by each conversion in the windows
@@ -46,7 +49,8 @@ std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& direct
 
 // The scratch files of one folder over a session of the windows: cleared
 // before each load, deleted when a load fails, on unload and when the folder
-// object goes (the program's exit). Never copied.
+// object goes (the program's exit). Never copied. The folder is the caller's
+// to choose and make: the windows pass one in the user's cache folder.
 class ScratchFolder {
 public:
     explicit ScratchFolder(std::filesystem::path directory) : directory_(std::move(directory)) {}
@@ -55,7 +59,11 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::filesystem::path& directory() const { return directory_; }
+    // Reads directory/fileName, writing its scratch files beside it.
     std::variant<XmModule, XmError> load(const std::string& fileName, std::string* problem = nullptr);
+    // The scratch files of a module read from anywhere: the folder's are
+    // cleared, then the module's written; on a failure none is left.
+    bool write(const XmModule& module);
     // Deletes the folder's scratch files (unload, reload, exit).
     void clear();
 

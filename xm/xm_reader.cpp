@@ -73,4 +73,21 @@ std::string xmWarningText(const XmModule& module) {
     return module.fileName.empty() ? module.warning : module.fileName + ": " + module.warning;
 }
 
+std::string songTitle(const XmModule& module) {
+    const std::string& raw = module.header.moduleName;
+    std::string name = raw.substr(0, raw.find('\0'));
+    name.erase(name.find_last_not_of(' ') + 1);
+    if (name.empty()) return utf8FromPath(pathFromUtf8(module.fileName).stem());
+    std::string title;
+    for (const unsigned char c : name) {
+        if (c < 0x80) {
+            title.push_back(static_cast<char>(c));
+        } else {
+            title.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            title.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return title;
+}
+
 }  // namespace ferro

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a module file and hands its bytes to the parser (xm_parser.hpp). The
-// windows' load, which also writes the scratch files, is ScratchFolder::load
+// windows write the scratch files of a module read here with ScratchFolder
 // (scratch_files.hpp).
 #include <filesystem>
 #include <optional>
@@ -31,6 +31,11 @@ std::variant<XmModule, XmError> readXmModule(const std::filesystem::path& direct
 // The failure as the user reads it: the message, then the problem's line
 // when there is one.
 std::string xmFailureText(XmError error, const std::string& problem);
+
+// The song's title, as the VGM's tag gives it wherever the song is played:
+// the module's own name without the padding a tracker adds (Latin-1 text,
+// returned as UTF-8), else the file's name without its extension.
+std::string songTitle(const XmModule& module);
 
 // The loaded module's warning with the file's name in front, "song.xm:
 // instruments 11 to 19 are missing: ..."; empty when it has none.

@@ -89,7 +89,7 @@ private slots:
         QCOMPARE(model().settings().removeRests, RemoveRestsState::Greyed);
         QVERIFY(!removeRests->isEnabled());
         // The drum channel (XM 4) lost its key-off at row 8.
-        QCOMPARE(test::readFileBytes(s_->dir / "C4.tmp")[8 * 5], std::uint8_t(0));
+        QCOMPARE(test::readFileBytes(s_->main->explorer()->scratchDirectory() / "C4.tmp")[8 * 5], std::uint8_t(0));
         s_->main->explorer()->reloadXmModule();
         QCOMPARE(removeRests->checkState(), Qt::Checked);
         QVERIFY(removeRests->isEnabled());

@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
@@ -14,6 +15,7 @@
 #include "app/main_window.hpp"
 #include "support/gestures.hpp"
 #include "support/window_session.hpp"
+#include "ui/common/scratch_area.hpp"
 #include "ui/module/explorer_window.hpp"
 #include "ui/module/info_window.hpp"
 #include "ui/params/general_window.hpp"
@@ -44,7 +46,7 @@ class ExplorerTest : public QObject {
     bool hasScratchFiles() {
         for (const auto& n : s_->dir.fileNames())
             if (isScratchFileName(n) && !fs::is_directory(s_->dir / n)) return true;
-        return false;
+        return QDirIterator(ScratchArea::root(), {"*.tmp"}, QDir::Files, QDirIterator::Subdirectories).hasNext();
     }
     void failedAndLeftNothing(const char* message) {
         QCOMPARE(s_->dialogs.lastText().section('\n', 0, 0), QString(message));
@@ -89,7 +91,7 @@ private slots:
         QVERIFY(shown("reloadButton") && !shown("loadButton"));
         QVERIFY(!button("refreshButton")->isEnabled() && !files()->isEnabled());
         QCOMPARE(s_->main->statusText(), "XM file loaded: " + QDir::toNativeSeparators(s_->folder() + "/four.xm"));
-        QVERIFY(fs::exists(s_->dir / "C4.tmp"));
+        QVERIFY(fs::exists(explorer().scratchDirectory() / "C4.tmp"));
 
         // Reload with the same channel count keeps the windows and the
         // choices shown, no message.
@@ -117,13 +119,13 @@ private slots:
         QCOMPARE(explorer().selectedFileName(), QString("four.xm"));
     }
 
-    // A file that is no XM, one cut short, a folder in the way of a scratch
-    // file, a folder that can't be written: a message, nothing loaded and
-    // no scratch file left.
+    // A file that is no XM, one cut short, a file in the way of the scratch
+    // folder, a scratch folder that can't be written: a message, nothing
+    // loaded and no scratch file left.
     void aFailedLoadLeavesNothing_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("obstacle");  // 0 none, 1 a folder named C2.tmp, 2 a read-only folder
+        QTest::addColumn<int>("obstacle");  // 0 none, 1 a file where the scratch folder goes, 2 it read-only
         QTest::newRow("no XM") << "fake.xm" << "File isn't a valid XM" << 0;
         QTest::newRow("cut short") << "broken.xm" << "Some kind of error happened" << 0;
         QTest::newRow("scratch file can't be written") << "four.xm" << "Some kind of error happened" << 1;
@@ -133,19 +135,20 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, message);
         QFETCH(int, obstacle);
-        if (obstacle == 1) fs::create_directory(s_->dir / "C2.tmp");
+        const fs::path scratchRoot(ScratchArea::root().toStdU16String());
+        if (obstacle == 1) test::writeFileBytes(scratchRoot, {1});
         if (obstacle == 2) {
 #ifdef _WIN32
             QSKIP("a folder's read-only mark does not stop writing into it on Windows");
 #else
             if (::geteuid() == 0) QSKIP("root can write into read-only folders");
 #endif
-            fs::permissions(s_->dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+            fs::create_directories(scratchRoot);
+            fs::permissions(scratchRoot, fs::perms::owner_read | fs::perms::owner_exec);
         }
         load(file);
-        if (obstacle == 2) fs::permissions(s_->dir.path(), fs::perms::owner_all);
+        if (obstacle == 2) fs::permissions(scratchRoot, fs::perms::owner_all);
         failedAndLeftNothing(qPrintable(message));
-        if (obstacle == 1) QVERIFY(fs::is_directory(s_->dir / "C2.tmp"));
     }
 
     // While a module is loaded, a reload that fails unloads it completely.

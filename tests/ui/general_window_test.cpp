@@ -185,7 +185,7 @@ private slots:
                                 "First: XM channel 1, order position 0 (pattern 0), row 2, instrument 2 plays voice 1.";
         QCOMPARE(status->text(), warning);
         QCOMPARE(status->toolTip(), warning);
-        QCOMPARE(f.model.generalLight(), ReadinessLight::Green);
+        QCOMPARE(f.model.generalLight(), ReadinessLight::Yellow);
         QVERIFY(f.model.setMapValue(InstrumentMapKind::Fm, 2, 0));
         QCOMPARE(status->text(), QString(kAllAssignedText));
         f.model.chooseChannel(0, std::nullopt);  // red: the light's own text

@@ -195,15 +195,15 @@ private slots:
     }
 
     // The close control of General parametres and of the Voice manager only
-    // minimises them: they and the song's choices stay.
-    void songWindowsCloseControlOnlyMinimises() {
+    // hides them: they and the song's choices stay.
+    void songWindowsCloseControlOnlyHides() {
         Loaded l(QSize(1280, 1024));
         l.main().songModel().chooseChannel(0, 2);
         l.main().songModel().addVoice("v", FmVoice{});
         for (QWidget* w : {static_cast<QWidget*>(l.main().generalWindow()), static_cast<QWidget*>(l.main().voiceManager())}) {
-            QVERIFY2(!l.sub(w)->close(), qPrintable(w->objectName()));
+            QVERIFY2(l.sub(w)->close(), qPrintable(w->objectName()));
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QVERIFY2(l.sub(w)->isMinimized(), qPrintable(w->objectName()));
+            QVERIFY2(l.sub(w)->isHidden(), qPrintable(w->objectName()));
         }
         QVERIFY(l.main().generalWindow() && l.main().voiceManager());
         QCOMPARE(l.main().songModel().assignment().fm[0], std::optional(2));

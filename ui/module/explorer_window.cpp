@@ -14,6 +14,7 @@
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
 #include "ui/common/dialogs.hpp"
+#include "ui/common/scratch_area.hpp"
 #include "ui/common/twips.hpp"
 #include "song/song_model.hpp"
 #include "xm/scratch_files.hpp"
@@ -30,8 +31,9 @@ ExplorerWindow::ExplorerWindow(SongModel& model, Dialogs& dialogs, QWidget* pare
     setObjectName("ExplorerWindow");
     setWindowTitle("XM explorer");
     setWindowIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    // It stays open for the whole run: no close control of its own.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+    // It lives for the whole run: its close control only hides it.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
 
     folders_ = new QListWidget(this);
     folders_->setObjectName("folderList");
@@ -96,6 +98,11 @@ ExplorerWindow::ExplorerWindow(SongModel& model, Dialogs& dialogs, QWidget* pare
     reloadButton_->hide();
     unloadButton_->setEnabled(false);
     changeDirectory(QDir::currentPath());
+}
+
+ExplorerWindow::~ExplorerWindow() {
+    // The scratch files go before their folder does.
+    scratch_.reset();
 }
 
 void ExplorerWindow::fillDrives() {
@@ -216,10 +223,26 @@ void ExplorerWindow::loadSelectedFile() {
     setBusy(true);
     // A module loaded and not unloaded since: this is a reload.
     const bool reload = isLoaded();
-    if (!scratch_) scratch_.emplace(toPath(folder_));
     std::string problem;
-    auto result = scratch_->load(fileName.toStdString(), &problem);
-    if (auto* error = std::get_if<XmError>(&result)) {
+    auto read = readXmModule(toPath(folder_), fileName.toStdString(), &problem);
+    finishLoad(std::move(read), std::move(problem), fileName, reload);
+}
+
+bool ExplorerWindow::writeScratchFiles(const XmModule& module) {
+    if (!scratchArea_) scratchArea_ = std::make_unique<ScratchArea>();
+    if (!scratchArea_->usable()) return false;
+    if (!scratch_) scratch_.emplace(scratchArea_->directory());
+    return scratch_->write(module);
+}
+
+void ExplorerWindow::finishLoad(std::variant<XmModule, XmError> read, std::string problem, const QString& fileName,
+                                bool reload) {
+    if (auto* module = std::get_if<XmModule>(&read); module && !writeScratchFiles(*module)) {
+        problem = fileName.toStdString() + ": its scratch files cannot be written into " +
+                  QDir::toNativeSeparators(ScratchArea::root()).toStdString();
+        read = XmError::ReadError;
+    }
+    if (auto* error = std::get_if<XmError>(&read)) {
         setBusy(false);
         dialogs_.showMessage(QString::fromStdString(xmFailureText(*error, problem)), MessageIcon::Critical);
         if (*error == XmError::InvalidXm) return;
@@ -227,7 +250,7 @@ void ExplorerWindow::loadSelectedFile() {
         emit loadFailed();
         return;
     }
-    XmModule& loaded = std::get<XmModule>(result);
+    XmModule& loaded = std::get<XmModule>(read);
     const std::string warning = xmWarningText(loaded);
     showLoadedState(true);
     if (reload) {
@@ -251,6 +274,7 @@ void ExplorerWindow::reloadXmModule() {
 void ExplorerWindow::unloadXmModule() {
     setBusy(true);
     scratch_.reset();  // deletes the scratch files
+    scratchArea_.reset();
     model_.unload();
     showLoadedState(false);
     setFocus();
@@ -279,12 +303,33 @@ bool ExplorerWindow::openModule(const QString& path) {
                              MessageIcon::Exclamation);
         return false;
     }
-    if (isLoaded()) unloadXmModule();
+    if (!isLoaded()) {
+        changeDirectory(file.absolutePath());
+        files_->setCurrentItem(files_->findItems(file.fileName(), Qt::MatchExactly).value(0));
+        selectFile();
+        loadSelectedFile();
+        return isLoaded();
+    }
+    // Read before anything changes: a module that cannot be read leaves the
+    // loaded song and its choices as they were.
+    setBusy(true);
+    std::string problem;
+    auto read = readXmModule(toPath(file.absolutePath()), file.fileName().toStdString(), &problem);
+    if (auto* error = std::get_if<XmError>(&read)) {
+        setBusy(false);
+        dialogs_.showMessage(QString::fromStdString(xmFailureText(*error, problem)), MessageIcon::Critical);
+        return false;
+    }
+    unloadXmModule();
     changeDirectory(file.absolutePath());
     files_->setCurrentItem(files_->findItems(file.fileName(), Qt::MatchExactly).value(0));
     selectFile();
-    loadSelectedFile();
+    finishLoad(std::move(read), std::move(problem), file.fileName(), false);
     return isLoaded();
+}
+
+std::filesystem::path ExplorerWindow::scratchDirectory() const {
+    return scratch_ ? scratch_->directory() : std::filesystem::path();
 }
 
 QString ExplorerWindow::loadedModulePath() const {
@@ -293,13 +338,14 @@ QString ExplorerWindow::loadedModulePath() const {
 
 const XmModule* ExplorerWindow::module() const { return model_.module(); }
 
-void ExplorerWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
-
 bool ExplorerWindow::closingStep(ExitPolicy policy) {
     if (policy == ExitPolicy::DoNotExit) return false;
     const bool ask = policy == ExitPolicy::AskAlways || (policy == ExitPolicy::AskIfLoaded && isLoaded());
     if (ask && !dialogs_.askYesNo("Are you sure you want to quit?", MessageIcon::Question)) return false;
-    if (isLoaded()) scratch_.reset();  // deletes the scratch files
+    if (isLoaded()) {
+        scratch_.reset();  // deletes the scratch files
+        scratchArea_.reset();
+    }
     return true;
 }
 

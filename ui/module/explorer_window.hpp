@@ -3,7 +3,10 @@
 // module into the song model. It owns the module's scratch files and keeps
 // the process's working directory equal to the folder it shows.
 #include <QWidget>
+#include <memory>
 #include <optional>
+#include <string>
+#include <variant>
 
 #include "settings/options.hpp"
 #include "xm/scratch_files.hpp"
@@ -16,12 +19,14 @@ class QPushButton;
 namespace ferro {
 
 class Dialogs;
+class ScratchArea;
 class SongModel;
 
 class ExplorerWindow : public QWidget {
     Q_OBJECT
 public:
     ExplorerWindow(SongModel& model, Dialogs& dialogs, QWidget* parent = nullptr);
+    ~ExplorerWindow() override;
 
     // The loaded module (the song model's), or null while none is loaded.
     const XmModule* module() const;
@@ -48,6 +53,9 @@ public:
     bool openModule(const QString& path);
     // The full path of the loaded module, or empty.
     QString loadedModulePath() const;
+    // Where the loaded module's scratch files are (a folder of this run's
+    // own in the user's cache folder); empty while none is loaded.
+    std::filesystem::path scratchDirectory() const;
 
     // Part of the main window's exit sequence: applies the exit policy;
     // false cancels the closing.
@@ -70,15 +78,16 @@ signals:
     // "Show XM info...": the header facts of a file that is not loaded.
     void infoRequested(const QString& folder, const QString& fileName);
 
-protected:
-    // Only the program's end closes the explorer.
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void fillDrives();
     void fillFolders();
     void setBusy(bool busy);
     void showLoadedState(bool loaded);
+    // A load's end, whether the module was read from the selected file or
+    // before: its scratch files written and the module in the song model, or
+    // the failure reported.
+    void finishLoad(std::variant<XmModule, XmError> read, std::string problem, const QString& fileName, bool reload);
+    bool writeScratchFiles(const XmModule& module);
 
     SongModel& model_;
     Dialogs& dialogs_;
@@ -91,7 +100,9 @@ private:
     QPushButton* reloadButton_ = nullptr;
     QPushButton* unloadButton_ = nullptr;
     QString folder_;
-    // The loaded module's scratch files; there while a module is loaded.
+    // The loaded module's scratch files and the folder they are in; there
+    // while a module is loaded.
+    std::unique_ptr<ScratchArea> scratchArea_;
     std::optional<ScratchFolder> scratch_;
 };
 

@@ -22,7 +22,9 @@ namespace {
 
 // Title and minimise control only: the window has a fixed size and stays
 // open for the whole run.
-constexpr Qt::WindowFlags kFrameFlags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint;
+// Its close control hides it, as every child window's does.
+constexpr Qt::WindowFlags kFrameFlags =
+    Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 
 template <std::size_t N>
 QGroupBox* optionFrame(QWidget* parent, const char* frameName, const QString& caption, const char* buttonName,
@@ -176,8 +178,6 @@ void OptionsWindow::saveChoices() {
 }
 
 void OptionsWindow::minimiseWindow() { emit minimiseRequested(); }
-
-void OptionsWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 void OptionsWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);

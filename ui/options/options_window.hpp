@@ -47,9 +47,6 @@ signals:
     void minimiseRequested();
 
 protected:
-    // The window stays for the whole run; only the end of the program
-    // removes it.
-    void closeEvent(QCloseEvent* event) override;
     // Gives the frame the main window puts around it the same controls.
     void changeEvent(QEvent* event) override;
 

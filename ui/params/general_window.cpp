@@ -479,11 +479,6 @@ void GeneralWindow::fillAssignmentFromNames() {
     if (!model_.autoFill()) dialogs_.showMessage(kAutoFillFailedMessage, MessageIcon::Information);
 }
 
-void GeneralWindow::closeEvent(QCloseEvent* event) {
-    event->ignore();
-    emit minimiseRequested();
-}
-
 bool GeneralWindow::eventFilter(QObject* watched, QEvent* event) {
     // Moving the focus into a channel list re-validates.
     if (event->type() == QEvent::FocusIn && !tearingDown_) {

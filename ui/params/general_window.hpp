@@ -31,14 +31,8 @@ public:
     GeneralWindow(SongModel& model, Dialogs& dialogs, QWidget* parent = nullptr);
     ~GeneralWindow() override;
 
-signals:
-    // The close control was used: the window lives as long as the module is
-    // loaded, so it is only minimised and no choice is lost.
-    void minimiseRequested();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The builders, one per frame or group of frames.

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "params/instrument_maps.hpp"
 #include "ui/common/dialogs.hpp"
 #include "ui/common/dropped_files.hpp"
 #include "ui/common/light_pictures.hpp"
@@ -257,11 +258,6 @@ void VoiceManagerWindow::wireControls() {
 
 VoiceManagerWindow::~VoiceManagerWindow() { model_.unsubscribe(subscription_); }
 
-void VoiceManagerWindow::closeEvent(QCloseEvent* event) {
-    event->ignore();
-    emit minimiseRequested();
-}
-
 void VoiceManagerWindow::songChanged(SongChanges changes) {
     if (changed(changes, SongPart::Voices)) showSongVoices();
     if (changed(changes, SongPart::Lights)) showLight();
@@ -289,13 +285,11 @@ void VoiceManagerWindow::addPastedVoice(const QString& text) {
 // ---- Where voices come from
 
 void VoiceManagerWindow::updateWarning() {
-    const char* text = nullptr;
-    if (fileSsgEg_)
-        text = kTfiSsgEgWarning;
-    else
-        text = voiceKindInfo(kind_).kindWarning;
-    warningText_->setText(text ? QString(text) : QString());
-    warningFrame_->setVisible(text != nullptr);
+    const char* kindText = fileSsgEg_ ? kTfiSsgEgWarning : voiceKindInfo(kind_).kindWarning;
+    // What the file lacks comes first: it is about the voices listed now.
+    const QString text = !fileNotice_.isEmpty() ? fileNotice_ : kindText ? QString(kindText) : QString();
+    warningText_->setText(text);
+    warningFrame_->setVisible(!text.isEmpty());
 }
 
 void VoiceManagerWindow::applyChosenKind() {
@@ -353,6 +347,7 @@ void VoiceManagerWindow::refreshVoiceFiles() {
 void VoiceManagerWindow::clearFileVoices() {
     fileVoices_.clear();
     fileSsgEg_ = false;
+    fileNotice_.clear();
     {
         const QSignalBlocker blocker(fileVoiceList_);
         const QSignalBlocker scrollBlocker(fileVoiceList_->verticalScrollBar());
@@ -386,6 +381,8 @@ void VoiceManagerWindow::openChosenVoiceFile() {
 void VoiceManagerWindow::showFileVoices(const ImportResult& result) {
     fileVoices_ = result.voices;
     fileSsgEg_ = kind_ == VoiceFileKind::Tfi && result.ssgEgWarning;
+    fileNotice_ = result.notice.empty() ? QString() : QString::fromStdString(result.notice.substr(0, 1)).toUpper() +
+                                                          QString::fromStdString(result.notice.substr(1));
     {
         const QSignalBlocker blocker(fileVoiceList_);
         const QSignalBlocker scrollBlocker(fileVoiceList_->verticalScrollBar());
@@ -533,9 +530,26 @@ void VoiceManagerWindow::removeSelectedVoices() {
         songAll_->setChecked(false);
         model_.clearVoices();
     } else {
-        model_.removeVoice(row);
+        removeSongVoice(row);
     }
     updateRemoveButton();
+}
+
+// The instruments that played the voice are named, for they now play another.
+void VoiceManagerWindow::removeSongVoice(int row) {
+    if (row < 0 || row >= model_.voices().count()) return;
+    const QString voice = "Voice " + QString::fromStdString(hexText(row)) + " (" + fromLatin1(model_.voices().name(row)) + ")";
+    std::vector<int> orphans;
+    model_.removeVoice(row, &orphans);
+    if (orphans.empty()) return;
+    QStringList numbers;
+    for (const int k : orphans) numbers << QString::number(k);
+    const QString last = numbers.takeLast();
+    const QString list = numbers.isEmpty() ? "instrument " + last : "instruments " + numbers.join(", ") + " and " + last;
+    dialogs_.showMessage(voice + " is gone from the song: " + list + ", which played it, now " +
+                             (orphans.size() == 1 ? "plays its" : "play their") +
+                             " default voice (instrument k plays voice k - 1).",
+                         MessageIcon::Information);
 }
 
 void VoiceManagerWindow::renameSongVoice() {

@@ -61,6 +61,7 @@ public:
     void renameSongVoice();                      // a song's voice double-clicked
     void updateRemoveButton();                   // the song's "All"
     void removeSelectedVoices();                 // "&Remove voice"
+    void removeSongVoice(int row);
     void saveBank();                             // "Save ban&k"
     void copyFileVoiceHex();                     // a right click on the file voice's hex
     void copySongVoiceHex();                     // a right click on the song voice's hex
@@ -71,13 +72,8 @@ signals:
     void pasteRequested();
     // "Save ban&k" with voices in the song.
     void bankRequested();
-    // The window's close control: it minimises instead.
-    void minimiseRequested();
 
 protected:
-    // The window goes only with the module's unload: closing it would throw
-    // the song's voices away, so its close control minimises it instead.
-    void closeEvent(QCloseEvent* event) override;
     // Voice files dropped from a file manager are added as if picked.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -106,6 +102,7 @@ private:
     std::vector<std::filesystem::path> addedFiles_;  // picked or dropped, from any folder
     VoiceFileKind kind_ = VoiceFileKind::Raw25;  // the kind last applied (never Paste)
     bool fileSsgEg_ = false;  // the shown TFI voice uses SSG-EG
+    QString fileNotice_;      // the shown file holds fewer voices than it announces
 
     QComboBox* kindBox_ = nullptr;
     QListWidget* fileList_ = nullptr;

@@ -47,7 +47,7 @@ TEST(SongModel, EachOperationTellsOnceWhatChanged) {
     const FmVoice voice{};
     const std::vector<Case> cases = {
         {"FM count", [](SongModel& m) { m.setFmChannelCount(2); }, bits({P::General, P::Lights})},
-        {"PSG count", [](SongModel& m) { m.setPsgChannelCount(1); }, bits({P::General, P::Lights})},
+        {"PSG count", [](SongModel& m) { m.setPsgChannelCount(1); }, bits({P::General, P::Assignment, P::Lights})},
         {"noise", [](SongModel& m) { m.setUseNoise(false); }, bits({P::General, P::Lights})},
         {"drums", [](SongModel& m) { m.setHasDrums(false); }, bits({P::General, P::Lights})},
         {"loop", [](SongModel& m) { m.setLoopSong(false); }, bits({P::General})},
@@ -170,6 +170,7 @@ TEST(SongModel, VoiceOperationsAsTheVoiceManagerUsesThem) {
         SongChanges told;                        // 0: nothing told
     };
     const SongChanges listAndLight = bits({P::Voices, P::Lights});
+    const SongChanges listLightAndMap = bits({P::Voices, P::Lights, P::Maps});
     const std::vector<Case> cases = {
         {"add all of a file", 0, [&](SongModel& m) { return m.addFileVoices(fileOf(3)).added; }, 3, 3, "f0", listAndLight},
         {"add one to a full list", 256,
@@ -179,8 +180,8 @@ TEST(SongModel, VoiceOperationsAsTheVoiceManagerUsesThem) {
          static_cast<int>(AddVoiceResult::Ok), 2, "v0", listAndLight},
         {"bad paste into a full list", 256, [&](SongModel& m) { return static_cast<int>(m.addPastedVoice("0A 0B")); },
          static_cast<int>(AddVoiceResult::BadText), 256, "v0", 0},
-        {"remove the first", 3, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 2, "v1", listAndLight},
-        {"remove the last voice", 1, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 0, "", listAndLight},
+        {"remove the first", 3, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 2, "v1", listLightAndMap},
+        {"remove the last voice", 1, [](SongModel& m) { return m.removeVoice(0) ? 1 : 0; }, 1, 0, "", listLightAndMap},
         {"remove past the end", 3, [](SongModel& m) { return m.removeVoice(3) ? 1 : 0; }, 0, 3, "v0", 0},
         {"clear", 3, [](SongModel& m) { return (m.clearVoices(), 1); }, 1, 0, "", listAndLight},
         {"clear an empty list", 0, [](SongModel& m) { return (m.clearVoices(), 1); }, 1, 0, "", 0},

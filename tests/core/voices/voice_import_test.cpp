@@ -59,6 +59,7 @@ TEST(VoiceImport, FailureMessages) {
         {"ymx wrong digit", VoiceFileKind::Ymx, {'Y', 'M', '2', '6', '1', '3', 0, 0}, kNotYmxMessage},
         {"ymx no zero after name", VoiceFileKind::Ymx, {'Y', 'M', '2', '6', '1', '2', ' ', 0}, kNotYmxMessage},
         {"ymx lower case", VoiceFileKind::Ymx, {'y', 'm', '2', '6', '1', '2', 0, 0}, kNotYmxMessage},
+        {"ymx without a record", VoiceFileKind::Ymx, {'Y', 'M', '2', '6', '1', '2', 0, 0}, kNoVoicesMessage},
         {"empty s1 song", VoiceFileKind::Sonic1Song, {}, kNoVoicesMessage},
         {"s1 pointer 12 past end", VoiceFileKind::Sonic1Song, {0x00, 0x0E}, kNoVoicesMessage},
         {"s1 pointer 13 past end", VoiceFileKind::Sonic1Song, {0x00, 0x0F}, kWrongFileMessage},
@@ -171,14 +172,31 @@ TEST(VoiceImport, YmxCountFieldOfFFAnnounces256) {
     EXPECT_EQ(r.voices.size(), 256u);
 }
 
-TEST(VoiceImport, ShortBanksGiveTheAnnouncedCountCompletedWithZeros) {
-    // A ymx bank announcing one voice more than it holds.
+TEST(VoiceImport, YmxRecordsWhollyMissingAreNoVoices) {
+    // A record cut short reads on as zeros; one wholly missing is no voice,
+    // and the bank says how many it lacks.
     const Data natural = countingBytes(25, 1);
-    ImportResult r = importData(VoiceFileKind::Ymx, ymxBank(1, {{natural, "Only"}}));
-    ASSERT_TRUE(r.ok());
-    ASSERT_EQ(names(r), (std::vector<std::string>{"Only", ""}));
-    EXPECT_EQ(voices(r)[1], FmVoice{});
+    struct Case {
+        const char* name;
+        int countField;
+        std::size_t cutBytes;  // taken from the end of a bank of two whole records
+        std::vector<std::string> names;
+        std::string notice;
+    };
+    for (const Case& c : {Case{"as announced", 1, 0, {"Only", "Two"}, ""},
+                          Case{"last record cut inside its name", 1, 4, {"Only", "Two"}, ""},
+                          Case{"announces one more", 2, 0, {"Only", "Two"}, "the file announces 3 voices and holds 2"},
+                          Case{"announces 33, holds 2", 32, 0, {"Only", "Two"}, "the file announces 33 voices and holds 2"}}) {
+        Data bank = ymxBank(c.countField, {{natural, "Only"}, {natural, "Two"}});
+        bank.resize(bank.size() - c.cutBytes);
+        const ImportResult r = importData(VoiceFileKind::Ymx, bank);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(std::tuple(names(r), r.notice), std::tuple(c.names, c.notice)) << c.name;
+    }
+}
 
+TEST(VoiceImport, ShortBanksGiveTheAnnouncedCountCompletedWithZeros) {
+    ImportResult r;
     // An fcv bank announcing 3 voices, the second cut inside its name.
     Data fcv = {3};
     const Data v = countingBytes(25, 7);
@@ -342,7 +360,9 @@ TEST(VoiceImport, SongsAndTfiSayWhatDoesNotFit) {
 TEST(VoiceImport, PickedFilesTakeTheirKindFromTheirName) {
     test::VoiceTempDir dir;
     dir.write("two.bin", Data(2 * 29, 0));
-    dir.write("BANK.YMX", {'Y', 'M', '2', '6', '1', '2', 0, 0});
+    Data bank = {'Y', 'M', '2', '6', '1', '2', 0, 0};
+    bank.resize(bank.size() + 35);
+    dir.write("BANK.YMX", bank);
     dir.write("short.tfi", Data(41));
     dir.write("notes.txt", Data(25));
     struct Case { const char* file; VoiceFileKind chosen; VoiceFileKind kind; std::size_t voices; std::string failure; };

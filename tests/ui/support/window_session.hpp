@@ -1,6 +1,6 @@
 #pragma once
 // What every window test stands on: a fresh folder made the current one (the
-// explorer lists it, scratch files, voice files and settings go there), fake
+// explorer lists it, voice files and settings go there), fake
 // dialogs, and the main window over them once a test starts it. The folder
 // that was current comes back when the session goes, after the window. The
 // user's settings (the recent modules, the sound folder) go to a folder of the
@@ -15,6 +15,7 @@
 #include "ui/support/fake_dialogs.hpp"
 #include "support/temp_dir.hpp"
 #include "support/xm_writer.hpp"
+#include "ui/common/scratch_area.hpp"
 #include "ui/module/explorer_window.hpp"
 
 namespace ferro::test {
@@ -25,6 +26,9 @@ public:
         QDir::setCurrent(folder());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            QString::fromStdU16String(settingsDir.path().u16string()));
+        // Scratch files in a folder of the session's own: tests run side by
+        // side never share the user's cache folder.
+        ScratchArea::setRoot(QString::fromStdU16String((settingsDir.path() / "scratch").u16string()));
     }
     ~WindowSession() {
         main.reset();

@@ -13,6 +13,7 @@
 
 #include "app/main_window.hpp"
 #include "ui/common/sound_folder.hpp"
+#include "ui/common/scratch_area.hpp"
 #include "ui/support/fake_dialogs.hpp"
 #include "support/xm_writer.hpp"
 #include "ui/module/explorer_window.hpp"
@@ -38,6 +39,7 @@ class WindowsPlacesTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::TempDir> dir_;
+    test::TempDir scratch_;
     std::unique_ptr<test::FakeDialogs> dialogs_;
     std::unique_ptr<MainWindow> main_;
     QString startFolder_;
@@ -45,6 +47,7 @@ class WindowsPlacesTest : public QObject {
     void startIn(const std::filesystem::path& folder) {
         QDir::setCurrent(QString::fromStdU16String(folder.u16string()));
         dialogs_ = std::make_unique<test::FakeDialogs>();
+        ScratchArea::setRoot(QString::fromStdU16String((scratch_.path() / "scratch").u16string()));
         main_ = std::make_unique<MainWindow>(*dialogs_);
         QVERIFY(main_->startUp());
     }
