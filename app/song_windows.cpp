@@ -66,7 +66,7 @@ void MainWindow::createExplorer() {
             });
     // The explorer stays for the whole run: its close control hides it.
     addChildWindow(explorer)->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                             Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                                             Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     // The explorer's creation brings the Options window.
     auto* options = new OptionsWindow(dialogs_, settingsFile);
     options_ = options;

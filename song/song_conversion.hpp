@@ -79,8 +79,9 @@ GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, Yell
 enum class SongTarget {
     Memory,   // nowhere: hearing, exporting, rendering
     Outputs,  // the selected outputs <base>.bin / <base>.asm beside the module (the command line)
-    // The outputs, and beside them the scratch files the windows keep:
-    // voices.tmp, and "Remove rests" applied to the drum channel's C<n>.tmp.
+    // The outputs, and the scratch files the windows keep (in
+    // scratchDirectory): voices.tmp, and "Remove rests" applied to the drum
+    // channel's C<n>.tmp.
     OutputsAndScratchFiles,
 };
 

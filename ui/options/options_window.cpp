@@ -24,7 +24,7 @@ namespace {
 // open for the whole run.
 // Its close control hides it, as every child window's does.
 constexpr Qt::WindowFlags kFrameFlags =
-    Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+    Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
 template <std::size_t N>
 QGroupBox* optionFrame(QWidget* parent, const char* frameName, const QString& caption, const char* buttonName,
