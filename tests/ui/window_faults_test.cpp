@@ -28,6 +28,15 @@ using namespace ferro;
 
 namespace {
 
+// The main window at `size` with `module` loaded as song.xm.
+bool startWith(test::WindowSession& s, const std::vector<std::uint8_t>& module, QSize size = {1280, 1024}) {
+    s.write("song.xm", module);
+    if (!s.start()) return false;
+    s.main->resize(size);
+    s.main->show();
+    return QTest::qWaitForWindowExposed(s.main.get()) && s.load("song.xm");
+}
+
 // The main window at `size` with a one-channel song of three 256-row
 // patterns loaded.
 bool startLoaded(test::WindowSession& s, QSize size) {
@@ -35,11 +44,7 @@ bool startLoaded(test::WindowSession& s, QSize size) {
     layout.channelCount = 1;
     layout.orderTable = {0, 0, 0};
     layout.patterns[0].rows = 256;
-    s.write("song.xm", test::buildXm(layout));
-    if (!s.start()) return false;
-    s.main->resize(size);
-    s.main->show();
-    return QTest::qWaitForWindowExposed(s.main.get()) && s.load("song.xm");
+    return startWith(s, test::buildXm(layout), size);
 }
 
 void chooseFromMenu(QMainWindow& w, const char* menuName, const QString& item) {
@@ -214,11 +219,7 @@ private slots:
     // its XM channel, the tone rows theirs.
     void thePsgCountKeepsTheNoiseChannel() {
         test::WindowSession s;
-        s.write("eight.xm", test::notesModule(8));
-        QVERIFY(s.start());
-        s.main->resize(1280, 1024);
-        s.main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(s.main.get()) && s.load("eight.xm"));
+        QVERIFY(startWith(s, test::notesModule(8)));
         SongModel& model = s.main->songModel();
         for (const auto& [row, channel] : {std::pair{0, 7}, {1, 8}, {2, 4}}) model.chooseChannel(kFirstPsgAssignmentRow + row, channel);
         GeneralWindow* general = s.main->generalWindow();
@@ -244,11 +245,7 @@ private slots:
         test::XmLayout layout;
         layout.channelCount = 1;
         layout.instrumentCount = 16;
-        s.write("song.xm", test::buildXm(layout));
-        QVERIFY(s.start() && s.load("song.xm"));
-        s.main->resize(1280, 1024);
-        s.main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(s.main.get()));
+        QVERIFY(startWith(s, test::buildXm(layout)));
         SongModel& model = s.main->songModel();
         for (const char* name : {"V0", "V1", "V2", "V3", "V4"}) model.addVoice(name, FmVoice{});
         for (const auto& [instrument, voice] : {std::pair{1, 2}, {7, 3}, {8, 4}, {14, 1}})
@@ -285,7 +282,7 @@ private slots:
         QTest::addColumn<QString>("moduleName");
         QTest::addColumn<QString>("title");
         QTest::newRow("named") << "Trial song" << "Trial song";
-        QTest::newRow("unnamed") << "" << "tune";
+        QTest::newRow("unnamed") << "" << "song";
     }
     void theExportedVgmIsTitledAsTheCommandLineTitlesIt() {
         QFETCH(QString, moduleName);
@@ -295,14 +292,13 @@ private slots:
         layout.moduleName = moduleName.toStdString();
         layout.channelCount = 1;
         layout.patterns[0].rows = 4;
-        s.write("tune.xm", test::buildXm(layout));
-        QVERIFY(s.start() && s.load("tune.xm"));
+        QVERIFY(startWith(s, test::buildXm(layout)));
         oneFmChannel(s.main->songModel());
         s.dialogs.answers = {true, true, true};
-        s.dialogs.files.push_back(s.folder() + "/tune.vgm");
-        s.main->exportSong(false);
-        QTRY_VERIFY_WITH_TIMEOUT(!s.main->songPreview().busy() && QFileInfo::exists(s.folder() + "/tune.vgm"), 60'000);
-        QVERIFY(contains(test::readFileBytes(s.dir / "tune.vgm"), title.toStdU16String() + u'\0'));
+        s.dialogs.files.push_back(s.folder() + "/song.vgm");
+        chooseFromMenu(*s.main, "FileMenu", "Export VGM...");
+        QTRY_VERIFY_WITH_TIMEOUT(!s.main->songPreview().busy() && QFileInfo::exists(s.folder() + "/song.vgm"), 60'000);
+        QVERIFY(contains(test::readFileBytes(s.dir / "song.vgm"), title.toStdU16String() + u'\0'));
     }
 
     // A choice changed while the song plays is heard from the next Play:
@@ -328,25 +324,16 @@ private slots:
     // run's folder goes at the next start, a live run's stays.
     void scratchFilesStayOutOfTheMusicFolder() {
         test::WindowSession s;
-        s.write("song.xm", test::notesModule(2));
         const QDir root(ScratchArea::root());
         QVERIFY(root.mkpath("run-gone") && root.mkpath("run-live"));
-        test::writeFileBytes(std::filesystem::path(root.filePath("run-gone/C1.tmp").toStdU16String()), {1});
         // A lock naming a process that cannot exist.
         test::writeFileBytes(std::filesystem::path(root.filePath("run-gone.lock").toStdU16String()),
                              {'4', '1', '9', '9', '9', '9', '9', '\n', 'x', '\n', '\n'});
         QLockFile live(root.filePath("run-live.lock"));
         QVERIFY(live.tryLock(0));
-        QVERIFY(s.start());
-        QCOMPARE(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"run-live", "run-live.lock"}));
-
+        QVERIFY(startWith(s, test::notesModule(2)));
+        QVERIFY(!root.exists("run-gone") && !root.exists("run-gone.lock") && root.exists("run-live"));
         ExplorerWindow& explorer = *s.main->explorer();
-        s.main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(s.main.get()));
-        s.main->bringToFront(&explorer);
-        test::clickRow(test::control<QListWidget>(&explorer, "fileList"), 0);
-        QTest::mouseClick(test::control<QPushButton>(&explorer, "loadButton"), Qt::LeftButton);
-        QVERIFY(explorer.isLoaded());
         QCOMPARE(QDir(s.folder()).entryList({"*.tmp"}, QDir::Files), QStringList());
         const QDir scratch(QString::fromStdU16String(explorer.scratchDirectory().u16string()));
         QCOMPARE(scratch.entryList({"C*.tmp"}, QDir::Files), QStringList({"C1.tmp", "C2.tmp"}));
