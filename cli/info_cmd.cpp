@@ -25,8 +25,8 @@ struct InfoOptions {
 
 int runInfo(const InfoOptions& opt) {
     const auto [path, directory, fileName] = modulePath(opt.file);
-    // Read in memory: a desktop session that has the same module loaded
-    // keeps its scratch files, unless they are asked for.
+    // Read in memory: nothing is written beside the module unless the
+    // scratch files are asked for.
     std::string problem;
     const auto parsed = readXmModule(directory, fileName, &problem);
     if (auto* error = std::get_if<XmError>(&parsed)) {

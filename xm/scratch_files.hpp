@@ -40,8 +40,9 @@ bool writeScratchFiles(const std::filesystem::path& directory, const XmModule& m
 // alone. False when the file cannot be read or written.
 bool removeRowStreamKeyOffs(const std::filesystem::path& directory, int channel);
 
-// The windows' load of directory/fileName: clears the folder's scratch files,
-// reads and parses the module and writes its scratch files. On a failure no
+// A load that keeps the scratch files beside the module: clears the folder's
+// scratch files, reads and parses directory/fileName and writes its scratch
+// files into the same folder. On a failure no
 // scratch file is left, and `problem` (when given) says what went wrong where
 // as readXmModule says it.
 std::variant<XmModule, XmError> loadXmModule(const std::filesystem::path& directory, const std::string& fileName,
