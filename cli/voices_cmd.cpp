@@ -101,6 +101,7 @@ int runBank(const BankArgs& args) {
             std::cerr << file << ": " << importFailureText(result, file) << '\n';
             return 1;
         }
+        if (!result.notice.empty()) std::cerr << "Warning: " << file << ": " << result.notice << '\n';
         // Past the format's limit the set is refused anyway: stop collecting.
         for (auto& entry : result.voices) {
             if (static_cast<int>(voices.size()) > format->voiceLimit) break;
