@@ -50,7 +50,13 @@ int runSetup(const SetupOptions& opt) {
     // The windows' own operations on a freshly loaded song.
     SongModel model;
     model.load(std::move(std::get<XmModule>(parsed)));
-    if (opt.autoFill && !model.autoFill()) std::cerr << "Warning: " << kAutoFillFailedMessage << '\n';
+    if (opt.autoFill) {
+        // What went where, beside the warnings: the standard output holds the setup alone.
+        if (const auto outcome = model.autoFill())
+            std::cerr << *outcome << '\n';
+        else
+            std::cerr << "Warning: " << kAutoFillFailedMessage << '\n';
+    }
     if (opt.matchTempo) {
         // The standard output holds the setup alone; how near it came goes
         // beside the warnings.
@@ -96,7 +102,7 @@ void addSetupCommand(CLI::App& app, int& exitCode) {
     auto opt = std::make_shared<SetupOptions>();
     CLI::App* cmd = app.add_subcommand("setup", "Print the song setup of a fresh load (JSON), ready for convert --setup");
     cmd->add_option("file", opt->file, "The XM module")->required();
-    cmd->add_flag("--auto-fill", opt->autoFill, "Assign the channels from their names, as \"Auto fill\" does");
+    cmd->add_flag("--auto-fill", opt->autoFill, "Assign the channels from their names or what they play, as \"Auto fill\" does");
     cmd->add_flag("--match-tempo", opt->matchTempo,
                   "Pick the dividing timing and tempo nearest the module's speed and BPM");
     cmd->add_option("--voices", opt->voices, "KIND:FILE, voices added to the song in this order");

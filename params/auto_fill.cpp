@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "params/content_fill.hpp"
+
 namespace ferro {
 
 namespace {
@@ -93,6 +95,17 @@ bool autoFillChannels(const std::optional<std::vector<std::string>>& channelName
     if (!match) return false;
     applyChannelNameMatch(*match, settings, assignment);
     return true;
+}
+
+std::optional<std::string> autoFillModule(const XmModule& module, SongSettings& settings,
+                                          ChannelAssignment& assignment) {
+    const auto match = module.channelNames ? classifyChannelNames(*module.channelNames) : std::nullopt;
+    // Trackers write a name block of empty or free names: that is no assignment.
+    if (match && (match->dac || match->noise || match->fmTop > 0 || match->psgTop > 0)) {
+        applyChannelNameMatch(*match, settings, assignment);
+        return kFilledFromNamesText;
+    }
+    return fillFromContent(surveyChannels(module), settings, assignment);
 }
 
 }  // namespace ferro

@@ -1,7 +1,8 @@
 #pragma once
 // "Auto fill": fills the whole channel assignment from the channel names that
 // the composer typed into the module (the "CNAM" block near the end of the
-// XM file, which the XM parser reads).
+// XM file, which the XM parser reads), or, where they give none, from what
+// the channels play (content_fill.hpp).
 #include <array>
 #include <optional>
 #include <string>
@@ -11,13 +12,15 @@
 
 namespace ferro {
 
-// The one message for every failure (information icon, OK, program title).
-// Most modules name no channels at all, so the second line says what names
-// the button looks for.
+// The one message for every failure (information icon, OK, program title):
+// neither the names nor the notes give an assignment.
 inline constexpr const char* kAutoFillFailedMessage =
     "It wasn't possible to auto fill the channel assignment!\n"
-    "Auto fill reads the module's channel names and needs each of \"FM1\" to \"FM6\", \"PSG1\" to \"PSG3\", "
-    "\"DAC\" and \"NOISE\" (or \"HATS\") it finds on one channel only; this module's names do not say so.";
+    "Auto fill reads the module's channel names (each of \"FM1\" to \"FM6\", \"PSG1\" to \"PSG3\", "
+    "\"DAC\" and \"NOISE\" or \"HATS\" on one channel only), then what its channels play; this module's names "
+    "do not say so and its channels play no notes.";
+// What a fill from the names says.
+inline constexpr const char* kFilledFromNamesText = "Filled from the channel names.";
 
 // What the names say. Channel numbers are 1-based.
 struct ChannelNameMatch {
@@ -49,5 +52,12 @@ void applyChannelNameMatch(const ChannelNameMatch& match, SongSettings& settings
 // kAutoFillFailedMessage.
 bool autoFillChannels(const std::optional<std::vector<std::string>>& channelNames, SongSettings& settings,
                       ChannelAssignment& assignment);
+
+// The button's whole action on a loaded module: the names as above when they
+// assign at least one channel, else what the channels play. Returns the one
+// line that says what it did; none, having changed nothing, when neither
+// gives an assignment (the window then shows kAutoFillFailedMessage).
+std::optional<std::string> autoFillModule(const XmModule& module, SongSettings& settings,
+                                          ChannelAssignment& assignment);
 
 }  // namespace ferro

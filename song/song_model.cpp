@@ -210,11 +210,11 @@ void SongModel::chooseChannel(int row, XmChannelChoice channel) {
     generalChanged(parts(SongPart::Assignment));
 }
 
-bool SongModel::autoFill() {
-    if (!module_) return false;
-    if (!autoFillChannels(module_->channelNames, choices_.settings, choices_.assignment)) return false;
-    generalChanged(parts(SongPart::General, SongPart::Assignment));
-    return true;
+std::optional<std::string> SongModel::autoFill() {
+    if (!module_) return std::nullopt;
+    auto text = autoFillModule(*module_, choices_.settings, choices_.assignment);
+    if (text) generalChanged(parts(SongPart::General, SongPart::Assignment));
+    return text;
 }
 
 // ---- More parametres.

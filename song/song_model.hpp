@@ -123,9 +123,10 @@ public:
     std::optional<TempoMatch> matchModuleTempo();
     // Row 0..kAssignmentRowCount-1; a channel outside 1..channelCount is none.
     void chooseChannel(int row, XmChannelChoice channel);
-    // "Auto fill" from the channel names the module was read with; false
-    // (nothing changed) when they give no assignment.
-    bool autoFill();
+    // "Auto fill" from the channel names the module was read with, or from
+    // what its channels play: the line saying what it did; none (nothing
+    // changed) when neither gives an assignment.
+    std::optional<std::string> autoFill();
 
     // ---- More parametres.
     void setOptimiseOutput(bool on);

@@ -306,6 +306,34 @@ std::optional<std::uint64_t> instrumentEnd(std::span<const std::uint8_t> bytes, 
     return end;
 }
 
+// The first sample header of the instrument at `start`, when it has one the
+// file holds whole.
+std::optional<XmSampleFacts> firstSampleFacts(std::span<const std::uint8_t> bytes, std::uint64_t start) {
+    if (start > bytes.size()) return std::nullopt;
+    ByteReader in = readerAt(bytes, start);
+    const auto size = in.u32le();
+    const auto samples = in.skip(kInstrumentNameSize + 1) ? in.u16le() : std::nullopt;
+    if (!size || !samples || *samples == 0) return std::nullopt;
+    const std::uint64_t at = start + std::max<std::uint64_t>(*size, kInstrumentFields);
+    if (at > bytes.size()) return std::nullopt;
+    // Length, loop start, loop length, volume, finetune, type, pan, relative
+    // note: 17 bytes, checked once so each field below is there.
+    ByteReader header = readerAt(bytes, at);
+    if (header.remaining() < 17) return std::nullopt;
+    const std::uint32_t length = header.u32le().value_or(0);
+    header.skip(4);
+    const std::uint32_t loopLength = header.u32le().value_or(0);
+    header.skip(1);
+    XmSampleFacts facts;
+    facts.finetune = static_cast<std::int8_t>(header.u8().value_or(0));
+    const std::uint8_t type = header.u8().value_or(0);
+    header.skip(1);
+    facts.relativeNote = static_cast<std::int8_t>(header.u8().value_or(0));
+    facts.frames = (type & 0x10) != 0 ? length / 2 : length;  // 16-bit points take two bytes
+    facts.looped = (type & 0x03) != 0 && loopLength > 0;
+    return facts;
+}
+
 // The name field of the instrument at `start`, as much of it as the file
 // holds: up to its first zero byte, without the spaces that pad it, as the
 // composer typed it (8-bit text, control characters as spaces).
@@ -344,10 +372,15 @@ constexpr int kMaxInstruments = 256;
 // instrument it ends inside (or before) to the last. An instrument the file
 // cuts off has its name as far as the file holds it; those after it have none.
 void readInstruments(std::span<const std::uint8_t> bytes, std::uint64_t start, int count, XmModule& m) {
-    m.instrumentNames.assign(static_cast<std::size_t>(std::clamp(count, 0, kMaxInstruments)), std::string());
+    const auto kept = static_cast<std::size_t>(std::clamp(count, 0, kMaxInstruments));
+    m.instrumentNames.assign(kept, std::string());
+    m.instrumentSamples.assign(kept, std::nullopt);
     for (int k = 1; k <= count; ++k) {
         const std::string name = instrumentName(bytes, start);
-        if (k <= kMaxInstruments) m.instrumentNames[static_cast<std::size_t>(k - 1)] = name;
+        if (k <= kMaxInstruments) {
+            m.instrumentNames[static_cast<std::size_t>(k - 1)] = name;
+            m.instrumentSamples[static_cast<std::size_t>(k - 1)] = firstSampleFacts(bytes, start);
+        }
         const auto end = instrumentEnd(bytes, start);
         if (end) {
             start = *end;

@@ -54,6 +54,16 @@ struct XmPattern {
     Bytes cells;  // rows x channels cells of 5 bytes
 };
 
+// What a content survey needs of an instrument's first sample (its sound
+// when it has one sample, which is how most instruments come).
+struct XmSampleFacts {
+    std::uint32_t frames = 0;    // length in sample points (not bytes)
+    bool looped = false;         // a forward or ping-pong loop of some length
+    std::int8_t relativeNote = 0;
+    std::int8_t finetune = 0;    // -128..127, 1/128 of a semitone
+    bool operator==(const XmSampleFacts&) const = default;
+};
+
 struct XmModule {
     // Where the module was read from; empty for bytes parsed on their own.
     std::string fileName;
@@ -86,6 +96,9 @@ struct XmModule {
     // file cuts off has its name as far as the file holds it, and every one
     // after it an empty name.
     std::vector<std::string> instrumentNames;
+    // Parallel to instrumentNames: the first sample of each instrument; none
+    // for an instrument without samples or whose sample header the file cuts.
+    std::vector<std::optional<XmSampleFacts>> instrumentSamples;
     // What a module that loads is missing: the instruments a file cut inside
     // its instruments or samples lacks, "instruments 11 to 19 are missing:
     // the file ends at offset 52000, inside instrument 11 (Slap bass)".

@@ -84,7 +84,11 @@ std::vector<std::uint8_t> buildXm(const XmLayout& layout) {
         }
         for (int length : instrument.sampleLengths) {
             put32(out, static_cast<std::uint32_t>(length));
-            out.insert(out.end(), 36, 0);
+            put32(out, 0);
+            put32(out, instrument.looped ? static_cast<std::uint32_t>(length) : 0);
+            const std::uint8_t type = instrument.looped ? 1 : 0;  // after volume and finetune
+            out.insert(out.end(), {0, 0, type, 0, static_cast<std::uint8_t>(instrument.relativeNote)});
+            out.insert(out.end(), 23, 0);
         }
         for (int length : instrument.sampleLengths) out.insert(out.end(), static_cast<std::size_t>(length), 0);
     }

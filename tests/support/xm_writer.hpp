@@ -20,10 +20,12 @@ struct XmPatternLayout {
     int extraHeaderBytes = 0;   // pattern header longer than 9
 };
 
-// An instrument with its samples' data lengths (the data is zeros).
+// An instrument with its samples' data lengths (the data is zeros, 8-bit).
 struct XmInstrumentLayout {
     std::string name;
     std::vector<int> sampleLengths;
+    bool looped = false;   // every sample loops whole
+    int relativeNote = 0;  // of every sample
 };
 
 struct XmLayout {

@@ -475,8 +475,15 @@ void GeneralWindow::matchModuleTempo() {
 }
 
 void GeneralWindow::fillAssignmentFromNames() {
-    // The names were read with the module, so the file on disk no longer matters.
-    if (!model_.autoFill()) dialogs_.showMessage(kAutoFillFailedMessage, MessageIcon::Information);
+    // The names and notes were read with the module, so the file on disk no longer matters.
+    const std::optional<std::string> outcome = model_.autoFill();
+    if (!outcome) {
+        dialogs_.showMessage(kAutoFillFailedMessage, MessageIcon::Information);
+        return;
+    }
+    // What went where and why, on the status line until the next change.
+    statusPanel_->setText(qs(*outcome));
+    statusPanel_->setToolTip(qs(*outcome));
 }
 
 bool GeneralWindow::eventFilter(QObject* watched, QEvent* event) {

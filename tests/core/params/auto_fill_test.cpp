@@ -141,11 +141,11 @@ TEST(ChannelNames, ReadingTheBlock) {
     EXPECT_EQ(names(twice, 1), (Names{"DAC"}));
 }
 
-// The names of a module as the parser reads them.
-std::optional<std::vector<std::string>> parsedNames(const test::XmLayout& layout) {
-    auto parsed = parseXmModule(test::buildXm(layout));
-    EXPECT_TRUE(std::holds_alternative<XmModule>(parsed));
-    return std::holds_alternative<XmModule>(parsed) ? std::get<XmModule>(parsed).channelNames : std::nullopt;
+// A module as the parser reads it: its channels play nothing.
+XmModule parsed(const test::XmLayout& layout) {
+    auto result = parseXmModule(test::buildXm(layout));
+    EXPECT_TRUE(std::holds_alternative<XmModule>(result));
+    return std::holds_alternative<XmModule>(result) ? std::get<XmModule>(std::move(result)) : XmModule{};
 }
 
 TEST(AutoFill, WholeActionOnAParsedModule) {
@@ -156,7 +156,7 @@ TEST(AutoFill, WholeActionOnAParsedModule) {
     SongSettings s;
     ChannelAssignment a;
     resetChannelAssignment(a, 4);
-    ASSERT_TRUE(autoFillChannels(parsedNames(layout), s, a));
+    EXPECT_EQ(autoFillModule(parsed(layout), s, a), kFilledFromNamesText);
     EXPECT_EQ(s.fmChannelCount, 2);
     EXPECT_EQ(s.psgChannelCount, 1);
     EXPECT_EQ(a.psg[0], XmChannelChoice(3));
@@ -164,21 +164,18 @@ TEST(AutoFill, WholeActionOnAParsedModule) {
     EXPECT_EQ(validateGeneralSettings(s, a).light, ReadinessLight::Green);
 }
 
+// Neither names nor notes: no block, a keyword twice, names of nothing.
 TEST(AutoFill, FailuresChangeNothing) {
     test::XmLayout layout;
     layout.channelCount = 2;
-    const auto plain = parsedNames(layout);
-    EXPECT_FALSE(plain);
-    layout.trailer = cnamBlock({"DAC", "DAC"});
-    const auto twice = parsedNames(layout);
-
-    for (const auto& names : {plain, twice}) {
+    for (const Bytes8& trailer : {Bytes8{}, cnamBlock({"DAC", "DAC"}), cnamBlock({"", "lead"})}) {
+        layout.trailer = trailer;
         SongSettings s;
         s.fmChannelCount = 1;
         ChannelAssignment a;
         resetChannelAssignment(a, 2);
         a.fm[0] = 2;
-        ASSERT_FALSE(autoFillChannels(names, s, a));
+        ASSERT_FALSE(autoFillModule(parsed(layout), s, a));
         EXPECT_EQ(s.fmChannelCount, 1);
         EXPECT_EQ(s.psgChannelCount, 3);
         EXPECT_TRUE(s.hasDrums);

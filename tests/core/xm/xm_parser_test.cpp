@@ -341,6 +341,33 @@ TEST(XmParser, InstrumentNamesPastTheSampleData) {
     }
 }
 
+// What Auto fill reads of each instrument's first sample: its length in
+// points (16-bit points take two bytes), its loop and its relative note;
+// nothing for an instrument without samples or a sample header cut short.
+TEST(XmParser, FirstSampleOfEachInstrument) {
+    XmLayout layout;
+    layout.instruments = {{"Kick", {300, 7}, false, 12}, {"Pad", {1000}, true, -5}, {"Empty", {}}};
+    auto sixteen = test::xmInstrument("Snare", 400);
+    sixteen[263 + 14] = 0x10;  // the type: 16-bit, no loop
+    layout.trailer = sixteen;
+    std::vector<std::uint8_t> bytes = test::buildXm(layout);
+    bytes[72] = 4;  // the instrument count
+    const XmSampleFacts kick{300, false, 12, 0}, pad{1000, true, -5, 0}, snare{200, false, 0, 0};
+    using Facts = std::vector<std::optional<XmSampleFacts>>;
+    const struct {
+        std::size_t cut;
+        Facts facts;
+    } rows[] = {
+        {0, {kick, pad, std::nullopt, snare}},
+        {400 + 40 - 16, {kick, pad, std::nullopt, std::nullopt}},
+    };
+    for (const auto& row : rows) {
+        const auto module = parseXmModule(std::span(bytes).first(bytes.size() - row.cut));
+        ASSERT_TRUE(std::holds_alternative<XmModule>(module));
+        EXPECT_EQ(std::get<XmModule>(module).instrumentSamples, row.facts) << row.cut;
+    }
+}
+
 TEST(XmParser, TinyFileAnnouncingAHugeModuleIsRefused) {
     // 1025 rows is past what any tracker writes; 200 empty patterns of 1024
     // rows on 64 channels, or a song that plays one such pattern 200 times,
