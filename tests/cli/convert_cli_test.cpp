@@ -458,5 +458,20 @@ TEST_F(ConvertCli, SetupMatchesTheModulesTempo) {
     EXPECT_EQ(r.err, "Dividing timing 9, tempo 2: a row every 375 ms in the module, 300 ms in the song: 25% faster\n");
 }
 
+TEST_F(ConvertCli, SetupAutoFillsFromWhatTheChannelsPlay) {
+    test::XmLayout layout;
+    layout.channelCount = 2;
+    layout.instruments = {{"Kick", {2000}}, {"Bass", {4000}, true}};
+    layout.patterns[0].rows = 4;
+    layout.patterns[0].cells = {test::noteCell(49, 1), test::noteCell(37, 2), {}, test::noteCell(39, 2),
+                                test::noteCell(49, 1), test::noteCell(37, 2), {}, {}};
+    test::writeFileBytes(work() / "song.xm", test::buildXm(layout));
+    const CliRun r = run({"setup", "song.xm", "--auto-fill"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const json setup = json::parse(r.out);
+    EXPECT_EQ(std::tuple(setup["fm"][0], setup["dac"], setup["fmChannelCount"]), std::tuple(json(2), json(1), json(1)));
+    EXPECT_EQ(r.err, "Filled from the channels' content: FM1 \u2190 2 (Bass, 3 notes), DAC \u2190 1 (Kick, 2 notes)\n");
+}
+
 }  // namespace
 }  // namespace ferro

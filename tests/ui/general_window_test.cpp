@@ -143,12 +143,14 @@ private slots:
         QCOMPARE(f.light().toImage(), lightImage(ReadinessLight::Red));
     }
 
-    // "Auto fill" (whose rule is the model's) shows what it assigned; where
-    // the names do not fill the channels it says so and changes nothing.
+    // "Auto fill" (whose rule is the model's) shows what it assigned and,
+    // on the status line, how; where neither the names nor the notes fill
+    // the channels it says so and changes nothing.
     void autoFill() {
         Fixture f(moduleFacts(6, {"FM1 lead", "FM 2 bass", "psg1", "PSG 2", "HATS", "  dac "}));
         QTest::mouseClick(f.get("autoFillButton"), Qt::LeftButton);
         QVERIFY(f.dialogs.messages.empty());
+        QCOMPARE(f.get<QLabel>("statusPanel")->text(), QString(kFilledFromNamesText));
         QCOMPARE(f.get<QSlider>("fmChannelsSlider")->value(), 2);
         QCOMPARE(f.row(9)->currentText(), QString("6"));
 

@@ -231,7 +231,7 @@ TEST(SongModel, AutoFillFromTheModulesChannelNames) {
         model.chooseChannel(kDacAssignmentRow, 4);
         std::vector<SongChanges> told;
         model.subscribe([&told](SongChanges changes) { told.push_back(changes); });
-        const bool filled = model.autoFill();
+        const bool filled = model.autoFill().has_value();
         EXPECT_EQ(std::tuple(filled, model.settings().fmChannelCount, model.assignment().dac),
                   std::tuple(c.filled, c.fmCount, c.dac)) << c.name;
         EXPECT_EQ(told, c.filled ? std::vector<SongChanges>{bits({P::General, P::Assignment, P::Lights})}
