@@ -1,6 +1,6 @@
-// The XM parser on hostile bytes, and an in-memory conversion of what it
-// read. Whatever the bytes, the parse either fails with its error or gives
-// facts that agree with its row streams and patterns, and the conversion
+// The XM parser on hostile bytes, Auto fill and an in-memory conversion of
+// what it read. Whatever the bytes, the parse either fails with its error or
+// gives facts that agree with its row streams and patterns, and the conversion
 // either succeeds or fails with its message (after "Remove rests" when the
 // song has drums). Nothing touches a file, so the runs are quick.
 #include <algorithm>
@@ -13,6 +13,8 @@
 #include "song/song_choices.hpp"
 #include "engine/row_source.hpp"
 #include "fuzz/fuzz_support.hpp"
+#include "params/auto_fill.hpp"
+#include "params/validation.hpp"
 #include "xm/xm_parser.hpp"
 
 using namespace ferro;
@@ -74,6 +76,17 @@ void checkParsedModule(const XmModule& m) {
     for (int n = 1; n <= m.channelCount; ++n)
         FERRO_FUZZ_CHECK(m.rowStream(n).size() == static_cast<std::size_t>(m.totalRows) * kXmCellSize);
     if (m.channelNames) FERRO_FUZZ_CHECK(m.channelNames->size() == static_cast<std::size_t>(m.channelCount));
+    FERRO_FUZZ_CHECK(m.instrumentSamples.size() == m.instrumentNames.size());
+}
+
+// Auto fill on what was read: a fill from the notes always converts.
+void checkAutoFill(const XmModule& m) {
+    SongSettings settings;
+    ChannelAssignment assignment;
+    resetChannelAssignment(assignment, m.channelCount);
+    const auto text = autoFillModule(m, settings, assignment);
+    if (!text || *text == kFilledFromNamesText) return;
+    FERRO_FUZZ_CHECK(validateGeneralSettings(settings, assignment).light == ReadinessLight::Green);
 }
 
 // A request that gives every kind of output channel something to play, with
@@ -120,6 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FERRO_FUZZ_CHECK(std::holds_alternative<XmHeader>(header));
     XmModule& m = std::get<XmModule>(parsed);
     checkParsedModule(m);
+    checkAutoFill(m);
     if (std::int64_t{m.totalRows} * m.channelCount > kMaxConvertedCells) return 0;
 
     const std::uint8_t options = size > 1 ? data[size - 2] : 0;

@@ -2,6 +2,7 @@
 
 #include "params/auto_fill.hpp"
 #include "params/content_fill.hpp"
+#include "params/validation.hpp"
 #include "support/xm_writer.hpp"
 
 namespace ferro {
@@ -110,6 +111,7 @@ TEST(ContentFill, AssignmentsOfModuleShapes) {
                   std::tuple(c.fmCount, c.psgCount, c.drums, c.noise))
             << c.name;
         EXPECT_EQ(std::tuple(a.fm, a.psg, a.dac), std::tuple(c.fm, c.psg, c.dac)) << c.name;
+        EXPECT_EQ(validateGeneralSettings(s, a).light, ReadinessLight::Green) << c.name;
     }
 }
 
