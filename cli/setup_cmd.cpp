@@ -102,7 +102,8 @@ void addSetupCommand(CLI::App& app, int& exitCode) {
     auto opt = std::make_shared<SetupOptions>();
     CLI::App* cmd = app.add_subcommand("setup", "Print the song setup of a fresh load (JSON), ready for convert --setup");
     cmd->add_option("file", opt->file, "The XM module")->required();
-    cmd->add_flag("--auto-fill", opt->autoFill, "Assign the channels from their names or what they play, as \"Auto fill\" does");
+    cmd->add_flag("--auto-fill", opt->autoFill,
+                  "Assign the channels from their names or what they play, as \"Auto fill\" does");
     cmd->add_flag("--match-tempo", opt->matchTempo,
                   "Pick the dividing timing and tempo nearest the module's speed and BPM");
     cmd->add_option("--voices", opt->voices, "KIND:FILE, voices added to the song in this order");

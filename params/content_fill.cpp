@@ -47,7 +47,8 @@ bool hiHatWord(std::string_view w) {
 }
 
 bool drumWord(std::string_view w) {
-    return oneOf(w, {"bd", "sd", "sn", "snr", "kik", "rim", "rimshot", "conga", "bongo", "cowbell", "timpani", "timp"}) ||
+    return oneOf(w, {"bd", "sd", "sn", "snr", "kik", "rim", "rimshot", "conga", "bongo", "cowbell", "timpani",
+                     "timp"}) ||
            startsWith(w, "kick") || startsWith(w, "snare") || startsWith(w, "tom") || startsWith(w, "clap") ||
            startsWith(w, "perc") || startsWith(w, "drum") || endsWith(w, "drum") || endsWith(w, "drums") ||
            endsWith(w, "kick") || endsWith(w, "snare") || endsWith(w, "clap");
@@ -120,7 +121,8 @@ std::vector<int> notesByInstrument(const XmModule& module, int n, std::vector<No
 
 std::string withThousands(int value) {
     std::string digits = std::to_string(value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
     return digits;
 }
 
@@ -161,11 +163,59 @@ std::string assigned(const std::string& row, const ChannelSurvey& c) {
 }
 
 // Takes the first `count` channels off the front of `from`.
-Channels takeFront(Channels& from, std::size_t count) {
-    count = std::min(count, from.size());
+Channels takeFront(Channels& from, int wanted) {
+    const std::size_t count = std::min(static_cast<std::size_t>(wanted), from.size());
     Channels taken(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(count));
     from.erase(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(count));
     return taken;
+}
+
+// Where each channel goes; what is left over stays in drums, hiHats and melodic.
+struct Plan {
+    Channels fm, psg, noise, dac;
+    Channels drums, hiHats, melodic;
+    std::vector<int> empty;
+};
+
+std::optional<Plan> planFromSurvey(const std::vector<ChannelSurvey>& survey) {
+    Plan plan;
+    for (const ChannelSurvey& c : survey) {
+        if (c.notes == 0)
+            plan.empty.push_back(c.channel);
+        else
+            (c.role == InstrumentRole::Drum ? plan.drums : c.role == InstrumentRole::HiHat ? plan.hiHats : plan.melodic)
+                .push_back(&c);
+    }
+    if (plan.empty.size() == survey.size()) return std::nullopt;
+    const auto busiestFirst = [](const ChannelSurvey* a, const ChannelSurvey* b) { return a->notes > b->notes; };
+    for (Channels* list : {&plan.melodic, &plan.drums, &plan.hiHats})
+        std::stable_sort(list->begin(), list->end(), busiestFirst);
+
+    plan.dac = takeFront(plan.drums, 1);
+    plan.noise = takeFront(plan.hiHats, 1);
+    plan.fm = takeFront(plan.melodic, plan.dac.empty() ? kMaxFmChannels : kMaxFmChannelsWithDrums);
+    // Of the rest, the PSG takes first the lines its table can play.
+    std::stable_partition(plan.melodic.begin(), plan.melodic.end(),
+                          [](const ChannelSurvey* c) { return c->highestNote <= kHighestPsgNote; });
+    plan.psg = takeFront(plan.melodic, kMaxPsgChannels - (plan.noise.empty() ? 0 : 1));
+    return plan;
+}
+
+std::string describe(const Plan& plan) {
+    std::vector<std::string> parts;
+    for (std::size_t i = 0; i < plan.fm.size(); ++i)
+        parts.push_back(assigned(fmRowCaption(static_cast<int>(i) + 1), *plan.fm[i]));
+    for (std::size_t i = 0; i < plan.psg.size(); ++i)
+        parts.push_back(assigned("PSG" + std::to_string(i + 1), *plan.psg[i]));
+    if (!plan.noise.empty()) parts.push_back(assigned("Noise", *plan.noise[0]));
+    if (!plan.dac.empty()) parts.push_back(assigned(kDacRowCaption, *plan.dac[0]));
+    std::string text = "Filled from the channels' content: ";
+    for (std::size_t i = 0; i < parts.size(); ++i) text += (i ? ", " : "") + parts[i];
+    if (!plan.drums.empty()) text += "; not used, as one channel feeds the DAC: " + channelsWithLabels(plan.drums);
+    if (!plan.hiHats.empty()) text += "; not used, as one channel plays the noise: " + channelsWithLabels(plan.hiHats);
+    if (!plan.melodic.empty()) text += "; no FM or PSG channel left for " + channelsWithLabels(plan.melodic);
+    if (!plan.empty.empty()) text += "; empty: " + channelRuns(plan.empty);
+    return text;
 }
 
 }  // namespace
@@ -212,57 +262,19 @@ std::vector<ChannelSurvey> surveyChannels(const XmModule& module) {
 
 std::optional<std::string> fillFromContent(const std::vector<ChannelSurvey>& survey, SongSettings& settings,
                                            ChannelAssignment& assignment) {
-    Channels melodic, drums, hiHats;
-    std::vector<int> empty;
-    for (const ChannelSurvey& c : survey) {
-        if (c.notes == 0) {
-            empty.push_back(c.channel);
-            continue;
-        }
-        (c.role == InstrumentRole::Drum ? drums : c.role == InstrumentRole::HiHat ? hiHats : melodic).push_back(&c);
-    }
-    if (melodic.empty() && drums.empty() && hiHats.empty()) return std::nullopt;
-    const auto busiestFirst = [](const ChannelSurvey* a, const ChannelSurvey* b) { return a->notes > b->notes; };
-    for (Channels* list : {&melodic, &drums, &hiHats}) std::stable_sort(list->begin(), list->end(), busiestFirst);
-
-    const Channels dac = takeFront(drums, 1);
-    const Channels noise = takeFront(hiHats, 1);
-    const Channels fm = takeFront(melodic, static_cast<std::size_t>(dac.empty() ? kMaxFmChannels : kMaxFmChannelsWithDrums));
-    // Of the rest, the PSG takes first the lines its table can play.
-    std::stable_partition(melodic.begin(), melodic.end(),
-                          [](const ChannelSurvey* c) { return c->highestNote <= kHighestPsgNote; });
-    const Channels psg = takeFront(melodic, static_cast<std::size_t>(kMaxPsgChannels - (noise.empty() ? 0 : 1)));
-
-    setHasDrums(settings, !dac.empty());
-    setUseNoise(settings, !noise.empty());
-    setFmChannelCount(settings, static_cast<int>(fm.size()));
-    setPsgChannelCount(settings, static_cast<int>(psg.size() + noise.size()));
+    const auto plan = planFromSurvey(survey);
+    if (!plan) return std::nullopt;
+    setHasDrums(settings, !plan->dac.empty());
+    setUseNoise(settings, !plan->noise.empty());
+    setFmChannelCount(settings, static_cast<int>(plan->fm.size()));
+    setPsgChannelCount(settings, static_cast<int>(plan->psg.size() + plan->noise.size()));
     resetChannelAssignment(assignment, assignment.channelCount);
-
-    std::string text = "Filled from the channels' content: ";
-    std::vector<std::string> parts;
-    for (std::size_t i = 0; i < fm.size(); ++i) {
-        assignment.fm[i] = fm[i]->channel;
-        parts.push_back(assigned(fmRowCaption(static_cast<int>(i) + 1), *fm[i]));
-    }
-    for (std::size_t i = 0; i < psg.size(); ++i) {
-        assignment.psg[i] = psg[i]->channel;
-        parts.push_back(assigned("PSG" + std::to_string(i + 1), *psg[i]));
-    }
-    if (!noise.empty()) {
-        assignment.psg[psg.size()] = noise[0]->channel;
-        parts.push_back(assigned("Noise", *noise[0]));
-    }
-    if (!dac.empty()) {
-        assignment.dac = dac[0]->channel;
-        parts.push_back(assigned(kDacRowCaption, *dac[0]));
-    }
-    for (std::size_t i = 0; i < parts.size(); ++i) text += (i ? ", " : "") + parts[i];
-    if (!drums.empty()) text += "; not used, as one channel feeds the DAC: " + channelsWithLabels(drums);
-    if (!hiHats.empty()) text += "; not used, as one channel plays the noise: " + channelsWithLabels(hiHats);
-    if (!melodic.empty()) text += "; no FM or PSG channel left for " + channelsWithLabels(melodic);
-    if (!empty.empty()) text += "; empty: " + channelRuns(empty);
-    return text;
+    for (std::size_t i = 0; i < plan->fm.size(); ++i) assignment.fm[i] = plan->fm[i]->channel;
+    for (std::size_t i = 0; i < plan->psg.size(); ++i) assignment.psg[i] = plan->psg[i]->channel;
+    // The noise channel takes the row after the tone channels.
+    if (!plan->noise.empty()) assignment.psg[plan->psg.size()] = plan->noise[0]->channel;
+    if (!plan->dac.empty()) assignment.dac = plan->dac[0]->channel;
+    return describe(*plan);
 }
 
 }  // namespace ferro

@@ -51,8 +51,8 @@ XmModule shape(const std::vector<Play>& channels, const std::vector<std::string>
     for (std::size_t c = 0; c < channels.size(); ++c) {
         const Play& p = channels[c];
         for (int r = 0; r < p.notes && p.instrument != 0; ++r)
-            pattern.cells[static_cast<std::size_t>(r) * channels.size() + c] =
-                test::noteCell(static_cast<std::uint8_t>(p.note + r % p.pitches), static_cast<std::uint8_t>(p.instrument));
+            pattern.cells[static_cast<std::size_t>(r) * channels.size() + c] = test::noteCell(
+                static_cast<std::uint8_t>(p.note + r % p.pitches), static_cast<std::uint8_t>(p.instrument));
     }
     if (!names.empty()) {
         layout.trailer = {'C', 'N', 'A', 'M', 0, 0, 0, 0};
@@ -84,7 +84,8 @@ TEST(ContentFill, AssignmentsOfModuleShapes) {
     };
     const Case cases[] = {
         {"drums and hi-hats by name, melodies busiest first", band, {}, 2, 1, true, true, {3, 2}, {4, no, no}, 1},
-        {"names that assign nothing give way", band, {"", "lead", "", "", ""}, 2, 1, true, true, {3, 2}, {4, no, no}, 1},
+        {"names that assign nothing give way", band, {"", "lead", "", "", ""}, 2, 1, true, true, {3, 2}, {4, no, no},
+         1},
         {"names that assign come first", band, {"", "FM1", "", "", ""}, 1, 0, false, false, {2}, {}, no},
         {"an unnamed short sample on one note is a drum, a long one is not",
          {{4, 10}, {5, 10}}, {}, 1, 0, true, false, {2}, {}, 1},
