@@ -1,4 +1,4 @@
-// `ferrocanto-cli setup SONG.xm [--auto-fill] [--match-tempo] [--voices KIND:FILE ...]`:
+// `ferrocanto-cli setup SONG.xm [--auto-fill] [--match-tempo] [--module-effects] [--voices KIND:FILE ...]`:
 // prints the song setup a fresh load of the module gives, in the form the
 // desktop program's "Save setup..." writes, ready to edit and pass to
 // `convert --setup`. Exit codes as `convert`: 1 for a module that cannot be
@@ -25,6 +25,7 @@ struct SetupOptions {
     std::string file;
     bool autoFill = false;
     bool matchTempo = false;
+    bool moduleEffects = false;
     std::vector<std::string> voices;
 };
 
@@ -66,6 +67,7 @@ int runSetup(const SetupOptions& opt) {
         else
             std::cerr << "Warning: " << kNoModuleTempoMessage << '\n';
     }
+    if (opt.moduleEffects) model.setModuleEffects(true);
     SongChoices choices = model.choices();
     for (const std::string& source : opt.voices) {
         const auto colon = source.find(':');
@@ -106,6 +108,8 @@ void addSetupCommand(CLI::App& app, int& exitCode) {
                   "Assign the channels from their names or what they play, as \"Auto fill\" does");
     cmd->add_flag("--match-tempo", opt->matchTempo,
                   "Pick the dividing timing and tempo nearest the module's speed and BPM");
+    cmd->add_flag("--module-effects", opt->moduleEffects,
+                  "Play the module's volumes and effects, as the General parametres' check box does");
     cmd->add_option("--voices", opt->voices, "KIND:FILE, voices added to the song in this order");
     cmd->callback([opt, &exitCode] { exitCode = runSetup(*opt); });
 }

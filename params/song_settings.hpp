@@ -32,6 +32,9 @@ struct SongSettings {
     int tempo = 2;           // 1..9
     // Output options of the More parametres window.
     bool optimiseOutput = false;
+    // "Play the module's volumes and effects": the conversion follows the
+    // module's volumes, speed changes and effects instead of its notes alone.
+    bool moduleEffects = false;
     RemoveRestsState removeRests = RemoveRestsState::Off;
 };
 

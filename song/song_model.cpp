@@ -5,6 +5,7 @@
 #include "engine/driver_warnings.hpp"
 #include "engine/row_source.hpp"
 #include "params/auto_fill.hpp"
+#include "xm/xm_effects.hpp"
 
 namespace ferro {
 
@@ -176,6 +177,11 @@ void SongModel::setEndDacWithE4(bool on) {
     notify(parts(SongPart::General));
 }
 
+void SongModel::setModuleEffects(bool on) {
+    choices_.settings.moduleEffects = on;
+    notify(parts(SongPart::General));
+}
+
 void SongModel::setDividingTiming(int value) {
     choices_.settings.dividingTiming = std::clamp(value, kMinTempo, kMaxTempo);
     notify(parts(SongPart::General));
@@ -188,8 +194,13 @@ void SongModel::setTempo(int value) {
 
 std::optional<TempoMatch> SongModel::matchModuleTempo() {
     if (!module_) return std::nullopt;
-    auto match = ferro::matchModuleTempo(module_->header.defaultTempo, module_->header.defaultBpm);
+    // The first row may set its own speed over the header's.
+    const XmTempo start = tempoAtFirstRow(*module_);
+    auto match = ferro::matchModuleTempo(start.speed, start.bpm);
     if (!match) return std::nullopt;
+    if (const int changes = tempoChangesAfterFirstRow(*module_); changes > 0)
+        match->text += "; the module changes its speed " + countText(changes) + (changes == 1 ? " time" : " times") +
+                       " later";
     choices_.settings.dividingTiming = match->dividingTiming;
     choices_.settings.tempo = match->tempo;
     notify(parts(SongPart::General));

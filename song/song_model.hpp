@@ -115,11 +115,14 @@ public:
     void setHasDrums(bool hasDrums);
     void setLoopSong(bool loopSong);
     void setEndDacWithE4(bool on);
+    void setModuleEffects(bool on);
     void setDividingTiming(int value);  // kept within kMinTempo..kMaxTempo
     void setTempo(int value);           // kept within kMinTempo..kMaxTempo
     // "Match the module's tempo": sets the dividing timing and tempo whose
-    // row lasts nearest to a row of the module at its initial speed and BPM.
-    // None, and nothing changes, while unloaded or when the speed or BPM is 0.
+    // row lasts nearest to a row of the module at the speed and BPM of its
+    // first row (the header's, or the row's own Fxx); its text adds how often
+    // the module changes speed later. None, and nothing changes, while
+    // unloaded or when the speed or BPM is 0.
     std::optional<TempoMatch> matchModuleTempo();
     // Row 0..kAssignmentRowCount-1; a channel outside 1..channelCount is none.
     void chooseChannel(int row, XmChannelChoice channel);

@@ -284,6 +284,7 @@ const SetupKey kSetupKeys[] = {
     {"loopSongAtLoad", choiceFlag<&SongChoices::loopSongAtLoad>},
     {"endDacWithE4", settingFlag<&SongSettings::endDacWithE4>},
     {"optimiseOutput", settingFlag<&SongSettings::optimiseOutput>},
+    {"moduleEffects", settingFlag<&SongSettings::moduleEffects>},
     {"drumsByNote", keyingFlag<&InstrumentMaps::drumsByNote>},
     {"hihatsByNote", keyingFlag<&InstrumentMaps::hihatsByNote>},
     {"writeBin", choiceFlag<&SongChoices::writeBin>},
@@ -465,6 +466,8 @@ std::string writeSongSetup(const SongChoices& c) {
     root["psg"] = psg;
     root["dac"] = channelJson(c.assignment.dac);
     root["optimiseOutput"] = s.optimiseOutput;
+    // Only when chosen: a setup saved without it keeps its bytes.
+    if (s.moduleEffects) root["moduleEffects"] = true;
     // A greyed box has done its work on the loaded row streams; a fresh load
     // needs it done again.
     root["removeRests"] = s.removeRests != RemoveRestsState::Off;

@@ -10,6 +10,8 @@
 //   psgChannelCount  integer 0..3                                     [3]
 //   useNoise, hasDrums, loopSong                    booleans          [true]
 //   endDacWithE4, optimiseOutput, removeRests       booleans          [false]
+//   moduleEffects    boolean: play the module's volumes and effects; written
+//                    only when true                                   [false]
 //   dividingTiming, tempo   integers 1..9                             [3, 2]
 //   fm    6 entries, psg 3 entries: XM channel 1..channelCount or null [null]
 //   dac   XM channel 1..channelCount or null                          [null]

@@ -473,5 +473,22 @@ TEST_F(ConvertCli, SetupAutoFillsFromWhatTheChannelsPlay) {
     EXPECT_EQ(r.err, "Filled from the channels' content: FM1 \u2190 2 (Bass, 3 notes), DAC \u2190 1 (Kick, 2 notes)\n");
 }
 
+// The first row's Fxx sets the speed the song starts with, over the header's;
+// a later change is named, not matched.
+TEST_F(ConvertCli, SetupMatchesTheFirstRowsTempo) {
+    test::XmLayout layout;
+    layout.channelCount = 2;
+    layout.patterns[0].rows = 4;
+    layout.patterns[0].cells.assign(8, XmCell{});
+    layout.patterns[0].cells[0] = test::noteCell(0, 0, 0x0F, 0x03);
+    layout.patterns[0].cells[1] = test::noteCell(0, 0, 0x0F, 0x78);
+    layout.patterns[0].cells[5] = test::noteCell(0, 0, 0x0F, 0x06);
+    test::writeFileBytes(work() / "song.xm", test::buildXm(layout));
+    const CliRun r = run({"setup", "song.xm", "--match-tempo"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "Dividing timing 3, tempo 5: a row every 63 ms in the module, 63 ms in the song: the same speed; "
+                     "the module changes its speed 1 time later\n");
+}
+
 }  // namespace
 }  // namespace ferro

@@ -1,5 +1,6 @@
 #include "ui/params/general_window.hpp"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
@@ -24,6 +25,7 @@
 #include "params/song_settings.hpp"
 #include "params/tempo_match.hpp"
 #include "song/song_conversion.hpp"
+#include "xm/xm_effects.hpp"
 
 namespace ferro {
 
@@ -100,6 +102,11 @@ GeneralWindow::GeneralWindow(SongModel& model, Dialogs& dialogs, QWidget* parent
     left->addWidget(buildFmCountFrame());
     left->addWidget(buildPsgCountFrame());
     left->addWidget(buildTempoFrame());
+    moduleEffectsBox_ = new QCheckBox("Play the module's volumes and effects", this);
+    moduleEffectsBox_->setObjectName("moduleEffectsBox");
+    moduleEffectsBox_->setToolTip(
+        "Follows the module's volumes, speed changes and effects; without it the song plays the notes alone");
+    left->addWidget(moduleEffectsBox_);
     left->addStretch(1);
 
     auto* right = new QVBoxLayout;
@@ -340,6 +347,9 @@ void GeneralWindow::connectOptions() {
     connect(e4Box_, &QToolButton::toggled, this, [this](bool on) {
         if (!showing_) model_.setEndDacWithE4(on);
     });
+    connect(moduleEffectsBox_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!showing_) model_.setModuleEffects(on);
+    });
     connect(fmSlider_, &QSlider::valueChanged, this, [this](int count) {
         if (!showing_) model_.setFmChannelCount(count);
     });
@@ -371,6 +381,7 @@ void GeneralWindow::showSettings() {
     (settings.useNoise ? noiseYes_ : noiseNo_)->setChecked(true);
     e4Frame_->setVisible(view.e4FrameVisible);
     e4Box_->setChecked(settings.endDacWithE4);
+    moduleEffectsBox_->setChecked(settings.moduleEffects);
 
     fmSlider_->setMaximum(view.fmSliderMax);
     fmSlider_->setValue(settings.fmChannelCount);
@@ -382,9 +393,8 @@ void GeneralWindow::showSettings() {
     timingList_->setCurrentRow(tempoToListIndex(settings.dividingTiming));
     tempoList_->setCurrentRow(tempoToListIndex(settings.tempo));
     const XmModule* module = model_.module();
-    moduleTempo_->setText(module ? "Module: " + qs(moduleTempoText(module->header.defaultTempo,
-                                                                        module->header.defaultBpm))
-                                 : QString());
+    const XmTempo start = module ? tempoAtFirstRow(*module) : XmTempo{};
+    moduleTempo_->setText(module ? "Module: " + qs(moduleTempoText(start.speed, start.bpm)) : QString());
     matchTempoButton_->setEnabled(module != nullptr);
 
     for (int k = 0; k < kMaxFmChannels; ++k) {

@@ -17,6 +17,7 @@ class QListWidget;
 class QRadioButton;
 class QPushButton;
 class QSlider;
+class QCheckBox;
 class QStatusBar;
 class QToolButton;
 class QVBoxLayout;
@@ -71,6 +72,7 @@ private:
     QRadioButton* dacNo_ = nullptr;
     QGroupBox* e4Frame_ = nullptr;
     QToolButton* e4Box_ = nullptr;      // a picture toggle
+    QCheckBox* moduleEffectsBox_ = nullptr;
     QSlider* fmSlider_ = nullptr;
     QLabel* fmCount_ = nullptr;
     QSlider* psgSlider_ = nullptr;

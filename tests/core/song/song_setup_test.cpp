@@ -42,7 +42,7 @@ std::string describe(const SongChoices& c) {
     const SongSettings& s = c.settings;
     o << "counts " << s.fmChannelCount << ' ' << s.psgChannelCount << " noise " << s.useNoise << " drums "
       << s.hasDrums << " loop " << s.loopSong << " e4 " << s.endDacWithE4 << " timing " << s.dividingTiming << ' '
-      << s.tempo << " optimise " << s.optimiseOutput << " rests " << static_cast<int>(s.removeRests) << " atLoad "
+      << s.tempo << " optimise " << s.optimiseOutput << " effects " << s.moduleEffects << " rests " << static_cast<int>(s.removeRests) << " atLoad "
       << c.loopSongAtLoad << '\n';
     const auto ch = [&](const XmChannelChoice& x) { o << (x ? std::to_string(*x) : "-") << ' '; };
     o << "channels " << c.assignment.channelCount << ": ";
@@ -103,7 +103,7 @@ TEST(SongSetup, EveryKeySetsItsField) {
     const json j = {{"fmChannelCount", 6}, {"psgChannelCount", 2}, {"useNoise", false}, {"hasDrums", false},
                     {"loopSong", false}, {"endDacWithE4", true}, {"dividingTiming", 9}, {"tempo", 1},
                     {"fm", {1, 2, nullptr, 4, 5, 8}}, {"psg", {6, nullptr, 7}}, {"dac", 3}, {"optimiseOutput", true},
-                    {"removeRests", true}, {"pitch", {-128, 127, 0, 1, -1, 12, -36, -24, 5}},
+                    {"moduleEffects", true}, {"removeRests", true}, {"pitch", {-128, 127, 0, 1, -1, 12, -36, -24, 5}},
                     {"volume", {0, 63, 1, 2, 3, 4, 5, 6, 7, 8}}, {"pan", {0, 1, 2, 3, 4, 0, 4}}, {"drumsByNote", true},
                     {"hihatsByNote", true}, {"corri", bytes(voices)}, {"psgorri", bytes(envelopes)},
                     {"dorri", bytes(drums)}, {"norri", bytes(hihats)},
@@ -112,7 +112,7 @@ TEST(SongSetup, EveryKeySetsItsField) {
     SongChoices e;
     e.settings = {.fmChannelCount = 6, .psgChannelCount = 2, .useNoise = false, .hasDrums = false, .loopSong = false,
                   .endDacWithE4 = true, .dividingTiming = 9, .tempo = 1, .optimiseOutput = true,
-                  .removeRests = RemoveRestsState::Checked};
+                  .moduleEffects = true, .removeRests = RemoveRestsState::Checked};
     e.assignment = {kChannels, {1, 2, std::nullopt, 4, 5, 8}, {6, std::nullopt, 7}, 3};
     e.channels.pitch = {-128, 127, 0, 1, -1, 12, -36, -24, 5};
     e.channels.volume = {0, 63, 1, 2, 3, 4, 5, 6, 7, 8};
@@ -258,6 +258,7 @@ TEST(SongSetup, WrittenSetupReadsBackTheSameChoices) {
         s.dividingTiming = 1 + static_cast<int>(random() % 9);
         s.tempo = 1 + static_cast<int>(random() % 9);
         s.optimiseOutput = round % 3 == 1;
+        s.moduleEffects = round % 4 == 3;
         s.removeRests = round % 3 == 2 ? RemoveRestsState::Checked : RemoveRestsState::Off;
         for (auto& k : c.assignment.fm) k = random() % 3 ? XmChannelChoice(1 + random() % kChannels) : std::nullopt;
         for (auto& k : c.assignment.psg) k = random() % 3 ? XmChannelChoice(1 + random() % kChannels) : std::nullopt;
@@ -281,8 +282,8 @@ TEST(SongSetup, WrittenSetupReadsBackTheSameChoices) {
     setMapValue(c.maps, InstrumentMapKind::Fm, 17, 3);
     c.voices.add("lead", voiceOf(1));
     const json j = json::parse(writeSongSetup(c));
-    EXPECT_EQ(std::tuple(j["instrumentVoices"], j["hihatKinds"], j.contains("loopSongAtLoad")),
-              std::tuple(json::parse(R"({"17": 3})"), json::object(), false));
+    EXPECT_EQ(std::tuple(j["instrumentVoices"], j["hihatKinds"], j.contains("loopSongAtLoad"), j.contains("moduleEffects")),
+              std::tuple(json::parse(R"({"17": 3})"), json::object(), false, false));
     EXPECT_EQ(j["voices"], json::parse(R"([{"name": "lead", "hex": ")" + formatVoiceHex(voiceOf(1)) + "\"}]"));
 }
 

@@ -1,0 +1,77 @@
+#pragma once
+// What a pattern cell asks of the tracker besides its note and instrument:
+// the volume column and the effect, read as FastTracker 2 reads them. Pure
+// reading; what the conversion makes of them lives in engine/.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "xm/xm_parser.hpp"
+
+namespace ferro {
+
+// Effect numbers as stored in a cell (A..F are 10..15, G is 16, ...).
+enum XmEffect : std::uint8_t {
+    kFxArpeggio = 0x00,
+    kFxPortaUp = 0x01,
+    kFxPortaDown = 0x02,
+    kFxTonePorta = 0x03,
+    kFxVibrato = 0x04,
+    kFxTonePortaVolSlide = 0x05,
+    kFxVibratoVolSlide = 0x06,
+    kFxTremolo = 0x07,
+    kFxPan = 0x08,
+    kFxSampleOffset = 0x09,
+    kFxVolumeSlide = 0x0A,
+    kFxPositionJump = 0x0B,
+    kFxSetVolume = 0x0C,
+    kFxPatternBreak = 0x0D,
+    kFxExtended = 0x0E,
+    kFxSetSpeed = 0x0F,
+    kFxGlobalVolume = 0x10,
+    kFxGlobalVolumeSlide = 0x11,
+    kFxKeyOff = 0x14,
+    kFxEnvelopePosition = 0x15,
+    kFxPanSlide = 0x19,
+    kFxRetrigger = 0x1B,
+    kFxTremor = 0x1D,
+    kFxExtraFine = 0x21,
+};
+
+// The sub-effect of an Exy cell (x), and of an X1y / X2y cell.
+inline int extendedKind(const XmCell& c) { return c.effectParameter >> 4; }
+inline int extendedValue(const XmCell& c) { return c.effectParameter & 0x0F; }
+
+// The full volume of a sample and of a channel.
+inline constexpr int kXmFullVolume = 64;
+
+// The volume a row sets at its first tick: Cxx (capped at 64) over the
+// volume column's 10h..50h, or none.
+std::optional<int> volumeSetOnRow(const XmCell& cell);
+
+// Whether the row moves the volume in any way: sets it, slides it (Axy,
+// 5xy, 6xy, EAx, EBx, the volume column's slides) or names an instrument
+// with a note (which brings its sample's default volume).
+bool rowChangesVolume(const XmCell& cell);
+
+// ---- Speed and BPM.
+struct XmTempo {
+    int speed = 6;   // ticks per row
+    int bpm = 125;   // a tick lasts 2.5 / BPM seconds
+    bool operator==(const XmTempo&) const = default;
+};
+
+// Applies a row's Fxx: below 20h the speed, from 20h the BPM; F00 (which
+// stops a tracker) is left alone. Returns whether the cell holds one.
+bool applySetSpeed(const XmCell& cell, XmTempo& tempo);
+
+// The speed and BPM in force at the song's first row: the header's, then
+// that row's Fxx in channel order.
+XmTempo tempoAtFirstRow(const XmModule& module);
+// How many later rows change the speed or BPM in force.
+int tempoChangesAfterFirstRow(const XmModule& module);
+
+// A count as the user reads it: "1,440".
+std::string countText(long long n);
+
+}  // namespace ferro
