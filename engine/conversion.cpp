@@ -4,6 +4,7 @@
 
 #include "base/byte_reader.hpp"
 #include "base/paths.hpp"
+#include "engine/module_effects.hpp"
 #include "engine/sections.hpp"
 #include "engine/song_writer.hpp"
 
@@ -161,11 +162,15 @@ SongImage buildSong(const ConversionRequest& request, const RowSource& source, c
     const std::vector<ChannelRole> roles = buildChannelRoles(request);
     refuseUnplayableNotes(request, source, roles);
     std::vector<ChannelSections> sections(static_cast<std::size_t>(request.channelCount) + 1);
+    const std::vector<XmTempo> tempos = request.moduleEffects ? songTempos(request, source) : std::vector<XmTempo>{};
     for (int n = 1; n <= request.channelCount; ++n) {
         const ChannelRole role = roles[static_cast<std::size_t>(n)];
         if (role == ChannelRole::None) continue;
-        sections[static_cast<std::size_t>(n)] = buildChannelSections(
-            request, source.rowStream(n, request.totalRows), role, panChoiceFor(request, n), random);
+        const RowStream rows = source.rowStream(n, request.totalRows);
+        std::optional<ChannelFollow> follow;
+        if (request.moduleEffects) follow = followChannel(request, rows, role, tempos);
+        sections[static_cast<std::size_t>(n)] = buildChannelSections(request, rows, role, panChoiceFor(request, n),
+                                                                     random, follow ? &*follow : nullptr);
     }
     return assembleSong(request, sections, voiceTable(request));
 }

@@ -20,6 +20,7 @@
 #include "params/instrument_maps.hpp"
 #include "params/song_settings.hpp"
 #include "voices/fm_voice.hpp"
+#include "xm/xm_parser.hpp"
 
 namespace ferro {
 
@@ -47,6 +48,11 @@ struct ConversionRequest : SongSettings, ChannelOutputSettings, InstrumentMaps {
     // or inconsistent the message names the song row instead.
     std::vector<std::uint8_t> orderTable;
     std::vector<std::int16_t> patternRows;
+    // Read only with moduleEffects: the header's speed and BPM and the
+    // instruments' default volumes (XmModule::instruments).
+    int moduleSpeed = 6;
+    int moduleBpm = 125;
+    std::vector<XmInstrumentFacts> instruments;
 
     // ---- General parametres (SongSettings, less "Remove rests", which acts
     // on the row streams before the conversion, so the engine never reads it).

@@ -1,6 +1,7 @@
 #include "engine/sections.hpp"
 
 #include "engine/conversion_error.hpp"
+#include "engine/module_effects.hpp"
 
 namespace ferro {
 
@@ -69,7 +70,8 @@ void appendLoopEnd(Bytes& out, std::size_t loopTarget) {
 }  // namespace
 
 ChannelSections buildChannelSections(const ConversionRequest& request, const RowStream& rows,
-                                     ChannelRole role, PanChoice pan, const RandomSource& random) {
+                                     ChannelRole role, PanChoice pan, const RandomSource& random,
+                                     const ChannelFollow* follow) {
     ChannelSections sections;
     if (role == ChannelRole::None) return sections;
     const LoopPlan loop = loopPlan(request);
@@ -82,7 +84,9 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
     // Main section.
     Bytes& main = sections.main;
     appendSectionOpening(main, role, pan);
-    const int mainEnd = request.loopSong && request.optimiseOutput
+    // Rows that repeat may still differ in what the module's slides make of
+    // them, so a song that follows the module keeps them all.
+    const int mainEnd = request.loopSong && request.optimiseOutput && follow == nullptr
                             ? loopStart + findRepeatLength(rows, loopStart, totalRows)
                             : totalRows;
     const int mainFirstNote = firstEventRow(rows, loopStart, mainEnd);
@@ -92,10 +96,12 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
     const std::size_t loopTarget = main.size();
     TrackEncoderState mainState;
     mainState.panChoice = pan;
+    mainState.follow = follow;
     // When looping, the last note lasts until the first note of the next pass.
     encodeSection(request, rows, role, mainState,
                   SectionRows{mainFirstNote, mainEnd - 1, mainEnd, looping ? mainFirstNote - loopStart : 0},
                   random, main);
+    endFollowedSection(role, mainState, main);
     if (looping) {
         appendLoopEnd(main, loopTarget);
     } else {
@@ -112,8 +118,10 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
         if (introFirstNote >= 1) appendRest(intro, introFirstNote, maxDuration);
         TrackEncoderState introState;
         introState.panChoice = pan;
+        introState.follow = follow;
         encodeSection(request, rows, role, introState,
                       SectionRows{0, loopStart - 1, loopStart, mainFirstNote - loopStart}, random, intro);
+        endFollowedSection(role, introState, intro);
     }
     return sections;
 }

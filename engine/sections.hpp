@@ -28,9 +28,12 @@ struct ChannelSections {
 };
 
 // Both sections of one channel, without touching any file. Role None gives
-// two empty sections. Ends the conversion (ConversionError) on the encoder's
-// failures and on a loop jump or loop target that does not fit in 16 bits.
+// two empty sections. With `follow` the track follows the module's volumes
+// and each section ends at the track's own volume. Ends the conversion
+// (ConversionError) on the encoder's failures and on a loop jump or loop
+// target that does not fit in 16 bits.
 ChannelSections buildChannelSections(const ConversionRequest& request, const RowStream& rows,
-                                     ChannelRole role, PanChoice pan, const RandomSource& random);
+                                     ChannelRole role, PanChoice pan, const RandomSource& random,
+                                     const ChannelFollow* follow = nullptr);
 
 }  // namespace ferro

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engine/conversion_error.hpp"
+#include "engine/module_effects.hpp"
 
 namespace ferro {
 
@@ -180,6 +181,102 @@ void encodeInstrument(const ConversionRequest& request, const XmCell& cell, Chan
 
 }  // namespace
 
+namespace {
+
+// The byte that plays XM note v (a key-off: a rest) on the track.
+int noteByte(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
+             const TrackEncoderState& state, int row, int v) {
+    if (v == kXmKeyOff) return kRest;
+    switch (role) {
+        case ChannelRole::Fm:
+        case ChannelRole::PsgTone:
+            if (v > kHighestToneNote) {
+                throw ConversionError(FailureKind::Refused, unplayableNoteMessage(request, rows.channel(), row, v));
+            }
+            return v + 0x80;
+        case ChannelRole::PsgNoise:
+            return kNoiseNote;
+        case ChannelRole::Dac: {
+            const int b = lookup(request.drumSamples, request.drumsByNote ? v : state.currentInstrument);
+            // Anything else would be read as a rest, a flag or a duration.
+            if (b < 0x81 || b > 0xDF) failConversion();
+            return b;
+        }
+        case ChannelRole::None:
+            break;
+    }
+    return kRest;
+}
+
+// Step C: note (or rest) b lasting d rows.
+void writeNote(Bytes& out, ChannelRole role, TrackEncoderState& state, int b, int d, int maxDuration) {
+    if (d <= maxDuration) {
+        if (b == state.lastNote) {
+            put(out, {d});
+            state.lastDuration = 0;
+        } else if (d == state.lastDuration) {
+            put(out, {b});
+            state.lastNote = 0;
+        } else {
+            put(out, {b, d});
+            state.lastNote = b;
+            state.lastDuration = d;
+        }
+        return;
+    }
+    const int q = d / maxDuration;
+    const int m = d % maxDuration;
+    put(out, {b, maxDuration});
+    // A drum is struck once; the rest of its length is silence.
+    if (role == ChannelRole::Dac && b != kRest) put(out, {kRest});
+    const bool sustain = role != ChannelRole::Dac && b != kRest;
+    for (int k = 1; k < q; ++k) {
+        if (sustain) put(out, {kFlagNoAttack});
+        put(out, {maxDuration});
+    }
+    if (m >= 1) {
+        if (sustain) put(out, {kFlagNoAttack});
+        put(out, {m});
+    }
+    state.lastDuration = 0;
+    state.lastNote = role == ChannelRole::Dac ? kRest : b;
+}
+
+constexpr int kHeldNote = -1;
+
+// The sounding note goes on for d more rows without a new attack.
+void writeHeld(Bytes& out, TrackEncoderState& state, int d, int maxDuration) {
+    for (int left = d; left > 0; left -= maxDuration) put(out, {kFlagNoAttack, std::min(left, maxDuration)});
+    state.lastDuration = 0;
+}
+
+// The attenuation a following track plays row r at; -1 for silence.
+int followedAttenuation(const ChannelFollow& follow, ChannelRole role, int row) {
+    const int volume = follow.volume[static_cast<std::size_t>(row)];
+    if (volume == 0) return -1;
+    const int steps = role == ChannelRole::Fm ? fmAttenuation(volume) : psgAttenuation(volume);
+    return std::min(steps, follow.maxAttenuation);
+}
+
+bool followsVolume(ChannelRole role, const TrackEncoderState& state) {
+    return state.follow != nullptr && role != ChannelRole::Dac;
+}
+
+// Whether a following track's sounding note changes its volume at row r.
+bool volumeEvent(ChannelRole role, const TrackEncoderState& state, int row) {
+    if (!followsVolume(role, state) || !state.sounding || row < 1) return false;
+    if (static_cast<std::size_t>(row) >= state.follow->volume.size()) failConversion();
+    return followedAttenuation(*state.follow, role, row) != followedAttenuation(*state.follow, role, row - 1);
+}
+
+}  // namespace
+
+void endFollowedSection(ChannelRole role, TrackEncoderState& state, Bytes& out) {
+    if (!followsVolume(role, state)) return;
+    appendVolumeChange(out, role, state.attenuation, 0);
+    state.attenuation = 0;
+}
+
 void encodeSection(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
                    TrackEncoderState& state, const SectionRows& range, const RandomSource& random,
                    Bytes& out) {
@@ -191,72 +288,31 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
         encodeInstrument(request, cell, role, state, out);
 
         const int v = cell.note;
-        if (v == 0) continue;
-        // Step C: the note and its duration, up to the next event.
-        int next = -1;
-        for (int s = r + 1; s <= range.lastRow; ++s) {
-            if (rows.cell(s).note != 0) {
-                next = s;
-                break;
+        const bool held = v == 0 && volumeEvent(role, state, r);
+        if (v == 0 && !held) continue;
+        // A held note writes no note byte, only its volume and length.
+        int b = held ? kHeldNote : noteByte(request, rows, role, state, r, v);
+        if (followsVolume(role, state)) {
+            const int target = followedAttenuation(*state.follow, role, r);
+            if (target < 0) b = kRest;  // volume 0 is silence
+            if (b != kRest) {
+                appendVolumeChange(out, role, state.attenuation, target);
+                state.attenuation = target;
             }
+            state.sounding = b != kRest;
+        }
+        // The note lasts up to the next event.
+        int next = -1;
+        for (int s = r + 1; s <= range.lastRow && next < 0; ++s) {
+            if (rows.cell(s).note != 0 || volumeEvent(role, state, s)) next = s;
         }
         if (next < 0) next = range.endRow + range.tailExtension;
-
-        int b = kRest;
-        if (v != kXmKeyOff) {
-            switch (role) {
-                case ChannelRole::Fm:
-                case ChannelRole::PsgTone:
-                    if (v > kHighestToneNote) {
-                        throw ConversionError(FailureKind::Refused,
-                                              unplayableNoteMessage(request, rows.channel(), r, v));
-                    }
-                    b = v + 0x80;
-                    break;
-                case ChannelRole::PsgNoise:
-                    b = kNoiseNote;
-                    break;
-                case ChannelRole::Dac:
-                    b = lookup(request.drumSamples, request.drumsByNote ? v : state.currentInstrument);
-                    // Anything else would be read as a rest, a flag or a duration.
-                    if (b < 0x81 || b > 0xDF) failConversion();
-                    break;
-                case ChannelRole::None:
-                    break;
-            }
-        }
-
         const int d = next - r;
         if (d < 1) failConversion();
-        if (d <= maxDuration) {
-            if (b == state.lastNote) {
-                put(out, {d});
-                state.lastDuration = 0;
-            } else if (d == state.lastDuration) {
-                put(out, {b});
-                state.lastNote = 0;
-            } else {
-                put(out, {b, d});
-                state.lastNote = b;
-                state.lastDuration = d;
-            }
+        if (held && b != kRest) {
+            writeHeld(out, state, d, maxDuration);
         } else {
-            const int q = d / maxDuration;
-            const int m = d % maxDuration;
-            put(out, {b, maxDuration});
-            // A drum is struck once; the rest of its length is silence.
-            if (role == ChannelRole::Dac && b != kRest) put(out, {kRest});
-            const bool sustain = role != ChannelRole::Dac && b != kRest;
-            for (int k = 1; k < q; ++k) {
-                if (sustain) put(out, {kFlagNoAttack});
-                put(out, {maxDuration});
-            }
-            if (m >= 1) {
-                if (sustain) put(out, {kFlagNoAttack});
-                put(out, {m});
-            }
-            state.lastDuration = 0;
-            state.lastNote = role == ChannelRole::Dac ? kRest : b;
+            writeNote(out, role, state, b, d, maxDuration);
         }
     }
 }

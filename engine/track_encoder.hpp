@@ -92,13 +92,27 @@ int maxDurationByte(int dividingTiming);
 void appendRest(Bytes& out, int rows, int maxDuration);
 
 // ---- Section encoding.
+struct ChannelFollow;  // engine/module_effects.hpp
+
 struct TrackEncoderState {
     int currentInstrument = 0;  // instrument in force (hi-hats by note: the last note)
     int lastNote = 0;           // note byte that a bare duration repeats
     int lastDuration = 0;       // duration in force in the driver
     int panState = 5;           // pan last written; 5 = not yet set
     PanChoice panChoice = PanChoice::Default;
+    // With "Play the module's volumes and effects": what the track follows
+    // (none: the notes alone), the attenuation the track's volume flags have
+    // added so far, and whether a note is sounding, which a later volume
+    // change goes on without a new attack.
+    const ChannelFollow* follow = nullptr;
+    int attenuation = 0;
+    bool sounding = false;
 };
+
+// Brings a following track back to its own volume, so that the section after
+// (or the loop's next pass) starts from it; nothing for a track that follows
+// nothing.
+void endFollowedSection(ChannelRole role, TrackEncoderState& state, Bytes& out);
 
 struct SectionRows {
     int firstRow = 0;       // first row to encode

@@ -60,6 +60,9 @@ ConversionRequest moduleRequest(const XmModule& module) {
     r.fileName = module.fileName;
     r.orderTable = module.orderTable;
     r.patternRows = module.patternRows;
+    r.moduleSpeed = module.header.defaultTempo;
+    r.moduleBpm = module.header.defaultBpm;
+    r.instruments = module.instruments;
     return r;
 }
 

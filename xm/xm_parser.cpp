@@ -272,6 +272,7 @@ constexpr std::uint64_t kSampleHeaderSize = 40;
 // ModPlug's 4-bit ADPCM samples, marked in the sample header's reserved byte:
 // a 16-byte table, then two samples a byte.
 constexpr std::uint8_t kAdpcmMark = 0xAD;
+constexpr int kXmSampleFullVolume = 64;
 
 // A reader at `at`, which must lie within the bytes.
 ByteReader readerAt(std::span<const std::uint8_t> bytes, std::uint64_t at) {
@@ -350,6 +351,35 @@ std::string instrumentName(std::span<const std::uint8_t> bytes, std::uint64_t st
     return name;
 }
 
+// The note map, the samples' volumes and the volume envelope's switch of
+// the whole instrument at `start`, whose header lies within the bytes.
+XmInstrumentFacts instrumentFacts(std::span<const std::uint8_t> bytes, std::uint64_t start) {
+    constexpr std::size_t kNoteMapAt = 33, kVolumeTypeAt = 233, kFadeoutAt = 239, kSampleVolumeAt = 12;
+    XmInstrumentFacts facts;
+    ByteReader in = readerAt(bytes, start);
+    const std::uint64_t headerSize = std::max<std::uint64_t>(in.u32le().value_or(0), kInstrumentFields);
+    const std::uint64_t samples = in.skip(kInstrumentNameSize + 1) ? in.u16le().value_or(0) : 0;
+    if (samples == 0) return facts;
+    const auto stated = in.u32le().value_or(0);
+    const std::uint64_t sampleHeaderSize = stated == 0 ? kSampleHeaderSize : stated;
+    // Fields a shorter header lacks keep their defaults.
+    if (headerSize >= kNoteMapAt + 96 && in.seek(static_cast<std::size_t>(start + kNoteMapAt))) {
+        if (const auto map = in.view(96)) std::copy(map->begin(), map->end(), facts.noteSamples.begin());
+    }
+    if (headerSize > kFadeoutAt + 1 && in.seek(static_cast<std::size_t>(start + kVolumeTypeAt)))
+        facts.volumeEnvelope = (in.u8().value_or(0) & 1) != 0;
+    if (headerSize > kFadeoutAt + 1 && in.seek(static_cast<std::size_t>(start + kFadeoutAt)))
+        facts.fadeout = in.u16le().value_or(0);
+    for (std::uint64_t k = 0; k < samples; ++k) {
+        const std::uint64_t at = start + headerSize + k * sampleHeaderSize + kSampleVolumeAt;
+        int volume = kXmSampleFullVolume;
+        if (sampleHeaderSize > kSampleVolumeAt && in.seek(static_cast<std::size_t>(at)))
+            volume = std::min<int>(in.u8().value_or(kXmSampleFullVolume), kXmSampleFullVolume);
+        facts.sampleVolumes.push_back(static_cast<std::uint8_t>(volume));
+    }
+    return facts;
+}
+
 // 8-bit text as UTF-8, for the messages.
 std::string utf8Of(const std::string& latin1) {
     std::string text;
@@ -383,6 +413,7 @@ void readInstruments(std::span<const std::uint8_t> bytes, std::uint64_t start, i
         }
         const auto end = instrumentEnd(bytes, start);
         if (end) {
+            if (k <= kMaxInstruments) m.instruments.push_back(instrumentFacts(bytes, start));
             start = *end;
             continue;
         }
@@ -399,6 +430,12 @@ void readInstruments(std::span<const std::uint8_t> bytes, std::uint64_t start, i
 }
 
 }  // namespace
+
+int XmInstrumentFacts::noteVolume(int note) const {
+    if (note < 1 || note > 96) return kXmSampleFullVolume;
+    const std::size_t sample = noteSamples[static_cast<std::size_t>(note - 1)];
+    return sample < sampleVolumes.size() ? sampleVolumes[sample] : kXmSampleFullVolume;
+}
 
 std::variant<XmModule, XmError> parseXmModule(std::span<const std::uint8_t> bytes, std::string* problem) {
     const Why why{problem};

@@ -4,6 +4,7 @@
 // stream in song order, all in memory. Touches no file; the scratch files the
 // windows keep beside a loaded module are written from what it returns (see
 // scratch_files.hpp).
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -64,6 +65,19 @@ struct XmSampleFacts {
     bool operator==(const XmSampleFacts&) const = default;
 };
 
+// What the conversion reads of an instrument besides its name: the sample
+// each note plays, the samples' default volumes and whether the tracker
+// shapes the volume itself (an envelope, a fadeout).
+struct XmInstrumentFacts {
+    std::array<std::uint8_t, 96> noteSamples{};  // sample of notes 1..96
+    std::vector<std::uint8_t> sampleVolumes;     // 0..64 each
+    bool volumeEnvelope = false;
+    int fadeout = 0;
+    // The default volume of the sample note 1..96 plays; 64 for a note
+    // without a sample.
+    int noteVolume(int note) const;
+};
+
 struct XmModule {
     // Where the module was read from; empty for bytes parsed on their own.
     std::string fileName;
@@ -99,6 +113,9 @@ struct XmModule {
     // Parallel to instrumentNames: the first sample of each instrument; none
     // for an instrument without samples or whose sample header the file cuts.
     std::vector<std::optional<XmSampleFacts>> instrumentSamples;
+    // The facts of instruments 1..n that the file holds whole (n may be
+    // below the header's count).
+    std::vector<XmInstrumentFacts> instruments;
     // What a module that loads is missing: the instruments a file cut inside
     // its instruments or samples lacks, "instruments 11 to 19 are missing:
     // the file ends at offset 52000, inside instrument 11 (Slap bass)".

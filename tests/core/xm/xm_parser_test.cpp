@@ -368,6 +368,29 @@ TEST(XmParser, FirstSampleOfEachInstrument) {
     }
 }
 
+// A note plays the sample its instrument's note map names, at that sample's
+// default volume; the envelope switch and fadeout come along.
+TEST(XmParser, InstrumentFactsForTheVolumes) {
+    XmLayout layout;
+    layout.instrumentCount = 1;
+    auto instrument = test::xmInstrument("Two samples", 0);
+    instrument[27] = 2;              // sample count
+    instrument[33 + 48] = 1;         // C-4 plays sample 1
+    instrument[233] = 1;             // volume envelope on
+    instrument[239] = 0x00, instrument[240] = 0x02;  // fadeout 200h
+    instrument[263 + 12] = 20;       // sample 0's volume
+    std::vector<std::uint8_t> second(40, 0);
+    second[12] = 99;                 // past 64: played at 64
+    instrument.insert(instrument.end(), second.begin(), second.end());
+    layout.trailer = instrument;
+    const auto module = parseXmModule(test::buildXm(layout));
+    ASSERT_TRUE(std::holds_alternative<XmModule>(module));
+    const auto& facts = std::get<XmModule>(module).instruments;
+    ASSERT_EQ(facts.size(), 1u);
+    EXPECT_EQ(std::tuple(facts[0].noteVolume(1), facts[0].noteVolume(49), facts[0].volumeEnvelope, facts[0].fadeout),
+              std::tuple(20, 64, true, 0x200));
+}
+
 TEST(XmParser, TinyFileAnnouncingAHugeModuleIsRefused) {
     // 1025 rows is past what any tracker writes; 200 empty patterns of 1024
     // rows on 64 channels, or a song that plays one such pattern 200 times,

@@ -1,0 +1,134 @@
+#include "engine/module_effects.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/conversion_error.hpp"
+
+namespace ferro {
+
+std::vector<XmTempo> songTempos(const ConversionRequest& request, const RowSource& source) {
+    const int rowCount = request.totalRows;
+    std::vector<XmTempo> tempos(static_cast<std::size_t>(rowCount));
+    std::vector<RowStream> streams;
+    for (int n = 1; n <= request.channelCount; ++n) streams.push_back(source.rowStream(n, rowCount));
+    XmTempo tempo{request.moduleSpeed, request.moduleBpm};
+    for (int r = 0; r < rowCount; ++r) {
+        for (const RowStream& rows : streams) applySetSpeed(rows.cell(r), tempo);
+        tempos[static_cast<std::size_t>(r)] = tempo;
+    }
+    return tempos;
+}
+
+bool ChannelFollow::volumeChanges(int row) const {
+    if (row <= 0 || static_cast<std::size_t>(row) >= volume.size()) return false;
+    return volume[static_cast<std::size_t>(row)] != volume[static_cast<std::size_t>(row) - 1];
+}
+
+namespace {
+
+// The volume of one channel as the tracker moves it, with the slides'
+// memories (a slide of 0 repeats the last one).
+class VolumeTracker {
+public:
+    explicit VolumeTracker(const ConversionRequest& request) : request_(request) {}
+
+    // The row's first tick; returns the volume in force after it.
+    int firstTick(const XmCell& cell) {
+        if (cell.note >= 1 && cell.note <= 96) note_ = cell.note;
+        // An instrument brings its sample's default volume (a key-off does not).
+        if (cell.instrument != 0 && cell.note != kXmKeyOff) volume_ = defaultVolume(cell.instrument);
+        if (const std::optional<int> set = volumeSetOnRow(cell)) volume_ = *set;
+        if (cell.volume >= 0x80 && cell.volume <= 0x8F) add(-(cell.volume & 0x0F));
+        if (cell.volume >= 0x90 && cell.volume <= 0x9F) add(cell.volume & 0x0F);
+        if (cell.effectType == kFxExtended && extendedKind(cell) == 0xA) add(remember(fineUp_, extendedValue(cell)));
+        if (cell.effectType == kFxExtended && extendedKind(cell) == 0xB) add(-remember(fineDown_, extendedValue(cell)));
+        return volume_;
+    }
+
+    // The row's later ticks.
+    void laterTicks(const XmCell& cell, int ticks) {
+        int step = 0;
+        if (cell.volume >= 0x60 && cell.volume <= 0x6F) step -= cell.volume & 0x0F;
+        if (cell.volume >= 0x70 && cell.volume <= 0x7F) step += cell.volume & 0x0F;
+        const int fx = cell.effectType;
+        if (fx == kFxVolumeSlide || fx == kFxTonePortaVolSlide || fx == kFxVibratoVolSlide) {
+            const int p = remember(slide_, cell.effectParameter);
+            // The upper nibble wins when both are given.
+            step += (p >> 4) != 0 ? p >> 4 : -(p & 0x0F);
+        }
+        for (int t = 1; t < ticks && step != 0; ++t) add(step);
+    }
+
+private:
+    static int remember(int& memory, int value) {
+        if (value != 0) memory = value;
+        return memory;
+    }
+    void add(int delta) { volume_ = std::clamp(volume_ + delta, 0, kXmFullVolume); }
+    int defaultVolume(int instrument) const {
+        if (instrument < 1 || static_cast<std::size_t>(instrument) > request_.instruments.size()) return kXmFullVolume;
+        return request_.instruments[static_cast<std::size_t>(instrument) - 1].noteVolume(note_);
+    }
+
+    const ConversionRequest& request_;
+    int volume_ = kXmFullVolume;
+    int note_ = 0;
+    int slide_ = 0, fineUp_ = 0, fineDown_ = 0;
+};
+
+// The header volume of the first track `channel` feeds in `role`.
+int trackVolume(const ConversionRequest& request, int channel, ChannelRole role) {
+    if (role == ChannelRole::Fm) {
+        for (int k = 0; k < request.fmChannelCount; ++k)
+            if (request.fm[static_cast<std::size_t>(k)] == channel) return request.volume[static_cast<std::size_t>(k)];
+    } else {
+        const int count = request.psgChannelCount;
+        for (int k = 1; k <= count; ++k) {
+            if (request.psg[static_cast<std::size_t>(k - 1)] != channel) continue;
+            const bool noise = request.useNoise && k == count;
+            return request.volume[static_cast<std::size_t>(noise ? 9 : 5 + k)];
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+ChannelFollow followChannel(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
+                            const std::vector<XmTempo>& tempos) {
+    ChannelFollow follow;
+    const int rowCount = request.totalRows;
+    if (tempos.size() != static_cast<std::size_t>(rowCount)) failConversion();
+    VolumeTracker tracker(request);
+    follow.volume.reserve(static_cast<std::size_t>(rowCount));
+    for (int r = 0; r < rowCount; ++r) {
+        const XmCell cell = rows.cell(r);
+        follow.volume.push_back(static_cast<std::uint8_t>(tracker.firstTick(cell)));
+        tracker.laterTicks(cell, tempos[static_cast<std::size_t>(r)].speed);
+    }
+    const int base = trackVolume(request, rows.channel(), role);
+    // FM: the flag writes nothing once the volume reaches 80h. PSG: 0Fh is
+    // the quietest attenuation.
+    const int ceiling = role == ChannelRole::Fm ? 0x7F : 0x0F;
+    follow.maxAttenuation = std::max(0, ceiling - base);
+    return follow;
+}
+
+int fmAttenuation(int volume) {
+    if (volume < 1 || volume > kXmFullVolume) failConversion();
+    return static_cast<int>(std::lround(26.67 * std::log10(64.0 / volume)));
+}
+
+int psgAttenuation(int volume) {
+    if (volume < 1 || volume > kXmFullVolume) failConversion();
+    return static_cast<int>(std::lround(10.0 * std::log10(64.0 / volume)));
+}
+
+void appendVolumeChange(Bytes& out, ChannelRole role, int from, int to) {
+    if (from == to) return;
+    const std::uint8_t flag = role == ChannelRole::Fm ? kFlagFmVolume : kFlagPsgVolume;
+    out.insert(out.end(), {flag, static_cast<std::uint8_t>((to - from) & 0xFF)});
+}
+
+}  // namespace ferro

@@ -1,0 +1,50 @@
+#pragma once
+// "Play the module's volumes and effects": what the conversion follows of the
+// module besides its notes, worked out row by row as FastTracker 2 plays the
+// rows, before the track encoder writes them as the driver's flags.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/conversion_request.hpp"
+#include "engine/row_source.hpp"
+#include "engine/track_encoder.hpp"
+#include "xm/xm_effects.hpp"
+
+namespace ferro {
+
+// The flags that change a track's volume: the driver adds the byte to the
+// track's volume (FM: the carriers' total level, PSG: the attenuation).
+inline constexpr std::uint8_t kFlagFmVolume = 0xE6;
+inline constexpr std::uint8_t kFlagPsgVolume = 0xEC;
+
+// The speed and BPM in force at each song row: the header's, then every
+// row's Fxx in channel order, acting from its own row.
+std::vector<XmTempo> songTempos(const ConversionRequest& request, const RowSource& source);
+
+// What one XM channel's track follows.
+struct ChannelFollow {
+    // The module's volume 0..64 in force at each song row, after the row's
+    // first tick: set by the row, else the sample's default for a note with
+    // an instrument, else the last volume moved by the earlier rows' slides.
+    std::vector<std::uint8_t> volume;
+    // The most the track may add to its volume: beyond it the FM volume flag
+    // writes nothing and a PSG volume spills into the next channel's bits.
+    int maxAttenuation = 0;
+    // Whether row r holds another volume than row r - 1.
+    bool volumeChanges(int row) const;
+};
+
+ChannelFollow followChannel(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
+                            const std::vector<XmTempo>& tempos);
+
+// The attenuation that plays volume v (1..64) relative to the track's own
+// volume: FM in 0.75 dB steps of total level, PSG in 2 dB steps.
+int fmAttenuation(int volume);
+int psgAttenuation(int volume);
+
+// The volume flag that moves `role`'s track from attenuation `from` to `to`,
+// or nothing when they are equal.
+void appendVolumeChange(Bytes& out, ChannelRole role, int from, int to);
+
+}  // namespace ferro

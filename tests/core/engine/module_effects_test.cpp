@@ -1,0 +1,77 @@
+// The module's volumes as the track's volume flags, one small channel each.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/module_effects.hpp"
+#include "engine/sections.hpp"
+#include "engine_test_util.hpp"
+
+namespace ferro {
+namespace {
+
+using test::C4;
+using test::D4;
+using test::hex;
+using test::note;
+using test::rows;
+using test::show;
+
+XmCell withVolume(XmCell cell, int volumeColumn) {
+    cell.volume = static_cast<std::uint8_t>(volumeColumn);
+    return cell;
+}
+
+struct FollowCase {
+    std::string name;
+    ChannelRole role;
+    std::vector<XmCell> cells;
+    std::function<void(ConversionRequest&)> setup;
+    std::string main;
+    std::string intro;
+};
+
+TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
+    const auto fm = ChannelRole::Fm;
+    const auto psg = ChannelRole::PsgTone;
+    const auto quietSample = [](ConversionRequest& r) {
+        XmInstrumentFacts facts;
+        facts.sampleVolumes = {16};
+        r.instruments = {facts};
+    };
+    const std::vector<FollowCase> cases = {
+        {"volume column on the note, back to the track's volume at the loop", fm,
+         rows(4, {{0, withVolume(note(C4), 0x30)}}), {}, "E6 08 B1 04 E6 F8 F6 FF F8", ""},
+        {"Cxx on a row without a note holds the note, quieter", fm,
+         rows(4, {{0, note(C4)}, {2, note(0, 0, 0x0C, 0x10)}}), {}, "B1 02 E6 10 E7 02 E6 F0 F6 FF F6", ""},
+        {"Axy slides over the row's later ticks (speed 6)", fm, rows(4, {{0, note(C4, 0, 0x0A, 0x02)}}), {},
+         "B1 01 E6 02 E7 03 E6 FE F6 FF F6", ""},
+        {"volume 0 silences the sounding note", fm, rows(4, {{0, note(C4)}, {2, note(0, 0, 0x0C, 0)}}), {},
+         "B1 02 80 F6 FF FB", ""},
+        {"a note with an instrument takes its sample's volume", fm, rows(4, {{0, note(C4, 1)}}), quietSample,
+         "EF 00 E6 10 B1 04 E6 F0 F6 FF F6", ""},
+        {"PSG steps of 2 dB, never past the quietest attenuation", psg,
+         rows(4, {{0, withVolume(note(C4), 0x20)}, {2, withVolume(note(D4), 0x11)}}), {},
+         "EC 06 B1 02 EC 09 B3 EC F1 F6 FF F5", ""},
+        {"the intro ends at the track's own volume", fm,
+         rows(4, {{0, withVolume(note(C4), 0x30)}, {2, note(D4)}}), [](ConversionRequest& r) { r.restartRow = 2; },
+         "E6 08 B3 02 E6 F8 F6 FF F8", "E6 08 B1 02 E6 F8"},
+    };
+    for (const FollowCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConversionRequest request = test::baseRequest();
+        request.moduleEffects = true;
+        request.totalRows = static_cast<int>(c.cells.size());
+        if (c.setup) c.setup(request);
+        const RowStream stream = RowStream::fromCells(1, c.cells);
+        const std::vector<XmTempo> tempos(c.cells.size(), XmTempo{});
+        const ChannelFollow follow = followChannel(request, stream, c.role, tempos);
+        const ChannelSections s =
+            buildChannelSections(request, stream, c.role, PanChoice::Centre, test::noRandom(), &follow);
+        EXPECT_EQ(show(s.main), show(hex(c.main)));
+        EXPECT_EQ(show(s.intro), show(hex(c.intro)));
+    }
+}
+
+}  // namespace
+}  // namespace ferro
