@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/conversion_error.hpp"
+#include "engine/module_effects.hpp"
 
 namespace ferro {
 
@@ -140,6 +141,9 @@ std::vector<std::string> driverWarnings(const ConversionRequest& request, const 
                           std::to_string(static_cast<long>(request.voices.size()) - 1) + ").");
     say(doubts.envelope, "notes use a PSG envelope the Sonic 1 driver does not have (1 to 9, 0 for none).");
     say(doubts.sample, "drums ask for a DAC sample the Sonic 1 driver has no sound for (it has 81-83, 87 and 88-8B).");
+    if (request.moduleEffects) {
+        for (std::string& line : moduleEffectWarnings(request, rows)) warnings.push_back(std::move(line));
+    }
     return warnings;
 }
 

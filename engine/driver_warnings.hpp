@@ -47,6 +47,8 @@ bool dacSampleHasSound(int sample);
 // - the drums that ask for a sample without a sound (dacSampleHasSound):
 //   "Warning: N drums ask for a DAC sample the Sonic 1 driver has no sound for
 //   (it has 81-83, 87 and 88-8B). First: ..., sample X." (X in hex).
+// - with "Play the module's volumes and effects", what each XM channel uses
+//   that the song cannot follow (moduleEffectWarnings).
 // Counted over every row of the song; the instrument of a note is the last
 // one its channel named. A note on two tracks counts on each; the first is
 // the earliest row, then the first track in song order. Tracks whose channel

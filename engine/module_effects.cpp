@@ -1,6 +1,7 @@
 #include "engine/module_effects.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "engine/conversion_error.hpp"
@@ -123,6 +124,71 @@ int fmAttenuation(int volume) {
 int psgAttenuation(int volume) {
     if (volume < 1 || volume > kXmFullVolume) failConversion();
     return static_cast<int>(std::lround(10.0 * std::log10(64.0 / volume)));
+}
+
+namespace {
+
+// The name of the first track XM channel n feeds: "FM3", "PSG1", "Noise", "DAC".
+std::string trackName(const ConversionRequest& request, int channel) {
+    for (int k = 1; k <= request.fmChannelCount; ++k)
+        if (request.fm[static_cast<std::size_t>(k - 1)] == channel) return "FM" + std::to_string(k);
+    for (int k = 1; k <= request.psgChannelCount; ++k) {
+        if (request.psg[static_cast<std::size_t>(k - 1)] != channel) continue;
+        return request.useNoise && k == request.psgChannelCount ? "Noise" : "PSG" + std::to_string(k);
+    }
+    return "DAC";
+}
+
+const char* followText(XmEffectKind kind, ChannelRole role) {
+    if (!isVolumeKind(kind) || role == ChannelRole::Dac) return "not followed";
+    const bool perRow = kind == XmEffectKind::VolumeSlide || kind == XmEffectKind::VolumeColumnSlide ||
+                        kind == XmEffectKind::PortaVolumeSlide;
+    return perRow ? "followed per row" : "followed";
+}
+
+// How often channel n uses each kind.
+std::array<long long, kXmEffectKindCount> kindCounts(const ConversionRequest& request, const RowStream& rows) {
+    std::array<long long, kXmEffectKindCount> counts{};
+    int instrument = 0;
+    for (int r = 0; r < request.totalRows; ++r) {
+        const XmCell cell = rows.cell(r);
+        if (cell.instrument != 0) instrument = cell.instrument;
+        const bool known = instrument >= 1 && static_cast<std::size_t>(instrument) <= request.instruments.size();
+        const CellKinds kinds =
+            cellEffectKinds(cell, known ? &request.instruments[static_cast<std::size_t>(instrument) - 1] : nullptr);
+        for (int k = 0; k < kinds.count; ++k) ++counts[static_cast<std::size_t>(kinds.kinds[k])];
+    }
+    return counts;
+}
+
+}  // namespace
+
+std::vector<std::string> moduleEffectWarnings(const ConversionRequest& request, const RowSource& source) {
+    std::vector<std::string> warnings;
+    try {
+        const std::vector<ChannelRole> roles = buildChannelRoles(request);
+        for (int n = 1; n <= request.channelCount; ++n) {
+            const ChannelRole role = roles[static_cast<std::size_t>(n)];
+            if (role == ChannelRole::None) continue;
+            const auto counts = kindCounts(request, source.rowStream(n, request.totalRows));
+            std::string followed, left;
+            for (int k = 0; k < kXmEffectKindCount; ++k) {
+                if (counts[static_cast<std::size_t>(k)] == 0) continue;
+                const auto kind = static_cast<XmEffectKind>(k);
+                const char* how = followText(kind, role);
+                std::string& list = how[0] == 'n' ? left : followed;
+                list += (list.empty() ? "" : "; ") + countText(counts[static_cast<std::size_t>(k)]) + " " +
+                        effectKindName(kind) + " " + how;
+            }
+            if (left.empty()) continue;
+            warnings.push_back("Warning: XM channel " + std::to_string(n) + " (" + trackName(request, n) +
+                               "): " + (followed.empty() ? left : followed + "; " + left));
+        }
+    } catch (const ConversionError&) {
+        // The conversion refuses what cannot be read.
+        return {};
+    }
+    return warnings;
 }
 
 void appendVolumeChange(Bytes& out, ChannelRole role, int from, int to) {

@@ -47,4 +47,10 @@ int psgAttenuation(int volume);
 // or nothing when they are equal.
 void appendVolumeChange(Bytes& out, ChannelRole role, int from, int to);
 
+// What the song cannot follow: one line per XM channel that feeds a track
+// and uses something the conversion leaves out, naming what it follows too:
+// "Warning: XM channel 9 (FM3): 1,440 volume slides (Axy) followed per row;
+// 12 tremolos (7xy) not followed". None when the request cannot be read.
+std::vector<std::string> moduleEffectWarnings(const ConversionRequest& request, const RowSource& source);
+
 }  // namespace ferro

@@ -6,6 +6,7 @@
 #include "base/byte_reader.hpp"
 #include "engine/driver_warnings.hpp"
 #include "xm/scratch_files.hpp"
+#include "xm/xm_effects.hpp"
 
 namespace ferro {
 
@@ -69,6 +70,11 @@ std::vector<GateStep> conversionGate(const GateInput& in) {
 }
 
 std::vector<std::string> songDriverWarnings(const SongModel& model) { return model.driverWarnings(); }
+
+std::string songEffectsHint(const SongModel& model) {
+    if (!model.isLoaded() || model.settings().moduleEffects) return {};
+    return moduleEffectsHint(*model.module());
+}
 
 GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, YellowPolicy voicePolicy,
                         const RowSource& rows) {

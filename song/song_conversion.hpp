@@ -70,6 +70,10 @@ std::vector<GateStep> conversionGate(const GateInput& input);
 // module is loaded.
 std::vector<std::string> songDriverWarnings(const SongModel& model);
 
+// With "Play the module's volumes and effects" off, the hint that the loaded
+// module uses what it would follow (moduleEffectsHint); empty otherwise.
+std::string songEffectsHint(const SongModel& model);
+
 // The gate's input for the song as it stands, its notes read from `rows`.
 GateInput songGateInput(const SongModel& model, YellowPolicy generalPolicy, YellowPolicy voicePolicy,
                         const RowSource& rows);

@@ -49,11 +49,6 @@ inline constexpr int kXmFullVolume = 64;
 // volume column's 10h..50h, or none.
 std::optional<int> volumeSetOnRow(const XmCell& cell);
 
-// Whether the row moves the volume in any way: sets it, slides it (Axy,
-// 5xy, 6xy, EAx, EBx, the volume column's slides) or names an instrument
-// with a note (which brings its sample's default volume).
-bool rowChangesVolume(const XmCell& cell);
-
 // ---- Speed and BPM.
 struct XmTempo {
     int speed = 6;   // ticks per row
@@ -70,6 +65,39 @@ bool applySetSpeed(const XmCell& cell, XmTempo& tempo);
 XmTempo tempoAtFirstRow(const XmModule& module);
 // How many later rows change the speed or BPM in force.
 int tempoChangesAfterFirstRow(const XmModule& module);
+
+// ---- What a composer used, for the warnings and the hint: every kind of
+// volume change and effect a cell can hold, one cell counting in up to four.
+enum class XmEffectKind : std::uint8_t {
+    // The module's volumes.
+    VolumeColumn, VolumeColumnSlide, SetVolume, VolumeSlide, PortaVolumeSlide, FineVolumeSlide,
+    // Timing and speed.
+    SetSpeed, PositionJump, PatternBreakToRow, PatternLoop, PatternDelay, NoteDelay, NoteCut,
+    // Pitch.
+    Arpeggio, Portamento, FinePortamento, TonePortamento, Vibrato, Finetune, VolumeColumnVibrato,
+    VolumeColumnTonePortamento,
+    // What the driver has nothing for.
+    Tremolo, SampleOffset, Retrigger, GlobalVolume, Tremor, KeyOffEffect, EnvelopePosition, PanSlide,
+    VolumeColumnPan, VolumeEnvelope, Fadeout,
+    Count
+};
+inline constexpr int kXmEffectKindCount = static_cast<int>(XmEffectKind::Count);
+// Plural, with the effects' letters: "volume slides (Axy)".
+const char* effectKindName(XmEffectKind kind);
+bool isVolumeKind(XmEffectKind kind);
+
+// The kinds a cell holds (up to four), given what its instrument in force
+// does with the volume on its own.
+struct CellKinds {
+    XmEffectKind kinds[4]{};
+    int count = 0;
+};
+CellKinds cellEffectKinds(const XmCell& cell, const XmInstrumentFacts* instrument);
+
+// With the choice off: "This module changes volume on 1,440 rows and speed 3
+// times: tick ..." when it uses any volume change, speed change or effect the
+// choice follows or names; empty otherwise.
+std::string moduleEffectsHint(const XmModule& module);
 
 // A count as the user reads it: "1,440".
 std::string countText(long long n);

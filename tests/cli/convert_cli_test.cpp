@@ -2,6 +2,8 @@
 // made the way the windows make them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
@@ -471,6 +473,30 @@ TEST_F(ConvertCli, SetupAutoFillsFromWhatTheChannelsPlay) {
     const json setup = json::parse(r.out);
     EXPECT_EQ(std::tuple(setup["fm"][0], setup["dac"], setup["fmChannelCount"]), std::tuple(json(2), json(1), json(1)));
     EXPECT_EQ(r.err, "Filled from the channels' content: FM1 \u2190 2 (Bass, 3 notes), DAC \u2190 1 (Kick, 2 notes)\n");
+}
+
+// With "moduleEffects" the volume column reaches the track as a volume flag,
+// and what the song leaves out is a warning.
+TEST_F(ConvertCli, ConvertPlaysTheModulesVolumes) {
+    test::XmLayout layout;
+    layout.channelCount = 1;
+    layout.patterns[0].rows = 4;
+    layout.patterns[0].cells.assign(4, XmCell{});
+    layout.patterns[0].cells[0] = XmCell{49, 0, 0x30, 0x07, 0x11};  // C-4 at volume 32, with a tremolo
+    test::writeFileBytes(work() / "song.xm", test::buildXm(layout));
+    const json setup = {{"fmChannelCount", 1}, {"psgChannelCount", 0}, {"hasDrums", false},
+                        {"fm", {1, nullptr, nullptr, nullptr, nullptr, nullptr}}, {"moduleEffects", true},
+                        {"voices", {{{"name", "a"}, {"hex", formatVoiceHex(voiceOf(1))}}}}};
+    writeText(work() / "setup.json", setup.dump());
+    const CliRun r = run({"convert", "song.xm", "--setup", "setup.json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Warning: XM channel 1 (FM1): 1 volumes (volume column) followed; 1 tremolos (7xy) not "
+                         "followed\n"),
+              std::string::npos)
+        << r.err;
+    const auto bin = test::readFileBytes(work() / "song.bin");
+    const std::vector<std::uint8_t> track = {0xE6, 0x08, 0xB1, 0x04, 0xE6, 0xF8, 0xF6};
+    EXPECT_NE(std::search(bin.begin(), bin.end(), track.begin(), track.end()), bin.end());
 }
 
 // The first row's Fxx sets the speed the song starts with, over the header's;

@@ -447,6 +447,8 @@ void GeneralWindow::showLight() {
     if (light && *light != ReadinessLight::Red) {
         const std::vector<std::string> warnings = songDriverWarnings(model_);
         if (!warnings.empty()) status = qs(warnings.front());
+        // Else, as a hint, what the song leaves out of the module.
+        else if (const std::string hint = songEffectsHint(model_); !hint.empty()) status = qs(hint);
     }
     statusPanel_->setText(status);
     statusPanel_->setToolTip(status);

@@ -75,3 +75,32 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
 
 }  // namespace
 }  // namespace ferro
+
+namespace ferro {
+namespace {
+
+// One line per channel that uses what the song leaves out; volumes count as
+// followed on FM and PSG tracks, never on the DAC.
+TEST(ModuleEffectWarnings, OneLinePerChannelThatLeavesSomethingOut) {
+    ConversionRequest request = test::baseRequest();
+    request.moduleEffects = true;
+    request.channelCount = 3;
+    request.totalRows = 4;
+    request.fmChannelCount = 1;
+    request.psgChannelCount = 1;
+    request.useNoise = false;
+    request.fm[0] = 1;
+    request.psg[0] = 2;
+    request.dac = 3;
+    test::CellRows cells;
+    cells.set(1, rows(4, {{0, note(C4, 0, 0x0A, 0x01)}, {1, note(0, 0, 0x0A, 0)}, {2, note(0, 0, 0x07, 0x11)}}));
+    cells.set(2, rows(4, {{0, withVolume(note(C4), 0x20)}}));
+    cells.set(3, rows(4, {{0, note(C4, 1, 0x0C, 0x20)}}));
+    EXPECT_EQ(moduleEffectWarnings(request, cells),
+              (std::vector<std::string>{
+                  "Warning: XM channel 1 (FM1): 2 volume slides (Axy) followed per row; 1 tremolos (7xy) not followed",
+                  "Warning: XM channel 3 (DAC): 1 volumes (Cxx) not followed"}));
+}
+
+}  // namespace
+}  // namespace ferro
