@@ -163,16 +163,18 @@ SongImage buildSong(const ConversionRequest& request, const RowSource& source, c
     refuseUnplayableNotes(request, source, roles);
     std::vector<ChannelSections> sections(static_cast<std::size_t>(request.channelCount) + 1);
     const std::vector<XmTempo> tempos = request.moduleEffects ? songTempos(request, source) : std::vector<XmTempo>{};
+    const SongTimeline timeline = songTimeline(request, tempos);
     for (int n = 1; n <= request.channelCount; ++n) {
         const ChannelRole role = roles[static_cast<std::size_t>(n)];
         if (role == ChannelRole::None) continue;
         const RowStream rows = source.rowStream(n, request.totalRows);
         std::optional<ChannelFollow> follow;
-        if (request.moduleEffects) follow = followChannel(request, rows, role, tempos);
+        if (request.moduleEffects) follow = followChannel(request, rows, role, tempos, &timeline);
         sections[static_cast<std::size_t>(n)] = buildChannelSections(request, rows, role, panChoiceFor(request, n),
                                                                      random, follow ? &*follow : nullptr);
     }
-    return assembleSong(request, sections, voiceTable(request));
+    return assembleSong(request, sections, voiceTable(request),
+                        request.moduleEffects ? timeline.unitAt(request.totalRows) : -1);
 }
 
 }  // namespace

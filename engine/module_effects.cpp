@@ -21,6 +21,44 @@ std::vector<XmTempo> songTempos(const ConversionRequest& request, const RowSourc
     return tempos;
 }
 
+SongTimeline songTimeline(const ConversionRequest& request, const std::vector<XmTempo>& tempos) {
+    SongTimeline timeline;
+    timeline.loopStart = loopPlan(request).introRows;
+    if (tempos.empty()) {
+        timeline.start.push_back(0);
+        return timeline;
+    }
+    const auto rowLength = [](const XmTempo& t) {
+        return t.speed > 0 && t.bpm > 0 ? static_cast<double>(t.speed) / t.bpm : 0.0;
+    };
+    // A module whose first row plays no time (speed or BPM 0) keeps a unit a row.
+    const double first = rowLength(tempos.front());
+    const double unit = first > 0 ? first : 1.0;
+    double time = 0;
+    timeline.start.reserve(tempos.size() + 1);
+    timeline.start.push_back(0);
+    for (const XmTempo& t : tempos) {
+        time += first > 0 ? rowLength(t) / unit : 1.0;
+        if (time > 1e8) failConversion();
+        timeline.start.push_back(static_cast<int>(std::floor(time + 0.5 + 1e-9)));
+    }
+    return timeline;
+}
+
+int SongTimeline::unitAt(int row) const {
+    const int total = static_cast<int>(start.size()) - 1;
+    if (row < 0) failConversion();
+    if (row <= total) return start[static_cast<std::size_t>(row)];
+    const int again = loopStart + row - total;
+    if (again > total || loopStart > total) failConversion();
+    return start[static_cast<std::size_t>(total)] + start[static_cast<std::size_t>(again)] -
+           start[static_cast<std::size_t>(loopStart)];
+}
+
+int unitOfRow(const ChannelFollow* follow, int row) {
+    return follow != nullptr && follow->timeline != nullptr ? follow->timeline->unitAt(row) : row;
+}
+
 bool ChannelFollow::volumeChanges(int row) const {
     if (row <= 0 || static_cast<std::size_t>(row) >= volume.size()) return false;
     return volume[static_cast<std::size_t>(row)] != volume[static_cast<std::size_t>(row) - 1];
@@ -97,8 +135,9 @@ int trackVolume(const ConversionRequest& request, int channel, ChannelRole role)
 }  // namespace
 
 ChannelFollow followChannel(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
-                            const std::vector<XmTempo>& tempos) {
+                            const std::vector<XmTempo>& tempos, const SongTimeline* timeline) {
     ChannelFollow follow;
+    follow.timeline = timeline;
     const int rowCount = request.totalRows;
     if (tempos.size() != static_cast<std::size_t>(rowCount)) failConversion();
     VolumeTracker tracker(request);
@@ -140,6 +179,7 @@ std::string trackName(const ConversionRequest& request, int channel) {
 }
 
 const char* followText(XmEffectKind kind, ChannelRole role) {
+    if (kind == XmEffectKind::SetSpeed) return "followed";
     if (!isVolumeKind(kind) || role == ChannelRole::Dac) return "not followed";
     const bool perRow = kind == XmEffectKind::VolumeSlide || kind == XmEffectKind::VolumeColumnSlide ||
                         kind == XmEffectKind::PortaVolumeSlide;

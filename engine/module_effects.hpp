@@ -22,8 +22,24 @@ inline constexpr std::uint8_t kFlagPsgVolume = 0xEC;
 // row's Fxx in channel order, acting from its own row.
 std::vector<XmTempo> songTempos(const ConversionRequest& request, const RowSource& source);
 
+// Where the song's rows fall in the driver's duration units. A row at the
+// speed and BPM of the song's first row lasts one unit, which the dividing
+// timing and tempo make as long as the user chose ("Match the module's
+// tempo" brings it nearest the module's row); a row at another speed lasts
+// in proportion. Every row starts on the unit nearest its time, so the
+// rounding never adds up.
+struct SongTimeline {
+    std::vector<int> start;  // the unit where rows 0..totalRows start (totalRows + 1 entries)
+    int loopStart = 0;       // the row where the loop's next pass starts
+    // Rows past the end run on into the loop's next pass.
+    int unitAt(int row) const;
+};
+SongTimeline songTimeline(const ConversionRequest& request, const std::vector<XmTempo>& tempos);
+
 // What one XM channel's track follows.
 struct ChannelFollow {
+    // The song's timeline, or none: one unit a row.
+    const SongTimeline* timeline = nullptr;
     // The module's volume 0..64 in force at each song row, after the row's
     // first tick: set by the row, else the sample's default for a note with
     // an instrument, else the last volume moved by the earlier rows' slides.
@@ -35,8 +51,11 @@ struct ChannelFollow {
     bool volumeChanges(int row) const;
 };
 
+// The unit where `row` starts on a track following `follow` (none: the row).
+int unitOfRow(const ChannelFollow* follow, int row);
+
 ChannelFollow followChannel(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
-                            const std::vector<XmTempo>& tempos);
+                            const std::vector<XmTempo>& tempos, const SongTimeline* timeline = nullptr);
 
 // The attenuation that plays volume v (1..64) relative to the track's own
 // volume: FM in 0.75 dB steps of total level, PSG in 2 dB steps.

@@ -92,7 +92,8 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
     const int mainFirstNote = firstEventRow(rows, loopStart, mainEnd);
     // With an intro, the intro's last note covers the rows before the first
     // note instead.
-    if (loopStart == 0 && mainFirstNote >= 1) appendRest(main, mainFirstNote, maxDuration);
+    if (loopStart == 0 && unitOfRow(follow, mainFirstNote) >= 1)
+        appendRest(main, unitOfRow(follow, mainFirstNote), maxDuration);
     const std::size_t loopTarget = main.size();
     TrackEncoderState mainState;
     mainState.panChoice = pan;
@@ -115,7 +116,7 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
         appendSectionOpening(intro, role, pan);
         int introFirstNote = firstEventRow(rows, 0, loopStart);
         if (introFirstNote == loopStart) introFirstNote = mainFirstNote;
-        if (introFirstNote >= 1) appendRest(intro, introFirstNote, maxDuration);
+        if (unitOfRow(follow, introFirstNote) >= 1) appendRest(intro, unitOfRow(follow, introFirstNote), maxDuration);
         TrackEncoderState introState;
         introState.panChoice = pan;
         introState.follow = follow;

@@ -77,7 +77,7 @@ std::string labelSafeName(const std::string& baseName) {
 }
 
 SongLayout layoutSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
-                      const Bytes& voiceTable) {
+                      const Bytes& voiceTable, int songUnits) {
     const std::optional<std::string> baseName = outputBaseName(request.fileName);
     if (!baseName) failConversion();
     const int fmCount = request.fmChannelCount;
@@ -117,8 +117,9 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
         Bytes stop;
         const bool playedOnce = !loopPlan(request).looping;
         const bool anyTrack = !song.fm.empty() || !song.psg.empty();
-        if (playedOnce && request.endDacWithE4 && anyTrack && request.totalRows >= 1) {
-            appendRest(stop, request.totalRows, maxDurationByte(request.dividingTiming));
+        const int length = songUnits >= 0 ? songUnits : request.totalRows;
+        if (playedOnce && request.endDacWithE4 && anyTrack && length >= 1) {
+            appendRest(stop, length, maxDurationByte(request.dividingTiming));
             stop.push_back(kFlagE4);
         }
         stop.push_back(kFlagStop);
@@ -221,8 +222,8 @@ std::string plainListing(const SongLayout& song) {
 }
 
 SongImage assembleSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
-                       const Bytes& voiceTable) {
-    const SongLayout song = layoutSong(request, sections, voiceTable);
+                       const Bytes& voiceTable, int songUnits) {
+    const SongLayout song = layoutSong(request, sections, voiceTable, songUnits);
     Bytes binary = songBinary(song);
     std::string listing = request.asmStyle == AsmStyle::Smps2asm ? smps2asmListing(song) : plainListing(song);
     return SongImage{std::move(binary), std::move(listing)};

@@ -57,8 +57,10 @@ struct SongImage {
 
 // The layout of the song from sections already in memory; fails as
 // assembleSong does.
+// `songUnits` is the song's length in duration units when a speed change
+// makes it differ from totalRows (-1: totalRows).
 SongLayout layoutSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
-                      const Bytes& voiceTable);
+                      const Bytes& voiceTable, int songUnits = -1);
 // The binary; ends the conversion with the general error on a pointer beyond
 // 32767.
 Bytes songBinary(const SongLayout& song);
@@ -77,6 +79,6 @@ std::string plainListing(const SongLayout& song);
 // transposition outside -256..255, a volume outside 0..255, a used assignment
 // entry outside 1..channelCount or a file name without a base name.
 SongImage assembleSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
-                       const Bytes& voiceTable);
+                       const Bytes& voiceTable, int songUnits = -1);
 
 }  // namespace ferro

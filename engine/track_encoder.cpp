@@ -307,7 +307,9 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
             if (rows.cell(s).note != 0 || volumeEvent(role, state, s)) next = s;
         }
         if (next < 0) next = range.endRow + range.tailExtension;
-        const int d = next - r;
+        const int d = unitOfRow(state.follow, next) - unitOfRow(state.follow, r);
+        // Rows that a speed change packs into one unit: the last one sounds.
+        if (d == 0 && state.follow != nullptr && state.follow->timeline != nullptr) continue;
         if (d < 1) failConversion();
         if (held && b != kRest) {
             writeHeld(out, state, d, maxDuration);

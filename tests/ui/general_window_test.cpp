@@ -1,6 +1,7 @@
 // The General parametres window over the song model: its controls change the
 // model, the model's changes show in its controls, and the main window wires
 // it (the button's light, the reload).
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -192,6 +193,31 @@ private slots:
         QCOMPARE(status->text(), QString(kAllAssignedText));
         f.model.chooseChannel(0, std::nullopt);  // red: the light's own text
         QCOMPARE(status->text(), QString(kUnassignedFmText));
+    }
+
+    // While the module's volumes are not followed the status line hints at
+    // them; ticking the box follows them and the hint goes.
+    void theEffectsBoxFollowsTheModulesVolumes() {
+        test::XmLayout layout;
+        layout.channelCount = 1;
+        test::XmPatternLayout pattern;
+        pattern.rows = 2;
+        pattern.cells = {XmCell{49, 0, 0x30, 0, 0}, XmCell{}};
+        layout.patterns = {pattern};
+        auto parsed = parseXmModule(test::buildXm(layout));
+        QVERIFY(std::holds_alternative<XmModule>(parsed));
+        Fixture f(std::get<XmModule>(std::move(parsed)));
+        f.model.setHasDrums(false);
+        f.model.setPsgChannelCount(0);
+        f.model.setFmChannelCount(1);
+        f.model.chooseChannel(0, 1);
+        auto* status = f.get<QLabel>("statusPanel");
+        QCOMPARE(status->text(), QString("This module changes volume on 1 row: tick \"Play the module's volumes and "
+                                         "effects\" to keep them"));
+        auto* box = f.get<QCheckBox>("moduleEffectsBox");
+        test::clickFace(box);
+        QVERIFY(f.model.settings().moduleEffects);
+        QCOMPARE(status->text(), QString(kAllAssignedText));
     }
 
     // The main window's General button follows the model's light, and

@@ -29,6 +29,7 @@ struct FollowCase {
     std::function<void(ConversionRequest&)> setup;
     std::string main;
     std::string intro;
+    std::vector<int> speeds = {};  // the speed of each row at BPM 125; none: 6 throughout
 };
 
 TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
@@ -56,6 +57,9 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
         {"the intro ends at the track's own volume", fm,
          rows(4, {{0, withVolume(note(C4), 0x30)}, {2, note(D4)}}), [](ConversionRequest& r) { r.restartRow = 2; },
          "E6 08 B3 02 E6 F8 F6 FF F8", "E6 08 B1 02 E6 F8"},
+        {"rows at twice the first row's speed last half a unit", fm,
+         rows(6, {{0, note(C4)}, {2, note(D4)}, {4, note(test::E4)}}), {}, "B1 02 B3 01 B5 F6 FF F9", "",
+         {6, 6, 3, 3, 3, 3}},
     };
     for (const FollowCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -64,8 +68,10 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
         request.totalRows = static_cast<int>(c.cells.size());
         if (c.setup) c.setup(request);
         const RowStream stream = RowStream::fromCells(1, c.cells);
-        const std::vector<XmTempo> tempos(c.cells.size(), XmTempo{});
-        const ChannelFollow follow = followChannel(request, stream, c.role, tempos);
+        std::vector<XmTempo> tempos(c.cells.size(), XmTempo{});
+        for (std::size_t r = 0; r < c.speeds.size(); ++r) tempos[r].speed = c.speeds[r];
+        const SongTimeline timeline = songTimeline(request, tempos);
+        const ChannelFollow follow = followChannel(request, stream, c.role, tempos, &timeline);
         const ChannelSections s =
             buildChannelSections(request, stream, c.role, PanChoice::Centre, test::noRandom(), &follow);
         EXPECT_EQ(show(s.main), show(hex(c.main)));
@@ -78,6 +84,19 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
 
 namespace ferro {
 namespace {
+
+// Each row starts on the unit nearest its time in the module, so that
+// durations that do not divide evenly never drift; rows past the end run on
+// into the loop's next pass.
+TEST(SongTimeline, RowsStartOnTheNearestUnit) {
+    ConversionRequest request = test::baseRequest();
+    request.totalRows = 5;
+    request.restartRow = 1;
+    const std::vector<XmTempo> tempos = {{4, 125}, {6, 125}, {6, 125}, {6, 125}, {2, 125}};
+    const SongTimeline timeline = songTimeline(request, tempos);
+    EXPECT_EQ(timeline.start, (std::vector<int>{0, 1, 3, 4, 6, 6}));
+    EXPECT_EQ(std::tuple(timeline.unitAt(6), timeline.unitAt(7)), std::tuple(8, 9));
+}
 
 // One line per channel that uses what the song leaves out; volumes count as
 // followed on FM and PSG tracks, never on the DAC.
