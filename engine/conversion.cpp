@@ -163,7 +163,8 @@ SongImage buildSong(const ConversionRequest& request, const RowSource& source, c
     refuseUnplayableNotes(request, source, roles);
     std::vector<ChannelSections> sections(static_cast<std::size_t>(request.channelCount) + 1);
     const std::vector<XmTempo> tempos = request.moduleEffects ? songTempos(request, source) : std::vector<XmTempo>{};
-    const SongTimeline timeline = songTimeline(request, tempos);
+    const SongTimeline timeline =
+        songTimeline(request, tempos, request.moduleEffects ? songPatternDelays(request, source) : std::vector<int>{});
     for (int n = 1; n <= request.channelCount; ++n) {
         const ChannelRole role = roles[static_cast<std::size_t>(n)];
         if (role == ChannelRole::None) continue;

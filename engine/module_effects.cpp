@@ -21,9 +21,30 @@ std::vector<XmTempo> songTempos(const ConversionRequest& request, const RowSourc
     return tempos;
 }
 
-SongTimeline songTimeline(const ConversionRequest& request, const std::vector<XmTempo>& tempos) {
+namespace {
+
+int nearestUnit(double time) { return static_cast<int>(std::floor(time + 0.5 + 1e-9)); }
+
+}  // namespace
+
+std::vector<int> songPatternDelays(const ConversionRequest& request, const RowSource& source) {
+    std::vector<int> delays(static_cast<std::size_t>(request.totalRows), 0);
+    for (int n = 1; n <= request.channelCount; ++n) {
+        const RowStream rows = source.rowStream(n, request.totalRows);
+        for (int r = 0; r < request.totalRows; ++r) {
+            const XmCell cell = rows.cell(r);
+            if (cell.effectType == kFxExtended && extendedKind(cell) == 0xE)
+                delays[static_cast<std::size_t>(r)] = extendedValue(cell);
+        }
+    }
+    return delays;
+}
+
+SongTimeline songTimeline(const ConversionRequest& request, const std::vector<XmTempo>& tempos,
+                          const std::vector<int>& delays) {
     SongTimeline timeline;
     timeline.loopStart = loopPlan(request).introRows;
+    timeline.time.push_back(0);
     if (tempos.empty()) {
         timeline.start.push_back(0);
         return timeline;
@@ -37,10 +58,12 @@ SongTimeline songTimeline(const ConversionRequest& request, const std::vector<Xm
     double time = 0;
     timeline.start.reserve(tempos.size() + 1);
     timeline.start.push_back(0);
-    for (const XmTempo& t : tempos) {
-        time += first > 0 ? rowLength(t) / unit : 1.0;
+    for (std::size_t r = 0; r < tempos.size(); ++r) {
+        const int passes = 1 + (r < delays.size() ? delays[r] : 0);
+        time += passes * (first > 0 ? rowLength(tempos[r]) / unit : 1.0);
         if (time > 1e8) failConversion();
-        timeline.start.push_back(static_cast<int>(std::floor(time + 0.5 + 1e-9)));
+        timeline.time.push_back(time);
+        timeline.start.push_back(nearestUnit(time));
     }
     return timeline;
 }
@@ -56,8 +79,36 @@ int SongTimeline::unitAt(int row) const {
 }
 
 int unitOfRow(const ChannelFollow* follow, int row) {
-    return follow != nullptr && follow->timeline != nullptr ? follow->timeline->unitAt(row) : row;
+    if (follow == nullptr || follow->timeline == nullptr) return row;
+    const SongTimeline& t = *follow->timeline;
+    const int total = static_cast<int>(t.start.size()) - 1;
+    const auto own = [&](int r) {
+        return r < static_cast<int>(follow->noteStart.size()) ? follow->noteStart[static_cast<std::size_t>(r)]
+                                                              : t.unitAt(r);
+    };
+    if (row <= total) return own(row);
+    // The loop's next pass, as SongTimeline::unitAt counts it.
+    return t.unitAt(row) - t.unitAt(t.loopStart + row - total) + own(t.loopStart + row - total);
 }
+
+namespace {
+
+// Where a note delayed by EDx starts: x ticks into its row, on the nearest
+// unit; a delay past the row's ticks waits for the row's end.
+std::vector<int> noteStarts(const SongTimeline& timeline, const RowStream& rows, const std::vector<XmTempo>& tempos) {
+    std::vector<int> starts(timeline.start.begin(), timeline.start.end() - 1);
+    for (std::size_t r = 0; r < starts.size() && r < tempos.size(); ++r) {
+        const XmCell cell = rows.cell(static_cast<int>(r));
+        if (cell.note == 0 || cell.effectType != kFxExtended || extendedKind(cell) != 0xD) continue;
+        const int ticks = std::max(tempos[r].speed, 1);
+        const double tick = (timeline.time[r + 1] - timeline.time[r]) / ticks;
+        const double at = std::min(timeline.time[r] + extendedValue(cell) * tick, timeline.time[r + 1]);
+        starts[r] = std::min(nearestUnit(at), timeline.start[r + 1]);
+    }
+    return starts;
+}
+
+}  // namespace
 
 bool ChannelFollow::volumeChanges(int row) const {
     if (row <= 0 || static_cast<std::size_t>(row) >= volume.size()) return false;
@@ -82,6 +133,7 @@ public:
         if (cell.volume >= 0x90 && cell.volume <= 0x9F) add(cell.volume & 0x0F);
         if (cell.effectType == kFxExtended && extendedKind(cell) == 0xA) add(remember(fineUp_, extendedValue(cell)));
         if (cell.effectType == kFxExtended && extendedKind(cell) == 0xB) add(-remember(fineDown_, extendedValue(cell)));
+        if (noteCutTick(cell) == 0) volume_ = 0;
         return volume_;
     }
 
@@ -97,9 +149,16 @@ public:
             step += (p >> 4) != 0 ? p >> 4 : -(p & 0x0F);
         }
         for (int t = 1; t < ticks && step != 0; ++t) add(step);
+        // A cut inside the row silences the rows after it.
+        const int cut = noteCutTick(cell);
+        if (cut > 0 && cut < ticks) volume_ = 0;
     }
 
 private:
+    // The tick of an ECx (which sets the volume to 0 there), or -1.
+    static int noteCutTick(const XmCell& cell) {
+        return cell.effectType == kFxExtended && extendedKind(cell) == 0xC ? extendedValue(cell) : -1;
+    }
     static int remember(int& memory, int value) {
         if (value != 0) memory = value;
         return memory;
@@ -137,9 +196,11 @@ int trackVolume(const ConversionRequest& request, int channel, ChannelRole role)
 ChannelFollow followChannel(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
                             const std::vector<XmTempo>& tempos, const SongTimeline* timeline) {
     ChannelFollow follow;
-    follow.timeline = timeline;
     const int rowCount = request.totalRows;
     if (tempos.size() != static_cast<std::size_t>(rowCount)) failConversion();
+    follow.timeline = timeline;
+    if (timeline != nullptr && timeline->time.size() == static_cast<std::size_t>(rowCount) + 1)
+        follow.noteStart = noteStarts(*timeline, rows, tempos);
     VolumeTracker tracker(request);
     follow.volume.reserve(static_cast<std::size_t>(rowCount));
     for (int r = 0; r < rowCount; ++r) {
@@ -179,7 +240,9 @@ std::string trackName(const ConversionRequest& request, int channel) {
 }
 
 const char* followText(XmEffectKind kind, ChannelRole role) {
-    if (kind == XmEffectKind::SetSpeed) return "followed";
+    if (kind == XmEffectKind::SetSpeed || kind == XmEffectKind::PatternDelay || kind == XmEffectKind::NoteDelay)
+        return "followed";
+    if (kind == XmEffectKind::NoteCut) return role == ChannelRole::Dac ? "not followed" : "followed per row";
     if (!isVolumeKind(kind) || role == ChannelRole::Dac) return "not followed";
     const bool perRow = kind == XmEffectKind::VolumeSlide || kind == XmEffectKind::VolumeColumnSlide ||
                         kind == XmEffectKind::PortaVolumeSlide;

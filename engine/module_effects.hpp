@@ -30,16 +30,25 @@ std::vector<XmTempo> songTempos(const ConversionRequest& request, const RowSourc
 // rounding never adds up.
 struct SongTimeline {
     std::vector<int> start;  // the unit where rows 0..totalRows start (totalRows + 1 entries)
+    std::vector<double> time;  // the same before rounding
     int loopStart = 0;       // the row where the loop's next pass starts
     // Rows past the end run on into the loop's next pass.
     int unitAt(int row) const;
 };
-SongTimeline songTimeline(const ConversionRequest& request, const std::vector<XmTempo>& tempos);
+// How many times each song row repeats after its first pass (EEx, the
+// last channel's in channel order); 0 for most rows.
+std::vector<int> songPatternDelays(const ConversionRequest& request, const RowSource& source);
+// `delays` (empty: none) lengthens the rows that repeat.
+SongTimeline songTimeline(const ConversionRequest& request, const std::vector<XmTempo>& tempos,
+                          const std::vector<int>& delays = {});
 
 // What one XM channel's track follows.
 struct ChannelFollow {
     // The song's timeline, or none: one unit a row.
     const SongTimeline* timeline = nullptr;
+    // With a timeline, the unit where each row's note starts: the row's own,
+    // or later for a note delayed by EDx.
+    std::vector<int> noteStart;
     // The module's volume 0..64 in force at each song row, after the row's
     // first tick: set by the row, else the sample's default for a note with
     // an instrument, else the last volume moved by the earlier rows' slides.
@@ -51,7 +60,8 @@ struct ChannelFollow {
     bool volumeChanges(int row) const;
 };
 
-// The unit where `row` starts on a track following `follow` (none: the row).
+// The unit where `row`'s event starts on a track following `follow` (none:
+// the row).
 int unitOfRow(const ChannelFollow* follow, int row);
 
 ChannelFollow followChannel(const ConversionRequest& request, const RowStream& rows, ChannelRole role,

@@ -60,6 +60,12 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
         {"rows at twice the first row's speed last half a unit", fm,
          rows(6, {{0, note(C4)}, {2, note(D4)}, {4, note(test::E4)}}), {}, "B1 02 B3 01 B5 F6 FF F9", "",
          {6, 6, 3, 3, 3, 3}},
+        {"EDx starts the note on the unit nearest its tick", fm, rows(4, {{0, note(C4)}, {2, note(D4, 0, 0x0E, 0xD3)}}),
+         {}, "B1 03 B3 01 F6 FF FA", ""},
+        {"EEx makes its row last once more per repeat", fm, rows(4, {{0, note(C4, 0, 0x0E, 0xE1)}}), {}, "B1 05 F6 FF FC",
+         ""},
+        {"ECx silences the note from the next row", fm, rows(4, {{0, note(C4, 0, 0x0E, 0xC2)}}), {},
+         "B1 01 80 03 F6 FF FA", ""},
     };
     for (const FollowCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -70,7 +76,9 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
         const RowStream stream = RowStream::fromCells(1, c.cells);
         std::vector<XmTempo> tempos(c.cells.size(), XmTempo{});
         for (std::size_t r = 0; r < c.speeds.size(); ++r) tempos[r].speed = c.speeds[r];
-        const SongTimeline timeline = songTimeline(request, tempos);
+        test::CellRows source;
+        source.set(1, c.cells);
+        const SongTimeline timeline = songTimeline(request, tempos, songPatternDelays(request, source));
         const ChannelFollow follow = followChannel(request, stream, c.role, tempos, &timeline);
         const ChannelSections s =
             buildChannelSections(request, stream, c.role, PanChoice::Centre, test::noRandom(), &follow);
