@@ -17,6 +17,11 @@ namespace ferro {
 // track's volume (FM: the carriers' total level, PSG: the attenuation).
 inline constexpr std::uint8_t kFlagFmVolume = 0xE6;
 inline constexpr std::uint8_t kFlagPsgVolume = 0xEC;
+// Pitch: a detune added to every later frequency, and the driver's
+// modulation (wait, speed, change, steps), on and off.
+inline constexpr std::uint8_t kFlagDetune = 0xE1;
+inline constexpr std::uint8_t kFlagModulation = 0xF0;
+inline constexpr std::uint8_t kFlagModulationOff = 0xF4;
 
 // The speed and BPM in force at each song row: the header's, then every
 // row's Fxx in channel order, acting from its own row.

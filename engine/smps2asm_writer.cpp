@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 
+#include "engine/module_effects.hpp"
 #include "engine/track_encoder.hpp"
 #include "voices/voice_hex.hpp"
 
@@ -111,7 +112,14 @@ int argumentCount(std::uint8_t code) {
         case kFlagVoice:
         case kFlagNoiseMode:
         case kFlagPsgEnvelope:
+        case kFlagFmVolume:
+        case kFlagPsgVolume:
+        case kFlagDetune:
             return 1;
+        case kFlagModulation:
+            return 4;
+        case kFlagModulationOff:
+            return 0;
         case kFlagJump:
             return 2;
         case kFlagE4:
@@ -176,6 +184,14 @@ public:
                     case kFlagNoiseMode: command("smpsPSGform", hex2(argument)); break;
                     case kFlagPsgEnvelope: command("smpsPSGvoice", psgEnvelopeName(argument)); break;
                     case kFlagE4: command("smpsFade"); break;
+                    case kFlagFmVolume: command("smpsAlterVol", hex2(argument)); break;
+                    case kFlagPsgVolume: command("smpsPSGAlterVol", hex2(argument)); break;
+                    case kFlagDetune: command("smpsDetune", hex2(argument)); break;
+                    case kFlagModulation:
+                        command("smpsModSet", hex2(argument) + ", " + hex2(code[item.position + 2]) + ", " +
+                                                  hex2(code[item.position + 3]) + ", " + hex2(code[item.position + 4]));
+                        break;
+                    case kFlagModulationOff: command("smpsModOff"); break;
                     default: command("smpsStop"); break;
                 }
             } else if (c < 0x80) {

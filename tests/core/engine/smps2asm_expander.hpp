@@ -131,7 +131,9 @@ private:
         static const std::map<std::string, std::pair<int, std::size_t>> commands = {
             {"smpsFade", {0xE4, 0}},     {"smpsStop", {0xF2, 0}},     {"smpsSetvoice", {0xEF, 1}},
             {"smpsFMvoice", {0xEF, 1}},  {"smpsPSGform", {0xF3, 1}},  {"smpsPSGvoice", {0xF5, 1}},
-            {"smpsHeaderChan", {-1, 2}}, {"smpsHeaderTempo", {-1, 2}}};
+            {"smpsHeaderChan", {-1, 2}}, {"smpsHeaderTempo", {-1, 2}},
+            {"smpsAlterVol", {0xE6, 1}}, {"smpsPSGAlterVol", {0xEC, 1}}, {"smpsDetune", {0xE1, 1}},
+            {"smpsModSet", {0xF0, 4}},   {"smpsModOff", {0xF4, 0}}};
         // Header pointers: how many bytes follow the pointer.
         static const std::map<std::string, std::size_t> pointers = {
             {"smpsHeaderVoice", 0}, {"smpsHeaderDAC", 2}, {"smpsHeaderFM", 2}, {"smpsHeaderPSG", 4}};

@@ -97,7 +97,8 @@ TEST(Smps2asmListing, ReadsAsMusic) {
 TEST(Smps2asmListing, EveryTrackByteAssemblesToItself) {
     const std::vector<std::pair<std::string, std::string>> tracks = {
         {"every pan", "E0 C0 E0 80 E0 40 E0 00 E0 F3 E0 0D 81 01 F2"},
-        {"flags the encoder never writes", "E9 0C E1 02 FF 81 04 F2"},
+        {"other flags", "E9 0C E1 02 FF 81 04 F2"},
+        {"the module's volumes and pitch", "E6 08 EC FC F0 01 01 02 04 E1 FE 81 02 F4 E6 F8 81 02 F2"},
         {"noise and envelopes", "F3 E7 F5 01 F5 09 F5 00 F5 0A D1 03 E4 F2"},
         {"a command cut off", "81 02 EF"},
         {"jump into a command", "EF 02 81 02 F6 FF FA"},
@@ -121,6 +122,10 @@ TEST(Smps2asmListing, EveryTrackByteAssemblesToItself) {
                 for (int b = 0; b < 0xE0; ++b) s[1].main.push_back(static_cast<std::uint8_t>(b));
             const SongImage song = assembleSong(r, s, {});
             EXPECT_EQ(show(test::Smps2asmExpander().assemble(song.listing)), show(song.binary)) << name;
+            if (name == "the module's volumes and pitch") {
+                for (const char* m : {"smpsAlterVol", "smpsPSGAlterVol", "smpsModSet", "smpsDetune", "smpsModOff"})
+                    EXPECT_NE(song.listing.find(m), std::string::npos) << m;
+            }
         }
     }
 }
