@@ -78,6 +78,46 @@ int SongTimeline::unitAt(int row) const {
            start[static_cast<std::size_t>(loopStart)];
 }
 
+std::uint32_t ChannelFollow::modulationAt(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < modulation.size() ? modulation[static_cast<std::size_t>(row)] : 0;
+}
+
+std::uint32_t vibratoModulation(ChannelRole role, int note, int transposition, int speed, int depth,
+                                const XmTempo& tempo) {
+    if (note < 1 || note > 96 || speed < 1 || depth < 1 || tempo.bpm < 1) return 0;
+    // One semitone in the units the driver adds: FM frequency numbers (644
+    // at C, the same in every block), PSG periods (longer for lower notes).
+    const int pitch = (note - 1) % 12;
+    double semitone = 644.0 * std::pow(2.0, pitch / 12.0) * (std::pow(2.0, 1.0 / 12) - 1);
+    if (role != ChannelRole::Fm) {
+        const int index = std::clamp(note - 1 + transposition, 0, 0x44);
+        semitone = 0x356 * std::pow(2.0, -index / 12.0) * (1 - std::pow(2.0, -1.0 / 12));
+    }
+    const double amplitude = depth / 16.0 * semitone;
+    // A tracker's vibrato goes round in 64 / speed ticks of 2.5 / BPM s.
+    const double cycleFrames = 64.0 / speed * 150.0 / tempo.bpm;
+    // The driver's cycle: about 2 x steps x speed frames, ±steps x change / 2.
+    // The slowest step that still moves the pitch.
+    for (int frames = 1; frames <= 255; ++frames) {
+        const int steps = std::clamp(static_cast<int>(std::lround(cycleFrames / (2.0 * frames))), 2, 254) & ~1;
+        const int change = static_cast<int>(std::lround(2 * amplitude / steps));
+        if (change < 1 && frames < 255) continue;
+        const auto packed = static_cast<std::uint32_t>(std::clamp(change, 1, 127)) << 8 | static_cast<std::uint32_t>(steps);
+        return static_cast<std::uint32_t>(frames) << 16 | packed;
+    }
+    return 0;
+}
+
+void appendModulation(Bytes& out, std::uint32_t modulation) {
+    if (modulation == 0) {
+        out.push_back(kFlagModulationOff);
+        return;
+    }
+    out.insert(out.end(), {kFlagModulation, static_cast<std::uint8_t>(modulation >> 24),
+                           static_cast<std::uint8_t>(modulation >> 16),
+                           static_cast<std::uint8_t>(modulation >> 8), static_cast<std::uint8_t>(modulation)});
+}
+
 int unitOfRow(const ChannelFollow* follow, int row) {
     if (follow == nullptr || follow->timeline == nullptr) return row;
     const SongTimeline& t = *follow->timeline;
@@ -191,6 +231,36 @@ int trackVolume(const ConversionRequest& request, int channel, ChannelRole role)
     return 0;
 }
 
+// The transposition of the first PSG track `channel` feeds.
+int psgTransposition(const ConversionRequest& request, int channel) {
+    for (int k = 1; k <= request.psgChannelCount; ++k)
+        if (request.psg[static_cast<std::size_t>(k - 1)] == channel) return request.pitch[static_cast<std::size_t>(5 + k)];
+    return 0;
+}
+
+// The rows' vibratos (4xy, and 6xy going on with the last one), a zero
+// speed or depth keeping the last.
+std::vector<std::uint32_t> vibratos(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
+                                    const std::vector<XmTempo>& tempos) {
+    std::vector<std::uint32_t> out(static_cast<std::size_t>(request.totalRows), 0);
+    if (role == ChannelRole::Dac || role == ChannelRole::PsgNoise) return out;
+    const int transposition = psgTransposition(request, rows.channel());
+    int note = 0, speed = 0, depth = 0;
+    for (int r = 0; r < request.totalRows; ++r) {
+        const XmCell cell = rows.cell(r);
+        if (cell.note >= 1 && cell.note <= 96) note = cell.note;
+        if (cell.effectType == kFxVibrato) {
+            if (cell.effectParameter >> 4) speed = cell.effectParameter >> 4;
+            if (cell.effectParameter & 0x0F) depth = cell.effectParameter & 0x0F;
+        } else if (cell.effectType != kFxVibratoVolSlide) {
+            continue;
+        }
+        out[static_cast<std::size_t>(r)] =
+            vibratoModulation(role, note, transposition, speed, depth, tempos[static_cast<std::size_t>(r)]);
+    }
+    return out;
+}
+
 }  // namespace
 
 ChannelFollow followChannel(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
@@ -208,6 +278,7 @@ ChannelFollow followChannel(const ConversionRequest& request, const RowStream& r
         follow.volume.push_back(static_cast<std::uint8_t>(tracker.firstTick(cell)));
         tracker.laterTicks(cell, tempos[static_cast<std::size_t>(r)].speed);
     }
+    follow.modulation = vibratos(request, rows, role, tempos);
     const int base = trackVolume(request, rows.channel(), role);
     // FM: the flag writes nothing once the volume reaches 80h. PSG: 0Fh is
     // the quietest attenuation.
@@ -242,6 +313,8 @@ std::string trackName(const ConversionRequest& request, int channel) {
 const char* followText(XmEffectKind kind, ChannelRole role) {
     if (kind == XmEffectKind::SetSpeed || kind == XmEffectKind::PatternDelay || kind == XmEffectKind::NoteDelay)
         return "followed";
+    if (kind == XmEffectKind::Vibrato)
+        return role == ChannelRole::Fm || role == ChannelRole::PsgTone ? "followed as modulation" : "not followed";
     if (kind == XmEffectKind::NoteCut) return role == ChannelRole::Dac ? "not followed" : "followed per row";
     if (!isVolumeKind(kind) || role == ChannelRole::Dac) return "not followed";
     const bool perRow = kind == XmEffectKind::VolumeSlide || kind == XmEffectKind::VolumeColumnSlide ||

@@ -61,9 +61,21 @@ struct ChannelFollow {
     // The most the track may add to its volume: beyond it the FM volume flag
     // writes nothing and a PSG volume spills into the next channel's bits.
     int maxAttenuation = 0;
+    // The modulation (4xy, 6xy) each row plays as the driver's F0 bytes
+    // (wait, speed, change, steps) packed high byte first; 0 for none.
+    std::vector<std::uint32_t> modulation;
     // Whether row r holds another volume than row r - 1.
     bool volumeChanges(int row) const;
+    std::uint32_t modulationAt(int row) const;
 };
+
+// The driver's modulation nearest a vibrato of `speed` and `depth` (4xy) on
+// XM note `note`, played at `tempo`: as deep (depth / 16 of a semitone) and
+// about as fast. `transposition` is the track's, for a PSG period.
+std::uint32_t vibratoModulation(ChannelRole role, int note, int transposition, int speed, int depth,
+                                const XmTempo& tempo);
+// Writes F0 with the packed parameters, or F4 for 0.
+void appendModulation(Bytes& out, std::uint32_t modulation);
 
 // The unit where `row`'s event starts on a track following `follow` (none:
 // the row).

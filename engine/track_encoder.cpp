@@ -262,11 +262,13 @@ bool followsVolume(ChannelRole role, const TrackEncoderState& state) {
     return state.follow != nullptr && role != ChannelRole::Dac;
 }
 
-// Whether a following track's sounding note changes its volume at row r.
+// Whether a following track's sounding note changes its volume or its
+// modulation at row r.
 bool volumeEvent(ChannelRole role, const TrackEncoderState& state, int row) {
     if (!followsVolume(role, state) || !state.sounding || row < 1) return false;
     if (static_cast<std::size_t>(row) >= state.follow->volume.size()) failConversion();
-    return followedAttenuation(*state.follow, role, row) != followedAttenuation(*state.follow, role, row - 1);
+    return followedAttenuation(*state.follow, role, row) != followedAttenuation(*state.follow, role, row - 1) ||
+           state.follow->modulationAt(row) != state.follow->modulationAt(row - 1);
 }
 
 }  // namespace
@@ -275,6 +277,8 @@ void endFollowedSection(ChannelRole role, TrackEncoderState& state, Bytes& out) 
     if (!followsVolume(role, state)) return;
     appendVolumeChange(out, role, state.attenuation, 0);
     state.attenuation = 0;
+    if (state.modulation != 0) appendModulation(out, 0);
+    state.modulation = 0;
 }
 
 void encodeSection(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
@@ -298,6 +302,9 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
             if (b != kRest) {
                 appendVolumeChange(out, role, state.attenuation, target);
                 state.attenuation = target;
+                const std::uint32_t modulation = state.follow->modulationAt(r);
+                if (modulation != state.modulation) appendModulation(out, modulation);
+                state.modulation = modulation;
             }
             state.sounding = b != kRest;
         }

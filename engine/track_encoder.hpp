@@ -106,6 +106,7 @@ struct TrackEncoderState {
     // change goes on without a new attack.
     const ChannelFollow* follow = nullptr;
     int attenuation = 0;
+    std::uint32_t modulation = 0;  // the modulation in force (F0's bytes), 0 off
     bool sounding = false;
 };
 

@@ -64,6 +64,8 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
          {}, "B1 03 B3 01 F6 FF FA", ""},
         {"EEx makes its row last once more per repeat", fm, rows(4, {{0, note(C4, 0, 0x0E, 0xE1)}}), {}, "B1 05 F6 FF FC",
          ""},
+        {"4xy as the driver's modulation, off where the vibrato ends", fm, rows(4, {{0, note(C4, 0, 0x04, 0x48)}}), {},
+         "F0 00 01 04 0A B1 01 F4 E7 03 F6 FF F4", ""},
         {"ECx silences the note from the next row", fm, rows(4, {{0, note(C4, 0, 0x0E, 0xC2)}}), {},
          "B1 01 80 03 F6 FF FA", ""},
     };
