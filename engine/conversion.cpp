@@ -174,8 +174,13 @@ SongImage buildSong(const ConversionRequest& request, const RowSource& source, c
         sections[static_cast<std::size_t>(n)] = buildChannelSections(request, rows, role, panChoiceFor(request, n),
                                                                      random, follow ? &*follow : nullptr);
     }
-    return assembleSong(request, sections, voiceTable(request),
-                        request.moduleEffects ? timeline.unitAt(request.totalRows) : -1);
+    SongImage song = assembleSong(request, sections, voiceTable(request),
+                                  request.moduleEffects ? timeline.unitAt(request.totalRows) : -1);
+    if (request.moduleEffects) {
+        if (const std::string comment = approximationComment(request, source); !comment.empty())
+            song.listing = comment + "\r\n" + song.listing;
+    }
+    return song;
 }
 
 }  // namespace

@@ -367,6 +367,39 @@ std::vector<std::string> moduleEffectWarnings(const ConversionRequest& request, 
     return warnings;
 }
 
+std::string approximationComment(const ConversionRequest& request, const RowSource& source) {
+    using K = XmEffectKind;
+    struct Approximation {
+        std::vector<K> kinds;
+        const char* text;
+        bool used = false;
+    };
+    Approximation list[] = {
+        {{K::VolumeSlide, K::VolumeColumnSlide, K::PortaVolumeSlide}, "volume slides move the volume once a row"},
+        {{K::NoteCut}, "note cuts (ECx) silence the note from the next row"},
+        {{K::SetSpeed, K::PatternDelay, K::NoteDelay},
+         "speed changes and delays (Fxx, EEx, EDx) fall on the nearest duration unit"},
+        {{K::Vibrato}, "vibratos (4xy, 6xy) play as the driver's modulation"},
+    };
+    try {
+        const std::vector<ChannelRole> roles = buildChannelRoles(request);
+        for (int n = 1; n <= request.channelCount; ++n) {
+            const ChannelRole role = roles[static_cast<std::size_t>(n)];
+            if (role == ChannelRole::None) continue;
+            const auto counts = kindCounts(request, source.rowStream(n, request.totalRows));
+            for (Approximation& a : list)
+                for (K kind : a.kinds)
+                    if (counts[static_cast<std::size_t>(kind)] > 0 && followText(kind, role)[0] == 'f') a.used = true;
+        }
+    } catch (const ConversionError&) {
+        return {};
+    }
+    std::string text;
+    for (const Approximation& a : list)
+        if (a.used) text += std::string(text.empty() ? "; The module's effects, approximated:" : "") + "\r\n; - " + a.text;
+    return text;
+}
+
 void appendVolumeChange(Bytes& out, ChannelRole role, int from, int to) {
     if (from == to) return;
     const std::uint8_t flag = role == ChannelRole::Fm ? kFlagFmVolume : kFlagPsgVolume;

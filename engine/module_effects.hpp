@@ -99,4 +99,8 @@ void appendVolumeChange(Bytes& out, ChannelRole role, int from, int to);
 // 12 tremolos (7xy) not followed". None when the request cannot be read.
 std::vector<std::string> moduleEffectWarnings(const ConversionRequest& request, const RowSource& source);
 
+// The comment lines that open the listing of a song following the module:
+// which of its effects the song plays only approximately. Empty when none.
+std::string approximationComment(const ConversionRequest& request, const RowSource& source);
+
 }  // namespace ferro

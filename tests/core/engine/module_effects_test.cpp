@@ -133,3 +133,28 @@ TEST(ModuleEffectWarnings, OneLinePerChannelThatLeavesSomethingOut) {
 
 }  // namespace
 }  // namespace ferro
+
+namespace ferro {
+namespace {
+
+// The listing opens with the approximations the song makes of the module.
+TEST(ModuleEffectListing, NamesTheApproximationsUsed) {
+    ConversionRequest request = test::baseRequest();
+    request.moduleEffects = true;
+    request.totalRows = 4;
+    request.fmChannelCount = 1;
+    request.psgChannelCount = 0;
+    request.hasDrums = false;
+    request.fm[0] = 1;
+    test::CellRows cells;
+    cells.set(1, rows(4, {{0, note(C4, 0, 0x04, 0x48)}, {1, note(0, 0, 0x0A, 0x01)}}));
+    const SongConversion song = convertSong(request, cells, test::noRandom());
+    ASSERT_TRUE(song.succeeded) << song.message;
+    EXPECT_TRUE(song.listing.starts_with("; The module's effects, approximated:\r\n"
+                                         "; - volume slides move the volume once a row\r\n"
+                                         "; - vibratos (4xy, 6xy) play as the driver's modulation\r\n"))
+        << song.listing.substr(0, 200);
+}
+
+}  // namespace
+}  // namespace ferro
