@@ -118,6 +118,14 @@ void appendModulation(Bytes& out, std::uint32_t modulation) {
                            static_cast<std::uint8_t>(modulation >> 8), static_cast<std::uint8_t>(modulation)});
 }
 
+int ChannelFollow::detuneAt(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < detune.size() ? detune[static_cast<std::size_t>(row)] : 0;
+}
+
+bool ChannelFollow::slides(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < slide.size() && slide[static_cast<std::size_t>(row)];
+}
+
 int unitOfRow(const ChannelFollow* follow, int row) {
     if (follow == nullptr || follow->timeline == nullptr) return row;
     const SongTimeline& t = *follow->timeline;
@@ -261,6 +269,33 @@ std::vector<std::uint32_t> vibratos(const ConversionRequest& request, const RowS
     return out;
 }
 
+// One semitone in the units a detune adds to the note's frequency: FM
+// frequency numbers, PSG periods (which fall as the pitch rises).
+double semitoneUnits(ChannelRole role, int note, int transposition) {
+    const int pitch = (note - 1) % 12;
+    if (role == ChannelRole::Fm) return 644.0 * std::pow(2.0, pitch / 12.0) * (std::pow(2.0, 1.0 / 12) - 1);
+    const int index = std::clamp(note - 1 + transposition, 0, 0x44);
+    return -0x356 * std::pow(2.0, -index / 12.0) * (1 - std::pow(2.0, -1.0 / 12));
+}
+
+// Finetunes (E5x: x - 8 eighths of a semitone) and tone portamentos.
+void notePitches(const ConversionRequest& request, const RowStream& rows, ChannelRole role, ChannelFollow& follow) {
+    const auto count = static_cast<std::size_t>(request.totalRows);
+    follow.detune.assign(count, 0);
+    follow.slide.assign(count, false);
+    if (role != ChannelRole::Fm && role != ChannelRole::PsgTone) return;
+    const int transposition = psgTransposition(request, rows.channel());
+    for (std::size_t r = 0; r < count; ++r) {
+        const XmCell cell = rows.cell(static_cast<int>(r));
+        if (cell.note < 1 || cell.note > 96) continue;
+        follow.slide[r] = cell.effectType == kFxTonePorta || cell.effectType == kFxTonePortaVolSlide ||
+                          cell.volume >= 0xF0;
+        if (cell.effectType != kFxExtended || extendedKind(cell) != 0x5) continue;
+        const double units = (extendedValue(cell) - 8) / 8.0 * semitoneUnits(role, cell.note, transposition);
+        follow.detune[r] = static_cast<std::int8_t>(std::clamp<long>(std::lround(units), -128, 127));
+    }
+}
+
 }  // namespace
 
 ChannelFollow followChannel(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
@@ -279,6 +314,7 @@ ChannelFollow followChannel(const ConversionRequest& request, const RowStream& r
         tracker.laterTicks(cell, tempos[static_cast<std::size_t>(r)].speed);
     }
     follow.modulation = vibratos(request, rows, role, tempos);
+    notePitches(request, rows, role, follow);
     const int base = trackVolume(request, rows.channel(), role);
     // FM: the flag writes nothing once the volume reaches 80h. PSG: 0Fh is
     // the quietest attenuation.
@@ -313,6 +349,9 @@ std::string trackName(const ConversionRequest& request, int channel) {
 const char* followText(XmEffectKind kind, ChannelRole role) {
     if (kind == XmEffectKind::SetSpeed || kind == XmEffectKind::PatternDelay || kind == XmEffectKind::NoteDelay)
         return "followed";
+    if (kind == XmEffectKind::TonePortamento || kind == XmEffectKind::Finetune ||
+        kind == XmEffectKind::VolumeColumnTonePortamento)
+        return role == ChannelRole::Fm || role == ChannelRole::PsgTone ? "followed" : "not followed";
     if (kind == XmEffectKind::Vibrato)
         return role == ChannelRole::Fm || role == ChannelRole::PsgTone ? "followed as modulation" : "not followed";
     if (kind == XmEffectKind::NoteCut) return role == ChannelRole::Dac ? "not followed" : "followed per row";
@@ -380,6 +419,9 @@ std::string approximationComment(const ConversionRequest& request, const RowSour
         {{K::SetSpeed, K::PatternDelay, K::NoteDelay},
          "speed changes and delays (Fxx, EEx, EDx) fall on the nearest duration unit"},
         {{K::Vibrato}, "vibratos (4xy, 6xy) play as the driver's modulation"},
+        {{K::TonePortamento, K::VolumeColumnTonePortamento},
+         "tone portamentos (3xx, 5xy) reach their note at once, without a new attack"},
+        {{K::Finetune}, "finetunes (E5x) play as the driver's detune"},
     };
     try {
         const std::vector<ChannelRole> roles = buildChannelRoles(request);

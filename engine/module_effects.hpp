@@ -64,9 +64,17 @@ struct ChannelFollow {
     // The modulation (4xy, 6xy) each row plays as the driver's F0 bytes
     // (wait, speed, change, steps) packed high byte first; 0 for none.
     std::vector<std::uint32_t> modulation;
+    // The detune (E1) each row's note plays with: a finetune (E5x) on its
+    // row, else none.
+    std::vector<std::int8_t> detune;
+    // Whether row r's note slides from the sounding one (3xx, 5xy, the
+    // volume column's Fx): it goes on without a new attack.
+    std::vector<bool> slide;
     // Whether row r holds another volume than row r - 1.
     bool volumeChanges(int row) const;
     std::uint32_t modulationAt(int row) const;
+    int detuneAt(int row) const;
+    bool slides(int row) const;
 };
 
 // The driver's modulation nearest a vibrato of `speed` and `depth` (4xy) on

@@ -279,6 +279,8 @@ void endFollowedSection(ChannelRole role, TrackEncoderState& state, Bytes& out) 
     state.attenuation = 0;
     if (state.modulation != 0) appendModulation(out, 0);
     state.modulation = 0;
+    if (state.detune != 0) put(out, {kFlagDetune, 0});
+    state.detune = 0;
 }
 
 void encodeSection(const ConversionRequest& request, const RowStream& rows, ChannelRole role,
@@ -296,6 +298,8 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
         if (v == 0 && !held) continue;
         // A held note writes no note byte, only its volume and length.
         int b = held ? kHeldNote : noteByte(request, rows, role, state, r, v);
+        // A tone portamento onto a sounding note goes on without an attack.
+        const bool slide = !held && followsVolume(role, state) && state.sounding && state.follow->slides(r);
         if (followsVolume(role, state)) {
             const int target = followedAttenuation(*state.follow, role, r);
             if (target < 0) b = kRest;  // volume 0 is silence
@@ -305,6 +309,9 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
                 const std::uint32_t modulation = state.follow->modulationAt(r);
                 if (modulation != state.modulation) appendModulation(out, modulation);
                 state.modulation = modulation;
+                const int detune = held ? state.detune : state.follow->detuneAt(r);
+                if (detune != state.detune) put(out, {kFlagDetune, detune & 0xFF});
+                state.detune = detune;
             }
             state.sounding = b != kRest;
         }
@@ -321,6 +328,7 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
         if (held && b != kRest) {
             writeHeld(out, state, d, maxDuration);
         } else {
+            if (slide && b != kRest) put(out, {kFlagNoAttack});
             writeNote(out, role, state, b, d, maxDuration);
         }
     }

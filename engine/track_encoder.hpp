@@ -107,6 +107,7 @@ struct TrackEncoderState {
     const ChannelFollow* follow = nullptr;
     int attenuation = 0;
     std::uint32_t modulation = 0;  // the modulation in force (F0's bytes), 0 off
+    int detune = 0;                // the detune in force (E1)
     bool sounding = false;
 };
 

@@ -66,6 +66,10 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
          ""},
         {"4xy as the driver's modulation, off where the vibrato ends", fm, rows(4, {{0, note(C4, 0, 0x04, 0x48)}}), {},
          "F0 00 01 04 0A B1 01 F4 E7 03 F6 FF F4", ""},
+        {"3xx reaches its note without a new attack", fm, rows(4, {{0, note(C4)}, {2, note(D4, 0, 0x03, 0x10)}}), {},
+         "B1 02 E7 B3 F6 FF FA", ""},
+        {"E5x as a detune, ended by the next plain note", fm, rows(4, {{0, note(C4, 0, 0x0E, 0x5C)}, {2, note(D4)}}),
+         {}, "E1 13 B1 02 E1 00 B3 F6 FF F7", ""},
         {"ECx silences the note from the next row", fm, rows(4, {{0, note(C4, 0, 0x0E, 0xC2)}}), {},
          "B1 01 80 03 F6 FF FA", ""},
     };
