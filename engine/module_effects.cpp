@@ -392,8 +392,8 @@ std::vector<std::string> moduleEffectWarnings(const ConversionRequest& request, 
                 const auto kind = static_cast<XmEffectKind>(k);
                 const char* how = followText(kind, role);
                 std::string& list = how[0] == 'n' ? left : followed;
-                list += (list.empty() ? "" : "; ") + countText(counts[static_cast<std::size_t>(k)]) + " " +
-                        effectKindName(kind) + " " + how;
+                const int count = counts[static_cast<std::size_t>(k)];
+                list += (list.empty() ? "" : "; ") + countText(count) + " " + effectKindName(kind, count) + " " + how;
             }
             if (left.empty()) continue;
             warnings.push_back("Warning: XM channel " + std::to_string(n) + " (" + trackName(request, n) +

@@ -95,6 +95,17 @@ const char* effectKindName(XmEffectKind kind) {
     return k >= 0 && k < kXmEffectKindCount ? names[k] : "";
 }
 
+std::string effectKindName(XmEffectKind kind, int count) {
+    std::string name = effectKindName(kind);
+    if (count != 1) return name;
+    // Every plural is the first word that ends in "s": "pattern breaks to a row".
+    for (std::size_t end = name.find(' '); ; end = name.find(' ', end + 1)) {
+        const std::size_t at = end == std::string::npos ? name.size() : end;
+        if (at > 0 && name[at - 1] == 's') return name.erase(at - 1, 1);
+        if (end == std::string::npos) return name;
+    }
+}
+
 bool isVolumeKind(XmEffectKind kind) { return kind <= XmEffectKind::FineVolumeSlide; }
 
 namespace {

@@ -84,6 +84,8 @@ enum class XmEffectKind : std::uint8_t {
 inline constexpr int kXmEffectKindCount = static_cast<int>(XmEffectKind::Count);
 // Plural, with the effects' letters: "volume slides (Axy)".
 const char* effectKindName(XmEffectKind kind);
+// The name for `count` of them: "1 volume slide (Axy)", "3 volume slides (Axy)".
+std::string effectKindName(XmEffectKind kind, int count);
 bool isVolumeKind(XmEffectKind kind);
 
 // The kinds a cell holds (up to four), given what its instrument in force

@@ -490,7 +490,7 @@ TEST_F(ConvertCli, ConvertPlaysTheModulesVolumes) {
     writeText(work() / "setup.json", setup.dump());
     const CliRun r = run({"convert", "song.xm", "--setup", "setup.json"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.err.find("Warning: XM channel 1 (FM1): 1 volumes (volume column) followed; 1 tremolos (7xy) not "
+    EXPECT_NE(r.err.find("Warning: XM channel 1 (FM1): 1 volume (volume column) followed; 1 tremolo (7xy) not "
                          "followed\n"),
               std::string::npos)
         << r.err;

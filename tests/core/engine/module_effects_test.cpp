@@ -131,8 +131,8 @@ TEST(ModuleEffectWarnings, OneLinePerChannelThatLeavesSomethingOut) {
     cells.set(3, rows(4, {{0, note(C4, 1, 0x0C, 0x20)}}));
     EXPECT_EQ(moduleEffectWarnings(request, cells),
               (std::vector<std::string>{
-                  "Warning: XM channel 1 (FM1): 2 volume slides (Axy) followed per row; 1 tremolos (7xy) not followed",
-                  "Warning: XM channel 3 (DAC): 1 volumes (Cxx) not followed"}));
+                  "Warning: XM channel 1 (FM1): 2 volume slides (Axy) followed per row; 1 tremolo (7xy) not followed",
+                  "Warning: XM channel 3 (DAC): 1 volume (Cxx) not followed"}));
 }
 
 }  // namespace
