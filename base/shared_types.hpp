@@ -16,6 +16,9 @@ enum class ExitPolicy : std::uint8_t { ExitAnyway = 0, AskIfLoaded = 1, AskAlway
 
 enum class PanChoice : std::uint8_t { Default = 0, Centre = 1, Left = 2, Right = 3, Random = 4 };
 
+// The sound driver a song is written for and played by.
+enum class SoundDriver : std::uint8_t { Sonic1 = 0, Sonic2 = 1 };
+
 enum class ChannelRole : std::uint8_t { None = 0, Fm = 1, Dac = 2, PsgTone = 3, PsgNoise = 4 };
 
 // The program's title, used by every message box that names no title.

@@ -1,12 +1,13 @@
 #pragma once
-// What the Sonic 1 sound driver sends to the chips, frame by frame: the
-// player's output, and what the VGM writer and the WAV render consume.
+// What a Sonic sound driver sends to the chips, frame by frame: the player's
+// output, and what the VGM writer and the WAV render consume.
 //
-// One frame is one driver call (one V-blank). Its writes are in the order the
-// driver makes them: YM2612 register writes on either port, single bytes to
-// the PSG, and the two Z80 RAM writes through which the 68000 asks the Z80 to
-// play a drum sample. The Z80's own DAC writes (the sample data) are not
-// here: they follow from the requests (the render plays the samples).
+// One frame is one V-blank. Its writes are in the order the driver makes
+// them: YM2612 register writes on either port, single bytes to the PSG, and
+// the drum requests: for Sonic 1 the two Z80 RAM writes through which the
+// 68000 asks the Z80 to play a sample, for Sonic 2 the DAC note the Z80
+// driver's own DAC track asked for. The DAC's sample data are not here: they
+// follow from the requests (the render plays the samples).
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "base/byte_reader.hpp"
+#include "base/shared_types.hpp"
 
 namespace ferro {
 
@@ -22,6 +24,7 @@ enum class ChipPort : std::uint8_t {
     Ym1,  // YM2612 port 1: channels 4-6
     Psg,  // SN76489: one byte, `address` unused (0)
     Z80,  // Z80 RAM byte written by the 68000: a DAC request
+    Dac,  // Sonic 2: the drum note (81-91) the DAC track asked for, `address` unused (0)
 };
 
 // Z80 RAM addresses the driver writes.
@@ -43,17 +46,43 @@ struct Frame {
     // one (the load call, and a call ended by the DAC track's stop): a drum
     // sample playing pauses until then.
     bool z80HeldUntilNextFrame = false;
+    // Where in `writes` the frame's music update begins (after a load's
+    // writes); unset in a frame without one.
+    std::optional<std::size_t> updateAt;
 };
 
-// PSG volume envelopes 1..9 (element 0 is envelope 1): the bytes of
-// psg<n>.bin, one step per byte, 80 = hold. An envelope left empty plays flat:
-// every step writes the track's volume.
-using PsgEnvelopeSet = std::array<std::optional<Bytes>, 9>;
+// PSG volume envelopes 1..9 for Sonic 1, 1..0D for Sonic 2 (element 0 is
+// envelope 1): one step per byte, 80 = hold. An envelope left empty plays
+// flat: every step writes the track's volume.
+using PsgEnvelopeSet = std::array<std::optional<Bytes>, 13>;
+
+// Where the Sonic 2 driver unpacks a compressed song in its RAM, and how much
+// room it has there; an uncompressed song plays through the bank window.
+inline constexpr std::uint16_t kSonic2MusicBuffer = 0x1380;
+inline constexpr std::uint16_t kSonic2MusicBufferSize = 0x7C0;
+inline constexpr std::uint32_t kZ80BankWindow = 0x8000;
 
 // How far the player looks for the song's repeat: 10 minutes of frames.
 inline constexpr std::uint32_t kLoopSearchFrames = 36000;
 
+// Which driver plays a song and, for Sonic 2, from where.
+struct SongPlacement {
+    SoundDriver driver = SoundDriver::Sonic1;
+    // Sonic 2: the Z80 address of the song's first byte (its pointers are
+    // absolute): the decompression buffer, or 8000-FFFF in the bank window.
+    std::uint16_t address = kSonic2MusicBuffer;
+    // Sonic 2: Z80 cycles the driver spent unpacking the song; unset, a song
+    // in the buffer counts as stored literal-only, one in the window as none.
+    std::optional<std::uint32_t> unpackCycles;
+};
+
 struct PlayerOptions {
+    SongPlacement placement;
+    // Sonic 2: each DAC sample's length in DAC writes and each drum note's
+    // rate byte (the sound data's), for knowing when the drum playing ends;
+    // unset ones the game's.
+    std::vector<std::uint32_t> dacSampleWrites;
+    std::vector<std::uint8_t> dacRates;
     PsgEnvelopeSet psgEnvelopes;
     // Frame 0 starts with the driver's stop-all (as at power-on) before the
     // load's own writes.

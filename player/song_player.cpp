@@ -51,29 +51,86 @@ constexpr PsgExtra kPsgExtras[] = {{0x46, 0x045}, {0x48, 0x8000}, {0x4B, 0x000},
 // Timpani pitches of the DAC notes 88..8D.
 constexpr std::uint8_t kTimpaniPitches[6] = {0x12, 0x15, 0x1C, 0x1D, 0xFF, 0xFF};
 
-// Carrier operators per algorithm, one bit per TL register in the order 40,
-// 48, 44, 4C.
-constexpr std::uint8_t kCarrierMask[8] = {0x08, 0x08, 0x08, 0x08, 0x0A, 0x0E, 0x0E, 0x0F};
-constexpr std::uint8_t kVoiceRegisters[20] = {0x30, 0x38, 0x34, 0x3C, 0x50, 0x58, 0x54,
-                                              0x5C, 0x60, 0x68, 0x64, 0x6C, 0x70, 0x78,
-                                              0x74, 0x7C, 0x80, 0x88, 0x84, 0x8C};
-constexpr std::uint8_t kTlRegisters[4] = {0x40, 0x48, 0x44, 0x4C};
 constexpr std::size_t kVoiceSize = 25;
+
+// What differs between the two drivers as plain facts; the quirks beyond
+// them are small functions of the player that ask sonic2().
+struct DriverFacts {
+    const char* songKind;
+    // A voice's bytes 1-20 go to these registers in turn, 21-24 to the TLs.
+    std::array<std::uint8_t, 20> voiceRegisters;
+    std::array<std::uint8_t, 4> tlRegisters;
+    // Carrier operators per algorithm, one bit per TL register above.
+    std::array<std::uint8_t, 8> carrierMask;
+    // A track's record: loop counter i at loopCounters + i, return addresses
+    // of returnBytes each pushed down from recordEnd.
+    std::uint8_t loopCounters;
+    std::uint8_t recordEnd;
+    std::uint8_t returnBytes;
+    int envelopes;
+};
+constexpr DriverFacts kSonic1Facts{
+    "Sonic 1",
+    {0x30, 0x38, 0x34, 0x3C, 0x50, 0x58, 0x54, 0x5C, 0x60, 0x68, 0x64, 0x6C, 0x70, 0x78, 0x74, 0x7C, 0x80, 0x88,
+     0x84, 0x8C},
+    {0x40, 0x48, 0x44, 0x4C},
+    {0x08, 0x08, 0x08, 0x08, 0x0A, 0x0E, 0x0E, 0x0F},
+    0x24,
+    0x30,
+    4,
+    9};
+constexpr DriverFacts kSonic2Facts{
+    "Sonic 2",
+    {0x30, 0x34, 0x38, 0x3C, 0x50, 0x54, 0x58, 0x5C, 0x60, 0x64, 0x68, 0x6C, 0x70, 0x74, 0x78, 0x7C, 0x80, 0x84,
+     0x88, 0x8C},
+    {0x40, 0x44, 0x48, 0x4C},
+    {0x08, 0x08, 0x08, 0x08, 0x0C, 0x0E, 0x0E, 0x0F},
+    0x20,
+    0x2A,
+    2,
+    13};
+constexpr std::size_t kRecordBytes = 12;  // the larger of the two drivers' counters and returns
+
+// The Sonic 2 driver's first bytes (its code at Z80 address 0), which a track
+// reads as TL bytes before its first voice and as modulation after an F1
+// without an F0.
+constexpr std::uint8_t kZ80Start[4] = {0xF3, 0x31, 0x80, 0x1B};
+constexpr std::uint32_t kDriverBytes = 0xFFFFFFFF;  // modulation read from kZ80Start
+
+// Sonic 2 pitch words past its tables: the driver's code bytes there. An FM
+// index 60-7F reads these; a PSG index 46-7F the next, where bit 15 set
+// plays as a rest that writes nothing.
+constexpr std::uint16_t kSonic2FmPastTable[0x20] = {
+    0x1121, 0x367F, 0x369F, 0x36BF, 0x36DF, 0xC9FF, 0x00CB, 0x2066, 0x7810, 0x10FE, 0x0238,
+    0x0F3E, 0xB6DD, 0xF601, 0x3210, 0x7F11, 0xDDC9, 0x107E, 0x28B7, 0xDDEA, 0x0F7E, 0x20B7,
+    0xC9E4, 0x35DD, 0xC909, 0xCBDD, 0x5600, 0xDDC0, 0x017E, 0x1FF6, 0x1132, 0xC97F};
+constexpr std::uint16_t kSonic2PsgPastTable[0x3A] = {
+    0xCBDD, 0x4E00, 0xDDC0, 0x0D5E, 0x56DD, 0x7A0E, 0xCAB3, 0x04C5, 0xCBDD, 0x5600, 0x26C0, 0xDD00,
+    0x196E, 0x7DCB, 0xCBDD, 0x5E00, 0xDDC8, 0x137E, 0x28B7, 0xDD04, 0x1335, 0xDDC9, 0x1435, 0xDDC0,
+    0x116E, 0x66DD, 0x2312, 0xDD7E, 0x1477, 0x7EDD, 0xB716, 0x0F20, 0x2323, 0xDD7E, 0x1677, 0x7EDD,
+    0xED15, 0xDD44, 0x1577, 0xDDC9, 0x1635, 0x6EDD, 0xDD17, 0x1866, 0x0006, 0x4EDD, 0xCB15, 0xCA79,
+    0x0349, 0xFF06, 0xDD09, 0x1775, 0x74DD, 0xDD18, 0x0D4E, 0x46DD, 0x090E, 0xE9EB};
+
+// The Sonic 2 driver's time, in Z80 cycles: a frame, how long an interrupt
+// line waits to be taken, and the cost of its work as fitted to the driver's
+// own runs (the load's clearing, each unpacked literal byte, the header and
+// each chip write of an update).
+constexpr std::uint32_t kFrameCycles = 59659;
+constexpr std::uint32_t kIntHoldCycles = 228;
+constexpr std::uint32_t kLoadClearCycles = 49000;
+constexpr std::uint32_t kLiteralCycles = 228;
+constexpr std::uint32_t kHeaderCycles = 4300;
+constexpr std::uint32_t kUpdateCycles = 1200;
+constexpr std::uint32_t kWriteCycles = 380;
 
 // A read that executes this many flags without reaching a note or a duration
 // (a jump onto itself, loops of flags alone) keeps the driver busy for dozens
 // of frames or for ever.
 constexpr std::uint32_t kMaxFlagsPerRead = 1u << 16;
 
-// Loop counters and call returns share the end of a track's 30h-byte record:
-// counter i at 24h + i, return entries of 4 bytes from 30h downwards. Only
-// 24h..2Fh is modelled: a deeper call would overwrite the track's own state.
-constexpr std::uint8_t kRecordEnd = 0x30;
-
 // Sonic 1 songs take a few kilobytes; the player keeps four bytes per song
 // byte and track to find loops.
 constexpr std::size_t kMaxSongSize = 1u << 20;
-constexpr std::uint8_t kLoopCounters = 0x24;
 
 // The Z80's samples are timed as the VGM writer times them: in samples of
 // 44.1 kHz, 735 to a frame.
@@ -123,8 +180,11 @@ struct Track {
     std::optional<std::uint32_t> modParams;  // song offset of the last F0's four bytes
     std::uint8_t modWait = 0, modSpeed = 0, modDelta = 0, modSteps = 0;
     std::uint16_t modOffset = 0;
-    std::uint8_t stackPointer = kRecordEnd;
-    std::array<std::uint8_t, kRecordEnd - kLoopCounters> record{};
+    // Sonic 2: the TL bytes E6 rewrites come from a voice once one is loaded.
+    bool hasVoice = false;
+    // The loop counters and return addresses, from the facts' loopCounters.
+    std::uint8_t stackPointer = 0;
+    std::array<std::uint8_t, kRecordBytes> record{};
 
     // Not the driver's: where the last note, rest or duration read lies (the
     // track's start before any), for the warnings.
@@ -141,6 +201,11 @@ struct Track {
 // depends on it: the drum sample or SEGA voice playing and how far, a
 // request it has not taken yet, the timpani's pitch.
 struct Z80Sample {
+    // Sonic 2: the Z80 driver plays its seven samples itself, each DAC note
+    // a sample at a rate; these are the samples' lengths in DAC writes.
+    bool sonic2 = false;
+    std::array<std::uint32_t, kSonic2SampleCount> sonic2Writes{};
+    std::array<std::uint8_t, kSonic2DacNotes.size()> sonic2Rates{};
     std::uint8_t timpaniPitch = kInitialTimpaniPitch;
     std::uint8_t pending = 0;  // a request waiting (bit 7 set), 0 for none
     int kind = kNoSample;      // 0..2 a drum, kSegaSample, or kNoSample
@@ -151,7 +216,10 @@ struct Z80Sample {
     // the end of the SEGA voice's last byte.
     std::uint64_t length() const {
         std::uint64_t cycles = 0;
-        if (kind == kSegaSample) {
+        if (sonic2) {
+            cycles = std::uint64_t{sonic2Writes[static_cast<std::size_t>(kind)]} *
+                     static_cast<std::uint64_t>(sonic2DacCycles(pitch));
+        } else if (kind == kSegaSample) {
             cycles = std::uint64_t{kSegaPcmSize} * kSegaCyclesPerByte;
         } else {
             const std::uint64_t bytes = kDpcmSizes[static_cast<std::size_t>(kind)];
@@ -164,6 +232,14 @@ struct Z80Sample {
     // The request waiting starts, unless the SEGA voice plays (deaf to
     // requests until its end).
     void startPending() {
+        if (sonic2 && pending != 0) {
+            const auto k = static_cast<std::size_t>(pending - kSonic2FirstDacNote);
+            pending = 0;
+            age = 0;
+            kind = kSonic2DacNotes[k].sample;
+            pitch = sonic2Rates[k];
+            return;
+        }
         if (pending == 0 || kind == kSegaSample) return;
         const int k = static_cast<std::uint8_t>(pending - 0x81);
         pending = 0;
@@ -182,6 +258,7 @@ struct Z80Sample {
     // A frame's writes to the Z80, then the frame played.
     void play(const Frame& f) {
         for (const ChipWrite& w : f.writes) {
+            if (w.port == ChipPort::Dac) pending = w.value;
             if (w.port != ChipPort::Z80) continue;
             if (w.address == kZ80TimpaniPitch) timpaniPitch = w.value;
             if (w.address == kZ80SampleRequest && (w.value & 0x80)) pending = w.value;
@@ -196,7 +273,7 @@ struct Z80Sample {
                 age += left;
                 return;
             }
-            const bool sega = kind == kSegaSample;
+            const bool sega = !sonic2 && kind == kSegaSample;
             left = age + left - end;
             kind = kNoSample;
             // A request made while the SEGA voice played starts at its end.
@@ -206,9 +283,10 @@ struct Z80Sample {
 };
 
 // The driver's state between frames as bytes (SongPlayer::State::saveState):
-// three for the tempo, 50 for each track record, 13 for the Z80's sample.
-constexpr std::size_t kTrackStateSize = 50;
-constexpr std::size_t kStateSize = 3 + kRecords * kTrackStateSize + 13;
+// eight for the tempo and the frame model, 51 for each track record, 13 for
+// the Z80's sample.
+constexpr std::size_t kTrackStateSize = 51;
+constexpr std::size_t kStateSize = 8 + kRecords * kTrackStateSize + 13;
 using StateBytes = std::array<std::uint8_t, kStateSize>;
 
 std::uint64_t stateHash(const StateBytes& state) {
@@ -227,16 +305,24 @@ std::uint64_t stateHash(const StateBytes& state) {
 struct SongPlayer::State {
     Bytes song;
     PlayerOptions options;
+    const DriverFacts* facts = &kSonic1Facts;
+    // Sonic 2: the Z80 address of the song's first byte.
+    std::uint32_t base = 0;
     std::uint32_t next = 0;
     bool ended = false;
     std::optional<std::string> error;
     std::vector<std::string> warnings;
     std::set<std::pair<int, std::string>> warned;  // track and what, said once
 
-    std::uint16_t voicePointer = 0;
+    std::int64_t voicePointer = 0;  // song offset of the voice table
     int fmCount = 0;
     std::uint8_t tempo = 0;
-    std::uint8_t tempoCounter = 0;
+    std::uint8_t tempoCounter = 0;  // Sonic 2: the tempo accumulator
+    // Sonic 2's frame model: the header and first update wait for the end of
+    // the unpacking, and an interrupt running past a frame loses the next.
+    bool loadPending = false;
+    std::uint32_t loadStart = 0;   // cycles into its frame the unpacking ends
+    std::uint32_t idleFrames = 0;  // coming frames without an update
     bool resetPending = false;
     std::array<Track, kRecords> tracks;
     std::optional<SongLoop> songLoop;  // the longest track's
@@ -252,7 +338,16 @@ struct SongPlayer::State {
     int current = 0;  // record being updated
     std::uint32_t eventOffset = 0;
 
+    bool sonic2() const { return options.placement.driver == SoundDriver::Sonic2; }
     void readHeader();
+    void readSonic2Header();
+    void startTrack(int record, std::int64_t offset, std::uint8_t div, std::uint8_t transpose, std::uint8_t volume);
+    std::int64_t songOffset(std::uint32_t pointer) const { return std::int64_t{pointer} - base; }
+    void playSonic2Frame(Frame& frame);
+    void updateTracks(Frame& frame);
+    void emitSonic2Silence();
+    void emitHeaderWrites();
+    std::uint32_t lostInterrupts(std::uint64_t cycles) const;
     // One frame: the driver's call, the Z80's sample, the search for the
     // repeat.
     void advance(Frame& frame);
@@ -277,13 +372,19 @@ struct SongPlayer::State {
             ym0(static_cast<std::uint8_t>(reg + t.channel), value);
     }
 
+    // "FM1 at offset 0012", and for Sonic 2 its Z80 address too.
+    std::string place(std::uint32_t offset) const {
+        std::string out = std::string(kRecordNames[current]) + " at offset " + hex(offset, 4);
+        if (sonic2()) out += " (Z80 " + hex(base + offset, 4) + ")";
+        return out;
+    }
     [[noreturn]] void refuse(std::uint32_t offset, const std::string& what) const {
-        throw Refusal{std::string(kRecordNames[current]) + " at offset " + hex(offset, 4) + ": " + what};
+        throw Refusal{place(offset) + ": " + what};
     }
     // One warning for each track and thing played silent, at its first place.
     void warn(std::uint32_t offset, const std::string& what) {
         if (!warned.insert({current, what}).second) return;
-        warnings.push_back(std::string(kRecordNames[current]) + " at offset " + hex(offset, 4) + ": " + what);
+        warnings.push_back(place(offset) + ": " + what);
     }
 
     // Song bytes.
@@ -291,6 +392,10 @@ struct SongPlayer::State {
     std::uint8_t peek(const Track& t) const;
     std::uint8_t songByte(std::uint32_t offset, std::uint32_t about) const;
     void jump(Track& t, bool isLoopJump);
+    void jumpTo(Track& t, std::int64_t target, bool isLoopJump);
+    std::uint8_t modByte(const Track& t, int k) const;
+    std::uint8_t tlByte(const Track& t, int k) const;
+    std::uint16_t psgPeriod(Track& t, int index);
 
     // Track updates.
     Outcome updateDac(Track& t);
@@ -304,6 +409,7 @@ struct SongPlayer::State {
     Outcome restoreSavedSong();
     void addVolumeAndSend(Track& t);
     void setEveryDivider(std::uint8_t divider);
+    void setTempo(std::uint8_t value);
     Outcome stopAndReloadFm4Voice(Track& t);
     void startModulation(Track& t);
     void resumeModulation(Track& t);
@@ -332,7 +438,40 @@ struct SongPlayer::State {
     void noteSongLoop();
 };
 
+void SongPlayer::State::startTrack(int record, std::int64_t offset, std::uint8_t div, std::uint8_t transpose,
+                                   std::uint8_t volume) {
+    if (offset < 0 || offset >= static_cast<std::int64_t>(song.size())) {
+        const std::uint32_t pointer = static_cast<std::uint32_t>(offset + base) & 0xFFFF;
+        throw Refusal{std::string("The song's header: the ") + kRecordNames[record] + " track's pointer " +
+                      hex(pointer, 4) + " lies outside the song"};
+    }
+    Track& t = tracks[record];
+    t.defined = true;
+    t.playing = true;
+    t.channel = kChannelBits[record];
+    t.pos = static_cast<std::uint32_t>(offset);
+    t.counter = 1;
+    t.divider = div;
+    t.transpose = transpose;
+    t.volume = volume;
+    t.pan = 0xC0;
+    t.lastEvent = t.pos;
+    t.stackPointer = facts->recordEnd;
+}
+
 void SongPlayer::State::readHeader() {
+    facts = sonic2() ? &kSonic2Facts : &kSonic1Facts;
+    if (sonic2()) {
+        z80Sample.sonic2 = true;
+        for (std::size_t k = 0; k < kSonic2SampleCount; ++k)
+            z80Sample.sonic2Writes[k] = k < options.dacSampleWrites.size()
+                                            ? options.dacSampleWrites[k]
+                                            : static_cast<std::uint32_t>(2 * kSonic2SampleSizes[k]);
+        for (std::size_t k = 0; k < kSonic2DacNotes.size(); ++k)
+            z80Sample.sonic2Rates[k] = k < options.dacRates.size() ? options.dacRates[k] : kSonic2DacNotes[k].rate;
+        readSonic2Header();
+        return;
+    }
     const auto refuseHeader = [](const std::string& what) { throw Refusal{"The song's header: " + what}; };
     if (song.size() > kMaxSongSize) throw Refusal{"The song is larger than 1 MiB: not a Sonic 1 song"};
     ByteReader reader(song);
@@ -349,29 +488,12 @@ void SongPlayer::State::readHeader() {
     if (*psgs > 3) refuseHeader("the PSG track count is " + std::to_string(*psgs) + ", not 0 to 3");
     tempo = *tempoByte;
     tempoCounter = tempo;
-
-    const auto start = [&](int record, std::uint16_t pointer, std::uint8_t transpose, std::uint8_t volume) {
-        if (pointer >= song.size())
-            refuseHeader(std::string("the ") + kRecordNames[record] + " track's pointer " + hex(pointer, 4) +
-                         " lies outside the song");
-        Track& t = tracks[record];
-        t.defined = true;
-        t.playing = true;
-        t.channel = kChannelBits[record];
-        t.pos = pointer;
-        t.counter = 1;
-        t.divider = *div;
-        t.transpose = transpose;
-        t.volume = volume;
-        t.pan = 0xC0;
-        t.lastEvent = pointer;
-    };
     for (int k = 0; k < fmCount; ++k) {
         const auto pointer = reader.u16be();
         const auto transpose = reader.u8();
         const auto volume = reader.u8();
         if (!volume) refuseHeader("the song is shorter than its header");
-        start(k, *pointer, *transpose, *volume);
+        startTrack(k, *pointer, *div, *transpose, *volume);
     }
     for (int k = 0; k < *psgs; ++k) {
         const auto pointer = reader.u16be();
@@ -380,7 +502,51 @@ void SongPlayer::State::readHeader() {
         const auto ignored = reader.u8();
         const auto envelope = reader.u8();
         if (!envelope || !ignored) refuseHeader("the song is shorter than its header");
-        start(kFirstPsg + k, *pointer, *transpose, *volume);
+        startTrack(kFirstPsg + k, *pointer, *div, *transpose, *volume);
+        tracks[kFirstPsg + k].voice = *envelope;
+    }
+}
+
+// Little-endian absolute pointers, for the song at its Z80 address: the
+// decompression buffer (which it must fit) or the bank window.
+void SongPlayer::State::readSonic2Header() {
+    const auto refuseHeader = [](const std::string& what) { throw Refusal{"The song's header: " + what}; };
+    base = options.placement.address;
+    const std::uint64_t end = std::uint64_t{base} + song.size();
+    const bool inBuffer = base == kSonic2MusicBuffer && song.size() <= kSonic2MusicBufferSize;
+    const bool inWindow = base >= kZ80BankWindow && end <= 0x10000;
+    if (!inBuffer && !inWindow)
+        throw Refusal{"A Sonic 2 song of " + std::to_string(song.size()) + " bytes at Z80 address " + hex(base, 4) +
+                      " lies outside both the driver's music buffer (1380, " +
+                      std::to_string(kSonic2MusicBufferSize) + " bytes) and its bank window (8000-FFFF)"};
+    ByteReader reader(song);
+    const auto voices = reader.u16le();
+    const auto fm = reader.u8();
+    const auto psgs = reader.u8();
+    const auto div = reader.u8();
+    const auto tempoByte = reader.u8();
+    if (!tempoByte) refuseHeader("the song is shorter than its header");
+    voicePointer = songOffset(*voices);
+    fmCount = *fm;
+    if (fmCount > 7) refuseHeader("the FM track count (DAC included) is " + std::to_string(fmCount) + ", not 0 to 7");
+    if (*psgs > 3) refuseHeader("the PSG track count is " + std::to_string(*psgs) + ", not 0 to 3");
+    tempo = *tempoByte;
+    tempoCounter = tempo;
+    for (int k = 0; k < fmCount; ++k) {
+        const auto pointer = reader.u16le();
+        const auto transpose = reader.u8();
+        const auto volume = reader.u8();
+        if (!volume) refuseHeader("the song is shorter than its header");
+        startTrack(k, songOffset(*pointer), *div, *transpose, *volume);
+    }
+    for (int k = 0; k < *psgs; ++k) {
+        const auto pointer = reader.u16le();
+        const auto transpose = reader.u8();
+        const auto volume = reader.u8();
+        const auto ignored = reader.u8();
+        const auto envelope = reader.u8();
+        if (!envelope || !ignored) refuseHeader("the song is shorter than its header");
+        startTrack(kFirstPsg + k, songOffset(*pointer), *div, *transpose, *volume);
         tracks[kFirstPsg + k].voice = *envelope;
     }
 }
@@ -399,9 +565,23 @@ void SongPlayer::State::psgSilence() {
     for (std::uint8_t b : {0x9F, 0xBF, 0xDF, 0xFF}) psg(b);
 }
 
+// Sonic 2 silences by keying off and filling every operator register.
+void SongPlayer::State::emitSonic2Silence() {
+    for (std::uint8_t key : kFmSilenceKeys) ym0(0x28, key);
+    for (int reg = 0x30; reg <= 0x8F; ++reg) {
+        ym0(static_cast<std::uint8_t>(reg), 0xFF);
+        ym1(static_cast<std::uint8_t>(reg), 0xFF);
+    }
+    psgSilence();
+}
+
 void SongPlayer::State::emitReset() {
     ym0(0x2B, 0x80);
     ym0(0x27, 0x00);
+    if (sonic2()) {
+        emitSonic2Silence();
+        return;
+    }
     fmSilence();
     psgSilence();
 }
@@ -409,12 +589,19 @@ void SongPlayer::State::emitReset() {
 void SongPlayer::State::emitLoad() {
     fmSilence();
     psgSilence();
+    emitHeaderWrites();
+}
+
+// The DAC's channel (or FM6's, for seven tracks) and every channel keyed off.
+void SongPlayer::State::emitHeaderWrites() {
+    const std::uint8_t off = sonic2() ? 0xFF : 0x7F;
     if (fmCount == 7) {
         ym0(0x2B, 0x00);
-    } else {
+    } else if (fmCount > 0) {
         ym0(0x28, 0x06);
-        for (std::uint8_t reg : {0x42, 0x4A, 0x46, 0x4E}) ym1(reg, 0x7F);
+        for (std::uint8_t tl : facts->tlRegisters) ym1(static_cast<std::uint8_t>(tl + 2), off);
         ym1(0xB6, 0xC0);
+        if (sonic2()) ym0(0x2B, 0x80);
     }
     for (int k = 1; k <= 6; ++k) ym0(0x28, tracks[k].channel);
     for (int k = kFirstPsg; k < kRecords; ++k) psg(static_cast<std::uint8_t>(tracks[k].channel | 0x1F));
@@ -439,14 +626,21 @@ std::uint8_t SongPlayer::State::songByte(std::uint32_t offset, std::uint32_t abo
     return song[offset];
 }
 
-// F6-style jump: the two bytes hh ll at the cursor, target = address of hh +
-// 1 + signed hhll.
+// F6-style jump: Sonic 1 reads hh ll at the cursor, target = address of hh +
+// 1 + signed hhll; Sonic 2 reads ll hh, an absolute address.
 void SongPlayer::State::jump(Track& t, bool isLoopJump) {
     const std::uint32_t at = t.pos;
-    const std::uint8_t hh = fetch(t);
-    const std::uint8_t ll = fetch(t);
-    const auto offset = static_cast<std::int16_t>(static_cast<std::uint16_t>((hh << 8) | ll));
-    const std::int64_t target = static_cast<std::int64_t>(at) + 1 + offset;
+    const std::uint8_t first = fetch(t);
+    const std::uint8_t second = fetch(t);
+    if (sonic2()) {
+        jumpTo(t, songOffset(static_cast<std::uint32_t>(first | (second << 8))), isLoopJump);
+        return;
+    }
+    const auto offset = static_cast<std::int16_t>(static_cast<std::uint16_t>((first << 8) | second));
+    jumpTo(t, static_cast<std::int64_t>(at) + 1 + offset, isLoopJump);
+}
+
+void SongPlayer::State::jumpTo(Track& t, std::int64_t target, bool isLoopJump) {
     if (target < 0 || target >= static_cast<std::int64_t>(song.size()))
         refuse(eventOffset, "jumps outside the song");
     t.pos = static_cast<std::uint32_t>(target);
@@ -477,6 +671,8 @@ StateBytes SongPlayer::State::saveState() const {
     put(tempo, 1);
     put(tempoCounter, 1);
     put(resetPending, 1);
+    put(loadPending, 1);
+    put(idleFrames, 4);
     for (const Track& t : tracks) {
         put(t.defined, 1);
         put(t.playing, 1);
@@ -509,6 +705,7 @@ StateBytes SongPlayer::State::saveState() const {
         put(t.modDelta, 1);
         put(t.modSteps, 1);
         put(t.modOffset, 2);
+        put(t.hasVoice, 1);
         put(t.stackPointer, 1);
         for (std::uint8_t b : t.record) put(b, 1);
     }
@@ -543,6 +740,7 @@ StateBytes SongPlayer::State::stateAfter(std::uint32_t last) const {
     for (std::uint32_t k = 0; k <= last; ++k) {
         f.writes.clear();
         f.z80HeldUntilNextFrame = false;
+        f.updateAt.reset();
         f.index = k;
         again.advance(f);
     }
@@ -552,6 +750,10 @@ StateBytes SongPlayer::State::stateAfter(std::uint32_t last) const {
 void SongPlayer::State::playFrame(Frame& f) {
     out = &f.writes;
     frame = f.index;
+    if (sonic2()) {
+        playSonic2Frame(f);
+        return;
+    }
     if (frame == 0) {
         if (options.emitReset) emitReset();
         emitLoad();
@@ -564,10 +766,16 @@ void SongPlayer::State::playFrame(Frame& f) {
         ended = true;
         return;
     }
+    f.updateAt = f.writes.size();
     if (--tempoCounter == 0) {
         tempoCounter = tempo;
         for (Track& t : tracks) ++t.counter;
     }
+    updateTracks(f);
+}
+
+// Every track in the driver's order, then whether the song is over.
+void SongPlayer::State::updateTracks(Frame& f) {
     for (current = 0; current < kRecords; ++current) {
         Track& t = tracks[current];
         if (!t.playing) continue;
@@ -586,6 +794,52 @@ void SongPlayer::State::playFrame(Frame& f) {
     noteSongLoop();
     if (!resetPending && std::none_of(tracks.begin(), tracks.end(), [](const Track& t) { return t.playing; }))
         ended = true;
+}
+
+// The INTs lost after an interrupt that ran `cycles` from its frame's start:
+// one is taken only while its line is held.
+std::uint32_t SongPlayer::State::lostInterrupts(std::uint64_t cycles) const {
+    if (cycles < kFrameCycles + kIntHoldCycles) return 0;
+    return static_cast<std::uint32_t>((cycles - kIntHoldCycles) / kFrameCycles);
+}
+
+// Sonic 2: the load clears the chips in frame 0 and unpacks the song; the
+// header and the first update follow in the frame the unpacking ends in. The
+// tempo accumulator's carry makes a tick; without one every track's counter
+// is held back. An update of many writes loses the next interrupt.
+void SongPlayer::State::playSonic2Frame(Frame& f) {
+    if (frame == 0) {
+        if (options.emitReset) emitReset();
+        emitSonic2Silence();
+        const std::uint64_t unpack =
+            options.placement.unpackCycles.value_or(base == kSonic2MusicBuffer ? kLiteralCycles * song.size() : 0);
+        const std::uint64_t headerAt = kLoadClearCycles + unpack;
+        loadPending = true;
+        idleFrames = static_cast<std::uint32_t>(headerAt / kFrameCycles);
+        loadStart = static_cast<std::uint32_t>(headerAt % kFrameCycles);
+        if (idleFrames > 0) {
+            --idleFrames;
+            return;
+        }
+    } else if (idleFrames > 0) {
+        --idleFrames;
+        return;
+    }
+    std::uint64_t cycles = kUpdateCycles;
+    if (loadPending) {
+        loadPending = false;
+        emitHeaderWrites();
+        cycles = std::uint64_t{loadStart} + kHeaderCycles;
+    }
+    f.updateAt = f.writes.size();
+    const unsigned sum = unsigned{tempoCounter} + tempo;
+    tempoCounter = static_cast<std::uint8_t>(sum);
+    if (sum < 0x100)
+        for (Track& t : tracks) ++t.counter;
+    updateTracks(f);
+    const auto written = std::count_if(f.writes.begin() + static_cast<std::ptrdiff_t>(*f.updateAt), f.writes.end(),
+                                       [](const ChipWrite& w) { return w.port != ChipPort::Dac; });
+    idleFrames = lostInterrupts(cycles + kWriteCycles * static_cast<std::uint64_t>(written));
 }
 
 void SongPlayer::State::noteSongLoop() {
@@ -630,13 +884,19 @@ void SongPlayer::State::finishRead(Track& t) {
     t.noteFill = t.noteFillMaster;
     t.envelopePos = 0;
     if (t.modulating) {
-        const std::uint32_t p = *t.modParams;
-        t.modWait = song[p];
-        t.modSpeed = song[p + 1];
-        t.modDelta = song[p + 2];
-        t.modSteps = song[p + 3] >> 1;
+        t.modWait = modByte(t, 0);
+        t.modSpeed = modByte(t, 1);
+        t.modDelta = modByte(t, 2);
+        t.modSteps = modByte(t, 3) >> 1;
         t.modOffset = 0;
     }
+}
+
+// The last F0's parameter k, or the driver's own bytes after an F1 without
+// one.
+std::uint8_t SongPlayer::State::modByte(const Track& t, int k) const {
+    if (*t.modParams == kDriverBytes) return kZ80Start[k];
+    return song[*t.modParams + static_cast<std::uint32_t>(k)];
 }
 
 // Note fill timer of a frame without a read; true when it cut the note,
@@ -653,17 +913,17 @@ bool SongPlayer::State::noteFillStep(Track& t) {
 }
 
 // One modulation step; the word or period to write when the pitch moved.
+// Sonic 1 steps on through rests (FM writing on); Sonic 2 not at all.
 std::optional<std::uint16_t> SongPlayer::State::modulationStep(Track& t) {
-    if (!t.modulating) return std::nullopt;
+    if (!t.modulating || (sonic2() && t.rest)) return std::nullopt;
     if (t.modWait != 0) {
         --t.modWait;
         return std::nullopt;
     }
     if (--t.modSpeed != 0) return std::nullopt;
-    const std::uint32_t p = *t.modParams;
-    t.modSpeed = song[p + 1];
+    t.modSpeed = modByte(t, 1);
     if (t.modSteps == 0) {
-        t.modSteps = song[p + 3];
+        t.modSteps = modByte(t, 3);
         t.modDelta = static_cast<std::uint8_t>(-t.modDelta);
         return std::nullopt;
     }
@@ -672,10 +932,12 @@ std::optional<std::uint16_t> SongPlayer::State::modulationStep(Track& t) {
     return static_cast<std::uint16_t>(t.modOffset + t.freq);
 }
 
+// F2. Sonic 1's DAC track ends the whole frame's update with it; Sonic 2's
+// only itself, without a write.
 Outcome SongPlayer::State::stopTrack(Track& t) {
     t.playing = false;
     t.noAttack = false;
-    if (current == kDac) return Outcome::CallEnded;
+    if (current == kDac) return sonic2() ? Outcome::TrackStopped : Outcome::CallEnded;
     if (t.isPsg())
         psgNoteOff(t);
     else
@@ -688,6 +950,18 @@ Outcome SongPlayer::State::stopTrack(Track& t) {
 // One coordination flag, E0 to F9: the one-byte settings are done here,
 // every flag with more to it has a step of its own below.
 Outcome SongPlayer::State::flag(Track& t, std::uint8_t code) {
+    if (sonic2()) {
+        switch (code) {
+        case 0xE4: refuse(eventOffset, "E4 restores a song the 1-up jingle saved: undefined in a song");
+        case 0xED: fetch(t); return Outcome::Continue;  // does nothing, but eats a byte
+        case 0xEE: return Outcome::Continue;
+        case 0xFA: setPan(t); return Outcome::Continue;
+        case 0xEF:
+            if (t.isPsg()) refuse(eventOffset, "EF (voice) on a PSG track loads a voice onto FM1");
+            break;
+        default: break;
+        }
+    }
     switch (code) {
     case 0xE0: setPan(t); return Outcome::Continue;
     case 0xE1: t.detune = fetch(t); return Outcome::Continue;
@@ -699,7 +973,7 @@ Outcome SongPlayer::State::flag(Track& t, std::uint8_t code) {
     case 0xE7: t.noAttack = true; return Outcome::Continue;
     case 0xE8: t.noteFill = t.noteFillMaster = fetch(t); return Outcome::Continue;
     case 0xE9: t.transpose = static_cast<std::uint8_t>(t.transpose + fetch(t)); return Outcome::Continue;
-    case 0xEA: tempo = tempoCounter = fetch(t); return Outcome::Continue;
+    case 0xEA: setTempo(fetch(t)); return Outcome::Continue;
     case 0xEB: setEveryDivider(fetch(t)); return Outcome::Continue;
     case 0xEC: t.volume = static_cast<std::uint8_t>(t.volume + fetch(t)); return Outcome::Continue;
     case 0xED: return Outcome::Continue;  // a game flag
@@ -730,14 +1004,20 @@ void SongPlayer::State::setPan(Track& t) {
 // E3: back to the address the last call saved on the track's stack.
 void SongPlayer::State::returnFromCall(Track& t) {
     const std::uint8_t sp = t.stackPointer;
-    if (sp >= kRecordEnd) refuse(eventOffset, "return (E3) without a call");
+    if (sp >= facts->recordEnd) refuse(eventOffset, "return (E3) without a call");
+    const std::size_t at = sp - facts->loopCounters;
+    t.stackPointer = static_cast<std::uint8_t>(sp + facts->returnBytes);
+    if (sonic2()) {
+        // The address after the call's pointer, little-endian.
+        jumpTo(t, songOffset(static_cast<std::uint32_t>(t.record[at] | (t.record[at + 1] << 8))), false);
+        return;
+    }
     std::uint32_t saved = 0;
-    for (int k = 0; k < 4; ++k) {
-        auto& b = t.record[sp - kLoopCounters + k];
+    for (std::size_t k = 0; k < 4; ++k) {
+        auto& b = t.record[at + k];
         saved = (saved << 8) | b;
         b = 0;
     }
-    t.stackPointer = static_cast<std::uint8_t>(sp + 4);
     // The 68000 ignores an address's top byte, which loop counters 8
     // and up share with the first return entry.
     saved &= 0x00FFFFFF;
@@ -754,9 +1034,17 @@ Outcome SongPlayer::State::restoreSavedSong() {
 }
 
 // E6: the volume changes and the voice's total levels are sent again.
+// Sonic 2 changes a PSG track's volume without a write.
 void SongPlayer::State::addVolumeAndSend(Track& t) {
     t.volume = static_cast<std::uint8_t>(t.volume + fetch(t));
+    if (sonic2() && t.isPsg()) return;
     sendVoiceTl(t);
+}
+
+// EA: Sonic 1 restarts its countdown; Sonic 2's accumulator goes on.
+void SongPlayer::State::setTempo(std::uint8_t value) {
+    tempo = value;
+    if (!sonic2()) tempoCounter = value;
 }
 
 // EB: one tempo divider for every track.
@@ -775,6 +1063,7 @@ Outcome SongPlayer::State::stopAndReloadFm4Voice(Track& t) {
 
 // F0: modulation from the four bytes that follow, which F1 and every
 // note's attack read again.
+// Sonic 2 keeps the running offset for a note tied on by E7.
 void SongPlayer::State::startModulation(Track& t) {
     t.modulating = true;
     t.modParams = t.pos;
@@ -782,11 +1071,13 @@ void SongPlayer::State::startModulation(Track& t) {
     t.modSpeed = fetch(t);
     t.modDelta = fetch(t);
     t.modSteps = fetch(t) >> 1;
-    t.modOffset = 0;
+    if (!(sonic2() && t.noAttack)) t.modOffset = 0;
 }
 
-// F1: modulation on again with the last F0's bytes.
+// F1: modulation on again with the last F0's bytes; before any, Sonic 2
+// reads its own first bytes as them.
 void SongPlayer::State::resumeModulation(Track& t) {
+    if (!t.modParams && sonic2()) t.modParams = kDriverBytes;
     if (!t.modParams) refuse(eventOffset, "F1 without an F0 before it reads modulation from outside the song");
     t.modulating = true;
 }
@@ -803,7 +1094,7 @@ void SongPlayer::State::setNoise(Track& t) {
 void SongPlayer::State::loopBack(Track& t) {
     const std::uint8_t index = fetch(t);
     const std::uint8_t passes = fetch(t);
-    if (index >= kRecordEnd - kLoopCounters)
+    if (index >= facts->recordEnd - facts->loopCounters)
         refuse(eventOffset, "loop counter " + hex(index, 2) + " lies outside the track's record");
     auto& counter = t.record[index];
     if (counter == 0) counter = passes;
@@ -816,11 +1107,19 @@ void SongPlayer::State::loopBack(Track& t) {
 
 // F8: the address after the pointer goes on the track's stack, then the jump.
 void SongPlayer::State::callSubroutine(Track& t) {
-    if (t.stackPointer < kLoopCounters + 4) refuse(eventOffset, "calls nested more than three deep");
-    const std::uint8_t sp = static_cast<std::uint8_t>(t.stackPointer - 4);
-    const std::uint32_t saved = t.pos;
-    for (int k = 0; k < 4; ++k)
-        t.record[sp - kLoopCounters + k] = static_cast<std::uint8_t>(saved >> (8 * (3 - k)));
+    static constexpr const char* kDepths[] = {"zero", "one", "two", "three", "four", "five"};
+    const int depth = (facts->recordEnd - facts->loopCounters) / facts->returnBytes;
+    if (t.stackPointer < facts->loopCounters + facts->returnBytes)
+        refuse(eventOffset, std::string("calls nested more than ") + kDepths[depth] + " deep");
+    const std::uint8_t sp = static_cast<std::uint8_t>(t.stackPointer - facts->returnBytes);
+    const std::size_t at = sp - facts->loopCounters;
+    if (sonic2()) {
+        const std::uint32_t back = base + t.pos + 2;
+        t.record[at] = static_cast<std::uint8_t>(back);
+        t.record[at + 1] = static_cast<std::uint8_t>(back >> 8);
+    } else {
+        for (std::size_t k = 0; k < 4; ++k) t.record[at + k] = static_cast<std::uint8_t>(t.pos >> (8 * (3 - k)));
+    }
     t.stackPointer = sp;
     jump(t, false);
 }
@@ -832,11 +1131,12 @@ void SongPlayer::State::releaseFm1Operators2And4() {
 }
 
 bool SongPlayer::State::voiceMissing(const Track& t) const {
-    return std::size_t{voicePointer} + kVoiceSize * t.voice + kVoiceSize > song.size();
+    return voicePointer < 0 ||
+           static_cast<std::size_t>(voicePointer) + kVoiceSize * t.voice + kVoiceSize > song.size();
 }
 
 void SongPlayer::State::setVoice(Track& t) {
-    const std::uint32_t base = voicePointer + kVoiceSize * t.voice;
+    const std::size_t start = static_cast<std::size_t>(voicePointer) + kVoiceSize * t.voice;
     t.voiceLost = voiceMissing(t);
     if (t.voiceLost) {
         // Whatever follows the song would load as a voice: none is heard.
@@ -845,34 +1145,48 @@ void SongPlayer::State::setVoice(Track& t) {
         ym0(0x28, t.channel);
         return;
     }
-    const std::uint8_t* v = song.data() + base;
+    const std::uint8_t* v = song.data() + start;
     t.algorithm = v[0];
+    t.hasVoice = true;
     fmWrite(t, 0xB0, v[0]);
-    for (int k = 0; k < 20; ++k) fmWrite(t, kVoiceRegisters[k], v[1 + k]);
-    const std::uint8_t carriers = kCarrierMask[v[0] & 7];
-    for (int k = 0; k < 4; ++k) {
+    for (std::size_t k = 0; k < 20; ++k) fmWrite(t, facts->voiceRegisters[k], v[1 + k]);
+    // Sonic 2 sets the pan before the levels.
+    if (sonic2()) fmWrite(t, 0xB4, t.pan);
+    const std::uint8_t carriers = facts->carrierMask[v[0] & 7];
+    for (std::size_t k = 0; k < 4; ++k) {
         std::uint8_t tl = v[21 + k];
         if (carriers & (1 << k)) tl = static_cast<std::uint8_t>(tl + t.volume);
-        fmWrite(t, kTlRegisters[k], tl);
+        fmWrite(t, facts->tlRegisters[k], tl);
     }
-    fmWrite(t, 0xB4, t.pan);
+    if (!sonic2()) fmWrite(t, 0xB4, t.pan);
 }
 
 // The carriers' TL again after a volume change. On a PSG track the driver
 // runs the same code with the envelope number as the voice and the noise
 // byte as the algorithm, writing whatever registers that gives.
+//
+// Sonic 2 rewrites all four levels, the carriers' plus the volume in 8 bits.
 void SongPlayer::State::sendVoiceTl(Track& t) {
     if (t.volume & 0x80) return;
     // A channel without its voice stays silent.
     if (!t.isPsg() && t.voiceLost) return;
-    const std::uint32_t base = voicePointer + kVoiceSize * t.voice;
-    const std::uint8_t carriers = kCarrierMask[t.algorithm & 7];
+    const std::uint8_t carriers = facts->carrierMask[t.algorithm & 7];
     for (int k = 0; k < 4; ++k) {
-        if (!(carriers & (1 << k))) continue;
-        const unsigned sum = songByte(base + 21 + k, eventOffset) + t.volume;
-        if (sum > 0xFF) continue;
-        fmWrite(t, kTlRegisters[k], static_cast<std::uint8_t>(sum));
+        const bool carrier = carriers & (1 << k);
+        if (!carrier && !sonic2()) continue;
+        const unsigned sum = tlByte(t, k) + (carrier ? t.volume : 0u);
+        if (sum > 0xFF && !sonic2()) continue;
+        fmWrite(t, facts->tlRegisters[static_cast<std::size_t>(k)], static_cast<std::uint8_t>(sum));
     }
+}
+
+// TL byte k of the track's voice; before Sonic 2 loads one, the driver's own
+// first bytes.
+std::uint8_t SongPlayer::State::tlByte(const Track& t, int k) const {
+    if (sonic2() && !t.hasVoice) return kZ80Start[k];
+    const std::int64_t at = voicePointer + static_cast<std::int64_t>(kVoiceSize * t.voice) + 21 + k;
+    if (at < 0) refuse(eventOffset, "reads outside the song (voice table before the song)");
+    return songByte(static_cast<std::uint32_t>(at), eventOffset);
 }
 
 // ---- DAC ----
@@ -894,6 +1208,13 @@ Outcome SongPlayer::State::updateDac(Track& t) {
     }
     const std::uint8_t sample = t.savedSample;
     if (sample == 0x80) return Outcome::Continue;
+    if (sonic2()) {
+        if (sample >= kSonic2FirstDacNote + kSonic2DacNotes.size())
+            warn(noteAt, "DAC note " + hex(sample, 2) + " lies past the driver's 17 drums: played silent");
+        else
+            out->push_back({ChipPort::Dac, 0, sample});
+        return Outcome::Continue;
+    }
     if (!(sample & 0x08)) {
         z80(kZ80SampleRequest, sample);
         return Outcome::Continue;
@@ -946,6 +1267,14 @@ void SongPlayer::State::fmSetFreq(Track& t, std::uint8_t note) {
         return;
     }
     const int index = (note - 0x80 + t.transpose) & 0x7F;
+    if (index >= kFmTableSize && sonic2()) {
+        // Past its table Sonic 2 reads its own code bytes as the word.
+        t.freq = kSonic2FmPastTable[index - kFmTableSize];
+        warn(eventOffset, "FM note " + hex(note, 2) + " gives pitch index " + hex(static_cast<unsigned>(index), 2) +
+                              ", past the driver's table: it plays the driver's bytes there, word " +
+                              hex(t.freq, 4));
+        return;
+    }
     if (index >= kFmTableSize) {
         // Past the table the driver reads its own program bytes: no note.
         warn(eventOffset, "FM note " + hex(note, 2) + " gives pitch index " + hex(index, 2) +
@@ -988,6 +1317,9 @@ Outcome SongPlayer::State::updateFm(Track& t) {
     if (const Outcome outcome = readNote(t); outcome != Outcome::Continue) return outcome;
     fmPrepareNote(t);
     fmNoteOn(t);
+    // Sonic 2 steps the modulation in the read's own update too.
+    if (sonic2())
+        if (const auto word = modulationStep(t)) fmUpdateFreq(t, *word);
     return Outcome::Continue;
 }
 
@@ -1005,6 +1337,15 @@ void SongPlayer::State::psgSetFreq(Track& t, std::uint8_t note) {
     const int index = (note - 0x81 + t.transpose) & 0x7F;
     if (index < 0x46) {
         t.freq = kPsgPeriods[index];
+        return;
+    }
+    if (sonic2()) {
+        // Past its table Sonic 2 reads its own code bytes; a word with bit 15
+        // set plays as a rest that writes nothing.
+        t.freq = kSonic2PsgPastTable[index - 0x46];
+        warn(eventOffset, "PSG note " + hex(note, 2) + " gives pitch index " + hex(static_cast<unsigned>(index), 2) +
+                              ", past the driver's table: it plays the driver's bytes there, word " +
+                              hex(t.freq, 4));
         return;
     }
     for (const PsgExtra& extra : kPsgExtras) {
@@ -1034,7 +1375,7 @@ void SongPlayer::State::psgUpdateFreq(const Track& t, std::uint16_t period) {
 void SongPlayer::State::psgVolumeStep(Track& t) {
     std::uint8_t v = t.volume;
     if (t.voice != 0) {
-        if (t.voice > kPsgEnvelopeCount) {
+        if (t.voice > facts->envelopes) {
             // The driver reads a pointer from past its table: the attack
             // silences the channel and the steps write nothing.
             if (t.envelopePos != 0) return;
@@ -1061,6 +1402,8 @@ void SongPlayer::State::psgVolumeStep(Track& t) {
         v = static_cast<std::uint8_t>(t.volume + x);
         if (v >= 0x10) v = 0x0F;
     }
+    // Sonic 2 clamps the volume alone too; Sonic 1 lets it spill.
+    if (sonic2() && v >= 0x10) v = 0x0F;
     psgSetVolume(t, v);
 }
 
@@ -1084,6 +1427,8 @@ Outcome SongPlayer::State::updatePsg(Track& t) {
     else
         psgUpdateFreq(t, t.freq);
     psgVolumeStep(t);
+    if (sonic2())
+        if (const auto period = modulationStep(t)) psgUpdateFreq(t, *period);
     return Outcome::Continue;
 }
 
@@ -1112,6 +1457,7 @@ SongPlayer& SongPlayer::operator=(SongPlayer&&) noexcept = default;
 bool SongPlayer::step(Frame& frame) {
     frame.writes.clear();
     frame.z80HeldUntilNextFrame = false;
+    frame.updateAt.reset();
     State& s = *state_;
     if (s.ended || s.error) return false;
     frame.index = s.next++;

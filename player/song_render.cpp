@@ -90,18 +90,24 @@ SongRender startRender(const SoundData& sound) {
     return out;
 }
 
-PlayerOptions optionsFor(const SoundData& sound) {
+PlayerOptions optionsFor(const SoundData& sound, const SongPlacement& placement) {
     PlayerOptions options;
+    options.placement = placement;
+    if (sound.driver != placement.driver) return options;
     options.psgEnvelopes = sound.psgEnvelopes;
+    if (sound.driver == SoundDriver::Sonic2) {
+        for (const DacSample& drum : sound.drums) options.dacSampleWrites.push_back(static_cast<std::uint32_t>(drum.pcm.size()));
+        options.dacRates.assign(sound.sonic2Rates.begin(), sound.sonic2Rates.end());
+    }
     return options;
 }
 
 }  // namespace
 
 SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                           std::uint32_t maxFrames, const StopFlag* stop) {
+                           std::uint32_t maxFrames, const StopFlag* stop, const SongPlacement& placement) {
     SongRender out = startRender(sound);
-    const PlayerOptions options = optionsFor(sound);
+    const PlayerOptions options = optionsFor(sound, placement);
     const RenderPlan plan = planRender(song, options, maxFrames, stop, out);
     if (out.error) return out;
     if (plan.vgmLoop && !out.stateRepeats) {
@@ -116,11 +122,12 @@ SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& 
 }
 
 SongHearing renderSongToHear(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                             int loops, std::uint32_t maxFrames, const StopFlag* stop) {
+                             int loops, std::uint32_t maxFrames, const StopFlag* stop,
+                             const SongPlacement& placement) {
     SongHearing hearing;
     SongRender& out = hearing.render;
     out = startRender(sound);
-    const PlayerOptions options = optionsFor(sound);
+    const PlayerOptions options = optionsFor(sound, placement);
     const RenderPlan plan = planRender(song, options, maxFrames, stop, out);
     if (out.error) return hearing;
     if (!plan.vgmLoop || out.stateRepeats) {

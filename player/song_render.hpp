@@ -50,9 +50,12 @@ struct SongRender {
 
 // A song that neither loops nor ends within `maxFrames` plays that long; the
 // loop is looked for over as many frames. Once `stop` is set the render
-// gives up with the error kStopped.
+// gives up with the error kStopped. `placement` says which driver plays the
+// song (the sound data should be that driver's) and, for Sonic 2, from
+// which Z80 address.
 SongRender renderSongToVgm(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                           std::uint32_t maxFrames = kMaxRenderFrames, const StopFlag* stop = nullptr);
+                           std::uint32_t maxFrames = kMaxRenderFrames, const StopFlag* stop = nullptr,
+                           const SongPlacement& placement = {});
 
 // What a WAV render and the program's Play hear: the driver straight on for
 // the intro, the loop `loops` times and the 5-second fade, never a pass
@@ -65,7 +68,8 @@ struct SongHearing {
     RenderSpan span;  // what to play of render.vgm
 };
 SongHearing renderSongToHear(std::span<const std::uint8_t> song, const SoundData& sound, const std::string& name,
-                             int loops, std::uint32_t maxFrames = kMaxRenderFrames, const StopFlag* stop = nullptr);
+                             int loops, std::uint32_t maxFrames = kMaxRenderFrames, const StopFlag* stop = nullptr,
+                             const SongPlacement& placement = {});
 
 // "1:40" for a count of 44.1 kHz samples (whole seconds, rounded down).
 std::string minutesAndSeconds(std::uint64_t samples);

@@ -10,6 +10,8 @@ namespace ferro {
 
 namespace fs = std::filesystem;
 
+std::string sonic2Summary(const SoundData& data);
+
 namespace {
 
 constexpr std::array<const char*, kDrumSampleCount> kDrumNames{"kick", "snare", "timpani"};
@@ -37,12 +39,47 @@ private:
 // pitches raise and lower them as they do the game's. `wave` gives the value
 // (-1..1) at time t seconds, the rate and the value's index.
 template <typename Wave>
-Bytes synthesise(DrumSample which, Wave wave) {
-    const auto k = static_cast<std::size_t>(which);
-    const double rate = dacRate(kDrumPitches[k]);
-    Bytes out(kDpcmSizes[k] * 2);
+Bytes synthesiseAt(double rate, std::size_t values, Wave wave) {
+    Bytes out(values);
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = toUnsigned(wave(static_cast<double>(i) / rate, rate, i));
     return out;
+}
+
+template <typename Wave>
+Bytes synthesise(DrumSample which, Wave wave) {
+    const auto k = static_cast<std::size_t>(which);
+    return synthesiseAt(dacRate(kDrumPitches[k]), kDpcmSizes[k] * 2, wave);
+}
+
+// Sonic 2's samples: a drum of the program's own for each, as long as the
+// game's and made for the rate of the note that plays it plain.
+double sonic2Rate(std::size_t sample) {
+    static constexpr std::array<std::uint8_t, kSonic2SampleCount> kPlainRates{0x17, 0x01, 0x06, 0x08,
+                                                                              0x1B, 0x0A, 0x1B};
+    return kZ80Clock / sonic2DacCycles(kPlainRates[sample]);
+}
+
+// A pitched drum: a sine falling from `from` to `to` Hz, decaying in `decay`
+// seconds, with `noisy` of noise.
+Bytes synthPitched(std::size_t sample, double from, double to, double decay, double noisy) {
+    Noise noise;
+    double phase = 0;
+    return synthesiseAt(sonic2Rate(sample), kSonic2SampleSizes[sample] * 2, [&](double t, double rate, std::size_t) {
+        phase += 2.0 * std::numbers::pi * (to + (from - to) * std::exp(-t / 0.03)) / rate;
+        return std::exp(-t / decay) * ((1.0 - noisy) * std::sin(phase) + noisy * noise.next());
+    });
+}
+
+std::vector<DacSample> sonic2Drums() {
+    std::vector<DacSample> drums(kSonic2SampleCount);
+    drums[0].pcm = synthPitched(0, 190, 50, 0.07, 0.0);     // kick
+    drums[1].pcm = synthPitched(1, 220, 185, 0.04, 0.6);    // snare
+    drums[2].pcm = synthPitched(2, 1200, 900, 0.03, 0.85);  // clap
+    drums[3].pcm = synthPitched(3, 300, 1500, 0.09, 0.5);   // scratch
+    drums[4].pcm = synthPitched(4, 110, 98, 0.3, 0.05);     // timpani
+    drums[5].pcm = synthPitched(5, 240, 160, 0.12, 0.05);   // tom
+    drums[6].pcm = synthPitched(6, 420, 330, 0.08, 0.05);   // bongo
+    return drums;
 }
 
 Bytes synthKick() {
@@ -92,9 +129,34 @@ std::string sizeProblem(const fs::path& file, std::size_t got, std::size_t want,
 
 }  // namespace
 
+namespace {
+constexpr std::array<std::uint8_t, 16> kDelta{0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40,
+                                              0x80, 0xFF, 0xFE, 0xFC, 0xF8, 0xF0, 0xE0, 0xC0};
+}  // namespace
+
+Bytes dpcmRoundTrip(std::span<const std::uint8_t> pcm) {
+    Bytes out;
+    out.reserve(pcm.size());
+    std::uint8_t acc = 0x80;
+    const std::size_t values = pcm.size() - pcm.size() % 2;
+    for (std::size_t i = 0; i < values; ++i) {
+        int best = 0;
+        for (int k = 1; k < 16; ++k) {
+            const auto value = [&](int d) { return static_cast<std::uint8_t>(acc + kDelta[static_cast<std::size_t>(d)]); };
+            if (std::abs(value(k) - pcm[i]) < std::abs(value(best) - pcm[i])) best = k;
+        }
+        acc = static_cast<std::uint8_t>(acc + kDelta[static_cast<std::size_t>(best)]);
+        out.push_back(acc);
+    }
+    return out;
+}
+
+std::uint8_t sonic2RateByte(double hz) {
+    const double cycles = std::floor(kZ80Clock / hz);
+    return static_cast<std::uint8_t>(1 + static_cast<int>(std::floor((cycles - 141) / 13)));
+}
+
 Bytes decodeDpcm(std::span<const std::uint8_t> dpcm) {
-    static constexpr std::array<std::uint8_t, 16> kDelta{0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40,
-                                                         0x80, 0xFF, 0xFE, 0xFC, 0xF8, 0xF0, 0xE0, 0xC0};
     Bytes out;
     out.reserve(dpcm.size() * 2);
     std::uint8_t acc = 0x80;
@@ -111,12 +173,23 @@ int dacCyclesAfterHigh(int pitch) { return 99 + 13 * (pitch == 0 ? 256 : pitch);
 int dacCyclesAfterLow(int pitch) { return 176 + 13 * (pitch == 0 ? 256 : pitch); }
 double dacRate(int pitch) { return 2.0 * kZ80Clock / (dacCyclesAfterHigh(pitch) + dacCyclesAfterLow(pitch)); }
 
-SoundData builtInSoundData() {
+SoundData builtInSoundData(SoundDriver driver) {
     SoundData data;
+    data.driver = driver;
+    if (driver == SoundDriver::Sonic2) {
+        data.drums = sonic2Drums();
+        return data;
+    }
+    data.drums.resize(kDrumSampleCount);
     data.drums[0].pcm = synthKick();
     data.drums[1].pcm = synthSnare();
     data.drums[2].pcm = synthTimpani();
     return data;
+}
+
+SoundData soundDataFor(SoundDriver driver, const fs::path& folder) {
+    if (folder.empty()) return builtInSoundData(driver);
+    return driver == SoundDriver::Sonic2 ? loadSonic2SoundData(folder) : loadSoundData(folder);
 }
 
 SoundData loadSoundData(const fs::path& folder) {
@@ -166,6 +239,7 @@ SoundData loadSoundData(const fs::path& folder) {
 }
 
 std::string SoundData::summary() const {
+    if (driver == SoundDriver::Sonic2) return sonic2Summary(*this);
     int envelopes = 0;
     for (const auto& envelope : psgEnvelopes) envelopes += envelope ? 1 : 0;
     std::vector<std::string> own;

@@ -1,10 +1,11 @@
 #pragma once
-// The Sonic 1 sounds a song refers to but does not hold: the nine PSG volume
-// envelopes, the three drum samples of the DAC and the SEGA voice. They are
-// the game's, so the program ships none of them: it reads them from a Sonic 1
-// disassembly's folder when the user names one, and otherwise plays flat
-// envelopes and drums of its own, synthesised here at the driver's rates; the
-// SEGA voice has no stand-in and plays silent.
+// The sounds a song refers to but does not hold: for Sonic 1 the nine PSG
+// volume envelopes, the three drum samples of the DAC and the SEGA voice; for
+// Sonic 2 thirteen envelopes and seven samples. They are the game's, so the
+// program ships none of them: it reads them from a disassembly's folder when
+// the user names one, and otherwise plays flat envelopes and drums of its
+// own, synthesised here at the driver's rates; the SEGA voice has no stand-in
+// and plays silent.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -35,6 +36,27 @@ inline constexpr std::array<int, kDrumSampleCount> kDrumPitches{0x17, 0x01, 0x1B
 inline constexpr std::size_t kSegaPcmSize = 27000;
 inline constexpr int kSegaCyclesPerByte = 220;
 
+// Sonic 2's DAC: seven samples (DPCM bytes as the game's), and the drum notes
+// 81-91, each a sample and a rate byte c: one DAC write every 134 + 13c Z80
+// cycles.
+inline constexpr int kSonic2EnvelopeCount = 13;
+inline constexpr std::array<std::size_t, kSonic2EnvelopeCount> kSonic2EnvelopeSizes{23, 7,  17, 11, 42, 15, 28,
+                                                                                    40, 17, 62, 28, 128, 16};
+inline constexpr int kSonic2SampleCount = 7;
+inline constexpr std::array<std::size_t, kSonic2SampleCount> kSonic2SampleSizes{660, 1827, 1398, 1868,
+                                                                              2997, 1806, 1476};
+struct Sonic2DacNote {
+    std::uint8_t sample;
+    std::uint8_t rate;
+};
+inline constexpr std::uint8_t kSonic2FirstDacNote = 0x81;
+inline constexpr std::array<Sonic2DacNote, 17> kSonic2DacNotes{{{0, 0x17}, {1, 0x01}, {2, 0x06}, {3, 0x08},
+                                                                {4, 0x1B}, {5, 0x0A}, {6, 0x1B}, {4, 0x12},
+                                                                {4, 0x15}, {4, 0x1C}, {4, 0x1D}, {5, 0x02},
+                                                                {5, 0x05}, {5, 0x08}, {6, 0x08}, {6, 0x0B},
+                                                                {6, 0x12}}};
+inline constexpr int sonic2DacCycles(int rate) { return 134 + 13 * (rate == 0 ? 256 : rate); }
+
 struct DacSample {
     // The values the Z80 hands the DAC, one per nibble of the DPCM data
     // (8-bit unsigned, 80h the middle).
@@ -43,13 +65,25 @@ struct DacSample {
 };
 
 struct SoundData {
-    // Envelope n (1..9) at index n - 1: one byte per frame added to the
+    SoundDriver driver = SoundDriver::Sonic1;
+    // Envelope n (1..9, Sonic 2 1..0D) at index n - 1: one byte per frame added to the
     // volume, ending with kEnvelopeHold. Empty when built in: flat, the
     // track's own volume.
     PsgEnvelopeSet psgEnvelopes;
-    std::array<DacSample, kDrumSampleCount> drums;
+    // Sonic 1: kick, snare, timpani; Sonic 2: kick, snare, clap, scratch,
+    // timpani, tom, bongo.
+    std::vector<DacSample> drums;
     // Empty when not read from a folder.
     DacSample sega;
+    // Sonic 2: the rate byte of each drum note 81-91 (the driver's, or those
+    // the disassembly's sample rates give).
+    std::array<std::uint8_t, kSonic2DacNotes.size()> sonic2Rates = [] {
+        std::array<std::uint8_t, kSonic2DacNotes.size()> rates{};
+        for (std::size_t k = 0; k < rates.size(); ++k) rates[k] = kSonic2DacNotes[k].rate;
+        return rates;
+    }();
+    // Sonic 2: which layout of the disassembly the samples came from.
+    std::string layout;
     // One line for each file of the folder that could not be used.
     std::vector<std::string> problems;
     std::filesystem::path folder;  // empty when nothing was read
@@ -60,13 +94,28 @@ struct SoundData {
 };
 
 // Flat envelopes and the synthesised drums.
-SoundData builtInSoundData();
+SoundData builtInSoundData(SoundDriver driver = SoundDriver::Sonic1);
 
 // Reads sound/psg/psg1.bin .. psg9.bin, sound/dac/{kick,snare,timpani}.dpcm
 // and sound/dac/sega.pcm below `folder` (the disassembly's top folder, or its sound folder itself).
 // Each file that is missing, of the wrong size or broken is named in
 // `problems` and its sound is the built-in one (for the SEGA voice: silence).
 SoundData loadSoundData(const std::filesystem::path& folder);
+// The same for a Sonic 2 disassembly: the envelopes from the driver's
+// source, the samples from sound/DAC in any of the three layouts the
+// disassembly has had.
+SoundData loadSonic2SoundData(const std::filesystem::path& folder);
+// The driver's sound data from `folder`, or the built-in one when empty.
+SoundData soundDataFor(SoundDriver driver, const std::filesystem::path& folder);
+
+// The values a DPCM encoder gives for `pcm` (8-bit unsigned): each the
+// nearest the sixteen steps reach from the one before (the first on ties),
+// an odd last value dropped.
+Bytes dpcmRoundTrip(std::span<const std::uint8_t> pcm);
+
+// Sonic 2's rate byte for a sample rate in Hz, as the disassembly's build
+// derives it.
+std::uint8_t sonic2RateByte(double hz);
 
 // DPCM as the driver's Z80 code plays it: an accumulator starting at 80h,
 // each byte's high nibble then low nibble adding a step from a table of

@@ -48,9 +48,9 @@ VgmWriter::VgmWriter(const SoundData& sound) : sound_(sound), out_(kVgmHeaderSiz
     // Every sample in one data block: players keep only the last block of a
     // kind.
     std::uint32_t size = 0;
-    for (std::size_t k = 0; k < kDrumSampleCount; ++k) {
-        blockOffset_[k] = size;
-        size += static_cast<std::uint32_t>(sound_.drums[k].pcm.size());
+    for (const DacSample& drum : sound_.drums) {
+        blockOffset_.push_back(size);
+        size += static_cast<std::uint32_t>(drum.pcm.size());
     }
     segaOffset_ = size;
     size += static_cast<std::uint32_t>(sound_.sega.pcm.size());
@@ -85,6 +85,7 @@ void VgmWriter::addFrame(const Frame& frame, bool loopStart) {
             case ChipPort::Ym0: ym(0, static_cast<std::uint8_t>(w.address), w.value); break;
             case ChipPort::Ym1: ym(1, static_cast<std::uint8_t>(w.address), w.value); break;
             case ChipPort::Psg: psg(w.value); break;
+            case ChipPort::Dac: dacNote(w.value); break;
             case ChipPort::Z80:
                 if (w.address == kZ80TimpaniPitch) dacPitch(w.value);
                 // The Z80 takes a byte with bit 7 set as a request.
@@ -105,6 +106,10 @@ void VgmWriter::dacPitch(std::uint8_t pitch) { timpaniPitch_ = pitch; }
 
 void VgmWriter::dacRequest(std::uint8_t id) { request_ = id; }
 
+void VgmWriter::dacNote(std::uint8_t note) {
+    if (note >= kSonic2FirstDacNote && note < kSonic2FirstDacNote + kSonic2DacNotes.size()) note_ = note;
+}
+
 void VgmWriter::markLoop() {
     loopOffset_ = out_.size();
     loopSample_ = pos_;
@@ -122,6 +127,20 @@ void VgmWriter::seek(std::uint32_t offset) {
 }
 
 void VgmWriter::startPendingSample() {
+    if (note_) {
+        const std::size_t k = static_cast<std::size_t>(*note_ - kSonic2FirstDacNote);
+        note_.reset();
+        const std::size_t sample = kSonic2DacNotes[k].sample;
+        if (sample >= sound_.drums.size()) return;
+        Playing p;
+        p.startSample = pos_;
+        p.base = blockOffset_[sample];
+        p.size = sound_.drums[sample].pcm.size();
+        p.cyclesEach = sonic2DacCycles(sound_.sonic2Rates[k]);
+        seek(p.base);
+        playing_ = p;
+        return;
+    }
     // The SEGA voice does not look at requests: the last one made while it
     // plays waits for its end.
     if (!request_ || (playing_ && playing_->sega)) return;
@@ -188,7 +207,8 @@ void VgmWriter::advanceTo(std::uint64_t sample) {
             out_.push_back(0x80);
             lastDacCommand_ = out_.size() - 1;
         }
-        p.cycles += static_cast<std::uint64_t>(p.sega               ? kSegaCyclesPerByte
+        p.cycles += static_cast<std::uint64_t>(p.cyclesEach != 0    ? p.cyclesEach
+                                               : p.sega             ? kSegaCyclesPerByte
                                                : p.next % 2 == 0    ? dacCyclesAfterHigh(p.pitch)
                                                                     : dacCyclesAfterLow(p.pitch));
         ++p.next;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/byte_reader.hpp"
 #include "player/chip_events.hpp"
@@ -38,6 +39,9 @@ public:
     // are done, cutting the one playing.
     void dacPitch(std::uint8_t pitch);
     void dacRequest(std::uint8_t id);
+    // Sonic 2: the DAC track's drum note (81-91), which starts its sample at
+    // its rate when the frame's writes are done, cutting the one playing.
+    void dacNote(std::uint8_t note);
     // The frame begun last is the first of the song's loop.
     void markLoop();
     // The 68000 keeps the Z80's bus from the end of the frame begun last
@@ -68,12 +72,13 @@ private:
 
     const SoundData& sound_;
     Bytes out_;
-    std::array<std::uint32_t, kDrumSampleCount> blockOffset_{};
+    std::vector<std::uint32_t> blockOffset_;
     std::uint32_t segaOffset_ = 0;
     std::uint64_t pos_ = 0;      // samples written so far
     int frames_ = 0;
     std::uint8_t timpaniPitch_ = kInitialTimpaniPitch;
     std::optional<std::uint8_t> request_;  // made this frame, starts at its end
+    std::optional<std::uint8_t> note_;     // Sonic 2's, likewise
     bool held_ = false;
     std::optional<std::size_t> loopOffset_;
     std::uint64_t loopSample_ = 0;
@@ -88,6 +93,7 @@ private:
         std::size_t size = 0;
         std::size_t next = 0;
         int pitch = 0;
+        int cyclesEach = 0;  // Sonic 2: Z80 cycles between two values
         std::uint64_t startSample = 0;
         std::uint64_t cycles = 0;
         // The SEGA voice: a byte every kSegaCyclesPerByte, no request heard
