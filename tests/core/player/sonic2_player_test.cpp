@@ -155,3 +155,92 @@ INSTANTIATE_TEST_SUITE_P(References, DriverLog,
 
 }  // namespace
 }  // namespace ferro::test
+
+namespace ferro::test {
+namespace {
+
+// A Sonic 2 song for `address`: the DAC track stops at once, then the FM
+// tracks, then one voice (algorithm 7, TL 10).
+Bytes sonic2Song(std::uint16_t address, std::uint8_t tempo, const std::vector<Bytes>& fm) {
+    const std::size_t count = fm.size() + 1;
+    Bytes out = {0, 0, static_cast<std::uint8_t>(count), 0, 1, tempo};
+    out.resize(6 + 4 * count, 0);
+    const auto pointTo = [&](std::size_t at) {
+        out[at] = static_cast<std::uint8_t>(address + out.size());
+        out[at + 1] = static_cast<std::uint8_t>((address + out.size()) >> 8);
+    };
+    pointTo(6);
+    out.push_back(0xF2);
+    for (std::size_t k = 0; k < fm.size(); ++k) {
+        pointTo(10 + 4 * k);
+        out.insert(out.end(), fm[k].begin(), fm[k].end());
+    }
+    pointTo(0);
+    const Bytes v = voice(7, 0x10, 0x10, 0x10, 0x10);
+    out.insert(out.end(), v.begin(), v.end());
+    return out;
+}
+
+PlayerOptions at(std::uint16_t address) {
+    PlayerOptions options;
+    options.placement = {SoundDriver::Sonic2, address, std::nullopt};
+    options.loopSearchFrames = 0;
+    return options;
+}
+
+// The frames in which an update begins, over the first `frames`.
+std::vector<std::uint32_t> updateFrames(const Bytes& song, const PlayerOptions& options, std::uint32_t frames) {
+    SongPlayer player(song, options);
+    std::vector<std::uint32_t> out;
+    Frame frame;
+    while (player.nextFrame() < frames && player.step(frame))
+        if (frame.updateAt) out.push_back(frame.index);
+    return out;
+}
+
+// Six FM tracks loading a voice in the same update: 180 writes keep the
+// driver past the next interrupt, which is lost. A song in the bank window
+// is not unpacked: its first update comes in the loading frame, whose
+// clearing alone leaves too little of it to take the next interrupt.
+TEST(Sonic2Frames, AnUpdateOfManyWritesLosesTheNextAndTheLoadWaitsForTheUnpacking) {
+    const Bytes track = {0xA1, 0x01, 0xEF, 0x00, 0xA1, 0x01, 0xA1, 0x01, 0xF2};
+    const std::vector<Bytes> six(6, track);
+    EXPECT_EQ(updateFrames(sonic2Song(0x9000, 0xFF, six), at(0x9000), 6), (std::vector<std::uint32_t>{0, 2, 4, 5}));
+    EXPECT_EQ(updateFrames(sonic2Song(0x1380, 0xFF, six), at(0x1380), 6), (std::vector<std::uint32_t>{1, 2, 4, 5}));
+}
+
+struct Refused {
+    const char* name;
+    std::uint16_t address;
+    Bytes fm1;
+    std::string message;
+};
+
+class Sonic2Refusals : public testing::TestWithParam<Refused> {};
+
+TEST_P(Sonic2Refusals, NameTheTrackAndThePlace) {
+    const Refused& c = GetParam();
+    Bytes song = sonic2Song(c.address, 0xFF, {c.fm1});
+    SongPlayer player(song, at(c.address));
+    Frame frame;
+    while (player.nextFrame() < 10 && player.step(frame)) {
+    }
+    ASSERT_TRUE(player.error());
+    EXPECT_EQ(*player.error(), c.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Songs, Sonic2Refusals,
+    testing::Values(
+        Refused{"OutsideRamAndWindow", 0x2000, {0xF2},
+                "A Sonic 2 song of 41 bytes at Z80 address 2000 lies outside both the driver's music buffer (1380, "
+                "1984 bytes) and its bank window (8000-FFFF)"},
+        Refused{"JumpOutOfTheSong", 0x8000, {0xA1, 0x01, 0xF6, 0x00, 0x90},
+                "FM1 at offset 0011 (Z80 8011): jumps outside the song"},
+        Refused{"ReturnWithoutCall", 0x1380, {0xE3}, "FM1 at offset 000F (Z80 138F): return (E3) without a call"},
+        Refused{"RestoreSavedSong", 0x1380, {0xE4},
+                "FM1 at offset 000F (Z80 138F): E4 restores a song the 1-up jingle saved: undefined in a song"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace ferro::test
