@@ -1,8 +1,10 @@
 // `ferrocanto-cli render INPUT -o OUT [--setup F.json] [--seed N] [--loops N]
-// [--sound-data DIR]`: plays a song as the Sonic 1 driver would and writes
-// what it sends to the chips (OUT.vgm) or the sound itself (OUT.wav). INPUT is
-// an XM module, converted in memory with the setup's choices (nothing is
-// written beside it), or a Sonic 1 song binary, played with its own voices.
+// [--sound-data DIR] [--driver sonic1|sonic2] [--address HEX]`: plays a song
+// as the driver would and writes what it sends to the chips (OUT.vgm) or the
+// sound itself (OUT.wav). INPUT is an XM module, converted in memory with the
+// setup's choices (nothing is written beside it), or a song binary, played
+// with its own voices: for Sonic 2 the song's bytes for a Z80 address (1380
+// unless given) or a Saxman stream (.sax).
 //
 // Exit codes as `convert`: 0 written; 1 a song that cannot be converted or
 // that the player refuses (the message on standard error), or an output that
@@ -38,7 +40,18 @@ struct RenderOptions {
     std::optional<std::uint64_t> seed;
     int loops = kDefaultLoops;
     std::string soundData;
+    std::string driver = "sonic1";
+    std::string address;
 };
+
+// "1380", "$1380" or "0x1380": a Z80 address.
+std::optional<std::uint16_t> parseAddress(std::string text) {
+    if (text.starts_with("$")) text.erase(0, 1);
+    else if (text.starts_with("0x") || text.starts_with("0X")) text.erase(0, 2);
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(std::stoul(text, nullptr, 16));
+}
 
 std::string lowerExtension(const fs::path& path) {
     std::string ext = utf8FromPath(path.extension());
@@ -57,18 +70,25 @@ int runRender(const RenderOptions& opt) {
         std::cerr << kNoWavRender << '\n';
         return kSetupErrorExitCode;
     }
-    SoundData sound = builtInSoundData();
+    const SoundDriver driver = opt.driver == "sonic2" ? SoundDriver::Sonic2 : SoundDriver::Sonic1;
+    std::optional<std::uint16_t> address;
+    if (!opt.address.empty() && !(address = parseAddress(opt.address))) {
+        std::cerr << "--address takes a Z80 address in hex (0000 to FFFF): " << opt.address << '\n';
+        return kSetupErrorExitCode;
+    }
+    fs::path folder;
     if (!opt.soundData.empty()) {
-        const fs::path folder = fs::absolute(pathFromUtf8(opt.soundData));
+        folder = fs::absolute(pathFromUtf8(opt.soundData));
         std::error_code ec;
         if (!fs::is_directory(folder, ec)) {
-            std::cerr << "The Sonic 1 sound folder " << opt.soundData << " does not exist\n";
+            std::cerr << "The " << (driver == SoundDriver::Sonic2 ? "Sonic 2" : "Sonic 1") << " sound folder "
+                      << opt.soundData << " does not exist\n";
             return kSetupErrorExitCode;
         }
-        sound = loadSoundData(folder);
     }
+    const SoundData sound = soundDataFor(driver, folder);
 
-    RenderInput input = songForRender(opt.input, opt.setup, opt.seed);
+    RenderInput input = songForRender(opt.input, opt.setup, opt.seed, driver, address);
     if (!input.song) {
         std::cerr << input.message << '\n';
         return input.exitCode;
@@ -76,8 +96,10 @@ int runRender(const RenderOptions& opt) {
     for (const auto& warning : input.warnings) std::cerr << "Warning: " << warning << '\n';
 
     // A WAV hears the driver straight on; a VGM loops where the song does.
-    const SongHearing hearing = kind == ".vgm" ? SongHearing{renderSongToVgm(*input.song, sound, input.name), {}}
-                                               : renderSongToHear(*input.song, sound, input.name, opt.loops);
+    const SongHearing hearing =
+        kind == ".vgm"
+            ? SongHearing{renderSongToVgm(*input.song, sound, input.name, kMaxRenderFrames, nullptr, input.placement), {}}
+            : renderSongToHear(*input.song, sound, input.name, opt.loops, kMaxRenderFrames, nullptr, input.placement);
     const SongRender& render = hearing.render;
     if (render.error) {
         std::cerr << *render.error << '\n';
@@ -110,15 +132,19 @@ int runRender(const RenderOptions& opt) {
 void addRenderCommand(CLI::App& app, int& exitCode) {
     auto opt = std::make_shared<RenderOptions>();
     CLI::App* cmd = app.add_subcommand(
-        "render", "Play a song as the Sonic 1 driver does into a VGM or WAV file (an XM module is converted in memory)");
-    cmd->add_option("input", opt->input, "The XM module or a Sonic 1 song binary (.bin)")->required();
+        "render", "Play a song as its driver does into a VGM or WAV file (an XM module is converted in memory)");
+    cmd->add_option("input", opt->input, "The XM module, or a song binary (.bin; for Sonic 2 also .sax)")->required();
     cmd->add_option("-o,--output", opt->output, "The file to write: .vgm or .wav")->required();
     cmd->add_option("--setup", opt->setup, "The song setup file (JSON) for an XM module");
     cmd->add_option("--seed", opt->seed, "Seed for the \"Random\" pan choice")->check(CLI::NonNegativeNumber);
     cmd->add_option("--loops", opt->loops, "Times the loop plays in a WAV before the fade (default 2)")
         ->check(CLI::Range(1, 100));
     cmd->add_option("--sound-data", opt->soundData,
-                    "A Sonic 1 disassembly's folder: PSG envelopes and drum samples from its sound folder");
+                    "A disassembly's folder for the driver: PSG envelopes and drum samples from it");
+    cmd->add_option("--driver", opt->driver, "The driver that plays the song: sonic1 (default) or sonic2")
+        ->check(CLI::IsMember({"sonic1", "sonic2"}));
+    cmd->add_option("--address", opt->address,
+                    "Sonic 2: the Z80 address (hex) a song binary plays from, 1380 unless given");
     cmd->callback([opt, &exitCode] { exitCode = runRender(*opt); });
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/paths.hpp"
+#include "player/saxman.hpp"
 #include "cli/setup_file.hpp"
 #include "cli/text.hpp"
 #include "song/song_conversion.hpp"
@@ -56,10 +57,41 @@ void convertModule(RenderInput& out, const fs::path& path, const Bytes& bytes, c
     out.song = std::move(song.binary);
 }
 
+bool hasExtension(const fs::path& path, const std::string& lower) {
+    std::string ext = utf8FromPath(path.extension());
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == lower;
+}
+
+// A Sonic 2 song: a Saxman stream unpacks to the music buffer, which it
+// must fit; other bytes play from the address given, the buffer's by
+// default.
+void placeSonic2Song(RenderInput& out, const fs::path& path, Bytes bytes, std::optional<std::uint16_t> address) {
+    out.placement.address = address.value_or(kSonic2MusicBuffer);
+    if (!hasExtension(path, ".sax")) {
+        out.song = std::move(bytes);
+        return;
+    }
+    if (address && *address != kSonic2MusicBuffer) {
+        out.message = "--address is for song bytes (.bin): a Saxman song (.sax) unpacks to 1380";
+        out.exitCode = 2;
+        return;
+    }
+    SaxmanSong song = unpackSaxman(bytes, kSonic2MusicBufferSize);
+    if (song.error) {
+        out.message = *song.error;
+        return;
+    }
+    out.placement.unpackCycles = song.unpackCycles;
+    out.song = std::move(song.bytes);
+}
+
 }  // namespace
 
-RenderInput songForRender(const std::string& input, const std::string& setup, std::optional<std::uint64_t> seed) {
+RenderInput songForRender(const std::string& input, const std::string& setup, std::optional<std::uint64_t> seed,
+                          SoundDriver driver, std::optional<std::uint16_t> address) {
     RenderInput out;
+    out.placement.driver = driver;
     const fs::path path = fs::absolute(pathFromUtf8(input));
     out.name = utf8FromPath(path.stem());
     // Songs are small; a file of many megabytes is neither a song nor a module
@@ -70,10 +102,20 @@ RenderInput songForRender(const std::string& input, const std::string& setup, st
         return out;
     }
     if (isXm(*bytes)) {
+        if (driver == SoundDriver::Sonic2) {
+            out.message = "This build converts modules for Sonic 1 only: render a Sonic 2 song's bytes (.bin) or "
+                          "Saxman stream (.sax)";
+            return out;
+        }
         convertModule(out, path, *bytes, setup, seed);
         return out;
     }
     if (!setup.empty()) out.warnings.push_back("--setup is for XM modules: " + input + " plays with its own voices");
+    if (driver == SoundDriver::Sonic2) {
+        placeSonic2Song(out, path, std::move(*bytes), address);
+        return out;
+    }
+    if (address) out.warnings.push_back("--address is for Sonic 2 songs: " + input + " plays as a Sonic 1 song");
     out.song = std::move(*bytes);
     return out;
 }

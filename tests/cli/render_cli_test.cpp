@@ -187,6 +187,63 @@ TEST_F(RenderCli, ASongWhoseStateDoesNotRepeatSaysWhereTheVgmRepeatsAPass) {
 #endif
 }
 
+// Drums and an FM part that loops, for Sonic 2 at `address`.
+Bytes sonic2Song(std::uint16_t address) {
+    const Bytes fm = {0xEF, 0x00, 0xA1, 0x06, 0xA5, 0xF6, static_cast<std::uint8_t>(address + 0x17),
+                      static_cast<std::uint8_t>((address + 0x17) >> 8)};
+    return test::sonic2Song(address, 0xC0, {fm}, {0x81, 0x06, 0x86, 0x8F, 0xF6, static_cast<std::uint8_t>(address + 0x0E),
+                                                  static_cast<std::uint8_t>((address + 0x0E) >> 8)});
+}
+
+// The song's bytes for the buffer, the same packed as Saxman, and bytes for
+// the bank window: each the library's render for Sonic 2 from its address.
+TEST_F(RenderCli, Sonic2SongBytesOrSaxmanAreTheLibrarysRender) {
+    dir_.write("in/buffer.bin", sonic2Song(0x1380));
+    dir_.write("in/buffer.sax", test::literalSaxman(sonic2Song(0x1380)));
+    dir_.write("in/window.bin", sonic2Song(0x9ABC));
+    const SoundData sound = builtInSoundData(SoundDriver::Sonic2);
+    for (const auto& [file, address, extra] : {std::tuple("buffer.bin", 0x1380, ""), std::tuple("buffer.sax", 0x1380, ""),
+                                               std::tuple("window.bin", 0x9ABC, "9abc")}) {
+        std::vector<std::string> args = {in(file).string(), "-o", out("song.vgm").string(), "--driver", "sonic2"};
+        if (*extra) args.insert(args.end(), {"--address", extra});
+        const RenderRun r = run(args);
+        ASSERT_EQ(r.code, 0) << file << r.err;
+        EXPECT_PRED_FORMAT2(IsSubstring, "Sound data: built in for Sonic 2", r.out);
+        const SongPlacement placement{SoundDriver::Sonic2, static_cast<std::uint16_t>(address), std::nullopt};
+        const std::string name = fs::path(file).stem().string();
+        const SongRender want =
+            renderSongToVgm(sonic2Song(placement.address), sound, name, kMaxRenderFrames, nullptr, placement);
+        ASSERT_FALSE(want.error) << *want.error;
+        EXPECT_EQ(test::readFileBytes(out("song.vgm")), want.vgm) << file;
+    }
+}
+
+TEST_F(RenderCli, Sonic2InputsThatCannotBeUsed) {
+    dir_.write("in/short.sax", Bytes{0x40, 0x00, 0xFF, 0x01});
+    dir_.write("in/song.sax", test::literalSaxman(sonic2Song(0x1380)));
+    dir_.write("in/tune.xm", moduleXm());
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    };
+    const std::vector<Case> cases{
+        {{in("song.bin").string(), "--address", "12345"}, 2, "--address takes a Z80 address in hex"},
+        {{in("song.sax").string(), "--address", "9000"}, 2, "a Saxman song (.sax) unpacks to 1380"},
+        {{in("short.sax").string()}, 1, "The Saxman stream's count is 64 bytes, but only 2 follow it"},
+        {{in("tune.xm").string()}, 1, "This build converts modules for Sonic 1 only"},
+        {{in("song.bin").string(), "--driver", "sonic3"}, 2, "--driver"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, {"-o", out("song.vgm").string(), "--driver", "sonic2"});
+        const RenderRun r = run(args);
+        EXPECT_EQ(r.code, c.code) << c.message;
+        EXPECT_PRED_FORMAT2(IsSubstring, c.message, r.err);
+        EXPECT_FALSE(fs::exists(out("song.vgm")));
+    }
+}
+
 #ifdef FERRO_WAV_RENDER
 TEST_F(RenderCli, WavHasTheIntroTheLoopsAndTheFade) {
     const RenderRun r = run({in().string(), "-o", out("song.wav").string(), "--loops", "3"});

@@ -86,6 +86,41 @@ inline PlayerOptions testOptions() {
     return options;
 }
 
+// A Sonic 2 song for Z80 address `address`: the DAC track, the FM tracks,
+// then one voice (algorithm 7, TL 10), pointers absolute.
+inline Bytes sonic2Song(std::uint16_t address, std::uint8_t tempo, const std::vector<Bytes>& fm,
+                        const Bytes& dac = {0xF2}) {
+    const std::size_t count = fm.size() + 1;
+    Bytes out = {0, 0, static_cast<std::uint8_t>(count), 0, 1, tempo};
+    out.resize(6 + 4 * count, 0);
+    const auto pointTo = [&](std::size_t at) {
+        out[at] = static_cast<std::uint8_t>(address + out.size());
+        out[at + 1] = static_cast<std::uint8_t>((address + out.size()) >> 8);
+    };
+    pointTo(6);
+    out.insert(out.end(), dac.begin(), dac.end());
+    for (std::size_t k = 0; k < fm.size(); ++k) {
+        pointTo(10 + 4 * k);
+        out.insert(out.end(), fm[k].begin(), fm[k].end());
+    }
+    pointTo(0);
+    const Bytes v = voice(7, 0x10, 0x10, 0x10, 0x10);
+    out.insert(out.end(), v.begin(), v.end());
+    return out;
+}
+
+// `image` as a Saxman stream of literals only: FF before every 8 bytes.
+inline Bytes literalSaxman(const Bytes& image) {
+    Bytes stream;
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        if (i % 8 == 0) stream.push_back(0xFF);
+        stream.push_back(image[i]);
+    }
+    Bytes out = {static_cast<std::uint8_t>(stream.size()), static_cast<std::uint8_t>(stream.size() >> 8)};
+    out.insert(out.end(), stream.begin(), stream.end());
+    return out;
+}
+
 enum class Show { All, Keys, Psg, Z80 };
 
 inline std::string describe(const ChipWrite& w) {

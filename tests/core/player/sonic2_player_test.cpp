@@ -159,28 +159,6 @@ INSTANTIATE_TEST_SUITE_P(References, DriverLog,
 namespace ferro::test {
 namespace {
 
-// A Sonic 2 song for `address`: the DAC track stops at once, then the FM
-// tracks, then one voice (algorithm 7, TL 10).
-Bytes sonic2Song(std::uint16_t address, std::uint8_t tempo, const std::vector<Bytes>& fm) {
-    const std::size_t count = fm.size() + 1;
-    Bytes out = {0, 0, static_cast<std::uint8_t>(count), 0, 1, tempo};
-    out.resize(6 + 4 * count, 0);
-    const auto pointTo = [&](std::size_t at) {
-        out[at] = static_cast<std::uint8_t>(address + out.size());
-        out[at + 1] = static_cast<std::uint8_t>((address + out.size()) >> 8);
-    };
-    pointTo(6);
-    out.push_back(0xF2);
-    for (std::size_t k = 0; k < fm.size(); ++k) {
-        pointTo(10 + 4 * k);
-        out.insert(out.end(), fm[k].begin(), fm[k].end());
-    }
-    pointTo(0);
-    const Bytes v = voice(7, 0x10, 0x10, 0x10, 0x10);
-    out.insert(out.end(), v.begin(), v.end());
-    return out;
-}
-
 PlayerOptions at(std::uint16_t address) {
     PlayerOptions options;
     options.placement = {SoundDriver::Sonic2, address, std::nullopt};
@@ -240,6 +218,47 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"ReturnWithoutCall", 0x1380, {0xE3}, "FM1 at offset 000F (Z80 138F): return (E3) without a call"},
         Refused{"RestoreSavedSong", 0x1380, {0xE4},
                 "FM1 at offset 000F (Z80 138F): E4 restores a song the 1-up jingle saved: undefined in a song"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace ferro::test
+
+#include "player/saxman.hpp"
+
+namespace ferro::test {
+namespace {
+
+struct Unpacking {
+    const char* name;
+    Bytes file;
+    Bytes image;             // empty when refused
+    std::string error;       // the start of the refusal
+};
+
+class Saxman : public testing::TestWithParam<Unpacking> {};
+
+TEST_P(Saxman, UnpacksAsTheDriverDoes) {
+    const Unpacking& c = GetParam();
+    const SaxmanSong song = unpackSaxman(c.file, 16);
+    EXPECT_EQ(song.bytes, c.image);
+    EXPECT_EQ(song.error.value_or("").substr(0, c.error.size()), c.error);
+}
+
+// A copy's bytes b0 b1 give position ((b1 AND F0) × 16 + b0 + 12h) AND FFF,
+// counted from the start of the unpacked song, and (b1 AND 0F) + 3 bytes.
+INSTANTIATE_TEST_SUITE_P(
+    Streams, Saxman,
+    testing::Values(
+        Unpacking{"Literals", literalSaxman({1, 2, 3, 4, 5, 6, 7, 8, 9}), {1, 2, 3, 4, 5, 6, 7, 8, 9}, ""},
+        // Position 0 (EE F0), 4 bytes from 2 bytes unpacked: the overlap repeats.
+        Unpacking{"OverlappingCopy", {5, 0, 0x03, 7, 8, 0xEE, 0xF1}, {7, 8, 7, 8, 7, 8}, ""},
+        // Position 5, above the 1 byte unpacked: zeroes.
+        Unpacking{"CopyFromAheadGivesZeroes", {4, 0, 0x01, 9, 0xF3, 0xF0}, {9, 0, 0, 0}, ""},
+        Unpacking{"CopyOfTheBufferItself", {4, 0, 0x01, 9, 0xEF, 0xF0}, {}, "The Saxman stream at byte 4: a copy"},
+        Unpacking{"CountPastTheFile", {9, 0, 0xFF, 1, 2}, {}, "The Saxman stream's count is 9 bytes, but only 3"},
+        Unpacking{"MoreThanTheBuffer", literalSaxman(Bytes(17, 1)), {}, "The Saxman stream at byte 21: the song"},
+        // The count ends the stream inside a copy's two bytes.
+        Unpacking{"CountEndsInsideAnItem", {3, 0, 0x01, 9, 0xEE, 0xF1}, {9}, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
