@@ -273,6 +273,23 @@ std::vector<Seed> playerSeeds() {
     seeds.push_back(with(9, {.dac = Seed{0x81, 0x02, 0x87, 0x10, 0x82, 0x02, 0x85, 0x02, 0x90, 0x40, 0x8C, 0x02,
                                          0xF6, 0xFF, 0xF2},
                              .fm = {TrackBytes{{0xA1, 0x20, 0xF6, 0xFF, 0xFC}}}}));
+    // Sonic 2 songs in the music buffer and in the bank window: every drum
+    // note, a voice, modulation, a call, a loop and jumps back.
+    for (const std::uint16_t address : {std::uint16_t{0x1380}, std::uint16_t{0x8000}}) {
+        const auto lo = [&](int offset) { return static_cast<std::uint8_t>(address + offset); };
+        const auto hi = [&](int offset) { return static_cast<std::uint8_t>((address + offset) >> 8); };
+        Seed dac;
+        for (std::uint8_t note = 0x81; note <= 0x92; ++note) dac.insert(dac.end(), {note, 0x03});
+        dac.insert(dac.end(), {0xE0, 0x40, 0x80, 0x02, 0x02, 0xF6, lo(0x0E), hi(0x0E)});
+        // FM1 starts at 0Eh plus the DAC track's 44 bytes: its loop at 41h, the call to 56h.
+        const Seed fm = {0xEF, 0x00, 0xF0, 0x01, 0x01, 0x02, 0x04, 0xA1, 0x06, 0xE7, 0xA5, 0x04, 0xF4, 0xE6, 0x02,
+                         0xF8, lo(0x56), hi(0x56), 0xF7, 0x00, 0x02, lo(0x41), hi(0x41), 0xEA, 0xC0, 0xF6, lo(0x41),
+                         hi(0x41), 0xE8, 0x02, 0xDF, 0x03, 0xF1, 0xED, 0x00, 0xE3};
+        Seed s{static_cast<std::uint8_t>(address == 0x8000 ? 0x31 : 0x11)};
+        const Seed bytes = test::sonic2Song(address, 0xE0, {fm}, dac);
+        s.insert(s.end(), bytes.begin(), bytes.end());
+        seeds.push_back(s);
+    }
     return seeds;
 }
 

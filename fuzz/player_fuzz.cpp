@@ -1,6 +1,7 @@
 // The song player on hostile songs. The first byte chooses whether PSG
-// envelopes are at hand and whether the sound data holds a SEGA voice; the
-// rest is the song. Whatever the bytes, playback either goes on, ends, or
+// envelopes are at hand, whether the sound data holds a SEGA voice, and
+// whether the song is Sonic 2's (in the music buffer or the bank window);
+// the rest is the song. Whatever the bytes, playback either goes on, ends, or
 // stops with a message, never reading outside the song; a copy of the player
 // plays on exactly as the original. The song's render into a VGM, bounded in
 // frames, reads back as the player's writes, with its length and loop where
@@ -27,6 +28,7 @@ constexpr int kLoopPasses = 2;
 
 PlayerOptions optionsFor(std::uint8_t choice) {
     PlayerOptions options;
+    if (choice & 0x10) options.placement = {SoundDriver::Sonic2, choice & 0x20 ? std::uint16_t{0x8000} : kSonic2MusicBuffer, {}};
     if (choice & 1) {
         for (std::size_t n = 0; n < options.psgEnvelopes.size(); ++n) {
             Bytes envelope;
@@ -43,6 +45,7 @@ PlayerOptions optionsFor(std::uint8_t choice) {
 // voice of the right size standing in for the folder's.
 SoundData soundFor(std::uint8_t choice, const PlayerOptions& options) {
     static const SoundData builtIn = builtInSoundData();
+    static const SoundData sonic2 = builtInSoundData(SoundDriver::Sonic2);
     static const SoundData withSega = [] {
         SoundData sound = builtInSoundData();
         sound.sega.pcm.resize(kSegaPcmSize);
@@ -50,7 +53,7 @@ SoundData soundFor(std::uint8_t choice, const PlayerOptions& options) {
         sound.sega.fromFolder = true;
         return sound;
     }();
-    SoundData sound = choice & 8 ? withSega : builtIn;
+    SoundData sound = choice & 0x10 ? sonic2 : choice & 8 ? withSega : builtIn;
     sound.psgEnvelopes = options.psgEnvelopes;
     return sound;
 }
@@ -88,7 +91,7 @@ Bytes straightVgm(std::span<const std::uint8_t> song, const SoundData& sound, Pl
 
 void checkRender(std::span<const std::uint8_t> song, std::uint8_t choice, PlayerOptions options) {
     const SoundData sound = soundFor(choice, options);
-    const SongRender render = renderSongToVgm(song, sound, "fuzz", kRenderFrames);
+    const SongRender render = renderSongToVgm(song, sound, "fuzz", kRenderFrames, nullptr, options.placement);
     FERRO_FUZZ_CHECK(!render.notes.empty() && render.notes.front() == sound.summary());
     if (render.error) {
         FERRO_FUZZ_CHECK(render.vgm.empty());
@@ -153,8 +156,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         FERRO_FUZZ_CHECK(frame.index == index);
         for (const ChipWrite& w : frame.writes) {
-            FERRO_FUZZ_CHECK(w.port == ChipPort::Z80 ? (w.address == kZ80SampleRequest || w.address == kZ80TimpaniPitch)
-                                                     : w.address <= 0xFF);
+            if (w.port == ChipPort::Dac)
+                FERRO_FUZZ_CHECK(w.value >= kSonic2FirstDacNote && w.value < kSonic2FirstDacNote + kSonic2DacNotes.size());
+            else
+                FERRO_FUZZ_CHECK(w.port == ChipPort::Z80
+                                     ? (w.address == kZ80SampleRequest || w.address == kZ80TimpaniPitch)
+                                     : w.address <= 0xFF);
         }
         if (const auto loop = player.trackLoop()) {
             FERRO_FUZZ_CHECK(loop->lengthFrames > 0);

@@ -1209,6 +1209,8 @@ Outcome SongPlayer::State::updateDac(Track& t) {
     const std::uint8_t sample = t.savedSample;
     if (sample == 0x80) return Outcome::Continue;
     if (sonic2()) {
+        // A duration before any drum repeats none.
+        if (sample < kSonic2FirstDacNote) return Outcome::Continue;
         if (sample >= kSonic2FirstDacNote + kSonic2DacNotes.size())
             warn(noteAt, "DAC note " + hex(sample, 2) + " lies past the driver's 17 drums: played silent");
         else

@@ -236,6 +236,17 @@ void readSamples(SoundData& data, const fs::path& top) {
 
 }  // namespace
 
+std::optional<SoundDriver> disassemblyDriver(const fs::path& folder) {
+    std::error_code ec;
+    const fs::path top = topFolder(folder);
+    if (fs::exists(top / "s2.sounddriver.asm", ec) || fs::exists(top / "sound" / "DAC" / "Kick.wav", ec) ||
+        fs::exists(top / "sound" / "DAC" / "Kick.dpcm", ec))
+        return SoundDriver::Sonic2;
+    for (const fs::path& psg : {folder / "sound" / "psg" / "psg1.bin", folder / "psg" / "psg1.bin"})
+        if (fs::exists(psg, ec)) return SoundDriver::Sonic1;
+    return std::nullopt;
+}
+
 SoundData loadSonic2SoundData(const fs::path& folder) {
     SoundData data = builtInSoundData(SoundDriver::Sonic2);
     data.folder = folder;

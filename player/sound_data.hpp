@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -105,6 +106,10 @@ SoundData loadSoundData(const std::filesystem::path& folder);
 // source, the samples from sound/DAC in any of the three layouts the
 // disassembly has had.
 SoundData loadSonic2SoundData(const std::filesystem::path& folder);
+// Which driver's disassembly `folder` (its top folder or its sound folder)
+// is, as far as its sound data shows; nothing when neither.
+std::optional<SoundDriver> disassemblyDriver(const std::filesystem::path& folder);
+
 // The driver's sound data from `folder`, or the built-in one when empty.
 SoundData soundDataFor(SoundDriver driver, const std::filesystem::path& folder);
 

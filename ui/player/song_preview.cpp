@@ -227,16 +227,18 @@ void SongPreview::startWorker(PreviewRequest request, const QString& exportPath)
 // an empty string.
 QString SongPreview::render(const PreviewRequest& request, const QString& exportPath,
                             const std::shared_ptr<PcmStream>& stream, const StopFlag& stop) {
-    const SoundData sound = request.soundFolder.isEmpty()
-                                ? builtInSoundData()
-                                : loadSoundData(pathFromUtf8(request.soundFolder.toStdString()));
+    const SoundDriver driver = request.placement.driver;
+    const SoundData sound = soundDataFor(driver, request.soundFolder.isEmpty()
+                                                     ? std::filesystem::path()
+                                                     : pathFromUtf8(request.soundFolder.toStdString()));
     // A VGM file loops where the song does; what is heard follows the driver
     // straight on.
     const bool vgmFile = exportPath.endsWith(".vgm", Qt::CaseInsensitive);
     const std::string name = request.name.toStdString();
     const SongHearing hearing =
-        vgmFile ? SongHearing{renderSongToVgm(request.song, sound, name, kMaxRenderFrames, &stop), {}}
-                : renderSongToHear(request.song, sound, name, request.loops, kMaxRenderFrames, &stop);
+        vgmFile ? SongHearing{renderSongToVgm(request.song, sound, name, kMaxRenderFrames, &stop, request.placement), {}}
+                : renderSongToHear(request.song, sound, name, request.loops, kMaxRenderFrames, &stop,
+                                   request.placement);
     const SongRender& song = hearing.render;
     if (song.error) return QString::fromStdString(*song.error);
     post(stream, [this, line = QString::fromStdString(song.notes.front())] { emit soundDataUsed(line); });

@@ -1,6 +1,6 @@
 #pragma once
-// Hearing the song in the program: the song's bytes are played by the Sonic 1
-// player into a VGM, rendered to sound in a worker thread and played through
+// Hearing the song in the program: the song's bytes are played by the
+// player, as the driver chosen plays them, into a VGM, rendered to sound in a worker thread and played through
 // the system's audio output while the rest is still rendering. The same
 // worker writes VGM and WAV files for the File menu's exports.
 #include <QObject>
@@ -16,6 +16,7 @@
 
 #include "base/byte_reader.hpp"
 #include "base/stop_flag.hpp"
+#include "player/chip_events.hpp"
 #include "player/wav_render.hpp"
 
 class QIODevice;
@@ -46,8 +47,11 @@ inline constexpr const char* kNoAudioOutput = "No audio output device";
 struct PreviewRequest {
     Bytes song;
     QString name;         // for the VGM's tag
-    QString soundFolder;  // a Sonic 1 disassembly, or empty for the built-in sounds
+    QString soundFolder;  // a disassembly for the driver, or empty for the built-in sounds
     int loops = 2;
+    // The driver that plays the song and, for Sonic 2, the Z80 address its
+    // bytes were written for.
+    SongPlacement placement;
 };
 
 class SongPreview : public QObject {

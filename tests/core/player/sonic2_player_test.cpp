@@ -263,3 +263,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace ferro::test
+
+namespace ferro::test {
+namespace {
+
+// A DAC track's first duration comes before any drum: it repeats none.
+TEST(Sonic2Dac, ADurationBeforeAnyDrumPlaysNothing) {
+    const Bytes song = sonic2Song(0x1380, 0xFF, {}, {0x02, 0x81, 0x02, 0xF2});
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> drums;
+    SongPlayer player(song, at(0x1380));
+    Frame frame;
+    while (player.nextFrame() < 10 && player.step(frame))
+        for (const ChipWrite& w : frame.writes)
+            if (w.port == ChipPort::Dac) drums.push_back({frame.index, w.value});
+    EXPECT_EQ(drums, (std::vector<std::pair<std::uint32_t, std::uint8_t>>{{3, 0x81}}));
+}
+
+}  // namespace
+}  // namespace ferro::test

@@ -136,3 +136,119 @@ TEST(SoundData, MissingFolderReportsEveryFileAndSaysBuiltIn) {
 
 }  // namespace
 }  // namespace ferro
+
+namespace ferro {
+namespace {
+
+const char* const kSonic2Samples[] = {"Kick", "Snare", "Clap", "Scratch", "Timpani", "Tom", "Bongo"};
+
+// A RIFF WAVE of 8-bit unsigned mono at `rate`.
+Bytes wave8(const Bytes& values, std::uint32_t rate) {
+    Bytes out;
+    const auto text = [&](const char* s) { out.insert(out.end(), s, s + 4); };
+    const auto u32 = [&](std::uint32_t v) { for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k))); };
+    const auto u16 = [&](std::uint16_t v) { out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); };
+    text("RIFF");
+    u32(static_cast<std::uint32_t>(36 + values.size()));
+    text("WAVE");
+    text("fmt ");
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate);
+    u16(1);
+    u16(8);
+    text("data");
+    u32(static_cast<std::uint32_t>(values.size()));
+    out.insert(out.end(), values.begin(), values.end());
+    return out;
+}
+
+// The driver's source as the disassembly writes it: envelope n holds n - 1
+// steps of 1 and its hold, in one of the number styles the source uses.
+std::string driverSource(int envelopes) {
+    std::string s = "zPSG_EnvTbl:\n\tdw zPSG_Env1\n";
+    for (int n = 1; n <= envelopes; ++n) {
+        s += "zPSG_Env" + std::to_string(n) + ":\n";
+        for (int k = 1; k < n; ++k) s += "\tdb\t1\n";
+        s += n % 2 ? "\tdb\t80h\n" : "\tdb\t$80 ; hold\n";
+    }
+    return s;
+}
+
+struct Sonic2Folder {
+    const char* layout;
+    std::string (*file)(int k);
+    const char* summary;
+};
+
+class Sonic2SoundFolder : public testing::TestWithParam<Sonic2Folder> {};
+
+TEST_P(Sonic2SoundFolder, ReadsEnvelopesFromTheDriverAndSamplesFromItsLayout) {
+    const Sonic2Folder& c = GetParam();
+    test::TempDir dir;
+    const std::string source = driverSource(12);
+    dir.write("s2.sounddriver.asm", Bytes(source.begin(), source.end()));
+    for (int k = 0; k < kSonic2SampleCount; ++k) {
+        const std::string name = c.file(k);
+        dir.write("sound/DAC/" + name, name.ends_with(".wav") ? wave8({0x80, 0x81, 0x83, 0x87}, 8267) : Bytes{0x12, 0x34});
+    }
+    const SoundData data = loadSonic2SoundData(dir.path() / "sound");
+    for (int n = 1; n <= 12; ++n) {
+        Bytes want(static_cast<std::size_t>(n - 1), 1);
+        want.push_back(kEnvelopeHold);
+        EXPECT_EQ(data.psgEnvelopes[static_cast<std::size_t>(n - 1)], want) << n;
+    }
+    EXPECT_FALSE(data.psgEnvelopes[12]);
+    ASSERT_EQ(data.problems.size(), 1u);
+    EXPECT_NE(data.problems[0].find("zPSG_Env13: envelope 13 plays flat"), std::string::npos) << data.problems[0];
+    const Bytes pcm = std::string(c.layout) == "WAV samples" ? Bytes{0x80, 0x81, 0x83, 0x87} : decodeDpcm(Bytes{0x12, 0x34});
+    for (const DacSample& drum : data.drums) EXPECT_EQ(std::tuple(drum.pcm, drum.fromFolder), std::tuple(pcm, true));
+    EXPECT_EQ(data.summary(), "Sound data: Sonic 2 disassembly " + (dir.path() / "sound").string() +
+                                  " (12 of 13 PSG envelopes, the others flat; " + c.summary + ")");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, Sonic2SoundFolder,
+    testing::Values(
+        Sonic2Folder{"WAV samples", [](int k) { return std::string(kSonic2Samples[k]) + ".wav"; },
+                     "WAV samples: kick, snare, clap, scratch, timpani, tom, bongo"},
+        Sonic2Folder{"DPCM samples", [](int k) { return std::string(kSonic2Samples[k]) + ".dpcm"; },
+                     "DPCM samples: kick, snare, clap, scratch, timpani, tom, bongo"},
+        Sonic2Folder{"numbered samples", [](int k) { return "Sample " + std::to_string(k + 1) + ".bin"; },
+                     "numbered samples: kick, snare, clap, scratch, timpani, tom, bongo"}),
+    [](const auto& info) { return std::string(info.param.layout).substr(0, 3); });
+
+// A WAV's rate sets its notes' rate bytes, the scaled notes too; the
+// earlier layouts keep the driver's.
+TEST(Sonic2SoundData, WavRatesGiveTheRateBytes) {
+    test::TempDir dir;
+    for (int k = 0; k < kSonic2SampleCount; ++k)
+        dir.write(std::string("sound/DAC/") + kSonic2Samples[k] + ".wav", wave8({0x80, 0x80}, 11025));
+    const SoundData data = loadSonic2SoundData(dir.path());
+    EXPECT_EQ(data.sonic2Rates[0], sonic2RateByte(11025));            // 81, kick
+    EXPECT_EQ(data.sonic2Rates[7], sonic2RateByte(11025 * 1.30));     // 88, timpani
+    EXPECT_EQ(data.sonic2Rates[16], sonic2RateByte(11025 * 1.30));    // 91, bongo
+    EXPECT_EQ(std::vector<int>({sonic2RateByte(8267), sonic2RateByte(24351), sonic2RateByte(7381)}),
+              std::vector<int>({0x17, 0x01, 0x1B}));
+}
+
+}  // namespace
+}  // namespace ferro
+
+namespace ferro {
+namespace {
+
+TEST(SoundFolders, EachDisassemblyIsKnownByItsSoundData) {
+    test::TempDir dir;
+    dir.write("s2/s2.sounddriver.asm", Bytes{});
+    dir.write("s1/sound/psg/psg1.bin", Bytes{0x80});
+    dir.write("other/readme.txt", Bytes{});
+    EXPECT_EQ(disassemblyDriver(dir.path() / "s2"), SoundDriver::Sonic2);
+    EXPECT_EQ(disassemblyDriver(dir.path() / "s1"), SoundDriver::Sonic1);
+    EXPECT_EQ(disassemblyDriver(dir.path() / "other"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace ferro

@@ -137,7 +137,7 @@ inline std::vector<VgmWrite> playerVgmWrites(std::span<const std::uint8_t> song,
     std::vector<VgmWrite> out;
     while (player.nextFrame() < frames && player.step(frame)) {
         for (const ChipWrite& w : frame.writes) {
-            if (w.port == ChipPort::Z80) continue;
+            if (w.port == ChipPort::Z80 || w.port == ChipPort::Dac) continue;
             const auto chip = w.port == ChipPort::Psg   ? VgmWrite::Chip::Psg
                               : w.port == ChipPort::Ym0 ? VgmWrite::Chip::Ym0
                                                         : VgmWrite::Chip::Ym1;
