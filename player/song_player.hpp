@@ -1,15 +1,22 @@
 #pragma once
-// Plays a Sonic 1 SMPS song (bytes as Ferrocanto writes them, or a song of
-// the game or of a hack as a binary: big-endian pointers counted from the
-// song's first byte) frame by frame as the Sonic 1 sound driver does, and
-// gives each frame's chip writes in the driver's order.
+// Plays an SMPS song frame by frame as the chosen driver does, and gives each
+// frame's chip writes in the driver's order: a Sonic 1 song (bytes as
+// Ferrocanto writes them, or a song of the game or of a hack as a binary:
+// big-endian pointers counted from the song's first byte), or a Sonic 2 song
+// (little-endian pointers, absolute for the Z80 address its bytes lie at: the
+// music buffer a compressed song unpacks to, or the bank window). One player
+// serves both: where the drivers differ, a record of facts and a few named
+// quirks decide. For Sonic 2 it follows the Z80 driver's time too: the
+// load's unpacking delays the first update by frames, and an update of many
+// writes loses the next interrupt.
 //
 // The song bytes are untrusted: every read is bounded. Where the driver's
 // behaviour depends on memory outside the song, what a song Ferrocanto
 // writes can hold plays silent, with one warning naming the track and the
 // song offset: an FM voice past the song's table (the channel is silent until
-// its next voice), a PSG envelope past the nine, a DAC note whose pitch lies
-// outside the driver's table, an FM or PSG note whose pitch does. What only
+// its next voice), a PSG envelope past the driver's, a DAC note whose pitch
+// or drum lies outside the driver's table, a Sonic 1 FM or PSG note whose
+// pitch does (Sonic 2 plays the driver's own bytes there, with a warning). What only
 // a foreign or damaged song holds (undefined flags, E4 off the DAC track,
 // returns without a call, an envelope read past its end, ...) stops playback
 // with a message naming the track and the song offset.
