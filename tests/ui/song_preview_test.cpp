@@ -108,6 +108,25 @@ private slots:
         QCOMPARE(audio_.starts, 0);
     }
 
+    // The request's driver plays the song, from the address it gives, with
+    // that driver's sound data.
+    void exportsASonic2SongAsItsDriverPlaysIt() {
+        const Bytes song = test::sonic2Song(0x8800, 0xC0, {{0xEF, 0x00, 0xA1, 0x30, 0xA5, 0x30, 0xF2}}, {0x81, 0x18, 0xF2});
+        const SongPlacement placement{SoundDriver::Sonic2, 0x8800, std::nullopt};
+        test::TempDir dir;
+        QSignalSpy used(preview_.get(), &SongPreview::soundDataUsed);
+        QSignalSpy stopped(preview_.get(), &SongPreview::stopped);
+        PreviewRequest request{song, "Song", {}, 2, placement};
+        preview_->exportFile(request, QString::fromStdString((dir / "song.vgm").string()));
+        QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 1, kRenderWait);
+        const SongRender want =
+            renderSongToVgm(song, builtInSoundData(SoundDriver::Sonic2), "Song", kMaxRenderFrames, nullptr, placement);
+        QVERIFY(!want.error);
+        QCOMPARE(dir.read("song.vgm"), want.vgm);
+        QCOMPARE(used.count(), 1);
+        QVERIFY(used.at(0).at(0).toString().startsWith("Sound data: built in for Sonic 2"));
+    }
+
     // A VGM that repeats a pass where the game would go on says so in one
     // line before it is written.
     void exportedVgmWithoutARepeatSaysSo() {

@@ -206,5 +206,30 @@ TEST(VgmWriter, SegaVoiceIsDeafUntilItsEnd) {
     }
 }
 
+// A Sonic 2 drum note plays its sample's values from the data block at the
+// note's rate (one value every 134 + 13c Z80 cycles), cutting the drum before.
+TEST(VgmWriter, Sonic2DrumNotesPlayTheirSampleAtTheirRate) {
+    const SoundData sound = builtInSoundData(SoundDriver::Sonic2);
+    struct Case {
+        std::uint8_t note;
+        std::size_t sample;
+        std::size_t valuesInAFrame;  // values k with k (134 + 13c) < 59659 cycles
+    };
+    for (const Case& c : {Case{0x81, 0, 138}, Case{0x82, 1, 406}, Case{0x8C, 5, 373}, Case{0x91, 6, 163}}) {
+        VgmWriter w(sound);
+        w.addFrame(Frame{0, {{ChipPort::Dac, 0, 0x86}}});
+        w.addFrame(Frame{1, {{ChipPort::Dac, 0, c.note}}});
+        w.addFrame(Frame{2, {}});
+        const test::VgmRead r = test::readVgm(w.finish("drums"));
+        ASSERT_EQ(r.error, "");
+        std::vector<std::uint8_t> second;
+        for (const VgmWrite& d : dacWrites(r.writes))
+            if (d.sample >= 735 && d.sample < 1470) second.push_back(d.value);
+        const Bytes& pcm = sound.drums[c.sample].pcm;
+        EXPECT_EQ(second, std::vector<std::uint8_t>(pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(c.valuesInAFrame)))
+            << std::hex << int{c.note};
+    }
+}
+
 }  // namespace
 }  // namespace ferro
