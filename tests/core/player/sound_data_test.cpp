@@ -144,24 +144,17 @@ const char* const kSonic2Samples[] = {"Kick", "Snare", "Clap", "Scratch", "Timpa
 
 // A RIFF WAVE of 8-bit unsigned mono at `rate`.
 Bytes wave8(const Bytes& values, std::uint32_t rate) {
+    const auto le = [](std::uint32_t v, int n) {
+        Bytes b;
+        for (int k = 0; k < n; ++k) b.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+        return b;
+    };
     Bytes out;
-    const auto text = [&](const char* s) { out.insert(out.end(), s, s + 4); };
-    const auto u32 = [&](std::uint32_t v) { for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k))); };
-    const auto u16 = [&](std::uint16_t v) { out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); };
-    text("RIFF");
-    u32(static_cast<std::uint32_t>(36 + values.size()));
-    text("WAVE");
-    text("fmt ");
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate);
-    u16(1);
-    u16(8);
-    text("data");
-    u32(static_cast<std::uint32_t>(values.size()));
-    out.insert(out.end(), values.begin(), values.end());
+    for (const Bytes& part : {Bytes{'R', 'I', 'F', 'F'}, le(static_cast<std::uint32_t>(36 + values.size()), 4),
+                              Bytes{'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0}, le(rate, 4),
+                              le(rate, 4), Bytes{1, 0, 8, 0, 'd', 'a', 't', 'a'},
+                              le(static_cast<std::uint32_t>(values.size()), 4), values})
+        out.insert(out.end(), part.begin(), part.end());
     return out;
 }
 
