@@ -87,12 +87,12 @@ inline PlayerOptions testOptions() {
 }
 
 // A Sonic 2 song for Z80 address `address`: the DAC track, the FM tracks,
-// then one voice (algorithm 7, TL 10), pointers absolute.
+// the PSG tracks, then one voice (algorithm 7, TL 10), pointers absolute.
 inline Bytes sonic2Song(std::uint16_t address, std::uint8_t tempo, const std::vector<Bytes>& fm,
-                        const Bytes& dac = {0xF2}) {
+                        const Bytes& dac = {0xF2}, const std::vector<TrackBytes>& psg = {}) {
     const std::size_t count = fm.size() + 1;
-    Bytes out = {0, 0, static_cast<std::uint8_t>(count), 0, 1, tempo};
-    out.resize(6 + 4 * count, 0);
+    Bytes out = {0, 0, static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(psg.size()), 1, tempo};
+    out.resize(6 + 4 * count + 6 * psg.size(), 0);
     const auto pointTo = [&](std::size_t at) {
         out[at] = static_cast<std::uint8_t>(address + out.size());
         out[at + 1] = static_cast<std::uint8_t>((address + out.size()) >> 8);
@@ -102,6 +102,14 @@ inline Bytes sonic2Song(std::uint16_t address, std::uint8_t tempo, const std::ve
     for (std::size_t k = 0; k < fm.size(); ++k) {
         pointTo(10 + 4 * k);
         out.insert(out.end(), fm[k].begin(), fm[k].end());
+    }
+    for (std::size_t k = 0; k < psg.size(); ++k) {
+        const std::size_t entry = 6 + 4 * count + 6 * k;
+        pointTo(entry);
+        out[entry + 2] = psg[k].transpose;
+        out[entry + 3] = psg[k].volume;
+        out[entry + 5] = psg[k].envelope;
+        out.insert(out.end(), psg[k].data.begin(), psg[k].data.end());
     }
     pointTo(0);
     const Bytes v = voice(7, 0x10, 0x10, 0x10, 0x10);

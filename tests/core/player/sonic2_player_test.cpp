@@ -281,3 +281,31 @@ TEST(Sonic2Dac, ADurationBeforeAnyDrumPlaysNothing) {
 
 }  // namespace
 }  // namespace ferro::test
+
+namespace ferro::test {
+namespace {
+
+// PSG writes where Sonic 2 differs from Sonic 1: levels clamped to F, E6 a
+// volume change without a write, a pitch past the table played from the
+// driver's bytes (73: period 2DD), one with bit 15 as a rest without a write;
+// each track's F2 then silences it.
+TEST(Sonic2Psg, LevelsVolumeChangesAndPitchesPastTheTable) {
+    const std::vector<std::pair<TrackBytes, std::string>> cases{
+        {{{0x81, 0x01, 0xF2}, 0, 0x12}, "86 35 9F 9F"},
+        {{{0xE6, 0x05, 0x81, 0x01, 0xF2}, 0, 0x02}, "86 35 97 9F"},
+        {{{0xE9, 0x23, 0xD1, 0x01, 0xF2}}, "8D 2D 90 9F"},
+        {{{0xC9, 0x01, 0xF2}}, "9F"},
+    };
+    for (const auto& [track, writes] : cases) {
+        SongPlayer player(sonic2Song(0x8000, 0xFF, {}, {0xF2}, {track}), at(0x8000));
+        Frame frame;
+        std::string got;
+        while (player.nextFrame() < 3 && player.step(frame))
+            for (std::size_t i = frame.updateAt.value_or(frame.writes.size()); i < frame.writes.size(); ++i)
+                got += (got.empty() ? "" : " ") + describe(frame.writes[i]);
+        EXPECT_EQ(got, writes) << describe({ChipPort::Psg, 0, track.data[0]});
+    }
+}
+
+}  // namespace
+}  // namespace ferro::test
