@@ -133,7 +133,7 @@ TEST_P(DriverLog, EveryUpdateWritesWhatTheDriverWrote) {
     const std::string stem = std::string(FERRO_TEST_DATA) + "/sonic2/" + r.name;
     std::uint32_t lastFrame = 0;
     const DriverRun expected = readLog(stem + ".log", r.envelopes, lastFrame);
-    ASSERT_GT(expected.updates.size(), 10u);
+    ASSERT_GT(expected.updates.size(), 10u) << "cannot read " << stem << ".log";
     const DriverRun got = play(readFile(stem + ".bin"), sonic2Options(), lastFrame + 1, r.envelopes);
     EXPECT_EQ(got.load, expected.load);
     for (std::size_t k = 0; k < std::min(got.updates.size(), expected.updates.size()); ++k)
