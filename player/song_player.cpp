@@ -56,7 +56,6 @@ constexpr std::size_t kVoiceSize = 25;
 // What differs between the two drivers as plain facts; the quirks beyond
 // them are small functions of the player that ask sonic2().
 struct DriverFacts {
-    const char* songKind;
     // A voice's bytes 1-20 go to these registers in turn, 21-24 to the TLs.
     std::array<std::uint8_t, 20> voiceRegisters;
     std::array<std::uint8_t, 4> tlRegisters;
@@ -70,7 +69,6 @@ struct DriverFacts {
     int envelopes;
 };
 constexpr DriverFacts kSonic1Facts{
-    "Sonic 1",
     {0x30, 0x38, 0x34, 0x3C, 0x50, 0x58, 0x54, 0x5C, 0x60, 0x68, 0x64, 0x6C, 0x70, 0x78, 0x74, 0x7C, 0x80, 0x88,
      0x84, 0x8C},
     {0x40, 0x48, 0x44, 0x4C},
@@ -80,7 +78,6 @@ constexpr DriverFacts kSonic1Facts{
     4,
     9};
 constexpr DriverFacts kSonic2Facts{
-    "Sonic 2",
     {0x30, 0x34, 0x38, 0x3C, 0x50, 0x54, 0x58, 0x5C, 0x60, 0x64, 0x68, 0x6C, 0x70, 0x74, 0x78, 0x7C, 0x80, 0x84,
      0x88, 0x8C},
     {0x40, 0x44, 0x48, 0x4C},

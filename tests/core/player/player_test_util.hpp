@@ -138,6 +138,7 @@ inline std::string describe(const ChipWrite& w) {
     case ChipPort::Ym1: std::snprintf(text, sizeof text, "p1 %02X=%02X", w.address, w.value); break;
     case ChipPort::Psg: std::snprintf(text, sizeof text, "%02X", w.value); break;
     case ChipPort::Z80: std::snprintf(text, sizeof text, "%04X=%02X", w.address, w.value); break;
+    case ChipPort::Dac: std::snprintf(text, sizeof text, "DAC=%02X", w.value); break;
     }
     return text;
 }

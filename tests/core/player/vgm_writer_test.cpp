@@ -217,9 +217,13 @@ TEST(VgmWriter, Sonic2DrumNotesPlayTheirSampleAtTheirRate) {
     };
     for (const Case& c : {Case{0x81, 0, 138}, Case{0x82, 1, 406}, Case{0x8C, 5, 373}, Case{0x91, 6, 163}}) {
         VgmWriter w(sound);
-        w.addFrame(Frame{0, {{ChipPort::Dac, 0, 0x86}}});
-        w.addFrame(Frame{1, {{ChipPort::Dac, 0, c.note}}});
-        w.addFrame(Frame{2, {}});
+        Frame frame;
+        for (const std::uint8_t note : {std::uint8_t{0x86}, c.note, std::uint8_t{0}}) {
+            frame.writes.clear();
+            if (note) frame.writes.push_back({ChipPort::Dac, 0, note});
+            w.addFrame(frame);
+            ++frame.index;
+        }
         const test::VgmRead r = test::readVgm(w.finish("drums"));
         ASSERT_EQ(r.error, "");
         std::vector<std::uint8_t> second;
