@@ -62,7 +62,7 @@ std::optional<int> parseNumber(std::string_view text) {
     return value <= 0xFF ? std::optional(value) : std::nullopt;
 }
 
-// The bytes of the `db` lines after `label` up to and with the first 80h,
+// The bytes of the `db` lines from `label` on, up to and with the first 80h,
 // or nothing when the label or a well-formed envelope is not there.
 std::optional<Bytes> envelopeAfter(const std::string& source, const std::string& label) {
     std::size_t at = 0;
@@ -75,7 +75,8 @@ std::optional<Bytes> envelopeAfter(const std::string& source, const std::string&
     }
     if (at == std::string::npos) return std::nullopt;
     Bytes out;
-    std::size_t line = source.find('\n', at);
+    // The label's own line may hold the first bytes.
+    std::size_t line = at + label.size();
     while (line != std::string::npos && out.size() < 256) {
         const std::size_t next = source.find('\n', line + 1);
         std::string_view text(source.data() + line + 1, (next == std::string::npos ? source.size() : next) - line - 1);

@@ -159,11 +159,12 @@ Bytes wave8(const Bytes& values, std::uint32_t rate) {
 }
 
 // The driver's source as the disassembly writes it: envelope n holds n - 1
-// steps of 1 and its hold, in one of the number styles the source uses.
+// steps of 1 and its hold, in one of the number styles the source uses, its
+// first bytes on the label's line or the next.
 std::string driverSource(int envelopes) {
     std::string s = "zPSG_EnvTbl:\n\tdw zPSG_Env1\n";
     for (int n = 1; n <= envelopes; ++n) {
-        s += "zPSG_Env" + std::to_string(n) + ":\n";
+        s += "zPSG_Env" + std::to_string(n) + (n % 3 ? ":\n" : ":");
         for (int k = 1; k < n; ++k) s += "\tdb\t1\n";
         s += n % 2 ? "\tdb\t80h\n" : "\tdb\t$80 ; hold\n";
     }
