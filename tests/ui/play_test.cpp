@@ -161,16 +161,18 @@ private slots:
         QTRY_VERIFY(enabled("PlayButton"));
     }
 
-    // The chosen folder is kept in the user's settings file; a cancelled
-    // choice keeps it.
+    // The chosen folder is kept in the user's settings file, its label says
+    // which driver's disassembly it found; a cancelled choice keeps it.
     void soundFolderIsKeptForTheUser() {
         auto* options = s_->main->optionsWindow();
         auto* label = test::control<QLabel>(options, "SoundFolderLabel");
-        const QString folder = QString::fromStdString((s_->dir.path() / "s1").string());
+        std::filesystem::create_directories(s_->dir.path() / "s2");
+        s_->write("s2/s2.sounddriver.asm", {});
+        const QString folder = QString::fromStdString((s_->dir.path() / "s2").string());
         s_->dialogs.folders.push_back(folder);
         QTest::mouseClick(test::control<QPushButton>(options, "SoundFolderButton"), Qt::LeftButton);
         QCOMPARE(soundFolderSetting(), folder);
-        QCOMPARE(label->text(), QDir::toNativeSeparators(folder));
+        QCOMPARE(label->text(), QDir::toNativeSeparators(folder) + " (a Sonic 2 disassembly)");
         QVERIFY(QFile::exists(QString::fromStdString((s_->dir.path() / "config" / "Ferrocanto" / "Ferrocanto.ini").string())));
         QTest::mouseClick(test::control<QPushButton>(options, "SoundFolderButton"), Qt::LeftButton);
         QCOMPARE(soundFolderSetting(), folder);

@@ -14,6 +14,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "base/paths.hpp"
+#include "player/sound_data.hpp"
 #include "ui/common/dialogs.hpp"
 
 namespace ferro {
@@ -109,18 +111,19 @@ QGroupBox* OptionsWindow::createAfterConversionFrame() {
     return afterFrame;
 }
 
-// The Sonic 1 sounds the previews play: kept for the user, not in the
-// settings file.
+// The sounds of the driver's own disassembly (Sonic 1 or Sonic 2) that the
+// previews play: kept for the user, not in the settings file.
 QGroupBox* OptionsWindow::createListeningFrame() {
     auto* soundFrame = new QGroupBox("Listening", this);
     soundFrame->setObjectName("SoundFrame");
     auto* soundRow = new QHBoxLayout(soundFrame);
-    soundFolderButton_ = new QPushButton("Sonic 1 sound folder...", soundFrame);
+    soundFolderButton_ = new QPushButton("Sound folder...", soundFrame);
     soundFolderButton_->setObjectName("SoundFolderButton");
-    soundFolderButton_->setToolTip("A Sonic 1 disassembly: its PSG envelopes and drum samples play in the previews");
+    soundFolderButton_->setToolTip("A Sonic 1 or Sonic 2 disassembly: its PSG envelopes and drum samples play in the previews of "
+                                  "songs for that driver");
     soundFolderLabel_ = new QLabel(soundFrame);
     soundFolderLabel_->setObjectName("SoundFolderLabel");
-    soundFolderLabel_->setAccessibleName("Sonic 1 sound folder");
+    soundFolderLabel_->setAccessibleName("Sound folder");
     soundRow->addWidget(soundFolderButton_);
     soundRow->addWidget(soundFolderLabel_, 1);
     return soundFrame;
@@ -138,15 +141,27 @@ void OptionsWindow::wireControls() {
     connect(soundFolderButton_, &QPushButton::clicked, this, &OptionsWindow::chooseSoundFolder);
 }
 
+namespace {
+
+// Which disassembly the folder holds, as the label says it.
+QString soundFolderKind(const QString& folder) {
+    const auto driver = disassemblyDriver(pathFromUtf8(folder.toStdString()));
+    if (!driver) return "no disassembly found: built-in sounds";
+    return *driver == SoundDriver::Sonic2 ? "a Sonic 2 disassembly" : "a Sonic 1 disassembly";
+}
+
+}  // namespace
+
 void OptionsWindow::showSoundFolder() {
     const QString folder = soundFolderSetting();
-    const QString shown = folder.isEmpty() ? QString("None: built-in sounds") : QDir::toNativeSeparators(folder);
+    const QString shown = folder.isEmpty() ? QString("None: built-in sounds")
+                                           : QDir::toNativeSeparators(folder) + " (" + soundFolderKind(folder) + ")";
     soundFolderLabel_->setText(shown);
     soundFolderLabel_->setAccessibleDescription(shown);
 }
 
 void OptionsWindow::chooseSoundFolder() {
-    const auto folder = dialogs_.existingFolder("Sonic 1 sound folder", soundFolderSetting());
+    const auto folder = dialogs_.existingFolder("Sound folder", soundFolderSetting());
     if (!folder) return;
     setSoundFolderSetting(*folder);
     showSoundFolder();
