@@ -17,6 +17,7 @@
 
 #include "base/shared_types.hpp"
 #include "cli/commands.hpp"
+#include "cli/driver_option.hpp"
 #include "cli/setup_file.hpp"
 #include "cli/text.hpp"
 #include "song/song_conversion.hpp"
@@ -35,6 +36,7 @@ struct ConvertOptions {
     std::string setup;
     std::optional<std::uint64_t> seed;
     bool strict = false;
+    std::optional<DriverId> driver;
 };
 
 // The success message box's lines, one per output line.
@@ -70,6 +72,7 @@ int runConvert(const ConvertOptions& opt) {
         std::cerr << failure->message << '\n';
         return failure->exitCode;
     }
+    if (opt.driver) model.setDriver(*opt.driver);
     if (const std::string warning = xmWarningText(*model.module()); !warning.empty())
         warnings.insert(warnings.begin(), warning);
     for (const auto& warning : warnings) std::cerr << "Warning: " << warning << '\n';
@@ -108,6 +111,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("--seed", opt->seed, "Seed for the \"Random\" pan choice, for reproducible builds")
         ->check(CLI::NonNegativeNumber);
     cmd->add_flag("--strict", opt->strict, "Refuse a yellow light instead of warning");
+    addDriverOption(*cmd, opt->driver);
     cmd->callback([opt, &exitCode] { exitCode = runConvert(*opt); });
 }
 

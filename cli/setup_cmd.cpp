@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/commands.hpp"
+#include "cli/driver_option.hpp"
 #include "cli/text.hpp"
 #include "params/auto_fill.hpp"
 #include "song/song_model.hpp"
@@ -26,6 +27,7 @@ struct SetupOptions {
     bool autoFill = false;
     bool matchTempo = false;
     bool moduleEffects = false;
+    std::optional<DriverId> driver;
     std::vector<std::string> voices;
 };
 
@@ -51,6 +53,7 @@ int runSetup(const SetupOptions& opt) {
     // The windows' own operations on a freshly loaded song.
     SongModel model;
     model.load(std::move(std::get<XmModule>(parsed)));
+    if (opt.driver) model.setDriver(*opt.driver);
     if (opt.autoFill) {
         // What went where, beside the warnings: the standard output holds the setup alone.
         if (const auto outcome = model.autoFill())
@@ -110,6 +113,7 @@ void addSetupCommand(CLI::App& app, int& exitCode) {
                   "Pick the dividing timing and tempo nearest the module's speed and BPM");
     cmd->add_flag("--module-effects", opt->moduleEffects,
                   "Play the module's volumes and effects, as the General parametres' check box does");
+    addDriverOption(*cmd, opt->driver);
     cmd->add_option("--voices", opt->voices, "KIND:FILE, voices added to the song in this order");
     cmd->callback([opt, &exitCode] { exitCode = runSetup(*opt); });
 }

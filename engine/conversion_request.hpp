@@ -88,13 +88,15 @@ struct ConversionRequest : SongSettings, ChannelOutputSettings, InstrumentMaps {
     AsmStyle asmStyle = AsmStyle::Plain;  // "SMPS2ASM" checked: the .asm is an SMPS2ASM song
 };
 
-// The one range of both tempo values, wherever they are checked.
+// The one range of both tempo values, wherever they are checked (the tempo
+// byte's range is the driver's, Sonic 1's this one).
 inline constexpr int kMinTempo = 1;
 inline constexpr int kMaxTempo = 9;
 
 // Whether the engine can work from the request: at least one XM channel,
 // 0 <= restartRow <= totalRows, channel counts 0..6 and 0..3, both tempo
-// values in range, at least one output. The engine checks this once, when a
+// values in range (the tempo in the driver's), an address the driver's songs
+// can play from, at least one output. The engine checks this once, when a
 // conversion starts; every other layer leaves the ranges to it.
 bool requestIsUsable(const ConversionRequest& request);
 

@@ -55,7 +55,7 @@ int firstEventRow(const RowStream& rows, int from, int to) {
 // The loop jump back to `loopTarget`, or F2 when nothing was written since
 // (the jump would land on itself). The driver adds the offset + 1 to the
 // position of the offset's high byte.
-void appendLoopEnd(Bytes& out, std::size_t loopTarget) {
+void appendLoopEnd(Bytes& out, std::size_t loopTarget, std::vector<std::size_t>& pointers) {
     if (loopTarget > 32767) failConversion();
     const long offset = static_cast<long>(loopTarget) - static_cast<long>(out.size()) - 2;
     if (offset == -2) {
@@ -64,6 +64,7 @@ void appendLoopEnd(Bytes& out, std::size_t loopTarget) {
     }
     if (offset < -32768) failConversion();
     const auto word = static_cast<std::uint16_t>(offset & 0xFFFF);
+    pointers.push_back(out.size() + 1);
     out.insert(out.end(), {kFlagJump, static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word & 0xFF)});
 }
 
@@ -104,9 +105,10 @@ ChannelSections buildChannelSections(const ConversionRequest& request, const Row
                   random, main);
     endFollowedSection(role, mainState, main);
     if (looping) {
-        appendLoopEnd(main, loopTarget);
+        appendLoopEnd(main, loopTarget, sections.mainPointers);
     } else {
-        if (role == ChannelRole::Dac && request.endDacWithE4) main.push_back(kFlagE4);
+        const bool e4 = request.endDacWithE4 && driverProfile(request.driver).endsWithE4;
+        if (role == ChannelRole::Dac && e4) main.push_back(kFlagE4);
         main.push_back(kFlagStop);
     }
 

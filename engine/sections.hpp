@@ -25,6 +25,11 @@ void appendSectionOpening(Bytes& out, ChannelRole role, PanChoice pan);
 struct ChannelSections {
     Bytes main;   // looped, or played once and stopped
     Bytes intro;  // played once before the main section (only when the song has an intro, see loopPlan)
+    // Where main holds a pointer: the position of its first byte. Pointers
+    // are written in the Sonic 1 form (big-endian, the target less the
+    // pointer's position less one); a driver that reads addresses gets them
+    // rewritten once the song's layout is known.
+    std::vector<std::size_t> mainPointers{};
 };
 
 // Both sections of one channel, without touching any file. Role None gives

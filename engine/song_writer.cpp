@@ -1,5 +1,7 @@
 #include "engine/song_writer.hpp"
 
+#include <array>
+
 #include "base/paths.hpp"
 #include "engine/conversion_error.hpp"
 #include "engine/smps2asm_writer.hpp"
@@ -83,7 +85,10 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
     const int fmCount = request.fmChannelCount;
     const int psgCount = request.psgChannelCount;
     if (!requestIsUsable(request)) failConversion();
+    const DriverProfile& driver = driverProfile(request.driver);
     SongLayout song;
+    song.driver = request.driver;
+    song.address = request.z80Address;
     song.label = labelSafeName(*baseName);
     song.dividingTiming = request.dividingTiming;
     song.tempo = request.tempo;
@@ -92,7 +97,9 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
         if (!channel || *channel < 1 || *channel > request.channelCount) failConversion();
         if (static_cast<std::size_t>(*channel) >= sections.size()) failConversion();
         const ChannelSections& s = sections[static_cast<std::size_t>(*channel)];
-        return SongTrack{std::move(name), song.hasIntro ? s.intro : Bytes{}, s.main, transposition, volume};
+        SongTrack t{std::move(name), song.hasIntro ? s.intro : Bytes{}, s.main, transposition, volume, {}};
+        for (std::size_t p : s.mainPointers) t.pointers.push_back(t.intro.size() + p);
+        return t;
     };
     for (int k = 1; k <= fmCount; ++k) {
         song.fm.push_back(track("FM" + std::to_string(k), request.fm[k - 1], transpositionByte(request.pitch[k - 1]),
@@ -101,7 +108,7 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
     for (int k = 1; k <= psgCount; ++k) {
         const bool noise = request.useNoise && k == psgCount;
         song.psg.push_back(track("PSG" + std::to_string(k), request.psg[k - 1],
-                                 noise ? 0x23 : transpositionByte(request.pitch[5 + k]),
+                                 noise ? driver.hihatTransposition : transpositionByte(request.pitch[5 + k]),
                                  volumeByte(noise ? request.volume[9] : request.volume[5 + k])));
     }
     if (request.hasDrums) {
@@ -118,12 +125,12 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
         const bool playedOnce = !loopPlan(request).looping;
         const bool anyTrack = !song.fm.empty() || !song.psg.empty();
         const int length = songUnits >= 0 ? songUnits : request.totalRows;
-        if (playedOnce && request.endDacWithE4 && anyTrack && length >= 1) {
+        if (playedOnce && request.endDacWithE4 && driver.endsWithE4 && anyTrack && length >= 1) {
             appendRest(stop, length, maxDurationByte(request.dividingTiming));
             stop.push_back(kFlagE4);
         }
         stop.push_back(kFlagStop);
-        song.dac = SongTrack{"DAC", {}, std::move(stop), 0, 0};
+        song.dac = SongTrack{"DAC", {}, std::move(stop), 0, 0, {}};
         song.dacIsStopTrack = true;
     }
     song.voiceTable = voiceTable;
@@ -131,19 +138,66 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
     return song;
 }
 
+namespace {
+
+// The address of song offset `offset` for a driver of absolute pointers.
+int songAddress(const SongLayout& song, std::size_t offset) {
+    if (offset > 0xFFFF) failConversion();
+    const long address = song.address + static_cast<long>(offset);
+    if (address > 0xFFFF) failConversion();
+    return static_cast<int>(address);
+}
+
+// The two bytes of a header pointer to song offset `offset`.
+std::array<std::uint8_t, 2> headerPointer(const SongLayout& song, std::size_t offset) {
+    if (driverProfile(song.driver).pointers == PointerForm::AbsoluteLittleEndian) {
+        const int address = songAddress(song, offset);
+        return {static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(address >> 8)};
+    }
+    if (offset > static_cast<std::size_t>(kMaxSongOffset)) failConversion();
+    return {static_cast<std::uint8_t>(offset / 256), static_cast<std::uint8_t>(offset % 256)};
+}
+
+Bytes voicesInDriverOrder(const SongLayout& song) {
+    Bytes voices = song.voiceTable;
+    const DriverProfile& driver = driverProfile(song.driver);
+    const auto size = static_cast<std::size_t>(kFmVoiceSize);
+    for (std::size_t k = 0; k + size <= voices.size(); k += size)
+        voiceInDriverOrder(driver, voices.data() + k);
+    return voices;
+}
+
+}  // namespace
+
+Bytes placedTrack(const SongLayout& song, const SongTrack& track, std::size_t offset) {
+    Bytes bytes = track.intro;
+    bytes.insert(bytes.end(), track.main.begin(), track.main.end());
+    if (driverProfile(song.driver).pointers != PointerForm::AbsoluteLittleEndian) return bytes;
+    for (std::size_t p : track.pointers) {
+        if (p + 1 >= bytes.size()) failConversion();
+        const auto relative = static_cast<std::int16_t>((bytes[p] << 8) | bytes[p + 1]);
+        const long target = static_cast<long>(p) + 1 + relative;
+        if (target < 0) failConversion();
+        const int address = songAddress(song, offset + static_cast<std::size_t>(target));
+        bytes[p] = static_cast<std::uint8_t>(address & 0xFF);
+        bytes[p + 1] = static_cast<std::uint8_t>(address >> 8);
+    }
+    return bytes;
+}
+
 Bytes songBinary(const SongLayout& song) {
     Bytes bin;
     auto put = [&bin](std::initializer_list<int> bytes) {
         for (int b : bytes) bin.push_back(static_cast<std::uint8_t>(b));
     };
-    auto setPointer = [&bin](std::size_t field, std::size_t offset) {
-        if (offset > static_cast<std::size_t>(kMaxSongOffset)) failConversion();
-        bin[field] = static_cast<std::uint8_t>(offset / 256);
-        bin[field + 1] = static_cast<std::uint8_t>(offset % 256);
+    auto setPointer = [&bin, &song](std::size_t field, std::size_t offset) {
+        const std::array<std::uint8_t, 2> pointer = headerPointer(song, offset);
+        bin[field] = pointer[0];
+        bin[field + 1] = pointer[1];
     };
-    auto append = [&bin](const SongTrack& t) {
-        bin.insert(bin.end(), t.intro.begin(), t.intro.end());
-        bin.insert(bin.end(), t.main.begin(), t.main.end());
+    auto append = [&bin, &song](const SongTrack& t) {
+        const Bytes placed = placedTrack(song, t, bin.size());
+        bin.insert(bin.end(), placed.begin(), placed.end());
     };
     // Header with placeholders in the pointer fields, then the tracks.
     const int fmCount = static_cast<int>(song.fm.size());
@@ -168,7 +222,8 @@ Bytes songBinary(const SongLayout& song) {
     setPointer(6, bin.size());
     append(song.dac);
     setPointer(0, bin.size());
-    bin.insert(bin.end(), song.voiceTable.begin(), song.voiceTable.end());
+    const Bytes voices = voicesInDriverOrder(song);
+    bin.insert(bin.end(), voices.begin(), voices.end());
     return bin;
 }
 
@@ -180,44 +235,62 @@ std::string plainListing(const SongLayout& song) {
     const std::string dacLabel = song.dacIsStopTrack ? base + "_There_is_no_DAC" : base + "_DAC" + part;
     const int fmCount = static_cast<int>(song.fm.size());
     const int psgCount = static_cast<int>(song.psg.size());
+    // Where each track lies: FM, PSG, DAC, then the voices.
+    std::vector<std::size_t> offsets{static_cast<std::size_t>(10 + 4 * fmCount + 6 * psgCount)};
+    for (const std::vector<SongTrack>* group : {&song.fm, &song.psg}) {
+        for (const SongTrack& t : *group) offsets.push_back(offsets.back() + t.intro.size() + t.main.size());
+    }
+    offsets.push_back(offsets.back() + song.dac.intro.size() + song.dac.main.size());
+    // Relative pointers as label differences; absolute ones, little-endian,
+    // as the bytes themselves.
+    const bool absolute = driverProfile(song.driver).pointers == PointerForm::AbsoluteLittleEndian;
+    auto pointer = [&](const std::string& label, std::size_t offset) {
+        if (!absolute) return asmText.line("\tdc.w\t" + label + header);
+        for (std::uint8_t b : headerPointer(song, offset)) asmText.byte(b);
+    };
+    const std::size_t dacAt = offsets[static_cast<std::size_t>(fmCount + psgCount)];
     asmText.line(base + "_Header:");
-    asmText.line("\tdc.w\t" + base + "_Voices" + header);
+    pointer(base + "_Voices", offsets.back());
     for (int b : {fmCount + 1, psgCount, song.dividingTiming, song.tempo}) asmText.byte(b);
-    asmText.line("\tdc.w\t" + dacLabel + header);
+    pointer(dacLabel, dacAt);
     asmText.byte(0);
     asmText.byte(0);
+    std::size_t track = 0;
     for (const SongTrack& t : song.fm) {
-        asmText.line("\tdc.w\t" + base + "_" + t.name + part + header);
+        pointer(base + "_" + t.name + part, offsets[track++]);
         asmText.byte(t.transposition);
         asmText.byte(t.volume);
     }
     for (const SongTrack& t : song.psg) {
-        asmText.line("\tdc.w\t" + base + "_" + t.name + part + header);
+        pointer(base + "_" + t.name + part, offsets[track++]);
         for (int b : {t.transposition, t.volume, 0, 0}) asmText.byte(b);
     }
     asmText.line("");
-    auto listTrack = [&](const SongTrack& t) {
+    auto listTrack = [&](const SongTrack& t, std::size_t offset) {
+        const Bytes placed = placedTrack(song, t, offset);
+        const auto introEnd = placed.begin() + static_cast<std::ptrdiff_t>(t.intro.size());
         const std::string label = base + "_" + t.name;
         if (song.hasIntro) {
             asmText.line(label + "_Intro:");
-            asmText.bytes(t.intro);
+            asmText.bytes(Bytes(placed.begin(), introEnd));
         }
         asmText.line(label + "_Main:");
-        asmText.bytes(t.main);
+        asmText.bytes(Bytes(introEnd, placed.end()));
         asmText.line("");
     };
-    for (const SongTrack& t : song.fm) listTrack(t);
-    for (const SongTrack& t : song.psg) listTrack(t);
+    track = 0;
+    for (const SongTrack& t : song.fm) listTrack(t, offsets[track++]);
+    for (const SongTrack& t : song.psg) listTrack(t, offsets[track++]);
     if (song.dacIsStopTrack) {
         asmText.line(dacLabel + ":");
         asmText.bytes(song.dac.main);
         asmText.line("");
     } else {
-        listTrack(song.dac);
+        listTrack(song.dac, dacAt);
     }
     // With no voices the label is the last line.
     asmText.line(base + "_Voices:");
-    asmText.bytes(song.voiceTable);
+    asmText.bytes(voicesInDriverOrder(song));
     return asmText.text();
 }
 

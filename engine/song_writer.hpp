@@ -1,7 +1,7 @@
 #pragma once
 // Joins the header, the channel tracks and the voice table into one SMPS song
-// in the Sonic 1 layout, and writes it twice: as a binary image and as a 68000
-// assembler listing of the same bytes with labels.
+// in the chosen driver's layout, and writes it twice: as a binary image and as
+// an assembler listing of the same bytes with labels.
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +33,9 @@ struct SongTrack {
     Bytes main;
     int transposition = 0;  // header byte
     int volume = 0;         // header byte
+    // Where intro + main hold a pointer in the Sonic 1 form (see
+    // ChannelSections::mainPointers).
+    std::vector<std::size_t> pointers{};
 };
 
 // The song in file order, before it is written as bytes or text: header, FM
@@ -46,8 +49,10 @@ struct SongLayout {
     std::vector<SongTrack> psg;
     SongTrack dac;
     bool dacIsStopTrack = false;
-    Bytes voiceTable;
+    Bytes voiceTable;  // in Sonic 1's operator order, as the voices are kept
     std::vector<std::string> voiceNames;  // may be shorter than the voices
+    DriverId driver = DriverId::Sonic1;
+    int address = kDefaultZ80Address;  // where a song of absolute pointers plays from
 };
 
 struct SongImage {
@@ -62,8 +67,11 @@ struct SongImage {
 SongLayout layoutSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
                       const Bytes& voiceTable, int songUnits = -1);
 // The binary; ends the conversion with the general error on a pointer beyond
-// 32767.
+// 32767 (relative pointers) or past the Z80's address space (absolute ones).
 Bytes songBinary(const SongLayout& song);
+// One track's bytes as they lie at `offset` in the song: intro and main, their
+// pointers in the driver's form.
+Bytes placedTrack(const SongLayout& song, const SongTrack& track, std::size_t offset);
 // The plain listing: the binary's bytes, one `dc.b` per line, with labels.
 std::string plainListing(const SongLayout& song);
 

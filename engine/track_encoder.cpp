@@ -195,7 +195,7 @@ int noteByte(const ConversionRequest& request, const RowStream& rows, ChannelRol
             }
             return v + 0x80;
         case ChannelRole::PsgNoise:
-            return kNoiseNote;
+            return driverProfile(request.driver).hihatNote;
         case ChannelRole::Dac: {
             const int b = lookup(request.drumSamples, request.drumsByNote ? v : state.currentInstrument);
             // Anything else would be read as a rest, a flag or a duration.

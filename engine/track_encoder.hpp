@@ -18,7 +18,6 @@ namespace ferro {
 
 // ---- Track bytes the encoder writes.
 inline constexpr std::uint8_t kRest = 0x80;
-inline constexpr std::uint8_t kNoiseNote = 0xD1;
 inline constexpr std::uint8_t kFlagPan = 0xE0;
 inline constexpr std::uint8_t kPanLeft = 0x80;
 inline constexpr std::uint8_t kPanRight = 0x40;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/driver_profile.hpp"
 #include "xm/xm_reader.hpp"
 
 namespace ferro {
@@ -29,7 +30,11 @@ struct SongSettings {
     bool loopSong = true;
     bool endDacWithE4 = false;
     int dividingTiming = 3;  // 1..9
-    int tempo = 2;           // 1..9
+    int tempo = 2;           // the driver's tempo byte, within its range (Sonic 1: 1..9)
+    // The driver the song is written for, and the Z80 address a Sonic 2 song
+    // plays from (its unpacking buffer, or the sound bank's window).
+    DriverId driver = DriverId::Sonic1;
+    int z80Address = kDefaultZ80Address;
     // Output options of the More parametres window.
     bool optimiseOutput = false;
     // "Play the module's volumes and effects": the conversion follows the

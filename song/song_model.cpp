@@ -188,15 +188,30 @@ void SongModel::setDividingTiming(int value) {
 }
 
 void SongModel::setTempo(int value) {
-    choices_.settings.tempo = std::clamp(value, kMinTempo, kMaxTempo);
+    const DriverProfile& driver = driverProfile(choices_.settings.driver);
+    choices_.settings.tempo = std::clamp(value, driver.minTempo, driver.maxTempo);
     notify(parts(SongPart::General));
+}
+
+void SongModel::setDriver(DriverId driver) {
+    SongSettings& s = choices_.settings;
+    if (s.driver == driver) return;
+    s.tempo = convertTempo(s.tempo, s.driver, driver);
+    s.driver = driver;
+    generalChanged(parts(SongPart::General) | parts(SongPart::Maps));
+}
+
+void SongModel::setZ80Address(int address) {
+    if (!z80AddressUsable(address)) return;
+    choices_.settings.z80Address = address;
+    generalChanged(parts(SongPart::General));
 }
 
 std::optional<TempoMatch> SongModel::matchModuleTempo() {
     if (!module_) return std::nullopt;
     // The first row may set its own speed over the header's.
     const XmTempo start = tempoAtFirstRow(*module_);
-    auto match = ferro::matchModuleTempo(start.speed, start.bpm);
+    auto match = ferro::matchModuleTempo(start.speed, start.bpm, choices_.settings.driver);
     if (!match) return std::nullopt;
     if (const int changes = tempoChangesAfterFirstRow(*module_); changes > 0)
         match->text += "; the module changes its speed " + countText(changes) + (changes == 1 ? " time" : " times") +

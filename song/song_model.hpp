@@ -117,7 +117,13 @@ public:
     void setEndDacWithE4(bool on);
     void setModuleEffects(bool on);
     void setDividingTiming(int value);  // kept within kMinTempo..kMaxTempo
-    void setTempo(int value);           // kept within kMinTempo..kMaxTempo
+    void setTempo(int value);           // kept within the driver's tempo range
+    // The driver the song is for: the tempo becomes the new driver's nearest
+    // (every other choice stays; the maps mean the new driver's drums and
+    // envelopes). The address changes only to one the driver's songs can
+    // play from.
+    void setDriver(DriverId driver);
+    void setZ80Address(int address);
     // "Match the module's tempo": sets the dividing timing and tempo whose
     // row lasts nearest to a row of the module at the speed and BPM of its
     // first row (the header's, or the row's own Fxx); its text adds how often

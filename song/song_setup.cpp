@@ -1,6 +1,7 @@
 #include "song/song_setup.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -227,6 +228,35 @@ void readVoiceEntry(const json& entry, const std::string& key, const std::filesy
     for (const auto& v : result.voices) addVoice(voices, v.name, v.voice);
 }
 
+// A Z80 address as the file writes it: hexadecimal digits ("1380"), or as a
+// number.
+std::optional<int> z80AddressFromJson(const json& v) {
+    if (v.is_number_integer()) {
+        const auto n = v.get<long long>();
+        return n >= 0 && n <= 0xFFFF ? std::optional<int>(static_cast<int>(n)) : std::nullopt;
+    }
+    if (!v.is_string()) return std::nullopt;
+    const std::string text = v.get<std::string>();
+    if (text.empty() || text.size() > 4) return std::nullopt;
+    int value = 0;
+    for (char ch : text) {
+        const int digit = std::isdigit(static_cast<unsigned char>(ch)) ? ch - '0'
+                          : (ch >= 'A' && ch <= 'F')                  ? ch - 'A' + 10
+                          : (ch >= 'a' && ch <= 'f')                  ? ch - 'a' + 10
+                                                                       : -1;
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+std::string z80AddressText(int address) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(address >> shift) & 15];
+    return text;
+}
+
 // What the keys of one file are read into.
 struct Reading {
     const json& root;
@@ -278,6 +308,20 @@ void readableMap(const json& v, const std::string& key, Reading& r, const char* 
 // The keys in the order they are read: options first, as the ranges of the
 // counts and the lengths of the maps depend on them.
 const SetupKey kSetupKeys[] = {
+    {"driver",
+     [](const json& v, const std::string& key, Reading& r) {
+         const std::optional<DriverId> driver = v.is_string() ? driverFromKey(v.get<std::string>()) : std::nullopt;
+         if (!driver) refuse(key + ": must be \"sonic1\" or \"sonic2\", not " + shown(v));
+         r.c.settings.driver = *driver;
+     }},
+    {"z80Address",
+     [](const json& v, const std::string& key, Reading& r) {
+         const std::optional<int> address = z80AddressFromJson(v);
+         if (!address || !z80AddressUsable(*address))
+             refuse(key + ": must be \"1380\" or an address from \"8000\" to \"FFFF\" (hexadecimal), not " +
+                    shown(v));
+         r.c.settings.z80Address = *address;
+     }},
     {"useNoise", settingFlag<&SongSettings::useNoise>},
     {"hasDrums", settingFlag<&SongSettings::hasDrums>},
     {"loopSong", settingFlag<&SongSettings::loopSong>},
@@ -328,7 +372,16 @@ const SetupKey kSetupKeys[] = {
      }},
     {"tempo",
      [](const json& v, const std::string& key, Reading& r) {
-         r.c.settings.tempo = integerIn(v, key, kMinTempo, kMaxTempo);
+         const DriverProfile& driver = driverProfile(r.c.settings.driver);
+         const bool sonic1 = driver.id == DriverId::Sonic1;
+         r.c.settings.tempo = integerIn(v, key, driver.minTempo, driver.maxTempo,
+                                        sonic1 ? std::string() : " for " + driverPhrase(driver));
+     }},
+    {nullptr,
+     [](const json&, const std::string&, Reading& r) {
+         // A file without a tempo means the fresh load's, in its driver's terms.
+         SongSettings& s = r.c.settings;
+         if (!r.has("tempo")) s.tempo = convertTempo(s.tempo, DriverId::Sonic1, s.driver);
      }},
     {"fm", [](const json& v, const std::string& key, Reading& r) { assignmentRows(v, key, r, r.c.assignment.fm); }},
     {"psg",
@@ -488,6 +541,8 @@ std::string writeSongSetup(const SongChoices& c) {
     root["writeBin"] = c.writeBin;
     root["writeAsm"] = c.writeAsm;
     root["asmStyle"] = c.asmStyle == AsmStyle::Smps2asm ? "smps2asm" : "plain";
+    root["driver"] = driverProfile(s.driver).key;
+    root["z80Address"] = z80AddressText(s.z80Address);
 
     // One key a line, one voice a line: it reads and diffs well.
     std::string text = "{\n";

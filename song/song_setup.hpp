@@ -12,7 +12,12 @@
 //   endDacWithE4, optimiseOutput, removeRests       booleans          [false]
 //   moduleEffects    boolean: play the module's volumes and effects; written
 //                    only when true                                   [false]
-//   dividingTiming, tempo   integers 1..9                             [3, 2]
+//   driver   "sonic1" or "sonic2": the driver the song is for      ["sonic1"]
+//   z80Address  hexadecimal text, "1380" or "8000".."FFFF" (a number
+//               is read too): where a Sonic 2 song plays from       ["1380"]
+//   dividingTiming  integer 1..9                                      [3]
+//   tempo    integer 1..9 for Sonic 1, the driver's tempo byte 1..255 for
+//            Sonic 2                            [2, for Sonic 2 its $80]
 //   fm    6 entries, psg 3 entries: XM channel 1..channelCount or null [null]
 //   dac   XM channel 1..channelCount or null                          [null]
 //   pitch  9 integers -128..127                      [0 x6, -36 x3]
