@@ -66,6 +66,7 @@ std::string hexByte(int value) {
 }
 
 void readTrack(const ConversionRequest& request, const SongTrack& t, const RowStream& stream, Doubts& doubts) {
+    const DriverProfile& driver = driverProfile(request.driver);
     const int voiceCount = static_cast<int>(request.voices.size());
     const int rowCount = std::min(request.totalRows, stream.rowCount());
     int instrument = 0;  // the last one the channel named
@@ -77,7 +78,7 @@ void readTrack(const ConversionRequest& request, const SongTrack& t, const RowSt
             if (note == 0 || note == kXmKeyOff) continue;
             // Other keys are refused by the conversion.
             const std::optional<int> sample = mapValue(request.drumSamples, request.drumsByNote ? note : instrument);
-            if (sample && *sample >= 0x81 && *sample <= 0xDF && !dacSampleHasSound(*sample))
+            if (sample && *sample >= 0x81 && *sample <= 0xDF && !dacSampleHasSound(driver, *sample))
                 doubts.sample.add(request, t, r, "sample " + hexByte(*sample));
             continue;
         }
@@ -86,7 +87,7 @@ void readTrack(const ConversionRequest& request, const SongTrack& t, const RowSt
         const bool psg = t.kind == TrackKind::PsgTone;
         const int entry = psg ? tableEntry(note + 0x80, 0x81, t.transposition)
                               : tableEntry(note + 0x80, 0x80, t.transposition);
-        if (entry >= (psg ? kPsgFrequencyEntries : kFmFrequencyEntries))
+        if (entry >= (psg ? driver.psgFrequencyEntries : driver.fmFrequencyEntries))
             doubts.offTable.add(request, t, r, "note " + xmNoteName(note) + " on " + t.name);
         if (instrument == 0) continue;
         if (!psg && voiceCount >= 1) {
@@ -97,7 +98,7 @@ void readTrack(const ConversionRequest& request, const SongTrack& t, const RowSt
         }
         if (psg) {
             const std::optional<int> envelope = mapValue(request.instrumentPsgEnvelopes, instrument);
-            if (envelope && *envelope > kDriverPsgEnvelopes)
+            if (envelope && *envelope > driver.psgEnvelopes)
                 doubts.envelope.add(request, t, r,
                                     "instrument " + std::to_string(instrument) + " uses envelope " +
                                         std::to_string(*envelope));
@@ -122,9 +123,15 @@ bool dacSampleHasSound(int sample) {
     return (sample >= 0x81 && sample <= 0x83) || sample == 0x87 || (sample >= 0x88 && sample <= 0x8B);
 }
 
+bool dacSampleHasSound(const DriverProfile& driver, int sample) {
+    if (driver.id == DriverId::Sonic1) return dacSampleHasSound(sample);
+    return !drumName(driver, sample).empty();
+}
+
 std::vector<std::string> driverWarnings(const ConversionRequest& request, const RowSource& rows) {
     std::vector<std::string> warnings;
-    if (request.tempo == 1) warnings.push_back(kTempoOneWarning);
+    const DriverProfile& driver = driverProfile(request.driver);
+    if (request.tempo == 1 && driver.tempoRule == TempoRule::StallEveryNth) warnings.push_back(kTempoOneWarning);
     Doubts doubts;
     try {
         doubts = songDoubts(request, rows);
@@ -135,12 +142,15 @@ std::vector<std::string> driverWarnings(const ConversionRequest& request, const 
     const auto say = [&](const Doubt& d, const std::string& what) {
         if (d.count > 0) warnings.push_back("Warning: " + std::to_string(d.count) + " " + what + " First: " + d.first + ".");
     };
-    say(doubts.offTable, "notes fall outside the Sonic 1 driver's range and will play at a wrong pitch.");
+    const std::string theDriver = driverPhrase(driver);
+    say(doubts.offTable, "notes fall outside " + theDriver + "'s range and will play at a wrong pitch.");
     const auto voices = std::to_string(request.voices.size());
     say(doubts.voice, "notes play an FM voice the song does not have (it has " + voices + " voices, 0 to " +
                           std::to_string(static_cast<long>(request.voices.size()) - 1) + ").");
-    say(doubts.envelope, "notes use a PSG envelope the Sonic 1 driver does not have (1 to 9, 0 for none).");
-    say(doubts.sample, "drums ask for a DAC sample the Sonic 1 driver has no sound for (it has 81-83, 87 and 88-8B).");
+    say(doubts.envelope, "notes use a PSG envelope " + theDriver + " does not have (1 to " +
+                             std::to_string(driver.psgEnvelopes) + ", 0 for none).");
+    const std::string drums = driver.id == DriverId::Sonic1 ? "81-83, 87 and 88-8B" : "81-91";
+    say(doubts.sample, "drums ask for a DAC sample " + theDriver + " has no sound for (it has " + drums + ").");
     if (request.moduleEffects) {
         for (std::string& line : moduleEffectWarnings(request, rows)) warnings.push_back(std::move(line));
     }

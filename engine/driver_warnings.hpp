@@ -1,5 +1,5 @@
 #pragma once
-// Things the Sonic 1 driver would play wrongly although the song converts:
+// Things the chosen driver would play wrongly although the song converts:
 // found before anything is written, they follow the General parametres'
 // yellow policy (convert anyway, ask, or halt) and the command line prints
 // them as warnings.
@@ -11,7 +11,7 @@
 
 namespace ferro {
 
-// The driver holds every track in every frame at main tempo 1.
+// The Sonic 1 driver holds every track in every frame at main tempo 1.
 inline constexpr const char* kTempoOneWarning = "Warning: tempo 1 never plays in the Sonic 1 driver.";
 
 // The driver takes a note byte less $80 (FM) or $81 (PSG), adds the track's
@@ -29,6 +29,8 @@ inline constexpr int kDriverPsgEnvelopes = 9;
 // (88-8B). 84-86 read garbage as a sample; 8C-DF take their pitch from
 // outside the driver's table.
 bool dacSampleHasSound(int sample);
+// The same for the chosen driver: Sonic 2 has its 17 drum notes 81-91.
+bool dacSampleHasSound(const DriverProfile& driver, int sample);
 
 // The warnings for this request, in order:
 // - tempo 1;

@@ -141,11 +141,9 @@ SongLayout layoutSong(const ConversionRequest& request, const std::vector<Channe
 namespace {
 
 // The address of song offset `offset` for a driver of absolute pointers.
+// (A song running past the address space is refused once its size is known.)
 int songAddress(const SongLayout& song, std::size_t offset) {
-    if (offset > 0xFFFF) failConversion();
-    const long address = song.address + static_cast<long>(offset);
-    if (address > 0xFFFF) failConversion();
-    return static_cast<int>(address);
+    return static_cast<int>((static_cast<std::size_t>(song.address) + offset) & 0xFFFF);
 }
 
 // The two bytes of a header pointer to song offset `offset`.
@@ -294,10 +292,45 @@ std::string plainListing(const SongLayout& song) {
     return asmText.text();
 }
 
+namespace {
+
+std::string hexNumber(std::size_t value) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    do {
+        text.insert(text.begin(), digits[value % 16]);
+        value /= 16;
+    } while (value != 0);
+    return "$" + text;
+}
+
+}  // namespace
+
+std::optional<std::string> songPlacementRefusal(const ConversionRequest& request, std::size_t size) {
+    const DriverProfile& driver = driverProfile(request.driver);
+    if (driver.pointers != PointerForm::AbsoluteLittleEndian) return std::nullopt;
+    const auto address = static_cast<std::size_t>(request.z80Address);
+    const std::string song = kSongPlacementRefusalStart + std::to_string(size) + " bytes long (" + hexNumber(size) + ")";
+    if (driver.bufferAddress && request.z80Address == *driver.bufferAddress) {
+        if (size <= static_cast<std::size_t>(driver.bufferSize)) return std::nullopt;
+        return song + ", over the " + hexNumber(static_cast<std::size_t>(driver.bufferSize)) + " bytes " +
+               driverPhrase(driver) + " unpacks a song into at " + hexNumber(address) +
+               ". Shorten it, or give it an address in the sound bank (" +
+               hexNumber(static_cast<std::size_t>(driver.windowStart)) + " to " +
+               hexNumber(static_cast<std::size_t>(driver.windowEnd)) + ") to play it from there uncompressed.";
+    }
+    if (address + size <= static_cast<std::size_t>(driver.windowEnd) + 1) return std::nullopt;
+    return song + ": from " + hexNumber(address) + " it runs past " +
+           hexNumber(static_cast<std::size_t>(driver.windowEnd)) +
+           ", the end of the sound bank's window. Shorten it, or give it a lower address.";
+}
+
 SongImage assembleSong(const ConversionRequest& request, const std::vector<ChannelSections>& sections,
                        const Bytes& voiceTable, int songUnits) {
     const SongLayout song = layoutSong(request, sections, voiceTable, songUnits);
     Bytes binary = songBinary(song);
+    if (const std::optional<std::string> refusal = songPlacementRefusal(request, binary.size()))
+        throw ConversionError(FailureKind::Refused, *refusal);
     std::string listing = request.asmStyle == AsmStyle::Smps2asm ? smps2asmListing(song) : plainListing(song);
     return SongImage{std::move(binary), std::move(listing)};
 }

@@ -75,6 +75,13 @@ Bytes placedTrack(const SongLayout& song, const SongTrack& track, std::size_t of
 // The plain listing: the binary's bytes, one `dc.b` per line, with labels.
 std::string plainListing(const SongLayout& song);
 
+// Why a song of `size` bytes cannot play from the request's address under its
+// driver, in words that give both ways out; none when it fits (and always
+// for a driver of relative pointers). A song for Sonic 2's unpacking buffer
+// must fit the buffer, one in the sound bank's window must end inside it.
+std::optional<std::string> songPlacementRefusal(const ConversionRequest& request, std::size_t size);
+inline constexpr const char* kSongPlacementRefusalStart = "Can't convert! The song is ";
+
 // The song from sections already in memory: `sections[n]` holds XM channel n's
 // sections (entry 0 unused; only channels that feed a track are read; the
 // intros only when the song has an intro, see loopPlan). `voiceTable` is the voices' bytes. The

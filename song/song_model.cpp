@@ -4,6 +4,8 @@
 
 #include "engine/driver_warnings.hpp"
 #include "engine/row_source.hpp"
+#include "engine/conversion.hpp"
+#include "engine/song_writer.hpp"
 #include "params/auto_fill.hpp"
 #include "xm/xm_effects.hpp"
 
@@ -62,7 +64,7 @@ void SongModel::load(XmModule module) {
     choices_.loopSongAtLoad = true;
     module_ = std::move(module);
     keyOffsRemovedFrom_.reset();
-    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    general_ = validateGeneral();
     notify(kAllSongParts);
 }
 
@@ -74,7 +76,7 @@ bool SongModel::reload(XmModule module) {
     if (countChanged) resetChannelAssignment(choices_.assignment, module.channelCount);
     module_ = std::move(module);
     keyOffsRemovedFrom_.reset();
-    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    general_ = validateGeneral();
     notify(kAllSongParts);
     return countChanged;
 }
@@ -129,12 +131,12 @@ ConversionRequest SongModel::request() const {
 
 void SongModel::checkAssignment() {
     if (!module_) return;
-    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    general_ = validateGeneral();
     notify(parts(SongPart::Lights));
 }
 
 void SongModel::generalChanged(SongChanges changes) {
-    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    general_ = validateGeneral();
     notify(changes | parts(SongPart::Lights));
 }
 
@@ -295,12 +297,27 @@ void SongModel::setPan(int slot, int position) {
 // ---- The song's voices.
 
 // The voice light follows the list: the observers hear of both.
-void SongModel::voicesChanged() { notify(parts(SongPart::Voices, SongPart::Lights)); }
+void SongModel::voicesChanged() {
+    general_ = validateGeneral();
+    notify(parts(SongPart::Voices, SongPart::Lights));
+}
+
+GeneralValidation SongModel::validateGeneral() const {
+    GeneralValidation v = validateGeneralSettings(choices_.settings, choices_.assignment);
+    if (v.light == ReadinessLight::Red || !module_) return v;
+    if (driverProfile(choices_.settings.driver).pointers != PointerForm::AbsoluteLittleEndian) return v;
+    // Whether the song fits where it plays from is known once it is written:
+    // such a song is converted in memory at each change.
+    const SongConversion song = ferro::convertSong(request(), MemoryRowSource(*module_), seededRandom(0));
+    if (!song.succeeded && song.message.starts_with(kSongPlacementRefusalStart))
+        return GeneralValidation{ReadinessLight::Red, song.message};
+    return v;
+}
 
 AddVoiceResult SongModel::addVoice(std::string name, const FmVoice& voice) {
     const AddVoiceResult result = choices_.voices.add(std::move(name), voice);
     if (result == AddVoiceResult::Ok) {
-            voicesChanged();
+        voicesChanged();
     }
     return result;
 }
@@ -308,7 +325,7 @@ AddVoiceResult SongModel::addVoice(std::string name, const FmVoice& voice) {
 AddAllOutcome SongModel::addFileVoices(const FileVoiceList& fileVoices) {
     const AddAllOutcome outcome = ferro::addFileVoices(choices_.voices, fileVoices);
     if (outcome.added > 0) {
-            voicesChanged();
+        voicesChanged();
     }
     return outcome;
 }
@@ -371,7 +388,7 @@ void SongModel::applyChoices(SongChoices choices) {
     if (choices_.settings.removeRests == RemoveRestsState::Greyed) choices.settings.removeRests = RemoveRestsState::Greyed;
     if (module_) choices.assignment.channelCount = module_->channelCount;
     choices_ = std::move(choices);
-    general_ = validateGeneralSettings(choices_.settings, choices_.assignment);
+    general_ = validateGeneral();
     notify(kAllSongParts & ~parts(SongPart::Module));
 }
 

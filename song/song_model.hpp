@@ -186,6 +186,7 @@ private:
     void generalChanged(SongChanges changes);  // notify after checking the assignment
     void voicesChanged();
     void refreshDriverWarnings();
+    GeneralValidation validateGeneral() const;
 
     std::optional<XmModule> module_;
     SongChoices choices_;

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "engine/conversion.hpp"
+#include "engine/driver_warnings.hpp"
 #include "engine_test_util.hpp"
 
 namespace ferro {
@@ -95,6 +96,82 @@ TEST(Sonic2Song, TheSameChoicesWrittenForEachDriver) {
         ASSERT_TRUE(converted.succeeded) << c.what << ": " << converted.message;
         EXPECT_EQ(show(converted.binary), show(hex(c.bytes))) << c.what;
     }
+}
+
+// The warnings use the chosen driver's tables and name it.
+TEST(Sonic2Song, WarningsSpeakTheChosenDriver) {
+    struct Case {
+        const char* what;
+        DriverId driver;
+        std::function<void(SmallSong&)> choose;
+        std::vector<std::string> expected;
+    };
+    const std::string first = " First: XM channel 3, song row 1, sample ";
+    const auto drum = [](int sample) {
+        return [sample](SmallSong& s) { s.request.drumSamples[0] = static_cast<char>(sample); };
+    };
+    const std::vector<Case> cases = {
+        {"tempo 1 plays under Sonic 2", DriverId::Sonic2, [](SmallSong& s) { s.request.tempo = 1; }, {}},
+        {"Sonic 2's scratch", DriverId::Sonic2, drum(0x84), {}},
+        {"Sonic 1 has no 84", DriverId::Sonic1, drum(0x84),
+         {"Warning: 1 drums ask for a DAC sample the Sonic 1 driver has no sound for (it has 81-83, 87 and 88-8B)." +
+          first + "84."}},
+        {"Sonic 2's last drum note", DriverId::Sonic2, drum(0x91), {}},
+        {"past Sonic 2's drums", DriverId::Sonic2, drum(0x92),
+         {"Warning: 1 drums ask for a DAC sample the Sonic 2 driver has no sound for (it has 81-91)." + first +
+          "92."}},
+    };
+    for (const Case& c : cases) {
+        SmallSong song;
+        song.request.driver = c.driver;
+        c.choose(song);
+        EXPECT_EQ(driverWarnings(song.request, song.cells), c.expected) << c.what;
+    }
+    SmallSong envelope;
+    envelope.request.driver = DriverId::Sonic2;
+    envelope.request.fmChannelCount = 0;
+    envelope.request.useNoise = false;
+    envelope.request.psg = {1, std::nullopt, std::nullopt};
+    for (int e : {13, 14}) {
+        envelope.request.instrumentPsgEnvelopes[0] = static_cast<char>(e);
+        EXPECT_EQ(driverWarnings(envelope.request, envelope.cells).size(), e == 13 ? 0u : 1u) << e;
+    }
+    EXPECT_EQ(driverWarnings(envelope.request, envelope.cells).at(0),
+              "Warning: 2 notes use a PSG envelope the Sonic 2 driver does not have (1 to 13, 0 for none). First: XM "
+              "channel 1, song row 0, instrument 1 uses envelope 14.");
+}
+
+// A song unpacked to 1380 fits $7C0 bytes; one in the bank's window must end
+// inside it. Nothing else limits a song there.
+TEST(Sonic2Song, TheSongMustFitWhereItPlays) {
+    struct Case {
+        int address;
+        int voices;  // 25 bytes each, after the tracks' 48
+        bool fits;
+    };
+    const std::vector<Case> cases = {
+        {0x1380, 77, true},    // 1973 bytes
+        {0x1380, 78, false},   // 1998
+        {0x8000, 200, true},
+        {0xF800, 80, true},    // ends at FFFF
+        {0xF800, 81, false},
+    };
+    for (const Case& c : cases) {
+        SmallSong song;
+        song.request.driver = DriverId::Sonic2;
+        song.request.tempo = 0x80;
+        song.request.z80Address = c.address;
+        song.request.voices.resize(static_cast<std::size_t>(c.voices));
+        const SongConversion converted = convertSong(song.request, song.cells, test::noRandom());
+        EXPECT_EQ(converted.succeeded, c.fits) << c.address << " " << c.voices << ": " << converted.message;
+    }
+    SmallSong big;
+    big.request.driver = DriverId::Sonic2;
+    big.request.voices.resize(78);
+    EXPECT_EQ(convertSong(big.request, big.cells, test::noRandom()).message,
+              "Can't convert! The song is 1998 bytes long ($7CE), over the $7C0 bytes the Sonic 2 driver unpacks a "
+              "song into at $1380. Shorten it, or give it an address in the sound bank ($8000 to $FFFF) to play it "
+              "from there uncompressed.");
 }
 
 }  // namespace
