@@ -5,6 +5,7 @@
 #include "base/byte_reader.hpp"
 #include "base/paths.hpp"
 #include "engine/module_effects.hpp"
+#include "engine/saxman.hpp"
 #include "engine/sections.hpp"
 #include "engine/song_writer.hpp"
 
@@ -223,6 +224,10 @@ ConversionResult writeSong(const ConversionRequest& request, const SongConversio
         OutputCommit outputs;
         const fs::path& dir = request.workingDirectory;
         if (request.writeBin) outputs.add(dir / pathFromUtf8(*base + ".bin"), song.binary);
+        // A song for the unpacking buffer also in the form its slot stores.
+        const std::optional<int> buffer = driverProfile(request.driver).bufferAddress;
+        const Bytes packed = buffer == request.z80Address ? saxmanPack(song.binary) : Bytes{};
+        if (request.writeBin && !packed.empty()) outputs.add(dir / pathFromUtf8(*base + ".sax"), packed);
         if (request.writeAsm) outputs.add(dir / pathFromUtf8(*base + ".asm"), listing);
         outputs.commit();
     } catch (...) {

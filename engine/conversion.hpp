@@ -42,7 +42,9 @@ struct SongConversion {
 // pan choice.
 SongConversion convertSong(const ConversionRequest& request, const RowSource& rows, const RandomSource& random);
 
-// Places the outputs the request selects, <base>.bin and/or <base>.asm, in
+// Places the outputs the request selects, <base>.bin and/or <base>.asm (with
+// <base>.bin of a song for Sonic 2's unpacking buffer also <base>.sax, the
+// form a compressed slot holds), in
 // request.workingDirectory: each is written to a temporary file beside it,
 // and they replace the earlier outputs only when every one was written (a
 // failure leaves no partial output and the earlier ones as they were). A

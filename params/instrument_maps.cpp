@@ -148,6 +148,22 @@ std::vector<std::string> mapValueItems(InstrumentMapKind kind, const std::vector
     return items;
 }
 
+std::vector<std::string> mapValueItems(InstrumentMapKind kind, const std::vector<std::string>& voiceNames,
+                                       const DriverProfile& driver) {
+    std::vector<std::string> items = mapValueItems(kind, voiceNames);
+    for (int p = 0; p < static_cast<int>(items.size()); ++p) {
+        const int value = valueFromPosition(kind, p);
+        std::string& item = items[static_cast<std::size_t>(p)];
+        if (kind == InstrumentMapKind::Dac) {
+            const std::string name = drumName(driver, value);
+            if (!name.empty()) item += " " + name;
+        } else if (kind == InstrumentMapKind::Psg && value > driver.psgEnvelopes) {
+            item += std::string(" (not in ") + driver.name + ")";
+        }
+    }
+    return items;
+}
+
 std::string hexText(int value) {
     char text[16];
     std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/driver_profile.hpp"
+
 namespace ferro {
 
 enum class InstrumentMapKind { Fm, Psg, Dac, HiHat };
@@ -68,6 +70,11 @@ std::vector<std::string> mapKeyItems(const InstrumentMaps& maps, InstrumentMapKi
 // voice ("A lead") where the song has it, PSG "0".."7F", DAC "81".."DF",
 // hi-hats the option captions "Closed HH", "Open HH".
 std::vector<std::string> mapValueItems(InstrumentMapKind kind, const std::vector<std::string>& voiceNames = {});
+// The same in the chosen driver's words: each drum note it has followed by its
+// name ("81 Kick", Sonic 2's "83 Clap"), each PSG envelope past its own marked
+// "(not in Sonic 1)".
+std::vector<std::string> mapValueItems(InstrumentMapKind kind, const std::vector<std::string>& voiceNames,
+                                       const DriverProfile& driver);
 
 // Upper-case hexadecimal without leading zeros ("0", "9", "10", "1F").
 std::string hexText(int value);
