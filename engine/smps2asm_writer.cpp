@@ -35,17 +35,25 @@ std::string noteName(int note) {
     return std::string("n") + names[index % 12] + std::to_string(index / 12);
 }
 
-std::string dacNoteName(int note) {
-    static const std::map<int, const char*> names = {
+// The DAC names each macro set gives its driver's drums.
+std::string dacNoteName(DriverId driver, int note) {
+    static const std::map<int, const char*> sonic1 = {
         {0x81, "dKick"},       {0x82, "dSnare"},      {0x83, "dTimpani"},    {0x88, "dHiTimpani"},
         {0x89, "dMidTimpani"}, {0x8A, "dLowTimpani"}, {0x8B, "dVLowTimpani"}};
+    static const std::map<int, const char*> sonic2 = {
+        {0x81, "dKick"},        {0x82, "dSnare"},      {0x83, "dClap"},       {0x84, "dScratch"},
+        {0x85, "dTimpani"},     {0x86, "dHiTom"},      {0x87, "dVLowClap"},   {0x88, "dHiTimpani"},
+        {0x89, "dMidTimpani"},  {0x8A, "dLowTimpani"}, {0x8B, "dVLowTimpani"}, {0x8C, "dMidTom"},
+        {0x8D, "dLowTom"},      {0x8E, "dFloorTom"},   {0x8F, "dHiClap"},     {0x90, "dMidClap"},
+        {0x91, "dLowClap"}};
     if (note == kRest) return "nRst";
+    const auto& names = driver == DriverId::Sonic2 ? sonic2 : sonic1;
     const auto it = names.find(note);
     return it != names.end() ? it->second : hex2(note);
 }
 
-std::string psgEnvelopeName(int envelope) {
-    if (envelope >= 1 && envelope <= 9) return "fTone_0" + std::to_string(envelope);
+std::string psgEnvelopeName(const DriverProfile& driver, int envelope) {
+    if (envelope >= 1 && envelope <= driver.psgEnvelopes) return "fTone_" + hex2(envelope).substr(1);
     return hex2(envelope);
 }
 
@@ -132,8 +140,8 @@ int argumentCount(std::uint8_t code) {
 
 class TrackWriter {
 public:
-    TrackWriter(Source& out, const std::string& songLabel, int& loopCount)
-        : out_(out), songLabel_(songLabel), loopCount_(loopCount) {}
+    TrackWriter(Source& out, const std::string& songLabel, int& loopCount, DriverId driver)
+        : out_(out), songLabel_(songLabel), loopCount_(loopCount), driver_(driver) {}
 
     void write(const SongTrack& track, bool dac) {
         Bytes code = track.intro;
@@ -182,7 +190,9 @@ public:
                     case kFlagPan: command("smpsPan", panArguments(argument)); break;
                     case kFlagVoice: command("smpsSetvoice", hex2(argument)); break;
                     case kFlagNoiseMode: command("smpsPSGform", hex2(argument)); break;
-                    case kFlagPsgEnvelope: command("smpsPSGvoice", psgEnvelopeName(argument)); break;
+                    case kFlagPsgEnvelope:
+                        command("smpsPSGvoice", psgEnvelopeName(driverProfile(driver_), argument));
+                        break;
                     case kFlagE4: command("smpsFade"); break;
                     case kFlagFmVolume: command("smpsAlterVol", hex2(argument)); break;
                     case kFlagPsgVolume: command("smpsPSGAlterVol", hex2(argument)); break;
@@ -197,7 +207,7 @@ public:
             } else if (c < 0x80) {
                 out_.value(hex2(c), false);
             } else if (c <= 0xDF) {
-                out_.value(dac ? dacNoteName(c) : noteName(c));
+                out_.value(dac ? dacNoteName(driver_, c) : noteName(c));
             } else if (c == kFlagNoAttack) {
                 out_.value("smpsNoAttack", false);
             } else {
@@ -217,6 +227,7 @@ private:
     Source& out_;
     const std::string& songLabel_;
     int& loopCount_;
+    DriverId driver_;
 };
 
 // Four operator values as the voice macros take them: the last byte of the
@@ -255,15 +266,29 @@ void writeVoice(Source& out, const std::uint8_t* v, int number, const std::strin
     out.line("");
 }
 
+// How the song goes into the Sonic 2 disassembly, in three lines.
+void addingToTheDisassembly(Source& out, const SongLayout& song) {
+    if (song.address == kDefaultZ80Address) {
+        out.line("; A compressed song: put this file in sound/music/ and its name in \"list of compressed songs.txt\";");
+    } else {
+        out.line("; An uncompressed song for $" + hex2(song.address >> 8).substr(1) + hex2(song.address).substr(1) +
+                 ": put this file in sound/music/, not in \"list of compressed songs.txt\";");
+    }
+    out.line(";   in s2.asm, a music_ptr line for it and its include in that bank (MusicPoint1 or MusicPoint2);");
+    out.line(";   in s2.sounddriver.asm, its music_metadata entry in zMasterPlaylist and a zSpedUpTempoTable byte.");
+}
+
 }  // namespace
 
 std::string smps2asmListing(const SongLayout& song) {
     Source out;
     const std::string& base = song.label;
     auto label = [&base](const SongTrack& t) { return base + "_" + t.name; };
+    const bool sonic2 = song.driver == DriverId::Sonic2;
+    if (sonic2) addingToTheDisassembly(out, song);
     out.line(base + "_Header:");
     // The second argument: the voices are written exactly as they are.
-    out.line(macro("smpsHeaderStartSong", "1, 1"));
+    out.line(macro("smpsHeaderStartSong", sonic2 ? "2, 1" : "1, 1"));
     out.line(macro("smpsHeaderVoice", base + "_Voices"));
     out.line(macro("smpsHeaderChan", hex2(static_cast<int>(song.fm.size()) + 1) + ", " +
                                          hex2(static_cast<int>(song.psg.size()))));
@@ -280,7 +305,7 @@ std::string smps2asmListing(const SongLayout& song) {
     out.line("");
 
     int loopCount = 0;
-    TrackWriter tracks(out, base, loopCount);
+    TrackWriter tracks(out, base, loopCount, song.driver);
     for (const SongTrack& t : song.fm) tracks.write(t, false);
     for (const SongTrack& t : song.psg) tracks.write(t, false);
     tracks.write(song.dac, !song.dacIsStopTrack);

@@ -1,7 +1,8 @@
 #pragma once
 // A small assembler for the song listings: `dc.b` / `dc.w` lines with labels,
-// and the Sonic 1 SMPS2ASM macros as that macro set expands them (header, the
-// commands a converted song uses, the voice macros in their "as written"
+// and the SMPS2ASM macros as the Sonic 1 set expands a `smpsHeaderStartSong 1,
+// 1` song and the Sonic 2 set a `smpsHeaderStartSong 2, 1` song phased at
+// `phase` (header, the commands, the voice macros in their "as written"
 // form). Written from what the macros emit, not from the song writer, so that
 // the two can disagree.
 #include <cctype>
@@ -18,6 +19,8 @@ namespace ferro::test {
 
 class Smps2asmExpander {
 public:
+    explicit Smps2asmExpander(long phase = 0x1380) : phase_(phase) {}
+
     // Throws std::runtime_error naming the line on anything an assembler refuses.
     Bytes assemble(const std::string& source) {
         std::vector<std::pair<int, std::string>> lines;
@@ -81,6 +84,15 @@ private:
         return table;
     }
 
+    static const std::map<std::string, long>& sonic2Constants() {
+        static const std::map<std::string, long> table = {
+            {"dClap", 0x83},     {"dScratch", 0x84},  {"dTimpani", 0x85}, {"dHiTom", 0x86},   {"dVLowClap", 0x87},
+            {"dMidTom", 0x8C},   {"dLowTom", 0x8D},   {"dFloorTom", 0x8E}, {"dHiClap", 0x8F}, {"dMidClap", 0x90},
+            {"dLowClap", 0x91},  {"fTone_0A", 10},    {"fTone_0B", 11},   {"fTone_0C", 12},   {"fTone_0D", 13},
+            {"nMaxPSG", 0xC6}};
+        return table;
+    }
+
     // Numbers ($hex or decimal), names and labels joined by + and -.
     long value(const std::string& expression) const {
         long total = 0;
@@ -97,6 +109,8 @@ private:
                 v = std::stol(t.substr(1), nullptr, 16);
             } else if (!t.empty() && t.find_first_not_of("0123456789") == std::string::npos) {
                 v = std::stol(t);
+            } else if (sonic2_ && sonic2Constants().count(t)) {
+                v = sonic2Constants().at(t);
             } else if (constants().count(t)) {
                 v = constants().at(t);
             } else if (labels_.count(t)) {
@@ -118,12 +132,26 @@ private:
         byte((v >> 8) & 0xFF);
         byte(v & 0xFF);
     }
-    // A label as a song pointer: relative to the song's start, never before it.
+    // A label as a song pointer: relative to the song's start, never before
+    // it; for Sonic 2 its address, little-endian.
     void pointer(const std::string& label) {
         if (!start_) fail("pointer before smpsHeaderStartSong");
         const long at = value(label);
         if (pass_ == 1 && at < *start_) fail("label before the song's start");
+        if (sonic2_) return address(at);
         word(at - *start_);
+    }
+    void address(long at) {
+        const long a = at - *start_ + phase_;
+        byte(a & 0xFF);
+        byte((a >> 8) & 0xFF);
+    }
+    // A pointer inside a track: Sonic 1's counts from the pointer itself.
+    void trackPointer(const std::string& label) {
+        if (sonic2_) return address(value(label));
+        const long offset = value(label) - size() - 1;
+        if (offset < -32768 || offset > 32767) fail("jump too far");
+        word(offset & 0xFFFF);
     }
 
     void instruction(const std::string& op, const std::vector<std::string>& a) {
@@ -132,8 +160,10 @@ private:
             {"smpsFade", {0xE4, 0}},     {"smpsStop", {0xF2, 0}},     {"smpsSetvoice", {0xEF, 1}},
             {"smpsFMvoice", {0xEF, 1}},  {"smpsPSGform", {0xF3, 1}},  {"smpsPSGvoice", {0xF5, 1}},
             {"smpsHeaderChan", {-1, 2}}, {"smpsHeaderTempo", {-1, 2}},
-            {"smpsAlterVol", {0xE6, 1}}, {"smpsPSGAlterVol", {0xEC, 1}}, {"smpsDetune", {0xE1, 1}},
-            {"smpsModSet", {0xF0, 4}},   {"smpsModOff", {0xF4, 0}}};
+            {"smpsDetune", {0xE1, 1}},   {"smpsReturn", {0xE3, 0}},   {"smpsChanTempoDiv", {0xE5, 1}},
+            {"smpsAlterVol", {0xE6, 1}}, {"smpsNoteFill", {0xE8, 1}}, {"smpsChangeTransposition", {0xE9, 1}},
+            {"smpsSetTempoMod", {0xEA, 1}}, {"smpsSetTempoDiv", {0xEB, 1}}, {"smpsPSGAlterVol", {0xEC, 1}},
+            {"smpsModSet", {0xF0, 4}},   {"smpsModOn", {0xF1, 0}},    {"smpsModOff", {0xF4, 0}}};
         // Header pointers: how many bytes follow the pointer.
         static const std::map<std::string, std::size_t> pointers = {
             {"smpsHeaderVoice", 0}, {"smpsHeaderDAC", 2}, {"smpsHeaderFM", 2}, {"smpsHeaderPSG", 4}};
@@ -150,18 +180,24 @@ private:
             pointer(a.at(0));
             for (std::size_t k = 1; k <= p->second; ++k) byte(dacShort ? 0 : value(a[k]));
         } else if (op == "smpsHeaderStartSong") {
-            if (a.size() != 2 || value(a[0]) != 1 || value(a[1]) != 1) fail("expected smpsHeaderStartSong 1, 1");
+            if (a.size() != 2 || (value(a[0]) != 1 && value(a[0]) != 2) || value(a[1]) != 1)
+                fail("expected smpsHeaderStartSong 1, 1 or 2, 1");
+            sonic2_ = value(a[0]) == 2;
             start_ = size();
         } else if (op == "smpsPan") {
             if (a.size() != 2) fail("smpsPan: wrong argument count");
             byte(0xE0);
             byte(value(a[0]) + value(a[1]));
-        } else if (op == "smpsJump") {
-            if (a.size() != 1) fail("smpsJump: wrong argument count");
-            byte(0xF6);
-            const long offset = value(a[0]) - size() - 1;
-            if (offset < -32768 || offset > 32767) fail("jump too far");
-            word(offset & 0xFFFF);
+        } else if (op == "smpsJump" || op == "smpsCall") {
+            if (a.size() != 1) fail(op + ": wrong argument count");
+            byte(op == "smpsJump" ? 0xF6 : 0xF8);
+            trackPointer(a[0]);
+        } else if (op == "smpsLoop") {
+            if (a.size() != 3) fail("smpsLoop: wrong argument count");
+            byte(0xF7);
+            byte(value(a[0]));
+            byte(value(a[1]));
+            trackPointer(a[2]);
         } else if (op.starts_with("smpsVc")) {
             voiceMacro(op, a);
         } else {
@@ -188,13 +224,16 @@ private:
             return it->second.at(static_cast<std::size_t>(k));
         };
         byte(f("smpsVcUnusedBits", 0) * 64 + f("smpsVcFeedback", 0) * 8 + f("smpsVcAlgorithm", 0));
-        for (int k = 3; k >= 0; --k) byte(f("smpsVcDetune", k) * 16 + f("smpsVcCoarseFreq", k));
-        for (int k = 3; k >= 0; --k) byte(f("smpsVcRateScale", k) * 64 + f("smpsVcAttackRate", k));
-        for (int k = 3; k >= 0; --k)
+        // Sonic 1 emits each group from its fourth argument down to its
+        // first, Sonic 2 its fourth, second, third, first.
+        const std::vector<int> order = sonic2_ ? std::vector<int>{3, 1, 2, 0} : std::vector<int>{3, 2, 1, 0};
+        for (int k : order) byte(f("smpsVcDetune", k) * 16 + f("smpsVcCoarseFreq", k));
+        for (int k : order) byte(f("smpsVcRateScale", k) * 64 + f("smpsVcAttackRate", k));
+        for (int k : order)
             byte((f("smpsVcAmpMod", k) * 128) | f("smpsVcDecayRate1", k) | (f("smpsVcUnusedBits", k + 1) * 32));
-        for (int k = 3; k >= 0; --k) byte(f("smpsVcDecayRate2", k));
-        for (int k = 3; k >= 0; --k) byte(f("smpsVcDecayLevel", k) * 16 + f("smpsVcReleaseRate", k));
-        for (int k = 3; k >= 0; --k) byte(f("smpsVcTotalLevel", k));
+        for (int k : order) byte(f("smpsVcDecayRate2", k));
+        for (int k : order) byte(f("smpsVcDecayLevel", k) * 16 + f("smpsVcReleaseRate", k));
+        for (int k : order) byte(f("smpsVcTotalLevel", k));
         voice_.clear();
     }
 
@@ -202,6 +241,8 @@ private:
     std::map<std::string, std::vector<long>> voice_;
     Bytes out_;
     std::optional<long> start_;
+    long phase_;
+    bool sonic2_ = false;
     int pass_ = 0;
     int line_ = 0;
 };

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "engine/conversion.hpp"
 #include "engine/driver_warnings.hpp"
 #include "engine_test_util.hpp"
+#include "smps2asm_expander.hpp"
 
 namespace ferro {
 namespace {
@@ -172,6 +176,46 @@ TEST(Sonic2Song, TheSongMustFitWhereItPlays) {
               "Can't convert! The song is 1998 bytes long ($7CE), over the $7C0 bytes the Sonic 2 driver unpacks a "
               "song into at $1380. Shorten it, or give it an address in the sound bank ($8000 to $FFFF) to play it "
               "from there uncompressed.");
+}
+
+std::string fileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The expander below checks the listings; here it is checked against the
+// Sonic 2 macro set's own output for the native reference songs.
+TEST(Sonic2Song, ReferenceSongsAssembleToTheirBytes) {
+    const std::filesystem::path folder = std::filesystem::path(FERRO_TEST_DATA_DIR) / "sonic2-reference";
+    int songs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::filesystem::path bin = entry.path();
+        if (bin.extension() != ".bin" || bin.stem() == "10_s1_form") continue;  // 10 is a Sonic 1 song converted
+        const std::string source = fileText(std::filesystem::path(bin).replace_extension(".asm"));
+        const std::string bytes = fileText(bin);
+        EXPECT_EQ(show(test::Smps2asmExpander().assemble(source)), show(Bytes(bytes.begin(), bytes.end()))) << bin;
+        ++songs;
+    }
+    EXPECT_EQ(songs, 11);
+}
+
+// Both listing styles assemble, where the song plays from, to its binary.
+TEST(Sonic2Song, ListingsAssembleToTheBinary) {
+    for (int address : {0x1380, 0x8400}) {
+        for (AsmStyle style : {AsmStyle::Plain, AsmStyle::Smps2asm}) {
+            SmallSong song;
+            song.request.driver = DriverId::Sonic2;
+            song.request.tempo = 0xC0;
+            song.request.z80Address = address;
+            song.request.asmStyle = style;
+            song.request.drumSamples[0] = static_cast<char>(0x8C);
+            song.request.hihatKinds[0] = 1;
+            const SongConversion converted = convertSong(song.request, song.cells, test::noRandom());
+            ASSERT_TRUE(converted.succeeded) << converted.message;
+            EXPECT_EQ(show(test::Smps2asmExpander(address).assemble(converted.listing)), show(converted.binary))
+                << address << " " << static_cast<int>(style);
+        }
+    }
 }
 
 }  // namespace
