@@ -53,8 +53,9 @@ struct DriverProfile {
     // E4 ends a song handing back to the music before (Sonic 1's extra-life
     // jingle); the other driver restores whatever its save area holds.
     bool endsWithE4;
-    // Updates between a note's attack and its first modulation step beyond
-    // Sonic 1's count: a modulation wait is written this much smaller.
+    // How much earlier than Sonic 1 the driver takes a note's first
+    // modulation step (Sonic 2 steps in the attack's own update too): a wait
+    // is written this much larger for the same first step (at most FE).
     int modulationStepsEarlier;
     // The loop counters and the call stack share one record per track:
     // `loopCounters` counters, less the return address's bytes for each

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
@@ -142,6 +143,25 @@ private slots:
         f.model.chooseChannel(0, std::nullopt);
         QCOMPARE(f.row(0)->currentIndex(), -1);
         QCOMPARE(f.light().toImage(), lightImage(ReadinessLight::Red));
+    }
+
+    // The driver's list: its tempo takes the driver's form, E4 is Sonic 1's.
+    void driverChoiceShowsItsTempoAndE4() {
+        Fixture f;
+        auto* drivers = f.get<QComboBox>("driverList");
+        auto* tempoByte = f.get<QSpinBox>("tempoByteBox");
+        auto* e4 = f.get<QToolButton>("e4Box");
+        QTest::keyClick(drivers, Qt::Key_Down);
+        QCOMPARE(f.model.settings().driver, DriverId::Sonic2);
+        QCOMPARE(f.model.settings().tempo, 0x80);
+        QVERIFY(tempoByte->isVisible() && !f.get<QListWidget>("tempoList")->isVisible());
+        QCOMPARE(tempoByte->value(), 0x80);
+        QVERIFY(!e4->isEnabled() && !e4->toolTip().isEmpty());
+        QTest::keyClick(tempoByte, Qt::Key_Up);
+        QCOMPARE(f.model.settings().tempo, 0x81);
+        QTest::keyClick(drivers, Qt::Key_Up);
+        QCOMPARE(f.model.settings().tempo, 2);
+        QVERIFY(e4->isEnabled() && f.get<QListWidget>("tempoList")->isVisible());
     }
 
     // "Auto fill" (whose rule is the model's) shows what it assigned and,

@@ -49,7 +49,10 @@ struct Fixture {
     bool visible(const QString& name) { return get(name)->isVisibleTo(window.get()); }
 };
 
-QString current(QListWidget* list) { return list->currentItem() ? list->currentItem()->text() : QString(); }
+// The value a list shows, without the driver's name for it ("81 Kick": "81").
+QString current(QListWidget* list) {
+    return list->currentItem() ? list->currentItem()->text().section(' ', 0, 0) : QString();
+}
 
 void sendMouse(QListWidget* list, QEvent::Type type, int row, Qt::MouseButtons buttons) {
     const QPointF at = list->visualItemRect(list->item(row)).center();
@@ -97,7 +100,8 @@ private slots:
         std::string expected = f.model.maps().*kMaps[map];
 
         clickRow(keyList, key - 1);
-        const auto found = valueList->findItems(value, Qt::MatchExactly);
+        auto found = valueList->findItems(value, Qt::MatchExactly);
+        if (found.isEmpty()) found = valueList->findItems(value + " ", Qt::MatchStartsWith);
         QCOMPARE(found.size(), 1);
         clickRow(valueList, valueList->row(found.front()));
         expected[static_cast<std::size_t>(key - 1)] = static_cast<char>(value.toInt(nullptr, 16));
@@ -133,14 +137,14 @@ private slots:
             const QRect view = valueList->viewport()->rect();
             for (int y : {rowHeight * 3 / 2, view.center().y(), view.bottom() - rowHeight}) {
                 const QPoint at(view.center().x(), y);
-                const QString chosen = valueList->itemAt(at)->text();
+                const QString chosen = valueList->itemAt(at)->text().section(' ', 0, 0);
                 // A hand that presses, shifts by a pixel and lets go.
                 QTest::mousePress(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at);
                 QTest::mouseMove(valueList->viewport(), at + QPoint(1, 0));
                 QTest::mouseRelease(valueList->viewport(), Qt::LeftButton, Qt::NoModifier, at + QPoint(1, 0));
                 QCOMPARE(current(valueList), chosen);
                 QCOMPARE(valueList->selectedItems().size(), 1);
-                QCOMPARE(valueList->selectedItems().front()->text(), chosen);
+                QCOMPARE(valueList->selectedItems().front()->text().section(' ', 0, 0), chosen);
                 QCOMPARE(hexAt(f.model.maps().*kMaps[map], key), chosen);
             }
         }
@@ -205,7 +209,7 @@ private slots:
             QCOMPARE(keys->currentRow(), 0);
             QCOMPARE(heading->text(), QString(step.heading));
             if (drums)
-                QCOMPARE(current(f.list("dacSampleList")), QString("81"));
+                QCOMPARE(f.list("dacSampleList")->currentItem()->text(), QString("81 Kick"));
             else
                 QVERIFY(f.get<QRadioButton>("closedHiHatButton")->isChecked());
         }

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
@@ -112,6 +113,7 @@ GeneralWindow::GeneralWindow(SongModel& model, Dialogs& dialogs, QWidget* parent
     auto* right = new QVBoxLayout;
     right->addWidget(buildAssignmentFrame());
     right->addWidget(buildStatusFrame());
+    right->addWidget(buildDriverFrame());
     buildModuleTempo(right);
     right->addStretch(1);
 
@@ -248,6 +250,16 @@ QGroupBox* GeneralWindow::buildTempoFrame() {
     }
     timingList_->setToolTip(kDividingTimingTip);
     tempoList_->setToolTip(kTempoTip);
+    // A driver with a tempo byte shows the byte in place of the list.
+    tempoByte_ = new QSpinBox(tempoFrame);
+    tempoByte_->setObjectName("tempoByteBox");
+    tempoByte_->setAccessibleName("Tempo");
+    tempoByte_->setDisplayIntegerBase(16);
+    tempoByte_->setPrefix("$");
+    tempoByte_->setToolTip("The driver's tempo byte: the tracks move on tempo/256 of the driver's updates, "
+                           "larger is faster. A row lasts dividing timing x 256 / tempo frames.");
+    tempoByte_->hide();
+    tempoLayout->addWidget(tempoByte_, 1, 1, Qt::AlignTop);
     matchTempoButton_ = new QPushButton("Match the module's tempo", tempoFrame);
     matchTempoButton_->setObjectName("matchTempoButton");
     matchTempoButton_->setToolTip("Sets the dividing timing and tempo whose row lasts nearest to a row of the module");
@@ -301,6 +313,26 @@ QGroupBox* GeneralWindow::buildAssignmentFrame() {
     assignLayout->setColumnStretch(1, 1);
     connect(autoFillButton_, &QPushButton::clicked, this, &GeneralWindow::fillAssignmentFromNames);
     return assignFrame;
+}
+
+// Which driver the song is written for, beside the light that says whether
+// it converts.
+QGroupBox* GeneralWindow::buildDriverFrame() {
+    auto* driverFrame = frame("driverFrame", "Sound driver", this);
+    driverList_ = new QComboBox(driverFrame);
+    driverList_->setObjectName("driverList");
+    driverList_->setAccessibleName("Sound driver");
+    for (DriverId id : allDrivers()) driverList_->addItem(driverProfile(id).name);
+    driverList_->setToolTip("The game's sound driver that will play the song");
+    auto* layout = new QVBoxLayout(driverFrame);
+    layout->addWidget(driverList_);
+    connect(driverList_, &QComboBox::activated, this, &GeneralWindow::pickDriver);
+    return driverFrame;
+}
+
+void GeneralWindow::pickDriver(int index) {
+    if (index >= 0 && index < static_cast<int>(allDrivers().size()))
+        model_.setDriver(allDrivers()[static_cast<std::size_t>(index)]);
 }
 
 // The module's own tempo under the light, where the column has room to
@@ -358,6 +390,9 @@ void GeneralWindow::connectOptions() {
     });
     connect(timingList_, &QListWidget::itemSelectionChanged, this, &GeneralWindow::pickDividingTiming);
     connect(tempoList_, &QListWidget::itemSelectionChanged, this, &GeneralWindow::pickTempo);
+    connect(tempoByte_, &QSpinBox::valueChanged, this, [this](int value) {
+        if (!showing_) model_.setTempo(value);
+    });
 }
 
 // ---- Showing the model.
@@ -382,6 +417,13 @@ void GeneralWindow::showSettings() {
     e4Frame_->setVisible(view.e4FrameVisible);
     e4Box_->setChecked(settings.endDacWithE4);
     moduleEffectsBox_->setChecked(settings.moduleEffects);
+    const DriverProfile& driver = driverProfile(settings.driver);
+    e4Box_->setEnabled(driver.endsWithE4);
+    e4Box_->setToolTip(driver.endsWithE4 ? QString()
+                                         : QString("E4 hands back to the music before in the Sonic 1 driver only; "
+                                                   "the %1 driver would restore whatever its save area holds")
+                                               .arg(driver.name));
+    driverList_->setCurrentIndex(static_cast<int>(settings.driver));
 
     fmSlider_->setMaximum(view.fmSliderMax);
     fmSlider_->setValue(settings.fmChannelCount);
@@ -391,7 +433,15 @@ void GeneralWindow::showSettings() {
     noiseFrame_->setEnabled(view.noiseFrameEnabled);
 
     timingList_->setCurrentRow(tempoToListIndex(settings.dividingTiming));
-    tempoList_->setCurrentRow(tempoToListIndex(settings.tempo));
+    const bool tempoByte = driver.tempoRule == TempoRule::Accumulator;
+    tempoList_->setVisible(!tempoByte);
+    tempoByte_->setVisible(tempoByte);
+    tempoByte_->setRange(driver.minTempo, driver.maxTempo);
+    if (tempoByte) {
+        tempoByte_->setValue(settings.tempo);
+    } else {
+        tempoList_->setCurrentRow(tempoToListIndex(settings.tempo));
+    }
     const XmModule* module = model_.module();
     const XmTempo start = module ? tempoAtFirstRow(*module) : XmTempo{};
     moduleTempo_->setText(module ? "Module: " + qs(moduleTempoText(start.speed, start.bpm)) : QString());

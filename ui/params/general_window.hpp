@@ -18,6 +18,7 @@ class QRadioButton;
 class QPushButton;
 class QSlider;
 class QCheckBox;
+class QSpinBox;
 class QStatusBar;
 class QToolButton;
 class QVBoxLayout;
@@ -43,6 +44,7 @@ private:
     QGroupBox* buildTempoFrame();
     QGroupBox* buildAssignmentFrame();
     QGroupBox* buildStatusFrame();
+    QGroupBox* buildDriverFrame();
     void buildModuleTempo(QVBoxLayout* column);
     void buildStatusBar();
     void connectOptions();
@@ -57,6 +59,7 @@ private:
     void pickChannel(int row, int listIndex);
     void pickDividingTiming();
     void pickTempo();
+    void pickDriver(int index);
     void matchModuleTempo();
     void fillAssignmentFromNames();
 
@@ -82,6 +85,8 @@ private:
     QRadioButton* noiseNo_ = nullptr;
     QListWidget* timingList_ = nullptr;
     QListWidget* tempoList_ = nullptr;
+    QSpinBox* tempoByte_ = nullptr;     // the tempo of a driver with a tempo byte
+    QComboBox* driverList_ = nullptr;
     QLabel* moduleTempo_ = nullptr;
     QPushButton* matchTempoButton_ = nullptr;
     std::array<QLabel*, kAssignmentRowCount> rowCaptions_{};

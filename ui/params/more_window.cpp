@@ -513,6 +513,10 @@ void MoreWindow::showChanges(SongChanges changes) {
 void MoreWindow::showFrames() {
     const SongSettings& settings = model_.settings();
     const MoreWindowView view = moreWindowView(settings);
+    // The drums and envelopes of the chosen driver.
+    const DriverProfile& driver = driverProfile(settings.driver);
+    for (InstrumentMapKind kind : {InstrumentMapKind::Psg, InstrumentMapKind::Dac})
+        renameItems(frame(kind).values, mapValueItems(kind, {}, driver));
     frame(InstrumentMapKind::Fm).box->setVisible(view.fmVoiceFrameVisible);
     frame(InstrumentMapKind::Psg).box->setVisible(view.psgVoiceFrameVisible);
     frame(InstrumentMapKind::Dac).box->setVisible(view.dacMapFrameVisible);
