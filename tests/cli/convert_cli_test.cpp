@@ -300,6 +300,28 @@ TEST_F(ConvertCli, AsmStyleChoosesTheListing) {
     }
 }
 
+// --driver over the setup's: a Sonic 2 song at 1380 comes with its packed
+// form; one too big for the buffer is refused with nothing written.
+TEST_F(ConvertCli, DriverOptionOverTheSetup) {
+    greenSong();
+    ASSERT_EQ(run({"convert", "song.xm", "--setup", "setup.json", "--driver", "sonic2"}).code, 0);
+    const std::optional<Bytes> song = readWholeFile(work() / "song.bin");
+    ASSERT_TRUE(song);
+    // FM1 right after the 30-byte header, at 139E; the tempo byte of Sonic 1's 2.
+    EXPECT_EQ(std::tuple((*song)[10], (*song)[11], (*song)[5], fs::exists(work() / "song.sax")),
+              std::tuple(0x9E, 0x13, 0x80, true));
+    fs::remove(work() / "song.bin");
+    fs::remove(work() / "song.sax");
+    json voices = json::array();
+    for (int k = 0; k < 80; ++k) voices.push_back({{"name", "v"}, {"hex", formatVoiceHex(voiceOf(k))}});
+    greenSong({{"voices", voices}});
+    const CliRun big = run({"convert", "song.xm", "--setup", "setup.json", "--driver", "sonic2"});
+    EXPECT_EQ(big.code, 1);
+    EXPECT_NE(big.err.find("Shorten it, or give it an address in the sound bank"), std::string::npos) << big.err;
+    EXPECT_FALSE(fs::exists(work() / "song.bin") || fs::exists(work() / "song.sax"));
+    EXPECT_EQ(run({"convert", "song.xm", "--setup", "setup.json", "--driver", "sonic3"}).code, 2);
+}
+
 TEST_F(ConvertCli, WithoutASetupTheFreshLoadIsRed) {
     test::writeFileBytes(work() / "song.xm", songXm());
     EXPECT_EQ(outcome({"convert", "song.xm"}), (Outcome{1, "Can't convert. Unassigned FM channels exist.\n"}));

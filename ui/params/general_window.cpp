@@ -113,7 +113,6 @@ GeneralWindow::GeneralWindow(SongModel& model, Dialogs& dialogs, QWidget* parent
     auto* right = new QVBoxLayout;
     right->addWidget(buildAssignmentFrame());
     right->addWidget(buildStatusFrame());
-    right->addWidget(buildDriverFrame());
     buildModuleTempo(right);
     right->addStretch(1);
 
@@ -271,7 +270,9 @@ QGroupBox* GeneralWindow::buildTempoFrame() {
     QMargins margins = tempoLayout->contentsMargins();
     margins.setBottom(2);
     tempoLayout->setContentsMargins(margins);
-    tempoLayout->setColumnStretch(column, 1);
+    // The driver beside the tempo, whose meaning it sets.
+    buildDriverChoice(tempoLayout, column);
+    tempoLayout->setColumnStretch(column + 1, 1);
     return tempoFrame;
 }
 
@@ -315,19 +316,19 @@ QGroupBox* GeneralWindow::buildAssignmentFrame() {
     return assignFrame;
 }
 
-// Which driver the song is written for, beside the light that says whether
-// it converts.
-QGroupBox* GeneralWindow::buildDriverFrame() {
-    auto* driverFrame = frame("driverFrame", "Sound driver", this);
-    driverList_ = new QComboBox(driverFrame);
+// Which driver the song is written for: a list under its caption.
+void GeneralWindow::buildDriverChoice(QGridLayout* grid, int column) {
+    driverList_ = new QComboBox;
     driverList_->setObjectName("driverList");
     driverList_->setAccessibleName("Sound driver");
     for (DriverId id : allDrivers()) driverList_->addItem(driverProfile(id).name);
     driverList_->setToolTip("The game's sound driver that will play the song");
-    auto* layout = new QVBoxLayout(driverFrame);
-    layout->addWidget(driverList_);
+    auto* caption = new QLabel("Sound driver");
+    caption->setObjectName("DriverCaption");
+    caption->setBuddy(driverList_);
+    grid->addWidget(caption, 0, column);
+    grid->addWidget(driverList_, 1, column, Qt::AlignTop);
     connect(driverList_, &QComboBox::activated, this, &GeneralWindow::pickDriver);
-    return driverFrame;
 }
 
 void GeneralWindow::pickDriver(int index) {

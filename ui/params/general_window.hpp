@@ -10,6 +10,7 @@
 #include "song/song_model.hpp"
 
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QHBoxLayout;
 class QLabel;
@@ -44,7 +45,7 @@ private:
     QGroupBox* buildTempoFrame();
     QGroupBox* buildAssignmentFrame();
     QGroupBox* buildStatusFrame();
-    QGroupBox* buildDriverFrame();
+    void buildDriverChoice(QGridLayout* grid, int column);
     void buildModuleTempo(QVBoxLayout* column);
     void buildStatusBar();
     void connectOptions();
