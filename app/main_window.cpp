@@ -32,6 +32,8 @@
 #include <QVBoxLayout>
 
 #include "base/paths.hpp"
+#include "engine/saxman.hpp"
+#include "player/saxman.hpp"
 #include "song/song_conversion.hpp"
 #include "song/song_setup.hpp"
 #include "xm/xm_reader.hpp"
@@ -501,6 +503,16 @@ void MainWindow::convertSong() {
     dialogs_.showMessage(QString::fromStdString(outcome.message), icon);
 }
 
+namespace {
+
+// Where the chosen driver plays the song from, as the game holds it.
+SongPlacement songPlacement(const SongSettings& settings, const Bytes& song) {
+    return writtenSongPlacement(settings.driver, static_cast<std::uint16_t>(settings.z80Address),
+                                storedSongForm(settings, song));
+}
+
+}  // namespace
+
 void MainWindow::playSong() {
     if (!preview_->outputAvailable()) {
         dialogs_.showMessage(kNoAudioOutput, MessageIcon::Exclamation);
@@ -508,7 +520,8 @@ void MainWindow::playSong() {
     }
     auto song = songForPreview();
     if (!song) return;
-    preview_->play({std::move(*song), songTitleText(), soundFolderSetting(), kDefaultLoops});
+    const SongPlacement placement = songPlacement(model_.settings(), *song);
+    preview_->play({std::move(*song), songTitleText(), soundFolderSetting(), kDefaultLoops, placement});
     previewJob_ = PreviewJob::Playing;
     playConvertedAt_ = QTime::currentTime().toString("hh:mm");
     updatePlayButtons();
@@ -535,7 +548,8 @@ void MainWindow::exportSong(bool wav) {
     QString file = *path;
     const QString ext = wav ? ".wav" : ".vgm";
     if (!file.endsWith(ext, Qt::CaseInsensitive)) file += ext;
-    preview_->exportFile({std::move(*song), songTitleText(), soundFolderSetting(), kDefaultLoops}, file);
+    const SongPlacement placement = songPlacement(model_.settings(), *song);
+    preview_->exportFile({std::move(*song), songTitleText(), soundFolderSetting(), kDefaultLoops, placement}, file);
     previewJob_ = PreviewJob::Exporting;
     updatePlayButtons();
 }

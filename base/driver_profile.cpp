@@ -10,7 +10,7 @@ namespace {
 
 DriverProfile sonic1() {
     return DriverProfile{
-        .id = DriverId::Sonic1,
+        .id = SoundDriver::Sonic1,
         .key = "sonic1",
         .name = "Sonic 1",
         .pointers = PointerForm::RelativeBigEndian,
@@ -45,7 +45,7 @@ DriverProfile sonic1() {
 
 DriverProfile sonic2() {
     return DriverProfile{
-        .id = DriverId::Sonic2,
+        .id = SoundDriver::Sonic2,
         .key = "sonic2",
         .name = "Sonic 2",
         .pointers = PointerForm::AbsoluteLittleEndian,
@@ -89,19 +89,19 @@ DriverProfile sonic2() {
 
 }  // namespace
 
-const DriverProfile& driverProfile(DriverId id) {
+const DriverProfile& driverProfile(SoundDriver id) {
     static const DriverProfile s1 = sonic1();
     static const DriverProfile s2 = sonic2();
-    return id == DriverId::Sonic2 ? s2 : s1;
+    return id == SoundDriver::Sonic2 ? s2 : s1;
 }
 
-const std::vector<DriverId>& allDrivers() {
-    static const std::vector<DriverId> ids = {DriverId::Sonic1, DriverId::Sonic2};
+const std::vector<SoundDriver>& allDrivers() {
+    static const std::vector<SoundDriver> ids = {SoundDriver::Sonic1, SoundDriver::Sonic2};
     return ids;
 }
 
-std::optional<DriverId> driverFromKey(std::string_view key) {
-    for (DriverId id : allDrivers()) {
+std::optional<SoundDriver> driverFromKey(std::string_view key) {
+    for (SoundDriver id : allDrivers()) {
         if (key == driverProfile(id).key) return id;
     }
     return std::nullopt;
@@ -115,7 +115,7 @@ bool songAddressUsable(const DriverProfile& driver, int address) {
            (address >= driver.windowStart && address <= driver.windowEnd);
 }
 
-bool z80AddressUsable(int address) { return songAddressUsable(driverProfile(DriverId::Sonic2), address); }
+bool z80AddressUsable(int address) { return songAddressUsable(driverProfile(SoundDriver::Sonic2), address); }
 
 double tempoTickShare(const DriverProfile& driver, int tempo) {
     if (driver.tempoRule == TempoRule::Accumulator) return tempo / 256.0;
@@ -123,7 +123,7 @@ double tempoTickShare(const DriverProfile& driver, int tempo) {
     return static_cast<double>(t - 1) / t;
 }
 
-int convertTempo(int tempo, DriverId from, DriverId to) {
+int convertTempo(int tempo, SoundDriver from, SoundDriver to) {
     if (from == to) return tempo;
     const double share = tempoTickShare(driverProfile(from), tempo);
     const DriverProfile& target = driverProfile(to);

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace ferro {
+#include "base/shared_types.hpp"
 
-enum class DriverId : std::uint8_t { Sonic1, Sonic2 };
+namespace ferro {
 
 // How a song's pointers (header, jumps) are stored.
 enum class PointerForm : std::uint8_t {
@@ -32,7 +32,7 @@ struct DrumNote {
 };
 
 struct DriverProfile {
-    DriverId id;
+    SoundDriver id;
     const char* key;   // the setup file's value: "sonic1"
     const char* name;  // "Sonic 1": "the Sonic 1 driver"
     PointerForm pointers;
@@ -70,9 +70,9 @@ struct DriverProfile {
     int windowEnd;  // inclusive
 };
 
-const DriverProfile& driverProfile(DriverId id);
-const std::vector<DriverId>& allDrivers();
-std::optional<DriverId> driverFromKey(std::string_view key);
+const DriverProfile& driverProfile(SoundDriver id);
+const std::vector<SoundDriver>& allDrivers();
+std::optional<SoundDriver> driverFromKey(std::string_view key);
 
 // "the Sonic 2 driver"
 std::string driverPhrase(const DriverProfile& driver);
@@ -87,7 +87,7 @@ inline constexpr int kDefaultZ80Address = 0x1380;
 
 // The tempo of one driver that moves the tracks nearest to `tempo` of the
 // other: Sonic 1's t ticks (t - 1)/t of the frames, Sonic 2's T T/256 of them.
-int convertTempo(int tempo, DriverId from, DriverId to);
+int convertTempo(int tempo, SoundDriver from, SoundDriver to);
 
 // The share of frames that move the tracks for `tempo` (0 = none).
 double tempoTickShare(const DriverProfile& driver, int tempo);

@@ -36,7 +36,7 @@ struct ConvertOptions {
     std::string setup;
     std::optional<std::uint64_t> seed;
     bool strict = false;
-    std::optional<DriverId> driver;
+    std::optional<SoundDriver> driver;
 };
 
 // The success message box's lines, one per output line.

@@ -10,7 +10,7 @@
 
 namespace ferro::cli {
 
-inline void addDriverOption(CLI::App& cmd, std::optional<DriverId>& driver) {
+inline void addDriverOption(CLI::App& cmd, std::optional<SoundDriver>& driver) {
     cmd.add_option_function<std::string>(
            "--driver",
            [&driver](const std::string& key) {

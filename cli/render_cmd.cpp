@@ -21,6 +21,7 @@
 #include "base/paths.hpp"
 #include "base/shared_types.hpp"
 #include "cli/commands.hpp"
+#include "cli/driver_option.hpp"
 #include "cli/render_input.hpp"
 #include "song/song_setup.hpp"
 #include "player/song_render.hpp"
@@ -40,7 +41,7 @@ struct RenderOptions {
     std::optional<std::uint64_t> seed;
     int loops = kDefaultLoops;
     std::string soundData;
-    std::string driver = "sonic1";
+    std::optional<SoundDriver> driver;  // over the setup's, for a module
     std::string address;
 };
 
@@ -70,7 +71,6 @@ int runRender(const RenderOptions& opt) {
         std::cerr << kNoWavRender << '\n';
         return kSetupErrorExitCode;
     }
-    const SoundDriver driver = opt.driver == "sonic2" ? SoundDriver::Sonic2 : SoundDriver::Sonic1;
     std::optional<std::uint16_t> address;
     if (!opt.address.empty() && !(address = parseAddress(opt.address))) {
         std::cerr << "--address takes a Z80 address in hex (0000 to FFFF): " << opt.address << '\n';
@@ -81,18 +81,17 @@ int runRender(const RenderOptions& opt) {
         folder = fs::absolute(pathFromUtf8(opt.soundData));
         std::error_code ec;
         if (!fs::is_directory(folder, ec)) {
-            std::cerr << "The " << (driver == SoundDriver::Sonic2 ? "Sonic 2" : "Sonic 1") << " sound folder "
-                      << opt.soundData << " does not exist\n";
+            std::cerr << "The sound folder " << opt.soundData << " does not exist\n";
             return kSetupErrorExitCode;
         }
     }
-    const SoundData sound = soundDataFor(driver, folder);
-
-    RenderInput input = songForRender(opt.input, opt.setup, opt.seed, driver, address);
+    RenderInput input = songForRender(opt.input, opt.setup, opt.seed, opt.driver, address);
     if (!input.song) {
         std::cerr << input.message << '\n';
         return input.exitCode;
     }
+    // A module's driver is known once its setup is read.
+    const SoundData sound = soundDataFor(input.placement.driver, folder);
     for (const auto& warning : input.warnings) std::cerr << "Warning: " << warning << '\n';
 
     // A WAV hears the driver straight on; a VGM loops where the song does.
@@ -141,8 +140,7 @@ void addRenderCommand(CLI::App& app, int& exitCode) {
         ->check(CLI::Range(1, 100));
     cmd->add_option("--sound-data", opt->soundData,
                     "A disassembly's folder for the driver: PSG envelopes and drum samples from it");
-    cmd->add_option("--driver", opt->driver, "The driver that plays the song: sonic1 (default) or sonic2")
-        ->check(CLI::IsMember({"sonic1", "sonic2"}));
+    addDriverOption(*cmd, opt->driver);
     cmd->add_option("--address", opt->address,
                     "Sonic 2: the Z80 address (hex) a song binary plays from, 1380 unless given");
     cmd->callback([opt, &exitCode] { exitCode = runRender(*opt); });

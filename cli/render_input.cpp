@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/paths.hpp"
+#include "engine/saxman.hpp"
 #include "player/saxman.hpp"
 #include "cli/setup_file.hpp"
 #include "cli/text.hpp"
@@ -28,13 +29,14 @@ bool isXm(const Bytes& bytes) {
 // The module converted as `convert` converts it, but in memory and always
 // into the binary, which the player reads.
 void convertModule(RenderInput& out, const fs::path& path, const Bytes& bytes, const std::string& setup,
-                   std::optional<std::uint64_t> seed) {
+                   std::optional<std::uint64_t> seed, std::optional<SoundDriver> driver) {
     SongModel model;
     if (const auto failure = loadSongWithSetup(model, bytes, path, setup, &out.warnings)) {
         out.message = failure->message;
         out.exitCode = failure->exitCode;
         return;
     }
+    if (driver) model.setDriver(*driver);
     if (const std::string warning = xmWarningText(*model.module()); !warning.empty())
         out.warnings.insert(out.warnings.begin(), warning);
     out.name = songTitle(*model.module());
@@ -54,6 +56,10 @@ void convertModule(RenderInput& out, const fs::path& path, const Bytes& bytes, c
         out.message = song.message;
         return;
     }
+    // Played from where the game holds it: packed, for Sonic 2's music buffer.
+    const SongSettings& settings = model.settings();
+    out.placement = writtenSongPlacement(settings.driver, static_cast<std::uint16_t>(settings.z80Address),
+                                         storedSongForm(settings, song.binary));
     out.song = std::move(song.binary);
 }
 
@@ -89,9 +95,9 @@ void placeSonic2Song(RenderInput& out, const fs::path& path, Bytes bytes, std::o
 }  // namespace
 
 RenderInput songForRender(const std::string& input, const std::string& setup, std::optional<std::uint64_t> seed,
-                          SoundDriver driver, std::optional<std::uint16_t> address) {
+                          std::optional<SoundDriver> driver, std::optional<std::uint16_t> address) {
     RenderInput out;
-    out.placement.driver = driver;
+    out.placement.driver = driver.value_or(SoundDriver::Sonic1);
     const fs::path path = fs::absolute(pathFromUtf8(input));
     out.name = utf8FromPath(path.stem());
     // Songs are small; a file of many megabytes is neither a song nor a module
@@ -102,16 +108,11 @@ RenderInput songForRender(const std::string& input, const std::string& setup, st
         return out;
     }
     if (isXm(*bytes)) {
-        if (driver == SoundDriver::Sonic2) {
-            out.message = "This build converts modules for Sonic 1 only: render a Sonic 2 song's bytes (.bin) or "
-                          "Saxman stream (.sax)";
-            return out;
-        }
-        convertModule(out, path, *bytes, setup, seed);
+        convertModule(out, path, *bytes, setup, seed, driver);
         return out;
     }
     if (!setup.empty()) out.warnings.push_back("--setup is for XM modules: " + input + " plays with its own voices");
-    if (driver == SoundDriver::Sonic2) {
+    if (out.placement.driver == SoundDriver::Sonic2) {
         placeSonic2Song(out, path, std::move(*bytes), address);
         return out;
     }

@@ -23,6 +23,6 @@ struct RenderInput {
 };
 
 RenderInput songForRender(const std::string& input, const std::string& setup, std::optional<std::uint64_t> seed,
-                          SoundDriver driver = SoundDriver::Sonic1, std::optional<std::uint16_t> address = {});
+                          std::optional<SoundDriver> driver = {}, std::optional<std::uint16_t> address = {});
 
 }  // namespace ferro::cli

@@ -27,7 +27,7 @@ struct SetupOptions {
     bool autoFill = false;
     bool matchTempo = false;
     bool moduleEffects = false;
-    std::optional<DriverId> driver;
+    std::optional<SoundDriver> driver;
     std::vector<std::string> voices;
 };
 

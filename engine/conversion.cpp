@@ -225,8 +225,7 @@ ConversionResult writeSong(const ConversionRequest& request, const SongConversio
         const fs::path& dir = request.workingDirectory;
         if (request.writeBin) outputs.add(dir / pathFromUtf8(*base + ".bin"), song.binary);
         // A song for the unpacking buffer also in the form its slot stores.
-        const std::optional<int> buffer = driverProfile(request.driver).bufferAddress;
-        const Bytes packed = buffer == request.z80Address ? saxmanPack(song.binary) : Bytes{};
+        const Bytes packed = storedSongForm(request, song.binary);
         if (request.writeBin && !packed.empty()) outputs.add(dir / pathFromUtf8(*base + ".sax"), packed);
         if (request.writeAsm) outputs.add(dir / pathFromUtf8(*base + ".asm"), listing);
         outputs.commit();

@@ -124,7 +124,7 @@ bool dacSampleHasSound(int sample) {
 }
 
 bool dacSampleHasSound(const DriverProfile& driver, int sample) {
-    if (driver.id == DriverId::Sonic1) return dacSampleHasSound(sample);
+    if (driver.id == SoundDriver::Sonic1) return dacSampleHasSound(sample);
     return !drumName(driver, sample).empty();
 }
 
@@ -149,7 +149,7 @@ std::vector<std::string> driverWarnings(const ConversionRequest& request, const 
                           std::to_string(static_cast<long>(request.voices.size()) - 1) + ").");
     say(doubts.envelope, "notes use a PSG envelope " + theDriver + " does not have (1 to " +
                              std::to_string(driver.psgEnvelopes) + ", 0 for none).");
-    const std::string drums = driver.id == DriverId::Sonic1 ? "81-83, 87 and 88-8B" : "81-91";
+    const std::string drums = driver.id == SoundDriver::Sonic1 ? "81-83, 87 and 88-8B" : "81-91";
     say(doubts.sample, "drums ask for a DAC sample " + theDriver + " has no sound for (it has " + drums + ").");
     if (request.moduleEffects) {
         for (std::string& line : moduleEffectWarnings(request, rows)) warnings.push_back(std::move(line));

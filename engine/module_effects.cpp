@@ -108,12 +108,13 @@ std::uint32_t vibratoModulation(ChannelRole role, int note, int transposition, i
     return 0;
 }
 
-void appendModulation(Bytes& out, std::uint32_t modulation) {
+void appendModulation(Bytes& out, std::uint32_t modulation, int laterWait) {
     if (modulation == 0) {
         out.push_back(kFlagModulationOff);
         return;
     }
-    out.insert(out.end(), {kFlagModulation, static_cast<std::uint8_t>(modulation >> 24),
+    const int wait = std::min(static_cast<int>(modulation >> 24) + laterWait, 0xFE);
+    out.insert(out.end(), {kFlagModulation, static_cast<std::uint8_t>(wait),
                            static_cast<std::uint8_t>(modulation >> 16),
                            static_cast<std::uint8_t>(modulation >> 8), static_cast<std::uint8_t>(modulation)});
 }

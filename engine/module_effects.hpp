@@ -82,8 +82,9 @@ struct ChannelFollow {
 // about as fast. `transposition` is the track's, for a PSG period.
 std::uint32_t vibratoModulation(ChannelRole role, int note, int transposition, int speed, int depth,
                                 const XmTempo& tempo);
-// Writes F0 with the packed parameters, or F4 for 0.
-void appendModulation(Bytes& out, std::uint32_t modulation);
+// Writes F0 with the packed parameters, its wait `laterWait` longer (at most
+// FE), or F4 for 0.
+void appendModulation(Bytes& out, std::uint32_t modulation, int laterWait = 0);
 
 // The unit where `row`'s event starts on a track following `follow` (none:
 // the row).

@@ -65,4 +65,11 @@ Bytes saxmanPack(const Bytes& data) {
     return packed;
 }
 
+Bytes storedSongForm(const SongSettings& settings, const Bytes& song) {
+    const DriverProfile& driver = driverProfile(settings.driver);
+    const bool packed = driver.bufferAddress == settings.z80Address &&
+                        song.size() <= static_cast<std::size_t>(driver.bufferSize);
+    return packed ? saxmanPack(song) : Bytes{};
+}
+
 }  // namespace ferro

@@ -11,10 +11,16 @@
 // onto itself, leaving the last song's bytes, and is never written. Unpacking
 // stops at the first read past the count.
 #include "base/byte_reader.hpp"
+#include "params/song_settings.hpp"
 
 namespace ferro {
 
 // The packed form of `data` (at most 4095 bytes: the copies address 12 bits).
 Bytes saxmanPack(const Bytes& data);
+
+// The form the game keeps a song in: packed where its driver unpacks it into
+// the music buffer (a Sonic 2 song for 1380 that fits there), otherwise none
+// (empty): the song lies where it plays.
+Bytes storedSongForm(const SongSettings& settings, const Bytes& song);
 
 }  // namespace ferro

@@ -36,7 +36,7 @@ std::string noteName(int note) {
 }
 
 // The DAC names each macro set gives its driver's drums.
-std::string dacNoteName(DriverId driver, int note) {
+std::string dacNoteName(SoundDriver driver, int note) {
     static const std::map<int, const char*> sonic1 = {
         {0x81, "dKick"},       {0x82, "dSnare"},      {0x83, "dTimpani"},    {0x88, "dHiTimpani"},
         {0x89, "dMidTimpani"}, {0x8A, "dLowTimpani"}, {0x8B, "dVLowTimpani"}};
@@ -47,7 +47,7 @@ std::string dacNoteName(DriverId driver, int note) {
         {0x8D, "dLowTom"},      {0x8E, "dFloorTom"},   {0x8F, "dHiClap"},     {0x90, "dMidClap"},
         {0x91, "dLowClap"}};
     if (note == kRest) return "nRst";
-    const auto& names = driver == DriverId::Sonic2 ? sonic2 : sonic1;
+    const auto& names = driver == SoundDriver::Sonic2 ? sonic2 : sonic1;
     const auto it = names.find(note);
     return it != names.end() ? it->second : hex2(note);
 }
@@ -140,7 +140,7 @@ int argumentCount(std::uint8_t code) {
 
 class TrackWriter {
 public:
-    TrackWriter(Source& out, const std::string& songLabel, int& loopCount, DriverId driver)
+    TrackWriter(Source& out, const std::string& songLabel, int& loopCount, SoundDriver driver)
         : out_(out), songLabel_(songLabel), loopCount_(loopCount), driver_(driver) {}
 
     void write(const SongTrack& track, bool dac) {
@@ -227,7 +227,7 @@ private:
     Source& out_;
     const std::string& songLabel_;
     int& loopCount_;
-    DriverId driver_;
+    SoundDriver driver_;
 };
 
 // Four operator values as the voice macros take them: the last byte of the
@@ -284,7 +284,7 @@ std::string smps2asmListing(const SongLayout& song) {
     Source out;
     const std::string& base = song.label;
     auto label = [&base](const SongTrack& t) { return base + "_" + t.name; };
-    const bool sonic2 = song.driver == DriverId::Sonic2;
+    const bool sonic2 = song.driver == SoundDriver::Sonic2;
     if (sonic2) addingToTheDisassembly(out, song);
     out.line(base + "_Header:");
     // The second argument: the voices are written exactly as they are.

@@ -51,7 +51,7 @@ struct SongLayout {
     bool dacIsStopTrack = false;
     Bytes voiceTable;  // in Sonic 1's operator order, as the voices are kept
     std::vector<std::string> voiceNames;  // may be shorter than the voices
-    DriverId driver = DriverId::Sonic1;
+    SoundDriver driver = SoundDriver::Sonic1;
     int address = kDefaultZ80Address;  // where a song of absolute pointers plays from
 };
 

@@ -307,7 +307,9 @@ void encodeSection(const ConversionRequest& request, const RowStream& rows, Chan
                 appendVolumeChange(out, role, state.attenuation, target);
                 state.attenuation = target;
                 const std::uint32_t modulation = state.follow->modulationAt(r);
-                if (modulation != state.modulation) appendModulation(out, modulation);
+                // A driver that steps earlier waits longer for the same first step.
+                if (modulation != state.modulation)
+                    appendModulation(out, modulation, driverProfile(request.driver).modulationStepsEarlier);
                 state.modulation = modulation;
                 const int detune = held ? state.detune : state.follow->detuneAt(r);
                 if (detune != state.detune) put(out, {kFlagDetune, detune & 0xFF});

@@ -33,7 +33,7 @@ struct SongSettings {
     int tempo = 2;           // the driver's tempo byte, within its range (Sonic 1: 1..9)
     // The driver the song is written for, and the Z80 address a Sonic 2 song
     // plays from (its unpacking buffer, or the sound bank's window).
-    DriverId driver = DriverId::Sonic1;
+    SoundDriver driver = SoundDriver::Sonic1;
     int z80Address = kDefaultZ80Address;
     // Output options of the More parametres window.
     bool optimiseOutput = false;

@@ -73,4 +73,13 @@ SaxmanSong unpackSaxman(std::span<const std::uint8_t> file, std::size_t maxSize)
     return out;
 }
 
+SongPlacement writtenSongPlacement(SoundDriver driver, std::uint16_t address, std::span<const std::uint8_t> packed) {
+    SongPlacement placement{driver, address, std::nullopt};
+    if (driver == SoundDriver::Sonic2 && address == kSonic2MusicBuffer && !packed.empty()) {
+        const SaxmanSong song = unpackSaxman(packed, kSonic2MusicBufferSize);
+        if (!song.error) placement.unpackCycles = song.unpackCycles;
+    }
+    return placement;
+}
+
 }  // namespace ferro

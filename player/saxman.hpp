@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/byte_reader.hpp"
+#include "player/chip_events.hpp"
 
 namespace ferro {
 
@@ -25,5 +26,10 @@ struct SaxmanSong {
 
 // Unpacks a stream (its count included) into at most `maxSize` bytes.
 SaxmanSong unpackSaxman(std::span<const std::uint8_t> file, std::size_t maxSize);
+
+// Where a song written for `driver` at `address` plays from. A Sonic 2 song
+// for the music buffer lies packed in the game (`packed`, its .sax form) and
+// the driver unpacks it before the first update: that time is the song's.
+SongPlacement writtenSongPlacement(SoundDriver driver, std::uint16_t address, std::span<const std::uint8_t> packed);
 
 }  // namespace ferro

@@ -195,7 +195,7 @@ void SongModel::setTempo(int value) {
     notify(parts(SongPart::General));
 }
 
-void SongModel::setDriver(DriverId driver) {
+void SongModel::setDriver(SoundDriver driver) {
     SongSettings& s = choices_.settings;
     if (s.driver == driver) return;
     s.tempo = convertTempo(s.tempo, s.driver, driver);

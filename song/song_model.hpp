@@ -122,7 +122,7 @@ public:
     // (every other choice stays; the maps mean the new driver's drums and
     // envelopes). The address changes only to one the driver's songs can
     // play from.
-    void setDriver(DriverId driver);
+    void setDriver(SoundDriver driver);
     void setZ80Address(int address);
     // "Match the module's tempo": sets the dividing timing and tempo whose
     // row lasts nearest to a row of the module at the speed and BPM of its

@@ -310,7 +310,7 @@ void readableMap(const json& v, const std::string& key, Reading& r, const char* 
 const SetupKey kSetupKeys[] = {
     {"driver",
      [](const json& v, const std::string& key, Reading& r) {
-         const std::optional<DriverId> driver = v.is_string() ? driverFromKey(v.get<std::string>()) : std::nullopt;
+         const std::optional<SoundDriver> driver = v.is_string() ? driverFromKey(v.get<std::string>()) : std::nullopt;
          if (!driver) refuse(key + ": must be \"sonic1\" or \"sonic2\", not " + shown(v));
          r.c.settings.driver = *driver;
      }},
@@ -373,7 +373,7 @@ const SetupKey kSetupKeys[] = {
     {"tempo",
      [](const json& v, const std::string& key, Reading& r) {
          const DriverProfile& driver = driverProfile(r.c.settings.driver);
-         const bool sonic1 = driver.id == DriverId::Sonic1;
+         const bool sonic1 = driver.id == SoundDriver::Sonic1;
          r.c.settings.tempo = integerIn(v, key, driver.minTempo, driver.maxTempo,
                                         sonic1 ? std::string() : " for " + driverPhrase(driver));
      }},
@@ -381,7 +381,7 @@ const SetupKey kSetupKeys[] = {
      [](const json&, const std::string&, Reading& r) {
          // A file without a tempo means the fresh load's, in its driver's terms.
          SongSettings& s = r.c.settings;
-         if (!r.has("tempo")) s.tempo = convertTempo(s.tempo, DriverId::Sonic1, s.driver);
+         if (!r.has("tempo")) s.tempo = convertTempo(s.tempo, SoundDriver::Sonic1, s.driver);
      }},
     {"fm", [](const json& v, const std::string& key, Reading& r) { assignmentRows(v, key, r, r.c.assignment.fm); }},
     {"psg",

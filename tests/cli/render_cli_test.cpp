@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "core/player/player_test_util.hpp"
+#include "player/saxman.hpp"
 #include "player/song_render.hpp"
+#include "player/sound_data.hpp"
 #include "player/wav_render.hpp"
 #include "support/run_program.hpp"
 #include "support/temp_dir.hpp"
@@ -138,11 +140,14 @@ Bytes moduleXm() {
     return test::buildXm(layout);
 }
 
-TEST_F(RenderCli, ModuleIsConvertedInMemoryAsConvertWouldConvertIt) {
-    test::writeFileBytes(in("tune.xm"), moduleXm());
-    const std::string setup = R"({"fmChannelCount": 1, "psgChannelCount": 1, "useNoise": false, "hasDrums": false,
+constexpr const char* kModuleSetup =
+    R"({"fmChannelCount": 1, "psgChannelCount": 1, "useNoise": false, "hasDrums": false,
         "fm": [1, null, null, null, null, null], "psg": [2, null, null],
         "voices": [{"name": "a", "hex": "3A 01 07 01 01 1F 1F 1F 1F 00 00 00 00 00 00 00 00 0F 0F 0F 0F 20 20 20 08"}]})";
+
+TEST_F(RenderCli, ModuleIsConvertedInMemoryAsConvertWouldConvertIt) {
+    test::writeFileBytes(in("tune.xm"), moduleXm());
+    const std::string setup = kModuleSetup;
     dir_.write("setup.json", Bytes(setup.begin(), setup.end()));
     const auto rendered = run({in("tune.xm").string(), "-o", out("tune.vgm").string(), "--setup",
                                (dir_.path() / "setup.json").string(), "--seed", "7"});
@@ -161,6 +166,29 @@ TEST_F(RenderCli, ModuleIsConvertedInMemoryAsConvertWouldConvertIt) {
 
     const auto red = run({in("tune.xm").string(), "-o", out("red.vgm").string()});  // nothing assigned
     EXPECT_EQ(std::tuple(red.code, red.err.empty(), fs::exists(out("red.vgm"))), std::tuple(1, false, false));
+}
+
+// Under Sonic 2 the module plays as the game holds the song `convert`
+// writes: packed, unpacked into the music buffer before the first update.
+TEST_F(RenderCli, Sonic2ModulePlaysAsTheGameHoldsItsSong) {
+    test::writeFileBytes(in("tune.xm"), moduleXm());
+    const std::string setup = kModuleSetup;
+    dir_.write("setup.json", Bytes(setup.begin(), setup.end()));
+    const std::string setupPath = (dir_.path() / "setup.json").string();
+    const auto rendered =
+        run({in("tune.xm").string(), "-o", out("tune.vgm").string(), "--setup", setupPath, "--driver", "sonic2"});
+    ASSERT_EQ(rendered.code, 0) << rendered.err;
+    const auto converted = test::runProgram(FERRO_CLI_PATH, {"convert", "tune.xm", "--setup", setupPath, "--driver", "sonic2"},
+                                            dir_.path() / "in", dir_.path());
+    ASSERT_EQ(converted.code, 0) << converted.err;
+    const Bytes packed = test::readFileBytes(in("tune.sax"));
+    const SaxmanSong song = unpackSaxman(packed, kSonic2MusicBufferSize);
+    ASSERT_FALSE(song.error);
+    const SongPlacement placement{SoundDriver::Sonic2, kSonic2MusicBuffer, song.unpackCycles};
+    const SongRender want = renderSongToVgm(song.bytes, builtInSoundData(SoundDriver::Sonic2), "Render me",
+                                            kMaxRenderFrames, nullptr, placement);
+    ASSERT_FALSE(want.error) << *want.error;
+    EXPECT_EQ(test::readFileBytes(out("tune.vgm")), want.vgm);
 }
 
 // FM1 raises its volume on every pass of 144 frames: its state comes back
@@ -221,7 +249,6 @@ TEST_F(RenderCli, Sonic2SongBytesOrSaxmanAreTheLibrarysRender) {
 TEST_F(RenderCli, Sonic2InputsThatCannotBeUsed) {
     dir_.write("in/short.sax", Bytes{0x40, 0x00, 0xFF, 0x01});
     dir_.write("in/song.sax", test::literalSaxman(sonic2Song(0x1380)));
-    dir_.write("in/tune.xm", moduleXm());
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -231,7 +258,6 @@ TEST_F(RenderCli, Sonic2InputsThatCannotBeUsed) {
         {{in("song.bin").string(), "--address", "12345"}, 2, "--address takes a Z80 address in hex"},
         {{in("song.sax").string(), "--address", "9000"}, 2, "a Saxman song (.sax) unpacks to 1380"},
         {{in("short.sax").string()}, 1, "The Saxman stream's count is 64 bytes, but only 2 follow it"},
-        {{in("tune.xm").string()}, 1, "This build converts modules for Sonic 1 only"},
         {{in("song.bin").string(), "--driver", "sonic3"}, 2, "--driver"},
     };
     for (const auto& c : cases) {

@@ -152,7 +152,7 @@ private slots:
         auto* tempoByte = f.get<QSpinBox>("tempoByteBox");
         auto* e4 = f.get<QToolButton>("e4Box");
         QTest::keyClick(drivers, Qt::Key_Down);
-        QCOMPARE(f.model.settings().driver, DriverId::Sonic2);
+        QCOMPARE(f.model.settings().driver, SoundDriver::Sonic2);
         QCOMPARE(f.model.settings().tempo, 0x80);
         QVERIFY(tempoByte->isVisible() && !f.get<QListWidget>("tempoList")->isVisible());
         QCOMPARE(tempoByte->value(), 0x80);

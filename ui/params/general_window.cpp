@@ -321,7 +321,7 @@ void GeneralWindow::buildDriverChoice(QGridLayout* grid, int column) {
     driverList_ = new QComboBox;
     driverList_->setObjectName("driverList");
     driverList_->setAccessibleName("Sound driver");
-    for (DriverId id : allDrivers()) driverList_->addItem(driverProfile(id).name);
+    for (SoundDriver id : allDrivers()) driverList_->addItem(driverProfile(id).name);
     driverList_->setToolTip("The game's sound driver that will play the song");
     auto* caption = new QLabel("Sound driver");
     caption->setObjectName("DriverCaption");

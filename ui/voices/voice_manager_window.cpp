@@ -94,9 +94,11 @@ VoiceManagerWindow::VoiceManagerWindow(SongModel& model, Dialogs& dialogs, Folde
     createFileSide(grid);
     createSongSide(grid);
     setUpHexViews();
-    // The lists narrow down to a short name each when the room is small.
+    // The lists narrow down to a short name each, and three lines, when the
+    // room is small: at 1280 x 1024 the window then fits whole under General
+    // parametres.
     for (QListWidget* list : {fileList_, fileVoiceList_, songList_})
-        list->setMinimumSize(fontMetrics().horizontalAdvance("voice $FF") + 24, fontMetrics().lineSpacing() * 4);
+        list->setMinimumSize(fontMetrics().horizontalAdvance("voice $FF") + 24, fontMetrics().lineSpacing() * 3);
     grid->setColumnStretch(0, 53);
     grid->setColumnStretch(1, 22);
     grid->setColumnStretch(2, 15);

@@ -66,6 +66,8 @@ TEST(ModuleVolumes, WrittenAsTheTracksVolumeFlags) {
          ""},
         {"4xy as the driver's modulation, off where the vibrato ends", fm, rows(4, {{0, note(C4, 0, 0x04, 0x48)}}), {},
          "F0 00 01 04 0A B1 01 F4 E7 03 F6 FF F4", ""},
+        {"Sonic 2 steps an update earlier: its wait is one longer", fm, rows(4, {{0, note(C4, 0, 0x04, 0x48)}}),
+         [](ConversionRequest& r) { r.driver = SoundDriver::Sonic2; }, "F0 01 01 04 0A B1 01 F4 E7 03 F6 FF F4", ""},
         {"3xx reaches its note without a new attack", fm, rows(4, {{0, note(C4)}, {2, note(D4, 0, 0x03, 0x10)}}), {},
          "B1 02 E7 B3 F6 FF FA", ""},
         {"E5x as a detune, ended by the next plain note", fm, rows(4, {{0, note(C4, 0, 0x0E, 0x5C)}, {2, note(D4)}}),

@@ -54,7 +54,7 @@ TEST(Sonic2Song, TheSameChoicesWrittenForEachDriver) {
         std::string bytes;
     };
     const auto sonic2 = [](ConversionRequest& r) {
-        r.driver = DriverId::Sonic2;
+        r.driver = SoundDriver::Sonic2;
         r.tempo = 0xC0;
     };
     const std::vector<Case> cases = {
@@ -106,7 +106,7 @@ TEST(Sonic2Song, TheSameChoicesWrittenForEachDriver) {
 TEST(Sonic2Song, WarningsSpeakTheChosenDriver) {
     struct Case {
         const char* what;
-        DriverId driver;
+        SoundDriver driver;
         std::function<void(SmallSong&)> choose;
         std::vector<std::string> expected;
     };
@@ -115,13 +115,13 @@ TEST(Sonic2Song, WarningsSpeakTheChosenDriver) {
         return [sample](SmallSong& s) { s.request.drumSamples[0] = static_cast<char>(sample); };
     };
     const std::vector<Case> cases = {
-        {"tempo 1 plays under Sonic 2", DriverId::Sonic2, [](SmallSong& s) { s.request.tempo = 1; }, {}},
-        {"Sonic 2's scratch", DriverId::Sonic2, drum(0x84), {}},
-        {"Sonic 1 has no 84", DriverId::Sonic1, drum(0x84),
+        {"tempo 1 plays under Sonic 2", SoundDriver::Sonic2, [](SmallSong& s) { s.request.tempo = 1; }, {}},
+        {"Sonic 2's scratch", SoundDriver::Sonic2, drum(0x84), {}},
+        {"Sonic 1 has no 84", SoundDriver::Sonic1, drum(0x84),
          {"Warning: 1 drums ask for a DAC sample the Sonic 1 driver has no sound for (it has 81-83, 87 and 88-8B)." +
           first + "84."}},
-        {"Sonic 2's last drum note", DriverId::Sonic2, drum(0x91), {}},
-        {"past Sonic 2's drums", DriverId::Sonic2, drum(0x92),
+        {"Sonic 2's last drum note", SoundDriver::Sonic2, drum(0x91), {}},
+        {"past Sonic 2's drums", SoundDriver::Sonic2, drum(0x92),
          {"Warning: 1 drums ask for a DAC sample the Sonic 2 driver has no sound for (it has 81-91)." + first +
           "92."}},
     };
@@ -132,7 +132,7 @@ TEST(Sonic2Song, WarningsSpeakTheChosenDriver) {
         EXPECT_EQ(driverWarnings(song.request, song.cells), c.expected) << c.what;
     }
     SmallSong envelope;
-    envelope.request.driver = DriverId::Sonic2;
+    envelope.request.driver = SoundDriver::Sonic2;
     envelope.request.fmChannelCount = 0;
     envelope.request.useNoise = false;
     envelope.request.psg = {1, std::nullopt, std::nullopt};
@@ -162,7 +162,7 @@ TEST(Sonic2Song, TheSongMustFitWhereItPlays) {
     };
     for (const Case& c : cases) {
         SmallSong song;
-        song.request.driver = DriverId::Sonic2;
+        song.request.driver = SoundDriver::Sonic2;
         song.request.tempo = 0x80;
         song.request.z80Address = c.address;
         song.request.voices.resize(static_cast<std::size_t>(c.voices));
@@ -170,7 +170,7 @@ TEST(Sonic2Song, TheSongMustFitWhereItPlays) {
         EXPECT_EQ(converted.succeeded, c.fits) << c.address << " " << c.voices << ": " << converted.message;
     }
     SmallSong big;
-    big.request.driver = DriverId::Sonic2;
+    big.request.driver = SoundDriver::Sonic2;
     big.request.voices.resize(78);
     EXPECT_EQ(convertSong(big.request, big.cells, test::noRandom()).message,
               "Can't convert! The song is 1998 bytes long ($7CE), over the $7C0 bytes the Sonic 2 driver unpacks a "
@@ -204,7 +204,7 @@ TEST(Sonic2Song, ListingsAssembleToTheBinary) {
     for (int address : {0x1380, 0x8400}) {
         for (AsmStyle style : {AsmStyle::Plain, AsmStyle::Smps2asm}) {
             SmallSong song;
-            song.request.driver = DriverId::Sonic2;
+            song.request.driver = SoundDriver::Sonic2;
             song.request.tempo = 0xC0;
             song.request.z80Address = address;
             song.request.asmStyle = style;

@@ -130,7 +130,7 @@ class DriverLog : public testing::TestWithParam<Reference> {};
 
 TEST_P(DriverLog, EveryUpdateWritesWhatTheDriverWrote) {
     const Reference& r = GetParam();
-    const std::string stem = std::string(FERRO_TEST_DATA) + "/sonic2/" + r.name;
+    const std::string stem = std::string(FERRO_TEST_DATA_DIR) + "/sonic2-reference/" + r.name;
     std::uint32_t lastFrame = 0;
     const DriverRun expected = readLog(stem + ".log", r.envelopes, lastFrame);
     ASSERT_GT(expected.updates.size(), 10u) << "cannot read " << stem << ".log";

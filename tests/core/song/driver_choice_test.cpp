@@ -12,16 +12,16 @@ namespace {
 TEST(DriverChoice, TempoConvertsToTheNearestOfTheOtherDriver) {
     struct Case {
         int tempo;
-        DriverId from;
+        SoundDriver from;
         int expected;
     };
     const std::vector<Case> cases = {
-        {2, DriverId::Sonic1, 0x80}, {3, DriverId::Sonic1, 0xAB}, {4, DriverId::Sonic1, 0xC0},
-        {9, DriverId::Sonic1, 0xE4}, {1, DriverId::Sonic1, 1},    {0xC0, DriverId::Sonic2, 4},
-        {0x81, DriverId::Sonic2, 2}, {0xFF, DriverId::Sonic2, 9}, {1, DriverId::Sonic2, 1},
+        {2, SoundDriver::Sonic1, 0x80}, {3, SoundDriver::Sonic1, 0xAB}, {4, SoundDriver::Sonic1, 0xC0},
+        {9, SoundDriver::Sonic1, 0xE4}, {1, SoundDriver::Sonic1, 1},    {0xC0, SoundDriver::Sonic2, 4},
+        {0x81, SoundDriver::Sonic2, 2}, {0xFF, SoundDriver::Sonic2, 9}, {1, SoundDriver::Sonic2, 1},
     };
     for (const Case& c : cases) {
-        const DriverId to = c.from == DriverId::Sonic1 ? DriverId::Sonic2 : DriverId::Sonic1;
+        const SoundDriver to = c.from == SoundDriver::Sonic1 ? SoundDriver::Sonic2 : SoundDriver::Sonic1;
         EXPECT_EQ(convertTempo(c.tempo, c.from, to), c.expected) << c.tempo;
     }
 }
@@ -31,12 +31,12 @@ TEST(DriverChoice, TempoConvertsToTheNearestOfTheOtherDriver) {
 TEST(DriverChoice, SetupKeys) {
     struct Case {
         const char* json;
-        std::optional<std::tuple<DriverId, int, int>> expected;  // driver, tempo, address; none: refused
+        std::optional<std::tuple<SoundDriver, int, int>> expected;  // driver, tempo, address; none: refused
     };
     const std::vector<Case> cases = {
-        {R"({})", std::tuple{DriverId::Sonic1, 2, 0x1380}},
-        {R"({"driver": "sonic2"})", std::tuple{DriverId::Sonic2, 0x80, 0x1380}},
-        {R"({"driver": "sonic2", "tempo": 200, "z80Address": "8400"})", std::tuple{DriverId::Sonic2, 200, 0x8400}},
+        {R"({})", std::tuple{SoundDriver::Sonic1, 2, 0x1380}},
+        {R"({"driver": "sonic2"})", std::tuple{SoundDriver::Sonic2, 0x80, 0x1380}},
+        {R"({"driver": "sonic2", "tempo": 200, "z80Address": "8400"})", std::tuple{SoundDriver::Sonic2, 200, 0x8400}},
         {R"({"tempo": 200})", std::nullopt},
         {R"({"driver": "sonic3"})", std::nullopt},
         {R"({"z80Address": "2000"})", std::nullopt},
