@@ -3,24 +3,10 @@
 #include <filesystem>
 #include <string>
 
+#include "base/latin1.hpp"
 #include "base/paths.hpp"
 
 namespace ferro::cli {
-
-// Raw bytes as Latin-1, turned into UTF-8 so that JSON output stays valid.
-inline std::string latin1ToUtf8(const std::string& raw) {
-    std::string out;
-    out.reserve(raw.size());
-    for (unsigned char c : raw) {
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 // A fixed-width name field as a tracker shows it: up to its first NUL, without
 // the spaces that pad it, so that scripts can compare names.

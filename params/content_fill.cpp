@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "base/latin1.hpp"
+
 namespace ferro {
 
 namespace {
@@ -54,21 +56,6 @@ bool drumWord(std::string_view w) {
            endsWith(w, "kick") || endsWith(w, "snare") || endsWith(w, "clap");
 }
 
-// 8-bit text as UTF-8, for the message.
-std::string utf8Of(const std::string& latin1) {
-    std::string text;
-    for (const char ch : latin1) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            text += ch;
-        } else {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return text;
-}
-
 // How often each instrument is played on each note, over every channel.
 using NoteCounts = std::array<int, kHighestNote + 1>;
 
@@ -97,7 +84,7 @@ std::string instrumentLabel(const XmModule& module, int k) {
     if (k <= static_cast<int>(module.instrumentNames.size())) {
         const std::string& name = module.instrumentNames[static_cast<std::size_t>(k - 1)];
         const auto first = name.find_first_not_of(' ');
-        if (first != std::string::npos) return utf8Of(name.substr(first));
+        if (first != std::string::npos) return latin1ToUtf8(name.substr(first));
     }
     return "instrument " + std::to_string(k);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/latin1.hpp"
+
 namespace ferro {
 
 namespace {
@@ -380,21 +382,6 @@ XmInstrumentFacts instrumentFacts(std::span<const std::uint8_t> bytes, std::uint
     return facts;
 }
 
-// 8-bit text as UTF-8, for the messages.
-std::string utf8Of(const std::string& latin1) {
-    std::string text;
-    for (const char ch : latin1) {
-        const auto c = static_cast<std::uint8_t>(ch);
-        if (c < 0x80) {
-            text += ch;
-        } else {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return text;
-}
-
 // FastTracker 2 writes 256 instruments at most; the count is 16 bits.
 constexpr int kMaxInstruments = 256;
 
@@ -423,7 +410,7 @@ void readInstruments(std::span<const std::uint8_t> bytes, std::uint64_t start, i
         if (start >= bytes.size()) {
             m.warning = text + "before instrument " + number(k);
         } else {
-            m.warning = text + "inside instrument " + number(k) + (name.empty() ? "" : " (" + utf8Of(name) + ")");
+            m.warning = text + "inside instrument " + number(k) + (name.empty() ? "" : " (" + latin1ToUtf8(name) + ")");
         }
         return;
     }

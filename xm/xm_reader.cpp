@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "base/latin1.hpp"
 #include "base/paths.hpp"
 
 namespace ferro {
@@ -78,16 +79,7 @@ std::string songTitle(const XmModule& module) {
     std::string name = raw.substr(0, raw.find('\0'));
     name.erase(name.find_last_not_of(' ') + 1);
     if (name.empty()) return utf8FromPath(pathFromUtf8(module.fileName).stem());
-    std::string title;
-    for (const unsigned char c : name) {
-        if (c < 0x80) {
-            title.push_back(static_cast<char>(c));
-        } else {
-            title.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            title.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return title;
+    return latin1ToUtf8(name);
 }
 
 }  // namespace ferro
