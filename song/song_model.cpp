@@ -42,7 +42,14 @@ void SongModel::notify(SongChanges changes) {
     // Any choice may change what the driver would play wrongly, and with it
     // the general light.
     const auto before = generalLight();
-    if (changes != parts(SongPart::Outputs)) refreshDriverWarnings();
+    if (changes != parts(SongPart::Outputs)) {
+        // Whether a song fits where it plays from depends on every choice
+        // that changes its bytes (maps, pitch, volume too), not only on the
+        // general ones.
+        if (module_ && driverProfile(choices_.settings.driver).pointers == PointerForm::AbsoluteLittleEndian)
+            general_ = validateGeneral();
+        refreshDriverWarnings();
+    }
     if (generalLight() != before) changes |= parts(SongPart::Lights);
     // A copy: an observer may subscribe or unsubscribe while being told.
     const auto observers = observers_;
