@@ -3,7 +3,10 @@
 #include <variant>
 
 #include "base/driver_profile.hpp"
+#include "song/song_model.hpp"
 #include "song/song_setup.hpp"
+#include "support/xm_writer.hpp"
+#include "xm/xm_parser.hpp"
 
 namespace ferro {
 namespace {
@@ -52,6 +55,39 @@ TEST(DriverChoice, SetupKeys) {
         const SongSettings& t = std::get<SongChoices>(again).settings;
         EXPECT_EQ(std::tuple(t.driver, t.tempo, t.z80Address), *c.expected) << c.json;
     }
+}
+
+// A Sonic 2 song for the music buffer must fit it whatever choice grows it:
+// a voice map that changes the voice on every one of 1,024 rows turns the
+// light red, and back.
+TEST(DriverChoice, AMapThatOverfillsTheMusicBufferTurnsTheLightRed) {
+    test::XmLayout layout;
+    layout.channelCount = 1;
+    layout.orderTable = {0, 0, 0, 0};
+    layout.patterns[0].rows = 256;
+    for (int r = 0; r < 256; ++r)
+        layout.patterns[0].cells.push_back(test::noteCell(static_cast<std::uint8_t>(r % 2 ? 49 : 51),
+                                                          static_cast<std::uint8_t>(r % 2 + 1)));
+    layout.instruments = {{"a", {16}}, {"b", {16}}};
+    auto parsed = parseXmModule(test::buildXm(layout));
+    ASSERT_TRUE(std::holds_alternative<XmModule>(parsed));
+    SongModel model;
+    XmModule module = std::get<XmModule>(std::move(parsed));
+    module.fileName = "song.xm";
+    model.load(std::move(module));
+    model.setDriver(SoundDriver::Sonic2);
+    model.setHasDrums(false);
+    model.setUseNoise(false);
+    model.setPsgChannelCount(0);
+    model.setFmChannelCount(1);
+    model.chooseChannel(0, 1);
+    const auto lights = [&model](int voiceOfB) {
+        model.setMapValue(InstrumentMapKind::Fm, 2, voiceOfB);
+        return model.generalLight() == ReadinessLight::Red;
+    };
+    const bool small = lights(0);
+    const bool grown = lights(1);
+    EXPECT_EQ(std::tuple(small, grown, lights(0)), std::tuple(false, true, false)) << model.generalStatusText();
 }
 
 }  // namespace
