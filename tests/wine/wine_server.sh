@@ -31,7 +31,7 @@ case "${1:-}" in
     wineserver -w >/dev/null 2>&1 || true
     ;;
   *)
-    echo "usage: wine_server.sh start|stop" >&2
+    echo "usage: wine_server.sh start WINE... | stop" >&2
     exit 2
     ;;
 esac
