@@ -29,8 +29,6 @@ RowFrames songRowFrames(const DriverProfile& driver, int div, int tempo) {
 
 }  // namespace
 
-std::optional<TempoMatch> matchModuleTempo(int speed, int bpm) { return matchModuleTempo(speed, bpm, SoundDriver::Sonic1); }
-
 std::optional<TempoMatch> matchModuleTempo(int speed, int bpm, SoundDriver driverId) {
     if (speed <= 0 || bpm <= 0) return std::nullopt;
     const DriverProfile& driver = driverProfile(driverId);

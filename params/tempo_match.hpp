@@ -25,8 +25,7 @@ struct TempoMatch {
 // None when the speed or the BPM is not positive (a module that plays no row).
 // Of equally near choices the smaller dividing timing, then the smaller tempo:
 // the smaller the dividing timing, the longer a note one duration byte holds.
-std::optional<TempoMatch> matchModuleTempo(int speed, int bpm);  // for Sonic 1
-std::optional<TempoMatch> matchModuleTempo(int speed, int bpm, SoundDriver driver);
+std::optional<TempoMatch> matchModuleTempo(int speed, int bpm, SoundDriver driver = SoundDriver::Sonic1);
 inline constexpr const char* kNoModuleTempoMessage = "The module's speed or BPM is 0; the tempo is left as it is.";
 
 // The module's own tempo as the composer set it in the tracker: "speed 7,
